@@ -1,0 +1,35 @@
+#include "DatabaseOpener.h"
+
+#include "Dialogs.h"
+#include "Screen.h"
+#include "common/Settings.h"
+#include "store/SharedStore.h"
+
+namespace obs {
+
+const char* const kDatabaseNotFoundMessage =
+    "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
+    "repertoire quelconque de votre reseau puis relancer le programme";
+
+OpenOutcome openDatabaseAtLoad(QWidget* parent, bool testPath, bool endOnFailure)
+{
+    SharedStore& store = SharedStore::instance();
+    store.setDatabasePath(Settings::databasePath());
+    if (testPath && !databasePathPassesTest(store.databasePath())) {
+        Dialogs::inform(parent, QString::fromUtf8(kDatabaseNotFoundMessage));
+        endProgram();
+        return OpenOutcome::PathRefused;
+    }
+    const Status s = store.openDatabase(store.databasePath());
+    if (!s) {
+        Dialogs::warn(parent, QStringLiteral("Impossible d'ouvrir la base de données « %1 ».\n%2%3")
+                                  .arg(store.databasePath(), s.message,
+                                       endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
+        if (endOnFailure)
+            endProgram();
+        return OpenOutcome::Failed;
+    }
+    return OpenOutcome::Opened;
+}
+
+} // namespace obs

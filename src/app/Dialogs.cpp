@@ -1,0 +1,131 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QQueue>
+#include <QtDebug>
+
+namespace obs {
+
+namespace {
+struct TestState {
+    bool on = false;
+    QQueue<bool> answers;
+    QQueue<QString> folders;
+    QQueue<bool> printerChoices;
+    QString printFile;
+    QList<Dialogs::Shown> shown;
+};
+
+TestState& state()
+{
+    static TestState s;
+    return s;
+}
+} // namespace
+
+QString Dialogs::appTitle() { return QStringLiteral("OBSLEDGER"); }
+
+void Dialogs::record(const QString& text, const QString& title, bool question)
+{
+    state().shown.append({text, title, question});
+}
+
+void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
+{
+    const QString t = title.isEmpty() ? appTitle() : title;
+    if (state().on) {
+        record(text, t, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, t, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void Dialogs::warn(QWidget* parent, const QString& text)
+{
+    if (state().on) {
+        record(text, appTitle(), false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, appTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool Dialogs::ask(QWidget* parent, const QString& text)
+{
+    const QString title = QStringLiteral("Attention");
+    if (state().on) {
+        record(text, title, true);
+        if (state().answers.isEmpty()) {
+            qWarning() << "Dialogs: question without a queued answer, answering No:" << text;
+            return false;
+        }
+        return state().answers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setButtonText(QMessageBox::Yes, QStringLiteral("&Oui"));
+    box.setButtonText(QMessageBox::No, QStringLiteral("&Non"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString Dialogs::chooseFolder(QWidget* parent, const QString& title)
+{
+    if (state().on) {
+        record(title, title, true);
+        return state().folders.isEmpty() ? QString() : state().folders.dequeue();
+    }
+    return QFileDialog::getExistingDirectory(parent, title, QString(),
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer)
+{
+    if (state().on) {
+        record(QStringLiteral("(choix de l'imprimante)"), QString(), true);
+        preparePrinter(printer);
+        return state().printerChoices.isEmpty() ? false : state().printerChoices.dequeue();
+    }
+    QPrintDialog dialog(printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Imprimer la liste"));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void Dialogs::preparePrinter(QPrinter* printer)
+{
+    if (state().on && !state().printFile.isEmpty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(state().printFile);
+    }
+}
+
+void Dialogs::setTesting(bool on) { state().on = on; }
+bool Dialogs::testing() { return state().on; }
+void Dialogs::queueAnswer(bool yes) { state().answers.enqueue(yes); }
+void Dialogs::queueFolder(const QString& folder) { state().folders.enqueue(folder); }
+void Dialogs::queuePrinterChoice(bool accept) { state().printerChoices.enqueue(accept); }
+void Dialogs::setTestPrintFile(const QString& pdfPath) { state().printFile = pdfPath; }
+QList<Dialogs::Shown> Dialogs::shown() { return state().shown; }
+
+QStringList Dialogs::shownTexts()
+{
+    QStringList out;
+    for (const auto& s : state().shown)
+        out << s.text;
+    return out;
+}
+
+QString Dialogs::lastText() { return state().shown.isEmpty() ? QString() : state().shown.last().text; }
+
+void Dialogs::clearShown()
+{
+    state().shown.clear();
+    state().answers.clear();
+    state().folders.clear();
+    state().printerChoices.clear();
+}
+
+} // namespace obs

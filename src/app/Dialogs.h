@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+namespace obs {
+
+// The one way the screens talk to the user in boxes: messages, Yes/No questions, the folder
+// chooser and the printer choice. Tests switch it to testing mode, queue the next answers and
+// read back what was shown; nothing then blocks.
+class Dialogs {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        bool question = false;
+    };
+
+    // The application's title, used on message boxes.
+    static QString appTitle();
+
+    // Information: OK button only, no icon, the application's title (unless one is given).
+    static void inform(QWidget* parent, const QString& text, const QString& title = QString());
+    // An error the user can act on: OK button only, warning icon.
+    static void warn(QWidget* parent, const QString& text);
+    // Question titled "Attention", question icon, Yes and No; true for Yes.
+    static bool ask(QWidget* parent, const QString& text);
+    // Folder chooser; empty when cancelled.
+    static QString chooseFolder(QWidget* parent, const QString& title);
+    // Printer choice (Qt's print dialog); false when cancelled.
+    static bool choosePrinter(QWidget* parent, QPrinter* printer);
+    // Points a printer at the default printer, or in testing mode at the PDF file the test named.
+    static void preparePrinter(QPrinter* printer);
+
+    // Testing.
+    static void setTesting(bool on);
+    static bool testing();
+    static void queueAnswer(bool yes);
+    static void queueFolder(const QString& folder);   // an empty text cancels
+    static void queuePrinterChoice(bool accept);
+    static void setTestPrintFile(const QString& pdfPath);
+    static QList<Shown> shown();
+    static QStringList shownTexts();
+    static QString lastText();
+    static void clearShown();
+
+private:
+    static void record(const QString& text, const QString& title, bool question);
+};
+
+} // namespace obs

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+namespace obs {
+
+// The start window: shown first, before anything is read or opened.
+class Form15 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form15(QWidget* parent = nullptr);
+
+signals:
+    void accepted();  // "OK": the main window comes next
+    void dismissed(); // closed by its title bar: the program ends
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool m_accepted = false;
+};
+
+} // namespace obs

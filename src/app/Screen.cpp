@@ -1,0 +1,38 @@
+#include "Screen.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace obs {
+
+namespace {
+bool g_endRequested = false;
+}
+
+Screen::Screen(const QString& objectName, QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(objectName);
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void Screen::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
+void endProgram()
+{
+    g_endRequested = true;
+    QTimer::singleShot(0, qApp, [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(1);
+    });
+}
+
+bool endRequested() { return g_endRequested; }
+void clearEndRequest() { g_endRequested = false; }
+
+} // namespace obs

@@ -1,0 +1,36 @@
+#include "app/Form15.h"
+#include "app/Form4.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    const bool hasScreen = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!hasScreen) {
+        std::fprintf(stderr, "Obsledger : aucun écran graphique n'est disponible (ni DISPLAY ni WAYLAND_DISPLAY).\n"
+                             "Sur une machine sans écran, lancez le programme sous Xvfb :\n"
+                             "    xvfb-run -a %s\n",
+                     argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("OBSLEDGER"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    obs::Form15 start;
+    obs::Form4* main = nullptr;
+    QObject::connect(&start, &obs::Form15::dismissed, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&start, &obs::Form15::accepted, &app, [&main] {
+        main = new obs::Form4();
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        if (!main->load())
+            return; // the not-found message was shown; the program ends
+        main->show();
+    });
+    start.show();
+    return app.exec();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace obs {
+
+// A euro amount in fixed point: whole units of 1/10000 euro, exact in SQL sums.
+class Money {
+public:
+    static constexpr qint64 Scale = 10000;
+
+    constexpr Money() = default;
+    static constexpr Money fromUnits(qint64 units) { return Money(units); }
+    static constexpr Money fromEuros(qint64 euros) { return Money(euros * Scale); }
+
+    constexpr qint64 units() const { return m_units; }
+
+    // Reads a typed amount in the French form (decimal comma; a full stop is taken too), optional sign.
+    // Empty or not a number gives nothing. More than four decimals round half to even.
+    static std::optional<Money> parse(const QString& text);
+
+    // Short French form: decimal comma, no thousands separator, no trailing zeros (19,5; 20; -3,25).
+    QString toFrench() const;
+    // Currency form with exactly two decimals (25,15).
+    QString toFrenchFixed2() const;
+    // Rounded to two decimals, a half going to the even neighbour.
+    Money roundedTo2() const;
+    // Rounded to a whole number of euros, a half going to the even neighbour.
+    Money roundedToEuro() const;
+    // Half of the amount; amounts hold at most two decimals in practice, so this stays exact.
+    Money half() const { return Money(m_units / 2); }
+    // The amount in French francs (x 6.55957), rounded to two decimals, half to even.
+    Money toFrancs() const;
+    // Percentage: amount / 100 x rate, kept at the fixed-point precision (half to even).
+    Money percent(Money rate) const;
+
+    friend constexpr Money operator+(Money a, Money b) { return Money(a.m_units + b.m_units); }
+    friend constexpr Money operator-(Money a, Money b) { return Money(a.m_units - b.m_units); }
+    friend constexpr bool operator==(Money a, Money b) = default;
+    friend constexpr auto operator<=>(Money a, Money b) = default;
+    Money& operator+=(Money o) { m_units += o.m_units; return *this; }
+
+private:
+    constexpr explicit Money(qint64 units) : m_units(units) {}
+    qint64 m_units = 0;
+};
+
+// Divides with rounding of an exact half to the even neighbour.
+qint64 divideHalfEven(qint64 numerator, qint64 denominator);
+
+// Short French form of a number held as text by the screens (the amount when it is one, else the text).
+QString frenchAmountText(const std::optional<Money>& m);
+
+// Francs caption of an amount: "2056,43 F".
+QString francsCaption(Money euros);
+
+// A typed value turned into a 16-bit whole number: empty gives 0, a half rounds to even;
+// a text that is not a number or a number outside -32768..32767 gives nothing.
+std::optional<qint16> amountToInteger(const QString& text);
+
+} // namespace obs

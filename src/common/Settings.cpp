@@ -1,0 +1,163 @@
+#include "Settings.h"
+
+#include "AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringConverter>
+#include <QTextStream>
+
+namespace obs {
+
+namespace {
+
+struct IniLine {
+    QString raw;
+};
+
+QStringList readLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QTextStream in(&f);
+    in.setEncoding(QStringConverter::Utf8);
+    QStringList lines;
+    while (!in.atEnd())
+        lines << in.readLine();
+    return lines;
+}
+
+bool isSectionLine(const QString& t, QString* name)
+{
+    const QString s = t.trimmed();
+    if (s.size() >= 2 && s.startsWith(u'[') && s.endsWith(u']')) {
+        *name = s.mid(1, s.size() - 2).trimmed();
+        return true;
+    }
+    return false;
+}
+
+bool isKeyLine(const QString& t, QString* key, QString* value)
+{
+    const QString s = t.trimmed();
+    if (s.isEmpty() || s.startsWith(u';') || s.startsWith(u'#'))
+        return false;
+    const int eq = s.indexOf(u'=');
+    if (eq <= 0)
+        return false;
+    *key = s.left(eq).trimmed();
+    *value = s.mid(eq + 1).trimmed();
+    return true;
+}
+
+} // namespace
+
+QString Settings::folder()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::home().filePath(QStringLiteral(".config"));
+    return base;
+}
+
+QString Settings::fileFor(const QString& app)
+{
+    const QDir dir(folder());
+    const QString wanted = app + QStringLiteral(".ini");
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
+    for (const QString& e : entries) {
+        if (e.compare(wanted, Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
+    }
+    return dir.filePath(app.toUpper() + QStringLiteral(".ini"));
+}
+
+QString Settings::value(const QString& app, const QString& section, const QString& key, const QString& defaultValue)
+{
+    const QStringList lines = readLines(fileFor(app));
+    bool inSection = false;
+    for (const QString& line : lines) {
+        QString name, k, v;
+        if (isSectionLine(line, &name)) {
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+        } else if (inSection && isKeyLine(line, &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0) {
+            return v;
+        }
+    }
+    return defaultValue;
+}
+
+bool Settings::setValue(const QString& app, const QString& section, const QString& key, const QString& value,
+                        QString* error)
+{
+    const QString path = fileFor(app);
+    QStringList lines = readLines(path);
+    bool inSection = false;
+    int sectionEnd = -1; // index after the last line of the matching section
+    bool written = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        QString name, k, v;
+        if (isSectionLine(lines[i], &name)) {
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            if (inSection)
+                sectionEnd = i + 1;
+        } else if (inSection) {
+            if (isKeyLine(lines[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0) {
+                lines[i] = k + u'=' + value; // keep the stored spelling of the key
+                written = true;
+                break;
+            }
+            if (!lines[i].trimmed().isEmpty())
+                sectionEnd = i + 1;
+        }
+    }
+    if (!written) {
+        if (sectionEnd < 0) {
+            if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+                lines << QString();
+            lines << u'[' + section + u']';
+            sectionEnd = lines.size();
+        }
+        lines.insert(sectionEnd, key + u'=' + value);
+    }
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        if (error)
+            *error = QStringLiteral("Impossible de créer le dossier %1.").arg(QFileInfo(path).absolutePath());
+        return false;
+    }
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    QTextStream out(&f);
+    out.setEncoding(QStringConverter::Utf8);
+    for (const QString& l : lines)
+        out << l << '\n';
+    out.flush();
+    if (!f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString Settings::databasePath() { return value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), applicationFolder()); }
+
+QString Settings::backupFolder() { return value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE")); }
+
+bool Settings::setBackupFolder(const QString& folder, QString* error)
+{
+    return setValue(QStringLiteral("Marigold"), kSettingsSection, QStringLiteral("Sauve"), folder, error);
+}
+
+bool Settings::setDatabasePath(const QString& path, QString* error)
+{
+    return setValue(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), path, error);
+}
+
+} // namespace obs

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace obs {
+
+// Per-user settings: an INI file named after the application ("MARIGOLD.ini") in the user's
+// configuration folder, one section per settings section. Application, section and key names
+// are matched without regard to case, so "Sauve" under "Marigold" is "SAUVE" under "MARIGOLD".
+class Settings {
+public:
+    // Folder that holds the settings files: $XDG_CONFIG_HOME, by default ~/.config.
+    static QString folder();
+
+    static QString value(const QString& app, const QString& section, const QString& key,
+                         const QString& defaultValue = QString());
+    // Writes the value; false with a reason when the file cannot be written.
+    static bool setValue(const QString& app, const QString& section, const QString& key, const QString& value,
+                         QString* error = nullptr);
+
+    // The settings of this program.
+    static QString databasePath();              // "CHEMIN", default: the application folder
+    static QString backupFolder();              // "SAUVE", default: empty
+    static bool setBackupFolder(const QString& folder, QString* error = nullptr);
+    static bool setDatabasePath(const QString& path, QString* error = nullptr);
+
+    // The file that holds an application's settings (an existing one in any case, else upper case).
+    static QString fileFor(const QString& app);
+};
+
+inline const QString kSettingsApp = QStringLiteral("MARIGOLD");
+inline const QString kSettingsSection = QStringLiteral("OBSLEDGER");
+
+} // namespace obs

@@ -1,0 +1,300 @@
+#include "Collation.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <mutex>
+#include <vector>
+
+namespace obs {
+
+namespace {
+
+// Primary form of one character: up to two base letters (ligatures), plus an accent weight.
+struct Folded {
+    char32_t base[2] = {0, 0};
+    quint8 count = 1;
+    quint16 accent = 0;
+};
+
+constexpr char32_t kTableEnd = 0x250;
+
+const std::array<Folded, kTableEnd>& foldTable()
+{
+    static std::array<Folded, kTableEnd> table;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (char32_t c = 0; c < kTableEnd; ++c) {
+            Folded f;
+            const QChar qc(static_cast<char16_t>(c));
+            QString dec = qc.decomposition();
+            char32_t base = c;
+            if (!dec.isEmpty() && qc.decompositionTag() == QChar::Canonical) {
+                base = dec[0].unicode();
+                for (int i = 1; i < dec.size(); ++i) {
+                    if (dec[i].isMark()) {
+                        f.accent = dec[i].unicode();
+                        break;
+                    }
+                }
+                // Letters decomposed twice over (rare in French) keep their first base letter.
+                QString again = QChar(static_cast<char16_t>(base)).decomposition();
+                if (!again.isEmpty() && QChar(static_cast<char16_t>(base)).decompositionTag() == QChar::Canonical)
+                    base = again[0].unicode();
+            }
+            base = QChar(static_cast<char16_t>(base)).toCaseFolded().unicode();
+            f.base[0] = base;
+            table[c] = f;
+        }
+        auto lig = [](char32_t c, char a, char b) {
+            Folded f;
+            f.base[0] = static_cast<char32_t>(a);
+            f.base[1] = static_cast<char32_t>(b);
+            f.count = 2;
+            f.accent = 1; // after the two plain letters written out
+            table[c] = f;
+        };
+        lig(0x152, 'o', 'e');
+        lig(0x153, 'o', 'e');
+        lig(0xC6, 'a', 'e');
+        lig(0xE6, 'a', 'e');
+        lig(0xDF, 's', 's');
+    });
+    return table;
+}
+
+// Decodes one UTF-8 code point; malformed bytes are taken as Latin-1.
+char32_t nextCodePoint(const unsigned char* s, int len, int& i)
+{
+    const unsigned char c = s[i];
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        ++i;
+        return c;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= len || (s[i + k] & 0xC0) != 0x80) {
+            ++i;
+            return c;
+        }
+        cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+Folded fold(char32_t cp)
+{
+    if (cp < kTableEnd)
+        return foldTable()[cp];
+    Folded f;
+    if (cp <= 0xFFFF) {
+        const QChar qc(static_cast<char16_t>(cp));
+        QString dec = qc.decomposition();
+        char32_t base = cp;
+        if (!dec.isEmpty() && qc.decompositionTag() == QChar::Canonical) {
+            base = dec[0].unicode();
+            if (dec.size() > 1 && dec[1].isMark())
+                f.accent = dec[1].unicode();
+        }
+        f.base[0] = QChar(static_cast<char16_t>(base)).toCaseFolded().unicode();
+    } else {
+        f.base[0] = cp;
+    }
+    return f;
+}
+
+struct Expanded {
+    std::vector<char32_t> primary;
+    std::vector<quint16> accents;
+};
+
+void expand(const unsigned char* s, int len, Expanded& out)
+{
+    out.primary.clear();
+    out.accents.clear();
+    int i = 0;
+    while (i < len) {
+        const char32_t cp = nextCodePoint(s, len, i);
+        const Folded f = fold(cp);
+        if (cp >= 0x300 && cp < 0x370) { // a combining mark written apart counts as an accent
+            if (!out.accents.empty())
+                out.accents.back() = static_cast<quint16>(cp);
+            continue;
+        }
+        for (int k = 0; k < f.count; ++k)
+            out.primary.push_back(f.base[k]);
+        out.accents.push_back(f.accent);
+    }
+}
+
+int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB)
+{
+    thread_local Expanded ea, eb;
+    expand(a, lenA, ea);
+    expand(b, lenB, eb);
+    const size_t n = std::min(ea.primary.size(), eb.primary.size());
+    for (size_t k = 0; k < n; ++k) {
+        if (ea.primary[k] != eb.primary[k])
+            return ea.primary[k] < eb.primary[k] ? -1 : 1;
+    }
+    if (ea.primary.size() != eb.primary.size())
+        return ea.primary.size() < eb.primary.size() ? -1 : 1;
+    const size_t m = std::min(ea.accents.size(), eb.accents.size());
+    for (size_t k = 0; k < m; ++k) {
+        if (ea.accents[k] != eb.accents[k])
+            return ea.accents[k] < eb.accents[k] ? -1 : 1;
+    }
+    if (ea.accents.size() != eb.accents.size())
+        return ea.accents.size() < eb.accents.size() ? -1 : 1;
+    return 0;
+}
+
+inline unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+int collate(void*, int lenA, const void* va, int lenB, const void* vb)
+{
+    return frenchCompare(static_cast<const char*>(va), lenA, static_cast<const char*>(vb), lenB);
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (argc < 2)
+        return;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int pl = sqlite3_value_bytes(argv[0]);
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const int tl = sqlite3_value_bytes(argv[1]);
+    const QString pattern = QString::fromUtf8(p, pl);
+    const QString text = QString::fromUtf8(t, tl);
+    sqlite3_result_int(ctx, jetLike(pattern, text) ? 1 : 0);
+}
+
+bool likeAt(const QString& p, int pi, const QString& t, int ti)
+{
+    while (pi < p.size()) {
+        const QChar pc = p[pi];
+        if (pc == u'*') {
+            while (pi < p.size() && p[pi] == u'*')
+                ++pi;
+            if (pi == p.size())
+                return true;
+            for (int k = ti; k <= t.size(); ++k) {
+                if (likeAt(p, pi, t, k))
+                    return true;
+            }
+            return false;
+        }
+        if (ti >= t.size())
+            return false;
+        const QChar tc = t[ti];
+        if (pc == u'?') {
+            ++pi;
+            ++ti;
+            continue;
+        }
+        if (pc == u'#') {
+            if (!tc.isDigit())
+                return false;
+            ++pi;
+            ++ti;
+            continue;
+        }
+        if (pc == u'[') {
+            const int close = p.indexOf(u']', pi + 1);
+            if (close > pi + 1) {
+                QString cls = p.mid(pi + 1, close - pi - 1);
+                bool negate = cls.startsWith(u'!');
+                if (negate)
+                    cls.remove(0, 1);
+                bool matched = false;
+                const QChar lt = tc.toCaseFolded();
+                for (int k = 0; k < cls.size(); ++k) {
+                    if (k + 2 < cls.size() && cls[k + 1] == u'-') {
+                        const QChar lo = cls[k].toCaseFolded(), hi = cls[k + 2].toCaseFolded();
+                        if (lt >= lo && lt <= hi)
+                            matched = true;
+                        k += 2;
+                    } else if (cls[k].toCaseFolded() == lt) {
+                        matched = true;
+                    }
+                }
+                if (matched == negate)
+                    return false;
+                pi = close + 1;
+                ++ti;
+                continue;
+            }
+        }
+        if (pc.toCaseFolded() != tc.toCaseFolded())
+            return false;
+        ++pi;
+        ++ti;
+    }
+    return ti == t.size();
+}
+
+} // namespace
+
+int frenchCompare(const char* a, int lenA, const char* b, int lenB)
+{
+    const auto* ua = reinterpret_cast<const unsigned char*>(a);
+    const auto* ub = reinterpret_cast<const unsigned char*>(b);
+    const int n = std::min(lenA, lenB);
+    int i = 0;
+    for (; i < n; ++i) {
+        const unsigned char ca = ua[i], cb = ub[i];
+        if ((ca | cb) & 0x80)
+            return slowCompare(ua, lenA, ub, lenB);
+        const unsigned char la = asciiLower(ca), lb = asciiLower(cb);
+        if (la != lb)
+            return la < lb ? -1 : 1;
+    }
+    // The common part is plain ASCII and equal but for case; a longer rest decides,
+    // unless it starts with a combining mark or a ligature (then the full comparison).
+    if (lenA == lenB)
+        return 0;
+    const unsigned char* rest = lenA > lenB ? ua + n : ub + n;
+    if (*rest & 0x80)
+        return slowCompare(ua, lenA, ub, lenB);
+    return lenA < lenB ? -1 : 1;
+}
+
+int frenchCompare(const QString& a, const QString& b)
+{
+    const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+    return frenchCompare(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
+}
+
+bool jetLike(const QString& pattern, const QString& text) { return likeAt(pattern, 0, text, 0); }
+
+bool registerProgramFunctions(sqlite3* db)
+{
+    if (sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, nullptr, collate, nullptr) != SQLITE_OK)
+        return false;
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    return sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr, nullptr) ==
+           SQLITE_OK;
+}
+
+} // namespace obs

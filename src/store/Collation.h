@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace obs {
+
+// The program's one text order: French and case-insensitive. Letters compare by their base
+// letter first (LÉGER sorts between LEFEBVRE and LEMAIRE); accents decide only between texts
+// otherwise equal ("Cesarienne" before "Césarienne"); case never decides (DUPONT = dupont).
+int frenchCompare(const char* a, int lenA, const char* b, int lenB);
+int frenchCompare(const QString& a, const QString& b);
+
+// Jet's LIKE: '*' any run, '?' one character, '#' one digit, [abc] / [!abc] / [a-z] a class,
+// without regard to case.
+bool jetLike(const QString& pattern, const QString& text);
+
+// Registers the text order (collation FRENCH) and the LIKE rules on a connection. Every
+// connection to a program database needs them: an index built on FRENCH fails its check otherwise.
+bool registerProgramFunctions(sqlite3* db);
+
+inline constexpr const char* kCollationName = "FRENCH";
+
+} // namespace obs

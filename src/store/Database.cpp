@@ -1,0 +1,312 @@
+#include "Database.h"
+
+#include "Collation.h"
+#include "SqlText.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <QFileInfo>
+
+namespace obs {
+
+namespace {
+
+void bindAll(SQLite::Statement& st, const QVariantList& binds)
+{
+    for (int i = 0; i < binds.size(); ++i) {
+        const QVariant& v = binds[i];
+        const int pos = i + 1;
+        if (v.isNull()) {
+            st.bind(pos);
+            continue;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::Bool:
+            st.bind(pos, static_cast<int64_t>(v.toLongLong()));
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            st.bind(pos, v.toDouble());
+            break;
+        default:
+            st.bind(pos, v.toString().toStdString());
+            break;
+        }
+    }
+}
+
+Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns)
+{
+    const int n = st.getColumnCount();
+    if (!columns) {
+        QStringList names;
+        for (int i = 0; i < n; ++i)
+            names << QString::fromUtf8(st.getColumnName(i));
+        columns = std::make_shared<Columns>(names);
+    }
+    QVector<QVariant> values;
+    values.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const SQLite::Column c = st.getColumn(i);
+        switch (c.getType()) {
+        case SQLITE_INTEGER:
+            values.append(QVariant::fromValue<qint64>(c.getInt64()));
+            break;
+        case SQLITE_FLOAT:
+            values.append(c.getDouble());
+            break;
+        case SQLITE_TEXT:
+            values.append(QString::fromUtf8(c.getText(), c.getBytes()));
+            break;
+        case SQLITE_BLOB:
+            values.append(QByteArray(static_cast<const char*>(c.getBlob()), c.getBytes()));
+            break;
+        default:
+            values.append(QVariant());
+        }
+    }
+    return Row(columns, std::move(values));
+}
+
+Status fromException(const SQLite::Exception& e) { return Database::statusFromEngine(e.getErrorCode(), QString::fromUtf8(e.what())); }
+
+Status closedStatus()
+{
+    return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
+}
+
+} // namespace
+
+Database::~Database() = default;
+
+Status Database::statusFromEngine(int code, const QString& detail)
+{
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Status::failure(StoreError::Locked,
+                               QStringLiteral("La base de données est occupée par un autre poste. Réessayez dans un "
+                                              "instant. (%1)")
+                                   .arg(detail));
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return Status::failure(StoreError::ReadOnly,
+                               QStringLiteral("La base de données ne peut pas être modifiée : le fichier ou son "
+                                              "dossier est en lecture seule. (%1)")
+                                   .arg(detail));
+    case SQLITE_CANTOPEN:
+        return Status::failure(StoreError::Unreadable,
+                               QStringLiteral("Le fichier de la base de données est introuvable ou inaccessible. (%1)")
+                                   .arg(detail));
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return Status::failure(StoreError::Unreadable,
+                               QStringLiteral("Le fichier n'est pas une base de données lisible. (%1)").arg(detail));
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+        return Status::failure(StoreError::Failed,
+                               QStringLiteral("Erreur de lecture ou d'écriture du fichier de la base de données "
+                                              "(disque plein ou dossier réseau inaccessible). (%1)")
+                                   .arg(detail));
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+    case SQLITE_TOOBIG:
+    case SQLITE_RANGE:
+        return Status::failure(StoreError::RefusedValue,
+                               QStringLiteral("Une valeur a été refusée par la base de données. (%1)").arg(detail));
+    default:
+        return Status::failure(StoreError::Failed, QStringLiteral("Erreur de la base de données. (%1)").arg(detail));
+    }
+}
+
+std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags, Status* status)
+{
+    std::shared_ptr<Database> db(new Database());
+    db->m_path = path;
+    try {
+        db->m_db = std::make_unique<SQLite::Database>(path.toStdString(), flags, kBusyTimeoutMs);
+        if (!registerProgramFunctions(db->m_db->getHandle())) {
+            if (status)
+                *status = Status::failure(StoreError::Failed, QStringLiteral("Impossible de préparer la connexion."));
+            return nullptr;
+        }
+        // Reading the schema makes a file that is not a database fail here, not later.
+        SQLite::Statement mode(*db->m_db, "PRAGMA journal_mode");
+        std::string journal = mode.executeStep() ? mode.getColumn(0).getString() : std::string();
+        mode.reset();
+        if (journal == "wal")
+            db->m_db->exec("PRAGMA journal_mode=DELETE");
+        db->m_db->exec("SELECT count(*) FROM sqlite_master");
+    } catch (const SQLite::Exception& e) {
+        if (status)
+            *status = fromException(e);
+        return nullptr;
+    }
+    if (status)
+        *status = Status::success();
+    return db;
+}
+
+std::shared_ptr<Database> Database::open(const QString& path, Status* status)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        if (status)
+            *status = Status::failure(StoreError::Unreadable,
+                                      QStringLiteral("Le fichier de la base de données est introuvable : %1").arg(path));
+        return nullptr;
+    }
+    return openWithFlags(path, SQLite::OPEN_READWRITE, status);
+}
+
+std::shared_ptr<Database> Database::create(const QString& path, Status* status)
+{
+    return openWithFlags(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, status);
+}
+
+void Database::close() { m_db.reset(); }
+
+sqlite3* Database::handle() { return m_db ? m_db->getHandle() : nullptr; }
+
+Status Database::queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each)
+{
+    if (!m_db)
+        return closedStatus();
+    try {
+        SQLite::Statement st(*m_db, sql.toStdString());
+        bindAll(st, binds);
+        std::shared_ptr<const Columns> columns;
+        while (st.executeStep()) {
+            if (!each(readRow(st, columns)))
+                break;
+        }
+    } catch (const SQLite::Exception& e) {
+        return fromException(e);
+    }
+    return Status::success();
+}
+
+Status Database::query(const QString& sql, const std::function<bool(const Row&)>& each)
+{
+    return queryRaw(adaptSql(sql), {}, each);
+}
+
+Status Database::queryRows(const QString& sql, std::vector<Row>* rows, int limit)
+{
+    return query(sql, [&](const Row& r) {
+        rows->push_back(r);
+        return limit < 0 || int(rows->size()) < limit;
+    });
+}
+
+Status Database::scalar(const QString& sql, QVariant* value)
+{
+    *value = QVariant();
+    return query(sql, [&](const Row& r) {
+        *value = r.values().value(0);
+        return false;
+    });
+}
+
+Status Database::executeRaw(const QString& sql, const QVariantList& binds, int* changes)
+{
+    if (!m_db)
+        return closedStatus();
+    try {
+        SQLite::Statement st(*m_db, sql.toStdString());
+        bindAll(st, binds);
+        const int n = st.exec();
+        if (changes)
+            *changes = n;
+    } catch (const SQLite::Exception& e) {
+        return fromException(e);
+    }
+    return Status::success();
+}
+
+Status Database::executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next)
+{
+    if (!m_db)
+        return closedStatus();
+    try {
+        SQLite::Statement st(*m_db, sql.toStdString());
+        QVariantList binds;
+        while (next(&binds)) {
+            bindAll(st, binds);
+            st.exec();
+            st.reset();
+            st.clearBindings();
+            binds.clear();
+        }
+    } catch (const SQLite::Exception& e) {
+        return fromException(e);
+    }
+    return Status::success();
+}
+
+Status Database::execute(const QString& sql, int* changes) { return executeRaw(adaptSql(sql), {}, changes); }
+
+Status Database::insert(const QString& table, const Fields& fields, qint64* rowid)
+{
+    if (!m_db)
+        return closedStatus();
+    QStringList names, marks;
+    QVariantList binds;
+    for (const auto& [name, value] : fields) {
+        names << u'"' + name + u'"';
+        marks << QStringLiteral("?");
+        binds << value;
+    }
+    const QString sql = fields.empty()
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
+    Status s = executeRaw(sql, binds);
+    if (s && rowid)
+        *rowid = m_db->getLastInsertRowid();
+    return s;
+}
+
+Status Database::update(const QString& table, qint64 rowid, const Fields& fields)
+{
+    if (fields.empty())
+        return Status::success();
+    QStringList sets;
+    QVariantList binds;
+    for (const auto& [name, value] : fields) {
+        sets << u'"' + name + QStringLiteral("\"=?");
+        binds << value;
+    }
+    binds << QVariant::fromValue<qint64>(rowid);
+    int changes = 0;
+    Status s = executeRaw(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')), binds, &changes);
+    if (s && changes == 0)
+        return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+    return s;
+}
+
+Status Database::remove(const QString& table, qint64 rowid)
+{
+    int changes = 0;
+    Status s = executeRaw(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table),
+                          {QVariant::fromValue<qint64>(rowid)}, &changes);
+    if (s && changes == 0)
+        return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+    return s;
+}
+
+bool Database::hasProgramTables()
+{
+    QVariant n;
+    if (!scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND upper(name) IN "
+                               "('ACTES','MEMO')"),
+                &n))
+        return false;
+    return n.toLongLong() == 2;
+}
+
+} // namespace obs

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Row.h"
+#include "Status.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace SQLite {
+class Database;
+}
+struct sqlite3;
+
+namespace obs {
+
+// One connection to the program's database file. The file is opened shared, never created
+// (except by the installer's tool), waits a few seconds on another workstation's lock and
+// keeps the rollback journal. No statement outlives the call that runs it.
+class Database {
+public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing file for reading and writing; a missing file stays missing.
+    static std::shared_ptr<Database> open(const QString& path, Status* status);
+    // Creates a new file (the installer's tool only).
+    static std::shared_ptr<Database> create(const QString& path, Status* status);
+
+    QString path() const { return m_path; }
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+
+    // Runs one of the program's queries (adapted to SQLite) and hands each row over; the
+    // callback returns false to stop early.
+    Status query(const QString& sql, const std::function<bool(const Row&)>& each);
+    Status queryRows(const QString& sql, std::vector<Row>* rows, int limit = -1);
+    // First column of the first row (null when no row or an empty sum).
+    Status scalar(const QString& sql, QVariant* value);
+    // A statement of the program's SQL (adapted).
+    Status execute(const QString& sql, int* changes = nullptr);
+    // A statement as it stands, with values bound to ? in order.
+    Status executeRaw(const QString& sql, const QVariantList& binds = {}, int* changes = nullptr);
+    // One statement run again and again: next() fills the values of each run, false when done.
+    Status executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next);
+    Status queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each);
+
+    Status insert(const QString& table, const Fields& fields, qint64* rowid = nullptr);
+    Status update(const QString& table, qint64 rowid, const Fields& fields);
+    Status remove(const QString& table, qint64 rowid);
+
+    // Both tables of the program are present.
+    bool hasProgramTables();
+    SQLite::Database* sqlite() { return m_db.get(); }
+    sqlite3* handle();
+
+    // The store's French description of an engine error.
+    static Status statusFromEngine(int code, const QString& detail);
+
+private:
+    Database() = default;
+    static std::shared_ptr<Database> openWithFlags(const QString& path, int flags, Status* status);
+
+    QString m_path;
+    std::unique_ptr<SQLite::Database> m_db;
+};
+
+// Milliseconds a statement waits on another workstation's lock before it fails.
+inline constexpr int kBusyTimeoutMs = 5000;
+
+} // namespace obs

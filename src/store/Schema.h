@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Database.h"
+
+namespace obs {
+
+// Creates the two tables with their indexes in a new, empty file.
+Status createSchema(Database& db);
+
+// Whether a file is a sound database of this program: integrity check (with the program's text
+// order registered) and both tables present. *why says what is wrong.
+bool checkProgramDatabase(const QString& path, QString* why);
+
+// The money columns, held in 1/10000 euro.
+bool isMoneyColumn(const QString& name);
+
+} // namespace obs

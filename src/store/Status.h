@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace obs {
+
+// What the store reports: its own kinds of failure, with a French text the screens can show.
+enum class StoreError {
+    None,
+    NoCurrentRecord, // moving, editing or deleting with no current row
+    RefusedValue,    // a value the column cannot take
+    Locked,          // another workstation holds the file longer than the wait allows
+    ReadOnly,        // the file or its folder cannot be written
+    Unreadable,      // missing, unreachable or not a database
+    Closed,          // the database was closed since (backup screen)
+    Failed           // anything else
+};
+
+struct Status {
+    StoreError error = StoreError::None;
+    QString message;
+
+    bool ok() const { return error == StoreError::None; }
+    explicit operator bool() const { return ok(); }
+    static Status success() { return {}; }
+    static Status failure(StoreError e, const QString& text) { return {e, text}; }
+};
+
+} // namespace obs

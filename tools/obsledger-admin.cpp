@@ -1,0 +1,165 @@
+// The installer's and maintainer's tool: creates the database file, points the settings at it,
+// runs maintenance SQL with the program's text order, and checks a file.
+#include "DemoData.h"
+#include "common/Settings.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+#include <iostream>
+
+using namespace obs;
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream& err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+int usage()
+{
+    err() << "Utilisation :\n"
+             "  obsledger-admin init CHEMIN [--demo]   crée une nouvelle base (jamais sur un fichier existant)\n"
+             "  obsledger-admin set-path CHEMIN        enregistre CHEMIN dans les réglages de l'utilisateur\n"
+             "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
+             "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n";
+    err().flush();
+    return 2;
+}
+
+int init(const QString& path, bool demo)
+{
+    if (QFileInfo::exists(path)) {
+        err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
+        return 1;
+    }
+    Status s;
+    auto db = Database::create(path, &s);
+    if (!db) {
+        err() << "Impossible de créer " << path << " : " << s.message << "\n";
+        return 1;
+    }
+    s = createSchema(*db);
+    if (s && demo) {
+        s = fillDemoReferences(*db);
+        const QDate today = QDate::currentDate();
+        if (s)
+            s = fillDemoActs(*db, 400, today.addMonths(-8), today);
+    }
+    if (!s) {
+        err() << "La base n'a pas pu être créée : " << s.message << "\n";
+        db->close();
+        QFile::remove(path);
+        return 1;
+    }
+    out() << "Base créée : " << path << (demo ? " (données de démonstration)" : "") << "\n";
+    return 0;
+}
+
+int setPath(const QString& path)
+{
+    QString error;
+    if (!Settings::setDatabasePath(QFileInfo(path).absoluteFilePath(), &error)) {
+        err() << "Le réglage CHEMIN n'a pas pu être écrit : " << error << "\n";
+        return 1;
+    }
+    out() << "CHEMIN = " << QFileInfo(path).absoluteFilePath() << " (" << Settings::fileFor(kSettingsApp) << ")\n";
+    return 0;
+}
+
+// Splits the input into statements at semicolons outside quotes.
+QStringList statements(const QString& text)
+{
+    QStringList list;
+    QString current;
+    QChar quote;
+    for (QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u';') {
+            if (!current.trimmed().isEmpty())
+                list << current.trimmed();
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    if (!current.trimmed().isEmpty())
+        list << current.trimmed();
+    return list;
+}
+
+int sql(const QString& path)
+{
+    Status s;
+    auto db = Database::open(path, &s);
+    if (!db) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    QTextStream in(stdin);
+    const QStringList stmts = statements(in.readAll());
+    for (const QString& st : stmts) {
+        s = db->queryRaw(st, {}, [](const Row& r) {
+            QStringList fields;
+            for (const QVariant& v : r.values())
+                fields << (v.isNull() ? QString() : v.toString());
+            out() << fields.join(u'\t') << "\n";
+            return true;
+        });
+        if (!s) {
+            out().flush();
+            err() << "Erreur : " << s.message << "\n  dans : " << st << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int check(const QString& path)
+{
+    QString why;
+    if (!checkProgramDatabase(path, &why)) {
+        err() << path << " : " << why << "\n";
+        return 1;
+    }
+    out() << path << " : base Obsledger saine.\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    int rc = 2;
+    if (args.size() >= 2 && args[0] == QLatin1String("init") && (args.size() == 2 || (args.size() == 3 && args[2] == QLatin1String("--demo"))))
+        rc = init(args[1], args.size() == 3);
+    else if (args.size() == 2 && args[0] == QLatin1String("set-path"))
+        rc = setPath(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("sql"))
+        rc = sql(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("check"))
+        rc = check(args[1]);
+    else
+        rc = usage();
+    out().flush();
+    err().flush();
+    return rc;
+}
