@@ -36,6 +36,8 @@ public:
     void clearRecord();
     // Recomputes the payments total (ADDITION).
     void recomputePayments();
+    // Sets "Montant Total"; the francs follow whenever it is not empty.
+    void setTotalCaption(const QString& caption);
 
     // The main window of the running program, if any (for the screens that fill it).
     static Form4* instance();
@@ -48,7 +50,6 @@ private:
     void searchByName(const QString& text);
     enum class Move { First, Last, Previous, Next };
     void moveRecord(Move move);
-    void setTotalCaption(const QString& caption);
     void recomputeTotalFromBoxes();
     void save();
     void remove();
