@@ -188,6 +188,18 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_result_int(ctx, jetLike(pattern, text) ? 1 : 0);
 }
 
+// LIKE compares letters by their base letter, without regard to case or accent: CES finds Césarienne.
+QChar likeFold(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < kTableEnd) {
+        const Folded& f = foldTable()[u];
+        if (f.count == 1)
+            return QChar(static_cast<char16_t>(f.base[0]));
+    }
+    return c.toCaseFolded();
+}
+
 bool likeAt(const QString& p, int pi, const QString& t, int ti)
 {
     while (pi < p.size()) {
@@ -226,14 +238,14 @@ bool likeAt(const QString& p, int pi, const QString& t, int ti)
                 if (negate)
                     cls.remove(0, 1);
                 bool matched = false;
-                const QChar lt = tc.toCaseFolded();
+                const QChar lt = likeFold(tc);
                 for (int k = 0; k < cls.size(); ++k) {
                     if (k + 2 < cls.size() && cls[k + 1] == u'-') {
-                        const QChar lo = cls[k].toCaseFolded(), hi = cls[k + 2].toCaseFolded();
+                        const QChar lo = likeFold(cls[k]), hi = likeFold(cls[k + 2]);
                         if (lt >= lo && lt <= hi)
                             matched = true;
                         k += 2;
-                    } else if (cls[k].toCaseFolded() == lt) {
+                    } else if (likeFold(cls[k]) == lt) {
                         matched = true;
                     }
                 }
@@ -244,7 +256,7 @@ bool likeAt(const QString& p, int pi, const QString& t, int ti)
                 continue;
             }
         }
-        if (pc.toCaseFolded() != tc.toCaseFolded())
+        if (likeFold(pc) != likeFold(tc))
             return false;
         ++pi;
         ++ti;

@@ -13,7 +13,7 @@ int frenchCompare(const char* a, int lenA, const char* b, int lenB);
 int frenchCompare(const QString& a, const QString& b);
 
 // Jet's LIKE: '*' any run, '?' one character, '#' one digit, [abc] / [!abc] / [a-z] a class,
-// without regard to case.
+// letters compared without regard to case or accent.
 bool jetLike(const QString& pattern, const QString& text);
 
 // Registers the text order (collation FRENCH) and the LIKE rules on a connection. Every
