@@ -1,12 +1,15 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, and checks a file.
 #include "DemoData.h"
+#include "common/QuotedFieldFile.h"
 #include "common/Settings.h"
+#include "reference/TariffFile.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
@@ -33,6 +36,8 @@ int usage()
     err() << "Utilisation :\n"
              "  obsledger-admin init CHEMIN [--demo]   crée une nouvelle base (jamais sur un fichier existant)\n"
              "  obsledger-admin set-path CHEMIN        enregistre CHEMIN dans les réglages de l'utilisateur\n"
+             "  obsledger-admin path                   affiche CHEMIN (code 3 s'il n'est pas défini)\n"
+             "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
              "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
              "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n";
     err().flush();
@@ -65,6 +70,43 @@ int init(const QString& path, bool demo)
         return 1;
     }
     out() << "Base créée : " << path << (demo ? " (données de démonstration)" : "") << "\n";
+    return 0;
+}
+
+int showPath()
+{
+    const QString none = QStringLiteral("\x01");
+    const QString path = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
+    if (path == none) {
+        err() << "CHEMIN n'est pas défini (" << Settings::fileFor(kSettingsApp) << ").\n";
+        return 3;
+    }
+    out() << path << "\n";
+    return 0;
+}
+
+// The tariff file with the editor's initial values and the rates file with the usual rates, only
+// where they are missing: a clinic's own files are never overwritten.
+int files(const QString& folder)
+{
+    const QDir dir(folder);
+    const QString tarifs = dir.filePath(QStringLiteral("tarifs.cmt"));
+    const QString taux = dir.filePath(QStringLiteral("taux.cmt"));
+    QString error;
+    if (!QFileInfo::exists(tarifs)) {
+        if (!TariffFile::write(TariffFile::initialTexts(), &error, tarifs)) {
+            err() << "Impossible d'écrire " << tarifs << " : " << error << "\n";
+            return 1;
+        }
+        out() << "Créé : " << tarifs << "\n";
+    }
+    if (!QFileInfo::exists(taux)) {
+        if (!writeQuotedFieldLine(taux, {QStringLiteral("10"), QStringLiteral("50")}, &error)) {
+            err() << "Impossible d'écrire " << taux << " : " << error << "\n";
+            return 1;
+        }
+        out() << "Créé : " << taux << "\n";
+    }
     return 0;
 }
 
@@ -153,6 +195,10 @@ int main(int argc, char* argv[])
         rc = init(args[1], args.size() == 3);
     else if (args.size() == 2 && args[0] == QLatin1String("set-path"))
         rc = setPath(args[1]);
+    else if (args.size() == 1 && args[0] == QLatin1String("path"))
+        rc = showPath();
+    else if (args.size() == 2 && args[0] == QLatin1String("files"))
+        rc = files(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("sql"))
         rc = sql(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))

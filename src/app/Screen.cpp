@@ -4,10 +4,15 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+// The pictures live in the GUI library, a static library: its resources are registered here, in a
+// file every program that shows a window links.
+static void registerPictures() { Q_INIT_RESOURCE(obsledger); }
+
 namespace obs {
 
 namespace {
 bool g_endRequested = false;
+const bool g_pictures = (registerPictures(), true);
 }
 
 Screen::Screen(const QString& objectName, QWidget* parent) : QWidget(parent, Qt::Window)

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Sets up Obsledger on a Debian 12 machine.
+#   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
+#                               (on a demo database when no database is set for this user)
+#   scripts/obsledger.sh test   installs what is missing, builds, and runs every test
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
+          fonts-dejavu-core xvfb xauth poppler-utils)
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installation des paquets manquants : ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_all() {
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build" --parallel "$(nproc)"
+}
+
+run_program() {
+    local admin="$build/bin/obsledger-admin"
+    # A new user gets a demo database; an existing database or setting is never touched.
+    if ! "$admin" path >/dev/null 2>&1; then
+        local data="${XDG_DATA_HOME:-$HOME/.local/share}/obsledger"
+        mkdir -p "$data"
+        [ -e "$data/OBSLEDGER.mdb" ] || "$admin" init "$data/OBSLEDGER.mdb" --demo
+        "$admin" set-path "$data/OBSLEDGER.mdb"
+    fi
+    # The tariff and rates files live beside the program; missing ones get the usual values.
+    "$admin" files "${OBSLEDGER_APPDIR:-$build/bin}"
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "Aucun écran graphique (DISPLAY n'est pas défini)." >&2
+        echo "Sur une machine sans écran, lancez le programme sous Xvfb :" >&2
+        echo "    xvfb-run -a bash scripts/obsledger.sh run" >&2
+        exit 2
+    fi
+    exec "$build/bin/obsledger"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    build_all
+    run_program
+    ;;
+test)
+    install_missing
+    build_all
+    cd "$build"
+    ctest --output-on-failure --parallel "$(nproc)"
+    ;;
+*)
+    echo "Utilisation : $0 run|test" >&2
+    exit 2
+    ;;
+esac
