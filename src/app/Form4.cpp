@@ -137,6 +137,7 @@ void Form4::buildUi()
     auto* act = new QGroupBox(QStringLiteral("Acte"), this);
     auto* ag = new QGridLayout(act);
     m_txtActe = named<QLineEdit>(act, "TxtActe");
+    m_txtActe->setMinimumWidth(380); // act labels are long
     m_txtCotation = named<QLineEdit>(act, "TxtCotation");
     m_lstActes = named<QListWidget>(act, "LstActes");
     for (int i = 0; i < 5; ++i)
@@ -218,8 +219,10 @@ void Form4::buildUi()
     auto* sg = new QGridLayout(search);
     m_text1 = named<QLineEdit>(search, "Text1");
     m_text1->setPlaceholderText(QStringLiteral("Nom de la patiente"));
-    sg->addWidget(picture(search, "Picture1", 32), 0, 0);
-    sg->addWidget(m_text1, 0, 1, 1, 3);
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(picture(search, "Picture1", 32));
+    searchRow->addWidget(m_text1, 1);
+    sg->addLayout(searchRow, 0, 0, 1, 4);
     auto* c1 = button(search, "Command1", QStringLiteral("&Debut"));
     auto* c3 = button(search, "Command3", QStringLiteral("&<"));
     auto* c4 = button(search, "Command4", QStringLiteral("&>"));
