@@ -4,10 +4,16 @@
 
 namespace obs {
 
+// The about box: which application and which version runs, and who made it. Opened beside the
+// main window, centred on the screen; its only button closes it.
 class FrmAbout : public Screen {
     Q_OBJECT
 public:
     explicit FrmAbout(QWidget* parent = nullptr);
+
+    // The application's identity shown in the box.
+    static QString applicationTitle();
+    static QString versionText(); // "Version 2.0.0"
 };
 
 } // namespace obs

@@ -54,6 +54,18 @@ void Dialogs::warn(QWidget* parent, const QString& text)
     box.exec();
 }
 
+void Dialogs::explain(QWidget* parent, const QString& text, const QString& details, bool warning)
+{
+    if (state().on) {
+        record(text, appTitle(), false);
+        state().shown.last().details = details;
+        return;
+    }
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, parent);
+    box.setInformativeText(details);
+    box.exec();
+}
+
 bool Dialogs::ask(QWidget* parent, const QString& text)
 {
     const QString title = QStringLiteral("Attention");

@@ -18,6 +18,7 @@ public:
         QString text;
         QString title;
         bool question = false;
+        QString details = {}; // the smaller text below the message, if any
     };
 
     // The application's title, used on message boxes.
@@ -27,6 +28,9 @@ public:
     static void inform(QWidget* parent, const QString& text, const QString& title = QString());
     // An error the user can act on: OK button only, warning icon.
     static void warn(QWidget* parent, const QString& text);
+    // A message with a smaller text below it (why it failed, where a copy was kept); OK button only,
+    // warning icon when asked, the application's title.
+    static void explain(QWidget* parent, const QString& text, const QString& details, bool warning);
     // Question titled "Attention", question icon, Yes and No; true for Yes.
     static bool ask(QWidget* parent, const QString& text);
     // Folder chooser; empty when cancelled.

@@ -1,10 +1,188 @@
 #include "Form21.h"
 
+#include "BackupEngine.h"
+#include "app/Dialogs.h"
+#include "common/AppPaths.h"
+#include "common/Settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace obs {
 
-Form21::Form21(QWidget* parent) : Screen(QStringLiteral("Form21"), parent)
-{
+namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+const QString kBackupDone = QStringLiteral("Sauvegarde terminée");
+const QString kBackupFailed = QStringLiteral("Sauvegarde non effectuée");
+const QString kRestoreDone = QStringLiteral("Restauration terminée");
+const QString kRestoreFailed = QStringLiteral("Erreur à la restauration, restauration non éffectuée.");
+
+// The wait pointer while the file is copied, back to normal however the copy ends.
+class BusyPointer {
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+// A path inside a button caption: an ampersand in a folder name is shown, not taken as a shortcut.
+QString inCaption(const QString& path) {
+    QString shown = path;
+    return shown.replace(u'&', QStringLiteral("&&"));
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+Form21::Form21(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
     setWindowTitle(QStringLiteral("Sauvegardes"));
+    setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
+    buildUi();
+
+    m_databasePath = Settings::databasePath();
+    m_backupFolder = Settings::backupFolder();
+    m_label1->setText(m_backupFolder);
+    m_cmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : ") + kLineBreak + inCaption(m_databasePath) +
+                        kLineBreak + QStringLiteral("vers") + kLineBreak + inCaption(m_backupFolder));
+    m_cmdRestaure->setText(QStringLiteral("Restaurer les fichiers sauvegardés dans ") + inCaption(m_backupFolder) +
+                           QStringLiteral(" vers ") + inCaption(m_databasePath));
+    // Room around the captions, which the style draws right up to the edge otherwise.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setMinimumWidth(qMax(b->minimumWidth(), b->sizeHint().width() + 24));
+    adjustSize();
+}
+
+void Form21::buildUi() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(16, 16, 16, 12);
+    root->setSpacing(12);
+
+    auto* folderFrame = new QGroupBox(QStringLiteral("Répertoire de Sauvegarde"), this);
+    folderFrame->setObjectName(QStringLiteral("Frame1"));
+    auto* fg = new QGridLayout(folderFrame);
+    m_label1 = new QLabel(folderFrame);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setTextFormat(Qt::PlainText);
+    m_label1->setFrameShape(QFrame::StyledPanel);
+    m_label1->setFrameShadow(QFrame::Sunken);
+    m_label1->setMinimumWidth(320);
+    m_label1->setMinimumHeight(m_label1->fontMetrics().height() + 10);
+    m_label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_label1->setIndent(6);
+    auto* command2 = button(folderFrame, "Command2", QStringLiteral("Définir le répertoire de Sauvegarde"));
+    fg->addWidget(m_label1, 0, 0);
+    fg->addWidget(command2, 0, 1);
+    fg->setColumnStretch(0, 1);
+    root->addWidget(folderFrame);
+
+    auto* backupFrame = new QGroupBox(QStringLiteral("Sauvegarde"), this);
+    backupFrame->setObjectName(QStringLiteral("Frame2"));
+    auto* bl = new QVBoxLayout(backupFrame);
+    m_cmdSauve = button(backupFrame, "CmdSauve", QStringLiteral("Sauvegarder"));
+    m_cmdSauve->setMinimumHeight(4 * m_cmdSauve->fontMetrics().lineSpacing() + 16);
+    bl->addWidget(m_cmdSauve);
+    root->addWidget(backupFrame);
+
+    auto* restoreFrame = new QGroupBox(QStringLiteral("Restauration"), this);
+    restoreFrame->setObjectName(QStringLiteral("Frame3"));
+    auto* rl = new QVBoxLayout(restoreFrame);
+    m_cmdRestaure = button(restoreFrame, "CmdRestaure", QStringLiteral("Restaurer OBSLEDGER.MDB"));
+    m_cmdRestaure->setMinimumHeight(m_cmdRestaure->fontMetrics().lineSpacing() + 16);
+    rl->addWidget(m_cmdRestaure);
+    root->addWidget(restoreFrame);
+
+    auto* bottom = new QHBoxLayout;
+    auto* image1 = new QLabel(this);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setPixmap(
+        QPixmap(QStringLiteral(":/obsledger.png")).scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    image1->setFixedSize(40, 40);
+    auto* command1 = button(this, "Command1", QStringLiteral("&Quitter"));
+    command1->setMinimumWidth(110);
+    bottom->addWidget(image1);
+    bottom->addStretch(1);
+    bottom->addWidget(command1, 0, Qt::AlignVCenter);
+    root->addLayout(bottom);
+
+    connect(command2, &QPushButton::clicked, this, &Form21::chooseFolder);
+    connect(m_cmdSauve, &QPushButton::clicked, this, &Form21::backup);
+    connect(m_cmdRestaure, &QPushButton::clicked, this, &Form21::restore);
+    connect(command1, &QPushButton::clicked, this, &Form21::close);
+}
+
+void Form21::chooseFolder() {
+    const QString folder = QDir::toNativeSeparators(
+        Dialogs::chooseFolder(this, QStringLiteral("Choix du répertoire pour la sauvegarde :")));
+    m_label1->setText(folder);
+    m_cmdSauve->setText(QStringLiteral("Lancer la Sauvegarde de ") + kLineBreak + inCaption(m_databasePath) +
+                        kLineBreak + QStringLiteral("vers") + kLineBreak + inCaption(folder));
+    QString error;
+    if (!Settings::setBackupFolder(folder, &error))
+        Dialogs::explain(this,
+                         QStringLiteral("Le répertoire de sauvegarde n'a pas pu être enregistré dans les réglages."),
+                         error, true);
+    m_backupFolder = folder;
+}
+
+void Form21::backup() {
+    m_databasePath = Settings::databasePath();
+    // With no folder chosen there is nowhere to write: the user chooses one here first.
+    if (m_backupFolder.trimmed().isEmpty()) {
+        Dialogs::explain(this, kBackupFailed,
+                         QStringLiteral("Aucun répertoire de sauvegarde n'est défini : choisissez-le d'abord avec "
+                                        "« Définir le répertoire de Sauvegarde »."),
+                         true);
+        return;
+    }
+    QString why;
+    bool done = false;
+    {
+        BusyPointer busy;
+        done = backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why);
+    }
+    if (done)
+        Dialogs::inform(this, kBackupDone);
+    else
+        Dialogs::explain(this, kBackupFailed, why, true);
+    close();
+}
+
+void Form21::restore() {
+    QString folder = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
+    if (folder.trimmed().isEmpty())
+        folder = applicationFolder();
+    QString why, kept;
+    bool done = false;
+    {
+        BusyPointer busy;
+        done = restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept);
+    }
+    if (!done) {
+        Dialogs::explain(this, kRestoreFailed, why, true);
+        return;
+    }
+    if (kept.isEmpty())
+        Dialogs::inform(this, kRestoreDone);
+    else
+        Dialogs::explain(this, kRestoreDone,
+                         QStringLiteral("La base de données remplacée est conservée dans « %1 ».")
+                             .arg(QDir::toNativeSeparators(kept)),
+                         false);
+    close();
 }
 
 } // namespace obs

@@ -2,12 +2,30 @@
 
 #include "app/Screen.h"
 
+class QLabel;
+class QPushButton;
+
 namespace obs {
 
+// The backup screen: chooses the backup folder, backs the database file up into it, or puts the
+// backup back in place of the database. The main window closes the shared database before it
+// opens this screen and opens it again when the screen is gone.
 class Form21 : public Screen {
     Q_OBJECT
 public:
     explicit Form21(QWidget* parent = nullptr);
+
+private:
+    void buildUi();
+    void chooseFolder();
+    void backup();
+    void restore();
+
+    QString m_databasePath;
+    QString m_backupFolder;
+    QLabel* m_label1 = nullptr;
+    QPushButton* m_cmdSauve = nullptr;
+    QPushButton* m_cmdRestaure = nullptr;
 };
 
 } // namespace obs

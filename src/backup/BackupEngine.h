@@ -1,0 +1,39 @@
+#pragma once
+
+#include "store/Database.h"
+
+#include <QString>
+
+namespace obs {
+
+// Name of the backup copy inside the backup folder; the restore reads the same file.
+inline const QString kBackupFileName = QStringLiteral("OBSLEDGER.MDB");
+// Suffix of the copy of the database that a restore keeps beside it, so that it can be undone.
+inline const QString kBeforeRestoreSuffix = QStringLiteral(".avant-restauration");
+
+// The backup file of a backup folder: OBSLEDGER.MDB inside the folder (a drive root included).
+// Empty when no folder is given, so that nothing is ever written into the current folder.
+QString backupFileIn(const QString& folder);
+
+// The copy a restore keeps of the database it replaces: OBSLEDGER.mdb.avant-restauration.
+QString beforeRestoreCopyOf(const QString& databasePath);
+
+// Whether two paths name the same file, the name compared without regard to case (the backup
+// file OBSLEDGER.MDB and the database OBSLEDGER.mdb are one file on the clinic's workstations).
+bool sameFile(const QString& a, const QString& b);
+
+// Writes a consistent snapshot of the database (taken through the engine, even while another
+// workstation has it open) into the backup file. The copy goes to a temporary file in the backup
+// folder, is checked, and only then replaces the previous backup: a failed backup never spoils
+// the good one. *why says what went wrong, in French.
+bool backupDatabase(const QString& databasePath, const QString& backupFile, QString* why,
+                    int lockWaitMs = kBusyTimeoutMs);
+
+// Replaces the database's content with the backup's, all or nothing. The backup must be a sound
+// database of the program; the database being replaced is kept first as its before-restore copy.
+// When another workstation is writing, the restore waits lockWaitMs and then fails untouched.
+// *keptCopy names the copy kept (empty when there was no database to keep).
+bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy = nullptr,
+                     int lockWaitMs = kBusyTimeoutMs);
+
+} // namespace obs

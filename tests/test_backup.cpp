@@ -1,0 +1,491 @@
+// The backup screen and its copies, on real database files in temporary folders.
+#include "TestSupport.h"
+
+#include "about/FrmAbout.h"
+#include "app/Dialogs.h"
+#include "app/Form4.h"
+#include "backup/BackupEngine.h"
+#include "backup/Form21.h"
+#include "common/Settings.h"
+#include "store/Schema.h"
+#include "store/SharedStore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace obs;
+using obs::test::child;
+using obs::test::TempClinic;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+qint64 addPatient(TempClinic& clinic, const char* name) {
+    return clinic.addAct(
+        {{QStringLiteral("Nom"), QString::fromUtf8(name)}, {QStringLiteral("Prenom"), QStringLiteral("Anne")}});
+}
+
+// Rows of ACTES in a database file, read through a connection of its own.
+qint64 actsIn(const QString& path) {
+    Status s;
+    auto db = Database::open(path, &s);
+    if (!db)
+        return -1;
+    QVariant n;
+    if (!db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
+        return -1;
+    return n.toLongLong();
+}
+
+QString makeFolder(const TempClinic& clinic, const QString& name) {
+    QDir(clinic.dir()).mkpath(name);
+    return clinic.file(name);
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Another workstation in the middle of a write: an open transaction with one row not yet committed.
+struct Writer {
+    std::shared_ptr<Database> db;
+    explicit Writer(const QString& path) {
+        Status s;
+        db = Database::open(path, &s);
+        QVERIFY2(db, qPrintable(s.message));
+        QVERIFY(db->executeRaw(QStringLiteral("BEGIN IMMEDIATE")));
+        QVERIFY(db->insert(QStringLiteral("ACTES"), {{QStringLiteral("Nom"), QStringLiteral("ENCOURS")}}));
+    }
+    void commit() { QVERIFY(db->executeRaw(QStringLiteral("COMMIT"))); }
+};
+
+QPushButton* buttonOf(QWidget* w, const char* name) {
+    return child<QPushButton>(w, name);
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void backupFileName_data();
+    void backupFileName();
+    void captionsAtLoad();
+    void chooseFolderThenBackup();
+    void cancelChooser();
+    void backupWithoutFolderWritesNothing();
+    void backupFailureKeepsPreviousBackup();
+    void backupIntoDatabaseFolderRefused();
+    void backupWhileAnotherWorkstationWrites();
+    void restoreRoundTrip();
+    void restoreWithoutBackupFile();
+    void restoreRefusesUnsoundFile_data();
+    void restoreRefusesUnsoundFile();
+    void restoreWhileAnotherWorkstationWrites();
+    void restoreScreenWaitsThenFails();
+    void restoreWithoutSettingReadsApplicationFolder();
+    void quitButton();
+    void roundTripThroughMainWindow();
+    void screenshots();
+};
+
+void TestBackup::backupFileName_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("folder") << "/media/cle"
+                            << "/media/cle/OBSLEDGER.MDB";
+    QTest::newRow("trailing separator") << "/media/cle/"
+                                        << "/media/cle/OBSLEDGER.MDB";
+    QTest::newRow("root") << "/"
+                          << "/OBSLEDGER.MDB";
+    QTest::newRow("none") << ""
+                          << "";
+    QTest::newRow("blank") << "  "
+                           << "";
+}
+
+void TestBackup::backupFileName() {
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QCOMPARE(backupFileIn(folder), QDir::toNativeSeparators(file));
+}
+
+void TestBackup::captionsAtLoad() {
+    TempClinic clinic;
+    const QString folder = makeFolder(clinic, QStringLiteral("Sauvegardes"));
+    QVERIFY(Settings::setBackupFolder(folder));
+    Form21 form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Sauvegardes"));
+    QCOMPARE(child<QLabel>(&form, "Label1")->text(), folder);
+    QCOMPARE(buttonOf(&form, "CmdSauve")->text(), QStringLiteral("Sauvegarder tout le repertoire : ") + kCrLf +
+                                                      clinic.dbPath() + kCrLf + "vers" + kCrLf + folder);
+    QCOMPARE(buttonOf(&form, "CmdRestaure")->text(),
+             QStringLiteral("Restaurer les fichiers sauvegardés dans ") + folder + " vers " + clinic.dbPath());
+    QCOMPARE(buttonOf(&form, "Command2")->text(), QStringLiteral("Définir le répertoire de Sauvegarde"));
+    QCOMPARE(buttonOf(&form, "Command1")->text(), QStringLiteral("&Quitter"));
+    QStringList frames;
+    for (const QGroupBox* g : form.findChildren<QGroupBox*>())
+        frames << g->title();
+    QCOMPARE(frames, (QStringList{"Répertoire de Sauvegarde", "Sauvegarde", "Restauration"}));
+    QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1")));
+}
+
+void TestBackup::chooseFolderThenBackup() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    QVERIFY(Settings::setBackupFolder(makeFolder(clinic, QStringLiteral("ancien"))));
+    const QString folder = makeFolder(clinic, QStringLiteral("cle usb"));
+    Dialogs::queueFolder(folder);
+
+    QPointer<Form21> form = new Form21();
+    QSignalSpy closed(form.data(), &Screen::closed);
+    buttonOf(form, "Command2")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Choix du répertoire pour la sauvegarde :"));
+    QCOMPARE(child<QLabel>(form, "Label1")->text(), folder);
+    QCOMPARE(buttonOf(form, "CmdSauve")->text(),
+             QStringLiteral("Lancer la Sauvegarde de ") + kCrLf + clinic.dbPath() + kCrLf + "vers" + kCrLf + folder);
+    QCOMPARE(Settings::backupFolder(), folder);
+    QVERIFY(contentOf(Settings::fileFor(kSettingsApp)).contains("Sauve=" + folder.toUtf8()));
+
+    buttonOf(form, "CmdSauve")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
+    QCOMPARE(closed.count(), 1);
+    QTRY_VERIFY(!form);
+    QCOMPARE(actsIn(QDir(folder).filePath("OBSLEDGER.MDB")), 2);
+    QString why;
+    QVERIFY2(checkProgramDatabase(QDir(folder).filePath("OBSLEDGER.MDB"), &why), qPrintable(why));
+    // Only the backup file is left in the folder; nothing beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"OBSLEDGER.MDB"});
+    QVERIFY(!QFileInfo::exists(clinic.file("cle usbOBSLEDGER.MDB")));
+    QCOMPARE(QDir(clinic.dir()).entryList(QDir::Files), QStringList{"OBSLEDGER.mdb"});
+}
+
+void TestBackup::cancelChooser() {
+    TempClinic clinic;
+    QVERIFY(Settings::setBackupFolder(makeFolder(clinic, QStringLiteral("ancien"))));
+    Form21 form;
+    Dialogs::queueFolder(QString());
+    buttonOf(&form, "Command2")->click();
+    QCOMPARE(child<QLabel>(&form, "Label1")->text(), QString());
+    QCOMPARE(Settings::backupFolder(), QString());
+    QCOMPARE(buttonOf(&form, "CmdSauve")->text(),
+             QStringLiteral("Lancer la Sauvegarde de ") + kCrLf + clinic.dbPath() + kCrLf + "vers" + kCrLf);
+    // The restore caption keeps the folder read at load.
+    QVERIFY(buttonOf(&form, "CmdRestaure")->text().contains(clinic.file("ancien")));
+}
+
+void TestBackup::backupWithoutFolderWritesNothing() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString work = makeFolder(clinic, QStringLiteral("courant"));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work);
+    QPointer<Form21> form = new Form21();
+    form->show();
+    buttonOf(form, "CmdSauve")->click();
+    QDir::setCurrent(before);
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde non effectuée"));
+    QVERIFY(Dialogs::shown().last().details.contains("Définir le répertoire de Sauvegarde"));
+    QVERIFY(QDir(work).entryList(QDir::Files).isEmpty());
+    // The user can choose the folder at once.
+    QVERIFY(form && form->isVisible());
+    delete form;
+}
+
+void TestBackup::backupFailureKeepsPreviousBackup() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    const QString backup = QDir(folder).filePath("OBSLEDGER.MDB");
+    QString why;
+    QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why), qPrintable(why));
+    const QByteArray good = contentOf(backup);
+
+    // The database file has gone (a network folder unreachable): the good backup stays.
+    QVERIFY(Settings::setDatabasePath(clinic.file("absent/OBSLEDGER.mdb")));
+    QVERIFY(Settings::setBackupFolder(folder));
+    QPointer<Form21> form = new Form21();
+    QSignalSpy closed(form.data(), &Screen::closed);
+    buttonOf(form, "CmdSauve")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde non effectuée"));
+    QVERIFY(!Dialogs::shown().last().details.isEmpty());
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(contentOf(backup), good);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"OBSLEDGER.MDB"});
+
+    // A folder that does not exist: nothing is created.
+    QVERIFY(!backupDatabase(clinic.dbPath(), QDir(clinic.file("nulle-part")).filePath("OBSLEDGER.MDB"), &why));
+    QVERIFY(why.contains("n'existe pas"));
+    QVERIFY(!QFileInfo::exists(clinic.file("nulle-part")));
+}
+
+void TestBackup::backupIntoDatabaseFolderRefused() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    QVERIFY(Settings::setBackupFolder(clinic.dir()));
+    const QByteArray live = contentOf(clinic.dbPath());
+    Form21* form = new Form21();
+    buttonOf(form, "CmdSauve")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde non effectuée"));
+    QCOMPARE(contentOf(clinic.dbPath()), live);
+    QVERIFY(!QFileInfo::exists(clinic.file("OBSLEDGER.MDB")));
+}
+
+void TestBackup::backupWhileAnotherWorkstationWrites() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    const QString backup = QDir(makeFolder(clinic, QStringLiteral("cle"))).filePath("OBSLEDGER.MDB");
+    Writer writer(clinic.dbPath());
+    QString why;
+    QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why, 200), qPrintable(why));
+    writer.commit();
+    // The snapshot holds what was committed when it was taken, and is sound.
+    QCOMPARE(actsIn(backup), 2);
+    QCOMPARE(actsIn(clinic.dbPath()), 3);
+    QVERIFY2(checkProgramDatabase(backup, &why), qPrintable(why));
+}
+
+void TestBackup::restoreRoundTrip() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    QVERIFY(Settings::setBackupFolder(folder));
+    {
+        Form21* form = new Form21();
+        buttonOf(form, "CmdSauve")->click();
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
+    }
+    addPatient(clinic, "ZOLA");
+    QCOMPARE(clinic.count("ACTES"), 3);
+
+    QPointer<Form21> form = new Form21();
+    QSignalSpy closed(form.data(), &Screen::closed);
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
+    const QString kept = clinic.dbPath() + ".avant-restauration";
+    QVERIFY(Dialogs::shown().last().details.contains(kept));
+    QCOMPARE(closed.count(), 1);
+    // The test's own connection, open all along, sees the restored content.
+    QCOMPARE(clinic.count("ACTES"), 2);
+    QCOMPARE(clinic.scalar("SELECT count(*) FROM ACTES WHERE Nom='ZOLA'").toLongLong(), 0);
+    QCOMPARE(actsIn(kept), 3);
+    QString why;
+    QVERIFY2(checkProgramDatabase(clinic.dbPath(), &why), qPrintable(why));
+    QCOMPARE(QDir(clinic.dir()).entryList({"*.partiel*"}, QDir::Files), QStringList());
+}
+
+void TestBackup::restoreWithoutBackupFile() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    QVERIFY(Settings::setBackupFolder(makeFolder(clinic, QStringLiteral("vide"))));
+    const QByteArray live = contentOf(clinic.dbPath());
+    QPointer<Form21> form = new Form21();
+    form->show();
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
+    QVERIFY(Dialogs::shown().last().details.contains("introuvable"));
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(contentOf(clinic.dbPath()), live);
+    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    QVERIFY(!QApplication::overrideCursor());
+    delete form;
+}
+
+void TestBackup::restoreRefusesUnsoundFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("text file") << "text";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("database without ACTES") << "noactes";
+    QTest::newRow("truncated backup") << "truncated";
+}
+
+void TestBackup::restoreRefusesUnsoundFile() {
+    QFETCH(QString, kind);
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    const QString backup = QDir(folder).filePath("OBSLEDGER.MDB");
+    QString why;
+    if (kind == "text") {
+        QFile f(backup);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\"Nom\",\"Prenom\"\r\n").repeated(200));
+    } else if (kind == "empty") {
+        QFile f(backup);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (kind == "noactes") {
+        Status s;
+        auto other = Database::create(backup, &s);
+        QVERIFY(other && other->executeRaw("CREATE TABLE MEMO (NUMEROS INTEGER, TEXTE TEXT)"));
+    } else {
+        QVERIFY(clinic.db().executeRaw("BEGIN"));
+        for (int i = 0; i < 300; ++i)
+            addPatient(clinic, "REMPLISSAGE");
+        QVERIFY(clinic.db().executeRaw("COMMIT"));
+        QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why), qPrintable(why));
+        QFile f(backup);
+        QVERIFY(f.resize(f.size() / 2));
+    }
+    QVERIFY(Settings::setBackupFolder(folder));
+    const QByteArray live = contentOf(clinic.dbPath());
+    QPointer<Form21> form = new Form21();
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
+    QVERIFY(form);
+    QCOMPARE(contentOf(clinic.dbPath()), live);
+    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    delete form;
+}
+
+void TestBackup::restoreWhileAnotherWorkstationWrites() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString backup = QDir(makeFolder(clinic, QStringLiteral("cle"))).filePath("OBSLEDGER.MDB");
+    QString why, kept;
+    QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why), qPrintable(why));
+    addPatient(clinic, "MARTIN");
+    addPatient(clinic, "ZOLA");
+
+    Writer writer(clinic.dbPath());
+    QVERIFY(!restoreDatabase(backup, clinic.dbPath(), &why, &kept, 200));
+    QVERIFY2(why.contains("occupée"), qPrintable(why));
+    writer.commit();
+    // Nothing of the backup went in: the three rows and the writer's one.
+    QCOMPARE(clinic.count("ACTES"), 4);
+    QCOMPARE(clinic.scalar("SELECT count(*) FROM ACTES WHERE Nom IN ('MARTIN','ZOLA','ENCOURS')").toLongLong(), 3);
+    QVERIFY2(checkProgramDatabase(clinic.dbPath(), &why), qPrintable(why));
+
+    // Once the other workstation is done, the same restore goes through.
+    QVERIFY2(restoreDatabase(backup, clinic.dbPath(), &why, &kept, 200), qPrintable(why));
+    QCOMPARE(clinic.count("ACTES"), 1);
+    QCOMPARE(actsIn(kept), 4);
+}
+
+void TestBackup::restoreScreenWaitsThenFails() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    QString why;
+    QVERIFY(backupDatabase(clinic.dbPath(), QDir(folder).filePath("OBSLEDGER.MDB"), &why));
+    addPatient(clinic, "MARTIN");
+    QVERIFY(Settings::setBackupFolder(folder));
+    Writer writer(clinic.dbPath());
+    QPointer<Form21> form = new Form21();
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
+    QVERIFY(form);
+    writer.commit();
+    QCOMPARE(clinic.count("ACTES"), 3);
+    delete form;
+}
+
+void TestBackup::restoreWithoutSettingReadsApplicationFolder() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    QString why;
+    QVERIFY(backupDatabase(clinic.dbPath(), QDir(clinic.appDir()).filePath("OBSLEDGER.MDB"), &why));
+    addPatient(clinic, "MARTIN");
+    QVERIFY(!contentOf(Settings::fileFor(kSettingsApp)).toUpper().contains("SAUVE"));
+    Form21* form = new Form21();
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
+    QCOMPARE(clinic.count("ACTES"), 1);
+}
+
+void TestBackup::quitButton() {
+    TempClinic clinic;
+    QPointer<Form21> form = new Form21();
+    form->show();
+    QSignalSpy closed(form.data(), &Screen::closed);
+    buttonOf(form, "Command1")->click();
+    QCOMPARE(closed.count(), 1);
+    QTRY_VERIFY(!form);
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestBackup::roundTripThroughMainWindow() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    std::unique_ptr<Form4> main(new Form4());
+    QVERIFY(main->load());
+    main->show();
+    auto* text1 = child<QLineEdit>(main.get(), "Text1");
+    QTest::keyClicks(text1, "DUPONT");
+    QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("DUPONT"));
+
+    // Backup: the main window hides and lets the file go, then takes it again.
+    buttonOf(main.get(), "Command5")->click();
+    QWidget* screen = obs::test::topLevel("Form21");
+    QVERIFY(screen);
+    QVERIFY(!main->isVisible());
+    QVERIFY(!SharedStore::instance().database());
+    Dialogs::queueFolder(folder);
+    buttonOf(screen, "Command2")->click();
+    buttonOf(screen, "CmdSauve")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
+    QTRY_VERIFY(!obs::test::topLevel("Form21"));
+    QVERIFY(main->isVisible());
+    QVERIFY(SharedStore::instance().database());
+    // The record buttons still hold the closed result: they do nothing and say nothing.
+    Dialogs::clearShown();
+    for (const char* name : {"Command1", "Command3", "Command4", "Command2"})
+        buttonOf(main.get(), name)->click();
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+
+    addPatient(clinic, "ZOLA");
+    text1->clear();
+    QTest::keyClicks(text1, "ZOLA");
+    QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("ZOLA"));
+
+    // Restore: the row added after the backup is gone, without a restart.
+    buttonOf(main.get(), "Command5")->click();
+    screen = obs::test::topLevel("Form21");
+    QVERIFY(screen);
+    buttonOf(screen, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
+    QTRY_VERIFY(!obs::test::topLevel("Form21"));
+    QVERIFY(main->isVisible());
+    Dialogs::clearShown();
+    text1->clear();
+    QTest::keyClicks(text1, "ZOLA");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Ce Nom n'existe pas"));
+    text1->clear();
+    QTest::keyClicks(text1, "MARTIN");
+    QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("MARTIN"));
+    QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 3);
+}
+
+void TestBackup::screenshots() {
+    const QString shots = qEnvironmentVariable("OBSLEDGER_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("OBSLEDGER_SHOTS names no folder");
+    TempClinic clinic;
+    QVERIFY(Settings::setBackupFolder(QStringLiteral("/media/cle-usb/Sauvegardes")));
+    QVERIFY(Settings::setDatabasePath(QStringLiteral("/srv/clinique/comptabilite/OBSLEDGER.mdb")));
+    QDir().mkpath(shots);
+    Form21* form = new Form21();
+    form->show();
+    QVERIFY(form->grab().save(QDir(shots).filePath("form21.png")));
+    FrmAbout* about = new FrmAbout();
+    about->show();
+    QVERIFY(about->grab().save(QDir(shots).filePath("frmabout.png")));
+    form->close();
+    about->close();
+}
+
+QTEST_MAIN(TestBackup)
+#include "test_backup.moc"
