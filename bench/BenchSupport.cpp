@@ -1,0 +1,488 @@
+#include "BenchSupport.h"
+
+#include "DemoData.h"
+#include "app/Dialogs.h"
+#include "app/Screen.h"
+#include "common/DayNumber.h"
+#include "common/Money.h"
+#include "common/Settings.h"
+#include "store/Collation.h"
+#include "store/Schema.h"
+#include "store/SharedStore.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QWindow>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+// The pictures of the windows live in the GUI library, a static library: registered here too, so
+// that the windows measured load them as the program does (registering twice is harmless).
+static void registerPictures() { Q_INIT_RESOURCE(obsledger); }
+
+namespace obs::bench {
+
+namespace {
+
+bool g_built = false;
+
+[[noreturn]] void fail(const QString& what)
+{
+    std::fprintf(stderr, "bench: %s\n", qPrintable(what));
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+void check(const Status& s, const char* what)
+{
+    if (!s)
+        fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), s.message));
+}
+
+qint64 countActs(Database& db)
+{
+    QVariant n;
+    check(db.scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n), "counting the acts");
+    return n.toLongLong();
+}
+
+// A kept file is reused only when it is a program database with exactly the wanted count.
+bool reusable(const QString& path, int rows)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    Status s;
+    auto db = Database::open(path, &s);
+    if (!db || !db->hasProgramTables())
+        return false;
+    // Acts added by a run that was stopped between adding and deleting.
+    db->executeRaw(QStringLiteral("DELETE FROM ACTES WHERE Nom = ?"), {kScratchSurname});
+    return countActs(*db) == rows;
+}
+
+void build(const QString& path, int rows)
+{
+    const QString building = path + QStringLiteral(".building");
+    QFile::remove(building);
+    QFile::remove(building + QStringLiteral("-journal"));
+    std::fprintf(stderr, "bench: building %s with %d acts (once; later runs reuse it)...\n", qPrintable(path), rows);
+    QElapsedTimer t;
+    t.start();
+    {
+        Status s;
+        auto db = Database::create(building, &s);
+        if (!db)
+            fail(QStringLiteral("cannot create %1: %2").arg(building, s.message));
+        // Only this building connection: a crash leaves a ".building" file that is never reused.
+        check(db->executeRaw(QStringLiteral("PRAGMA synchronous=OFF")), "pragma");
+        check(db->executeRaw(QStringLiteral("PRAGMA cache_size=-400000")), "pragma");
+        check(createSchema(*db), "creating the tables");
+        check(fillDemoReferences(*db), "filling the reference lists");
+        const QDate today = QDate::currentDate();
+        check(fillDemoActs(*db, rows, today.addYears(-20), today), "filling the acts");
+        if (countActs(*db) != rows)
+            fail(QStringLiteral("the new database does not hold %1 acts").arg(rows));
+        db->close();
+    }
+    QFile::remove(path);
+    if (!QFile::rename(building, path))
+        fail(QStringLiteral("cannot rename %1 to %2").arg(building, path));
+    std::fprintf(stderr, "bench: built in %.1f s\n", t.elapsed() / 1000.0);
+}
+
+} // namespace
+
+QString benchFolder()
+{
+    const QString env = qEnvironmentVariable("OBSLEDGER_BENCH_DIR");
+    return env.isEmpty() ? QStringLiteral("/tmp/obsledger-bench") : QDir::cleanPath(env);
+}
+
+QString benchDatabase(int rows)
+{
+    const QString folder = benchFolder();
+    if (!QDir().mkpath(folder))
+        fail(QStringLiteral("cannot create the folder %1").arg(folder));
+    const QString path = QDir(folder).filePath(QStringLiteral("acts-%1-OBSLEDGER.mdb").arg(rows));
+    g_built = false;
+    if (!reusable(path, rows)) {
+        build(path, rows);
+        g_built = true;
+    }
+    return path;
+}
+
+bool benchDatabaseWasBuilt() { return g_built; }
+
+qint64 addScratchAct(Database& db)
+{
+    const Money prix = Money::parse(QStringLiteral("41,8")).value_or(Money());
+    Fields f{{QStringLiteral("Nom"), kScratchSurname},
+             {QStringLiteral("Prenom"), QStringLiteral("Mesure")},
+             {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(QDate::currentDate()))},
+             {QStringLiteral("MEDSUIT"), QStringLiteral("Dr MARTIN")},
+             {QStringLiteral("MEDACTE"), QStringLiteral("Dr MARTIN")},
+             {QStringLiteral("Acte"), QStringLiteral("Délivrance artificielle")},
+             {QStringLiteral("CCAM1"), QStringLiteral("JQGD002")},
+             {QStringLiteral("NF"), QString()}};
+    for (int k = 2; k <= 6; ++k)
+        f.emplace_back(QStringLiteral("CCAM%1").arg(k), QString());
+    f.emplace_back(QStringLiteral("PRIX"), moneyValue(prix));
+    f.emplace_back(QStringLiteral("DE"), moneyValue(Money()));
+    qint64 id = 0;
+    check(db.insert(QStringLiteral("ACTES"), f, &id), "adding a scratch act");
+    return id;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+QtMessageHandler g_previousHandler = nullptr;
+bool g_handlerInstalled = false;
+
+// The offscreen platform says at every window shown that it cannot resize to the size hints.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+} // namespace
+
+QApplication& benchApplication(int& argc, char** argv)
+{
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *app;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!g_handlerInstalled) {
+        g_previousHandler = qInstallMessageHandler(quietHandler);
+        g_handlerInstalled = true;
+    }
+    static QApplication* app = new QApplication(argc, argv);
+    registerPictures();
+    QApplication::setApplicationName(QStringLiteral("OBSLEDGER"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    return *app;
+}
+
+BenchClinic::BenchClinic(const QString& databasePath) : m_databasePath(databasePath)
+{
+    if (!m_dir.isValid())
+        fail(QStringLiteral("cannot create a temporary folder"));
+    const QDir d(m_dir.path());
+    d.mkpath(QStringLiteral("config"));
+    d.mkpath(QStringLiteral("app"));
+    qputenv("XDG_CONFIG_HOME", d.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("OBSLEDGER_APPDIR", d.filePath(QStringLiteral("app")).toUtf8());
+    QString error;
+    if (!Settings::setDatabasePath(databasePath, &error))
+        fail(QStringLiteral("cannot write the settings: %1").arg(error));
+    SharedStore::instance().reset();
+    Dialogs::setTesting(true);
+    Dialogs::clearShown();
+    clearEndRequest();
+}
+
+BenchClinic::~BenchClinic()
+{
+    SharedStore::instance().reset();
+    if (m_db)
+        m_db->close();
+}
+
+Database& BenchClinic::db()
+{
+    if (!m_db) {
+        Status s;
+        m_db = Database::open(m_databasePath, &s);
+        if (!m_db)
+            fail(QStringLiteral("cannot open %1: %2").arg(m_databasePath, s.message));
+    }
+    return *m_db;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void typeCharacter(QWidget* widget, QChar c)
+{
+    int key = Qt::Key_unknown;
+    const QChar up = c.toUpper();
+    if (up >= u'A' && up <= u'Z')
+        key = Qt::Key_A + (up.unicode() - u'A');
+    else if (c >= u'0' && c <= u'9')
+        key = Qt::Key_0 + (c.unicode() - u'0');
+    else if (c == u' ')
+        key = Qt::Key_Space;
+    else if (c == u'\'')
+        key = Qt::Key_Apostrophe;
+    const Qt::KeyboardModifiers mods = c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier;
+    QKeyEvent press(QEvent::KeyPress, key, mods, QString(c));
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, QString(c));
+    QApplication::sendEvent(widget, &release);
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool waitExposed(QWidget* window, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed())
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+void Samples::add(double ms, double cpuMs)
+{
+    m_ms.push_back(ms);
+    if (cpuMs >= 0)
+        m_cpu.push_back(cpuMs);
+}
+
+double Samples::max() const { return m_ms.empty() ? 0 : *std::max_element(m_ms.begin(), m_ms.end()); }
+
+double Stopwatch::lap(benchmark::State& state, Samples& samples) const
+{
+    const double wall = elapsedMs(m_start);
+    samples.add(wall, threadCpuMs() - m_cpuStart);
+    state.SetIterationTime(wall / 1000.0);
+    return wall;
+}
+
+double Samples::percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    const size_t rank = std::clamp<size_t>(size_t(std::ceil(p / 100.0 * double(v.size()))), 1, v.size());
+    std::nth_element(v.begin(), v.begin() + long(rank - 1), v.end());
+    return v[rank - 1];
+}
+
+Report& Report::instance()
+{
+    static Report r;
+    return r;
+}
+
+ActionFigures& Report::figures(const QString& key)
+{
+    auto it = m_figures.find(key);
+    if (it == m_figures.end()) {
+        m_order.push_back(key);
+        it = m_figures.emplace(key, ActionFigures{}).first;
+        it->second.action = key;
+    }
+    return it->second;
+}
+
+void Report::declare(const QString& key, const QString& action, double goalMs, const QString& directSql)
+{
+    ActionFigures& f = figures(key);
+    f.action = action;
+    f.goalMs = goalMs;
+    f.directSql = directSql;
+}
+
+void Report::setProgram(const QString& key, const Samples& s) { figures(key).program = s; }
+void Report::setStore(const QString& key, const Samples& s) { figures(key).store = s; }
+void Report::setDirect(const QString& key, const Samples& s) { figures(key).direct = s; }
+bool Report::empty(const QString& key) const
+{
+    const auto it = m_figures.find(key);
+    return it == m_figures.end() || (it->second.program.empty() && it->second.store.empty() && it->second.direct.empty());
+}
+
+void Report::addNote(const QString& line) { m_notes << line; }
+
+void Report::print() const
+{
+    auto num = [](double v) {
+        return QString::number(v, 'f', v >= 100 ? 0 : (v >= 10 ? 1 : (v >= 1 ? 2 : 3)));
+    };
+    auto cell = [&](const Samples& s, double (Samples::*what)() const) {
+        return s.empty() ? QStringLiteral("-") : num((s.*what)());
+    };
+    auto ratio = [](double a, double b) { return b > 0 ? QString::number(a / b, 'f', 1) : QStringLiteral("-"); };
+    const char* const format = "%-40s %4s | %8s %8s %8s | %8s %8s | %8s %8s | %6s %6s | %5s %s\n";
+    std::printf("\n");
+    std::printf(format, "", "", "program", "", "", "store", "", "SQLite", "", "ratio", "", "", "");
+    std::printf(format, "Action", "n", "p50", "p95", "cpu p95", "p50", "p95", "p50", "p95", "x p50", "x p95", "goal",
+                "met (p95 < goal)");
+    std::printf("%s\n", QString(150, u'-').toUtf8().constData());
+    for (const QString& key : m_order) {
+        const ActionFigures& f = m_figures.at(key);
+        if (f.program.empty() && f.direct.empty())
+            continue;
+        const bool both = !f.program.empty() && !f.direct.empty();
+        QString met = QStringLiteral("-");
+        if (f.goalMs > 0 && !f.program.empty())
+            met = f.program.p95() < f.goalMs ? QStringLiteral("yes") : QStringLiteral("NO");
+        std::printf(format, f.action.toUtf8().constData(), qPrintable(QString::number(f.program.size())),
+                    qPrintable(cell(f.program, &Samples::median)), qPrintable(cell(f.program, &Samples::p95)),
+                    f.program.hasCpu() ? qPrintable(num(f.program.cpuP95())) : "-",
+                    qPrintable(cell(f.store, &Samples::median)), qPrintable(cell(f.store, &Samples::p95)),
+                    qPrintable(cell(f.direct, &Samples::median)), qPrintable(cell(f.direct, &Samples::p95)),
+                    both ? qPrintable(ratio(f.program.median(), f.direct.median())) : "-",
+                    both ? qPrintable(ratio(f.program.p95(), f.direct.p95())) : "-",
+                    f.goalMs > 0 ? qPrintable(num(f.goalMs)) : "-", qPrintable(met));
+    }
+    std::printf("\nTimes in milliseconds, one operation each. program: the real window driven by its controls, until "
+                "it is repainted;\ncpu p95: the window thread's CPU time; store: the same store calls without the "
+                "window; x: program / SQLite.\nSQLite: the statement below, prepared, run and its row read on a "
+                "connection of its own:\n");
+    for (const QString& key : m_order) {
+        const ActionFigures& f = m_figures.at(key);
+        if (!f.directSql.isEmpty() && (!f.program.empty() || !f.direct.empty()))
+            std::printf("  %-40s %s\n", f.action.toUtf8().constData(), f.directSql.toUtf8().constData());
+    }
+    for (const QString& n : m_notes)
+        std::printf("%s\n", n.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DirectSqlite::DirectSqlite(const QString& path)
+{
+    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("sqlite3_open_v2 %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    if (!registerProgramFunctions(m_db))
+        fail(QStringLiteral("cannot register the program's collation"));
+}
+
+DirectSqlite::~DirectSqlite() { sqlite3_close_v2(m_db); }
+
+int DirectSqlite::run(const char* sql, const QVariantList& binds, std::vector<QVariantList>* rows)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("prepare %1: %2").arg(QString::fromUtf8(sql), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    std::vector<QByteArray> texts; // kept alive until the statement ends
+    texts.reserve(binds.size());
+    for (int i = 0; i < binds.size(); ++i) {
+        const QVariant& v = binds[i];
+        if (v.isNull()) {
+            sqlite3_bind_null(st, i + 1);
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+        } else {
+            texts.push_back(v.toString().toUtf8());
+            sqlite3_bind_text(st, i + 1, texts.back().constData(), int(texts.back().size()), SQLITE_STATIC);
+        }
+    }
+    int n = 0;
+    int rc = 0;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        ++n;
+        const int cols = sqlite3_column_count(st);
+        QVariantList row;
+        for (int c = 0; c < cols; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER:
+                row << QVariant::fromValue<qint64>(sqlite3_column_int64(st, c));
+                break;
+            case SQLITE_TEXT:
+                row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                         sqlite3_column_bytes(st, c));
+                break;
+            case SQLITE_FLOAT:
+                row << sqlite3_column_double(st, c);
+                break;
+            default:
+                row << QVariant();
+            }
+        }
+        if (rows)
+            rows->push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("step %1: %2").arg(QString::fromUtf8(sql), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    sqlite3_finalize(st);
+    return n;
+}
+
+QStringList DirectSqlite::queryPlan(const QString& sql)
+{
+    std::vector<QVariantList> rows;
+    run(("EXPLAIN QUERY PLAN " + sql).toUtf8().constData(), {}, &rows);
+    QStringList out;
+    for (const QVariantList& r : rows)
+        out << r.value(3).toString();
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+double loadAverage()
+{
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+double peakMemoryMiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+double programPeakMemoryMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return peakMemoryMiB();
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0; // kB
+    }
+    return peakMemoryMiB();
+}
+
+double currentMemoryMiB()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    if (parts.size() < 2)
+        return 0;
+    return double(parts[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+} // namespace obs::bench
