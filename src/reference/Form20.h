@@ -2,6 +2,11 @@
 
 #include "app/Screen.h"
 
+#include <QList>
+
+class QLabel;
+class QLineEdit;
+
 namespace obs {
 
 // The tariff editor. There is one: the reference lists editor and the act entry screen share it.
@@ -14,6 +19,21 @@ public:
     static Form20* open();
     // Closes it without saving, if it is open.
     static void closeShared();
+
+    // The 44 box texts in the file's order.
+    QStringList values() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    void load();
+    void save();
+
+    QList<QLineEdit*> m_boxes; // in the file's order
+    QLabel* m_lblCsMcs = nullptr;
+    QLabel* m_lblCMcsMpc = nullptr;
 };
 
 } // namespace obs

@@ -1,10 +1,547 @@
 #include "Form8.h"
 
+#include "Form20.h"
+#include "app/AmountKeyFilter.h"
+#include "app/DatabaseOpener.h"
+#include "app/Dialogs.h"
+#include "common/Money.h"
+#include "store/SharedStore.h"
+#include "store/SqlText.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace obs {
+
+namespace {
+
+const QString kUnset = QStringLiteral("Espion");
+const QString kCrLf = QStringLiteral("\r\n");
+
+const QString kOpeningHelp =
+    QStringLiteral("Vous pouvez enregistrer les différents praticiens concernés en cliquant sur le bouton 'Médecins',") +
+    QStringLiteral(" ainsi que que la cotation des divers actes médicaux en cliquant sur le bouton 'Actes'.") + kCrLf +
+    QStringLiteral(" Le bouton 'Tarifs' permet de mettre à jour la valeur des lettres clefs utilisées.");
+
+struct ListKind {
+    int category;
+    const char* title;
+    QString help;
+};
+
+const ListKind kLists[] = {
+    {1, "Médecins",
+     QStringLiteral("Saisissez le nom du nouveau praticien (précédé de Dr) dans la zone de saisie 'Médecins', puis") +
+         QStringLiteral(" clic sur 'Ajouter'. Pour modifier un nom, double clic sur le nom du praticien, modifier au "
+                        "clavier, puis clic sur 'Modifier'.") +
+         QStringLiteral(" Pour supprimer un nom, double clic sur le nom puis 'Supprimer'.")},
+    {2, "Actes d'accouchement", QString()},
+    {3, "Actes de chirurgie", QString()},
+    {5, "Médecin traitant par défaut",
+     QStringLiteral("Saisissez le nom du médecin traitant par défaut (précédé de Dr) dans la zone de saisie 'Médecins "
+                    "traitant par défaut', puis") +
+         QStringLiteral(" clic sur 'Ajouter'. Pour modifier le nom, double clic sur le nom du praticien, modifier au "
+                        "clavier, puis clic sur 'Modifier'.") +
+         QStringLiteral(" Pour supprimer le nom, double clic sur le nom puis 'Supprimer'.") +
+         QStringLiteral(" Un seul nom doit être entré.")},
+    {6, "Nom des Mutuelles",
+     QStringLiteral("Saisissez le nom des différentes mutuelles dans la zone de saisie 'Nom des Mutuelles', puis") +
+         QStringLiteral(" clic sur 'Ajouter'. Pour modifier le nom, double clic sur le nom de la mutuelle, modifier au "
+                        "clavier, puis clic sur 'Modifier'.") +
+         QStringLiteral(" Pour supprimer le nom, double clic sur le nom puis 'Supprimer'.") +
+         QStringLiteral(" Un seul nom doit être entré.")},
+};
+
+const QString kActsHelp =
+    QStringLiteral("Saisissez le nom du nouvel acte dans la zone de saisie 'actes', puis") +
+    QStringLiteral(" son code CCAM ainsi que sa valeur en Euros dans les zones de saisie prévues.") + kCrLf +
+    QStringLiteral(" Saissisez le montant de dépassement que rembourse chaque mutuelle pour cet acte.");
+
+const char* const kMutDesign[6] = {"Mutuelle1", "Mutuelle 2", "Mutuelle3", "Mutuelle4", "Mutuelle 5", "Mutuelle6"};
+
+const ListKind& listKind(int category)
+{
+    for (const ListKind& k : kLists) {
+        if (k.category == category)
+            return k;
+    }
+    return kLists[0];
+}
+
+// The list read for the screen, sorted by label.
+QString sortedQuery(int category)
+{
+    return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = %1 ").arg(category) + QStringLiteral("ORDER by TEXTE");
+}
+
+// The rows of a category as the database returns them, where rows are added, changed and removed.
+QString rowsQuery(int category) { return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") + QString::number(category); }
+
+QString labelCondition(const QString& label) { return QStringLiteral("TEXTE='") + sqlEscape(label) + u'\''; }
+
+// An amount column shown in a box: the short French form, empty when the column has no value.
+QString amountText(const Row& row, const QString& column)
+{
+    if (row.isNull(column))
+        return QString();
+    if (const auto m = row.money(column))
+        return m->toFrench();
+    return row.text(column);
+}
+
+template <class T> T* named(QWidget* parent, const char* name)
+{
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* b = named<QPushButton>(parent, name);
+    b->setText(caption);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* l = named<QLabel>(parent, name);
+    l->setText(caption);
+    return l;
+}
+
+} // namespace
 
 Form8::Form8(QWidget* parent) : Screen(QStringLiteral("Form8"), parent)
 {
     setWindowTitle(QStringLiteral("Items mémorisés"));
+    buildUi();
+    m_label11->setText(kOpeningHelp);
+    openDatabaseAtLoad(this, true, true);
+}
+
+void Form8::buildUi()
+{
+    auto* root = new QHBoxLayout(this);
+
+    // The list buttons, the tariff editor and Quit, down the left side.
+    auto* side = new QVBoxLayout;
+    auto* frame6 = named<QGroupBox>(this, "Frame6");
+    frame6->setTitle(QStringLiteral("MEDECINS"));
+    auto* f6 = new QVBoxLayout(frame6);
+    auto* cmdMedecins = button(frame6, "CmdMedecins", QStringLiteral("Liste des Mé&decins"));
+    auto* cmdMedDefaut = button(frame6, "CmdMed_Defaut", QStringLiteral("Médecin traitant, par défaut"));
+    f6->addWidget(cmdMedecins);
+    f6->addWidget(cmdMedDefaut);
+    side->addWidget(frame6);
+
+    auto* frame5 = named<QGroupBox>(this, "Frame5");
+    frame5->setTitle(QStringLiteral("ACTES"));
+    auto* f5 = new QVBoxLayout(frame5);
+    auto* cmdAccts = button(frame5, "CmdAccts", QStringLiteral("Accouchements"));
+    auto* cmdChir = button(frame5, "CmdChir", QStringLiteral("Chirurgie"));
+    f5->addWidget(cmdAccts);
+    f5->addWidget(cmdChir);
+    side->addWidget(frame5);
+
+    auto* cmdMut = button(this, "CmdMut", QStringLiteral("Mutuelles"));
+    auto* command1 = button(this, "Command1", QStringLiteral("&Tarifs Nuit Fériés"));
+    side->addSpacing(6);
+    side->addWidget(cmdMut);
+    side->addSpacing(12);
+    side->addWidget(command1);
+    side->addStretch(1);
+    auto* cmdQuitter = button(this, "CmdQuitter", QStringLiteral("&Quitter"));
+    side->addWidget(cmdQuitter);
+    // The longest caption keeps some air on both sides.
+    const int sideWidth = cmdMedDefaut->sizeHint().width() + 24;
+    for (QPushButton* b : {cmdMedecins, cmdMedDefaut, cmdAccts, cmdChir, cmdMut, command1, cmdQuitter})
+        b->setMinimumWidth(sideWidth);
+    root->addLayout(side);
+
+    // The chosen list, its entry boxes and the help text.
+    auto* main = new QVBoxLayout;
+    m_frame1 = named<QGroupBox>(this, "Frame1");
+    m_frame1->setTitle(QStringLiteral("Items mémorisés"));
+    auto* f1 = new QGridLayout(m_frame1);
+
+    auto* frame3 = named<QGroupBox>(m_frame1, "Frame3");
+    auto* f3 = new QVBoxLayout(frame3);
+    m_label3 = label(frame3, "Label3", QStringLiteral("Actes"));
+    m_text1 = named<QLineEdit>(frame3, "Text1");
+    m_label3->setBuddy(m_text1);
+    m_list1 = named<QListWidget>(frame3, "List1");
+    // Room for the long act labels of the catalogue ("Accouchement unique par voie naturelle chez une ...").
+    m_list1->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
+    m_list1->setMinimumHeight(240);
+    f3->addWidget(m_label3);
+    f3->addWidget(m_text1);
+    f3->addWidget(m_list1, 1);
+    f1->addWidget(frame3, 0, 0, 2, 1);
+
+    const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("000000,00")) + 20;
+    m_frame2 = named<QGroupBox>(m_frame1, "Frame2");
+    m_frame2->setTitle(QStringLiteral("Cotation"));
+    auto* f2 = new QGridLayout(m_frame2);
+    auto* label1 = label(m_frame2, "Label1", QStringLiteral("Code CCAM"));
+    m_txtCcam = named<QLineEdit>(m_frame2, "TxtCCAM");
+    m_txtCcam->setFixedWidth(boxWidth);
+    auto* label2 = label(m_frame2, "Label2", QStringLiteral("Tarif"));
+    m_txtTarifs = named<QLineEdit>(m_frame2, "TxtTARIFS");
+    m_txtTarifs->setFixedWidth(boxWidth);
+    m_txtTarifs->setAlignment(Qt::AlignRight);
+    label1->setBuddy(m_txtCcam);
+    label2->setBuddy(m_txtTarifs);
+    f2->addWidget(label1, 0, 0);
+    f2->addWidget(m_txtCcam, 0, 1);
+    f2->addWidget(label2, 1, 0);
+    f2->addWidget(m_txtTarifs, 1, 1);
+    f2->setColumnStretch(0, 1);
+    f1->addWidget(m_frame2, 0, 1);
+
+    m_frame4 = named<QGroupBox>(m_frame1, "Frame4");
+    m_frame4->setTitle(QStringLiteral("Tarifs des mutuelles"));
+    auto* f4 = new QGridLayout(m_frame4);
+    for (int k = 0; k < 6; ++k) {
+        m_lblMut[k] = label(m_frame4, QStringLiteral("LblMut%1").arg(k + 1).toLatin1().constData(),
+                            QString::fromLatin1(kMutDesign[k]));
+        m_lblMut[k]->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 18);
+        m_txtMut[k] = named<QLineEdit>(m_frame4, QStringLiteral("TxtMut%1").arg(k + 1).toLatin1().constData());
+        m_txtMut[k]->setFixedWidth(boxWidth);
+        m_txtMut[k]->setAlignment(Qt::AlignRight);
+        m_lblMut[k]->setBuddy(m_txtMut[k]);
+        AmountKeyFilter::install(m_txtMut[k]);
+        f4->addWidget(m_lblMut[k], k, 0);
+        f4->addWidget(m_txtMut[k], k, 1);
+    }
+    f4->setColumnStretch(0, 1);
+    f1->addWidget(m_frame4, 1, 1, Qt::AlignTop);
+    f1->setRowStretch(1, 1);
+    f1->setColumnStretch(0, 1);
+
+    auto* actions = new QHBoxLayout;
+    auto* cmdAjoute = button(m_frame1, "CmdAjoute", QStringLiteral("&Ajouter"));
+    auto* cmdModif = button(m_frame1, "CmdModif", QStringLiteral("&Modifier"));
+    cmdModif->setToolTip(QStringLiteral("Double clic sur l'item à modifier, puis modifier"));
+    auto* cmdSupprime = button(m_frame1, "CmdSupprime", QStringLiteral("&Supprimer"));
+    cmdSupprime->setToolTip(QStringLiteral("Double clic sur l'item à supprimer, puis supprimer."));
+    actions->addWidget(cmdAjoute);
+    actions->addWidget(cmdModif);
+    actions->addWidget(cmdSupprime);
+    actions->addStretch(1);
+    f1->addLayout(actions, 2, 0, 1, 2);
+
+    // Hidden: the mutual insurers in slot order, and the current category.
+    m_list2 = named<QListWidget>(m_frame1, "List2");
+    m_list2->hide();
+    m_lblEspion = label(m_frame1, "LblEspion", kUnset);
+    m_lblEspion->hide();
+    main->addWidget(m_frame1, 1);
+
+    m_label11 = label(this, "Label11", QString());
+    m_label11->setWordWrap(true);
+    m_label11->setFrameShape(QFrame::StyledPanel);
+    m_label11->setMargin(6);
+    m_label11->setMinimumHeight(m_label11->fontMetrics().lineSpacing() * 4 + 12);
+    m_label11->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    main->addWidget(m_label11);
+    root->addLayout(main, 1);
+
+    m_frame2->hide();
+    m_frame4->hide();
+    m_label3->hide();
+
+    connect(cmdMedecins, &QPushButton::clicked, this, [this] { chooseList(1); });
+    connect(cmdMedDefaut, &QPushButton::clicked, this, [this] { chooseList(5); });
+    connect(cmdAccts, &QPushButton::clicked, this, [this] { chooseList(2); });
+    connect(cmdChir, &QPushButton::clicked, this, [this] { chooseList(3); });
+    connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(6); });
+    connect(command1, &QPushButton::clicked, this, [] { Form20::open(); });
+    connect(cmdQuitter, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdAjoute, &QPushButton::clicked, this, &Form8::add);
+    connect(cmdModif, &QPushButton::clicked, this, &Form8::modify);
+    connect(cmdSupprime, &QPushButton::clicked, this, &Form8::remove);
+    connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { selectEntry(); });
+
+    resize(sizeHint().expandedTo(QSize(900, 560)));
+}
+
+std::optional<int> Form8::currentCategory() const
+{
+    bool ok = false;
+    const int n = m_lblEspion->text().toInt(&ok);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+void Form8::closeEvent(QCloseEvent* event)
+{
+    Form20::closeShared();
+    Screen::closeEvent(event);
+}
+
+bool Form8::fillList(QListWidget* list, const QString& sql, const QString& failureText)
+{
+    SharedStore& store = SharedStore::instance();
+    Status s = store.openCursor(sql);
+    QStringList labels;
+    if (s) {
+        Cursor* cursor = store.cursor();
+        while (s && cursor->hasCurrent()) {
+            Row row;
+            s = cursor->current(&row);
+            if (s) {
+                labels << row.text(QStringLiteral("TEXTE"));
+                s = cursor->moveNext();
+            }
+        }
+    }
+    if (!s) {
+        Dialogs::warn(this, failureText + u'\n' + s.message);
+        return false;
+    }
+    list->clear();
+    list->addItems(labels);
+    return true;
+}
+
+void Form8::chooseList(int category)
+{
+    const ListKind& kind = listKind(category);
+    const bool acts = isActList(category);
+    m_frame1->setTitle(QString::fromUtf8(kind.title));
+    m_frame2->setVisible(acts);
+    m_frame4->setVisible(acts);
+    m_label3->setVisible(acts);
+    m_label11->setText(acts ? kActsHelp : kind.help);
+    m_lblEspion->setText(QString::number(category));
+    const QString unread = QStringLiteral("La liste « %1 » n'a pas pu être lue.").arg(QString::fromUtf8(kind.title));
+    if (acts) {
+        // Slot k is the k-th insurer by label: its excess goes in column MUTk.
+        if (fillList(m_list2, sortedQuery(6), unread)) {
+            for (int k = 0; k < 6; ++k)
+                m_lblMut[k]->setText(k < m_list2->count() ? m_list2->item(k)->text() : QString());
+        }
+    }
+    fillList(m_list1, sortedQuery(category), unread);
+    m_text1->setFocus();
+}
+
+bool Form8::reopenDatabase(const QString& failureText)
+{
+    SharedStore& store = SharedStore::instance();
+    const Status s = store.openDatabase(store.databasePath());
+    if (!s)
+        Dialogs::warn(this, failureText + u'\n' + s.message);
+    return s.ok();
+}
+
+void Form8::selectEntry()
+{
+    const auto category = currentCategory();
+    QListWidgetItem* item = m_list1->currentItem();
+    if (!category || !item || !item->isSelected())
+        return;
+    const QString label = item->text();
+    m_remembered = label;
+    m_text1->setText(label);
+    if (!reopenDatabase(QStringLiteral("L'item « %1 » n'a pas pu être lu.").arg(label)))
+        return;
+    SharedStore& store = SharedStore::instance();
+    bool matched = false;
+    Status s = store.openCursor(rowsQuery(*category));
+    if (s)
+        s = store.cursor()->findFirst(labelCondition(label), &matched);
+    Row row;
+    if (s && matched)
+        s = store.cursor()->current(&row);
+    if (!s) {
+        Dialogs::warn(this, QStringLiteral("L'item « %1 » n'a pas pu être lu.\n%2").arg(label, s.message));
+        return;
+    }
+    if (!matched)
+        return; // removed meanwhile: only the label is taken
+    for (int k = 0; k < 6; ++k)
+        m_txtMut[k]->setText(amountText(row, QStringLiteral("MUT%1").arg(k + 1)));
+    m_txtCcam->setText(row.text(QStringLiteral("CCAM")));
+    m_txtTarifs->setText(amountText(row, QStringLiteral("TARIFS")));
+}
+
+QString Form8::mutualName(int slot) const
+{
+    const QString caption = m_lblMut[slot]->text().trimmed();
+    const QString design = QStringLiteral("Mutuelle %1").arg(slot + 1);
+    if (caption.isEmpty() || caption == QString::fromLatin1(kMutDesign[slot]))
+        return design;
+    return design + QStringLiteral(" (") + caption + u')';
+}
+
+bool Form8::fieldsFromBoxes(Fields* fields)
+{
+    // Every amount box is checked before anything is written: an empty box stores no value, a
+    // text that is not an amount stops the whole operation.
+    auto amount = [&](QLineEdit* box, const QString& name, QVariant* value) {
+        const QString text = box->text();
+        if (text.trimmed().isEmpty()) {
+            *value = QVariant();
+            return true;
+        }
+        const auto m = Money::parse(text);
+        if (!m) {
+            QString message = QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».")
+                                  .arg(name, text);
+            if (box->isVisibleTo(this))
+                box->setFocus();
+            else
+                message += QStringLiteral("\n(Cette case apparaît avec les listes Accouchements et Chirurgie.)");
+            Dialogs::warn(this, message + QStringLiteral("\nCorrigez-le ou videz la case : rien n'a été enregistré."));
+            return false;
+        }
+        *value = moneyValue(*m);
+        return true;
+    };
+    QVariant muts[6];
+    for (int k = 0; k < 6; ++k) {
+        if (!amount(m_txtMut[k], mutualName(k), &muts[k]))
+            return false;
+    }
+    QVariant tariff;
+    if (!amount(m_txtTarifs, QStringLiteral("Tarif"), &tariff))
+        return false;
+    fields->emplace_back(QStringLiteral("TEXTE"), m_text1->text());
+    for (int k = 0; k < 6; ++k)
+        fields->emplace_back(QStringLiteral("MUT%1").arg(k + 1), muts[k]);
+    fields->emplace_back(QStringLiteral("CCAM"), m_txtCcam->text());
+    fields->emplace_back(QStringLiteral("TARIFS"), tariff);
+    return true;
+}
+
+void Form8::resetBoxes()
+{
+    m_text1->clear();
+    for (QLineEdit* box : m_txtMut)
+        box->setText(QStringLiteral("0"));
+    m_txtCcam->clear();
+    m_txtTarifs->setText(QStringLiteral("0"));
+    m_text1->setFocus();
+}
+
+void Form8::add()
+{
+    if (m_text1->text().isEmpty()) {
+        Dialogs::inform(this, QStringLiteral("Veuillez saisir un Item au préalable"));
+        return;
+    }
+    const auto category = currentCategory();
+    if (!category) {
+        Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."));
+        return;
+    }
+    Fields fields{{QStringLiteral("NUMEROS"), *category}};
+    if (!fieldsFromBoxes(&fields))
+        return;
+    const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_text1->text());
+    if (!reopenDatabase(notAdded))
+        return;
+    SharedStore& store = SharedStore::instance();
+    const QString sql = rowsQuery(*category);
+    Status s = store.openCursor(sql);
+    if (s)
+        s = store.cursor()->append(fields);
+    if (!s) {
+        Dialogs::warn(this, notAdded + u'\n' + s.message);
+        return;
+    }
+    // Refilled from the same query: the new row shows where the database puts it, unsorted.
+    fillList(m_list1, sql, QStringLiteral("L'item a été ajouté, mais la liste n'a pas pu être relue."));
+    resetBoxes();
+}
+
+void Form8::modify()
+{
+    if (m_text1->text().isEmpty()) {
+        Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
+        return;
+    }
+    const auto category = currentCategory();
+    if (!category) {
+        Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."));
+        return;
+    }
+    Fields fields;
+    if (!fieldsFromBoxes(&fields))
+        return;
+    const QString notChanged = QStringLiteral("L'item « %1 » n'a pas été modifié.").arg(m_remembered);
+    if (!reopenDatabase(notChanged))
+        return;
+    SharedStore& store = SharedStore::instance();
+    const QString sql = rowsQuery(*category);
+    bool matched = false;
+    Status s = store.openCursor(sql);
+    if (s)
+        s = store.cursor()->findFirst(labelCondition(m_remembered), &matched);
+    if (s && matched)
+        s = store.cursor()->edit(fields);
+    if (!s) {
+        Dialogs::warn(this, notChanged + u'\n' + s.message);
+        return;
+    }
+    if (!matched) {
+        // Nothing to change: say so and keep what was typed rather than clear it as after a change.
+        if (m_remembered.isEmpty())
+            Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
+        else
+            Dialogs::inform(this, QStringLiteral("« %1 » ne figure pas dans la liste « %2 » : rien n'a été modifié.\n"
+                                                 "Double-cliquez sur l'item à modifier dans cette liste, puis "
+                                                 "cliquez sur « Modifier ».")
+                                      .arg(m_remembered, m_frame1->title()));
+        return;
+    }
+    fillList(m_list1, sql, QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
+    resetBoxes();
+}
+
+void Form8::remove()
+{
+    if (m_text1->text().isEmpty()) {
+        Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
+        return;
+    }
+    const auto category = currentCategory();
+    if (!category)
+        return;
+    // The item highlighted in the list is the one deleted, whatever the entry box holds.
+    QListWidgetItem* item = m_list1->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    const QString label = item->text();
+    m_remembered = label;
+    const QString notDeleted = QStringLiteral("L'item « %1 » n'a pas été supprimé.").arg(label);
+    if (!reopenDatabase(notDeleted))
+        return;
+    SharedStore& store = SharedStore::instance();
+    const QString sql = rowsQuery(*category);
+    bool matched = false;
+    Status s = store.openCursor(sql);
+    if (s)
+        s = store.cursor()->findFirst(labelCondition(label), &matched);
+    if (s && !matched)
+        return; // already gone
+    if (s)
+        s = store.cursor()->deleteCurrent();
+    if (!s) {
+        Dialogs::warn(this, notDeleted + u'\n' + s.message);
+        return;
+    }
+    fillList(m_list1, sql, QStringLiteral("L'item a été supprimé, mais la liste n'a pas pu être relue."));
+    resetBoxes();
 }
 
 } // namespace obs

@@ -1,13 +1,66 @@
 #pragma once
 
 #include "app/Screen.h"
+#include "store/Row.h"
+
+#include <array>
+#include <optional>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
 
 namespace obs {
 
+// The reference lists editor: practitioners, default practitioner, mutual insurers and the two
+// catalogues of acts (deliveries, surgery) with their CCAM code, tariff and the excess each
+// mutual insurer reimburses. Opens the shared tariff editor.
 class Form8 : public Screen {
     Q_OBJECT
 public:
     explicit Form8(QWidget* parent = nullptr);
+
+    // The list category now chosen (NUMEROS), none before a list button is pressed.
+    std::optional<int> currentCategory() const;
+    // The label last double-clicked or taken by a deletion.
+    QString rememberedItem() const { return m_remembered; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    void chooseList(int category);
+    void selectEntry();
+    void add();
+    void modify();
+    void remove();
+
+    bool isActList(int category) const { return category == 2 || category == 3; }
+    bool reopenDatabase(const QString& failureText);
+    bool fillList(QListWidget* list, const QString& sql, const QString& failureText);
+    // The row's columns from the boxes; false (and the message shown) when an amount box holds
+    // a text that is not an amount.
+    bool fieldsFromBoxes(Fields* fields);
+    void resetBoxes();
+    QString mutualName(int slot) const;
+
+    QGroupBox* m_frame1 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QGroupBox* m_frame4 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QLabel* m_label11 = nullptr;
+    QLabel* m_lblEspion = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QListWidget* m_list2 = nullptr;
+    QLineEdit* m_txtCcam = nullptr;
+    QLineEdit* m_txtTarifs = nullptr;
+    std::array<QLineEdit*, 6> m_txtMut{};
+    std::array<QLabel*, 6> m_lblMut{};
+    QString m_remembered;
 };
 
 } // namespace obs

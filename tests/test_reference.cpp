@@ -1,0 +1,718 @@
+// The reference lists editor driven through its controls, on a real database file.
+#include "TestSupport.h"
+
+#include "DemoData.h"
+#include "app/DatabaseOpener.h"
+#include "app/Dialogs.h"
+#include "app/Form4.h"
+#include "common/Money.h"
+#include "common/Settings.h"
+#include "reference/Form20.h"
+#include "reference/Form8.h"
+#include "store/SharedStore.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace obs;
+using obs::test::child;
+using obs::test::TempClinic;
+
+namespace {
+
+const QString kOpeningHelp = QStringLiteral(
+    "Vous pouvez enregistrer les différents praticiens concernés en cliquant sur le bouton 'Médecins', ainsi que que "
+    "la cotation des divers actes médicaux en cliquant sur le bouton 'Actes'.\r\n Le bouton 'Tarifs' permet de mettre "
+    "à jour la valeur des lettres clefs utilisées.");
+
+struct Editor {
+    QPointer<Form8> form{new Form8()};
+    Editor()
+    {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.data()));
+    }
+    ~Editor()
+    {
+        if (form)
+            form->close();
+    }
+    QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.data(), n); }
+    QLabel* label(const char* n) const { return child<QLabel>(form.data(), n); }
+    QListWidget* list() const { return child<QListWidget>(form.data(), "List1"); }
+    void click(const char* n) const { child<QPushButton>(form.data(), n)->click(); }
+    void type(const char* box, const QString& text) const
+    {
+        edit(box)->clear();
+        // Key clicks carry Latin-1 letters only: accented labels are put in as a paste would.
+        bool plain = true;
+        for (QChar c : text)
+            plain = plain && c.unicode() < 128;
+        if (plain)
+            QTest::keyClicks(edit(box), text);
+        else
+            edit(box)->insert(text);
+    }
+    QStringList items() const
+    {
+        QStringList texts;
+        for (int i = 0; i < list()->count(); ++i)
+            texts << list()->item(i)->text();
+        return texts;
+    }
+    QListWidgetItem* item(const QString& text) const
+    {
+        const auto found = list()->findItems(text, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    void doubleClick(const QString& text) const
+    {
+        QListWidgetItem* it = item(text);
+        QVERIFY2(it, qPrintable(text));
+        list()->scrollToItem(it);
+        // As the system delivers it: a first click, then the double-click.
+        const QPoint at = list()->visualItemRect(it).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
+    }
+    QStringList mutualCaptions() const
+    {
+        QStringList c;
+        for (int k = 1; k <= 6; ++k)
+            c << label(QStringLiteral("LblMut%1").arg(k).toLatin1().constData())->text();
+        return c;
+    }
+};
+
+std::vector<Row> memo(TempClinic& clinic, int category)
+{
+    std::vector<Row> rows;
+    const Status s = clinic.db().queryRows(
+        QStringLiteral("SELECT * FROM MEMO WHERE NUMEROS = %1 ORDER BY rowid").arg(category), &rows);
+    if (!s)
+        qFatal("memo: %s", qPrintable(s.message));
+    return rows;
+}
+
+QStringList labels(TempClinic& clinic, int category)
+{
+    QStringList texts;
+    for (const Row& r : memo(clinic, category))
+        texts << r.text("TEXTE");
+    return texts;
+}
+
+std::optional<Money> euros(const char* text) { return Money::parse(QString::fromUtf8(text)); }
+
+} // namespace
+
+class TestReference : public QObject {
+    Q_OBJECT
+private slots:
+    void opening();
+    void openingWithRefusedPath();
+    void chooseList_data();
+    void chooseList();
+    void addBeforeChoosingList();
+    void addPractitionersAndUnsortedList();
+    void mutualSlots();
+    void onlySixSlots();
+    void addActWithAmounts();
+    void doubleClickShowsRow();
+    void sameLabelTwice();
+    void modifyAndDeleteByDoubleClick_data();
+    void modifyAndDeleteByDoubleClick();
+    void typedTextNeverChangesQuery();
+    void deleteRightAfterAdd();
+    void deleteWithNothingHighlighted();
+    void badAmountRefused_data();
+    void badAmountRefused();
+    void modifyWithoutMatchingItem();
+    void databaseFailuresReported();
+    void closingClosesTariffEditor();
+    void mainWindowAfterEditorCloses();
+    void demoLooksRight();
+};
+
+void TestReference::opening()
+{
+    TempClinic clinic;
+    Editor e;
+    QCOMPARE(e.form->objectName(), QStringLiteral("Form8"));
+    QCOMPARE(e.form->windowTitle(), QStringLiteral("Items mémorisés"));
+    QCOMPARE(e.label("Label11")->text(), kOpeningHelp);
+    QCOMPARE(e.label("LblEspion")->text(), QStringLiteral("Espion"));
+    QVERIFY(!e.form->currentCategory());
+    for (const char* hidden : {"Frame2", "Frame4", "Label3", "List2", "LblEspion"})
+        QVERIFY2(e.form->findChild<QWidget*>(hidden)->isHidden(), hidden);
+    for (const char* box : {"Text1", "TxtCCAM", "TxtTARIFS", "TxtMut1", "TxtMut6"})
+        QVERIFY2(e.edit(box)->text().isEmpty(), box);
+    QCOMPARE(e.mutualCaptions(), (QStringList{"Mutuelle1", "Mutuelle 2", "Mutuelle3", "Mutuelle4", "Mutuelle 5",
+                                              "Mutuelle6"}));
+    QCOMPARE(child<QPushButton>(e.form.data(), "CmdModif")->toolTip(),
+             QStringLiteral("Double clic sur l'item à modifier, puis modifier"));
+    QCOMPARE(child<QPushButton>(e.form.data(), "CmdSupprime")->toolTip(),
+             QStringLiteral("Double clic sur l'item à supprimer, puis supprimer."));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QVERIFY(!endRequested());
+}
+
+void TestReference::openingWithRefusedPath()
+{
+    TempClinic clinic;
+    Settings::setDatabasePath(clinic.file(QStringLiteral("autre.mdb")));
+    QPointer<Form8> form(new Form8());
+    QCOMPARE(Dialogs::shownTexts(), QStringList{QString::fromUtf8(kDatabaseNotFoundMessage)});
+    QVERIFY(endRequested());
+    // Let the ending run now, so that it does not reach the next test's windows.
+    QCoreApplication::processEvents();
+    clearEndRequest();
+    delete form.data();
+}
+
+void TestReference::chooseList_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("category");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("help");
+    const QString acts = QStringLiteral(
+        "Saisissez le nom du nouvel acte dans la zone de saisie 'actes', puis son code CCAM ainsi que sa valeur en "
+        "Euros dans les zones de saisie prévues.\r\n Saissisez le montant de dépassement que rembourse chaque "
+        "mutuelle pour cet acte.");
+    QTest::newRow("practitioners")
+        << "CmdMedecins" << 1 << "Médecins"
+        << "Saisissez le nom du nouveau praticien (précédé de Dr) dans la zone de saisie 'Médecins', puis clic sur "
+           "'Ajouter'. Pour modifier un nom, double clic sur le nom du praticien, modifier au clavier, puis clic sur "
+           "'Modifier'. Pour supprimer un nom, double clic sur le nom puis 'Supprimer'.";
+    QTest::newRow("deliveries") << "CmdAccts" << 2 << "Actes d'accouchement" << acts;
+    QTest::newRow("surgery") << "CmdChir" << 3 << "Actes de chirurgie" << acts;
+    QTest::newRow("default practitioner")
+        << "CmdMed_Defaut" << 5 << "Médecin traitant par défaut"
+        << "Saisissez le nom du médecin traitant par défaut (précédé de Dr) dans la zone de saisie 'Médecins traitant "
+           "par défaut', puis clic sur 'Ajouter'. Pour modifier le nom, double clic sur le nom du praticien, modifier "
+           "au clavier, puis clic sur 'Modifier'. Pour supprimer le nom, double clic sur le nom puis 'Supprimer'. Un "
+           "seul nom doit être entré.";
+    QTest::newRow("insurers")
+        << "CmdMut" << 6 << "Nom des Mutuelles"
+        << "Saisissez le nom des différentes mutuelles dans la zone de saisie 'Nom des Mutuelles', puis clic sur "
+           "'Ajouter'. Pour modifier le nom, double clic sur le nom de la mutuelle, modifier au clavier, puis clic sur "
+           "'Modifier'. Pour supprimer le nom, double clic sur le nom puis 'Supprimer'. Un seul nom doit être entré.";
+}
+
+void TestReference::chooseList()
+{
+    QFETCH(QString, button);
+    QFETCH(int, category);
+    QFETCH(QString, title);
+    QFETCH(QString, help);
+    TempClinic clinic;
+    for (int c : {1, 2, 3, 5, 6}) {
+        clinic.addMemo(c, QStringLiteral("Zèbre %1").arg(c));
+        clinic.addMemo(c, QStringLiteral("Élan %1").arg(c));
+        clinic.addMemo(c, QStringLiteral("abeille %1").arg(c));
+    }
+    Editor e;
+    e.type("Text1", "gardé");
+    e.click(button.toLatin1().constData());
+    QCOMPARE(child<QGroupBox>(e.form.data(), "Frame1")->title(), title);
+    QCOMPARE(e.label("Label11")->text(), help);
+    QCOMPARE(e.label("LblEspion")->text(), QString::number(category));
+    QCOMPARE(e.form->currentCategory(), std::optional<int>(category));
+    const bool acts = category == 2 || category == 3;
+    for (const char* w : {"Frame2", "Frame4", "Label3"})
+        QCOMPARE(e.form->findChild<QWidget*>(w)->isVisible(), acts);
+    // Sorted by label, accents and case set aside.
+    QCOMPARE(e.items(), (QStringList{QStringLiteral("abeille %1").arg(category), QStringLiteral("Élan %1").arg(category),
+                                     QStringLiteral("Zèbre %1").arg(category)}));
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("gardé"));
+    QVERIFY(e.edit("Text1")->hasFocus());
+    QCOMPARE(SharedStore::instance().cursor()->sql(),
+             QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = %1 ORDER by TEXTE").arg(category));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestReference::addBeforeChoosingList()
+{
+    TempClinic clinic;
+    Editor e;
+    e.click("CmdAjoute");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez saisir un Item au préalable"));
+    e.type("Text1", "Dr MARTIN");
+    e.click("CmdAjoute");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."));
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."));
+    Dialogs::clearShown();
+    e.click("CmdSupprime");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QCOMPARE(clinic.count("MEMO"), 0);
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTIN"));
+}
+
+void TestReference::addPractitionersAndUnsortedList()
+{
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN");
+    Editor e;
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr BERTRAND");
+    e.click("CmdAjoute");
+    // Right after opening the hidden boxes are empty: no value is stored.
+    std::vector<Row> rows = memo(clinic, 1);
+    QCOMPARE(rows.size(), size_t(2));
+    QCOMPARE(rows[1].text("TEXTE"), QStringLiteral("Dr BERTRAND"));
+    for (const char* c : {"MUT1", "MUT2", "MUT3", "MUT4", "MUT5", "MUT6", "TARIFS"})
+        QVERIFY2(rows[1].isNull(c), c);
+    QCOMPARE(rows[1].integer("NUMEROS"), std::optional<qint64>(1));
+    // Boxes reset; the list shows the new row where the database put it.
+    QVERIFY(e.edit("Text1")->text().isEmpty());
+    QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("0"));
+    QCOMPARE(e.edit("TxtTARIFS")->text(), QStringLiteral("0"));
+    QVERIFY(e.edit("TxtCCAM")->text().isEmpty());
+    QCOMPARE(e.items(), (QStringList{"Dr MARTIN", "Dr BERTRAND"}));
+    // After an add the hidden boxes hold 0, and 0 is stored.
+    e.type("Text1", "Dr ARNAUD");
+    e.click("CmdAjoute");
+    rows = memo(clinic, 1);
+    QCOMPARE(rows[2].money("MUT6"), euros("0"));
+    QCOMPARE(rows[2].money("TARIFS"), euros("0"));
+    QCOMPARE(e.items(), (QStringList{"Dr MARTIN", "Dr BERTRAND", "Dr ARNAUD"}));
+    e.click("CmdMedecins");
+    QCOMPARE(e.items(), (QStringList{"Dr ARNAUD", "Dr BERTRAND", "Dr MARTIN"}));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    // No other list was touched, and the delivery acts get their order of creation.
+    QCOMPARE(clinic.count("MEMO"), 3);
+}
+
+void TestReference::mutualSlots()
+{
+    TempClinic clinic;
+    for (const char* m : {"C", "A", "B"})
+        clinic.addMemo(6, m);
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5", {"15", "20", "30"});
+    Editor e;
+    e.click("CmdAccts");
+    QCOMPARE(e.mutualCaptions(), (QStringList{"A", "B", "C", "", "", ""}));
+    auto* list2 = child<QListWidget>(e.form.data(), "List2");
+    QCOMPARE(list2->count(), 3);
+    QCOMPARE(list2->item(0)->text(), QStringLiteral("A"));
+    e.doubleClick("Césarienne");
+    QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("15")); // the amount for A
+    QCOMPARE(e.edit("TxtMut3")->text(), QStringLiteral("30"));
+
+    // A new insurer AA takes slot 2: B and C move on, the amounts stay in their columns.
+    e.click("CmdMut");
+    e.type("Text1", "AA");
+    e.click("CmdAjoute");
+    e.click("CmdAccts");
+    QCOMPARE(e.mutualCaptions(), (QStringList{"A", "AA", "B", "C", "", ""}));
+    e.doubleClick("Césarienne");
+    QCOMPARE(e.edit("TxtMut2")->text(), QStringLiteral("20"));
+    QCOMPARE(e.edit("TxtMut4")->text(), QString());
+    const Row act = memo(clinic, 2).front();
+    QCOMPARE(act.money("MUT1"), euros("15"));
+    QCOMPARE(act.money("MUT2"), euros("20"));
+    QCOMPARE(act.money("MUT3"), euros("30"));
+    QVERIFY(act.isNull("MUT4"));
+    // The other lists leave the mutual labels as they are.
+    e.click("CmdMedecins");
+    QCOMPARE(e.mutualCaptions(), (QStringList{"A", "AA", "B", "C", "", ""}));
+}
+
+void TestReference::onlySixSlots()
+{
+    TempClinic clinic;
+    for (const char* m : {"H", "G", "F", "E", "D", "C", "B", "A"})
+        clinic.addMemo(6, m);
+    Editor e;
+    e.click("CmdChir");
+    QCOMPARE(e.mutualCaptions(), (QStringList{"A", "B", "C", "D", "E", "F"}));
+    QCOMPARE(child<QListWidget>(e.form.data(), "List2")->count(), 8);
+}
+
+void TestReference::addActWithAmounts()
+{
+    TempClinic clinic;
+    clinic.addMemo(6, "MGEN");
+    Editor e;
+    e.click("CmdChir");
+    e.type("Text1", "Tumorectomie du sein");
+    e.type("TxtCCAM", "QEFA004");
+    e.type("TxtTARIFS", "150,26");
+    e.type("TxtMut1", "12.5");
+    QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("12,5"));
+    e.type("TxtMut2", "a8b0 ");
+    QCOMPARE(e.edit("TxtMut2")->text(), QStringLiteral("80"));
+    e.type("TxtMut3", "40x");
+    QTest::keyClick(e.edit("TxtMut3"), Qt::Key_Backspace);
+    QCOMPARE(e.edit("TxtMut3")->text(), QStringLiteral("4"));
+    e.edit("TxtMut4")->clear();
+    e.click("CmdAjoute");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    const std::vector<Row> rows = memo(clinic, 3);
+    QCOMPARE(rows.size(), size_t(1));
+    const Row& r = rows.front();
+    QCOMPARE(r.text("TEXTE"), QStringLiteral("Tumorectomie du sein"));
+    QCOMPARE(r.text("CCAM"), QStringLiteral("QEFA004"));
+    QCOMPARE(r.money("TARIFS"), euros("150,26"));
+    QCOMPARE(r.money("MUT1"), euros("12,5"));
+    QCOMPARE(r.money("MUT2"), euros("80"));
+    QCOMPARE(r.money("MUT3"), euros("4"));
+    QVERIFY(r.isNull("MUT4")); // an empty box stores no value
+    QVERIFY(r.isNull("MUT5"));
+    QCOMPARE(e.items(), QStringList{"Tumorectomie du sein"});
+    for (const char* box : {"TxtMut1", "TxtMut4", "TxtMut6", "TxtTARIFS"})
+        QCOMPARE(e.edit(box)->text(), QStringLiteral("0"));
+}
+
+void TestReference::doubleClickShowsRow()
+{
+    TempClinic clinic;
+    clinic.addMemo(2, "Révision utérine", "JQGD013", "41,8", {"40", "30,55"});
+    clinic.addMemo(2, "Délivrance artificielle", "JQGD002", "41,8", {"1"});
+    Editor e;
+    // Before a list is chosen a double-click does nothing.
+    e.click("CmdAccts");
+    e.doubleClick("Révision utérine");
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Révision utérine"));
+    QCOMPARE(e.edit("TxtCCAM")->text(), QStringLiteral("JQGD013"));
+    QCOMPARE(e.edit("TxtTARIFS")->text(), QStringLiteral("41,8"));
+    QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("40"));
+    QCOMPARE(e.edit("TxtMut2")->text(), QStringLiteral("30,55"));
+    QCOMPARE(e.edit("TxtMut3")->text(), QString());
+    QCOMPARE(e.form->rememberedItem(), QStringLiteral("Révision utérine"));
+    // A row removed meanwhile: only the label is taken.
+    clinic.db().execute(QStringLiteral("DELETE FROM MEMO WHERE TEXTE='Délivrance artificielle'"));
+    e.doubleClick("Délivrance artificielle");
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Délivrance artificielle"));
+    QCOMPARE(e.edit("TxtCCAM")->text(), QStringLiteral("JQGD013"));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestReference::sameLabelTwice()
+{
+    TempClinic clinic;
+    Editor e;
+    e.click("CmdMut");
+    e.type("Text1", "MGEN");
+    e.click("CmdAjoute");
+    e.type("Text1", "MGEN");
+    e.click("CmdAjoute");
+    QCOMPARE(labels(clinic, 6), (QStringList{"MGEN", "MGEN"}));
+    e.list()->setCurrentRow(1);
+    e.doubleClick(e.list()->item(1)->text());
+    e.type("Text1", "MGEN Filia");
+    e.click("CmdModif");
+    QCOMPARE(labels(clinic, 6), (QStringList{"MGEN Filia", "MGEN"}));
+    QCOMPARE(e.items(), (QStringList{"MGEN Filia", "MGEN"}));
+}
+
+void TestReference::modifyAndDeleteByDoubleClick_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("category");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("renamed");
+    QTest::newRow("practitioner") << "CmdMedecins" << 1 << "Dr MARTIN" << "Dr MARTIN-DUBOIS";
+    QTest::newRow("practitioner with apostrophe") << "CmdMedecins" << 1 << "Dr D'ORVAL" << "Dr D'ORVAL-L'HERMITTE";
+    QTest::newRow("default practitioner") << "CmdMed_Defaut" << 5 << "Dr D'ORVAL" << "Dr FONTAINE";
+    QTest::newRow("insurer") << "CmdMut" << 6 << "Mutuelle d'Ivry" << "Mutuelle de l'Ouest";
+    QTest::newRow("surgery act with apostrophe") << "CmdChir" << 3 << "Ablation d'un polype"
+                                                 << "Ablation d'un polype de l'endomètre";
+}
+
+void TestReference::modifyAndDeleteByDoubleClick()
+{
+    QFETCH(QString, button);
+    QFETCH(int, category);
+    QFETCH(QString, label);
+    QFETCH(QString, renamed);
+    TempClinic clinic;
+    clinic.addMemo(category, "Aaa");
+    clinic.addMemo(category, label, "JKFE002", "118,09", {"80", "60"});
+    clinic.addMemo(category, "Zzz");
+    clinic.addMemo(category == 1 ? 5 : 1, label); // same label in another list: untouched
+    Editor e;
+    e.click(button.toLatin1().constData());
+    e.doubleClick(label);
+    QCOMPARE(e.edit("Text1")->text(), label);
+    e.type("Text1", renamed);
+    e.type("TxtTARIFS", "120");
+    e.click("CmdModif");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QCOMPARE(labels(clinic, category), (QStringList{"Aaa", renamed, "Zzz"}));
+    const Row changed = memo(clinic, category)[1];
+    QCOMPARE(changed.money("TARIFS"), euros("120"));
+    QCOMPARE(changed.money("MUT1"), euros("80"));
+    QCOMPARE(changed.text("CCAM"), QStringLiteral("JKFE002"));
+    QCOMPARE(e.items(), (QStringList{"Aaa", renamed, "Zzz"}));
+    QVERIFY(e.edit("Text1")->text().isEmpty());
+    QCOMPARE(e.form->rememberedItem(), label); // not cleared by Modify
+
+    e.doubleClick(renamed);
+    e.click("CmdSupprime");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QCOMPARE(labels(clinic, category), (QStringList{"Aaa", "Zzz"}));
+    QCOMPARE(e.items(), (QStringList{"Aaa", "Zzz"}));
+    QCOMPARE(labels(clinic, category == 1 ? 5 : 1), QStringList{label});
+    QVERIFY(e.edit("Text1")->text().isEmpty());
+    QCOMPARE(e.form->rememberedItem(), renamed);
+}
+
+void TestReference::typedTextNeverChangesQuery()
+{
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN");
+    clinic.addMemo(1, "Dr ROUX");
+    const QString odd = QStringLiteral("x' OR '1'='1");
+    Editor e;
+    e.click("CmdMedecins");
+    e.type("Text1", odd);
+    e.click("CmdAjoute");
+    QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX", odd}));
+    e.doubleClick(odd);
+    e.click("CmdSupprime");
+    QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX"}));
+    e.doubleClick("Dr ROUX");
+    e.type("Text1", "Dr ROUX'); DELETE FROM MEMO; --");
+    e.click("CmdModif");
+    QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX'); DELETE FROM MEMO; --"}));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestReference::deleteRightAfterAdd()
+{
+    TempClinic clinic;
+    Editor e;
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr MARTIN");
+    e.click("CmdAjoute");
+    e.list()->setCurrentRow(0);
+    e.click("CmdSupprime");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
+    QCOMPARE(clinic.count("MEMO"), 1);
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner un Item par Double Click"));
+}
+
+void TestReference::deleteWithNothingHighlighted()
+{
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN");
+    Editor e;
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr MARTIN");
+    e.type("TxtMut1", "5");
+    QVERIFY(!e.list()->currentItem() || !e.list()->currentItem()->isSelected());
+    e.click("CmdSupprime");
+    QCOMPARE(clinic.count("MEMO"), 1);
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTIN"));
+    QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("5"));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    // The highlighted item is deleted, whatever the entry box holds.
+    clinic.addMemo(1, "Dr ROUX");
+    e.click("CmdMedecins");
+    e.list()->setCurrentItem(e.item("Dr ROUX"));
+    e.click("CmdSupprime");
+    QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTIN"});
+    QCOMPARE(e.form->rememberedItem(), QStringLiteral("Dr ROUX"));
+}
+
+void TestReference::badAmountRefused_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("tariff with two commas") << "TxtTARIFS" << "313,5,0" << "« Tarif »";
+    QTest::newRow("tariff with a letter") << "TxtTARIFS" << "31O" << "« Tarif »";
+    QTest::newRow("first mutual, two commas") << "TxtMut1" << "12,5,3" << "« Mutuelle 1 (MGEN) »";
+    QTest::newRow("sixth mutual, comma only") << "TxtMut6" << "," << "« Mutuelle 6 »";
+}
+
+void TestReference::badAmountRefused()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, named);
+    TempClinic clinic;
+    clinic.addMemo(6, "MGEN");
+    clinic.addMemo(3, "Conisation", "JKFA001", "100", {"10"});
+    Editor e;
+    e.click("CmdChir");
+    // Add
+    e.type("Text1", "Nouvel acte");
+    e.type(box.toLatin1().constData(), text);
+    e.click("CmdAjoute");
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    QVERIFY2(Dialogs::lastText().contains(named), qPrintable(Dialogs::lastText()));
+    QVERIFY(Dialogs::lastText().contains(text));
+    QCOMPARE(labels(clinic, 3), QStringList{"Conisation"});
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Nouvel acte"));
+    QCOMPARE(e.edit(box.toLatin1().constData())->text(), text);
+    // Modify
+    Dialogs::clearShown();
+    e.doubleClick("Conisation");
+    e.type("Text1", "Conisation au laser");
+    e.type(box.toLatin1().constData(), text);
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    const Row r = memo(clinic, 3).front();
+    QCOMPARE(r.text("TEXTE"), QStringLiteral("Conisation"));
+    QCOMPARE(r.money("TARIFS"), euros("100"));
+    QCOMPARE(r.money("MUT1"), euros("10"));
+    // Once corrected, the same typing goes in.
+    e.type(box.toLatin1().constData(), "7,5");
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    QCOMPARE(labels(clinic, 3), QStringList{"Conisation au laser"});
+    QCOMPARE(memo(clinic, 3).front().money(box == "TxtTARIFS" ? "TARIFS" : box.mid(3).toUpper()), euros("7,5"));
+}
+
+void TestReference::modifyWithoutMatchingItem()
+{
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN");
+    clinic.addMemo(6, "MGEN");
+    Editor e;
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr MARTINEZ");
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner un Item par Double Click"));
+    QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTIN"});
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTINEZ"));
+    // The remembered label belongs to another list: nothing is written, and the user is told.
+    e.doubleClick("Dr MARTIN");
+    e.click("CmdMut");
+    e.type("Text1", "MGEN Filia");
+    Dialogs::clearShown();
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    QVERIFY(Dialogs::lastText().contains(QStringLiteral("rien n'a été modifié")));
+    QCOMPARE(labels(clinic, 6), QStringList{"MGEN"});
+    QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTIN"});
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("MGEN Filia"));
+}
+
+void TestReference::databaseFailuresReported()
+{
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN");
+    Editor e;
+    e.click("CmdMedecins");
+    e.doubleClick("Dr MARTIN");
+    // The file goes away (network folder lost): every write says so and keeps what was typed.
+    const QString moved = clinic.file(QStringLiteral("ailleurs.mdb"));
+    QVERIFY(QFile::rename(clinic.dbPath(), moved));
+    e.type("Text1", "Dr MARTINEAU");
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("L'item « Dr MARTIN » n'a pas été modifié.")));
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTINEAU"));
+    e.click("CmdAjoute");
+    QCOMPARE(Dialogs::shownTexts().size(), 2);
+    QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("L'item « Dr MARTINEAU » n'a pas été ajouté.")));
+    e.list()->setCurrentRow(0);
+    e.click("CmdSupprime");
+    QCOMPARE(Dialogs::shownTexts().size(), 3);
+    QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("L'item « Dr MARTIN » n'a pas été supprimé.")));
+    QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTINEAU"));
+    QCOMPARE(e.items(), QStringList{"Dr MARTIN"});
+    QVERIFY(QFile::rename(moved, clinic.dbPath()));
+    e.click("CmdModif");
+    QCOMPARE(Dialogs::shownTexts().size(), 3);
+    QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTINEAU"});
+}
+
+void TestReference::closingClosesTariffEditor()
+{
+    TempClinic clinic;
+    Editor e;
+    QSignalSpy closed(e.form.data(), &Screen::closed);
+    e.click("Command1");
+    QVERIFY(obs::test::topLevel(QStringLiteral("form20")));
+    QVERIFY(e.form->isVisible()); // stays open
+    e.click("Command1");
+    int editors = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        editors += w->objectName() == u"form20" && w->isVisible();
+    QCOMPARE(editors, 1);
+    e.click("CmdQuitter");
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
+    QTRY_VERIFY(e.form.isNull());
+}
+
+void TestReference::mainWindowAfterEditorCloses()
+{
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "BERNARD"}});
+    clinic.addAct({{"Nom", "ROUX"}});
+    clinic.addMemo(1, "Dr MARTIN");
+    Form4 main;
+    QVERIFY(main.load());
+    main.show();
+    QTest::keyClicks(child<QLineEdit>(&main, "Text1"), "B");
+    child<QPushButton>(&main, "CmdActes")->click();
+    QPointer<Form8> editor = qobject_cast<Form8*>(obs::test::topLevel(QStringLiteral("Form8")));
+    QVERIFY(editor);
+    QVERIFY(!main.isVisible());
+    child<QPushButton>(editor.data(), "CmdMedecins")->click();
+    child<QPushButton>(editor.data(), "Command1")->click();
+    QVERIFY(obs::test::topLevel(QStringLiteral("form20")));
+    QCOMPARE(Dialogs::shownTexts(), QStringList{"Fichier Tarifs.mbs absent ou erronné."}); // no tariff file here
+    Dialogs::clearShown();
+    editor->close(); // the window's own close box
+    QVERIFY(main.isVisible());
+    QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
+    // The record buttons now move in the practitioner list: the display stays as it was.
+    for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
+        child<QPushButton>(&main, b)->click();
+    QCOMPARE(child<QLineEdit>(&main, "TxtNom")->text(), QStringLiteral("BERNARD"));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestReference::demoLooksRight()
+{
+    TempClinic clinic;
+    QVERIFY(fillDemoReferences(clinic.db()));
+    Editor e;
+    e.form->resize(e.form->sizeHint());
+    e.click("CmdAccts");
+    QCOMPARE(e.mutualCaptions().size(), 6);
+    QVERIFY(!e.mutualCaptions().contains(QString()));
+    const QString first = e.items().first();
+    e.doubleClick(first);
+    QVERIFY(!e.edit("TxtCCAM")->text().isEmpty());
+    QVERIFY(Money::parse(e.edit("TxtTARIFS")->text()).has_value());
+    for (int k = 1; k <= 6; ++k)
+        QVERIFY(Money::parse(e.edit(QStringLiteral("TxtMut%1").arg(k).toLatin1().constData())->text()).has_value());
+    // Long act labels are shown whole.
+    auto* list = e.list();
+    for (int i = 0; i < list->count(); ++i)
+        QVERIFY2(list->fontMetrics().horizontalAdvance(list->item(i)->text()) + 8 < list->viewport()->width(),
+                 qPrintable(list->item(i)->text()));
+    if (const QByteArray shots = qgetenv("OBSLEDGER_SHOTS"); !shots.isEmpty()) {
+        const QString folder = QString::fromLocal8Bit(shots);
+        QCoreApplication::processEvents(); // pending layout changes
+        e.form->grab().save(folder + QStringLiteral("/form8-accouchements.png"));
+        e.click("CmdMedecins");
+        e.doubleClick(QStringLiteral("Dr D'ORVAL"));
+        QCoreApplication::processEvents();
+        e.form->grab().save(folder + QStringLiteral("/form8-medecins.png"));
+        Form8 fresh;
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        fresh.grab().save(folder + QStringLiteral("/form8.png"));
+        fresh.close();
+    }
+}
+
+QTEST_MAIN(TestReference)
+#include "test_reference.moc"
