@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class QPrinter;
+
+namespace obs {
+
+// The printed list of found acts: a heading that restates the criteria, then the found lines as
+// shown on screen. Composed first into printed lines with their font sizes, then sent.
+class ListPrint {
+public:
+    struct Line {
+        QString text;
+        int pointSize = 12;
+        friend bool operator==(const Line&, const Line&) = default;
+    };
+    struct Heading {
+        QString performer;  // practitioner who performed the acts
+        QString followUp;   // practitioner following the patients
+        QString act;
+        QString firstDay;   // the period as typed
+        QString lastDay;
+    };
+
+    static constexpr int kHeadingPointSize = 16;
+    static constexpr int kBodyPointSize = 12;
+    static constexpr double kMarginCm = 3.0;
+
+    static std::vector<Line> compose(const Heading& heading, const QStringList& foundLines);
+
+    // Lays the lines out from a 3 cm left and top margin, continuing on new pages as needed, and
+    // ends the document; false with the reason in French when the printer cannot be used.
+    static bool print(QPrinter* printer, const std::vector<Line>& lines, QString* error);
+};
+
+} // namespace obs

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "common/Money.h"
+
+#include <QString>
+#include <optional>
+
+namespace obs {
+
+// Settling accounts between two practitioners: the one who performed acts for the patients the
+// other follows owes that colleague a share of the acts' value, less the clinic's share.
+class Reversal {
+public:
+    // The acts of the pair in the period:
+    // "WHERE DATE BETWEEN d3 And d4AND (ACTES.MEDSUIT LIKE 'B')AND (ACTES.MEDACTE LIKE 'A')".
+    static QString periodCondition(qint64 firstDay, qint64 lastDay, const QString& followUp, const QString& performer);
+    // Every act of the pair at any date, the latest last.
+    static QString pairActsQuery(const QString& followUp, const QString& performer);
+
+    // Still owed: (V - V / 100 x C) / 100 x P - R, with V the value of the acts, R what was
+    // already paid over, C the clinic rate and P the rate between practitioners (in percent).
+    static Money owed(Money value, Money alreadyPaid, Money clinicRate, Money practitionerRate);
+
+    // A name fit to record a payment on: one practitioner, neither empty nor a wildcard pattern.
+    static bool isOnePractitioner(const QString& name);
+};
+
+} // namespace obs
