@@ -2,7 +2,6 @@
 #include "TestSupport.h"
 
 #include "accounts/Form10.h"
-#include "accounts/Listing.h"
 #include "app/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
@@ -75,8 +74,6 @@ private slots:
     void captionFollowsLastListing();
     void nothingToList_data();
     void nothingToList();
-    void listingTexts_data();
-    void listingTexts();
 };
 
 void TestListing::unpaidActs()
@@ -178,39 +175,6 @@ void TestListing::nothingToList()
     QCOMPARE(s.totals(), (QStringList{"0", "0", "0"}));
     QCOMPARE(s.lines().size(), 0);
     QCOMPARE(s.list("List1")->count(), 0);
-}
-
-// The query texts of the three listings, as the store receives them.
-void TestListing::listingTexts_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("selection");
-    QTest::addColumn<QString>("total");
-    const QString w = QStringLiteral("WHERE DATE BETWEEN 38353 And 40543");
-    QTest::newRow("search") << int(Listing::Kind::Search) << "SELECT ACTES.* From ACTES " + w
-                            << "SELECT SUM(PRIX) AS TOTAL From ACTES " + w;
-    QTest::newRow("unpaid") << int(Listing::Kind::Unpaid)
-                            << "SELECT ACTES.* From ACTES " + w + " AND (ACTES.PAYESECU =0) ORDER BY NOM, PRENOM"
-                            << "SELECT SUM(PRIX) AS TOTAL From ACTES " + w + " AND (ACTES.PAYESECU =0)";
-    QTest::newRow("excess") << int(Listing::Kind::Excess)
-                            << "SELECT ACTES.* From ACTES " + w + " AND (ACTES.DE <>0) ORDER BY NOM, PRENOM"
-                            << "SELECT SUM(DE) AS TOTAL From ACTES " + w;
-}
-
-void TestListing::listingTexts()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, selection);
-    QFETCH(QString, total);
-    const QString w = Listing::periodCondition(38353, 40543);
-    QCOMPARE(Listing::selection(Listing::Kind(kind), w), selection);
-    QCOMPARE(Listing::totalQuery(Listing::Kind(kind), w), total);
-    // The four criteria joined as the store takes them, each typed text one value.
-    const SearchCriteria c{QStringLiteral("X"), QStringLiteral("D'ORVAL"), QStringLiteral("Z"), QStringLiteral("N")};
-    QCOMPARE(Listing::selection(Listing::Kind::Search, w + Listing::criteriaClauses(c)),
-             QStringLiteral("SELECT ACTES.* From ACTES WHERE DATE BETWEEN 38353 And 40543AND (ACTES.MEDSUIT LIKE "
-                            "'X')AND (ACTES.MEDACTE LIKE 'D''ORVAL')AND (ACTES.ACTE LIKE 'Z*')AND (ACTES.NF LIKE "
-                            "'N*')"));
 }
 
 QTEST_MAIN(TestListing)
