@@ -1,13 +1,115 @@
 #pragma once
 
+#include "FeeComputation.h"
 #include "app/Screen.h"
+
+#include <array>
+
+class QButtonGroup;
+class QCalendarWidget;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
 
 namespace obs {
 
+// The act entry screen: the user records one act for one patient, watches its fee computed at
+// each choice, and saves it as a new act record; the screen then clears itself for the next act.
 class Form2 : public Screen {
     Q_OBJECT
 public:
+    // Builds the screen and loads it: supplements, database, practitioners, acts, mutual insurers.
     explicit Form2(QWidget* parent = nullptr);
+
+    // False when a step of the load failed: the user was told and the screen closes at once.
+    bool isLoaded() const { return m_loaded; }
+
+    // Clears the entry for the next act (EFFACE).
+    void clearEntry();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildUi();
+    void setTabOrder();
+    void connectReactions();
+    bool load();
+    void loadSupplements(); // CHARGE
+    bool readList(const QString& sql, QStringList* texts, QString* error);
+    void abandonLoad(const QString& why);
+
+    enum class ActKind { Delivery, Surgery };
+    struct ActEntry {
+        QString ccam;
+        std::optional<Money> tariff;
+    };
+    void chooseActType(ActKind kind);
+    void principalChosen(ActKind kind, const QString& label);
+    void secondaryChosen(ActKind kind, const QString& label);
+    bool findAct(ActKind kind, const QString& label, ActEntry* out);
+
+    void supplementChosen();
+    void mutualChosen(int slot);
+    void recomputeTotal();
+    void totalChanged(const QString& text);
+    void excessChanged(const QString& text);
+
+    void checkDate();
+    void save();
+    void quit();
+
+    bool m_loaded = false;
+    FeeComputation m_fee;
+    FeeComputation::Supplements m_supplements;
+
+    QLineEdit* m_txtNom = nullptr;
+    QLineEdit* m_txtPrenom = nullptr;
+    QComboBox* m_cmbPrat1 = nullptr;
+    QComboBox* m_cmbPrat2 = nullptr;
+    QLineEdit* m_txtDate = nullptr;
+    QCalendarWidget* m_monthView = nullptr;
+
+    QRadioButton* m_optAcct = nullptr;
+    QRadioButton* m_optChir = nullptr;
+    QGroupBox* m_frameAcct = nullptr;
+    QGroupBox* m_frameChir = nullptr;
+    QComboBox* m_cmbActesAcct1 = nullptr;
+    QComboBox* m_cmbActesAcct2 = nullptr;
+    QComboBox* m_cmbActesChir1 = nullptr;
+    QComboBox* m_cmbActesChir2 = nullptr;
+    QLineEdit* m_txtCCAMA1 = nullptr;
+    QLineEdit* m_txtCCAMA2 = nullptr;
+    QLineEdit* m_txtCCAMC1 = nullptr;
+    QLineEdit* m_txtCCAMC2 = nullptr;
+
+    QRadioButton* m_optNo = nullptr;
+    QRadioButton* m_optNuit = nullptr;
+    QRadioButton* m_optFerie = nullptr;
+    QLabel* m_lblNuitA = nullptr;
+    QLabel* m_lblFerieA = nullptr;
+
+    QListWidget* m_lstActes = nullptr;
+    QLineEdit* m_txtCotation = nullptr;
+    QLineEdit* m_txtCCAMAC = nullptr;
+    QLineEdit* m_txtOp = nullptr;
+    QLineEdit* m_txtOpE = nullptr;
+    QLineEdit* m_txtEuros = nullptr;
+    QLineEdit* m_txtEurosT = nullptr;
+    QLabel* m_lblFrancs = nullptr;
+    QLineEdit* m_txtDE = nullptr;
+    QLabel* m_lblDEF = nullptr;
+    std::array<QRadioButton*, 7> m_optMut{};
+    QComboBox* m_cmbMut = nullptr;
+    QLabel* m_label20 = nullptr;
+
+    QPushButton* m_cmdEnreg = nullptr;
+    QPushButton* m_cmdQuitte = nullptr;
+    QPushButton* m_cmdMaJour = nullptr;
 };
 
 } // namespace obs

@@ -1,0 +1,601 @@
+// The act entry screen: its load, the patient and date fields, the act type, saving a new act
+// record, clearing for the next one, and closing.
+
+#include "DemoData.h"
+#include "app/Dialogs.h"
+#include "app/Form4.h"
+#include "common/DayNumber.h"
+#include "common/Money.h"
+#include "common/Settings.h"
+#include "store/SharedStore.h"
+#include "test_entry_support.h"
+
+#include <QCalendarWidget>
+#include <QClipboard>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTableView>
+
+using namespace obs;
+using namespace obs::test;
+
+class EntryTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempClinic> m_clinic;
+    Form2* m_form = nullptr;
+
+    void open()
+    {
+        writeTariffs();
+        m_form = openEntry();
+        QVERIFY(m_form->isLoaded());
+    }
+    QLineEdit* box(const char* name) const { return child<QLineEdit>(m_form, name); }
+    QComboBox* comboBox(const char* name) const { return child<QComboBox>(m_form, name); }
+    QString caption(const char* name) const { return child<QLabel>(m_form, name)->text(); }
+    void clickSave(std::optional<bool> answer)
+    {
+        if (answer)
+            Dialogs::queueAnswer(*answer);
+        child<QPushButton>(m_form, "Cmdenreg")->click();
+    }
+    std::vector<Row> storedActs()
+    {
+        std::vector<Row> rows;
+        if (!m_clinic->db().queryRows(QStringLiteral("SELECT * FROM ACTES ORDER BY NUMINT"), &rows))
+            qFatal("cannot read the stored acts");
+        return rows;
+    }
+    static QStringList items(const QComboBox* c)
+    {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+        return out;
+    }
+    // A typical entry: patient, practitioner, date, a delivery act with two secondary acts, night,
+    // second mutual insurer.
+    void fillTypicalEntry()
+    {
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
+        QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Marie"));
+        box("TxtDate")->setText(QStringLiteral("01/01/2005"));
+        chooseItem(m_form, "CmbPrat2", QStringLiteral("Dr MARTIN"));
+        chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
+        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Délivrance artificielle"));
+        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Révision utérine"));
+        select(m_form, "OptNuit");
+        select(m_form, "OptMut2");
+    }
+
+private slots:
+    void init()
+    {
+        m_clinic = std::make_unique<TempClinic>();
+        seedReferences(*m_clinic);
+    }
+    void cleanup()
+    {
+        if (m_form)
+            dispose(m_form);
+        m_form = nullptr;
+        m_clinic.reset();
+    }
+
+    void loadFillsTheScreen()
+    {
+        open();
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("Saisie d'un acte"));
+        QVERIFY(Dialogs::shownTexts().isEmpty());
+        const QStringList practitioners{QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr D'ORVAL"),
+                                        QStringLiteral("Dr MARTIN")};
+        QCOMPARE(items(comboBox("CmbPrat1")), practitioners);
+        QCOMPARE(items(comboBox("CmbPrat2")), practitioners);
+        QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Dr DEFAUT"));
+        QCOMPARE(comboBox("CmbPrat2")->currentText(), QString());
+        // Deliveries in the catalogue's order, surgical acts alphabetically; every act box starts empty.
+        const QStringList deliveries{QStringLiteral("Accouchement simple"), QStringLiteral("Délivrance artificielle"),
+                                     QStringLiteral("Révision utérine"), QStringLiteral("Césarienne")};
+        const QStringList surgery{QStringLiteral("Ablation d'un polype"), QStringLiteral("Cerclage"),
+                                  QStringLiteral("Hystérectomie")};
+        for (const char* name : {"CmbActesAcct1", "CmbActesAcct2"})
+            QCOMPARE(items(comboBox(name)), deliveries);
+        for (const char* name : {"CmbActesChir1", "CmbActesChir2"})
+            QCOMPARE(items(comboBox(name)), surgery);
+        for (const char* name : {"CmbActesAcct1", "CmbActesAcct2", "CmbActesChir1", "CmbActesChir2"}) {
+            QVERIFY(comboBox(name)->isEditable());
+            QCOMPARE(comboBox(name)->insertPolicy(), QComboBox::NoInsert);
+            QCOMPARE(comboBox(name)->currentText(), QString());
+        }
+        // Mutual slots in name order; a slot without an insurer has no caption.
+        const QStringList mutualCaptions{QStringLiteral("Pas de Mutuelle"),
+                                         QStringLiteral("Alpha"),
+                                         QStringLiteral("Beta"),
+                                         QStringLiteral("Delta"),
+                                         QStringLiteral("Gamma"),
+                                         QString(),
+                                         QString()};
+        for (int k = 0; k < 7; ++k)
+            QCOMPARE(child<QRadioButton>(m_form, QByteArray("OptMut" + QByteArray::number(k)).constData())->text(),
+                     mutualCaptions[k]);
+        QVERIFY(!comboBox("CmbMut")->isVisible());
+        QCOMPARE(
+            caption("Label20"),
+            QStringLiteral(" Saisissez NOM et Prénom de la patiente, le nom du praticien assurant le suivi. Puis "
+                           "la date de l'acte (par clic sur le calendrier),  puis le médecin ayant éffectué "
+                           "l'acte. Cocher accouchement ou chirurgie et finir de remplir. ENREGISTRER la saisie."));
+        QCOMPARE(caption("LblNuitA"), QStringLiteral("25,15 €"));
+        QCOMPARE(caption("LblFerieA"), QStringLiteral("19,06 €"));
+        QCOMPARE(child<QCalendarWidget>(m_form, "MonthView1")->selectedDate(), QDate::currentDate());
+        QVERIFY(child<QRadioButton>(m_form, "OptAcct")->isChecked());
+        QVERIFY(child<QRadioButton>(m_form, "OptNo")->isChecked());
+        QVERIFY(child<QRadioButton>(m_form, "OptMut0")->isChecked());
+        QVERIFY(child<QGroupBox>(m_form, "FrameAcct")->isVisible());
+        QVERIFY(!child<QGroupBox>(m_form, "FrameChir")->isVisible());
+        QCOMPARE(child<QGroupBox>(m_form, "Frame8")->title(), QStringLiteral("ACTES"));
+        QCOMPARE(child<QGroupBox>(m_form, "Frame6")->title(), QStringLiteral("Mutuelles"));
+        QCOMPARE(box("TxtEuros")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtOpE")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtDE")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtEurosT")->text(), QString());
+        QCOMPARE(caption("Label19"), QStringLiteral("€"));
+        QCOMPARE(child<QPushButton>(m_form, "Cmdenreg")->text(), QStringLiteral("&Enregistrer la saisie"));
+        QCOMPARE(child<QPushButton>(m_form, "CmdQuitte")->text(), QStringLiteral("&Fermer Quitter"));
+        QCOMPARE(child<QPushButton>(m_form, "CmdMaJour")->text(), QStringLiteral("&Mise à jour des cotations"));
+        // The main window finds every act record in the shared cursor.
+        QVERIFY(SharedStore::instance().cursor());
+        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
+    }
+
+    void withoutDefaultPractitioner()
+    {
+        QVERIFY(m_clinic->db().executeRaw(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 5")));
+        open();
+        QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Définir le médecin par défaut"));
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("x"));
+        clickSave(true);
+        QCOMPARE(storedActs().front().text(QStringLiteral("MEDSUIT")), QStringLiteral("Définir le médecin par défaut"));
+    }
+
+    void listThatCannotBeReadClosesTheScreen()
+    {
+        QVERIFY(m_clinic->db().executeRaw(QStringLiteral("ALTER TABLE MEMO RENAME COLUMN NUMEROS TO CATEGORIE")));
+        writeTariffs();
+        QPointer<Form2> form = new Form2();
+        QSignalSpy closed(form.data(), &Screen::closed);
+        form->show();
+        QVERIFY(!form->isLoaded());
+        QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("La saisie d'un acte ne peut pas s'ouvrir")));
+        QTRY_COMPARE(closed.count(), 1);
+        QTRY_VERIFY(form.isNull());
+    }
+
+    void databaseThatCannotBeOpenedClosesTheScreen()
+    {
+        QVERIFY(Settings::setDatabasePath(m_clinic->file(QStringLiteral("absent/OBSLEDGER.mdb"))));
+        writeTariffs();
+        QPointer<Form2> form = new Form2();
+        QSignalSpy closed(form.data(), &Screen::closed);
+        form->show();
+        QVERIFY(!form->isLoaded());
+        QCOMPARE(Dialogs::shownTexts().size(), 1);
+        QVERIFY(Dialogs::lastText().contains(QStringLiteral("absent/OBSLEDGER.mdb")));
+        QTRY_COMPARE(closed.count(), 1);
+        QTRY_VERIFY(form.isNull());
+    }
+
+    void surnameInCapitals_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letters") << "dupont"
+                                 << "DUPONT";
+        QTest::newRow("apostrophe, blank, digit") << "d'orval 2"
+                                                  << "D'ORVAL 2";
+        QTest::newRow("capitals stay") << "Le Gall"
+                                       << "LE GALL";
+    }
+    void surnameInCapitals()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        open();
+        QTest::keyClicks(box("TxtNom"), typed);
+        QCOMPARE(box("TxtNom")->text(), shown);
+    }
+
+    void accentedAndPastedTextsStayAsTheyAre()
+    {
+        open();
+        QLineEdit* nom = box("TxtNom");
+        QKeyEvent eacute(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QStringLiteral("é"));
+        QApplication::sendEvent(nom, &eacute);
+        QCOMPARE(nom->text(), QStringLiteral("é"));
+        QApplication::clipboard()->setText(QStringLiteral("martin"));
+        nom->paste();
+        QCOMPARE(nom->text(), QStringLiteral("émartin"));
+        QTest::keyClicks(box("TxtPrenom"), QStringLiteral("marie"));
+        QCOMPARE(box("TxtPrenom")->text(), QStringLiteral("marie"));
+    }
+
+    void calendarClickFillsTheDate()
+    {
+        open();
+        auto* calendar = child<QCalendarWidget>(m_form, "MonthView1");
+        calendar->setSelectedDate(QDate(2005, 1, 14));
+        auto* view = calendar->findChild<QTableView*>();
+        QVERIFY(view);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->currentIndex()).center());
+        QCOMPARE(box("TxtDate")->text(), QStringLiteral("14/01/2005"));
+        QVERIFY(Dialogs::shownTexts().isEmpty());
+    }
+
+    void dateCheckedWhenLeavingTheBox_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("no such day") << "31/02/2005" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("letters") << "demain" << true;
+        QTest::newRow("valid") << "01/01/2005" << false;
+    }
+    void dateCheckedWhenLeavingTheBox()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, refused);
+        open();
+        QLineEdit* date = box("TxtDate");
+        date->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, typed);
+        box("TxtPrenom")->setFocus(Qt::MouseFocusReason);
+        if (!refused) {
+            QCoreApplication::processEvents();
+            QVERIFY(Dialogs::shownTexts().isEmpty());
+            QVERIFY(box("TxtPrenom")->hasFocus());
+            return;
+        }
+        QTRY_COMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("Veuillez Saisir correctement la date")});
+        QTRY_VERIFY(date->hasFocus());
+        QCOMPARE(date->selectedText(), typed);
+        // Once back in the box, nothing more is said until the user leaves it again.
+        QCoreApplication::processEvents();
+        QCOMPARE(Dialogs::shownTexts().size(), 1);
+        QTest::keyClick(date, Qt::Key_Tab);
+        QTRY_COMPARE(Dialogs::shownTexts().size(), 2);
+        QTRY_VERIFY(date->hasFocus());
+    }
+
+    void dateNotCheckedWhenTheWindowLosesFocus()
+    {
+        open();
+        QLineEdit* date = box("TxtDate");
+        date->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, QStringLiteral("31/02"));
+        QWidget other;
+        other.setObjectName(QStringLiteral("Other"));
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCoreApplication::processEvents();
+        // Going to the calendar to pick the day is no reason to complain either.
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form));
+        date->setFocus(Qt::TabFocusReason);
+        child<QCalendarWidget>(m_form, "MonthView1")->setFocus(Qt::MouseFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(Dialogs::shownTexts().isEmpty());
+    }
+
+    void actTypeClearsTheActs()
+    {
+        open();
+        fillTypicalEntry();
+        child<QRadioButton>(m_form, "OptChir")->click();
+        QVERIFY(child<QGroupBox>(m_form, "FrameChir")->isVisible());
+        QVERIFY(!child<QGroupBox>(m_form, "FrameAcct")->isVisible());
+        QCOMPARE(listLines(m_form), QStringList());
+        QVERIFY(child<QRadioButton>(m_form, "OptNo")->isChecked());
+        QVERIFY(child<QRadioButton>(m_form, "OptMut0")->isChecked());
+        QCOMPARE(box("TxtOp")->text(), QString());
+        QCOMPARE(box("TxtOpE")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtEuros")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtDE")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtCotation")->text(), QString());
+        QCOMPARE(box("TxtCCAMAC")->text(), QString());
+        QCOMPARE(caption("LblFrancs"), QString());
+        // The boxes of the other type keep their texts; the patient stays.
+        QCOMPARE(comboBox("CmbActesAcct1")->currentText(), QStringLiteral("Accouchement simple"));
+        QCOMPARE(box("TxtNom")->text(), QStringLiteral("DUPONT"));
+        child<QRadioButton>(m_form, "OptAcct")->click();
+        QCOMPARE(comboBox("CmbActesAcct1")->currentText(), QString());
+        QCOMPARE(comboBox("CmbActesAcct2")->currentText(), QString());
+        QCOMPARE(box("TxtCCAMA1")->text(), QString());
+        QCOMPARE(box("TxtCCAMA2")->text(), QString());
+    }
+
+    void saveStoresTheAct()
+    {
+        open();
+        fillTypicalEntry();
+        clickSave(true);
+        QCOMPARE(Dialogs::shown().at(0).text, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?"));
+        QCOMPARE(Dialogs::shown().at(0).title, QStringLiteral("Attention"));
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
+        const std::vector<Row> rows = storedActs();
+        QCOMPARE(rows.size(), size_t(1));
+        const Row& r = rows.front();
+        QCOMPARE(r.text("Nom"), QStringLiteral("DUPONT"));
+        QCOMPARE(r.text("Prenom"), QStringLiteral("Marie"));
+        QCOMPARE(r.integer("Date").value_or(-1), qint64(38353));
+        QCOMPARE(r.text("MEDSUIT"), QStringLiteral("Dr DEFAUT"));
+        QCOMPARE(r.text("MEDACTE"), QStringLiteral("Dr MARTIN"));
+        QCOMPARE(r.text("Acte"), QStringLiteral("Accouchement simple"));
+        QCOMPARE(r.text("CCAM1"), QStringLiteral("JQGD010"));
+        QCOMPARE(r.text("NF"), QStringLiteral("N"));
+        QCOMPARE(r.text("CCAM2"), QStringLiteral("JQGD002  Délivrance artificielle 20,9"));
+        QCOMPARE(r.text("CCAM3"), QStringLiteral("JQGD013  Révision utérine 20,9"));
+        for (const char* empty : {"CCAM4", "CCAM5", "CCAM6"}) {
+            QVERIFY(!r.isNull(QString::fromLatin1(empty)));
+            QCOMPARE(r.text(QString::fromLatin1(empty)), QString());
+        }
+        QCOMPARE(r.money("PRIX"), Money::fromEuros(380)); // 355,3 + 25,15 = 380,45
+        QCOMPARE(r.money("DE"), Money::fromEuros(40));
+        QCOMPARE(r.money("PAYESECU"), Money());
+        QCOMPARE(r.money("PAYECOMPLE"), Money());
+        QCOMPARE(r.money("PAYEDE"), Money());
+        QVERIFY(r.isNull("DateRev"));
+
+        // Cleared for the next act; the practitioner in charge stays.
+        QCOMPARE(box("TxtNom")->text(), QString());
+        QCOMPARE(box("TxtPrenom")->text(), QString());
+        QCOMPARE(box("TxtDate")->text(), QString());
+        QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Dr DEFAUT"));
+        QCOMPARE(comboBox("CmbPrat2")->currentText(), QString());
+        QCOMPARE(comboBox("CmbActesAcct1")->currentText(), QString());
+        QCOMPARE(comboBox("CmbActesAcct2")->currentText(), QString());
+        QCOMPARE(listLines(m_form), QStringList());
+        QCOMPARE(box("TxtOp")->text(), QString());
+        QCOMPARE(box("TxtOpE")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtEuros")->text(), QStringLiteral("0"));
+        QCOMPARE(box("TxtEurosT")->text(), QString());
+        QCOMPARE(box("TxtDE")->text(), QStringLiteral("0"));
+        QVERIFY(child<QRadioButton>(m_form, "OptNo")->isChecked());
+        QVERIFY(child<QRadioButton>(m_form, "OptMut0")->isChecked());
+        QVERIFY(child<QRadioButton>(m_form, "OptAcct")->isChecked());
+        QTRY_VERIFY(box("TxtNom")->hasFocus());
+        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES"));
+    }
+
+    void emptySurnameIsRefused()
+    {
+        open();
+        QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Marie"));
+        chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
+        clickSave(std::nullopt);
+        QCOMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("Il faut remplir le champ NOM")});
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
+        QCOMPARE(box("TxtPrenom")->text(), QStringLiteral("Marie"));
+        QCOMPARE(box("TxtEuros")->text(), QStringLiteral("313,5"));
+    }
+
+    void answeringNoClearsWithoutStoring()
+    {
+        open();
+        fillTypicalEntry();
+        clickSave(false);
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
+        QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Enregistré !")));
+        QCOMPARE(box("TxtNom")->text(), QString());
+        QCOMPARE(listLines(m_form), QStringList());
+        QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Dr DEFAUT"));
+        QTRY_VERIFY(box("TxtNom")->hasFocus());
+    }
+
+    void storedDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("stored");
+        QTest::newRow("empty") << "" << qint64(0);
+        QTest::newRow("no such day") << "31/02/2005" << qint64(0);
+        QTest::newRow("first of January 2005") << "01/01/2005" << qint64(38353);
+    }
+    void storedDate()
+    {
+        QFETCH(QString, typed);
+        QFETCH(qint64, stored);
+        open();
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
+        box("TxtDate")->setText(typed);
+        clickSave(true);
+        QCOMPARE(storedActs().front().integer("Date").value_or(-1), stored);
+    }
+
+    void storedAmountsInWholeEuros_data()
+    {
+        QTest::addColumn<QString>("acts");
+        QTest::addColumn<QString>("excess");
+        QTest::addColumn<qint64>("prix");
+        QTest::addColumn<qint64>("de");
+        QTest::newRow("338,65") << "338,65"
+                                << "0" << qint64(339) << qint64(0);
+        QTest::newRow("312,5 to even") << "312,5"
+                                       << "12,5" << qint64(312) << qint64(12);
+        QTest::newRow("313,5 to even") << "313,5"
+                                       << "13,5" << qint64(314) << qint64(14);
+        QTest::newRow("empty excess") << "20"
+                                      << "" << qint64(20) << qint64(0);
+    }
+    void storedAmountsInWholeEuros()
+    {
+        QFETCH(QString, acts);
+        QFETCH(QString, excess);
+        QFETCH(qint64, prix);
+        QFETCH(qint64, de);
+        open();
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
+        box("TxtEuros")->setText(acts);
+        box("TxtDE")->setText(excess);
+        clickSave(true);
+        QCOMPARE(storedActs().front().money("PRIX"), Money::fromEuros(prix));
+        QCOMPARE(storedActs().front().money("DE"), Money::fromEuros(de));
+    }
+
+    void onlyFiveSecondaryActsAreStored()
+    {
+        open();
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
+        chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Césarienne"));
+        const QStringList secondaries{QStringLiteral("Délivrance artificielle"), QStringLiteral("Révision utérine"),
+                                      QStringLiteral("Accouchement simple"),     QStringLiteral("Révision utérine"),
+                                      QStringLiteral("Délivrance artificielle"), QStringLiteral("Révision utérine")};
+        for (const QString& s : secondaries)
+            chooseItem(m_form, "CmbActesAcct2", s);
+        const QStringList lines = listLines(m_form);
+        QCOMPARE(lines.size(), 7);
+        clickSave(true);
+        const Row r = storedActs().front();
+        for (int i = 1; i <= 5; ++i)
+            QCOMPARE(r.text(QStringLiteral("CCAM%1").arg(i + 1)), lines[i]);
+        // 369,2 + 20,9 + 20,9 + 156,75 + 20,9 + 20,9 + 20,9 = 630,45
+        QCOMPARE(r.money("PRIX"), Money::fromEuros(630));
+    }
+
+    void refusedRowKeepsTheEntry()
+    {
+        QVERIFY(m_clinic->db().executeRaw(QStringLiteral(
+            "CREATE TRIGGER ACTES_REFUSED BEFORE INSERT ON ACTES BEGIN SELECT RAISE(ABORT, 'disque plein'); END")));
+        open();
+        fillTypicalEntry();
+        clickSave(true);
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
+        QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Enregistré !")));
+        QVERIFY2(Dialogs::lastText().contains(QStringLiteral("n'a pas pu être enregistrée")),
+                 qPrintable(Dialogs::lastText()));
+        QCOMPARE(box("TxtNom")->text(), QStringLiteral("DUPONT"));
+        QCOMPARE(listLines(m_form).size(), 3);
+        QCOMPARE(box("TxtEurosT")->text(), QStringLiteral("380,45"));
+        QCOMPARE(box("TxtDE")->text(), QStringLiteral("40"));
+        // Once the cause is gone, the same entry is stored.
+        QVERIFY(m_clinic->db().executeRaw(QStringLiteral("DROP TRIGGER ACTES_REFUSED")));
+        clickSave(true);
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 1);
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
+    }
+
+    void focusOrder()
+    {
+        open();
+        const QStringList expected{
+            QStringLiteral("TxtNom"),        QStringLiteral("TxtPrenom"),     QStringLiteral("CmbPrat1"),
+            QStringLiteral("TxtDate"),       QStringLiteral("CmbActesAcct1"), QStringLiteral("CmbActesAcct2"),
+            QStringLiteral("CmbActesChir1"), QStringLiteral("CmbActesChir2"), QStringLiteral("OptFerie"),
+            QStringLiteral("OptNuit"),       QStringLiteral("Cmdenreg"),      QStringLiteral("CmdQuitte"),
+            QStringLiteral("CmdMaJour")};
+        QStringList seen;
+        QWidget* w = box("TxtNom");
+        for (int guard = 0; guard < 500 && seen.size() < expected.size(); ++guard, w = w->nextInFocusChain()) {
+            if (expected.contains(w->objectName()) && !seen.contains(w->objectName()))
+                seen << w->objectName();
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes closes") << true;
+        QTest::newRow("No stays") << false;
+    }
+    void closing()
+    {
+        QFETCH(bool, yes);
+        open();
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
+        QPointer<Form2> form = m_form;
+        QSignalSpy closed(m_form, &Screen::closed);
+        Dialogs::queueAnswer(yes);
+        child<QPushButton>(m_form, "CmdQuitte")->click();
+        QCOMPARE(Dialogs::shown().at(0).text, QStringLiteral("Fermer sans enregistrer ?"));
+        QCOMPARE(Dialogs::shown().at(0).title, QStringLiteral("Attention"));
+        if (yes) {
+            QCOMPARE(closed.count(), 1);
+            QTRY_VERIFY(form.isNull());
+            m_form = nullptr;
+        } else {
+            QCOMPARE(closed.count(), 0);
+            QVERIFY(m_form->isVisible());
+            QCOMPARE(box("TxtNom")->text(), QStringLiteral("DUPONT"));
+        }
+    }
+
+    void closingByTheFrameAsksNothing()
+    {
+        open();
+        QSignalSpy closed(m_form, &Screen::closed);
+        m_form->close();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(Dialogs::shown().isEmpty());
+        m_form = nullptr;
+    }
+
+    void mainWindowHidesWhileTheEntryIsOpen()
+    {
+        writeTariffs();
+        Form4 main;
+        QVERIFY(main.load());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        child<QPushButton>(&main, "CmdCreer")->click();
+        QPointer<QWidget> entry = topLevel(QStringLiteral("Form2"));
+        QVERIFY(entry);
+        QVERIFY(!main.isVisible());
+        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
+        entry->close();
+        QTRY_VERIFY(main.isVisible());
+        QTRY_VERIFY(entry.isNull());
+    }
+
+    void tariffEditorOpensOverTheEntry()
+    {
+        open();
+        child<QPushButton>(m_form, "CmdMaJour")->click();
+        QTRY_VERIFY(topLevel(QStringLiteral("form20")));
+        QVERIFY(m_form->isVisible());
+        topLevel(QStringLiteral("form20"))->close();
+    }
+
+    // With OBSLEDGER_SHOTS naming a folder, the filled screen is saved there as form2.png.
+    void screenshot()
+    {
+        const QString folder = qEnvironmentVariable("OBSLEDGER_SHOTS");
+        if (folder.isEmpty())
+            QSKIP("OBSLEDGER_SHOTS is not set");
+        m_clinic.reset();
+        m_clinic = std::make_unique<TempClinic>();
+        QVERIFY(fillDemoReferences(m_clinic->db()));
+        open();
+        m_form->resize(m_form->sizeHint());
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("lefebvre"));
+        QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Camille"));
+        box("TxtDate")->setText(QStringLiteral("14/03/2005"));
+        chooseItem(m_form, "CmbPrat2", QStringLiteral("Dr D'ORVAL"));
+        chooseItem(m_form, "CmbActesAcct1",
+                   QStringLiteral("Accouchement unique par voie naturelle chez une primipare"));
+        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Délivrance artificielle"));
+        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Suture de déchirure périnéale complète"));
+        select(m_form, "OptNuit");
+        select(m_form, "OptMut2");
+        QCOMPARE(box("TxtEurosT")->text(), QStringLiteral("401,35"));
+        QDir().mkpath(folder);
+        QVERIFY(m_form->grab().save(QDir(folder).filePath(QStringLiteral("form2.png"))));
+    }
+};
+
+QTEST_MAIN(EntryTest)
+#include "test_entry.moc"
