@@ -35,14 +35,25 @@ private slots:
     void openNeverCreates();
     void integrityCheckNeedsCollation();
     void moneySumsAreExact();
+    void likePrefilterKeepsMatches();
+    void cursorRefusesUnknownOrder();
 };
 
 void TestStore::adaptSql_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("adapted");
-    QTest::newRow("number glued to AND") << "WHERE DATE BETWEEN 38353 And 40543AND (ACTES.NF LIKE 'N*')"
-                                         << "WHERE DATE BETWEEN 38353 And 40543 AND (ACTES.NF LIKE 'N*')";
+    QTest::newRow("number glued to AND") << "WHERE DATE BETWEEN 38353 And 40543AND (ACTES.NF = 'N')"
+                                         << "WHERE DATE BETWEEN 38353 And 40543 AND (ACTES.NF = 'N')";
+    QTest::newRow("LIKE without wildcard seeks by equality")
+        << "(ACTES.MEDSUIT LIKE 'Dr D''ORVAL')"
+        << "((ACTES.MEDSUIT LIKE 'Dr D''ORVAL' AND ACTES.MEDSUIT = 'Dr D''ORVAL' COLLATE FRENCH_PRIMARY))";
+    QTest::newRow("LIKE prefix seeks by range")
+        << "ACTE LIKE 'CES*'"
+        << QString("(ACTE LIKE 'CES*' AND ACTE >= 'CES' COLLATE FRENCH_PRIMARY AND ACTE < 'CES") + QChar(0xFFFF) +
+               "' COLLATE FRENCH_PRIMARY)";
+    QTest::newRow("other wildcards left to LIKE") << "NOM LIKE 'D?P*'" << "NOM LIKE 'D?P*'";
+    QTest::newRow("LIKE inside a literal untouched") << "NOM = 'x LIKE ''y'''" << "NOM = 'x LIKE ''y'''";
     QTest::newRow("column names with digits stay") << "SELECT CCAM1, MUT6 FROM MEMO" << "SELECT CCAM1, MUT6 FROM MEMO";
     QTest::newRow("INDEX column") << "SELECT*FROM MEMO WHERE NUMEROS = 2 ORDER by INDEX"
                                   << "SELECT*FROM MEMO WHERE NUMEROS = 2 ORDER by \"INDEX\"";
@@ -328,6 +339,40 @@ void TestStore::moneySumsAreExact()
     for (int i = 0; i < 10; ++i)
         clinic.addAct({{"Nom", "X"}, {"PRIX", moneyValue(Money::parse("0,1"))}});
     QCOMPARE(Money::fromUnits(clinic.scalar("SELECT SUM(PRIX) FROM ACTES").toLongLong()), Money::fromEuros(1));
+}
+
+void TestStore::likePrefilterKeepsMatches()
+{
+    // The index condition added to LIKE must never drop an act that LIKE itself matches.
+    TempClinic clinic;
+    const QStringList names{"Dr MARTIN", "dr martin", "Dr MARTÍN", "Dr MARTINEZ", "Dr D'ORVAL", "Œdipe", "Césarienne",
+                            "CESARIENNE urgente", "Cesar", "ces", ""};
+    for (const QString& n : names)
+        clinic.addAct({{"Nom", "X"}, {"MEDSUIT", n}, {"Acte", n}});
+    const QStringList patterns{"Dr MARTIN", "DR MARTIN", "Dr D'ORVAL", "œdipe", "CES*", "cés*", "Dr*", "*", "C?S*", "ces"};
+    for (const QString& p : patterns) {
+        for (const char* col : {"MEDSUIT", "Acte"}) {
+            int expected = 0;
+            for (const QString& n : names)
+                expected += jetLike(p, n) ? 1 : 0;
+            QVariant got;
+            QVERIFY(clinic.db().scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE (ACTES.%1 LIKE '%2')")
+                                           .arg(QString::fromLatin1(col), sqlEscape(p)),
+                                       &got));
+            QVERIFY2(got.toInt() == expected, qPrintable(p + " " + col));
+        }
+    }
+}
+
+void TestStore::cursorRefusesUnknownOrder()
+{
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "A"}});
+    Status s;
+    std::shared_ptr<Database> db(&clinic.db(), [](Database*) {});
+    QVERIFY(!Cursor::open(db, "SELECT*FROM ACTES ORDER BY NOMS", &s));
+    QVERIFY(s.message.contains("NOMS"));
+    QVERIFY(!Cursor::open(db, "SELECT*FROM PERSONNE", &s));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -166,6 +166,42 @@ int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int le
 
 inline unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
+int primaryCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB)
+{
+    thread_local Expanded ea, eb;
+    expand(a, lenA, ea);
+    expand(b, lenB, eb);
+    const size_t n = std::min(ea.primary.size(), eb.primary.size());
+    for (size_t k = 0; k < n; ++k) {
+        if (ea.primary[k] != eb.primary[k])
+            return ea.primary[k] < eb.primary[k] ? -1 : 1;
+    }
+    if (ea.primary.size() != eb.primary.size())
+        return ea.primary.size() < eb.primary.size() ? -1 : 1;
+    return 0;
+}
+
+int collatePrimary(void*, int lenA, const void* va, int lenB, const void* vb)
+{
+    const auto* ua = static_cast<const unsigned char*>(va);
+    const auto* ub = static_cast<const unsigned char*>(vb);
+    const int n = std::min(lenA, lenB);
+    for (int i = 0; i < n; ++i) {
+        const unsigned char ca = ua[i], cb = ub[i];
+        if ((ca | cb) & 0x80)
+            return primaryCompare(ua, lenA, ub, lenB);
+        const unsigned char la = asciiLower(ca), lb = asciiLower(cb);
+        if (la != lb)
+            return la < lb ? -1 : 1;
+    }
+    if (lenA == lenB)
+        return 0;
+    const unsigned char* rest = lenA > lenB ? ua + n : ub + n;
+    if (*rest & 0x80)
+        return primaryCompare(ua, lenA, ub, lenB);
+    return lenA < lenB ? -1 : 1;
+}
+
 int collate(void*, int lenA, const void* va, int lenB, const void* vb)
 {
     return frenchCompare(static_cast<const char*>(va), lenA, static_cast<const char*>(vb), lenB);
@@ -301,6 +337,9 @@ bool jetLike(const QString& pattern, const QString& text) { return likeAt(patter
 bool registerProgramFunctions(sqlite3* db)
 {
     if (sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, nullptr, collate, nullptr) != SQLITE_OK)
+        return false;
+    if (sqlite3_create_collation_v2(db, kPrimaryCollationName, SQLITE_UTF8, nullptr, collatePrimary, nullptr) !=
+        SQLITE_OK)
         return false;
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     if (sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr) != SQLITE_OK)

@@ -21,6 +21,26 @@ std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, const QString
     *status = c->usable();
     if (!status->ok())
         return nullptr;
+    // An order key that names no column would be taken by SQLite as a constant text and the
+    // cursor would never move past its first row: refuse it here.
+    QStringList names;
+    *status = c->m_db->queryRaw(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {c->m_parts.table},
+                                [&](const Row& r) {
+                                    names << r.values().value(0).toString().toUpper();
+                                    return true;
+                                });
+    if (!status->ok())
+        return nullptr;
+    if (names.isEmpty()) {
+        *status = Status::failure(StoreError::Failed, QStringLiteral("Table inconnue : %1").arg(c->m_parts.table));
+        return nullptr;
+    }
+    for (const QString& k : c->m_parts.orderKeys) {
+        if (!names.contains(k.toUpper()) && k.compare(QLatin1String("rowid"), Qt::CaseInsensitive) != 0) {
+            *status = Status::failure(StoreError::Failed, QStringLiteral("Colonne inconnue : %1").arg(k));
+            return nullptr;
+        }
+    }
     bool found = false;
     *status = c->fetchOne(QString(), {}, Direction::Forward, &found);
     if (!status->ok())

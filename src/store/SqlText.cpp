@@ -2,6 +2,8 @@
 
 namespace obs {
 
+QString adaptSqlTokens(const QString& sql);
+
 namespace {
 bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
@@ -55,7 +57,120 @@ QString sqlEscape(const QString& value)
     return v;
 }
 
+namespace {
+
+// A text between apostrophes starting at i; returns the index after it and its content.
+int readLiteral(const QString& s, int i, QString* content)
+{
+    QString v;
+    ++i;
+    while (i < s.size()) {
+        if (s[i] == u'\'') {
+            if (i + 1 < s.size() && s[i + 1] == u'\'') {
+                v += u'\'';
+                i += 2;
+                continue;
+            }
+            *content = v;
+            return i + 1;
+        }
+        v += s[i++];
+    }
+    return -1;
+}
+
+bool hasWildcard(const QString& text)
+{
+    for (QChar c : text) {
+        if (c == u'*' || c == u'?' || c == u'#' || c == u'[')
+            return true;
+    }
+    return false;
+}
+
+QString literal(const QString& text) { return u'\'' + sqlEscape(text) + u'\''; }
+
+// "col LIKE 'Dr MARTIN'" also says "col = 'Dr MARTIN'" in the base-letter order, and
+// "col LIKE 'CES*'" a range of that order, so an index on the column answers; LIKE still decides.
+QString addLikePrefilters(const QString& sql)
+{
+    QString out;
+    int i = 0;
+    const int n = sql.size();
+    int lastWordStart = -1, lastWordEnd = -1; // in out
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"') {
+            const int start = i++;
+            while (i < n) {
+                if (sql[i] == c) {
+                    if (i + 1 < n && sql[i + 1] == c) {
+                        i += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++i;
+            }
+            i = std::min(i + 1, n);
+            out += sql.mid(start, i - start);
+            lastWordStart = -1;
+            continue;
+        }
+        if (c.isLetter() || c == u'_') {
+            const int start = i;
+            while (i < n && (isIdentChar(sql[i]) || (sql[i] == u'.' && i + 1 < n && isIdentChar(sql[i + 1]))))
+                ++i;
+            const QString word = sql.mid(start, i - start);
+            if (word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0 && lastWordStart >= 0) {
+                int j = i;
+                while (j < n && sql[j].isSpace())
+                    ++j;
+                QString pattern;
+                const int after = (j < n && sql[j] == u'\'') ? readLiteral(sql, j, &pattern) : -1;
+                const QString column = out.mid(lastWordStart, lastWordEnd - lastWordStart);
+                if (after > 0 && !pattern.isEmpty()) {
+                    QString extra;
+                    const QString coll = QStringLiteral(" COLLATE FRENCH_PRIMARY");
+                    if (!hasWildcard(pattern)) {
+                        extra = column + QStringLiteral(" = ") + literal(pattern) + coll;
+                    } else {
+                        const QString prefix = pattern.left(pattern.indexOf(u'*'));
+                        if (pattern.endsWith(u'*') && prefix.size() == pattern.size() - 1 && !prefix.isEmpty() &&
+                            !hasWildcard(prefix))
+                            extra = column + QStringLiteral(" >= ") + literal(prefix) + coll + QStringLiteral(" AND ") +
+                                    column + QStringLiteral(" < ") + literal(prefix + QChar(0xFFFF)) + coll;
+                    }
+                    if (!extra.isEmpty()) {
+                        out.insert(lastWordStart, u'(');
+                        out += word + u' ' + sql.mid(j, after - j) + QStringLiteral(" AND ") + extra + u')';
+                        i = after;
+                        lastWordStart = -1;
+                        continue;
+                    }
+                }
+            }
+            lastWordStart = out.size();
+            out += word;
+            lastWordEnd = out.size();
+            continue;
+        }
+        if (!c.isSpace())
+            lastWordStart = -1;
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+} // namespace
+
 QString adaptSql(const QString& sql)
+{
+    return addLikePrefilters(adaptSqlTokens(sql));
+}
+
+QString adaptSqlTokens(const QString& sql)
 {
     QString out;
     out.reserve(sql.size() + 8);
