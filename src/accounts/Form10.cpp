@@ -1,5 +1,6 @@
 #include "Form10.h"
 
+#include "app/Controls.h"
 #include "RatesFile.h"
 #include "Reversal.h"
 #include "app/AmountKeyFilter.h"
@@ -28,6 +29,10 @@
 
 namespace obs {
 
+using controls::named;
+using controls::label;
+using controls::button;
+
 namespace {
 
 const QString kBadDate = QStringLiteral("La Date est saisie selon un mode incorrect. Veuillez corriger.");
@@ -42,28 +47,6 @@ const QString kExplanation =
                    "à la clinique sur cet acte (ex: 10%).") +
     QStringLiteral(" Soit :  (1000 - 100) / 2 = 450 €");
 const QString kBreak = QStringLiteral("\r\n");
-
-template <class T> T* named(QWidget* parent, const char* name)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* l = named<QLabel>(parent, name);
-    l->setText(caption);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = named<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAutoDefault(false);
-    return b;
-}
 
 QLineEdit* dateBox(QWidget* parent, const char* name, const QString& text)
 {

@@ -1,5 +1,6 @@
 #include "Form4.h"
 
+#include "app/Controls.h"
 #include "AmountKeyFilter.h"
 #include "DatabaseOpener.h"
 #include "Dialogs.h"
@@ -28,6 +29,11 @@
 
 namespace obs {
 
+using controls::named;
+using controls::label;
+using controls::button;
+using controls::picture;
+
 namespace {
 
 Form4* g_instance = nullptr;
@@ -35,37 +41,6 @@ Form4* g_instance = nullptr;
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
 const QString kMainQuery = QStringLiteral("SELECT*FROM ACTES ORDER BY NOM, PRENOM");
-
-template <class T> T* named(QWidget* parent, const char* name)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* l = named<QLabel>(parent, name);
-    l->setText(caption);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = named<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLabel* picture(QWidget* parent, const char* name, int size)
-{
-    auto* l = named<QLabel>(parent, name);
-    l->setPixmap(QPixmap(QStringLiteral(":/obsledger.png")).scaled(size, size, Qt::KeepAspectRatio,
-                                                                     Qt::SmoothTransformation));
-    l->setFixedSize(size, size);
-    return l;
-}
 
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) { return Money::parse(box->text()); }

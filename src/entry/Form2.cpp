@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "app/Controls.h"
 #include "ListChoice.h"
 #include "app/AmountKeyFilter.h"
 #include "app/DatabaseOpener.h"
@@ -30,6 +31,11 @@
 
 namespace obs {
 
+using controls::named;
+using controls::label;
+using controls::button;
+using controls::option;
+
 namespace {
 
 const QString kDefaultPractitionerMissing = QStringLiteral("Définir le médecin par défaut");
@@ -37,40 +43,11 @@ const QString kBadDate = QStringLiteral("Veuillez Saisir correctement la date");
 const QString kTariffFileMissing = QStringLiteral("Le Fichier Tarifs est introuvable ou non chargé.");
 const QString kAllActs = QStringLiteral("SELECT*FROM ACTES ");
 
-template <class T> T* named(QWidget* parent, const char* name)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* l = named<QLabel>(parent, name);
-    l->setText(caption);
-    return l;
-}
-
 QLabel* sign(QWidget* parent, const QString& caption)
 {
     auto* l = new QLabel(caption, parent);
     l->setAlignment(Qt::AlignCenter);
     return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = named<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QRadioButton* option(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* o = named<QRadioButton>(parent, name);
-    o->setText(caption);
-    return o;
 }
 
 // A combo box of the screen: editable, typed texts are never added to its list.

@@ -1,5 +1,6 @@
 #include "Form8.h"
 
+#include "app/Controls.h"
 #include "Form20.h"
 #include "app/AmountKeyFilter.h"
 #include "app/DatabaseOpener.h"
@@ -19,6 +20,10 @@
 #include <QVBoxLayout>
 
 namespace obs {
+
+using controls::named;
+using controls::label;
+using controls::button;
 
 namespace {
 
@@ -94,28 +99,6 @@ QString amountText(const Row& row, const QString& column)
     if (const auto m = row.money(column))
         return m->toFrench();
     return row.text(column);
-}
-
-template <class T> T* named(QWidget* parent, const char* name)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = named<QPushButton>(parent, name);
-    b->setText(caption);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* l = named<QLabel>(parent, name);
-    l->setText(caption);
-    return l;
 }
 
 } // namespace
