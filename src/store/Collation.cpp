@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <vector>
@@ -142,64 +143,54 @@ void expand(const unsigned char* s, int len, Expanded& out)
     }
 }
 
-int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB)
+enum class Strength { Primary, WithAccents };
+
+// The full comparison: base letters first, then (with accents) the accents in order.
+int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB, Strength strength)
 {
     thread_local Expanded ea, eb;
     expand(a, lenA, ea);
     expand(b, lenB, eb);
-    const size_t n = std::min(ea.primary.size(), eb.primary.size());
-    for (size_t k = 0; k < n; ++k) {
-        if (ea.primary[k] != eb.primary[k])
-            return ea.primary[k] < eb.primary[k] ? -1 : 1;
-    }
-    if (ea.primary.size() != eb.primary.size())
-        return ea.primary.size() < eb.primary.size() ? -1 : 1;
-    const size_t m = std::min(ea.accents.size(), eb.accents.size());
-    for (size_t k = 0; k < m; ++k) {
-        if (ea.accents[k] != eb.accents[k])
-            return ea.accents[k] < eb.accents[k] ? -1 : 1;
-    }
-    if (ea.accents.size() != eb.accents.size())
-        return ea.accents.size() < eb.accents.size() ? -1 : 1;
-    return 0;
+    if (ea.primary != eb.primary)
+        return std::lexicographical_compare(ea.primary.begin(), ea.primary.end(), eb.primary.begin(),
+                                            eb.primary.end())
+                   ? -1
+                   : 1;
+    if (strength == Strength::Primary || ea.accents == eb.accents)
+        return 0;
+    return std::lexicographical_compare(ea.accents.begin(), ea.accents.end(), eb.accents.begin(), eb.accents.end())
+               ? -1
+               : 1;
 }
 
 inline unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
-int primaryCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB)
+// Plain ASCII, by far the common case, compares byte by byte without regard to case; anything
+// else takes the full comparison.
+int compareUtf8(const unsigned char* ua, int lenA, const unsigned char* ub, int lenB, Strength strength)
 {
-    thread_local Expanded ea, eb;
-    expand(a, lenA, ea);
-    expand(b, lenB, eb);
-    const size_t n = std::min(ea.primary.size(), eb.primary.size());
-    for (size_t k = 0; k < n; ++k) {
-        if (ea.primary[k] != eb.primary[k])
-            return ea.primary[k] < eb.primary[k] ? -1 : 1;
-    }
-    if (ea.primary.size() != eb.primary.size())
-        return ea.primary.size() < eb.primary.size() ? -1 : 1;
-    return 0;
-}
-
-int collatePrimary(void*, int lenA, const void* va, int lenB, const void* vb)
-{
-    const auto* ua = static_cast<const unsigned char*>(va);
-    const auto* ub = static_cast<const unsigned char*>(vb);
     const int n = std::min(lenA, lenB);
     for (int i = 0; i < n; ++i) {
         const unsigned char ca = ua[i], cb = ub[i];
         if ((ca | cb) & 0x80)
-            return primaryCompare(ua, lenA, ub, lenB);
+            return slowCompare(ua, lenA, ub, lenB, strength);
         const unsigned char la = asciiLower(ca), lb = asciiLower(cb);
         if (la != lb)
             return la < lb ? -1 : 1;
     }
     if (lenA == lenB)
         return 0;
+    // A longer rest decides, unless it starts with a combining mark or a ligature.
     const unsigned char* rest = lenA > lenB ? ua + n : ub + n;
     if (*rest & 0x80)
-        return primaryCompare(ua, lenA, ub, lenB);
+        return slowCompare(ua, lenA, ub, lenB, strength);
     return lenA < lenB ? -1 : 1;
+}
+
+int collatePrimary(void*, int lenA, const void* va, int lenB, const void* vb)
+{
+    return compareUtf8(static_cast<const unsigned char*>(va), lenA, static_cast<const unsigned char*>(vb), lenB,
+                       Strength::Primary);
 }
 
 int collate(void*, int lenA, const void* va, int lenB, const void* vb)
@@ -304,26 +295,8 @@ bool likeAt(const QString& p, int pi, const QString& t, int ti)
 
 int frenchCompare(const char* a, int lenA, const char* b, int lenB)
 {
-    const auto* ua = reinterpret_cast<const unsigned char*>(a);
-    const auto* ub = reinterpret_cast<const unsigned char*>(b);
-    const int n = std::min(lenA, lenB);
-    int i = 0;
-    for (; i < n; ++i) {
-        const unsigned char ca = ua[i], cb = ub[i];
-        if ((ca | cb) & 0x80)
-            return slowCompare(ua, lenA, ub, lenB);
-        const unsigned char la = asciiLower(ca), lb = asciiLower(cb);
-        if (la != lb)
-            return la < lb ? -1 : 1;
-    }
-    // The common part is plain ASCII and equal but for case; a longer rest decides,
-    // unless it starts with a combining mark or a ligature (then the full comparison).
-    if (lenA == lenB)
-        return 0;
-    const unsigned char* rest = lenA > lenB ? ua + n : ub + n;
-    if (*rest & 0x80)
-        return slowCompare(ua, lenA, ub, lenB);
-    return lenA < lenB ? -1 : 1;
+    return compareUtf8(reinterpret_cast<const unsigned char*>(a), lenA, reinterpret_cast<const unsigned char*>(b), lenB,
+                       Strength::WithAccents);
 }
 
 int frenchCompare(const QString& a, const QString& b)

@@ -7,6 +7,25 @@ QString adaptSqlTokens(const QString& sql);
 namespace {
 bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
+// The index just after a text or name in quotes that starts at i (a doubled quote stays inside).
+int endOfQuoted(const QString& sql, int i)
+{
+    const QChar quote = sql[i];
+    const int n = sql.size();
+    ++i;
+    while (i < n) {
+        if (sql[i] == quote) {
+            if (i + 1 < n && sql[i + 1] == quote) {
+                i += 2;
+                continue;
+            }
+            break;
+        }
+        ++i;
+    }
+    return std::min(i + 1, n);
+}
+
 struct Token {
     int start;
     int end;
@@ -101,18 +120,8 @@ QString addLikePrefilters(const QString& sql)
     while (i < n) {
         const QChar c = sql[i];
         if (c == u'\'' || c == u'"') {
-            const int start = i++;
-            while (i < n) {
-                if (sql[i] == c) {
-                    if (i + 1 < n && sql[i + 1] == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            i = std::min(i + 1, n);
+            const int start = i;
+            i = endOfQuoted(sql, i);
             out += sql.mid(start, i - start);
             lastWordStart = -1;
             continue;
@@ -179,18 +188,8 @@ QString adaptSqlTokens(const QString& sql)
     while (i < n) {
         const QChar c = sql[i];
         if (c == u'\'' || c == u'"') {
-            const int start = i++;
-            while (i < n) {
-                if (sql[i] == c) {
-                    if (i + 1 < n && sql[i + 1] == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            i = std::min(i + 1, n);
+            const int start = i;
+            i = endOfQuoted(sql, i);
             out += sql.mid(start, i - start);
             continue;
         }
