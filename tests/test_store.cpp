@@ -27,6 +27,7 @@ private slots:
     void programQueries();
     void cursorMovesAndEdges();
     void cursorFindFirst();
+    void cursorStepsThroughSharedNames();
     void cursorEmptyAndDeletedRows();
     void cursorOnClosedDatabase();
     void numbersNeverReused();
@@ -373,6 +374,35 @@ void TestStore::cursorRefusesUnknownOrder()
     QVERIFY(!Cursor::open(db, "SELECT*FROM ACTES ORDER BY NOMS", &s));
     QVERIFY(s.message.contains("NOMS"));
     QVERIFY(!Cursor::open(db, "SELECT*FROM PERSONNE", &s));
+}
+
+void TestStore::cursorStepsThroughSharedNames()
+{
+    // Names equal in the program's order (case aside) are stepped through by act number, both ways.
+    TempClinic clinic;
+    QList<qint64> ids;
+    ids << clinic.addAct({{"Nom", "AUBERT"}});
+    for (const char* n : {"DUPONT", "dupont", "Dupont", "DUPONT"})
+        ids << clinic.addAct({{"Nom", n}, {"Prenom", "Marie"}});
+    ids << clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Zoé"}});
+    ids << clinic.addAct({{"Nom", "ZOLA"}});
+    Status s;
+    auto c = Cursor::open(std::shared_ptr<Database>(&clinic.db(), [](Database*) {}),
+                          "SELECT*FROM ACTES ORDER BY NOM, PRENOM", &s);
+    QVERIFY(c);
+    QList<qint64> forward, backward;
+    Row r;
+    for (; !c->eof(); c->moveNext()) {
+        QVERIFY(c->current(&r));
+        forward << *r.integer("NUMINT");
+    }
+    QCOMPARE(forward, ids);
+    QVERIFY(c->moveLast());
+    for (; !c->bof(); c->movePrevious()) {
+        QVERIFY(c->current(&r));
+        backward.prepend(*r.integer("NUMINT"));
+    }
+    QCOMPARE(backward, ids);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

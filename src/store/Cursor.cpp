@@ -179,6 +179,46 @@ QString neighbourCondition(const QStringList& keys, const QVariantList& values, 
 }
 } // namespace
 
+Status Cursor::step(Direction d)
+{
+    const bool forward = d == Direction::Forward;
+    bool anyNull = false;
+    for (const QVariant& v : m_keys)
+        anyNull = anyNull || v.isNull();
+    bool found = false;
+    Status s;
+    if (!m_parts.orderKeys.isEmpty() && !anyNull) {
+        // First the rows that share the current order keys, then the next keys: both are seeks in
+        // the index, even when thousands of acts share one patient's name.
+        QStringList same;
+        QStringList cols;
+        QStringList marks;
+        for (const QString& k : m_parts.orderKeys) {
+            same << quoted(k) + QStringLiteral(" = ?");
+            cols << quoted(k);
+            marks << QStringLiteral("?");
+        }
+        same << (forward ? QStringLiteral("rowid > ?") : QStringLiteral("rowid < ?"));
+        s = fetchOne(same.join(QStringLiteral(" AND ")), m_keys + QVariantList{QVariant::fromValue<qint64>(m_rowid)},
+                     d, &found);
+        if (s && !found)
+            s = fetchOne(QStringLiteral("(%1) %2 (%3)")
+                             .arg(cols.join(u','), forward ? QStringLiteral(">") : QStringLiteral("<"),
+                                  marks.join(u',')),
+                         m_keys, d, &found);
+    } else {
+        QVariantList binds;
+        const QString cond = neighbourCondition(m_parts.orderKeys, m_keys, forward, &binds);
+        binds << QVariant::fromValue<qint64>(m_rowid);
+        s = fetchOne(cond, binds, d, &found);
+    }
+    if (s && !found) {
+        m_eof = forward;
+        m_bof = !forward;
+    }
+    return s;
+}
+
 Status Cursor::moveNext()
 {
     if (Status s = usable(); !s)
@@ -187,16 +227,7 @@ Status Cursor::moveNext()
         return noCurrent();
     if (m_bof)
         return moveFirst();
-    QVariantList binds;
-    QString cond = neighbourCondition(m_parts.orderKeys, m_keys, true, &binds);
-    binds << QVariant::fromValue<qint64>(m_rowid);
-    bool found = false;
-    Status s = fetchOne(cond, binds, Direction::Forward, &found);
-    if (s && !found) {
-        m_eof = true;
-        m_bof = false;
-    }
-    return s;
+    return step(Direction::Forward);
 }
 
 Status Cursor::movePrevious()
@@ -207,16 +238,7 @@ Status Cursor::movePrevious()
         return noCurrent();
     if (m_eof)
         return moveLast();
-    QVariantList binds;
-    QString cond = neighbourCondition(m_parts.orderKeys, m_keys, false, &binds);
-    binds << QVariant::fromValue<qint64>(m_rowid);
-    bool found = false;
-    Status s = fetchOne(cond, binds, Direction::Backward, &found);
-    if (s && !found) {
-        m_bof = true;
-        m_eof = false;
-    }
-    return s;
+    return step(Direction::Backward);
 }
 
 Status Cursor::findFirst(const QString& condition, bool* matched)

@@ -45,6 +45,7 @@ private:
     QString orderClause(Direction d) const;
     Status fetchOne(const QString& extraCondition, const QVariantList& binds, Direction d, bool* found);
     Status usable() const;
+    Status step(Direction d);
     void place(const Row& row);
 
     std::shared_ptr<Database> m_db;
