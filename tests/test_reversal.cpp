@@ -100,6 +100,8 @@ private slots:
     void owedRefusesBadInput_data();
     void owedRefusesBadInput();
     void owedNegative();
+    void owedUnrounded_data();
+    void owedUnrounded();
     void sumInFrancs();
 };
 
@@ -211,6 +213,8 @@ void TestReversal::practitionerCaptions()
     QCOMPARE(s.caption("label7"), QStringLiteral("Somme dèja reversée par le Dr FONTAINE au Dr D'ORVAL"));
     QCOMPARE(child<QPushButton>(s.form, "CmdDoit")->text(), QStringLiteral("Dr FONTAINE doit au Dr D'ORVAL"));
     QCOMPARE(s.caption("Label12"), QStringLiteral("Somme reversée ce jour\r\npar le Dr FONTAINE\r\nau Dr D'ORVAL"));
+    for (const char* name : {"Label9", "label7", "Label12"})
+        QCOMPARE(child<QLabel>(s.form, name)->textFormat(), Qt::PlainText); // a name holding <b> stays as typed
 }
 
 void TestReversal::owedAmount()
@@ -409,6 +413,39 @@ void TestReversal::owedNegative()
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"100 €", "60 €", "-15 €", "-98,39 F"}));
+}
+
+void TestReversal::owedUnrounded_data()
+{
+    QTest::addColumn<QString>("prix");
+    QTest::addColumn<QString>("paid");
+    QTest::addColumn<QString>("clinicRate");
+    QTest::addColumn<QString>("practitionerRate");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("clinic share with five decimals")
+        << "333,33" << "" << "12,5" << "50" << QStringList{"333,33 €", "0", "145,831875 €", "956,59 F"};
+    QTest::newRow("shares with seven decimals, already paid")
+        << "100,01" << "12,34" << "33,33" << "40" << QStringList{"100,01 €", "12,34 €", "14,3306668 €", "94 F"};
+}
+
+// The owed amount is shown as computed, every decimal kept; the francs come from that amount.
+void TestReversal::owedUnrounded()
+{
+    QFETCH(QString, prix);
+    QFETCH(QString, paid);
+    QFETCH(QString, clinicRate);
+    QFETCH(QString, practitionerRate);
+    QFETCH(QStringList, shown);
+    TempClinic clinic;
+    writeRates(clinic, "\"10\",\"50\"\r\n");
+    pairAct(clinic, {2005, 1, 1}, prix.toUtf8().constData(), kB, kA,
+            paid.isEmpty() ? QVariant() : moneyValue(Money::parse(paid)));
+    Screen10 s;
+    s.pair(kA, kB);
+    s.edit("TxtTauxClin")->setText(clinicRate);
+    s.edit("TxtTauxPrat")->setText(practitionerRate);
+    s.click("CmdDoit");
+    QCOMPARE(s.owed(), shown);
 }
 
 void TestReversal::sumInFrancs()

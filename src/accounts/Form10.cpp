@@ -307,6 +307,9 @@ void Form10::buildUi()
     auto* pg = new QGridLayout(payFrame);
     m_label12 = label(payFrame, "Label12", QString());
     m_label12->setWordWrap(true);
+    // Captions built from practitioners' names show the names as typed, never as markup.
+    for (QLabel* l : {m_label9, m_label7, m_label12})
+        l->setTextFormat(Qt::PlainText);
     m_label12->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label12->setMinimumHeight(m_label12->fontMetrics().lineSpacing() * 3);
     m_txtDateRev = dateBox(payFrame, "TxtDateRev", QString());
@@ -547,9 +550,10 @@ void Form10::computeOwed()
     const auto paid = Listing::sumValue(paidSum);
     m_label8->setText(value ? value->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
     m_lblDejaVerse->setText(paid ? paid->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
-    const Money owed = Reversal::owed(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
-    m_lblDoit->setText(owed.toFrench() + QStringLiteral(" €"));
-    m_lblDoitF->setText(francsCaption(owed));
+    const Reversal::OwedCaptions owed =
+        Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
+    m_lblDoit->setText(owed.euros);
+    m_lblDoitF->setText(owed.francs);
 }
 
 void Form10::sumTyped(const QString& text)
