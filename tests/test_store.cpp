@@ -120,6 +120,12 @@ void TestStore::like_data()
     QTest::newRow("percent is literal") << "50%" << "500" << false;
     QTest::newRow("apostrophe") << "Dr D'ORVAL" << "dr d'orval" << true;
     QTest::newRow("empty pattern") << "" << "" << true;
+    QTest::newRow("empty pattern, text") << "" << "A" << false;
+    QTest::newRow("star in the middle") << "Dr *TIN" << "DR MARTIN" << true;
+    QTest::newRow("star needs backtracking") << "*AB*AC" << "AABXAAC" << true;
+    QTest::newRow("star then class") << "*[0-9]" << "JQGD01x" << false;
+    QTest::newRow("many stars on a long text") << "*a*a*a*a*a*a*a*a*a*a*b" << QString(4000, 'a') << false;
+    QTest::newRow("trailing stars") << "MART**" << "MART" << true;
 }
 
 void TestStore::like()

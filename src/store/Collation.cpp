@@ -227,68 +227,65 @@ QChar likeFold(QChar c)
     return c.toCaseFolded();
 }
 
-bool likeAt(const QString& p, int pi, const QString& t, int ti)
+// One pattern element (not a star) against one character; *width is the element's length.
+bool elementMatches(const QString& p, int pi, QChar tc, int* width)
 {
-    while (pi < p.size()) {
-        const QChar pc = p[pi];
-        if (pc == u'*') {
-            while (pi < p.size() && p[pi] == u'*')
-                ++pi;
-            if (pi == p.size())
-                return true;
-            for (int k = ti; k <= t.size(); ++k) {
-                if (likeAt(p, pi, t, k))
-                    return true;
-            }
-            return false;
-        }
-        if (ti >= t.size())
-            return false;
-        const QChar tc = t[ti];
-        if (pc == u'?') {
-            ++pi;
-            ++ti;
-            continue;
-        }
-        if (pc == u'#') {
-            if (!tc.isDigit())
-                return false;
-            ++pi;
-            ++ti;
-            continue;
-        }
-        if (pc == u'[') {
-            const int close = p.indexOf(u']', pi + 1);
-            if (close > pi + 1) {
-                QString cls = p.mid(pi + 1, close - pi - 1);
-                bool negate = cls.startsWith(u'!');
-                if (negate)
-                    cls.remove(0, 1);
-                bool matched = false;
-                const QChar lt = likeFold(tc);
-                for (int k = 0; k < cls.size(); ++k) {
-                    if (k + 2 < cls.size() && cls[k + 1] == u'-') {
-                        const QChar lo = likeFold(cls[k]), hi = likeFold(cls[k + 2]);
-                        if (lt >= lo && lt <= hi)
-                            matched = true;
-                        k += 2;
-                    } else if (likeFold(cls[k]) == lt) {
+    const QChar pc = p[pi];
+    *width = 1;
+    if (pc == u'?')
+        return true;
+    if (pc == u'#')
+        return tc.isDigit();
+    if (pc == u'[') {
+        const int close = p.indexOf(u']', pi + 1);
+        if (close > pi + 1) {
+            *width = close - pi + 1;
+            QString cls = p.mid(pi + 1, close - pi - 1);
+            const bool negate = cls.startsWith(u'!');
+            if (negate)
+                cls.remove(0, 1);
+            bool matched = false;
+            const QChar lt = likeFold(tc);
+            for (int k = 0; k < cls.size(); ++k) {
+                if (k + 2 < cls.size() && cls[k + 1] == u'-') {
+                    const QChar lo = likeFold(cls[k]), hi = likeFold(cls[k + 2]);
+                    if (lt >= lo && lt <= hi)
                         matched = true;
-                    }
+                    k += 2;
+                } else if (likeFold(cls[k]) == lt) {
+                    matched = true;
                 }
-                if (matched == negate)
-                    return false;
-                pi = close + 1;
-                ++ti;
-                continue;
             }
+            return matched != negate;
         }
-        if (likeFold(pc) != likeFold(tc))
-            return false;
-        ++pi;
-        ++ti;
     }
-    return ti == t.size();
+    return likeFold(pc) == likeFold(tc);
+}
+
+// Matching with a star goes back only to the last star seen: time grows with the lengths of the
+// pattern and the text multiplied, never exponentially, whatever the user types.
+bool likeMatch(const QString& p, const QString& t)
+{
+    int pi = 0, ti = 0;
+    int starPi = -1, starTi = 0;
+    while (ti < t.size()) {
+        int width = 1;
+        if (pi < p.size() && p[pi] == u'*') {
+            starPi = ++pi;
+            starTi = ti;
+        } else if (pi < p.size() && elementMatches(p, pi, t[ti], &width)) {
+            pi += width;
+            ++ti;
+        } else if (starPi >= 0) {
+            pi = starPi;
+            ti = ++starTi;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == u'*')
+        ++pi;
+    return pi == p.size();
 }
 
 } // namespace
@@ -305,7 +302,7 @@ int frenchCompare(const QString& a, const QString& b)
     return frenchCompare(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
 }
 
-bool jetLike(const QString& pattern, const QString& text) { return likeAt(pattern, 0, text, 0); }
+bool jetLike(const QString& pattern, const QString& text) { return likeMatch(pattern, text); }
 
 bool registerProgramFunctions(sqlite3* db)
 {
