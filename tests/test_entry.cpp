@@ -151,6 +151,15 @@ private slots:
         QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
     }
 
+    void insurerNameWithAmpersandShownAsStored()
+    {
+        m_clinic->addMemo(6, QStringLiteral("Zeta S&P")); // slot 5, after Gamma
+        open();
+        auto* opt5 = child<QRadioButton>(m_form, "OptMut5");
+        // Doubled, the ampersand is shown as such rather than taken as a keyboard shortcut.
+        QCOMPARE(opt5->text(), QStringLiteral("Zeta S&&P"));
+    }
+
     void withoutDefaultPractitioner()
     {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 5")));

@@ -5,6 +5,7 @@
 #include "common/Money.h"
 #include "entry/FeeComputation.h"
 #include "store/Database.h"
+#include "store/SharedStore.h"
 #include "test_entry_support.h"
 
 #include <QGroupBox>
@@ -248,6 +249,23 @@ private slots:
         QCOMPARE(text(m_form, "TxtDE"), QStringLiteral("40"));
     }
 
+    // The excess is read from the whole reference table: when a delivery act and a surgical act share
+    // a label, the row stored first gives it.
+    void excessOfALabelInBothActLists()
+    {
+        m_clinic->addMemo(3, QStringLiteral("Accouchement simple"), QStringLiteral("JQGA003"), QStringLiteral("200"),
+                          {QStringLiteral("99"), QStringLiteral("77")});
+        open();
+        select(m_form, "OptChir");
+        chooseItem(m_form, "CmbActesChir1", QStringLiteral("Accouchement simple"));
+        QCOMPARE(text(m_form, "TxtEuros"), QStringLiteral("200"));
+        QCOMPARE(text(m_form, "TxtCCAMAC"), QStringLiteral("JQGA003"));
+        select(m_form, "OptMut2");
+        QCOMPARE(text(m_form, "TxtDE"), QStringLiteral("40"));
+        // Closing now, the main window finds this last look-up in the shared cursor.
+        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM MEMO "));
+    }
+
     void labelWithApostropheIsFound()
     {
         open();
@@ -360,6 +378,9 @@ private slots:
         QTest::newRow("full stop becomes comma") << "12.5"
                                                  << "12,5"
                                                  << "81,99 F";
+        QTest::newRow("letters are not taken") << "1a2"
+                                               << "12"
+                                               << "78,71 F";
         QTest::newRow("erased: last figure stays") << ""
                                                    << ""
                                                    << "262,38 F";

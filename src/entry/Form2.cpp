@@ -483,8 +483,11 @@ bool Form2::load()
     }
     m_cmbMut->clear();
     m_cmbMut->addItems(texts);
-    for (int k = 1; k <= 6; ++k)
-        m_optMut[k]->setText(k - 1 < m_cmbMut->count() ? m_cmbMut->itemText(k - 1) : QString());
+    for (int k = 1; k <= 6; ++k) {
+        QString name = k - 1 < m_cmbMut->count() ? m_cmbMut->itemText(k - 1) : QString();
+        // An insurer's name is shown as stored: an ampersand in it ("AG2R & Co") is no keyboard shortcut.
+        m_optMut[k]->setText(name.replace(u'&', QStringLiteral("&&")));
+    }
 
     m_label20->setText(QStringLiteral(" Saisissez NOM et Prénom de la patiente, le nom du praticien assurant le suivi. "
                                       "Puis la date de l'acte (par clic sur le calendrier), ") +
