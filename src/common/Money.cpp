@@ -106,6 +106,8 @@ QString Money::toFrenchFixed2() const
     return negative ? u'-' + s : s;
 }
 
+Money Money::half() const { return Money(divideHalfEven(m_units, 2)); }
+
 Money Money::roundedTo2() const { return Money(divideHalfEven(m_units, 100) * 100); }
 
 Money Money::roundedToEuro() const { return Money(divideHalfEven(m_units, Scale) * Scale); }

@@ -29,8 +29,8 @@ public:
     Money roundedTo2() const;
     // Rounded to a whole number of euros, a half going to the even neighbour.
     Money roundedToEuro() const;
-    // Half of the amount; amounts hold at most two decimals in practice, so this stays exact.
-    Money half() const { return Money(m_units / 2); }
+    // Half of the amount: exact for tariffs of up to three decimals, else the last unit to even.
+    Money half() const;
     // The amount in French francs (x 6.55957), rounded to two decimals, half to even.
     Money toFrancs() const;
     // Percentage: amount / 100 x rate, kept at the fixed-point precision (half to even).
