@@ -123,6 +123,7 @@ private slots:
     void addPractitionersAndUnsortedList();
     void mutualSlots();
     void onlySixSlots();
+    void mutualNamesShownAsTyped();
     void addActWithAmounts();
     void doubleClickShowsRow();
     void sameLabelTwice();
@@ -337,6 +338,25 @@ void TestReference::onlySixSlots()
     QCOMPARE(child<QListWidget>(e.form.data(), "List2")->count(), 8);
 }
 
+void TestReference::mutualNamesShownAsTyped()
+{
+    TempClinic clinic;
+    clinic.addMemo(6, "AG2R & Co");
+    clinic.addMemo(6, "MGEN");
+    Editor e;
+    e.click("CmdAccts");
+    QLabel* shown = e.label("LblMut1");
+    QCOMPARE(shown->text(), QStringLiteral("AG2R & Co"));
+    // Drawn as a plain label of the same text: the ampersand is not taken for a shortcut.
+    QLabel plain(shown->parentWidget());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setText(shown->text());
+    plain.setAlignment(shown->alignment());
+    plain.setGeometry(shown->geometry());
+    plain.show();
+    QCOMPARE(shown->grab().toImage(), plain.grab().toImage());
+}
+
 void TestReference::addActWithAmounts()
 {
     TempClinic clinic;
@@ -426,6 +446,10 @@ void TestReference::modifyAndDeleteByDoubleClick_data()
     QTest::newRow("insurer") << "CmdMut" << 6 << "Mutuelle d'Ivry" << "Mutuelle de l'Ouest";
     QTest::newRow("surgery act with apostrophe") << "CmdChir" << 3 << "Ablation d'un polype"
                                                  << "Ablation d'un polype de l'endomètre";
+    QTest::newRow("act with double quotes and wildcards")
+        << "CmdChir" << 3 << "Acte \"spécial\" [A-Z]* #1 ?" << "Acte 40543AND 'x' -- ;";
+    QTest::newRow("insurer with percent, underscore and backslash")
+        << "CmdMut" << 6 << "Mut \\ 50% _x_ 'a''b'" << "\"q\" \\";
 }
 
 void TestReference::modifyAndDeleteByDoubleClick()

@@ -75,6 +75,7 @@ private slots:
     void filteredBoxes_data();
     void filteredBoxes();
     void quoteRefusedInOtherBoxes();
+    void characterOutsideFileRefused();
     void lettersInMcsShowMessageNextTime();
     void saveWritesWholeFile();
     void cancelWritesNothing();
@@ -239,6 +240,28 @@ void TestTariff::quoteRefusedInOtherBoxes()
     QVERIFY(!b->text().contains(u'"'));
     b->insert(QStringLiteral("37,80"));
     QCOMPARE(b->text(), QStringLiteral("37,80"));
+}
+
+void TestTariff::characterOutsideFileRefused()
+{
+    // The file's 8-bit text holds the euro sign and accents, not every character a box can take.
+    TempClinic clinic;
+    writeFile(tariffPath(clinic), kInitialLine);
+    auto* e = Form20::open();
+    QSignalSpy closed(e, &Screen::closed);
+    QLineEdit* box = child<QLineEdit>(e, "TxtGyn05");
+    box->clear();
+    box->insert(QStringLiteral("42,24 ≈"));
+    child<QPushButton>(e, "Command1")->click();
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(Dialogs::shownTexts().size(), 1);
+    QVERIFY(Dialogs::lastText().contains(QStringLiteral("Biopsie de l'endomètre")));
+    QCOMPARE(readFile(tariffPath(clinic)), kInitialLine);
+    box->clear();
+    box->insert(QStringLiteral("42,24 € é"));
+    child<QPushButton>(e, "Command1")->click();
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(TariffFile::read(tariffPath(clinic)).values[10], QStringLiteral("42,24 € é"));
 }
 
 void TestTariff::lettersInMcsShowMessageNextTime()

@@ -3,6 +3,7 @@
 #include "TariffFile.h"
 #include "app/AmountKeyFilter.h"
 #include "app/Dialogs.h"
+#include "common/QuotedFieldFile.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -239,6 +240,15 @@ void Form20::save()
                                                "enregistré dans le fichier des tarifs.\nRetirez-le puis enregistrez "
                                                "de nouveau.")
                                     .arg(QString::fromUtf8(fields[i].label)));
+            m_boxes[i]->setFocus();
+            return;
+        }
+        // The file holds 8-bit text: a character it cannot hold would come back as another one.
+        if (parseQuotedFields(quotedFieldLine({texts[i]})) != QStringList{texts[i]}) {
+            Dialogs::warn(this, QStringLiteral("La valeur de « %1 » contient un caractère qui ne peut pas être "
+                                               "enregistré dans le fichier des tarifs : « %2 ».\nRetirez-le puis "
+                                               "enregistrez de nouveau.")
+                                    .arg(QString::fromUtf8(fields[i].label), texts[i]));
             m_boxes[i]->setFocus();
             return;
         }

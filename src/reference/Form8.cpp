@@ -200,7 +200,9 @@ void Form8::buildUi()
         m_txtMut[k] = named<QLineEdit>(m_frame4, QStringLiteral("TxtMut%1").arg(k + 1).toLatin1().constData());
         m_txtMut[k]->setFixedWidth(boxWidth);
         m_txtMut[k]->setAlignment(Qt::AlignRight);
-        m_lblMut[k]->setBuddy(m_txtMut[k]);
+        // The captions are insurer names as typed: "AG2R & Co" shows its ampersand, and no name is
+        // taken for markup. (A label with a buddy would take the ampersand for a shortcut.)
+        m_lblMut[k]->setTextFormat(Qt::PlainText);
         AmountKeyFilter::install(m_txtMut[k]);
         f4->addWidget(m_lblMut[k], k, 0);
         f4->addWidget(m_txtMut[k], k, 1);
