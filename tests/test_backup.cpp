@@ -90,6 +90,10 @@ private slots:
     void restoreWithoutBackupFile();
     void restoreRefusesUnsoundFile_data();
     void restoreRefusesUnsoundFile();
+    void restoreOverDamagedDatabase_data();
+    void restoreOverDamagedDatabase();
+    void restoreBesideStaleJournal();
+    void restoreFromWriteProtectedBackup();
     void restoreWhileAnotherWorkstationWrites();
     void restoreScreenWaitsThenFails();
     void restoreWithoutSettingReadsApplicationFolder();
@@ -347,6 +351,87 @@ void TestBackup::restoreRefusesUnsoundFile() {
     QCOMPARE(contentOf(clinic.dbPath()), live);
     QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
     delete form;
+}
+
+void TestBackup::restoreOverDamagedDatabase_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("overwritten") << "overwritten";
+    QTest::newRow("header destroyed") << "header";
+}
+
+void TestBackup::restoreOverDamagedDatabase() {
+    QFETCH(QString, damage);
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    QString why;
+    QVERIFY2(backupDatabase(clinic.dbPath(), QDir(folder).filePath("OBSLEDGER.MDB"), &why), qPrintable(why));
+    QVERIFY(Settings::setBackupFolder(folder));
+    {
+        QFile f(clinic.dbPath());
+        QVERIFY(f.open(damage == "overwritten" ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadWrite));
+        f.write(QByteArray("Ceci n'est plus une base. ").repeated(damage == "overwritten" ? 400 : 4));
+    }
+    const QByteArray damaged = contentOf(clinic.dbPath());
+
+    // The very case a restore is for: the backup takes the damaged file's place, which is kept.
+    QPointer<Form21> form = new Form21();
+    buttonOf(form, "CmdRestaure")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
+    QTRY_VERIFY(!form);
+    const QString kept = clinic.dbPath() + ".avant-restauration";
+    QCOMPARE(contentOf(kept), damaged);
+    QVERIFY2(checkProgramDatabase(clinic.dbPath(), &why), qPrintable(why));
+    QCOMPARE(actsIn(clinic.dbPath()), 2);
+    QCOMPARE(QDir(clinic.dir()).entryList({"*.partiel*"}, QDir::Files), QStringList());
+}
+
+void TestBackup::restoreBesideStaleJournal() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    addPatient(clinic, "MARTIN");
+    const QString backup = QDir(makeFolder(clinic, QStringLiteral("cle"))).filePath("OBSLEDGER.MDB");
+    QString why, kept;
+    QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why), qPrintable(why));
+    // The database file is gone, but the journal of a write interrupted on other content lies at
+    // its place: played back into the restored file, it would bring that other content in.
+    const QString other = clinic.file("autre.mdb");
+    QVERIFY(QFile::copy(backup, other));
+    {
+        Status s;
+        auto db = Database::open(other, &s);
+        QVERIFY2(db, qPrintable(s.message));
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(db->insert("ACTES", {{"Nom", QStringLiteral("AUTRE %1").arg(i)}}));
+        QVERIFY(db->executeRaw("PRAGMA cache_size=2"));
+        QVERIFY(db->executeRaw("BEGIN"));
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(db->insert("ACTES", {{"Nom", QString(400, u'X')}}));
+        QVERIFY(QFileInfo(other + "-journal").size() > 0);
+        QVERIFY(QFile::copy(other + "-journal", clinic.dbPath() + "-journal"));
+        QVERIFY(db->executeRaw("ROLLBACK"));
+    }
+    QVERIFY(QFile::remove(clinic.dbPath()));
+
+    QVERIFY2(restoreDatabase(backup, clinic.dbPath(), &why, &kept), qPrintable(why));
+    QVERIFY(!QFileInfo::exists(clinic.dbPath() + "-journal"));
+    QVERIFY2(checkProgramDatabase(clinic.dbPath(), &why), qPrintable(why));
+    QCOMPARE(actsIn(clinic.dbPath()), 2);
+}
+
+void TestBackup::restoreFromWriteProtectedBackup() {
+    TempClinic clinic;
+    addPatient(clinic, "DUPONT");
+    const QString backup = QDir(makeFolder(clinic, QStringLiteral("cle"))).filePath("OBSLEDGER.MDB");
+    QString why, kept;
+    QVERIFY2(backupDatabase(clinic.dbPath(), backup, &why), qPrintable(why));
+    QVERIFY(QFile::setPermissions(backup, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    // The database file is lost: the restored one must take new acts all the same.
+    QVERIFY(QFile::remove(clinic.dbPath()));
+    QVERIFY2(restoreDatabase(backup, clinic.dbPath(), &why, &kept), qPrintable(why));
+    QVERIFY(QFileInfo(clinic.dbPath()).permissions() & QFileDevice::WriteOwner);
+    QCOMPARE(actsIn(clinic.dbPath()), 1);
 }
 
 void TestBackup::restoreWhileAnotherWorkstationWrites() {

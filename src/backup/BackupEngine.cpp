@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <filesystem>
@@ -101,7 +102,10 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
         QFile::remove(journal);
         return false; // the temporary file goes with `temp`
     }
-    QFile::setPermissions(tempPath, QFileInfo(sourcePath).permissions());
+    // A file replaced keeps its rights; a new one takes the source's. Either stays writable by its
+    // owner: a database restored from a write-protected backup must still take the acts entered.
+    const QFileInfo rightsFrom(QFileInfo::exists(targetFile) ? targetFile : sourcePath);
+    QFile::setPermissions(tempPath, rightsFrom.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     std::error_code error;
     std::filesystem::rename(fsPath(tempPath), fsPath(targetFile), error);
     if (error) {
@@ -110,6 +114,62 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
         return false;
     }
     temp.setAutoRemove(false);
+    return true;
+}
+
+// Whether the file at path cannot be read as a database at all (overwritten, header destroyed):
+// its content cannot be taken or replaced through the engine, only the file as a whole.
+bool isDamagedDatabase(const QString& path) {
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+        db.exec("SELECT count(*) FROM sqlite_master");
+        return false;
+    } catch (const SQLite::Exception& e) {
+        const int code = e.getErrorCode() & 0xFF;
+        return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+    }
+}
+
+// A plain copy of a file, which replaces the target only once complete.
+bool copyWhole(const QString& from, const QString& to, QString* why) {
+    QFile in(from);
+    QSaveFile out(to);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *why = in.errorString();
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly)) {
+        *why = out.errorString();
+        return false;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            *why = chunk.isEmpty() ? in.errorString() : out.errorString();
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        *why = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+// A journal left beside a database file belongs to that file's content: once the file is
+// replaced whole, the engine would play it back into the restored content. It goes beside the
+// kept copy instead.
+bool setJournalAside(const QString& databasePath, const QString& kept, QString* why) {
+    const QString journal = databasePath + QStringLiteral("-journal");
+    if (!QFileInfo::exists(journal))
+        return true;
+    const QString aside = kept + QStringLiteral("-journal");
+    QFile::remove(aside);
+    if (!QFile::rename(journal, aside)) {
+        *why = QStringLiteral("Le journal « %1 » laissé à côté de la base de données n'a pas pu être écarté.")
+                   .arg(QDir::toNativeSeparators(journal));
+        return false;
+    }
     return true;
 }
 
@@ -171,12 +231,27 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
                    .arg(QDir::toNativeSeparators(backupFile), reason);
         return false;
     }
+    const QString kept = beforeRestoreCopyOf(databasePath);
     // With no database left at its place, the backup simply takes it.
     if (!QFileInfo::exists(databasePath))
-        return snapshotInto(backupFile, databasePath, true, lockWaitMs, why);
+        return setJournalAside(databasePath, kept, why) &&
+               snapshotInto(backupFile, databasePath, true, lockWaitMs, why);
+
+    // A damaged database is the very case for a restore: it is kept as it stands, and the backup
+    // takes the file's place whole.
+    if (isDamagedDatabase(databasePath)) {
+        if (!copyWhole(databasePath, kept, &reason)) {
+            *why = QStringLiteral("La base de données actuelle n'a pas pu être mise de côté dans « %1 » : %2")
+                       .arg(QDir::toNativeSeparators(kept), reason);
+            return false;
+        }
+        if (keptCopy)
+            *keptCopy = kept;
+        return setJournalAside(databasePath, kept, why) &&
+               snapshotInto(backupFile, databasePath, true, lockWaitMs, why);
+    }
 
     // The database being replaced is kept, so that a mistaken restore can be undone.
-    const QString kept = beforeRestoreCopyOf(databasePath);
     if (!snapshotInto(databasePath, kept, false, lockWaitMs, &reason)) {
         *why = QStringLiteral("La base de données actuelle n'a pas pu être mise de côté dans « %1 » : %2")
                    .arg(QDir::toNativeSeparators(kept), reason);

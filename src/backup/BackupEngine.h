@@ -31,6 +31,7 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
 
 // Replaces the database's content with the backup's, all or nothing. The backup must be a sound
 // database of the program; the database being replaced is kept first as its before-restore copy.
+// A database file too damaged to be read is kept as it stands and replaced whole.
 // When another workstation is writing, the restore waits lockWaitMs and then fails untouched.
 // *keptCopy names the copy kept (empty when there was no database to keep).
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy = nullptr,
