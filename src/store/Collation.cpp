@@ -198,23 +198,6 @@ int collate(void*, int lenA, const void* va, int lenB, const void* vb)
     return frenchCompare(static_cast<const char*>(va), lenA, static_cast<const char*>(vb), lenB);
 }
 
-void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    if (argc < 2)
-        return;
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int pl = sqlite3_value_bytes(argv[0]);
-    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const int tl = sqlite3_value_bytes(argv[1]);
-    const QString pattern = QString::fromUtf8(p, pl);
-    const QString text = QString::fromUtf8(t, tl);
-    sqlite3_result_int(ctx, jetLike(pattern, text) ? 1 : 0);
-}
-
 // LIKE compares letters by their base letter, without regard to case or accent: CES finds Césarienne.
 QChar likeFold(QChar c)
 {
@@ -227,8 +210,25 @@ QChar likeFold(QChar c)
     return c.toCaseFolded();
 }
 
+// Plain ASCII text seen as characters without converting it: most names and labels are.
+struct AsciiView {
+    const unsigned char* s;
+    int n;
+    int size() const { return n; }
+    QChar operator[](int i) const { return QChar(static_cast<char16_t>(s[i])); }
+};
+
+bool isAscii(const unsigned char* s, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (s[i] & 0x80)
+            return false;
+    }
+    return true;
+}
+
 // One pattern element (not a star) against one character; *width is the element's length.
-bool elementMatches(const QString& p, int pi, QChar tc, int* width)
+template <class P> bool elementMatches(const P& p, int pi, QChar tc, int* width)
 {
     const QChar pc = p[pi];
     *width = 1;
@@ -237,22 +237,23 @@ bool elementMatches(const QString& p, int pi, QChar tc, int* width)
     if (pc == u'#')
         return tc.isDigit();
     if (pc == u'[') {
-        const int close = p.indexOf(u']', pi + 1);
-        if (close > pi + 1) {
+        int close = pi + 1;
+        while (close < p.size() && p[close] != u']')
+            ++close;
+        if (close < p.size() && close > pi + 1) {
             *width = close - pi + 1;
-            QString cls = p.mid(pi + 1, close - pi - 1);
-            const bool negate = cls.startsWith(u'!');
+            int k = pi + 1;
+            const bool negate = p[k] == u'!';
             if (negate)
-                cls.remove(0, 1);
+                ++k;
             bool matched = false;
             const QChar lt = likeFold(tc);
-            for (int k = 0; k < cls.size(); ++k) {
-                if (k + 2 < cls.size() && cls[k + 1] == u'-') {
-                    const QChar lo = likeFold(cls[k]), hi = likeFold(cls[k + 2]);
-                    if (lt >= lo && lt <= hi)
+            for (; k < close; ++k) {
+                if (k + 2 < close && p[k + 1] == u'-') {
+                    if (lt >= likeFold(p[k]) && lt <= likeFold(p[k + 2]))
                         matched = true;
                     k += 2;
-                } else if (likeFold(cls[k]) == lt) {
+                } else if (likeFold(p[k]) == lt) {
                     matched = true;
                 }
             }
@@ -264,7 +265,7 @@ bool elementMatches(const QString& p, int pi, QChar tc, int* width)
 
 // Matching with a star goes back only to the last star seen: time grows with the lengths of the
 // pattern and the text multiplied, never exponentially, whatever the user types.
-bool likeMatch(const QString& p, const QString& t)
+template <class P, class T> bool likeMatch(const P& p, const T& t)
 {
     int pi = 0, ti = 0;
     int starPi = -1, starTi = 0;
@@ -286,6 +287,27 @@ bool likeMatch(const QString& p, const QString& t)
     while (pi < p.size() && p[pi] == u'*')
         ++pi;
     return pi == p.size();
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (argc < 2)
+        return;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* p = sqlite3_value_text(argv[0]);
+    const int pl = sqlite3_value_bytes(argv[0]);
+    const auto* t = sqlite3_value_text(argv[1]);
+    const int tl = sqlite3_value_bytes(argv[1]);
+    bool match;
+    if (isAscii(p, pl) && isAscii(t, tl))
+        match = likeMatch(AsciiView{p, pl}, AsciiView{t, tl});
+    else
+        match = likeMatch(QString::fromUtf8(reinterpret_cast<const char*>(p), pl),
+                          QString::fromUtf8(reinterpret_cast<const char*>(t), tl));
+    sqlite3_result_int(ctx, match ? 1 : 0);
 }
 
 } // namespace

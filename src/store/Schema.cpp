@@ -29,10 +29,13 @@ const char* const kSchema[] = {
         REVERSE INTEGER,
         DateRev INTEGER))",
     "CREATE INDEX ACTES_NOM ON ACTES (Nom, Prenom)",
-    "CREATE INDEX ACTES_DATE ON ACTES (Date)",
+    // A period with its criteria and totals is answered from this index alone; only the acts found
+    // are read from the table.
+    "CREATE INDEX ACTES_DATE ON ACTES (Date, MEDSUIT, MEDACTE, Acte, NF, PAYESECU, DE, PRIX)",
     // Practitioner pairs, in the base-letter order that LIKE compares: reversals and searches by
-    // practitioner seek here instead of reading every act.
-    "CREATE INDEX ACTES_PAIRE ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, MEDACTE COLLATE FRENCH_PRIMARY, Date)",
+    // practitioner seek here, and what one owes the other is summed without reading the acts.
+    "CREATE INDEX ACTES_PAIRE ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, MEDACTE COLLATE FRENCH_PRIMARY, Date, "
+    "PRIX, REVERSE)",
     R"(CREATE TABLE MEMO (
         NUMEROS INTEGER,
         TEXTE TEXT COLLATE FRENCH NOT NULL DEFAULT '',
