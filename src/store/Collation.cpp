@@ -218,6 +218,15 @@ struct AsciiView {
     QChar operator[](int i) const { return QChar(static_cast<char16_t>(s[i])); }
 };
 
+bool hasWildcard(const unsigned char* s, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (s[i] == '*' || s[i] == '?' || s[i] == '#' || s[i] == '[')
+            return true;
+    }
+    return false;
+}
+
 bool isAscii(const unsigned char* s, int n)
 {
     for (int i = 0; i < n; ++i) {
@@ -302,7 +311,9 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     const auto* t = sqlite3_value_text(argv[1]);
     const int tl = sqlite3_value_bytes(argv[1]);
     bool match;
-    if (isAscii(p, pl) && isAscii(t, tl))
+    if (!hasWildcard(p, pl))
+        match = compareUtf8(p, pl, t, tl, Strength::Primary) == 0;
+    else if (isAscii(p, pl) && isAscii(t, tl))
         match = likeMatch(AsciiView{p, pl}, AsciiView{t, tl});
     else
         match = likeMatch(QString::fromUtf8(reinterpret_cast<const char*>(p), pl),
@@ -324,7 +335,17 @@ int frenchCompare(const QString& a, const QString& b)
     return frenchCompare(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
 }
 
-bool jetLike(const QString& pattern, const QString& text) { return likeMatch(pattern, text); }
+bool jetLike(const QString& pattern, const QString& text)
+{
+    const QByteArray p = pattern.toUtf8();
+    const auto* up = reinterpret_cast<const unsigned char*>(p.constData());
+    if (!hasWildcard(up, int(p.size()))) {
+        const QByteArray t = text.toUtf8();
+        return compareUtf8(up, int(p.size()), reinterpret_cast<const unsigned char*>(t.constData()), int(t.size()),
+                           Strength::Primary) == 0;
+    }
+    return likeMatch(pattern, text);
+}
 
 bool registerProgramFunctions(sqlite3* db)
 {

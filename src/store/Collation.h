@@ -13,7 +13,8 @@ int frenchCompare(const char* a, int lenA, const char* b, int lenB);
 int frenchCompare(const QString& a, const QString& b);
 
 // Jet's LIKE: '*' any run, '?' one character, '#' one digit, [abc] / [!abc] / [a-z] a class,
-// letters compared without regard to case or accent.
+// letters compared without regard to case or accent. A pattern without wildcard is an equality
+// of base letters (the FRENCH_PRIMARY order), so that an index can answer it.
 bool jetLike(const QString& pattern, const QString& text);
 
 // Registers the text orders (collations FRENCH and FRENCH_PRIMARY) and the LIKE rules on a connection. Every

@@ -107,11 +107,9 @@ bool hasWildcard(const QString& text)
     return false;
 }
 
-QString literal(const QString& text) { return u'\'' + sqlEscape(text) + u'\''; }
-
-// "col LIKE 'Dr MARTIN'" also says "col = 'Dr MARTIN'" in the base-letter order, and
-// "col LIKE 'CES*'" a range of that order, so an index on the column answers; LIKE still decides.
-QString addLikePrefilters(const QString& sql)
+// A LIKE without wildcard is an equality of base letters: "col LIKE 'Dr MARTIN'" is written
+// "col = 'Dr MARTIN' COLLATE FRENCH_PRIMARY", which an index on the column answers.
+QString rewriteExactLikes(const QString& sql)
 {
     QString out;
     int i = 0;
@@ -138,25 +136,13 @@ QString addLikePrefilters(const QString& sql)
                 QString pattern;
                 const int after = (j < n && sql[j] == u'\'') ? readLiteral(sql, j, &pattern) : -1;
                 const QString column = out.mid(lastWordStart, lastWordEnd - lastWordStart);
-                if (after > 0 && !pattern.isEmpty()) {
-                    QString extra;
-                    const QString coll = QStringLiteral(" COLLATE FRENCH_PRIMARY");
-                    if (!hasWildcard(pattern)) {
-                        extra = column + QStringLiteral(" = ") + literal(pattern) + coll;
-                    } else {
-                        const QString prefix = pattern.left(pattern.indexOf(u'*'));
-                        if (pattern.endsWith(u'*') && prefix.size() == pattern.size() - 1 && !prefix.isEmpty() &&
-                            !hasWildcard(prefix))
-                            extra = column + QStringLiteral(" >= ") + literal(prefix) + coll + QStringLiteral(" AND ") +
-                                    column + QStringLiteral(" < ") + literal(prefix + QChar(0xFFFF)) + coll;
-                    }
-                    if (!extra.isEmpty()) {
-                        out.insert(lastWordStart, u'(');
-                        out += word + u' ' + sql.mid(j, after - j) + QStringLiteral(" AND ") + extra + u')';
-                        i = after;
-                        lastWordStart = -1;
-                        continue;
-                    }
+                if (after > 0 && !hasWildcard(pattern)) {
+                    out.truncate(lastWordStart);
+                    out += u'(' + column + QStringLiteral(" = ") + sql.mid(j, after - j) +
+                           QStringLiteral(" COLLATE FRENCH_PRIMARY)");
+                    i = after;
+                    lastWordStart = -1;
+                    continue;
                 }
             }
             lastWordStart = out.size();
@@ -176,7 +162,7 @@ QString addLikePrefilters(const QString& sql)
 
 QString adaptSql(const QString& sql)
 {
-    return addLikePrefilters(adaptSqlTokens(sql));
+    return rewriteExactLikes(adaptSqlTokens(sql));
 }
 
 QString adaptSqlTokens(const QString& sql)
