@@ -36,8 +36,6 @@ const char* const kSchema[] = {
     // practitioner seek here, and what one owes the other is summed without reading the acts.
     "CREATE INDEX ACTES_PAIRE ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, MEDACTE COLLATE FRENCH_PRIMARY, Date, "
     "PRIX, REVERSE)",
-    // The acts followed by one practitioner over a period.
-    "CREATE INDEX ACTES_SUIVI ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, Date)",
     R"(CREATE TABLE MEMO (
         NUMEROS INTEGER,
         TEXTE TEXT COLLATE FRENCH NOT NULL DEFAULT '',
