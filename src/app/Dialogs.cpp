@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QQueue>
 #include <QtDebug>
 
@@ -79,8 +80,8 @@ bool Dialogs::ask(QWidget* parent, const QString& text)
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
-    box.setButtonText(QMessageBox::Yes, QStringLiteral("&Oui"));
-    box.setButtonText(QMessageBox::No, QStringLiteral("&Non"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     return box.exec() == QMessageBox::Yes;
 }
 
