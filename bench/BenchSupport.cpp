@@ -485,4 +485,21 @@ double currentMemoryMiB()
     return double(parts[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+void publish(benchmark::State& state, const QString& key, const Samples& s, Column column)
+{
+    state.counters["p50_ms"] = s.median();
+    state.counters["p95_ms"] = s.p95();
+    switch (column) {
+    case Column::Program:
+        Report::instance().setProgram(key, s);
+        break;
+    case Column::Store:
+        Report::instance().setStore(key, s);
+        break;
+    case Column::Direct:
+        Report::instance().setDirect(key, s);
+        break;
+    }
+}
+
 } // namespace obs::bench

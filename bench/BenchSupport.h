@@ -201,6 +201,11 @@ private:
     sqlite3* m_db = nullptr;
 };
 
+// Which column of the figures table a measurement fills.
+enum class Column { Program, Store, Direct };
+// Hands the median and 95th percentile to Google Benchmark's counters and to the figures table.
+void publish(benchmark::State& state, const QString& key, const Samples& s, Column column);
+
 // ---------------------------------------------------------------------------------------------
 // Memory
 

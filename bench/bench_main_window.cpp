@@ -111,25 +111,6 @@ Form4* mainWindow()
     return s.main;
 }
 
-enum class Column { Program, Store, Direct };
-
-void publish(benchmark::State& state, const QString& key, const Samples& s, Column column)
-{
-    state.counters["p50_ms"] = s.median();
-    state.counters["p95_ms"] = s.p95();
-    switch (column) {
-    case Column::Program:
-        Report::instance().setProgram(key, s);
-        break;
-    case Column::Store:
-        Report::instance().setStore(key, s);
-        break;
-    case Column::Direct:
-        Report::instance().setDirect(key, s);
-        break;
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // SQL run straight through SQLite: the one statement each action needs.
 

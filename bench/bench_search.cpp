@@ -76,25 +76,6 @@ void problem(const QString& what)
         std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
 }
 
-enum class Column { Program, Store, Direct };
-
-void publish(benchmark::State& state, const QString& key, const Samples& s, Column column)
-{
-    state.counters["p50_ms"] = s.median();
-    state.counters["p95_ms"] = s.p95();
-    switch (column) {
-    case Column::Program:
-        Report::instance().setProgram(key, s);
-        break;
-    case Column::Store:
-        Report::instance().setStore(key, s);
-        break;
-    case Column::Direct:
-        Report::instance().setDirect(key, s);
-        break;
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Periods: whole calendar years inside the 20 years of acts, taken in turn so that each search
 // reads other pages of the file.
