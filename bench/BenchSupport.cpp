@@ -1,8 +1,8 @@
 #include "BenchSupport.h"
 
-#include "DemoData.h"
-#include "app/Dialogs.h"
-#include "app/Screen.h"
+#include "domain/DemoData.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"

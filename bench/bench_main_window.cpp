@@ -8,9 +8,9 @@
 
 #include "BenchSupport.h"
 
-#include "app/Dialogs.h"
-#include "app/Form15.h"
-#include "app/Form4.h"
+#include "widgets/Dialogs.h"
+#include "app/StartWindow.h"
+#include "app/MainWindow.h"
 #include "common/Settings.h"
 #include "store/Collation.h"
 #include "store/SharedStore.h"
@@ -70,15 +70,15 @@ void problem(const QString& what)
 // created, loaded (opens the database) and shown.
 
 struct Startup {
-    std::unique_ptr<Form15> start;
-    Form4* main = nullptr;
+    std::unique_ptr<StartWindow> start;
+    MainWindow* main = nullptr;
 };
 
 void showStartWindow(Startup& s)
 {
-    s.start = std::make_unique<Form15>();
-    QObject::connect(s.start.get(), &Form15::accepted, s.start.get(), [&s] {
-        s.main = new Form4();
+    s.start = std::make_unique<StartWindow>();
+    QObject::connect(s.start.get(), &StartWindow::accepted, s.start.get(), [&s] {
+        s.main = new MainWindow();
         s.main->setAttribute(Qt::WA_DeleteOnClose);
         if (!s.main->load())
             return;
@@ -101,9 +101,9 @@ double clickOk(Startup& s)
     return elapsedMs(t0);
 }
 
-Form4* mainWindow()
+MainWindow* mainWindow()
 {
-    if (Form4* w = Form4::instance())
+    if (MainWindow* w = MainWindow::instance())
         return w;
     Startup s;
     showStartWindow(s);
@@ -160,7 +160,7 @@ QStringList keystrokePrefixes(const QStringList& names, int count)
 
 void typeSearch(benchmark::State& state, const QString& key, const QStringList& names, bool expectMatch)
 {
-    Form4* w = mainWindow();
+    MainWindow* w = mainWindow();
     auto* text1 = control<QLineEdit>(w, "Text1");
     auto* txtNom = control<QLineEdit>(w, "TxtNom");
     Samples samples;
@@ -225,7 +225,7 @@ void BM_Sqlite_KeystrokePastLast(benchmark::State& state)
 const QStringList kStartLetters = {QStringLiteral("M"), QStringLiteral("G"), QStringLiteral("L"), QStringLiteral("R"),
                                    QStringLiteral("D")};
 
-void placeBySearch(Form4* w, const QString& text)
+void placeBySearch(MainWindow* w, const QString& text)
 {
     auto* text1 = control<QLineEdit>(w, "Text1");
     text1->clear();
@@ -235,7 +235,7 @@ void placeBySearch(Form4* w, const QString& text)
 
 void pressButton(benchmark::State& state, const QString& key, const char* button)
 {
-    Form4* w = mainWindow();
+    MainWindow* w = mainWindow();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
     const bool steps = qstrcmp(button, "Command3") == 0 || qstrcmp(button, "Command4") == 0;
@@ -299,7 +299,7 @@ void BM_Sqlite_Last(benchmark::State& state) { directStep(state, QStringLiteral(
 
 void BM_Program_Save(benchmark::State& state)
 {
-    Form4* w = mainWindow();
+    MainWindow* w = mainWindow();
     auto* next = control<QPushButton>(w, "Command4");
     auto* save = control<QPushButton>(w, "CmdEnreg");
     placeBySearch(w, QStringLiteral("G"));
@@ -347,7 +347,7 @@ void BM_Sqlite_Save(benchmark::State& state)
 
 void BM_Program_Delete(benchmark::State& state)
 {
-    Form4* w = mainWindow();
+    MainWindow* w = mainWindow();
     auto* numero = control<QLabel>(w, "LblNumero");
     auto* remove = control<QPushButton>(w, "CmdSup");
     Database& fixture = setup().clinic->db();
@@ -616,7 +616,7 @@ void placeSharedCursorOn(qint64 id)
 
 void pressAtEdge(benchmark::State& state, const QString& key, const char* button, bool forward)
 {
-    Form4* w = mainWindow();
+    MainWindow* w = mainWindow();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
     const auto& groups = nameGroups();
@@ -701,7 +701,7 @@ void BM_Program_StartInProcess(benchmark::State& state)
 {
     Samples samples;
     for (auto _ : state) {
-        delete Form4::instance();
+        delete MainWindow::instance();
         SharedStore::instance().reset();
         Startup s;
         showStartWindow(s);
@@ -799,7 +799,7 @@ int startupChild(int argc, char** argv)
     std::printf("shown %.3f %.1f %.3f\n", clickMs, programPeakMemoryMiB(), elapsedMs(t0));
     std::fflush(stdout);
 
-    Form4* w = s.main;
+    MainWindow* w = s.main;
     auto* text1 = control<QLineEdit>(w, "Text1");
     for (QChar c : QStringLiteral("DURAND")) {
         typeCharacter(text1, c);
@@ -873,9 +873,9 @@ void declareActions()
               QString::fromLatin1(kDirectSave));
     r.declare(QStringLiteral("delete"), QStringLiteral("CmdSup delete (answered Yes)"), kClickGoalMs,
               QString::fromLatin1(kDirectDelete));
-    r.declare(QStringLiteral("start-in-process"), QStringLiteral("Start: Form15 OK -> Form4 shown (warm)"),
+    r.declare(QStringLiteral("start-in-process"), QStringLiteral("Start: StartWindow OK -> MainWindow shown (warm)"),
               kStartGoalMs, QStringLiteral("open the file, read the schema, check both tables"));
-    r.declare(QStringLiteral("start-process"), QStringLiteral("Start: new process -> Form4 shown"), kStartGoalMs,
+    r.declare(QStringLiteral("start-process"), QStringLiteral("Start: new process -> MainWindow shown"), kStartGoalMs,
               QStringLiteral("open the file, read the schema, check both tables"));
 }
 
@@ -971,7 +971,7 @@ int main(int argc, char** argv)
         r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
     r.print();
 
-    delete Form4::instance();
+    delete MainWindow::instance();
     s.direct.reset();
     s.clinic.reset();
     benchmark::Shutdown();

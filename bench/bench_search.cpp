@@ -9,11 +9,11 @@
 
 #include "BenchSupport.h"
 
-#include "accounts/Form10.h"
-#include "accounts/Listing.h"
-#include "accounts/RatesFile.h"
-#include "accounts/Reversal.h"
-#include "app/Dialogs.h"
+#include "accounts/SearchWindow.h"
+#include "domain/Listing.h"
+#include "domain/RatesFile.h"
+#include "domain/Reversal.h"
+#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "store/Cursor.h"
@@ -206,9 +206,9 @@ void setCombo(QComboBox* box, const QString& text)
     }
 }
 
-Form10* openScreen()
+SearchWindow* openScreen()
 {
-    auto* w = new Form10();
+    auto* w = new SearchWindow();
     w->show();
     if (!waitExposed(w))
         qFatal("the search screen is not shown");
@@ -217,9 +217,9 @@ Form10* openScreen()
 }
 
 // The screen the listings and CmdDoit run on, opened once (as the user keeps it open).
-Form10* searchScreen()
+SearchWindow* searchScreen()
 {
-    static QPointer<Form10> screen;
+    static QPointer<SearchWindow> screen;
     if (!screen) {
         Dialogs::clearShown();
         screen = openScreen();
@@ -229,7 +229,7 @@ Form10* searchScreen()
     return screen;
 }
 
-void setCriteria(Form10* w, const SearchCriteria& c)
+void setCriteria(SearchWindow* w, const SearchCriteria& c)
 {
     setCombo(control<QComboBox>(w, "CmbPrat1"), c.followUp);
     setCombo(control<QComboBox>(w, "CmbPrat2"), c.performer);
@@ -243,7 +243,7 @@ void setCriteria(Form10* w, const SearchCriteria& c)
 
 void programListing(benchmark::State& state, const ListingCase& c)
 {
-    Form10* w = searchScreen();
+    SearchWindow* w = searchScreen();
     setCriteria(w, c.criteria);
     auto* date1 = control<QLineEdit>(w, "TxtDate1");
     auto* date2 = control<QLineEdit>(w, "TxtDate2");
@@ -403,7 +403,7 @@ QString valueCaption(const QString& sql)
 
 void programDoit(benchmark::State& state, const DoitCase& c)
 {
-    Form10* w = searchScreen();
+    SearchWindow* w = searchScreen();
     auto* date3 = control<QLineEdit>(w, "TxtDate3");
     auto* date4 = control<QLineEdit>(w, "TxtDate4");
     auto* prat1 = control<QComboBox>(w, "CmbPPrat1");
@@ -525,7 +525,7 @@ void checkAndRemoveScratch(qint64 id, const char* who)
         problem(QStringLiteral("cannot delete the scratch act %1: %2").arg(id).arg(s.message));
 }
 
-void fillPayment(Form10* w, const PairCase& pc)
+void fillPayment(SearchWindow* w, const PairCase& pc)
 {
     setCombo(control<QComboBox>(w, "CmbPPrat1"), pc.followUp);
     setCombo(control<QComboBox>(w, "CmbPPrat2"), pc.performer);
@@ -547,7 +547,7 @@ void programPayment(benchmark::State& state)
         const PairCase& pc = paymentPairs()[i++ % paymentPairs().size()];
         const qint64 id = addPairScratchAct(pc);
         // A new screen each time: a recorded payment closes it.
-        QPointer<Form10> w = openScreen();
+        QPointer<SearchWindow> w = openScreen();
         fillPayment(w, pc);
         settle();
         Dialogs::clearShown();
@@ -643,7 +643,7 @@ PairCase noPair(size_t i)
 
 void programNoPair(benchmark::State& state)
 {
-    Form10* w = searchScreen();
+    SearchWindow* w = searchScreen();
     auto* rev = control<QPushButton>(w, "CmdRev");
     Samples samples;
     size_t i = 0;

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "app/Dialogs.h"
-#include "app/Screen.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/Schema.h"

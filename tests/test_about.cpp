@@ -1,9 +1,9 @@
 // The about box, alone and opened from the main window.
 #include "TestSupport.h"
 
-#include "about/FrmAbout.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "about/AboutBox.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,7 +27,7 @@ private slots:
 
 void TestAbout::textsAtLoad() {
     TempClinic clinic;
-    FrmAbout about;
+    AboutBox about;
     QCOMPARE(about.objectName(), QStringLiteral("frmAbout"));
     QCOMPARE(about.windowTitle(), QStringLiteral("À propos de OBSLEDGER"));
     QCOMPARE(child<QLabel>(&about, "lblTitle")->text(), QStringLiteral("OBSLEDGER"));
@@ -42,7 +42,7 @@ void TestAbout::textsAtLoad() {
 
 void TestAbout::centredOnScreen() {
     TempClinic clinic;
-    FrmAbout about;
+    AboutBox about;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(about.x(), screen.x() + (screen.width() - about.width()) / 2);
     QCOMPARE(about.y(), screen.y() + (screen.height() - about.height()) / 2);
@@ -50,7 +50,7 @@ void TestAbout::centredOnScreen() {
 
 void TestAbout::okCloses() {
     TempClinic clinic;
-    QPointer<FrmAbout> about = new FrmAbout();
+    QPointer<AboutBox> about = new AboutBox();
     about->show();
     QSignalSpy closed(about.data(), &Screen::closed);
     child<QPushButton>(about, "cmdOK")->click();
@@ -60,7 +60,7 @@ void TestAbout::okCloses() {
 
 void TestAbout::opensBesideMainWindow() {
     TempClinic clinic;
-    std::unique_ptr<Form4> main(new Form4());
+    std::unique_ptr<MainWindow> main(new MainWindow());
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main.get(), "Command6")->click();

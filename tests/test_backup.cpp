@@ -1,11 +1,11 @@
 // The backup screen and its copies, on real database files in temporary folders.
 #include "TestSupport.h"
 
-#include "about/FrmAbout.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
-#include "backup/BackupEngine.h"
-#include "backup/Form21.h"
+#include "about/AboutBox.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
+#include "domain/BackupEngine.h"
+#include "backup/BackupWindow.h"
 #include "common/Settings.h"
 #include "store/Schema.h"
 #include "store/SharedStore.h"
@@ -127,7 +127,7 @@ void TestBackup::captionsAtLoad() {
     TempClinic clinic;
     const QString folder = makeFolder(clinic, QStringLiteral("Sauvegardes"));
     QVERIFY(Settings::setBackupFolder(folder));
-    Form21 form;
+    BackupWindow form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Sauvegardes"));
     QCOMPARE(child<QLabel>(&form, "Label1")->text(), folder);
     QCOMPARE(buttonOf(&form, "CmdSauve")->text(), QStringLiteral("Sauvegarder tout le repertoire : ") + kCrLf +
@@ -151,7 +151,7 @@ void TestBackup::chooseFolderThenBackup() {
     const QString folder = makeFolder(clinic, QStringLiteral("cle usb"));
     Dialogs::queueFolder(folder);
 
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     QSignalSpy closed(form.data(), &Screen::closed);
     buttonOf(form, "Command2")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Choix du répertoire pour la sauvegarde :"));
@@ -177,7 +177,7 @@ void TestBackup::chooseFolderThenBackup() {
 void TestBackup::cancelChooser() {
     TempClinic clinic;
     QVERIFY(Settings::setBackupFolder(makeFolder(clinic, QStringLiteral("ancien"))));
-    Form21 form;
+    BackupWindow form;
     Dialogs::queueFolder(QString());
     buttonOf(&form, "Command2")->click();
     QCOMPARE(child<QLabel>(&form, "Label1")->text(), QString());
@@ -194,7 +194,7 @@ void TestBackup::backupWithoutFolderWritesNothing() {
     const QString work = makeFolder(clinic, QStringLiteral("courant"));
     const QString before = QDir::currentPath();
     QDir::setCurrent(work);
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     form->show();
     buttonOf(form, "CmdSauve")->click();
     QDir::setCurrent(before);
@@ -218,7 +218,7 @@ void TestBackup::backupFailureKeepsPreviousBackup() {
     // The database file has gone (a network folder unreachable): the good backup stays.
     QVERIFY(Settings::setDatabasePath(clinic.file("absent/OBSLEDGER.mdb")));
     QVERIFY(Settings::setBackupFolder(folder));
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     QSignalSpy closed(form.data(), &Screen::closed);
     buttonOf(form, "CmdSauve")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde non effectuée"));
@@ -238,7 +238,7 @@ void TestBackup::backupIntoDatabaseFolderRefused() {
     addPatient(clinic, "DUPONT");
     QVERIFY(Settings::setBackupFolder(clinic.dir()));
     const QByteArray live = contentOf(clinic.dbPath());
-    Form21* form = new Form21();
+    BackupWindow* form = new BackupWindow();
     buttonOf(form, "CmdSauve")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde non effectuée"));
     QCOMPARE(contentOf(clinic.dbPath()), live);
@@ -267,14 +267,14 @@ void TestBackup::restoreRoundTrip() {
     const QString folder = makeFolder(clinic, QStringLiteral("cle"));
     QVERIFY(Settings::setBackupFolder(folder));
     {
-        Form21* form = new Form21();
+        BackupWindow* form = new BackupWindow();
         buttonOf(form, "CmdSauve")->click();
         QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
     }
     addPatient(clinic, "ZOLA");
     QCOMPARE(clinic.count("ACTES"), 3);
 
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     QSignalSpy closed(form.data(), &Screen::closed);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
@@ -295,7 +295,7 @@ void TestBackup::restoreWithoutBackupFile() {
     addPatient(clinic, "DUPONT");
     QVERIFY(Settings::setBackupFolder(makeFolder(clinic, QStringLiteral("vide"))));
     const QByteArray live = contentOf(clinic.dbPath());
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     form->show();
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
@@ -344,7 +344,7 @@ void TestBackup::restoreRefusesUnsoundFile() {
     }
     QVERIFY(Settings::setBackupFolder(folder));
     const QByteArray live = contentOf(clinic.dbPath());
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
     QVERIFY(form);
@@ -376,7 +376,7 @@ void TestBackup::restoreOverDamagedDatabase() {
     const QByteArray damaged = contentOf(clinic.dbPath());
 
     // The very case a restore is for: the backup takes the damaged file's place, which is kept.
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QTRY_VERIFY(!form);
@@ -467,7 +467,7 @@ void TestBackup::restoreScreenWaitsThenFails() {
     addPatient(clinic, "MARTIN");
     QVERIFY(Settings::setBackupFolder(folder));
     Writer writer(clinic.dbPath());
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
     QVERIFY(form);
@@ -483,7 +483,7 @@ void TestBackup::restoreWithoutSettingReadsApplicationFolder() {
     QVERIFY(backupDatabase(clinic.dbPath(), QDir(clinic.appDir()).filePath("OBSLEDGER.MDB"), &why));
     addPatient(clinic, "MARTIN");
     QVERIFY(!contentOf(Settings::fileFor(kSettingsApp)).toUpper().contains("SAUVE"));
-    Form21* form = new Form21();
+    BackupWindow* form = new BackupWindow();
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QCOMPARE(clinic.count("ACTES"), 1);
@@ -491,7 +491,7 @@ void TestBackup::restoreWithoutSettingReadsApplicationFolder() {
 
 void TestBackup::quitButton() {
     TempClinic clinic;
-    QPointer<Form21> form = new Form21();
+    QPointer<BackupWindow> form = new BackupWindow();
     form->show();
     QSignalSpy closed(form.data(), &Screen::closed);
     buttonOf(form, "Command1")->click();
@@ -505,7 +505,7 @@ void TestBackup::roundTripThroughMainWindow() {
     addPatient(clinic, "DUPONT");
     addPatient(clinic, "MARTIN");
     const QString folder = makeFolder(clinic, QStringLiteral("cle"));
-    std::unique_ptr<Form4> main(new Form4());
+    std::unique_ptr<MainWindow> main(new MainWindow());
     QVERIFY(main->load());
     main->show();
     auto* text1 = child<QLineEdit>(main.get(), "Text1");
@@ -562,10 +562,10 @@ void TestBackup::screenshots() {
     QVERIFY(Settings::setBackupFolder(QStringLiteral("/media/cle-usb/Sauvegardes")));
     QVERIFY(Settings::setDatabasePath(QStringLiteral("/srv/clinique/comptabilite/OBSLEDGER.mdb")));
     QDir().mkpath(shots);
-    Form21* form = new Form21();
+    BackupWindow* form = new BackupWindow();
     form->show();
     QVERIFY(form->grab().save(QDir(shots).filePath("form21.png")));
-    FrmAbout* about = new FrmAbout();
+    AboutBox* about = new AboutBox();
     about->show();
     QVERIFY(about->grab().save(QDir(shots).filePath("frmabout.png")));
     form->close();

@@ -1,9 +1,9 @@
 // The act entry screen: its load, the patient and date fields, the act type, saving a new act
 // record, clearing for the next one, and closing.
 
-#include "DemoData.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "domain/DemoData.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
@@ -26,7 +26,7 @@ class EntryTest : public QObject {
 
 private:
     std::unique_ptr<TempClinic> m_clinic;
-    Form2* m_form = nullptr;
+    ActEntryWindow* m_form = nullptr;
 
     void open()
     {
@@ -174,7 +174,7 @@ private slots:
     {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral("ALTER TABLE MEMO RENAME COLUMN NUMEROS TO CATEGORIE")));
         writeTariffs();
-        QPointer<Form2> form = new Form2();
+        QPointer<ActEntryWindow> form = new ActEntryWindow();
         QSignalSpy closed(form.data(), &Screen::closed);
         form->show();
         QVERIFY(!form->isLoaded());
@@ -187,7 +187,7 @@ private slots:
     {
         QVERIFY(Settings::setDatabasePath(m_clinic->file(QStringLiteral("absent/OBSLEDGER.mdb"))));
         writeTariffs();
-        QPointer<Form2> form = new Form2();
+        QPointer<ActEntryWindow> form = new ActEntryWindow();
         QSignalSpy closed(form.data(), &Screen::closed);
         form->show();
         QVERIFY(!form->isLoaded());
@@ -526,7 +526,7 @@ private slots:
         QFETCH(bool, yes);
         open();
         QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
-        QPointer<Form2> form = m_form;
+        QPointer<ActEntryWindow> form = m_form;
         QSignalSpy closed(m_form, &Screen::closed);
         Dialogs::queueAnswer(yes);
         child<QPushButton>(m_form, "CmdQuitte")->click();
@@ -556,7 +556,7 @@ private slots:
     void mainWindowHidesWhileTheEntryIsOpen()
     {
         writeTariffs();
-        Form4 main;
+        MainWindow main;
         QVERIFY(main.load());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));

@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "common/AppPaths.h"
 #include "common/QuotedFieldFile.h"
-#include "entry/Form2.h"
+#include "entry/ActEntryWindow.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -60,9 +60,9 @@ inline void seedReferences(TempClinic& clinic)
 }
 
 // The act entry screen as the main window opens it, shown and active.
-inline Form2* openEntry()
+inline ActEntryWindow* openEntry()
 {
-    auto* form = new Form2();
+    auto* form = new ActEntryWindow();
     form->show();
     if (!QTest::qWaitForWindowActive(form))
         qWarning("the act entry screen did not become active");
@@ -109,9 +109,9 @@ inline void select(const QWidget* form, const char* optionName)
 }
 
 // Closes the screen for good at the end of a test.
-inline void dispose(Form2* form)
+inline void dispose(ActEntryWindow* form)
 {
-    QPointer<Form2> guard(form);
+    QPointer<ActEntryWindow> guard(form);
     if (guard)
         guard->close();
     QTRY_VERIFY(guard.isNull());

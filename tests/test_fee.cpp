@@ -1,9 +1,9 @@
 // The fee of an act as the entry screen computes it while the user chooses: act values, secondary
 // acts at half value, supplements of the tariff file, totals, francs and the mutual insurer's excess.
 
-#include "app/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "common/Money.h"
-#include "entry/FeeComputation.h"
+#include "domain/FeeComputation.h"
 #include "store/Database.h"
 #include "store/SharedStore.h"
 #include "test_entry_support.h"
@@ -19,7 +19,7 @@ class FeeTest : public QObject {
 
 private:
     std::unique_ptr<TempClinic> m_clinic;
-    Form2* m_form = nullptr;
+    ActEntryWindow* m_form = nullptr;
 
     void open(bool withTariffs = true)
     {

@@ -1,8 +1,8 @@
 // The unpaid and excess-fee listings of the search screen.
 #include "TestSupport.h"
 
-#include "accounts/Form10.h"
-#include "app/Dialogs.h"
+#include "accounts/SearchWindow.h"
+#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 
@@ -44,7 +44,7 @@ struct TempClinic : obs::test::TempClinic {
 };
 
 struct Screen10 {
-    QPointer<Form10> form{new Form10()};
+    QPointer<SearchWindow> form{new SearchWindow()};
     ~Screen10() { delete form.data(); }
     QLabel* label(const char* n) const { return child<QLabel>(form, n); }
     QListWidget* list(const char* n) const { return child<QListWidget>(form, n); }

@@ -1,10 +1,10 @@
 // The main window driven through its controls, on a real database file.
 #include "TestSupport.h"
 
-#include "app/Dialogs.h"
-#include "app/Form15.h"
-#include "app/Form4.h"
-#include "app/Screen.h"
+#include "widgets/Dialogs.h"
+#include "app/StartWindow.h"
+#include "app/MainWindow.h"
+#include "widgets/Screen.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/SharedStore.h"
@@ -23,7 +23,7 @@ namespace {
 QVariant euros(const char* text) { return moneyValue(Money::parse(QString::fromUtf8(text))); }
 
 struct Window {
-    std::unique_ptr<Form4> form{new Form4()};
+    std::unique_ptr<MainWindow> form{new MainWindow()};
     Window() { QVERIFY(form->load()); }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }
     QLabel* label(const char* n) const { return child<QLabel>(form.get(), n); }
@@ -463,10 +463,10 @@ void TestMainWindow::startUpPaths()
     QFile::remove(Settings::fileFor(kSettingsApp));
     if (setPath)
         Settings::setDatabasePath(path);
-    Form15 start;
-    Form4* main = nullptr;
-    connect(&start, &Form15::accepted, this, [&] {
-        main = new Form4();
+    StartWindow start;
+    MainWindow* main = nullptr;
+    connect(&start, &StartWindow::accepted, this, [&] {
+        main = new MainWindow();
         if (main->load())
             main->show();
     });
@@ -494,7 +494,7 @@ void TestMainWindow::startUpUnreadableFile()
     junk.write("not a database at all, just text typed by someone");
     junk.close();
     Settings::setDatabasePath(junk.fileName());
-    Form4 main;
+    MainWindow main;
     QVERIFY(!main.load());
     QVERIFY(Dialogs::lastText().contains(junk.fileName()));
     QVERIFY(endRequested());
@@ -503,12 +503,12 @@ void TestMainWindow::startUpUnreadableFile()
 void TestMainWindow::closingEndsEverything()
 {
     TempClinic clinic;
-    auto* main = new Form4();
+    auto* main = new MainWindow();
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main, "Command6")->click(); // the about box opens beside it
     QVERIFY(main->isVisible());
-    QPointer<Form4> guard(main);
+    QPointer<MainWindow> guard(main);
     child<QPushButton>(main, "CmdFermer")->click();
     QVERIFY(!main->isVisible());
     for (QWidget* w : QApplication::topLevelWidgets())

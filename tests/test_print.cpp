@@ -1,9 +1,9 @@
 // Printing the found list: the composed lines with their font sizes, and real prints to a PDF file.
 #include "TestSupport.h"
 
-#include "accounts/Form10.h"
+#include "accounts/SearchWindow.h"
 #include "accounts/ListPrint.h"
-#include "app/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 
@@ -45,7 +45,7 @@ struct TempClinic : obs::test::TempClinic {
 };
 
 struct Screen10 {
-    QPointer<Form10> form{new Form10()};
+    QPointer<SearchWindow> form{new SearchWindow()};
     ~Screen10() { delete form.data(); }
     void click(const char* n) const { child<QPushButton>(form, n)->click(); }
     QStringList found() const

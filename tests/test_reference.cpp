@@ -1,14 +1,14 @@
 // The reference lists editor driven through its controls, on a real database file.
 #include "TestSupport.h"
 
-#include "DemoData.h"
-#include "app/DatabaseOpener.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "domain/DemoData.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
-#include "reference/Form20.h"
-#include "reference/Form8.h"
+#include "reference/TariffEditor.h"
+#include "reference/ReferenceListsEditor.h"
 #include "store/SharedStore.h"
 
 #include <QFile>
@@ -32,7 +32,7 @@ const QString kOpeningHelp = QStringLiteral(
     "à jour la valeur des lettres clefs utilisées.");
 
 struct Editor {
-    QPointer<Form8> form{new Form8()};
+    QPointer<ReferenceListsEditor> form{new ReferenceListsEditor()};
     Editor()
     {
         form->show();
@@ -168,7 +168,7 @@ void TestReference::openingWithRefusedPath()
 {
     TempClinic clinic;
     Settings::setDatabasePath(clinic.file(QStringLiteral("autre.mdb")));
-    QPointer<Form8> form(new Form8());
+    QPointer<ReferenceListsEditor> form(new ReferenceListsEditor());
     QCOMPARE(Dialogs::shownTexts(), QStringList{QString::fromUtf8(kDatabaseNotFoundMessage)});
     QVERIFY(endRequested());
     // Let the ending run now, so that it does not reach the next test's windows.
@@ -679,12 +679,12 @@ void TestReference::mainWindowAfterEditorCloses()
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
     clinic.addMemo(1, "Dr MARTIN");
-    Form4 main;
+    MainWindow main;
     QVERIFY(main.load());
     main.show();
     QTest::keyClicks(child<QLineEdit>(&main, "Text1"), "B");
     child<QPushButton>(&main, "CmdActes")->click();
-    QPointer<Form8> editor = qobject_cast<Form8*>(obs::test::topLevel(QStringLiteral("Form8")));
+    QPointer<ReferenceListsEditor> editor = qobject_cast<ReferenceListsEditor*>(obs::test::topLevel(QStringLiteral("Form8")));
     QVERIFY(editor);
     QVERIFY(!main.isVisible());
     child<QPushButton>(editor.data(), "CmdMedecins")->click();
@@ -730,7 +730,7 @@ void TestReference::demoLooksRight()
         e.doubleClick(QStringLiteral("Dr D'ORVAL"));
         QCoreApplication::processEvents();
         e.form->grab().save(folder + QStringLiteral("/form8-medecins.png"));
-        Form8 fresh;
+        ReferenceListsEditor fresh;
         fresh.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fresh));
         fresh.grab().save(folder + QStringLiteral("/form8.png"));

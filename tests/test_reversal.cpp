@@ -1,9 +1,9 @@
 // Reversals between practitioners: the rates file, the owed amount and the sums paid over.
 #include "TestSupport.h"
 
-#include "accounts/Form10.h"
-#include "accounts/RatesFile.h"
-#include "app/Dialogs.h"
+#include "accounts/SearchWindow.h"
+#include "domain/RatesFile.h"
+#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 
@@ -51,7 +51,7 @@ qint64 pairAct(TempClinic& clinic, QDate date, const char* prix, const QString& 
 }
 
 struct Screen10 {
-    QPointer<Form10> form{new Form10()};
+    QPointer<SearchWindow> form{new SearchWindow()};
     ~Screen10() { delete form.data(); }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form, n); }
     QString caption(const char* n) const { return child<QLabel>(form, n)->text(); }

@@ -1,10 +1,10 @@
 // The search screen: loading, the period and criteria, count and totals, line forms, clearing.
 #include "TestSupport.h"
 
-#include "DemoData.h"
-#include "accounts/Form10.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "domain/DemoData.h"
+#include "accounts/SearchWindow.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 
@@ -61,7 +61,7 @@ qint64 add(TempClinic& clinic, const Act& a)
 }
 
 struct Screen10 {
-    QPointer<Form10> form{new Form10()};
+    QPointer<SearchWindow> form{new SearchWindow()};
     ~Screen10() { delete form.data(); }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form, n); }
     QLabel* label(const char* n) const { return child<QLabel>(form, n); }
@@ -389,7 +389,7 @@ void TestSearch::clearing()
 void TestSearch::closingShowsMainWindow()
 {
     TempClinic clinic;
-    Form4 main;
+    MainWindow main;
     QVERIFY(main.load());
     main.show();
     child<QPushButton>(&main, "CmdRecherche")->click();

@@ -1,9 +1,9 @@
 // Opening a found act in the main window by a double-click on the found list.
 #include "TestSupport.h"
 
-#include "accounts/Form10.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "accounts/SearchWindow.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 
@@ -32,7 +32,7 @@ QVariant euros(const char* text) { return moneyValue(Money::parse(QString::fromU
 
 // The main window with the search screen opened from it, as the user gets there.
 struct Session {
-    Form4 main;
+    MainWindow main;
     QPointer<QWidget> search;
     Session()
     {

@@ -1,10 +1,10 @@
 // The tariff file and the tariff editor, on real files in a temporary application folder.
 #include "TestSupport.h"
 
-#include "app/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "common/QuotedFieldFile.h"
-#include "reference/Form20.h"
-#include "reference/TariffFile.h"
+#include "reference/TariffEditor.h"
+#include "domain/TariffFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +54,7 @@ QStringList group(const QMap<int, QString>& changes = {})
 QString tariffPath(const TempClinic& clinic) { return QDir(clinic.appDir()).filePath(QStringLiteral("tarifs.cmt")); }
 
 struct Editor {
-    std::unique_ptr<Form20> form{new Form20()};
+    std::unique_ptr<TariffEditor> form{new TariffEditor()};
     QLineEdit* box(const char* n) const { return child<QLineEdit>(form.get(), n); }
     QString sum(const char* n) const { return child<QLabel>(form.get(), n)->text(); }
     void click(const char* n) const { child<QPushButton>(form.get(), n)->click(); }
@@ -247,7 +247,7 @@ void TestTariff::characterOutsideFileRefused()
     // The file's 8-bit text holds the euro sign and accents, not every character a box can take.
     TempClinic clinic;
     writeFile(tariffPath(clinic), kInitialLine);
-    auto* e = Form20::open();
+    auto* e = TariffEditor::open();
     QSignalSpy closed(e, &Screen::closed);
     QLineEdit* box = child<QLineEdit>(e, "TxtGyn05");
     box->clear();
@@ -283,7 +283,7 @@ void TestTariff::saveWritesWholeFile()
 {
     TempClinic clinic;
     writeFile(tariffPath(clinic), kInitialLine);
-    auto* e = Form20::open();
+    auto* e = TariffEditor::open();
     QSignalSpy closed(e, &Screen::closed);
     QLineEdit* nuit = child<QLineEdit>(e, "TxtENuit");
     nuit->clear();
@@ -319,7 +319,7 @@ void TestTariff::unwritableFileKeepsEditorOpen()
     // A folder standing where the file should be: it cannot be replaced, whoever runs the program.
     TempClinic clinic;
     QVERIFY(QDir(clinic.appDir()).mkdir(QStringLiteral("tarifs.cmt")));
-    auto* e = Form20::open();
+    auto* e = TariffEditor::open();
     QSignalSpy closed(e, &Screen::closed);
     child<QLineEdit>(e, "TxtEC")->setText(QStringLiteral("25"));
     Dialogs::clearShown();
@@ -340,21 +340,21 @@ void TestTariff::unwritableFileKeepsEditorOpen()
 void TestTariff::oneSharedEditor()
 {
     TempClinic clinic;
-    Form20* first = Form20::open();
+    TariffEditor* first = TariffEditor::open();
     QCOMPARE(Dialogs::shownTexts(), QStringList{kUnreadable});
     child<QLineEdit>(first, "TxtEC")->setText(QStringLiteral("21"));
     writeFile(tariffPath(clinic), quotedFieldLine(group({{0, "30"}})));
-    Form20* second = Form20::open();
+    TariffEditor* second = TariffEditor::open();
     QCOMPARE(second, first);
     QCOMPARE(Dialogs::shownTexts().size(), 1); // the file is not read again
     QCOMPARE(child<QLineEdit>(second, "TxtEC")->text(), QStringLiteral("21"));
-    Form20::closeShared();
-    Form20::closeShared(); // nothing open: nothing happens
+    TariffEditor::closeShared();
+    TariffEditor::closeShared(); // nothing open: nothing happens
     // Opened afresh at once, before the closed one is gone: a new editor that reads the file.
-    Form20* third = Form20::open();
+    TariffEditor* third = TariffEditor::open();
     QVERIFY(third != first);
     QCOMPARE(child<QLineEdit>(third, "TxtEC")->text(), QStringLiteral("30"));
-    Form20::closeShared();
+    TariffEditor::closeShared();
 }
 
 void TestTariff::layout()
@@ -390,7 +390,7 @@ void TestTariff::layout()
     }
     if (const QByteArray shots = qgetenv("OBSLEDGER_SHOTS"); !shots.isEmpty()) {
         writeFile(tariffPath(clinic), kInitialLine);
-        Form20 full;
+        TariffEditor full;
         full.show();
         QVERIFY(QTest::qWaitForWindowExposed(&full));
         full.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/form20.png"));

@@ -1,9 +1,9 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, and checks a file.
-#include "DemoData.h"
+#include "domain/DemoData.h"
 #include "common/QuotedFieldFile.h"
 #include "common/Settings.h"
-#include "reference/TariffFile.h"
+#include "domain/TariffFile.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 

@@ -1,4 +1,4 @@
-#include "ListPrint.h"
+#include "accounts/ListPrint.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

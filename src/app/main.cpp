@@ -1,5 +1,5 @@
-#include "app/Form15.h"
-#include "app/Form4.h"
+#include "app/StartWindow.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -21,11 +21,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    obs::Form15 start;
-    obs::Form4* main = nullptr;
-    QObject::connect(&start, &obs::Form15::dismissed, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&start, &obs::Form15::accepted, &app, [&main] {
-        main = new obs::Form4();
+    obs::StartWindow start;
+    obs::MainWindow* main = nullptr;
+    QObject::connect(&start, &obs::StartWindow::dismissed, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&start, &obs::StartWindow::accepted, &app, [&main] {
+        main = new obs::MainWindow();
         main->setAttribute(Qt::WA_DeleteOnClose);
         if (!main->load())
             return; // the not-found message was shown; the program ends

@@ -1,4 +1,4 @@
-#include "DayNumber.h"
+#include "common/DayNumber.h"
 
 #include <QRegularExpression>
 

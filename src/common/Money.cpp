@@ -1,4 +1,4 @@
-#include "Money.h"
+#include "common/Money.h"
 
 #include <limits>
 

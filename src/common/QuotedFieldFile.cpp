@@ -1,4 +1,4 @@
-#include "QuotedFieldFile.h"
+#include "common/QuotedFieldFile.h"
 
 #include <QFile>
 #include <QSaveFile>

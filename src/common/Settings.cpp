@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "common/Settings.h"
 
-#include "AppPaths.h"
+#include "common/AppPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "Collation.h"
+#include "store/Collation.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "Cursor.h"
+#include "store/Cursor.h"
 
 namespace obs {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Database.h"
-#include "SqlText.h"
+#include "store/Database.h"
+#include "store/SqlText.h"
 
 #include <memory>
 

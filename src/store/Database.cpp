@@ -1,7 +1,7 @@
-#include "Database.h"
+#include "store/Database.h"
 
-#include "Collation.h"
-#include "SqlText.h"
+#include "store/Collation.h"
+#include "store/SqlText.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>

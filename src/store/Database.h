@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Row.h"
-#include "Status.h"
+#include "store/Row.h"
+#include "store/Status.h"
 
 #include <QString>
 #include <functional>

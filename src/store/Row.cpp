@@ -1,4 +1,4 @@
-#include "Row.h"
+#include "store/Row.h"
 
 namespace obs {
 

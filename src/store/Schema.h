@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "store/Database.h"
 
 namespace obs {
 

@@ -1,4 +1,4 @@
-#include "SharedStore.h"
+#include "store/SharedStore.h"
 
 namespace obs {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Cursor.h"
-#include "Database.h"
+#include "store/Cursor.h"
+#include "store/Database.h"
 
 #include <memory>
 

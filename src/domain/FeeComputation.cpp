@@ -1,4 +1,4 @@
-#include "FeeComputation.h"
+#include "domain/FeeComputation.h"
 
 #include "common/QuotedFieldFile.h"
 

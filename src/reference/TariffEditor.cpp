@@ -1,8 +1,8 @@
-#include "Form20.h"
+#include "reference/TariffEditor.h"
 
-#include "TariffFile.h"
-#include "app/AmountKeyFilter.h"
-#include "app/Dialogs.h"
+#include "domain/TariffFile.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Dialogs.h"
 #include "common/QuotedFieldFile.h"
 
 #include <QCloseEvent>
@@ -23,7 +23,7 @@
 namespace obs {
 
 namespace {
-QPointer<Form20> g_editor;
+QPointer<TariffEditor> g_editor;
 
 const QString kUnreadable = QStringLiteral("Fichier Tarifs.mbs absent ou erronné.");
 
@@ -42,30 +42,30 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption)
 }
 } // namespace
 
-Form20::Form20(QWidget* parent) : Screen(QStringLiteral("form20"), parent)
+TariffEditor::TariffEditor(QWidget* parent) : Screen(QStringLiteral("form20"), parent)
 {
     setWindowTitle(QStringLiteral("Tarifs habituels"));
     buildUi();
     load();
 }
 
-Form20* Form20::open()
+TariffEditor* TariffEditor::open()
 {
     if (!g_editor)
-        g_editor = new Form20();
+        g_editor = new TariffEditor();
     g_editor->show();
     g_editor->raise();
     g_editor->activateWindow();
     return g_editor;
 }
 
-void Form20::closeShared()
+void TariffEditor::closeShared()
 {
     if (g_editor)
         g_editor->close();
 }
 
-void Form20::closeEvent(QCloseEvent* event)
+void TariffEditor::closeEvent(QCloseEvent* event)
 {
     Screen::closeEvent(event);
     // A closed editor waits for its deletion: the next opening makes a new one that reads the file.
@@ -73,7 +73,7 @@ void Form20::closeEvent(QCloseEvent* event)
         g_editor = nullptr;
 }
 
-void Form20::buildUi()
+void TariffEditor::buildUi()
 {
     const auto& fields = TariffFile::fields();
     const QFontMetrics fm(font());
@@ -185,7 +185,7 @@ void Form20::buildUi()
     buttons->addWidget(save);
     buttons->addWidget(cancel);
     root->addLayout(buttons);
-    connect(save, &QPushButton::clicked, this, &Form20::save);
+    connect(save, &QPushButton::clicked, this, &TariffEditor::save);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 
     // Show everything at once where the screen allows it; the scroll area takes over on a small screen.
@@ -200,7 +200,7 @@ void Form20::buildUi()
     resize(wanted);
 }
 
-QStringList Form20::values() const
+QStringList TariffEditor::values() const
 {
     QStringList texts;
     for (const QLineEdit* box : m_boxes)
@@ -208,7 +208,7 @@ QStringList Form20::values() const
     return texts;
 }
 
-void Form20::load()
+void TariffEditor::load()
 {
     const TariffFile::Read file = TariffFile::read();
     for (int i = 0; i < TariffFile::FieldCount; ++i)
@@ -229,7 +229,7 @@ void Form20::load()
         Dialogs::inform(this, kUnreadable);
 }
 
-void Form20::save()
+void TariffEditor::save()
 {
     const QStringList texts = values();
     const auto& fields = TariffFile::fields();

@@ -1,11 +1,11 @@
-#include "Form10.h"
+#include "accounts/SearchWindow.h"
 
-#include "app/Controls.h"
-#include "RatesFile.h"
-#include "Reversal.h"
-#include "app/AmountKeyFilter.h"
-#include "app/Dialogs.h"
-#include "app/Form4.h"
+#include "widgets/Controls.h"
+#include "domain/RatesFile.h"
+#include "domain/Reversal.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Dialogs.h"
+#include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
@@ -97,7 +97,7 @@ QFont bold(QFont f)
 
 } // namespace
 
-Form10::Form10(QWidget* parent) : Screen(QStringLiteral("Form10"), parent)
+SearchWindow::SearchWindow(QWidget* parent) : Screen(QStringLiteral("Form10"), parent)
 {
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
@@ -105,7 +105,7 @@ Form10::Form10(QWidget* parent) : Screen(QStringLiteral("Form10"), parent)
     load();
 }
 
-void Form10::buildUi()
+void SearchWindow::buildUi()
 {
     auto* root = new QVBoxLayout(this);
     auto* menu = new QMenuBar(this);
@@ -337,17 +337,17 @@ void Form10::buildUi()
     connect(command2, &QPushButton::clicked, this, [this] { runListing(Listing::Kind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(Listing::Kind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(Listing::Kind::Excess); });
-    connect(command3, &QPushButton::clicked, this, &Form10::clearSearch);
-    connect(cmdQuitte, &QPushButton::clicked, this, &Form10::close);
-    connect(m_list2, &QListWidget::itemDoubleClicked, this, &Form10::openFoundAct);
+    connect(command3, &QPushButton::clicked, this, &SearchWindow::clearSearch);
+    connect(cmdQuitte, &QPushButton::clicked, this, &SearchWindow::close);
+    connect(m_list2, &QListWidget::itemDoubleClicked, this, &SearchWindow::openFoundAct);
     connect(command1, &QPushButton::clicked, this, [this] { printList(false); });
     connect(imprime, &QAction::triggered, this, [this] { printList(true); });
-    connect(m_cmbPPrat1, &QComboBox::currentTextChanged, this, &Form10::practitionerChosen);
-    connect(m_cmbPPrat2, &QComboBox::currentTextChanged, this, &Form10::practitionerChosen);
-    connect(m_cmdDoit, &QPushButton::clicked, this, &Form10::computeOwed);
-    connect(m_txtSommeRev, &QLineEdit::textChanged, this, &Form10::sumTyped);
-    connect(cmdRev, &QPushButton::clicked, this, &Form10::recordPayment);
-    connect(cmdModif, &QPushButton::clicked, this, &Form10::saveRates);
+    connect(m_cmbPPrat1, &QComboBox::currentTextChanged, this, &SearchWindow::practitionerChosen);
+    connect(m_cmbPPrat2, &QComboBox::currentTextChanged, this, &SearchWindow::practitionerChosen);
+    connect(m_cmdDoit, &QPushButton::clicked, this, &SearchWindow::computeOwed);
+    connect(m_txtSommeRev, &QLineEdit::textChanged, this, &SearchWindow::sumTyped);
+    connect(cmdRev, &QPushButton::clicked, this, &SearchWindow::recordPayment);
+    connect(cmdModif, &QPushButton::clicked, this, &SearchWindow::saveRates);
 
     QSize size(1180, 860);
     if (const QScreen* shown = screen())
@@ -355,7 +355,7 @@ void Form10::buildUi()
     resize(size.expandedTo(minimumSizeHint()));
 }
 
-void Form10::load()
+void SearchWindow::load()
 {
     SharedStore& store = SharedStore::instance();
     store.setDatabasePath(Settings::databasePath());
@@ -378,7 +378,7 @@ void Form10::load()
     m_label13->setText(kExplanation);
 }
 
-void Form10::fillLists(const std::shared_ptr<Database>& db)
+void SearchWindow::fillLists(const std::shared_ptr<Database>& db)
 {
     auto texts = [&](const QString& sql) {
         QStringList out;
@@ -407,7 +407,7 @@ void Form10::fillLists(const std::shared_ptr<Database>& db)
     }
 }
 
-std::shared_ptr<Database> Form10::database()
+std::shared_ptr<Database> SearchWindow::database()
 {
     SharedStore& store = SharedStore::instance();
     if (auto db = store.database(); db && db->isOpen())
@@ -420,14 +420,14 @@ std::shared_ptr<Database> Form10::database()
     return store.database();
 }
 
-void Form10::showCountAndTotal(const QString& count, const QString& euros, const QString& francs)
+void SearchWindow::showCountAndTotal(const QString& count, const QString& euros, const QString& francs)
 {
     m_label1->setText(count);
     m_lblTotalActes->setText(euros);
     m_lblTotalActesF->setText(francs);
 }
 
-void Form10::runListing(Listing::Kind kind)
+void SearchWindow::runListing(Listing::Kind kind)
 {
     m_label4->setText(Listing::totalCaption(kind));
     const auto first = parseFrenchDate(m_txtDate1->text());
@@ -489,7 +489,7 @@ void Form10::runListing(Listing::Kind kind)
     m_list2->addItems(lines);
 }
 
-void Form10::clearSearch()
+void SearchWindow::clearSearch()
 {
     for (QComboBox* box : {m_cmbPrat1, m_cmbPrat2, m_cmbActes}) {
         box->setCurrentIndex(-1);
@@ -500,7 +500,7 @@ void Form10::clearSearch()
     m_list2->clear();
 }
 
-void Form10::practitionerChosen()
+void SearchWindow::practitionerChosen()
 {
     const QString a = m_cmbPPrat2->currentText();
     const QString b = m_cmbPPrat1->currentText();
@@ -511,7 +511,7 @@ void Form10::practitionerChosen()
                        QStringLiteral("au ") + b);
 }
 
-void Form10::computeOwed()
+void SearchWindow::computeOwed()
 {
     const QString b = m_cmbPPrat1->currentText();
     const QString a = m_cmbPPrat2->currentText();
@@ -556,13 +556,13 @@ void Form10::computeOwed()
     m_lblDoitF->setText(owed.francs);
 }
 
-void Form10::sumTyped(const QString& text)
+void SearchWindow::sumTyped(const QString& text)
 {
     if (const auto sum = Money::parse(text))
         m_lblSommeRev->setText(francsCaption(*sum));
 }
 
-void Form10::recordPayment()
+void SearchWindow::recordPayment()
 {
     const auto day = parseFrenchDate(m_txtDateRev->text());
     const QString sumText = m_txtSommeRev->text();
@@ -642,7 +642,7 @@ void Form10::recordPayment()
     close();
 }
 
-void Form10::saveRates()
+void SearchWindow::saveRates()
 {
     QString error;
     if (!RatesFile::write(RatesFile::path(), {m_txtTauxClin->text(), m_txtTauxPrat->text()}, &error)) {
@@ -654,7 +654,7 @@ void Form10::saveRates()
     close();
 }
 
-void Form10::openFoundAct(QListWidgetItem* item)
+void SearchWindow::openFoundAct(QListWidgetItem* item)
 {
     const int line = item ? m_list2->row(item) : -1;
     if (line < 0 || line >= m_list1->count())
@@ -670,7 +670,7 @@ void Form10::openFoundAct(QListWidgetItem* item)
     else
         return;
 
-    Form4* main = Form4::instance();
+    MainWindow* main = MainWindow::instance();
     close();
     if (!main)
         return;
@@ -689,7 +689,7 @@ void Form10::openFoundAct(QListWidgetItem* item)
     fillMainWindow(main, rows.front());
 }
 
-void Form10::fillMainWindow(Form4* main, const Row& act)
+void SearchWindow::fillMainWindow(MainWindow* main, const Row& act)
 {
     auto box = [main](const char* name, const QString& text) {
         if (auto* e = main->findChild<QLineEdit*>(QString::fromLatin1(name)))
@@ -731,7 +731,7 @@ void Form10::fillMainWindow(Form4* main, const Row& act)
     main->setTotalCaption((prix.value_or(Money()) + de.value_or(Money())).toFrench() + QStringLiteral(" €"));
 }
 
-std::vector<ListPrint::Line> Form10::composedPrint() const
+std::vector<ListPrint::Line> SearchWindow::composedPrint() const
 {
     QStringList lines;
     lines.reserve(m_list2->count());
@@ -742,7 +742,7 @@ std::vector<ListPrint::Line> Form10::composedPrint() const
     return ListPrint::compose(heading, lines);
 }
 
-void Form10::printList(bool choosePrinter)
+void SearchWindow::printList(bool choosePrinter)
 {
     QPrinter printer(QPrinter::HighResolution);
     if (choosePrinter) {

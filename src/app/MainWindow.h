@@ -12,20 +12,20 @@ class QPushButton;
 
 namespace obs {
 
-class Form2;
-class Form8;
-class Form10;
-class Form21;
-class FrmAbout;
+class ActEntryWindow;
+class ReferenceListsEditor;
+class SearchWindow;
+class BackupWindow;
+class AboutBox;
 class Screen;
 
 // The main window: shows one act record at a time, finds a patient by surname as the user types,
 // steps through the records, saves corrections and payments, deletes, and opens every other screen.
-class Form4 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form4(QWidget* parent = nullptr);
-    ~Form4() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Opens the database as at every load; false when the program must end.
     bool load();
@@ -40,7 +40,7 @@ public:
     void setTotalCaption(const QString& caption);
 
     // The main window of the running program, if any (for the screens that fill it).
-    static Form4* instance();
+    static MainWindow* instance();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,11 +78,11 @@ private:
     QLabel* m_lblPTotal = nullptr;
     QLineEdit* m_text1 = nullptr;
 
-    QPointer<Form2> m_entry;
-    QPointer<Form8> m_reference;
-    QPointer<Form10> m_search;
-    QPointer<Form21> m_backup;
-    QPointer<FrmAbout> m_about;
+    QPointer<ActEntryWindow> m_entry;
+    QPointer<ReferenceListsEditor> m_reference;
+    QPointer<SearchWindow> m_search;
+    QPointer<BackupWindow> m_backup;
+    QPointer<AboutBox> m_about;
     bool m_ending = false;
 };
 

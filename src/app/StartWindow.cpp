@@ -1,4 +1,4 @@
-#include "Form15.h"
+#include "app/StartWindow.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 
 namespace obs {
 
-Form15::Form15(QWidget* parent) : QWidget(parent)
+StartWindow::StartWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form15"));
     setWindowTitle(QStringLiteral("Form15"));
@@ -52,7 +52,7 @@ Form15::Form15(QWidget* parent) : QWidget(parent)
     setFixedSize(sizeHint().expandedTo(QSize(420, 180)));
 }
 
-void Form15::closeEvent(QCloseEvent* event)
+void StartWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     if (!m_accepted)

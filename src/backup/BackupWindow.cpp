@@ -1,7 +1,7 @@
-#include "Form21.h"
+#include "backup/BackupWindow.h"
 
-#include "BackupEngine.h"
-#include "app/Dialogs.h"
+#include "domain/BackupEngine.h"
+#include "widgets/Dialogs.h"
 #include "common/AppPaths.h"
 #include "common/Settings.h"
 
@@ -48,7 +48,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 
 } // namespace
 
-Form21::Form21(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
+BackupWindow::BackupWindow(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
     setWindowTitle(QStringLiteral("Sauvegardes"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
@@ -66,7 +66,7 @@ Form21::Form21(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
     adjustSize();
 }
 
-void Form21::buildUi() {
+void BackupWindow::buildUi() {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(16, 16, 16, 12);
     root->setSpacing(12);
@@ -118,13 +118,13 @@ void Form21::buildUi() {
     bottom->addWidget(command1, 0, Qt::AlignVCenter);
     root->addLayout(bottom);
 
-    connect(command2, &QPushButton::clicked, this, &Form21::chooseFolder);
-    connect(m_cmdSauve, &QPushButton::clicked, this, &Form21::backup);
-    connect(m_cmdRestaure, &QPushButton::clicked, this, &Form21::restore);
-    connect(command1, &QPushButton::clicked, this, &Form21::close);
+    connect(command2, &QPushButton::clicked, this, &BackupWindow::chooseFolder);
+    connect(m_cmdSauve, &QPushButton::clicked, this, &BackupWindow::backup);
+    connect(m_cmdRestaure, &QPushButton::clicked, this, &BackupWindow::restore);
+    connect(command1, &QPushButton::clicked, this, &BackupWindow::close);
 }
 
-void Form21::chooseFolder() {
+void BackupWindow::chooseFolder() {
     const QString folder = QDir::toNativeSeparators(
         Dialogs::chooseFolder(this, QStringLiteral("Choix du répertoire pour la sauvegarde :")));
     m_label1->setText(folder);
@@ -138,7 +138,7 @@ void Form21::chooseFolder() {
     m_backupFolder = folder;
 }
 
-void Form21::backup() {
+void BackupWindow::backup() {
     m_databasePath = Settings::databasePath();
     // With no folder chosen there is nowhere to write: the user chooses one here first.
     if (m_backupFolder.trimmed().isEmpty()) {
@@ -161,7 +161,7 @@ void Form21::backup() {
     close();
 }
 
-void Form21::restore() {
+void BackupWindow::restore() {
     QString folder = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
     if (folder.trimmed().isEmpty())
         folder = applicationFolder();

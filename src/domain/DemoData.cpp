@@ -1,4 +1,4 @@
-#include "DemoData.h"
+#include "domain/DemoData.h"
 
 #include "common/DayNumber.h"
 #include "common/Money.h"

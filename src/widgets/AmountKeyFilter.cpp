@@ -1,4 +1,4 @@
-#include "AmountKeyFilter.h"
+#include "widgets/AmountKeyFilter.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "app/Screen.h"
+#include "widgets/Screen.h"
 
 namespace obs {
 
 // The about box: which application and which version runs, and who made it. Opened beside the
 // main window, centred on the screen; its only button closes it.
-class FrmAbout : public Screen {
+class AboutBox : public Screen {
     Q_OBJECT
 public:
-    explicit FrmAbout(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 
     // The application's identity shown in the box.
     static QString applicationTitle();

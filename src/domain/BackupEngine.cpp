@@ -1,4 +1,4 @@
-#include "BackupEngine.h"
+#include "domain/BackupEngine.h"
 
 #include "store/Collation.h"
 #include "store/Schema.h"

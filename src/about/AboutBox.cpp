@@ -1,4 +1,4 @@
-#include "FrmAbout.h"
+#include "about/AboutBox.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -27,15 +27,15 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
 
 } // namespace
 
-QString FrmAbout::applicationTitle() {
+QString AboutBox::applicationTitle() {
     return QStringLiteral("OBSLEDGER");
 }
 
-QString FrmAbout::versionText() {
+QString AboutBox::versionText() {
     return QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
 }
 
-FrmAbout::FrmAbout(QWidget* parent) : Screen(QStringLiteral("frmAbout"), parent) {
+AboutBox::AboutBox(QWidget* parent) : Screen(QStringLiteral("frmAbout"), parent) {
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
 
     auto* root = new QVBoxLayout(this);
@@ -93,8 +93,8 @@ FrmAbout::FrmAbout(QWidget* parent) : Screen(QStringLiteral("frmAbout"), parent)
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     root->addLayout(buttons);
-    connect(cmdOK, &QPushButton::clicked, this, &FrmAbout::close);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &FrmAbout::close);
+    connect(cmdOK, &QPushButton::clicked, this, &AboutBox::close);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &AboutBox::close);
 
     // Load: title bar, version and title from the application's identity, then centred on the screen.
     setWindowTitle(QStringLiteral("À propos de ") + applicationTitle());

@@ -1,7 +1,7 @@
-#include "DatabaseOpener.h"
+#include "widgets/DatabaseOpener.h"
 
-#include "Dialogs.h"
-#include "Screen.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 #include "common/Settings.h"
 #include "store/SharedStore.h"
 

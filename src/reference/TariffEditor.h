@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Screen.h"
+#include "widgets/Screen.h"
 
 #include <QList>
 
@@ -10,13 +10,13 @@ class QLineEdit;
 namespace obs {
 
 // The tariff editor. There is one: the reference lists editor and the act entry screen share it.
-class Form20 : public Screen {
+class TariffEditor : public Screen {
     Q_OBJECT
 public:
-    explicit Form20(QWidget* parent = nullptr);
+    explicit TariffEditor(QWidget* parent = nullptr);
 
     // Opens the one editor, or brings it forward without reading the file again.
-    static Form20* open();
+    static TariffEditor* open();
     // Closes it without saving, if it is open.
     static void closeShared();
 

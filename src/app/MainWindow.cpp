@@ -1,18 +1,18 @@
-#include "Form4.h"
+#include "app/MainWindow.h"
 
-#include "app/Controls.h"
-#include "AmountKeyFilter.h"
-#include "DatabaseOpener.h"
-#include "Dialogs.h"
-#include "Screen.h"
-#include "about/FrmAbout.h"
-#include "accounts/Form10.h"
-#include "backup/Form21.h"
+#include "widgets/Controls.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
+#include "about/AboutBox.h"
+#include "accounts/SearchWindow.h"
+#include "backup/BackupWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
-#include "entry/Form2.h"
-#include "reference/Form8.h"
+#include "entry/ActEntryWindow.h"
+#include "reference/ReferenceListsEditor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
 
@@ -36,7 +36,7 @@ using controls::picture;
 
 namespace {
 
-Form4* g_instance = nullptr;
+MainWindow* g_instance = nullptr;
 
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
@@ -47,7 +47,7 @@ std::optional<Money> boxAmount(const QLineEdit* box) { return Money::parse(box->
 
 } // namespace
 
-Form4::Form4(QWidget* parent) : QWidget(parent)
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
     g_instance = this;
     setObjectName(QStringLiteral("Form4"));
@@ -56,15 +56,15 @@ Form4::Form4(QWidget* parent) : QWidget(parent)
     buildUi();
 }
 
-Form4::~Form4()
+MainWindow::~MainWindow()
 {
     if (g_instance == this)
         g_instance = nullptr;
 }
 
-Form4* Form4::instance() { return g_instance; }
+MainWindow* MainWindow::instance() { return g_instance; }
 
-void Form4::buildUi()
+void MainWindow::buildUi()
 {
     auto* root = new QVBoxLayout(this);
 
@@ -229,27 +229,27 @@ void Form4::buildUi()
     for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
         AmountKeyFilter::install(box);
 
-    connect(m_text1, &QLineEdit::textChanged, this, &Form4::searchByName);
+    connect(m_text1, &QLineEdit::textChanged, this, &MainWindow::searchByName);
     connect(c1, &QPushButton::clicked, this, [this] { moveRecord(Move::First); });
     connect(c2, &QPushButton::clicked, this, [this] { moveRecord(Move::Last); });
     connect(c3, &QPushButton::clicked, this, [this] { moveRecord(Move::Previous); });
     connect(c4, &QPushButton::clicked, this, [this] { moveRecord(Move::Next); });
-    connect(m_txtDE, &QLineEdit::textChanged, this, &Form4::recomputeTotalFromBoxes);
+    connect(m_txtDE, &QLineEdit::textChanged, this, &MainWindow::recomputeTotalFromBoxes);
     for (QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
-        connect(box, &QLineEdit::textChanged, this, &Form4::recomputePayments);
-    connect(cmdEnreg, &QPushButton::clicked, this, &Form4::save);
-    connect(cmdSup, &QPushButton::clicked, this, &Form4::remove);
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
+    connect(cmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
+    connect(cmdSup, &QPushButton::clicked, this, &MainWindow::remove);
     connect(cmdCreer, &QPushButton::clicked, this, [this] { openScreen(m_entry); });
     connect(cmdActes, &QPushButton::clicked, this, [this] { openScreen(m_reference); });
     connect(cmdRech, &QPushButton::clicked, this, [this] { openScreen(m_search); });
-    connect(cmd5, &QPushButton::clicked, this, &Form4::openBackup);
+    connect(cmd5, &QPushButton::clicked, this, &MainWindow::openBackup);
     connect(cmd6, &QPushButton::clicked, this, [this] { openScreen(m_about, false); });
-    connect(cmdFermer, &QPushButton::clicked, this, &Form4::close);
+    connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
 }
 
-bool Form4::load() { return openDatabaseAtLoad(this, true, true) == OpenOutcome::Opened; }
+bool MainWindow::load() { return openDatabaseAtLoad(this, true, true) == OpenOutcome::Opened; }
 
-void Form4::searchByName(const QString& text)
+void MainWindow::searchByName(const QString& text)
 {
     if (text.isEmpty())
         return;
@@ -274,7 +274,7 @@ void Form4::searchByName(const QString& text)
         showRow(row);
 }
 
-void Form4::moveRecord(Move move)
+void MainWindow::moveRecord(Move move)
 {
     Cursor* cursor = SharedStore::instance().cursor();
     if (!cursor)
@@ -309,7 +309,7 @@ void Form4::moveRecord(Move move)
         showRow(row);
 }
 
-bool Form4::showRow(const Row& row)
+bool MainWindow::showRow(const Row& row)
 {
     // Rows of a reference list have no act number: showing them fails and nothing changes.
     if (!row.has(QStringLiteral("NUMINT")) || !row.has(QStringLiteral("Nom")))
@@ -344,7 +344,7 @@ bool Form4::showRow(const Row& row)
     return true;
 }
 
-void Form4::setTotalCaption(const QString& caption)
+void MainWindow::setTotalCaption(const QString& caption)
 {
     m_lblTotal->setText(caption);
     if (caption.isEmpty())
@@ -356,7 +356,7 @@ void Form4::setTotalCaption(const QString& caption)
         m_lblTotalF->setText(francsCaption(*m));
 }
 
-void Form4::recomputeTotalFromBoxes()
+void MainWindow::recomputeTotalFromBoxes()
 {
     setTotalCaption(QString());
     const auto euros = boxAmount(m_txtEuros);
@@ -365,7 +365,7 @@ void Form4::recomputeTotalFromBoxes()
         setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
 }
 
-void Form4::recomputePayments()
+void MainWindow::recomputePayments()
 {
     m_lblPTotal->clear();
     Money sum;
@@ -374,7 +374,7 @@ void Form4::recomputePayments()
     m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
 }
 
-void Form4::clearRecord()
+void MainWindow::clearRecord()
 {
     m_lblNumero->clear();
     for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp})
@@ -388,7 +388,7 @@ void Form4::clearRecord()
     m_lblTotalF->clear();
 }
 
-void Form4::save()
+void MainWindow::save()
 {
     if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")))
         return;
@@ -472,7 +472,7 @@ void Form4::save()
     Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 
-void Form4::remove()
+void MainWindow::remove()
 {
     SharedStore& store = SharedStore::instance();
     store.setDatabasePath(Settings::databasePath());
@@ -503,11 +503,11 @@ void Form4::remove()
         store.openCursor(kMainQuery);
 }
 
-template <class T> void Form4::openScreen(QPointer<T>& slot, bool hideMain)
+template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain)
 {
     if (!slot) {
         slot = new T();
-        connect(slot.data(), &Screen::closed, this, &Form4::screenClosed);
+        connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);
     }
     if (endRequested())
         return;
@@ -518,14 +518,14 @@ template <class T> void Form4::openScreen(QPointer<T>& slot, bool hideMain)
         hide();
 }
 
-void Form4::openBackup()
+void MainWindow::openBackup()
 {
     // The file must be free to be copied or replaced.
     SharedStore::instance().closeDatabase();
     openScreen(m_backup);
 }
 
-void Form4::screenClosed()
+void MainWindow::screenClosed()
 {
     if (m_ending)
         return;
@@ -540,7 +540,7 @@ void Form4::screenClosed()
     activateWindow();
 }
 
-void Form4::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Ending the program closes every screen; nothing is asked or saved.
     m_ending = true;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Screen.h"
+#include "widgets/Screen.h"
 
 class QLabel;
 class QPushButton;
@@ -10,10 +10,10 @@ namespace obs {
 // The backup screen: chooses the backup folder, backs the database file up into it, or puts the
 // backup back in place of the database. The main window closes the shared database before it
 // opens this screen and opens it again when the screen is gone.
-class Form21 : public Screen {
+class BackupWindow : public Screen {
     Q_OBJECT
 public:
-    explicit Form21(QWidget* parent = nullptr);
+    explicit BackupWindow(QWidget* parent = nullptr);
 
 private:
     void buildUi();

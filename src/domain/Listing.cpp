@@ -1,4 +1,4 @@
-#include "Listing.h"
+#include "domain/Listing.h"
 
 #include "common/DayNumber.h"
 #include "store/SqlText.h"

@@ -1,10 +1,10 @@
-#include "Form8.h"
+#include "reference/ReferenceListsEditor.h"
 
-#include "app/Controls.h"
-#include "Form20.h"
-#include "app/AmountKeyFilter.h"
-#include "app/DatabaseOpener.h"
-#include "app/Dialogs.h"
+#include "widgets/Controls.h"
+#include "reference/TariffEditor.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
 #include "common/Money.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
@@ -103,7 +103,7 @@ QString amountText(const Row& row, const QString& column)
 
 } // namespace
 
-Form8::Form8(QWidget* parent) : Screen(QStringLiteral("Form8"), parent)
+ReferenceListsEditor::ReferenceListsEditor(QWidget* parent) : Screen(QStringLiteral("Form8"), parent)
 {
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
@@ -111,7 +111,7 @@ Form8::Form8(QWidget* parent) : Screen(QStringLiteral("Form8"), parent)
     openDatabaseAtLoad(this, true, true);
 }
 
-void Form8::buildUi()
+void ReferenceListsEditor::buildUi()
 {
     auto* root = new QHBoxLayout(this);
 
@@ -249,30 +249,30 @@ void Form8::buildUi()
     connect(cmdAccts, &QPushButton::clicked, this, [this] { chooseList(2); });
     connect(cmdChir, &QPushButton::clicked, this, [this] { chooseList(3); });
     connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(6); });
-    connect(command1, &QPushButton::clicked, this, [] { Form20::open(); });
+    connect(command1, &QPushButton::clicked, this, [] { TariffEditor::open(); });
     connect(cmdQuitter, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdAjoute, &QPushButton::clicked, this, &Form8::add);
-    connect(cmdModif, &QPushButton::clicked, this, &Form8::modify);
-    connect(cmdSupprime, &QPushButton::clicked, this, &Form8::remove);
+    connect(cmdAjoute, &QPushButton::clicked, this, &ReferenceListsEditor::add);
+    connect(cmdModif, &QPushButton::clicked, this, &ReferenceListsEditor::modify);
+    connect(cmdSupprime, &QPushButton::clicked, this, &ReferenceListsEditor::remove);
     connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { selectEntry(); });
 
     resize(sizeHint().expandedTo(QSize(900, 560)));
 }
 
-std::optional<int> Form8::currentCategory() const
+std::optional<int> ReferenceListsEditor::currentCategory() const
 {
     bool ok = false;
     const int n = m_lblEspion->text().toInt(&ok);
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-void Form8::closeEvent(QCloseEvent* event)
+void ReferenceListsEditor::closeEvent(QCloseEvent* event)
 {
-    Form20::closeShared();
+    TariffEditor::closeShared();
     Screen::closeEvent(event);
 }
 
-bool Form8::fillList(QListWidget* list, const QString& sql, const QString& failureText)
+bool ReferenceListsEditor::fillList(QListWidget* list, const QString& sql, const QString& failureText)
 {
     SharedStore& store = SharedStore::instance();
     Status s = store.openCursor(sql);
@@ -297,7 +297,7 @@ bool Form8::fillList(QListWidget* list, const QString& sql, const QString& failu
     return true;
 }
 
-void Form8::chooseList(int category)
+void ReferenceListsEditor::chooseList(int category)
 {
     const ListKind& kind = listKind(category);
     const bool acts = isActList(category);
@@ -319,7 +319,7 @@ void Form8::chooseList(int category)
     m_text1->setFocus();
 }
 
-bool Form8::reopenDatabase(const QString& failureText)
+bool ReferenceListsEditor::reopenDatabase(const QString& failureText)
 {
     SharedStore& store = SharedStore::instance();
     const Status s = store.openDatabase(store.databasePath());
@@ -328,7 +328,7 @@ bool Form8::reopenDatabase(const QString& failureText)
     return s.ok();
 }
 
-void Form8::selectEntry()
+void ReferenceListsEditor::selectEntry()
 {
     const auto category = currentCategory();
     QListWidgetItem* item = m_list1->currentItem();
@@ -359,7 +359,7 @@ void Form8::selectEntry()
     m_txtTarifs->setText(amountText(row, QStringLiteral("TARIFS")));
 }
 
-QString Form8::mutualName(int slot) const
+QString ReferenceListsEditor::mutualName(int slot) const
 {
     const QString caption = m_lblMut[slot]->text().trimmed();
     const QString design = QStringLiteral("Mutuelle %1").arg(slot + 1);
@@ -368,7 +368,7 @@ QString Form8::mutualName(int slot) const
     return design + QStringLiteral(" (") + caption + u')';
 }
 
-bool Form8::fieldsFromBoxes(Fields* fields)
+bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields)
 {
     // Every amount box is checked before anything is written: an empty box stores no value, a
     // text that is not an amount stops the whole operation.
@@ -408,7 +408,7 @@ bool Form8::fieldsFromBoxes(Fields* fields)
     return true;
 }
 
-void Form8::resetBoxes()
+void ReferenceListsEditor::resetBoxes()
 {
     m_text1->clear();
     for (QLineEdit* box : m_txtMut)
@@ -418,7 +418,7 @@ void Form8::resetBoxes()
     m_text1->setFocus();
 }
 
-void Form8::add()
+void ReferenceListsEditor::add()
 {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez saisir un Item au préalable"));
@@ -449,7 +449,7 @@ void Form8::add()
     resetBoxes();
 }
 
-void Form8::modify()
+void ReferenceListsEditor::modify()
 {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
@@ -493,7 +493,7 @@ void Form8::modify()
     resetBoxes();
 }
 
-void Form8::remove()
+void ReferenceListsEditor::remove()
 {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));

@@ -1,4 +1,4 @@
-#include "TariffFile.h"
+#include "domain/TariffFile.h"
 
 #include "common/AppPaths.h"
 #include "common/QuotedFieldFile.h"

@@ -1,4 +1,4 @@
-#include "RatesFile.h"
+#include "domain/RatesFile.h"
 
 #include "common/AppPaths.h"
 #include "common/QuotedFieldFile.h"

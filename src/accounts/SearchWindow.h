@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ListPrint.h"
-#include "Listing.h"
-#include "app/Screen.h"
+#include "accounts/ListPrint.h"
+#include "domain/Listing.h"
+#include "widgets/Screen.h"
 #include "store/Row.h"
 
 #include <memory>
@@ -17,16 +17,16 @@ class QPushButton;
 namespace obs {
 
 class Database;
-class Form4;
+class MainWindow;
 
 // The search and accounts screen: lists the acts of a period by criteria with their count and
 // total, the unpaid acts and the acts with an excess fee; works out what one practitioner owes
 // another and records the sums paid over; opens a found act in the main window; prints the list.
-class Form10 : public Screen {
+class SearchWindow : public Screen {
     Q_OBJECT
 public:
     // Builds the screen and loads it: rates file, today's date, database, practitioner and act lists.
-    explicit Form10(QWidget* parent = nullptr);
+    explicit SearchWindow(QWidget* parent = nullptr);
 
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
@@ -47,7 +47,7 @@ private:
     void saveRates();
 
     void openFoundAct(QListWidgetItem* item);
-    void fillMainWindow(Form4* main, const Row& act);
+    void fillMainWindow(MainWindow* main, const Row& act);
 
     void printList(bool choosePrinter);
 

@@ -1,13 +1,13 @@
-#include "Form2.h"
+#include "entry/ActEntryWindow.h"
 
-#include "app/Controls.h"
-#include "ListChoice.h"
-#include "app/AmountKeyFilter.h"
-#include "app/DatabaseOpener.h"
-#include "app/Dialogs.h"
+#include "widgets/Controls.h"
+#include "widgets/ListChoice.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
 #include "common/AppPaths.h"
 #include "common/DayNumber.h"
-#include "reference/Form20.h"
+#include "reference/TariffEditor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
 
@@ -105,7 +105,7 @@ void onChosen(QAbstractButton* b, const std::function<void()>& react)
 
 } // namespace
 
-Form2::Form2(QWidget* parent) : Screen(QStringLiteral("Form2"), parent)
+ActEntryWindow::ActEntryWindow(QWidget* parent) : Screen(QStringLiteral("Form2"), parent)
 {
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
@@ -115,7 +115,7 @@ Form2::Form2(QWidget* parent) : Screen(QStringLiteral("Form2"), parent)
     m_loaded = load();
 }
 
-void Form2::buildUi()
+void ActEntryWindow::buildUi()
 {
     auto* root = new QGridLayout(this);
     root->setHorizontalSpacing(12);
@@ -371,7 +371,7 @@ void Form2::buildUi()
     m_txtDate->installEventFilter(this);
 }
 
-void Form2::setTabOrder()
+void ActEntryWindow::setTabOrder()
 {
     const QList<QWidget*> chain = {
         m_txtNom,        m_txtPrenom,   m_cmbPrat1,  m_txtDate,   m_cmbActesAcct1, m_cmbActesAcct2, m_cmbActesChir1,
@@ -384,7 +384,7 @@ void Form2::setTabOrder()
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-void Form2::connectReactions()
+void ActEntryWindow::connectReactions()
 {
     connect(m_monthView, &QCalendarWidget::clicked, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
     connect(m_monthView, &QCalendarWidget::activated, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
@@ -415,19 +415,19 @@ void Form2::connectReactions()
     for (int k = 0; k < 7; ++k)
         onChosen(m_optMut[k], [this, k] { mutualChosen(k); });
 
-    connect(m_txtEuros, &QLineEdit::textChanged, this, &Form2::recomputeTotal);
-    connect(m_txtOpE, &QLineEdit::textChanged, this, &Form2::recomputeTotal);
-    connect(m_txtEurosT, &QLineEdit::textChanged, this, &Form2::totalChanged);
-    connect(m_txtDE, &QLineEdit::textChanged, this, &Form2::excessChanged);
+    connect(m_txtEuros, &QLineEdit::textChanged, this, &ActEntryWindow::recomputeTotal);
+    connect(m_txtOpE, &QLineEdit::textChanged, this, &ActEntryWindow::recomputeTotal);
+    connect(m_txtEurosT, &QLineEdit::textChanged, this, &ActEntryWindow::totalChanged);
+    connect(m_txtDE, &QLineEdit::textChanged, this, &ActEntryWindow::excessChanged);
 
-    connect(m_cmdEnreg, &QPushButton::clicked, this, &Form2::save);
-    connect(m_cmdQuitte, &QPushButton::clicked, this, &Form2::quit);
-    connect(m_cmdMaJour, &QPushButton::clicked, this, [] { Form20::open(); });
+    connect(m_cmdEnreg, &QPushButton::clicked, this, &ActEntryWindow::save);
+    connect(m_cmdQuitte, &QPushButton::clicked, this, &ActEntryWindow::quit);
+    connect(m_cmdMaJour, &QPushButton::clicked, this, [] { TariffEditor::open(); });
 }
 
 // ---- Loading ----
 
-bool Form2::load()
+bool ActEntryWindow::load()
 {
     m_monthView->setSelectedDate(QDate::currentDate());
     loadSupplements();
@@ -507,7 +507,7 @@ bool Form2::load()
     return true;
 }
 
-void Form2::loadSupplements()
+void ActEntryWindow::loadSupplements()
 {
     m_supplements = FeeComputation::readSupplements(applicationFile(QStringLiteral("tarifs.cmt")));
     if (m_supplements.groupsRead > 0) {
@@ -520,7 +520,7 @@ void Form2::loadSupplements()
         Dialogs::inform(this, kTariffFileMissing);
 }
 
-bool Form2::readList(const QString& sql, QStringList* texts, QString* error)
+bool ActEntryWindow::readList(const QString& sql, QStringList* texts, QString* error)
 {
     texts->clear();
     SharedStore& store = SharedStore::instance();
@@ -539,7 +539,7 @@ bool Form2::readList(const QString& sql, QStringList* texts, QString* error)
     return s.ok();
 }
 
-void Form2::abandonLoad(const QString& why)
+void ActEntryWindow::abandonLoad(const QString& why)
 {
     if (!why.isNull())
         Dialogs::warn(this, QStringLiteral("La saisie d'un acte ne peut pas s'ouvrir : les listes de praticiens, "
@@ -551,7 +551,7 @@ void Form2::abandonLoad(const QString& why)
 
 // ---- Act type and acts ----
 
-void Form2::chooseActType(ActKind kind)
+void ActEntryWindow::chooseActType(ActKind kind)
 {
     const bool delivery = kind == ActKind::Delivery;
     m_lstActes->clear();
@@ -574,7 +574,7 @@ void Form2::chooseActType(ActKind kind)
     (delivery ? m_frameAcct : m_frameChir)->show();
 }
 
-bool Form2::findAct(ActKind kind, const QString& label, ActEntry* out)
+bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out)
 {
     SharedStore& store = SharedStore::instance();
     Status s = store.openCursor(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") +
@@ -600,7 +600,7 @@ bool Form2::findAct(ActKind kind, const QString& label, ActEntry* out)
     return true;
 }
 
-void Form2::principalChosen(ActKind kind, const QString& label)
+void ActEntryWindow::principalChosen(ActKind kind, const QString& label)
 {
     const bool delivery = kind == ActKind::Delivery;
     ActEntry act;
@@ -618,7 +618,7 @@ void Form2::principalChosen(ActKind kind, const QString& label)
     m_txtEuros->setText(value);
 }
 
-void Form2::secondaryChosen(ActKind kind, const QString& label)
+void ActEntryWindow::secondaryChosen(ActKind kind, const QString& label)
 {
     const bool delivery = kind == ActKind::Delivery;
     ActEntry act;
@@ -633,7 +633,7 @@ void Form2::secondaryChosen(ActKind kind, const QString& label)
 
 // ---- Supplement, mutual insurer, totals ----
 
-void Form2::supplementChosen()
+void ActEntryWindow::supplementChosen()
 {
     if (m_optNuit->isChecked()) {
         m_txtOp->setText(QStringLiteral("N"));
@@ -647,7 +647,7 @@ void Form2::supplementChosen()
     }
 }
 
-void Form2::mutualChosen(int slot)
+void ActEntryWindow::mutualChosen(int slot)
 {
     if (slot == 0) {
         m_txtDE->setText(QStringLiteral("0"));
@@ -674,7 +674,7 @@ void Form2::mutualChosen(int slot)
     m_txtDE->setText(excess ? excess->toFrench() : QStringLiteral("0"));
 }
 
-void Form2::recomputeTotal()
+void ActEntryWindow::recomputeTotal()
 {
     const QString total = FeeComputation::totalText(m_txtEuros->text(), m_txtOpE->text());
     m_txtEurosT->setText(total);
@@ -683,13 +683,13 @@ void Form2::recomputeTotal()
         m_lblFrancs->clear();
 }
 
-void Form2::totalChanged(const QString& text)
+void ActEntryWindow::totalChanged(const QString& text)
 {
     if (const auto caption = FeeComputation::francsFor(text))
         m_lblFrancs->setText(*caption);
 }
 
-void Form2::excessChanged(const QString& text)
+void ActEntryWindow::excessChanged(const QString& text)
 {
     if (const auto caption = FeeComputation::francsFor(text))
         m_lblDEF->setText(*caption);
@@ -697,7 +697,7 @@ void Form2::excessChanged(const QString& text)
 
 // ---- Surname, date ----
 
-bool Form2::eventFilter(QObject* watched, QEvent* event)
+bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_txtNom && event->type() == QEvent::KeyPress) {
         // Surnames are typed in capitals: a to z become A to Z; accents and the rest stay as typed.
@@ -728,12 +728,12 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         // Going to the calendar is how the date gets picked; leaving by "Fermer Quitter" needs no date.
         if (userMove && next && next->window() == this && next != m_cmdQuitte && next != m_monthView &&
             !m_monthView->isAncestorOf(next))
-            QMetaObject::invokeMethod(this, &Form2::checkDate, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &ActEntryWindow::checkDate, Qt::QueuedConnection);
     }
     return Screen::eventFilter(watched, event);
 }
 
-void Form2::checkDate()
+void ActEntryWindow::checkDate()
 {
     if (!isVisible() || m_txtDate->hasFocus() || parseFrenchDate(m_txtDate->text()))
         return;
@@ -744,7 +744,7 @@ void Form2::checkDate()
 
 // ---- Saving, clearing, closing ----
 
-void Form2::save()
+void ActEntryWindow::save()
 {
     if (m_txtNom->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Il faut remplir le champ NOM"));
@@ -824,7 +824,7 @@ void Form2::save()
     m_txtNom->setFocus(Qt::OtherFocusReason);
 }
 
-void Form2::clearEntry()
+void ActEntryWindow::clearEntry()
 {
     m_optNo->setChecked(true);
     m_optMut[0]->setChecked(true);
@@ -853,7 +853,7 @@ void Form2::clearEntry()
     m_fee.reset();
 }
 
-void Form2::quit()
+void ActEntryWindow::quit()
 {
     if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?")))
         close();

@@ -1,4 +1,4 @@
-#include "ListChoice.h"
+#include "widgets/ListChoice.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

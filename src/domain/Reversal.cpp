@@ -1,6 +1,6 @@
-#include "Reversal.h"
+#include "domain/Reversal.h"
 
-#include "Listing.h"
+#include "domain/Listing.h"
 #include "store/SqlText.h"
 
 #include <limits>

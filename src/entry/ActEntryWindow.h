@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FeeComputation.h"
-#include "app/Screen.h"
+#include "domain/FeeComputation.h"
+#include "widgets/Screen.h"
 
 #include <array>
 
@@ -19,11 +19,11 @@ namespace obs {
 
 // The act entry screen: the user records one act for one patient, watches its fee computed at
 // each choice, and saves it as a new act record; the screen then clears itself for the next act.
-class Form2 : public Screen {
+class ActEntryWindow : public Screen {
     Q_OBJECT
 public:
     // Builds the screen and loads it: supplements, database, practitioners, acts, mutual insurers.
-    explicit Form2(QWidget* parent = nullptr);
+    explicit ActEntryWindow(QWidget* parent = nullptr);
 
     // False when a step of the load failed: the user was told and the screen closes at once.
     bool isLoaded() const { return m_loaded; }

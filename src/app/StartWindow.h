@@ -5,10 +5,10 @@
 namespace obs {
 
 // The start window: shown first, before anything is read or opened.
-class Form15 : public QWidget {
+class StartWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form15(QWidget* parent = nullptr);
+    explicit StartWindow(QWidget* parent = nullptr);
 
 signals:
     void accepted();  // "OK": the main window comes next

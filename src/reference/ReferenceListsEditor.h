@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Screen.h"
+#include "widgets/Screen.h"
 #include "store/Row.h"
 
 #include <array>
@@ -17,10 +17,10 @@ namespace obs {
 // The reference lists editor: practitioners, default practitioner, mutual insurers and the two
 // catalogues of acts (deliveries, surgery) with their CCAM code, tariff and the excess each
 // mutual insurer reimburses. Opens the shared tariff editor.
-class Form8 : public Screen {
+class ReferenceListsEditor : public Screen {
     Q_OBJECT
 public:
-    explicit Form8(QWidget* parent = nullptr);
+    explicit ReferenceListsEditor(QWidget* parent = nullptr);
 
     // The list category now chosen (NUMEROS), none before a list button is pressed.
     std::optional<int> currentCategory() const;
