@@ -1,14 +1,14 @@
 #include "BenchSupport.h"
 
-#include "domain/DemoData.h"
-#include "widgets/Dialogs.h"
-#include "widgets/Screen.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "domain/DemoData.h"
 #include "store/Collation.h"
 #include "store/Schema.h"
 #include "store/SharedStore.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 #include <QApplication>
 #include <QDate>
@@ -31,7 +31,9 @@
 
 // The pictures of the windows live in the GUI library, a static library: registered here too, so
 // that the windows measured load them as the program does (registering twice is harmless).
-static void registerPictures() { Q_INIT_RESOURCE(obsledger); }
+static void registerPictures() {
+    Q_INIT_RESOURCE(obsledger);
+}
 
 namespace obs::bench {
 
@@ -39,29 +41,25 @@ namespace {
 
 bool g_built = false;
 
-[[noreturn]] void fail(const QString& what)
-{
+[[noreturn]] void fail(const QString& what) {
     std::fprintf(stderr, "bench: %s\n", qPrintable(what));
     std::fflush(stderr);
     std::exit(1);
 }
 
-void check(const Status& s, const char* what)
-{
+void check(const Status& s, const char* what) {
     if (!s)
         fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), s.message));
 }
 
-qint64 countActs(Database& db)
-{
+qint64 countActs(Database& db) {
     QVariant n;
     check(db.scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n), "counting the acts");
     return n.toLongLong();
 }
 
 // A kept file is reused only when it is a program database with exactly the wanted count.
-bool reusable(const QString& path, int rows)
-{
+bool reusable(const QString& path, int rows) {
     if (!QFileInfo(path).isFile())
         return false;
     Status s;
@@ -73,8 +71,7 @@ bool reusable(const QString& path, int rows)
     return countActs(*db) == rows;
 }
 
-void build(const QString& path, int rows)
-{
+void build(const QString& path, int rows) {
     const QString building = path + QStringLiteral(".building");
     QFile::remove(building);
     QFile::remove(building + QStringLiteral("-journal"));
@@ -105,14 +102,12 @@ void build(const QString& path, int rows)
 
 } // namespace
 
-QString benchFolder()
-{
+QString benchFolder() {
     const QString env = qEnvironmentVariable("OBSLEDGER_BENCH_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp/obsledger-bench") : QDir::cleanPath(env);
 }
 
-QString benchDatabase(int rows)
-{
+QString benchDatabase(int rows) {
     const QString folder = benchFolder();
     if (!QDir().mkpath(folder))
         fail(QStringLiteral("cannot create the folder %1").arg(folder));
@@ -125,10 +120,11 @@ QString benchDatabase(int rows)
     return path;
 }
 
-bool benchDatabaseWasBuilt() { return g_built; }
+bool benchDatabaseWasBuilt() {
+    return g_built;
+}
 
-qint64 addScratchAct(Database& db)
-{
+qint64 addScratchAct(Database& db) {
     const Money prix = Money::parse(QStringLiteral("41,8")).value_or(Money());
     Fields f{{QStringLiteral("Nom"), kScratchSurname},
              {QStringLiteral("Prenom"), QStringLiteral("Mesure")},
@@ -154,8 +150,7 @@ QtMessageHandler g_previousHandler = nullptr;
 bool g_handlerInstalled = false;
 
 // The offscreen platform says at every window shown that it cannot resize to the size hints.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.contains(QLatin1String("propagateSizeHints")))
         return;
     if (g_previousHandler)
@@ -165,8 +160,7 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 }
 } // namespace
 
-QApplication& benchApplication(int& argc, char** argv)
-{
+QApplication& benchApplication(int& argc, char** argv) {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
         return *app;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -183,8 +177,7 @@ QApplication& benchApplication(int& argc, char** argv)
     return *app;
 }
 
-BenchClinic::BenchClinic(const QString& databasePath) : m_databasePath(databasePath)
-{
+BenchClinic::BenchClinic(const QString& databasePath) : m_databasePath(databasePath) {
     if (!m_dir.isValid())
         fail(QStringLiteral("cannot create a temporary folder"));
     const QDir d(m_dir.path());
@@ -201,15 +194,13 @@ BenchClinic::BenchClinic(const QString& databasePath) : m_databasePath(databaseP
     clearEndRequest();
 }
 
-BenchClinic::~BenchClinic()
-{
+BenchClinic::~BenchClinic() {
     SharedStore::instance().reset();
     if (m_db)
         m_db->close();
 }
 
-Database& BenchClinic::db()
-{
+Database& BenchClinic::db() {
     if (!m_db) {
         Status s;
         m_db = Database::open(m_databasePath, &s);
@@ -221,8 +212,7 @@ Database& BenchClinic::db()
 
 // ---------------------------------------------------------------------------------------------
 
-void typeCharacter(QWidget* widget, QChar c)
-{
+void typeCharacter(QWidget* widget, QChar c) {
     int key = Qt::Key_unknown;
     const QChar up = c.toUpper();
     if (up >= u'A' && up <= u'Z')
@@ -240,14 +230,12 @@ void typeCharacter(QWidget* widget, QChar c)
     QApplication::sendEvent(widget, &release);
 }
 
-void settle()
-{
+void settle() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool waitExposed(QWidget* window, int timeoutMs)
-{
+bool waitExposed(QWidget* window, int timeoutMs) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeoutMs) {
@@ -260,32 +248,30 @@ bool waitExposed(QWidget* window, int timeoutMs)
 
 // ---------------------------------------------------------------------------------------------
 
-double threadCpuMs()
-{
+double threadCpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
 }
 
-void Samples::add(double ms, double cpuMs)
-{
+void Samples::add(double ms, double cpuMs) {
     m_ms.push_back(ms);
     if (cpuMs >= 0)
         m_cpu.push_back(cpuMs);
 }
 
-double Samples::max() const { return m_ms.empty() ? 0 : *std::max_element(m_ms.begin(), m_ms.end()); }
+double Samples::max() const {
+    return m_ms.empty() ? 0 : *std::max_element(m_ms.begin(), m_ms.end());
+}
 
-double Stopwatch::lap(benchmark::State& state, Samples& samples) const
-{
+double Stopwatch::lap(benchmark::State& state, Samples& samples) const {
     const double wall = elapsedMs(m_start);
     samples.add(wall, threadCpuMs() - m_cpuStart);
     state.SetIterationTime(wall / 1000.0);
     return wall;
 }
 
-double Samples::percentile(std::vector<double> v, double p)
-{
+double Samples::percentile(std::vector<double> v, double p) {
     if (v.empty())
         return 0;
     const size_t rank = std::clamp<size_t>(size_t(std::ceil(p / 100.0 * double(v.size()))), 1, v.size());
@@ -293,14 +279,12 @@ double Samples::percentile(std::vector<double> v, double p)
     return v[rank - 1];
 }
 
-Report& Report::instance()
-{
+Report& Report::instance() {
     static Report r;
     return r;
 }
 
-ActionFigures& Report::figures(const QString& key)
-{
+ActionFigures& Report::figures(const QString& key) {
     auto it = m_figures.find(key);
     if (it == m_figures.end()) {
         m_order.push_back(key);
@@ -310,30 +294,34 @@ ActionFigures& Report::figures(const QString& key)
     return it->second;
 }
 
-void Report::declare(const QString& key, const QString& action, double goalMs, const QString& directSql)
-{
+void Report::declare(const QString& key, const QString& action, double goalMs, const QString& directSql) {
     ActionFigures& f = figures(key);
     f.action = action;
     f.goalMs = goalMs;
     f.directSql = directSql;
 }
 
-void Report::setProgram(const QString& key, const Samples& s) { figures(key).program = s; }
-void Report::setStore(const QString& key, const Samples& s) { figures(key).store = s; }
-void Report::setDirect(const QString& key, const Samples& s) { figures(key).direct = s; }
-bool Report::empty(const QString& key) const
-{
+void Report::setProgram(const QString& key, const Samples& s) {
+    figures(key).program = s;
+}
+void Report::setStore(const QString& key, const Samples& s) {
+    figures(key).store = s;
+}
+void Report::setDirect(const QString& key, const Samples& s) {
+    figures(key).direct = s;
+}
+bool Report::empty(const QString& key) const {
     const auto it = m_figures.find(key);
-    return it == m_figures.end() || (it->second.program.empty() && it->second.store.empty() && it->second.direct.empty());
+    return it == m_figures.end() ||
+           (it->second.program.empty() && it->second.store.empty() && it->second.direct.empty());
 }
 
-void Report::addNote(const QString& line) { m_notes << line; }
+void Report::addNote(const QString& line) {
+    m_notes << line;
+}
 
-void Report::print() const
-{
-    auto num = [](double v) {
-        return QString::number(v, 'f', v >= 100 ? 0 : (v >= 10 ? 1 : (v >= 1 ? 2 : 3)));
-    };
+void Report::print() const {
+    auto num = [](double v) { return QString::number(v, 'f', v >= 100 ? 0 : (v >= 10 ? 1 : (v >= 1 ? 2 : 3))); };
     auto cell = [&](const Samples& s, double (Samples::*what)() const) {
         return s.empty() ? QStringLiteral("-") : num((s.*what)());
     };
@@ -377,8 +365,7 @@ void Report::print() const
 
 // ---------------------------------------------------------------------------------------------
 
-DirectSqlite::DirectSqlite(const QString& path)
-{
+DirectSqlite::DirectSqlite(const QString& path) {
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         fail(QStringLiteral("sqlite3_open_v2 %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
@@ -386,10 +373,11 @@ DirectSqlite::DirectSqlite(const QString& path)
         fail(QStringLiteral("cannot register the program's collation"));
 }
 
-DirectSqlite::~DirectSqlite() { sqlite3_close_v2(m_db); }
+DirectSqlite::~DirectSqlite() {
+    sqlite3_close_v2(m_db);
+}
 
-int DirectSqlite::run(const char* sql, const QVariantList& binds, std::vector<QVariantList>* rows)
-{
+int DirectSqlite::run(const char* sql, const QVariantList& binds, std::vector<QVariantList>* rows) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) != SQLITE_OK)
         fail(QStringLiteral("prepare %1: %2").arg(QString::fromUtf8(sql), QString::fromUtf8(sqlite3_errmsg(m_db))));
@@ -437,8 +425,7 @@ int DirectSqlite::run(const char* sql, const QVariantList& binds, std::vector<QV
     return n;
 }
 
-QStringList DirectSqlite::queryPlan(const QString& sql)
-{
+QStringList DirectSqlite::queryPlan(const QString& sql) {
     std::vector<QVariantList> rows;
     run(("EXPLAIN QUERY PLAN " + sql).toUtf8().constData(), {}, &rows);
     QStringList out;
@@ -449,21 +436,18 @@ QStringList DirectSqlite::queryPlan(const QString& sql)
 
 // ---------------------------------------------------------------------------------------------
 
-double loadAverage()
-{
+double loadAverage() {
     double load[1] = {0};
     return getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
-double peakMemoryMiB()
-{
+double peakMemoryMiB() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
-double programPeakMemoryMiB()
-{
+double programPeakMemoryMiB() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return peakMemoryMiB();
@@ -474,8 +458,7 @@ double programPeakMemoryMiB()
     return peakMemoryMiB();
 }
 
-double currentMemoryMiB()
-{
+double currentMemoryMiB() {
     QFile f(QStringLiteral("/proc/self/statm"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
@@ -485,8 +468,7 @@ double currentMemoryMiB()
     return double(parts[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-void publish(benchmark::State& state, const QString& key, const Samples& s, Column column)
-{
+void publish(benchmark::State& state, const QString& key, const Samples& s, Column column) {
     state.counters["p50_ms"] = s.median();
     state.counters["p95_ms"] = s.p95();
     switch (column) {

@@ -81,8 +81,7 @@ private:
 // Driving the windows
 
 // A named control; ends the process when absent (the benchmark would measure nothing).
-template <class T> T* control(const QWidget* window, const char* name)
-{
+template <class T> T* control(const QWidget* window, const char* name) {
     T* w = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
     if (!w)
         qFatal("control %s not found in %s", name, window ? qPrintable(window->objectName()) : "(no window)");
@@ -103,8 +102,7 @@ bool waitExposed(QWidget* window, int timeoutMs = 5000);
 
 using Clock = std::chrono::steady_clock;
 
-inline double elapsedMs(Clock::time_point from, Clock::time_point to = Clock::now())
-{
+inline double elapsedMs(Clock::time_point from, Clock::time_point to = Clock::now()) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 

@@ -8,13 +8,13 @@
 
 #include "BenchSupport.h"
 
-#include "widgets/Dialogs.h"
-#include "app/StartWindow.h"
 #include "app/MainWindow.h"
+#include "app/StartWindow.h"
 #include "common/Settings.h"
 #include "store/Collation.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,8 +38,7 @@ constexpr double kClickGoalMs = 16;
 constexpr double kStartGoalMs = 500;
 constexpr double kMemoryGoalMiB = 150;
 
-int wantedRows()
-{
+int wantedRows() {
     bool ok = false;
     const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
     return ok && n > 0 ? n : 1'000'000;
@@ -52,14 +51,12 @@ struct Setup {
     int problems = 0; // a benchmark that saw the program do something else than expected
 };
 
-Setup& setup()
-{
+Setup& setup() {
     static Setup s;
     return s;
 }
 
-void problem(const QString& what)
-{
+void problem(const QString& what) {
     ++setup().problems;
     if (setup().problems <= 10)
         std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
@@ -74,8 +71,7 @@ struct Startup {
     MainWindow* main = nullptr;
 };
 
-void showStartWindow(Startup& s)
-{
+void showStartWindow(Startup& s) {
     s.start = std::make_unique<StartWindow>();
     QObject::connect(s.start.get(), &StartWindow::accepted, s.start.get(), [&s] {
         s.main = new MainWindow();
@@ -91,8 +87,7 @@ void showStartWindow(Startup& s)
 }
 
 // "OK" on the start window until the main window is shown and painted; the time it took.
-double clickOk(Startup& s)
-{
+double clickOk(Startup& s) {
     const auto t0 = Clock::now();
     control<QPushButton>(s.start.get(), "Command1")->click();
     if (!s.main || !waitExposed(s.main))
@@ -101,8 +96,7 @@ double clickOk(Startup& s)
     return elapsedMs(t0);
 }
 
-MainWindow* mainWindow()
-{
+MainWindow* mainWindow() {
     if (MainWindow* w = MainWindow::instance())
         return w;
     Startup s;
@@ -128,23 +122,23 @@ const char* const kDirectDelete = "DELETE FROM ACTES WHERE NUMINT=?";
 
 // Column places in "SELECT rowid, *": rowid, NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF,
 // CCAM2..CCAM6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev.
-QVariantList orderKeys(const QVariantList& row) { return {row.value(2), row.value(3), row.value(0)}; }
+QVariantList orderKeys(const QVariantList& row) {
+    return {row.value(2), row.value(3), row.value(0)};
+}
 
 // What the user types: surnames of the clinic, some in lower case or with their accent, and
 // surnames nobody has (the search then shows the next one in order).
-const QStringList kTyped = {QStringLiteral("DURAND"),   QStringLiteral("martin"),   QStringLiteral("LEFEBVRE"),
-                            QStringLiteral("Léger"),    QStringLiteral("ROUSSEAU"), QStringLiteral("GAUTHIER"),
-                            QStringLiteral("BONNET"),   QStringLiteral("Dupont"),   QStringLiteral("PETIT"),
-                            QStringLiteral("CARON"),    QStringLiteral("THOMAS"),   QStringLiteral("girard"),
-                            QStringLiteral("MOREL"),    QStringLiteral("LEFÈVRE"),  QStringLiteral("NICOLAS"),
-                            QStringLiteral("D'ALMEIDA"), QStringLiteral("FOURNIER"), QStringLiteral("SIMON"),
-                            QStringLiteral("ABADIE"),   QStringLiteral("VINCENT")};
+const QStringList kTyped = {
+    QStringLiteral("DURAND"),   QStringLiteral("martin"),   QStringLiteral("LEFEBVRE"), QStringLiteral("Léger"),
+    QStringLiteral("ROUSSEAU"), QStringLiteral("GAUTHIER"), QStringLiteral("BONNET"),   QStringLiteral("Dupont"),
+    QStringLiteral("PETIT"),    QStringLiteral("CARON"),    QStringLiteral("THOMAS"),   QStringLiteral("girard"),
+    QStringLiteral("MOREL"),    QStringLiteral("LEFÈVRE"),  QStringLiteral("NICOLAS"),  QStringLiteral("D'ALMEIDA"),
+    QStringLiteral("FOURNIER"), QStringLiteral("SIMON"),    QStringLiteral("ABADIE"),   QStringLiteral("VINCENT")};
 // Texts that sort after every surname: "Ce Nom n'existe pas" at each keystroke.
 const QStringList kTypedPastLast = {QStringLiteral("WAGNER"), QStringLiteral("ZOLA"), QStringLiteral("YILMAZ")};
 
 // The sequence of search texts, one a keystroke, as the field holds them after each key.
-QStringList keystrokePrefixes(const QStringList& names, int count)
-{
+QStringList keystrokePrefixes(const QStringList& names, int count) {
     QStringList out;
     for (int i = 0; out.size() < count; ++i) {
         const QString& n = names[i % names.size()];
@@ -158,8 +152,7 @@ QStringList keystrokePrefixes(const QStringList& names, int count)
 // The name search: one key typed in "Text1" (open the query, find the first surname at or after
 // the text, show the row), until the window is repainted.
 
-void typeSearch(benchmark::State& state, const QString& key, const QStringList& names, bool expectMatch)
-{
+void typeSearch(benchmark::State& state, const QString& key, const QStringList& names, bool expectMatch) {
     MainWindow* w = mainWindow();
     auto* text1 = control<QLineEdit>(w, "Text1");
     auto* txtNom = control<QLineEdit>(w, "TxtNom");
@@ -185,20 +178,21 @@ void typeSearch(benchmark::State& state, const QString& key, const QStringList& 
         sw.lap(state, samples);
         const bool missed = Dialogs::shownTexts().size() > before.size();
         if (missed != !expectMatch)
-            problem(QStringLiteral("search %1: %2").arg(text1->text(), missed ? Dialogs::lastText() : QStringLiteral("a row shown")));
+            problem(QStringLiteral("search %1: %2")
+                        .arg(text1->text(), missed ? Dialogs::lastText() : QStringLiteral("a row shown")));
         Dialogs::clearShown();
     }
     publish(state, key, samples, Column::Program);
 }
 
-void BM_Program_Keystroke(benchmark::State& state) { typeSearch(state, QStringLiteral("keystroke"), kTyped, true); }
-void BM_Program_KeystrokePastLast(benchmark::State& state)
-{
+void BM_Program_Keystroke(benchmark::State& state) {
+    typeSearch(state, QStringLiteral("keystroke"), kTyped, true);
+}
+void BM_Program_KeystrokePastLast(benchmark::State& state) {
     typeSearch(state, QStringLiteral("keystroke-miss"), kTypedPastLast, false);
 }
 
-void directSearch(benchmark::State& state, const QString& key, const QStringList& names)
-{
+void directSearch(benchmark::State& state, const QString& key, const QStringList& names) {
     DirectSqlite& db = *setup().direct;
     const QStringList prefixes = keystrokePrefixes(names, int(state.max_iterations));
     Samples samples;
@@ -212,9 +206,10 @@ void directSearch(benchmark::State& state, const QString& key, const QStringList
     publish(state, key, samples, Column::Direct);
 }
 
-void BM_Sqlite_Keystroke(benchmark::State& state) { directSearch(state, QStringLiteral("keystroke"), kTyped); }
-void BM_Sqlite_KeystrokePastLast(benchmark::State& state)
-{
+void BM_Sqlite_Keystroke(benchmark::State& state) {
+    directSearch(state, QStringLiteral("keystroke"), kTyped);
+}
+void BM_Sqlite_KeystrokePastLast(benchmark::State& state) {
     directSearch(state, QStringLiteral("keystroke-miss"), kTypedPastLast);
 }
 
@@ -225,16 +220,14 @@ void BM_Sqlite_KeystrokePastLast(benchmark::State& state)
 const QStringList kStartLetters = {QStringLiteral("M"), QStringLiteral("G"), QStringLiteral("L"), QStringLiteral("R"),
                                    QStringLiteral("D")};
 
-void placeBySearch(MainWindow* w, const QString& text)
-{
+void placeBySearch(MainWindow* w, const QString& text) {
     auto* text1 = control<QLineEdit>(w, "Text1");
     text1->clear();
     text1->setText(text);
     settle();
 }
 
-void pressButton(benchmark::State& state, const QString& key, const char* button)
-{
+void pressButton(benchmark::State& state, const QString& key, const char* button) {
     MainWindow* w = mainWindow();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
@@ -252,18 +245,26 @@ void pressButton(benchmark::State& state, const QString& key, const char* button
         settle();
         sw.lap(state, samples);
         if (numero->text().isEmpty() || (steps && numero->text() == before))
-            problem(QStringLiteral("%1 left the record %2 -> %3").arg(QString::fromLatin1(button), before, numero->text()));
+            problem(
+                QStringLiteral("%1 left the record %2 -> %3").arg(QString::fromLatin1(button), before, numero->text()));
     }
     publish(state, key, samples, Column::Program);
 }
 
-void BM_Program_Next(benchmark::State& state) { pressButton(state, QStringLiteral("next"), "Command4"); }
-void BM_Program_Previous(benchmark::State& state) { pressButton(state, QStringLiteral("previous"), "Command3"); }
-void BM_Program_First(benchmark::State& state) { pressButton(state, QStringLiteral("first"), "Command1"); }
-void BM_Program_Last(benchmark::State& state) { pressButton(state, QStringLiteral("last"), "Command2"); }
+void BM_Program_Next(benchmark::State& state) {
+    pressButton(state, QStringLiteral("next"), "Command4");
+}
+void BM_Program_Previous(benchmark::State& state) {
+    pressButton(state, QStringLiteral("previous"), "Command3");
+}
+void BM_Program_First(benchmark::State& state) {
+    pressButton(state, QStringLiteral("first"), "Command1");
+}
+void BM_Program_Last(benchmark::State& state) {
+    pressButton(state, QStringLiteral("last"), "Command2");
+}
 
-void directStep(benchmark::State& state, const QString& key, const char* sql, bool keyed)
-{
+void directStep(benchmark::State& state, const QString& key, const char* sql, bool keyed) {
     DirectSqlite& db = *setup().direct;
     Samples samples;
     int n = 0;
@@ -288,17 +289,24 @@ void directStep(benchmark::State& state, const QString& key, const char* sql, bo
     publish(state, key, samples, Column::Direct);
 }
 
-void BM_Sqlite_Next(benchmark::State& state) { directStep(state, QStringLiteral("next"), kDirectNext, true); }
-void BM_Sqlite_Previous(benchmark::State& state) { directStep(state, QStringLiteral("previous"), kDirectPrevious, true); }
-void BM_Sqlite_First(benchmark::State& state) { directStep(state, QStringLiteral("first"), kDirectFirst, false); }
-void BM_Sqlite_Last(benchmark::State& state) { directStep(state, QStringLiteral("last"), kDirectLast, false); }
+void BM_Sqlite_Next(benchmark::State& state) {
+    directStep(state, QStringLiteral("next"), kDirectNext, true);
+}
+void BM_Sqlite_Previous(benchmark::State& state) {
+    directStep(state, QStringLiteral("previous"), kDirectPrevious, true);
+}
+void BM_Sqlite_First(benchmark::State& state) {
+    directStep(state, QStringLiteral("first"), kDirectFirst, false);
+}
+void BM_Sqlite_Last(benchmark::State& state) {
+    directStep(state, QStringLiteral("last"), kDirectLast, false);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Save: "Enregistrer les modifications", answered Yes, on the record shown (each time the next
 // one). The values written are those shown, so the data set does not drift.
 
-void BM_Program_Save(benchmark::State& state)
-{
+void BM_Program_Save(benchmark::State& state) {
     MainWindow* w = mainWindow();
     auto* next = control<QPushButton>(w, "Command4");
     auto* save = control<QPushButton>(w, "CmdEnreg");
@@ -320,8 +328,7 @@ void BM_Program_Save(benchmark::State& state)
     publish(state, QStringLiteral("save"), samples, Column::Program);
 }
 
-void BM_Sqlite_Save(benchmark::State& state)
-{
+void BM_Sqlite_Save(benchmark::State& state) {
     DirectSqlite& db = *setup().direct;
     std::vector<QVariantList> rows;
     db.run(kDirectFind, {QStringLiteral("G")}, &rows);
@@ -331,9 +338,11 @@ void BM_Sqlite_Save(benchmark::State& state)
         rows.clear();
         db.run(kDirectNext, orderKeys(row), &rows);
         row = rows.at(0);
-        // Date, Acte, MEDSUIT, MEDACTE, CCAM1, NF, CCAM2..6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, Nom, Prenom, NUMINT
-        const QVariantList binds{row[4],  row[7],  row[5],  row[6],  row[8],  row[9],  row[10], row[11], row[12], row[13],
-                                 row[14], row[15], row[16], row[17], row[18], row[19], row[2],  row[3],  row[1]};
+        // Date, Acte, MEDSUIT, MEDACTE, CCAM1, NF, CCAM2..6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, Nom, Prenom,
+        // NUMINT
+        const QVariantList binds{row[4],  row[7],  row[5],  row[6],  row[8],  row[9],  row[10],
+                                 row[11], row[12], row[13], row[14], row[15], row[16], row[17],
+                                 row[18], row[19], row[2],  row[3],  row[1]};
         const Stopwatch sw;
         db.run(kDirectSave, binds);
         sw.lap(state, samples);
@@ -345,8 +354,7 @@ void BM_Sqlite_Save(benchmark::State& state)
 // Delete: "Supprimer cette fiche", answered Yes, on an act just added and found by its surname,
 // so the data set keeps its size.
 
-void BM_Program_Delete(benchmark::State& state)
-{
+void BM_Program_Delete(benchmark::State& state) {
     MainWindow* w = mainWindow();
     auto* numero = control<QLabel>(w, "LblNumero");
     auto* remove = control<QPushButton>(w, "CmdSup");
@@ -371,8 +379,7 @@ void BM_Program_Delete(benchmark::State& state)
     publish(state, QStringLiteral("delete"), samples, Column::Program);
 }
 
-void BM_Sqlite_Delete(benchmark::State& state)
-{
+void BM_Sqlite_Delete(benchmark::State& state) {
     DirectSqlite& db = *setup().direct;
     Database& fixture = setup().clinic->db();
     Samples samples;
@@ -391,14 +398,12 @@ void BM_Sqlite_Delete(benchmark::State& state)
 
 const QString kMainQuery = QStringLiteral("SELECT*FROM ACTES ORDER BY NOM, PRENOM");
 
-void storeOk(const Status& s, const char* what)
-{
+void storeOk(const Status& s, const char* what) {
     if (!s && s.error != StoreError::NoCurrentRecord)
         problem(QStringLiteral("store %1: %2").arg(QString::fromLatin1(what), s.message));
 }
 
-void storeSearch(benchmark::State& state, const QString& key, const QStringList& names)
-{
+void storeSearch(benchmark::State& state, const QString& key, const QStringList& names) {
     mainWindow(); // the shared database is the one the main window opened
     SharedStore& store = SharedStore::instance();
     const QStringList prefixes = keystrokePrefixes(names, int(state.max_iterations));
@@ -418,16 +423,16 @@ void storeSearch(benchmark::State& state, const QString& key, const QStringList&
     publish(state, key, samples, Column::Store);
 }
 
-void BM_Store_Keystroke(benchmark::State& state) { storeSearch(state, QStringLiteral("keystroke"), kTyped); }
-void BM_Store_KeystrokePastLast(benchmark::State& state)
-{
+void BM_Store_Keystroke(benchmark::State& state) {
+    storeSearch(state, QStringLiteral("keystroke"), kTyped);
+}
+void BM_Store_KeystrokePastLast(benchmark::State& state) {
     storeSearch(state, QStringLiteral("keystroke-miss"), kTypedPastLast);
 }
 
 enum class Move { Next, Previous, First, Last };
 
-void storeMove(benchmark::State& state, const QString& key, Move move)
-{
+void storeMove(benchmark::State& state, const QString& key, Move move) {
     mainWindow();
     SharedStore& store = SharedStore::instance();
     auto place = [&](const QString& letter) {
@@ -472,25 +477,32 @@ void storeMove(benchmark::State& state, const QString& key, Move move)
     publish(state, key, samples, Column::Store);
 }
 
-void BM_Store_Next(benchmark::State& state) { storeMove(state, QStringLiteral("next"), Move::Next); }
-void BM_Store_Previous(benchmark::State& state) { storeMove(state, QStringLiteral("previous"), Move::Previous); }
-void BM_Store_First(benchmark::State& state) { storeMove(state, QStringLiteral("first"), Move::First); }
-void BM_Store_Last(benchmark::State& state) { storeMove(state, QStringLiteral("last"), Move::Last); }
+void BM_Store_Next(benchmark::State& state) {
+    storeMove(state, QStringLiteral("next"), Move::Next);
+}
+void BM_Store_Previous(benchmark::State& state) {
+    storeMove(state, QStringLiteral("previous"), Move::Previous);
+}
+void BM_Store_First(benchmark::State& state) {
+    storeMove(state, QStringLiteral("first"), Move::First);
+}
+void BM_Store_Last(benchmark::State& state) {
+    storeMove(state, QStringLiteral("last"), Move::Last);
+}
 
 // The save's store calls: the record opened by its number, read, and its 18 fields written back.
-void BM_Store_Save(benchmark::State& state)
-{
+void BM_Store_Save(benchmark::State& state) {
     mainWindow();
     SharedStore& store = SharedStore::instance();
     storeOk(store.openCursor(kMainQuery), "open");
     bool matched = false;
     storeOk(store.cursor()->findFirst(QStringLiteral("NOM>='G'"), &matched), "find");
-    const QStringList columns = {QStringLiteral("Date"),     QStringLiteral("Acte"),       QStringLiteral("MEDSUIT"),
-                                 QStringLiteral("MEDACTE"),  QStringLiteral("CCAM1"),      QStringLiteral("NF"),
-                                 QStringLiteral("CCAM2"),    QStringLiteral("CCAM3"),      QStringLiteral("CCAM4"),
-                                 QStringLiteral("CCAM5"),    QStringLiteral("CCAM6"),      QStringLiteral("PRIX"),
-                                 QStringLiteral("DE"),       QStringLiteral("PAYESECU"),   QStringLiteral("PAYECOMPLE"),
-                                 QStringLiteral("PAYEDE"),   QStringLiteral("Nom"),        QStringLiteral("Prenom")};
+    const QStringList columns = {QStringLiteral("Date"),    QStringLiteral("Acte"),     QStringLiteral("MEDSUIT"),
+                                 QStringLiteral("MEDACTE"), QStringLiteral("CCAM1"),    QStringLiteral("NF"),
+                                 QStringLiteral("CCAM2"),   QStringLiteral("CCAM3"),    QStringLiteral("CCAM4"),
+                                 QStringLiteral("CCAM5"),   QStringLiteral("CCAM6"),    QStringLiteral("PRIX"),
+                                 QStringLiteral("DE"),      QStringLiteral("PAYESECU"), QStringLiteral("PAYECOMPLE"),
+                                 QStringLiteral("PAYEDE"),  QStringLiteral("Nom"),      QStringLiteral("Prenom")};
     Samples samples;
     for (auto _ : state) {
         Row shown;
@@ -499,7 +511,8 @@ void BM_Store_Save(benchmark::State& state)
         const qint64 number = shown.integer(QStringLiteral("NUMINT")).value_or(0);
         const Stopwatch sw;
         Status s;
-        auto record = Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
+        auto record = Cursor::open(store.database(),
+                                   QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
         Row stored;
         if (record)
             s = record->current(&stored);
@@ -516,8 +529,7 @@ void BM_Store_Save(benchmark::State& state)
 
 // The delete's store calls: the path read again, the database reopened, the record opened by its
 // number and deleted, the database reopened and the main query opened into the shared cursor.
-void BM_Store_Delete(benchmark::State& state)
-{
+void BM_Store_Delete(benchmark::State& state) {
     mainWindow();
     SharedStore& store = SharedStore::instance();
     Database& fixture = setup().clinic->db();
@@ -529,7 +541,8 @@ void BM_Store_Delete(benchmark::State& state)
         Status s = store.openDatabase(path);
         std::unique_ptr<Cursor> record;
         if (s)
-            record = Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(id), &s);
+            record = Cursor::open(store.database(),
+                                  QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(id), &s);
         if (record)
             s = record->deleteCurrent();
         if (s)
@@ -543,8 +556,7 @@ void BM_Store_Delete(benchmark::State& state)
 }
 
 // The main window's load: the path read and tested, the database opened.
-void BM_Store_Open(benchmark::State& state)
-{
+void BM_Store_Open(benchmark::State& state) {
     mainWindow();
     SharedStore& store = SharedStore::instance();
     Samples samples;
@@ -575,8 +587,7 @@ struct NameGroup {
     qint64 acts = 0;
 };
 
-const std::vector<NameGroup>& nameGroups()
-{
+const std::vector<NameGroup>& nameGroups() {
     static std::vector<NameGroup> groups;
     if (!groups.empty())
         return groups;
@@ -595,8 +606,7 @@ const std::vector<NameGroup>& nameGroups()
     return groups;
 }
 
-qint64 largestGroup()
-{
+qint64 largestGroup() {
     qint64 m = 0;
     for (const NameGroup& g : nameGroups())
         m = std::max(m, g.acts);
@@ -604,8 +614,7 @@ qint64 largestGroup()
 }
 
 // Places the shared cursor on one act, as a search would leave it.
-void placeSharedCursorOn(qint64 id)
-{
+void placeSharedCursorOn(qint64 id) {
     SharedStore& store = SharedStore::instance();
     storeOk(store.openCursor(kMainQuery), "open");
     bool matched = false;
@@ -614,8 +623,7 @@ void placeSharedCursorOn(qint64 id)
         problem(QStringLiteral("act %1 not found").arg(id));
 }
 
-void pressAtEdge(benchmark::State& state, const QString& key, const char* button, bool forward)
-{
+void pressAtEdge(benchmark::State& state, const QString& key, const char* button, bool forward) {
     MainWindow* w = mainWindow();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
@@ -636,8 +644,7 @@ void pressAtEdge(benchmark::State& state, const QString& key, const char* button
     publish(state, key, samples, Column::Program);
 }
 
-void storeAtEdge(benchmark::State& state, const QString& key, bool forward)
-{
+void storeAtEdge(benchmark::State& state, const QString& key, bool forward) {
     mainWindow();
     const auto& groups = nameGroups();
     Samples samples;
@@ -657,8 +664,7 @@ void storeAtEdge(benchmark::State& state, const QString& key, bool forward)
     publish(state, key, samples, Column::Store);
 }
 
-void directAtEdge(benchmark::State& state, const QString& key, bool forward)
-{
+void directAtEdge(benchmark::State& state, const QString& key, bool forward) {
     DirectSqlite& db = *setup().direct;
     const auto& groups = nameGroups();
     Samples samples;
@@ -673,22 +679,22 @@ void directAtEdge(benchmark::State& state, const QString& key, bool forward)
     publish(state, key, samples, Column::Direct);
 }
 
-void BM_Program_NextAtNameEnd(benchmark::State& state)
-{
+void BM_Program_NextAtNameEnd(benchmark::State& state) {
     pressAtEdge(state, QStringLiteral("next-edge"), "Command4", true);
 }
-void BM_Store_NextAtNameEnd(benchmark::State& state) { storeAtEdge(state, QStringLiteral("next-edge"), true); }
-void BM_Sqlite_NextAtNameEnd(benchmark::State& state) { directAtEdge(state, QStringLiteral("next-edge"), true); }
-void BM_Program_PreviousAtNameStart(benchmark::State& state)
-{
+void BM_Store_NextAtNameEnd(benchmark::State& state) {
+    storeAtEdge(state, QStringLiteral("next-edge"), true);
+}
+void BM_Sqlite_NextAtNameEnd(benchmark::State& state) {
+    directAtEdge(state, QStringLiteral("next-edge"), true);
+}
+void BM_Program_PreviousAtNameStart(benchmark::State& state) {
     pressAtEdge(state, QStringLiteral("previous-edge"), "Command3", false);
 }
-void BM_Store_PreviousAtNameStart(benchmark::State& state)
-{
+void BM_Store_PreviousAtNameStart(benchmark::State& state) {
     storeAtEdge(state, QStringLiteral("previous-edge"), false);
 }
-void BM_Sqlite_PreviousAtNameStart(benchmark::State& state)
-{
+void BM_Sqlite_PreviousAtNameStart(benchmark::State& state) {
     directAtEdge(state, QStringLiteral("previous-edge"), false);
 }
 
@@ -697,8 +703,7 @@ void BM_Sqlite_PreviousAtNameStart(benchmark::State& state)
 // painted (fonts and styles already loaded by an earlier window). As a new process: from the
 // start of the program until its main window is painted, "OK" clicked at once.
 
-void BM_Program_StartInProcess(benchmark::State& state)
-{
+void BM_Program_StartInProcess(benchmark::State& state) {
     Samples samples;
     for (auto _ : state) {
         delete MainWindow::instance();
@@ -713,16 +718,14 @@ void BM_Program_StartInProcess(benchmark::State& state)
 }
 
 // What loading the main window asks of SQLite: open the file, read the schema, check the tables.
-void openLikeTheProgram(const QString& path)
-{
+void openLikeTheProgram(const QString& path) {
     DirectSqlite db(path);
     db.run("PRAGMA journal_mode");
     db.run("SELECT count(*) FROM sqlite_master");
     db.run("SELECT count(*) FROM sqlite_master WHERE type='table' AND upper(name) IN ('ACTES','MEMO')");
 }
 
-void BM_Sqlite_Open(benchmark::State& state)
-{
+void BM_Sqlite_Open(benchmark::State& state) {
     Samples samples;
     for (auto _ : state) {
         const Stopwatch sw;
@@ -734,21 +737,19 @@ void BM_Sqlite_Open(benchmark::State& state)
 }
 
 struct ChildFigures {
-    Samples shownMs;       // start of the process until the main window is painted, seen by the parent
-    Samples clickMs;       // "OK" until the main window is painted, seen by the child
+    Samples shownMs; // start of the process until the main window is painted, seen by the parent
+    Samples clickMs; // "OK" until the main window is painted, seen by the child
     double startPeakMiB = 0;
     double sessionPeakMiB = 0;
     double sessionNowMiB = 0;
 };
 
-ChildFigures& childFigures()
-{
+ChildFigures& childFigures() {
     static ChildFigures f;
     return f;
 }
 
-void BM_Program_StartProcess(benchmark::State& state)
-{
+void BM_Program_StartProcess(benchmark::State& state) {
     ChildFigures& f = childFigures();
     const QString self = QCoreApplication::applicationFilePath();
     for (auto _ : state) {
@@ -788,8 +789,7 @@ void BM_Program_StartProcess(benchmark::State& state)
 
 // The child: the program as its main() runs it, "OK" clicked at once; then a short session
 // (a surname typed, 200 steps, last, first, another surname, a save) for its memory.
-int startupChild(int argc, char** argv)
-{
+int startupChild(int argc, char** argv) {
     const auto t0 = Clock::now();
     benchApplication(argc, argv);
     Dialogs::setTesting(true); // nothing may block; the settings come from the parent's folder
@@ -829,8 +829,7 @@ int startupChild(int argc, char** argv)
 
 // ---------------------------------------------------------------------------------------------
 
-void explainCursorQueries()
-{
+void explainCursorQueries() {
     // The statements the shared cursor issues for the main query, as EXPLAIN QUERY PLAN sees them.
     const QString base = QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ACTES");
     const QString fwd = QStringLiteral(" ORDER BY \"NOM\", \"PRENOM\", rowid LIMIT 1");
@@ -842,16 +841,17 @@ void explainCursorQueries()
         {"previous", base + QStringLiteral(" WHERE ((\"NOM\",\"PRENOM\",rowid) < (?,?,?))") + bwd},
         {"last", base + bwd},
         {"current row", base + QStringLiteral(" WHERE rowid=?")},
-        {"save / delete: NUMINT=", base + QStringLiteral(" WHERE (NUMINT=12)") + QStringLiteral(" ORDER BY rowid LIMIT 1")},
+        {"save / delete: NUMINT=",
+         base + QStringLiteral(" WHERE (NUMINT=12)") + QStringLiteral(" ORDER BY rowid LIMIT 1")},
     };
     Report& r = Report::instance();
     r.addNote(QStringLiteral("\nQuery plans of the cursor's statements:"));
     for (const auto& [what, sql] : queries)
-        r.addNote(QStringLiteral("  %1: %2").arg(QString::fromLatin1(what), setup().direct->queryPlan(sql).join(QStringLiteral("; "))));
+        r.addNote(QStringLiteral("  %1: %2")
+                      .arg(QString::fromLatin1(what), setup().direct->queryPlan(sql).join(QStringLiteral("; "))));
 }
 
-void declareActions()
-{
+void declareActions() {
     Report& r = Report::instance();
     r.declare(QStringLiteral("keystroke"), QStringLiteral("Keystroke in Text1 (search + show row)"), kClickGoalMs,
               QString::fromLatin1(kDirectFind));
@@ -916,8 +916,7 @@ BENCHMARK(BM_Store_Open)->Iterations(50)->UseManualTime()->Unit(benchmark::kMill
 BENCHMARK(BM_Sqlite_Open)->Iterations(50)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Program_StartProcess)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--startup-child") == 0)
         return startupChild(argc, argv);
 
@@ -943,8 +942,10 @@ int main(int argc, char** argv)
     r.addNote(QStringLiteral("\nLoad average at the end: %1 on %2 processors (other programs running widen the p95).")
                   .arg(loadAverage(), 0, 'f', 2)
                   .arg(QThread::idealThreadCount()));
-    if (!Report::instance().empty(QStringLiteral("next-edge")) || !Report::instance().empty(QStringLiteral("previous-edge")))
-        r.addNote(QStringLiteral("Names at the edge: up to %1 acts share one surname and first name.").arg(largestGroup()));
+    if (!Report::instance().empty(QStringLiteral("next-edge")) ||
+        !Report::instance().empty(QStringLiteral("previous-edge")))
+        r.addNote(
+            QStringLiteral("Names at the edge: up to %1 acts share one surname and first name.").arg(largestGroup()));
     explainCursorQueries();
     const ChildFigures& cf = childFigures();
     r.addNote(QStringLiteral("\nMemory (goal: under %1 MiB):").arg(kMemoryGoalMiB));
@@ -968,7 +969,8 @@ int main(int argc, char** argv)
                                    .arg(peakAfterBuild, 0, 'f', 1)
                              : QString()));
     if (s.problems > 0)
-        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
+        r.addNote(
+            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
     r.print();
 
     delete MainWindow::instance();

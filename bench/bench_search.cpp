@@ -10,15 +10,15 @@
 #include "BenchSupport.h"
 
 #include "accounts/SearchWindow.h"
+#include "common/DayNumber.h"
+#include "common/Money.h"
 #include "domain/Listing.h"
 #include "domain/RatesFile.h"
 #include "domain/Reversal.h"
-#include "widgets/Dialogs.h"
-#include "common/DayNumber.h"
-#include "common/Money.h"
 #include "store/Cursor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,8 +49,7 @@ constexpr double kPaymentGoalMs = 50;
 const QString kNoReversal = QStringLiteral("Pas de reversement correspondant possible.");
 const QString kConfirmReversal = QStringLiteral("Voulez vous vraiment enregistrer la somme reversée ?");
 
-int wantedRows()
-{
+int wantedRows() {
     bool ok = false;
     const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
     return ok && n > 0 ? n : 1'000'000;
@@ -63,14 +62,12 @@ struct Setup {
     int problems = 0;
 };
 
-Setup& setup()
-{
+Setup& setup() {
     static Setup s;
     return s;
 }
 
-void problem(const QString& what)
-{
+void problem(const QString& what) {
     ++setup().problems;
     if (setup().problems <= 10)
         std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
@@ -89,8 +86,7 @@ struct Period {
     qint64 lastDay() const { return dayNumberOf(last); }
 };
 
-const std::vector<Period>& years()
-{
+const std::vector<Period>& years() {
     static const std::vector<Period> list = [] {
         std::vector<Period> out;
         const int thisYear = QDate::currentDate().year();
@@ -101,7 +97,9 @@ const std::vector<Period>& years()
     return list;
 }
 
-Period wholeHistoryPeriod() { return {QDate::currentDate().addYears(-20), QDate::currentDate()}; }
+Period wholeHistoryPeriod() {
+    return {QDate::currentDate().addYears(-20), QDate::currentDate()};
+}
 
 // ---------------------------------------------------------------------------------------------
 // The listings measured: the search with and without criteria, the unpaid and the excess fees.
@@ -114,8 +112,7 @@ struct ListingCase {
     double goalMs = 0;
     const char* button = "Command2";
 
-    QString where(const Period& p) const
-    {
+    QString where(const Period& p) const {
         QString w = Listing::periodCondition(p.firstDay(), p.lastDay());
         if (kind == Listing::Kind::Search)
             w += Listing::criteriaClauses(criteria);
@@ -126,8 +123,7 @@ struct ListingCase {
     QString totalSql(const Period& p) const { return adaptSql(Listing::totalQuery(kind, where(p))); }
 };
 
-std::vector<ListingCase> listingCases()
-{
+std::vector<ListingCase> listingCases() {
     auto search = [](const char* key, const char* action, SearchCriteria c, double goal) {
         ListingCase l;
         l.key = QString::fromLatin1(key);
@@ -140,16 +136,16 @@ std::vector<ListingCase> listingCases()
     out.push_back(search("search-year", "Command2, one year, no criteria", {}, kListingGoalMs));
     out.push_back(search("search-pair", "Command2, year + both practitioners",
                          {QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr FONTAINE"), {}, {}}, kCriteriaGoalMs));
-    out.push_back(search("search-followup", "Command2, year + CmbPrat1 only",
-                         {QStringLiteral("Dr MARTIN"), {}, {}, {}}, kCriteriaGoalMs));
+    out.push_back(search("search-followup", "Command2, year + CmbPrat1 only", {QStringLiteral("Dr MARTIN"), {}, {}, {}},
+                         kCriteriaGoalMs));
     out.push_back(search("search-wildcard", "Command2, year + CmbPrat1 \"Dr L*\"",
                          {QStringLiteral("Dr L*"), {}, {}, {}}, kCriteriaGoalMs));
     out.push_back(search("search-act-night", "Command2, year + CmbActes + CmbNF",
                          {{}, {}, QStringLiteral("Accouchement"), QStringLiteral("N")}, kCriteriaGoalMs));
-    out.push_back(search("search-all", "Command2, year + all four criteria",
-                         {QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr D'ORVAL"), QStringLiteral("Césarienne"),
-                          QStringLiteral("N")},
-                         kCriteriaGoalMs));
+    out.push_back(search(
+        "search-all", "Command2, year + all four criteria",
+        {QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr D'ORVAL"), QStringLiteral("Césarienne"), QStringLiteral("N")},
+        kCriteriaGoalMs));
     ListingCase unpaid;
     unpaid.key = QStringLiteral("unpaid");
     unpaid.action = QStringLiteral("CmdImpayes, one year");
@@ -172,8 +168,7 @@ struct Expected {
     QString totalCaption; // what LblTotalActes must show
 };
 
-Expected expected(const ListingCase& c, const Period& p)
-{
+Expected expected(const ListingCase& c, const Period& p) {
     static std::map<QString, Expected> cache;
     const QString id = c.key + p.firstText();
     if (auto it = cache.find(id); it != cache.end())
@@ -188,8 +183,8 @@ Expected expected(const ListingCase& c, const Period& p)
     rows.clear();
     setup().direct->run(c.totalSql(p).toUtf8().constData(), {}, &rows);
     const auto total = Listing::sumValue(rows.at(0).value(0));
-    e.totalCaption = e.count == 0 ? QStringLiteral("0")
-                                  : (total ? total->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    e.totalCaption =
+        e.count == 0 ? QStringLiteral("0") : (total ? total->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
     cache[id] = e;
     return e;
 }
@@ -197,8 +192,7 @@ Expected expected(const ListingCase& c, const Period& p)
 // ---------------------------------------------------------------------------------------------
 // The screen
 
-void setCombo(QComboBox* box, const QString& text)
-{
+void setCombo(QComboBox* box, const QString& text) {
     if (box->isEditable()) {
         box->setEditText(text);
     } else {
@@ -206,8 +200,7 @@ void setCombo(QComboBox* box, const QString& text)
     }
 }
 
-SearchWindow* openScreen()
-{
+SearchWindow* openScreen() {
     auto* w = new SearchWindow();
     w->show();
     if (!waitExposed(w))
@@ -217,8 +210,7 @@ SearchWindow* openScreen()
 }
 
 // The screen the listings and CmdDoit run on, opened once (as the user keeps it open).
-SearchWindow* searchScreen()
-{
+SearchWindow* searchScreen() {
     static QPointer<SearchWindow> screen;
     if (!screen) {
         Dialogs::clearShown();
@@ -229,8 +221,7 @@ SearchWindow* searchScreen()
     return screen;
 }
 
-void setCriteria(SearchWindow* w, const SearchCriteria& c)
-{
+void setCriteria(SearchWindow* w, const SearchCriteria& c) {
     setCombo(control<QComboBox>(w, "CmbPrat1"), c.followUp);
     setCombo(control<QComboBox>(w, "CmbPrat2"), c.performer);
     setCombo(control<QComboBox>(w, "CmbActes"), c.act);
@@ -241,8 +232,7 @@ void setCriteria(SearchWindow* w, const SearchCriteria& c)
 // Listings: the button pressed until the found list, the count and the totals are shown and the
 // screen repainted.
 
-void programListing(benchmark::State& state, const ListingCase& c)
-{
+void programListing(benchmark::State& state, const ListingCase& c) {
     SearchWindow* w = searchScreen();
     setCriteria(w, c.criteria);
     auto* date1 = control<QLineEdit>(w, "TxtDate1");
@@ -284,8 +274,7 @@ void programListing(benchmark::State& state, const ListingCase& c)
 
 // The same store calls without the screen: the found set read once into numbers and lines, the
 // total, and the shared database opened again, as the listing does.
-void storeListing(benchmark::State& state, const ListingCase& c)
-{
+void storeListing(benchmark::State& state, const ListingCase& c) {
     searchScreen(); // the shared database and its path as the screen set them
     SharedStore& store = SharedStore::instance();
     Samples samples;
@@ -310,13 +299,15 @@ void storeListing(benchmark::State& state, const ListingCase& c)
             s = store.openDatabase(store.databasePath());
         sw.lap(state, samples);
         if (!s || numbers.size() != e.count)
-            problem(QStringLiteral("store %1 %2: %3 acts, %4").arg(c.key, p.firstText()).arg(numbers.size()).arg(s.message));
+            problem(QStringLiteral("store %1 %2: %3 acts, %4")
+                        .arg(c.key, p.firstText())
+                        .arg(numbers.size())
+                        .arg(s.message));
     }
     publish(state, c.key, samples, Column::Store);
 }
 
-void directListing(benchmark::State& state, const ListingCase& c)
-{
+void directListing(benchmark::State& state, const ListingCase& c) {
     DirectSqlite& db = *setup().direct;
     Samples samples;
     size_t i = 0;
@@ -345,8 +336,7 @@ struct PairCase {
 };
 
 // Colleagues standing in for one another: a few hundred acts a pair and a year.
-const std::vector<PairCase>& colleaguePairs()
-{
+const std::vector<PairCase>& colleaguePairs() {
     static const std::vector<PairCase> list = {
         {QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr FONTAINE")},
         {QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr LEFEBVRE")},
@@ -356,8 +346,7 @@ const std::vector<PairCase>& colleaguePairs()
 }
 
 // The same name in both boxes: the practitioner's own acts, some 8,000 a year.
-const std::vector<PairCase>& ownActsPairs()
-{
+const std::vector<PairCase>& ownActsPairs() {
     static const std::vector<PairCase> list = {
         {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr MARTIN")},
         {QStringLiteral("Dr LEFEBVRE"), QStringLiteral("Dr LEFEBVRE")},
@@ -376,15 +365,17 @@ struct DoitCase {
     Period period(size_t i) const { return wholeHistory ? wholeHistoryPeriod() : years()[(i * 7) % years().size()]; }
 };
 
-QString doitWhere(const PairCase& pc, const Period& p)
-{
+QString doitWhere(const PairCase& pc, const Period& p) {
     return Reversal::periodCondition(p.firstDay(), p.lastDay(), pc.followUp, pc.performer);
 }
-QString doitValueSql(const QString& where) { return QStringLiteral("SELECT SUM(PRIX) AS TOTAL From ACTES ") + where; }
-QString doitPaidSql(const QString& where) { return QStringLiteral("SELECT SUM(REVERSE) AS TOTAL From ACTES ") + where; }
+QString doitValueSql(const QString& where) {
+    return QStringLiteral("SELECT SUM(PRIX) AS TOTAL From ACTES ") + where;
+}
+QString doitPaidSql(const QString& where) {
+    return QStringLiteral("SELECT SUM(REVERSE) AS TOTAL From ACTES ") + where;
+}
 
-std::vector<DoitCase> doitCases()
-{
+std::vector<DoitCase> doitCases() {
     return {
         {QStringLiteral("doit-year"), QStringLiteral("CmdDoit, colleagues, one year"), &colleaguePairs(), false, 150},
         {QStringLiteral("doit-own-year"), QStringLiteral("CmdDoit, own acts, one year"), &ownActsPairs(), false, 100},
@@ -393,16 +384,14 @@ std::vector<DoitCase> doitCases()
     };
 }
 
-QString valueCaption(const QString& sql)
-{
+QString valueCaption(const QString& sql) {
     std::vector<QVariantList> rows;
     setup().direct->run(adaptSql(sql).toUtf8().constData(), {}, &rows);
     const auto v = Listing::sumValue(rows.at(0).value(0));
     return v ? v->toFrench() + QStringLiteral(" €") : QStringLiteral("0");
 }
 
-void programDoit(benchmark::State& state, const DoitCase& c)
-{
+void programDoit(benchmark::State& state, const DoitCase& c) {
     SearchWindow* w = searchScreen();
     auto* date3 = control<QLineEdit>(w, "TxtDate3");
     auto* date4 = control<QLineEdit>(w, "TxtDate4");
@@ -440,8 +429,7 @@ void programDoit(benchmark::State& state, const DoitCase& c)
     publish(state, c.key, samples, Column::Program);
 }
 
-void storeDoit(benchmark::State& state, const DoitCase& c)
-{
+void storeDoit(benchmark::State& state, const DoitCase& c) {
     searchScreen();
     Samples samples;
     size_t i = 0;
@@ -461,8 +449,7 @@ void storeDoit(benchmark::State& state, const DoitCase& c)
     publish(state, c.key, samples, Column::Store);
 }
 
-void directDoit(benchmark::State& state, const DoitCase& c)
-{
+void directDoit(benchmark::State& state, const DoitCase& c) {
     DirectSqlite& db = *setup().direct;
     Samples samples;
     size_t i = 0;
@@ -487,8 +474,7 @@ void directDoit(benchmark::State& state, const DoitCase& c)
 
 const QString kPaidSum = QStringLiteral("1,5");
 
-qint64 addPairScratchAct(const PairCase& pc)
-{
+qint64 addPairScratchAct(const PairCase& pc) {
     Database& db = setup().clinic->db();
     const Money prix = Money::parse(QStringLiteral("313,5")).value_or(Money());
     Fields f{{QStringLiteral("Nom"), kScratchSurname},
@@ -509,8 +495,7 @@ qint64 addPairScratchAct(const PairCase& pc)
 }
 
 // Reads back what the payment wrote on the scratch act, then deletes it.
-void checkAndRemoveScratch(qint64 id, const char* who)
-{
+void checkAndRemoveScratch(qint64 id, const char* who) {
     Database& db = setup().clinic->db();
     QVariant reverse;
     db.scalar(QStringLiteral("SELECT REVERSE FROM ACTES WHERE NUMINT=%1").arg(id), &reverse);
@@ -520,27 +505,25 @@ void checkAndRemoveScratch(qint64 id, const char* who)
                     .arg(QString::fromLatin1(who))
                     .arg(id)
                     .arg(reverse.toString()));
-    const Status s = db.executeRaw(QStringLiteral("DELETE FROM ACTES WHERE NUMINT = ?"), {QVariant::fromValue<qint64>(id)});
+    const Status s =
+        db.executeRaw(QStringLiteral("DELETE FROM ACTES WHERE NUMINT = ?"), {QVariant::fromValue<qint64>(id)});
     if (!s)
         problem(QStringLiteral("cannot delete the scratch act %1: %2").arg(id).arg(s.message));
 }
 
-void fillPayment(SearchWindow* w, const PairCase& pc)
-{
+void fillPayment(SearchWindow* w, const PairCase& pc) {
     setCombo(control<QComboBox>(w, "CmbPPrat1"), pc.followUp);
     setCombo(control<QComboBox>(w, "CmbPPrat2"), pc.performer);
     control<QLineEdit>(w, "TxtDateRev")->setText(frenchDate(QDate::currentDate()));
     control<QLineEdit>(w, "TxtSommeRev")->setText(kPaidSum);
 }
 
-const std::vector<PairCase>& paymentPairs()
-{
+const std::vector<PairCase>& paymentPairs() {
     static const std::vector<PairCase> list = {colleaguePairs()[0], ownActsPairs()[0]};
     return list;
 }
 
-void programPayment(benchmark::State& state)
-{
+void programPayment(benchmark::State& state) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
@@ -566,11 +549,12 @@ void programPayment(benchmark::State& state)
     publish(state, QStringLiteral("payment"), samples, Column::Program);
 }
 
-QString pairActsSql(const PairCase& pc) { return Reversal::pairActsQuery(pc.followUp, pc.performer); }
+QString pairActsSql(const PairCase& pc) {
+    return Reversal::pairActsQuery(pc.followUp, pc.performer);
+}
 
 // The store calls of CmdRev: a cursor on the pair's acts, its last one read, the sum added.
-void storePayment(benchmark::State& state)
-{
+void storePayment(benchmark::State& state) {
     searchScreen();
     Samples samples;
     size_t i = 0;
@@ -600,16 +584,16 @@ void storePayment(benchmark::State& state)
 }
 
 // The pair's latest act as the cursor asks for it (its SQL as the store adapts it), then the update.
-QString latestActSql(const PairCase& pc)
-{
+QString latestActSql(const PairCase& pc) {
     const SelectParts parts = splitSelect(adaptSql(pairActsSql(pc)));
-    return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ACTES WHERE (%1) ORDER BY \"DATE\" DESC, rowid DESC LIMIT 1")
+    return QStringLiteral(
+               "SELECT rowid AS \"__rowid\", * FROM ACTES WHERE (%1) ORDER BY \"DATE\" DESC, rowid DESC LIMIT 1")
         .arg(parts.where);
 }
-const char* const kDirectPaymentUpdate = "UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?";
+const char* const kDirectPaymentUpdate =
+    "UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?";
 
-void directPayment(benchmark::State& state)
-{
+void directPayment(benchmark::State& state) {
     DirectSqlite& db = *setup().direct;
     Samples samples;
     size_t i = 0;
@@ -632,8 +616,7 @@ void directPayment(benchmark::State& state)
 // A pair with no act at all: "Pas de reversement correspondant possible." and nothing written.
 const QString kNobody = QStringLiteral("Dr PERSONNE");
 
-PairCase noPair(size_t i)
-{
+PairCase noPair(size_t i) {
     static const QStringList real = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr BERTRAND"),
                                      QStringLiteral("Dr D'ORVAL")};
     const QString other = real[int(i % real.size())];
@@ -641,8 +624,7 @@ PairCase noPair(size_t i)
     return i % 2 == 0 ? PairCase{other, kNobody} : PairCase{kNobody, other};
 }
 
-void programNoPair(benchmark::State& state)
-{
+void programNoPair(benchmark::State& state) {
     SearchWindow* w = searchScreen();
     auto* rev = control<QPushButton>(w, "CmdRev");
     Samples samples;
@@ -662,8 +644,7 @@ void programNoPair(benchmark::State& state)
     publish(state, QStringLiteral("payment-none"), samples, Column::Program);
 }
 
-void storeNoPair(benchmark::State& state)
-{
+void storeNoPair(benchmark::State& state) {
     searchScreen();
     Samples samples;
     size_t i = 0;
@@ -679,8 +660,7 @@ void storeNoPair(benchmark::State& state)
     publish(state, QStringLiteral("payment-none"), samples, Column::Store);
 }
 
-void directNoPair(benchmark::State& state)
-{
+void directNoPair(benchmark::State& state) {
     DirectSqlite& db = *setup().direct;
     Samples samples;
     size_t i = 0;
@@ -701,8 +681,7 @@ void directNoPair(benchmark::State& state)
 
 // ---------------------------------------------------------------------------------------------
 
-void registerAll()
-{
+void registerAll() {
     auto add = [](const QString& name, std::function<void(benchmark::State&)> fn, int iterations) {
         benchmark::RegisterBenchmark(name.toLatin1().constData(), [fn](benchmark::State& st) { fn(st); })
             ->Iterations(iterations)
@@ -716,18 +695,24 @@ void registerAll()
         const bool year = c.goalMs >= kListingGoalMs;
         const int n = year ? 19 : 57;
         const QString tag = QStringLiteral("Listing/") + c.key;
-        add(QStringLiteral("BM_Program_") + tag, [c](benchmark::State& st) { programListing(st, c); }, n);
-        add(QStringLiteral("BM_Store_") + tag, [c](benchmark::State& st) { storeListing(st, c); }, n);
-        add(QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directListing(st, c); }, n);
+        add(
+            QStringLiteral("BM_Program_") + tag, [c](benchmark::State& st) { programListing(st, c); }, n);
+        add(
+            QStringLiteral("BM_Store_") + tag, [c](benchmark::State& st) { storeListing(st, c); }, n);
+        add(
+            QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directListing(st, c); }, n);
     }
     for (const DoitCase& c : doitCases()) {
         const QString where = doitWhere(c.pair(0), c.period(0));
         r.declare(c.key, c.action, kDoitGoalMs,
                   adaptSql(doitValueSql(where)) + QStringLiteral("  ;  ") + adaptSql(doitPaidSql(where)));
         const QString tag = QStringLiteral("Doit/") + c.key;
-        add(QStringLiteral("BM_Program_") + tag, [c](benchmark::State& st) { programDoit(st, c); }, c.iterations);
-        add(QStringLiteral("BM_Store_") + tag, [c](benchmark::State& st) { storeDoit(st, c); }, c.iterations);
-        add(QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directDoit(st, c); }, c.iterations);
+        add(
+            QStringLiteral("BM_Program_") + tag, [c](benchmark::State& st) { programDoit(st, c); }, c.iterations);
+        add(
+            QStringLiteral("BM_Store_") + tag, [c](benchmark::State& st) { storeDoit(st, c); }, c.iterations);
+        add(
+            QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directDoit(st, c); }, c.iterations);
     }
     r.declare(QStringLiteral("payment"), QStringLiteral("CmdRev payment (answered Yes)"), kPaymentGoalMs,
               latestActSql(paymentPairs()[0]) + QStringLiteral("  ;  ") + QString::fromLatin1(kDirectPaymentUpdate));
@@ -742,8 +727,7 @@ void registerAll()
     add(QStringLiteral("BM_Sqlite_PaymentNoPair"), directNoPair, 150);
 }
 
-void explainQueries()
-{
+void explainQueries() {
     Report& r = Report::instance();
     DirectSqlite& db = *setup().direct;
     const Period p = years().front();
@@ -764,8 +748,7 @@ void explainQueries()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -791,7 +774,8 @@ int main(int argc, char** argv)
                   .arg(QThread::idealThreadCount()));
     explainQueries();
     if (s.problems > 0)
-        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
+        r.addNote(
+            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
     r.print();
 
     delete searchScreen();

@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
-#include "widgets/Dialogs.h"
-#include "widgets/Screen.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/Schema.h"
 #include "store/SharedStore.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,8 +13,7 @@
 
 namespace obs::test {
 
-TempClinic::TempClinic(bool demo)
-{
+TempClinic::TempClinic(bool demo) {
     Q_UNUSED(demo);
     QDir(m_dir.path()).mkpath(QStringLiteral("config"));
     QDir(m_dir.path()).mkpath(QStringLiteral("app"));
@@ -32,21 +31,25 @@ TempClinic::TempClinic(bool demo)
     clearEndRequest();
 }
 
-TempClinic::~TempClinic()
-{
+TempClinic::~TempClinic() {
     SharedStore::instance().reset();
     if (m_db)
         m_db->close();
 }
 
-QString TempClinic::appDir() const { return QDir(m_dir.path()).filePath(QStringLiteral("app")); }
+QString TempClinic::appDir() const {
+    return QDir(m_dir.path()).filePath(QStringLiteral("app"));
+}
 
-QString TempClinic::file(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
+QString TempClinic::file(const QString& name) const {
+    return QDir(m_dir.path()).filePath(name);
+}
 
-Database& TempClinic::db() { return *m_db; }
+Database& TempClinic::db() {
+    return *m_db;
+}
 
-qint64 TempClinic::addAct(const Fields& fields)
-{
+qint64 TempClinic::addAct(const Fields& fields) {
     qint64 id = 0;
     const Status s = m_db->insert(QStringLiteral("ACTES"), fields, &id);
     if (!s)
@@ -55,8 +58,7 @@ qint64 TempClinic::addAct(const Fields& fields)
 }
 
 qint64 TempClinic::addMemo(int category, const QString& text, const QString& ccam, const QString& tariff,
-                           const QStringList& mutuals)
-{
+                           const QStringList& mutuals) {
     Fields f{{QStringLiteral("NUMEROS"), category}, {QStringLiteral("TEXTE"), text}};
     if (!ccam.isEmpty())
         f.emplace_back(QStringLiteral("CCAM"), ccam);
@@ -71,8 +73,7 @@ qint64 TempClinic::addMemo(int category, const QString& text, const QString& cca
     return id;
 }
 
-QVariant TempClinic::scalar(const QString& sql)
-{
+QVariant TempClinic::scalar(const QString& sql) {
     QVariant v;
     const Status s = m_db->scalar(sql, &v);
     if (!s)
@@ -80,10 +81,11 @@ QVariant TempClinic::scalar(const QString& sql)
     return v;
 }
 
-qint64 TempClinic::count(const QString& table) { return scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong(); }
+qint64 TempClinic::count(const QString& table) {
+    return scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong();
+}
 
-QWidget* topLevel(const QString& objectName)
-{
+QWidget* topLevel(const QString& objectName) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->objectName() == objectName && w->isVisible())
             return w;

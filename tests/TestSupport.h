@@ -37,8 +37,7 @@ private:
 };
 
 // A named control of a window; fails the test when absent.
-template <class T> T* child(const QWidget* window, const char* name)
-{
+template <class T> T* child(const QWidget* window, const char* name) {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
         qFatal("control %s not found in %s", name, qPrintable(window->objectName()));

@@ -2,8 +2,8 @@
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
+#include "widgets/Dialogs.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -2,13 +2,13 @@
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
-#include "domain/BackupEngine.h"
 #include "backup/BackupWindow.h"
 #include "common/Settings.h"
+#include "domain/BackupEngine.h"
 #include "store/Schema.h"
 #include "store/SharedStore.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -30,8 +30,7 @@ private slots:
     void quotedLineBytes();
 };
 
-void TestCore::parseAndShow_data()
-{
+void TestCore::parseAndShow_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("shown");
@@ -52,8 +51,7 @@ void TestCore::parseAndShow_data()
     QTest::newRow("thousands blank") << "1 000" << false << "";
 }
 
-void TestCore::parseAndShow()
-{
+void TestCore::parseAndShow() {
     QFETCH(QString, typed);
     QFETCH(bool, valid);
     QFETCH(QString, shown);
@@ -63,32 +61,39 @@ void TestCore::parseAndShow()
         QCOMPARE(m->toFrench(), shown);
 }
 
-void TestCore::francs_data()
-{
+void TestCore::francs_data() {
     QTest::addColumn<QString>("euros");
     QTest::addColumn<QString>("francs");
-    QTest::newRow("313,5") << "313,5" << "2056,43 F";
-    QTest::newRow("413,5") << "413,5" << "2712,38 F";
-    QTest::newRow("1000") << "1000" << "6559,57 F";
-    QTest::newRow("1200") << "1200" << "7871,48 F";
-    QTest::newRow("450") << "450" << "2951,81 F";
-    QTest::newRow("40") << "40" << "262,38 F";
-    QTest::newRow("12,5") << "12,5" << "81,99 F";
+    QTest::newRow("313,5") << "313,5"
+                           << "2056,43 F";
+    QTest::newRow("413,5") << "413,5"
+                           << "2712,38 F";
+    QTest::newRow("1000") << "1000"
+                          << "6559,57 F";
+    QTest::newRow("1200") << "1200"
+                          << "7871,48 F";
+    QTest::newRow("450") << "450"
+                         << "2951,81 F";
+    QTest::newRow("40") << "40"
+                        << "262,38 F";
+    QTest::newRow("12,5") << "12,5"
+                          << "81,99 F";
     // 0,5 x 6.55957 = 3.279785 ; 0,25 -> 1.6398925
-    QTest::newRow("half cent") << "0,25" << "1,64 F";
-    QTest::newRow("zero") << "0" << "0 F";
-    QTest::newRow("negative") << "-450" << "-2951,81 F";
+    QTest::newRow("half cent") << "0,25"
+                               << "1,64 F";
+    QTest::newRow("zero") << "0"
+                          << "0 F";
+    QTest::newRow("negative") << "-450"
+                              << "-2951,81 F";
 }
 
-void TestCore::francs()
-{
+void TestCore::francs() {
     QFETCH(QString, euros);
     QFETCH(QString, francs);
     QCOMPARE(francsCaption(*Money::parse(euros)), francs);
 }
 
-void TestCore::amountToInteger_data()
-{
+void TestCore::amountToInteger_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("value");
@@ -106,8 +111,7 @@ void TestCore::amountToInteger_data()
     QTest::newRow("lone comma") << "," << false << 0;
 }
 
-void TestCore::amountToInteger()
-{
+void TestCore::amountToInteger() {
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(int, value);
@@ -117,8 +121,7 @@ void TestCore::amountToInteger()
         QCOMPARE(int(*v), value);
 }
 
-void TestCore::roundings()
-{
+void TestCore::roundings() {
     QCOMPARE(Money::parse("0,125")->roundedTo2().toFrench(), QStringLiteral("0,12"));
     QCOMPARE(Money::parse("0,135")->roundedTo2().toFrench(), QStringLiteral("0,14"));
     QCOMPARE(Money::parse("25,15")->toFrenchFixed2(), QStringLiteral("25,15"));
@@ -130,8 +133,7 @@ void TestCore::roundings()
     QCOMPARE((v - k).percent(*Money::parse("50")).toFrench(), QStringLiteral("450"));
 }
 
-void TestCore::dayNumbers_data()
-{
+void TestCore::dayNumbers_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<qint64>("day");
     QTest::newRow("1 January 2005") << "01/01/2005" << qint64(38353);
@@ -145,8 +147,7 @@ void TestCore::dayNumbers_data()
     QTest::newRow("text") << "demain" << qint64(0);
 }
 
-void TestCore::dayNumbers()
-{
+void TestCore::dayNumbers() {
     QFETCH(QString, typed);
     QFETCH(qint64, day);
     QCOMPARE(dayNumberOfTypedOrZero(typed), day);
@@ -154,16 +155,14 @@ void TestCore::dayNumbers()
         QCOMPARE(frenchDate(dateOfDayNumber(day)), QDate::fromString(typed, "d/M/yyyy").toString("dd/MM/yyyy"));
 }
 
-void TestCore::storedDates()
-{
+void TestCore::storedDates() {
     QCOMPARE(storedDateText(QVariant::fromValue<qint64>(38353)), QStringLiteral("01/01/2005"));
     QCOMPARE(storedDateText(QVariant::fromValue<qint64>(0)), QStringLiteral("00:00:00"));
     QCOMPARE(storedDateText(QVariant()), QString());
     QCOMPARE(storedDateText(QVariant(QStringLiteral("abc"))), QString());
 }
 
-void TestCore::settingsIgnoreCase()
-{
+void TestCore::settingsIgnoreCase() {
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     QVERIFY(Settings::setValue("MARIGOLD", "OBSLEDGER", "SAUVE", "/media/cle"));
@@ -183,8 +182,7 @@ void TestCore::settingsIgnoreCase()
     QCOMPARE(Settings::databasePath(), QStringLiteral("/srv/compta/OBSLEDGER.mdb"));
 }
 
-void TestCore::settingsDefaults()
-{
+void TestCore::settingsDefaults() {
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     qputenv("OBSLEDGER_APPDIR", "/opt/obsledger");
@@ -196,8 +194,7 @@ void TestCore::settingsDefaults()
     qunsetenv("OBSLEDGER_APPDIR");
 }
 
-void TestCore::quotedFields_data()
-{
+void TestCore::quotedFields_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("fields");
     QTest::newRow("quoted") << QByteArray("\"10\",\"50\"\r\n") << QStringList{"10", "50"};
@@ -211,15 +208,13 @@ void TestCore::quotedFields_data()
     QTest::newRow("latin text") << QByteArray("\"Indemnit\xe9\"\r\n") << QStringList{"Indemnité"};
 }
 
-void TestCore::quotedFields()
-{
+void TestCore::quotedFields() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, fields);
     QCOMPARE(parseQuotedFields(content), fields);
 }
 
-void TestCore::quotedLineBytes()
-{
+void TestCore::quotedLineBytes() {
     QTemporaryDir dir;
     const QString path = dir.filePath("taux.cmt");
     QString error;

@@ -1,14 +1,14 @@
 // The act entry screen: its load, the patient and date fields, the act type, saving a new act
 // record, clearing for the next one, and closing.
 
-#include "domain/DemoData.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "domain/DemoData.h"
 #include "store/SharedStore.h"
 #include "test_entry_support.h"
+#include "widgets/Dialogs.h"
 
 #include <QCalendarWidget>
 #include <QClipboard>
@@ -28,8 +28,7 @@ private:
     std::unique_ptr<TempClinic> m_clinic;
     ActEntryWindow* m_form = nullptr;
 
-    void open()
-    {
+    void open() {
         writeTariffs();
         m_form = openEntry();
         QVERIFY(m_form->isLoaded());
@@ -37,21 +36,18 @@ private:
     QLineEdit* box(const char* name) const { return child<QLineEdit>(m_form, name); }
     QComboBox* comboBox(const char* name) const { return child<QComboBox>(m_form, name); }
     QString caption(const char* name) const { return child<QLabel>(m_form, name)->text(); }
-    void clickSave(std::optional<bool> answer)
-    {
+    void clickSave(std::optional<bool> answer) {
         if (answer)
             Dialogs::queueAnswer(*answer);
         child<QPushButton>(m_form, "Cmdenreg")->click();
     }
-    std::vector<Row> storedActs()
-    {
+    std::vector<Row> storedActs() {
         std::vector<Row> rows;
         if (!m_clinic->db().queryRows(QStringLiteral("SELECT * FROM ACTES ORDER BY NUMINT"), &rows))
             qFatal("cannot read the stored acts");
         return rows;
     }
-    static QStringList items(const QComboBox* c)
-    {
+    static QStringList items(const QComboBox* c) {
         QStringList out;
         for (int i = 0; i < c->count(); ++i)
             out << c->itemText(i);
@@ -59,8 +55,7 @@ private:
     }
     // A typical entry: patient, practitioner, date, a delivery act with two secondary acts, night,
     // second mutual insurer.
-    void fillTypicalEntry()
-    {
+    void fillTypicalEntry() {
         QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
         QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Marie"));
         box("TxtDate")->setText(QStringLiteral("01/01/2005"));
@@ -73,21 +68,18 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_clinic = std::make_unique<TempClinic>();
         seedReferences(*m_clinic);
     }
-    void cleanup()
-    {
+    void cleanup() {
         if (m_form)
             dispose(m_form);
         m_form = nullptr;
         m_clinic.reset();
     }
 
-    void loadFillsTheScreen()
-    {
+    void loadFillsTheScreen() {
         open();
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Saisie d'un acte"));
         QVERIFY(Dialogs::shownTexts().isEmpty());
@@ -151,8 +143,7 @@ private slots:
         QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
     }
 
-    void insurerNameWithAmpersandShownAsStored()
-    {
+    void insurerNameWithAmpersandShownAsStored() {
         m_clinic->addMemo(6, QStringLiteral("Zeta S&P")); // slot 5, after Gamma
         open();
         auto* opt5 = child<QRadioButton>(m_form, "OptMut5");
@@ -160,8 +151,7 @@ private slots:
         QCOMPARE(opt5->text(), QStringLiteral("Zeta S&&P"));
     }
 
-    void withoutDefaultPractitioner()
-    {
+    void withoutDefaultPractitioner() {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 5")));
         open();
         QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Définir le médecin par défaut"));
@@ -170,8 +160,7 @@ private slots:
         QCOMPARE(storedActs().front().text(QStringLiteral("MEDSUIT")), QStringLiteral("Définir le médecin par défaut"));
     }
 
-    void listThatCannotBeReadClosesTheScreen()
-    {
+    void listThatCannotBeReadClosesTheScreen() {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral("ALTER TABLE MEMO RENAME COLUMN NUMEROS TO CATEGORIE")));
         writeTariffs();
         QPointer<ActEntryWindow> form = new ActEntryWindow();
@@ -183,8 +172,7 @@ private slots:
         QTRY_VERIFY(form.isNull());
     }
 
-    void databaseThatCannotBeOpenedClosesTheScreen()
-    {
+    void databaseThatCannotBeOpenedClosesTheScreen() {
         QVERIFY(Settings::setDatabasePath(m_clinic->file(QStringLiteral("absent/OBSLEDGER.mdb"))));
         writeTariffs();
         QPointer<ActEntryWindow> form = new ActEntryWindow();
@@ -197,8 +185,7 @@ private slots:
         QTRY_VERIFY(form.isNull());
     }
 
-    void surnameInCapitals_data()
-    {
+    void surnameInCapitals_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::newRow("letters") << "dupont"
@@ -208,8 +195,7 @@ private slots:
         QTest::newRow("capitals stay") << "Le Gall"
                                        << "LE GALL";
     }
-    void surnameInCapitals()
-    {
+    void surnameInCapitals() {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         open();
@@ -217,8 +203,7 @@ private slots:
         QCOMPARE(box("TxtNom")->text(), shown);
     }
 
-    void accentedAndPastedTextsStayAsTheyAre()
-    {
+    void accentedAndPastedTextsStayAsTheyAre() {
         open();
         QLineEdit* nom = box("TxtNom");
         QKeyEvent eacute(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QStringLiteral("é"));
@@ -231,8 +216,7 @@ private slots:
         QCOMPARE(box("TxtPrenom")->text(), QStringLiteral("marie"));
     }
 
-    void calendarClickFillsTheDate()
-    {
+    void calendarClickFillsTheDate() {
         open();
         auto* calendar = child<QCalendarWidget>(m_form, "MonthView1");
         calendar->setSelectedDate(QDate(2005, 1, 14));
@@ -243,8 +227,7 @@ private slots:
         QVERIFY(Dialogs::shownTexts().isEmpty());
     }
 
-    void dateCheckedWhenLeavingTheBox_data()
-    {
+    void dateCheckedWhenLeavingTheBox_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("refused");
         QTest::newRow("no such day") << "31/02/2005" << true;
@@ -252,8 +235,7 @@ private slots:
         QTest::newRow("letters") << "demain" << true;
         QTest::newRow("valid") << "01/01/2005" << false;
     }
-    void dateCheckedWhenLeavingTheBox()
-    {
+    void dateCheckedWhenLeavingTheBox() {
         QFETCH(QString, typed);
         QFETCH(bool, refused);
         open();
@@ -279,8 +261,7 @@ private slots:
         QTRY_VERIFY(date->hasFocus());
     }
 
-    void dateNotCheckedWhenTheWindowLosesFocus()
-    {
+    void dateNotCheckedWhenTheWindowLosesFocus() {
         open();
         QLineEdit* date = box("TxtDate");
         date->setFocus(Qt::TabFocusReason);
@@ -301,8 +282,7 @@ private slots:
         QVERIFY(Dialogs::shownTexts().isEmpty());
     }
 
-    void actTypeClearsTheActs()
-    {
+    void actTypeClearsTheActs() {
         open();
         fillTypicalEntry();
         child<QRadioButton>(m_form, "OptChir")->click();
@@ -328,8 +308,7 @@ private slots:
         QCOMPARE(box("TxtCCAMA2")->text(), QString());
     }
 
-    void saveStoresTheAct()
-    {
+    void saveStoresTheAct() {
         open();
         fillTypicalEntry();
         clickSave(true);
@@ -381,8 +360,7 @@ private slots:
         QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES"));
     }
 
-    void emptySurnameIsRefused()
-    {
+    void emptySurnameIsRefused() {
         open();
         QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Marie"));
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
@@ -393,8 +371,7 @@ private slots:
         QCOMPARE(box("TxtEuros")->text(), QStringLiteral("313,5"));
     }
 
-    void answeringNoClearsWithoutStoring()
-    {
+    void answeringNoClearsWithoutStoring() {
         open();
         fillTypicalEntry();
         clickSave(false);
@@ -406,16 +383,14 @@ private slots:
         QTRY_VERIFY(box("TxtNom")->hasFocus());
     }
 
-    void storedDate_data()
-    {
+    void storedDate_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<qint64>("stored");
         QTest::newRow("empty") << "" << qint64(0);
         QTest::newRow("no such day") << "31/02/2005" << qint64(0);
         QTest::newRow("first of January 2005") << "01/01/2005" << qint64(38353);
     }
-    void storedDate()
-    {
+    void storedDate() {
         QFETCH(QString, typed);
         QFETCH(qint64, stored);
         open();
@@ -425,8 +400,7 @@ private slots:
         QCOMPARE(storedActs().front().integer("Date").value_or(-1), stored);
     }
 
-    void storedAmountsInWholeEuros_data()
-    {
+    void storedAmountsInWholeEuros_data() {
         QTest::addColumn<QString>("acts");
         QTest::addColumn<QString>("excess");
         QTest::addColumn<qint64>("prix");
@@ -440,8 +414,7 @@ private slots:
         QTest::newRow("empty excess") << "20"
                                       << "" << qint64(20) << qint64(0);
     }
-    void storedAmountsInWholeEuros()
-    {
+    void storedAmountsInWholeEuros() {
         QFETCH(QString, acts);
         QFETCH(QString, excess);
         QFETCH(qint64, prix);
@@ -455,8 +428,7 @@ private slots:
         QCOMPARE(storedActs().front().money("DE"), Money::fromEuros(de));
     }
 
-    void onlyFiveSecondaryActsAreStored()
-    {
+    void onlyFiveSecondaryActsAreStored() {
         open();
         QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Césarienne"));
@@ -475,8 +447,7 @@ private slots:
         QCOMPARE(r.money("PRIX"), Money::fromEuros(630));
     }
 
-    void refusedRowKeepsTheEntry()
-    {
+    void refusedRowKeepsTheEntry() {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral(
             "CREATE TRIGGER ACTES_REFUSED BEFORE INSERT ON ACTES BEGIN SELECT RAISE(ABORT, 'disque plein'); END")));
         open();
@@ -497,8 +468,7 @@ private slots:
         QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
     }
 
-    void focusOrder()
-    {
+    void focusOrder() {
         open();
         const QStringList expected{
             QStringLiteral("TxtNom"),        QStringLiteral("TxtPrenom"),     QStringLiteral("CmbPrat1"),
@@ -515,14 +485,12 @@ private slots:
         QCOMPARE(seen, expected);
     }
 
-    void closing_data()
-    {
+    void closing_data() {
         QTest::addColumn<bool>("yes");
         QTest::newRow("Yes closes") << true;
         QTest::newRow("No stays") << false;
     }
-    void closing()
-    {
+    void closing() {
         QFETCH(bool, yes);
         open();
         QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
@@ -543,8 +511,7 @@ private slots:
         }
     }
 
-    void closingByTheFrameAsksNothing()
-    {
+    void closingByTheFrameAsksNothing() {
         open();
         QSignalSpy closed(m_form, &Screen::closed);
         m_form->close();
@@ -553,8 +520,7 @@ private slots:
         m_form = nullptr;
     }
 
-    void mainWindowHidesWhileTheEntryIsOpen()
-    {
+    void mainWindowHidesWhileTheEntryIsOpen() {
         writeTariffs();
         MainWindow main;
         QVERIFY(main.load());
@@ -570,8 +536,7 @@ private slots:
         QTRY_VERIFY(entry.isNull());
     }
 
-    void tariffEditorOpensOverTheEntry()
-    {
+    void tariffEditorOpensOverTheEntry() {
         open();
         child<QPushButton>(m_form, "CmdMaJour")->click();
         QTRY_VERIFY(topLevel(QStringLiteral("form20")));
@@ -580,8 +545,7 @@ private slots:
     }
 
     // With OBSLEDGER_SHOTS naming a folder, the filled screen is saved there as form2.png.
-    void screenshot()
-    {
+    void screenshot() {
         const QString folder = qEnvironmentVariable("OBSLEDGER_SHOTS");
         if (folder.isEmpty())
             QSKIP("OBSLEDGER_SHOTS is not set");

@@ -21,8 +21,7 @@ namespace obs::test {
 
 // A tariff file of the given number of fields whose night and holiday indemnities are given.
 inline void writeTariffs(const QString& night = QStringLiteral("25,15"),
-                         const QString& holiday = QStringLiteral("19,06"), int fieldCount = 44)
-{
+                         const QString& holiday = QStringLiteral("19,06"), int fieldCount = 44) {
     QStringList fields;
     for (int i = 1; i <= fieldCount; ++i)
         fields << QString::number(i * 10);
@@ -37,8 +36,7 @@ inline void writeTariffs(const QString& night = QStringLiteral("25,15"),
 
 // Reference lists: three practitioners, a default practitioner, four mutual insurers (slots in
 // TEXTE order: Alpha, Beta, Delta, Gamma), delivery and surgical acts.
-inline void seedReferences(TempClinic& clinic)
-{
+inline void seedReferences(TempClinic& clinic) {
     for (const char* p : {"Dr MARTIN", "Dr BERTRAND", "Dr D'ORVAL"})
         clinic.addMemo(1, QString::fromUtf8(p));
     clinic.addMemo(5, QStringLiteral("Dr DEFAUT"));
@@ -60,8 +58,7 @@ inline void seedReferences(TempClinic& clinic)
 }
 
 // The act entry screen as the main window opens it, shown and active.
-inline ActEntryWindow* openEntry()
-{
+inline ActEntryWindow* openEntry() {
     auto* form = new ActEntryWindow();
     form->show();
     if (!QTest::qWaitForWindowActive(form))
@@ -70,8 +67,7 @@ inline ActEntryWindow* openEntry()
 }
 
 // Picks an item from the combo box's open list with the mouse, as the user does.
-inline void chooseItem(QComboBox* combo, const QString& text)
-{
+inline void chooseItem(QComboBox* combo, const QString& text) {
     const int index = combo->findText(text);
     QVERIFY2(index >= 0, qPrintable(QStringLiteral("no item « %1 » in %2").arg(text, combo->objectName())));
     combo->showPopup();
@@ -84,18 +80,15 @@ inline void chooseItem(QComboBox* combo, const QString& text)
     QTRY_VERIFY(!view->isVisible());
 }
 
-inline void chooseItem(const QWidget* form, const char* comboName, const QString& text)
-{
+inline void chooseItem(const QWidget* form, const char* comboName, const QString& text) {
     chooseItem(child<QComboBox>(form, comboName), text);
 }
 
-inline QString text(const QWidget* form, const char* name)
-{
+inline QString text(const QWidget* form, const char* name) {
     return child<QLineEdit>(form, name)->text();
 }
 
-inline QStringList listLines(const QWidget* form)
-{
+inline QStringList listLines(const QWidget* form) {
     QStringList out;
     const auto* list = child<QListWidget>(form, "LstActes");
     for (int i = 0; i < list->count(); ++i)
@@ -103,14 +96,12 @@ inline QStringList listLines(const QWidget* form)
     return out;
 }
 
-inline void select(const QWidget* form, const char* optionName)
-{
+inline void select(const QWidget* form, const char* optionName) {
     child<QRadioButton>(form, optionName)->click();
 }
 
 // Closes the screen for good at the end of a test.
-inline void dispose(ActEntryWindow* form)
-{
+inline void dispose(ActEntryWindow* form) {
     QPointer<ActEntryWindow> guard(form);
     if (guard)
         guard->close();

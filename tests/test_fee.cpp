@@ -1,12 +1,12 @@
 // The fee of an act as the entry screen computes it while the user chooses: act values, secondary
 // acts at half value, supplements of the tariff file, totals, francs and the mutual insurer's excess.
 
-#include "widgets/Dialogs.h"
 #include "common/Money.h"
 #include "domain/FeeComputation.h"
 #include "store/Database.h"
 #include "store/SharedStore.h"
 #include "test_entry_support.h"
+#include "widgets/Dialogs.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -21,30 +21,26 @@ private:
     std::unique_ptr<TempClinic> m_clinic;
     ActEntryWindow* m_form = nullptr;
 
-    void open(bool withTariffs = true)
-    {
+    void open(bool withTariffs = true) {
         if (withTariffs)
             writeTariffs();
         m_form = openEntry();
         QVERIFY(m_form->isLoaded());
     }
     QString caption(const char* name) const { return child<QLabel>(m_form, name)->text(); }
-    void typeInto(const char* name, const QString& typed)
-    {
+    void typeInto(const char* name, const QString& typed) {
         auto* box = child<QLineEdit>(m_form, name);
         box->clear();
         QTest::keyClicks(box, typed);
     }
-    Row savedRow()
-    {
+    Row savedRow() {
         std::vector<Row> rows;
         const Status s = m_clinic->db().queryRows(QStringLiteral("SELECT * FROM ACTES"), &rows);
         if (!s || rows.size() != 1)
             qFatal("expected one stored act");
         return rows.front();
     }
-    void saveWithAnswer(bool yes)
-    {
+    void saveWithAnswer(bool yes) {
         if (child<QLineEdit>(m_form, "TxtNom")->text().isEmpty())
             QTest::keyClicks(child<QLineEdit>(m_form, "TxtNom"), QStringLiteral("dupont"));
         Dialogs::queueAnswer(yes);
@@ -52,21 +48,18 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_clinic = std::make_unique<TempClinic>();
         seedReferences(*m_clinic);
     }
-    void cleanup()
-    {
+    void cleanup() {
         if (m_form)
             dispose(m_form);
         m_form = nullptr;
         m_clinic.reset();
     }
 
-    void principalDeliveryActAlone()
-    {
+    void principalDeliveryActAlone() {
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
         QCOMPARE(text(m_form, "TxtEuros"), QStringLiteral("313,5"));
@@ -80,8 +73,7 @@ private slots:
         QCOMPARE(savedRow().money(QStringLiteral("PRIX")), Money::fromEuros(314));
     }
 
-    void secondaryActsAddHalfTheirValue()
-    {
+    void secondaryActsAddHalfTheirValue() {
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
         chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Délivrance artificielle"));
@@ -102,8 +94,7 @@ private slots:
         QCOMPARE(listLines(m_form).size(), 4);
     }
 
-    void newPrincipalActStartsAgain()
-    {
+    void newPrincipalActStartsAgain() {
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
         chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Délivrance artificielle"));
@@ -116,8 +107,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtEuros"), QStringLiteral("390,1"));
     }
 
-    void nightSupplementStoredWithMarker()
-    {
+    void nightSupplementStoredWithMarker() {
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
         select(m_form, "OptNuit");
@@ -131,8 +121,7 @@ private slots:
         QCOMPARE(row.text(QStringLiteral("NF")), QStringLiteral("N"));
     }
 
-    void supplementOptions_data()
-    {
+    void supplementOptions_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("amount");
@@ -146,8 +135,7 @@ private slots:
                                         << "0"
                                         << "313,5";
     }
-    void supplementOptions()
-    {
+    void supplementOptions() {
         QFETCH(QString, option);
         QFETCH(QString, marker);
         QFETCH(QString, amount);
@@ -161,8 +149,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtEurosT"), total);
     }
 
-    void supplementCaptionsFromTariffFile()
-    {
+    void supplementCaptionsFromTariffFile() {
         writeTariffs(QStringLiteral("26,5"), QStringLiteral("20"));
         open(false);
         QCOMPARE(caption("LblNuitA"), QStringLiteral("26,50 €"));
@@ -173,8 +160,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtEurosT"), QStringLiteral("20"));
     }
 
-    void surgicalLinesCarryNoAmount()
-    {
+    void surgicalLinesCarryNoAmount() {
         open();
         select(m_form, "OptChir");
         QVERIFY(child<QGroupBox>(m_form, "FrameChir")->isVisible());
@@ -191,14 +177,12 @@ private slots:
 
     // A secondary act chosen first for the next patient counts its own half value, never the acts of
     // the patient before.
-    void secondaryActChosenFirst_data()
-    {
+    void secondaryActChosenFirst_data() {
         QTest::addColumn<bool>("byClearing");
         QTest::newRow("after saving") << true;
         QTest::newRow("after a change of act type") << false;
     }
-    void secondaryActChosenFirst()
-    {
+    void secondaryActChosenFirst() {
         QFETCH(bool, byClearing);
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
@@ -222,8 +206,7 @@ private slots:
         QCOMPARE(rows.front().text(QStringLiteral("CCAM2")), QString());
     }
 
-    void mutualInsurerExcess()
-    {
+    void mutualInsurerExcess() {
         open();
         chooseItem(m_form, "CmbActesAcct1", QStringLiteral("Accouchement simple"));
         auto* opt2 = child<QRadioButton>(m_form, "OptMut2");
@@ -236,8 +219,7 @@ private slots:
         QCOMPARE(caption("LblDEF"), QStringLiteral("0 F"));
     }
 
-    void mutualChosenBeforeTheAct()
-    {
+    void mutualChosenBeforeTheAct() {
         open();
         typeInto("TxtDE", QStringLiteral("12"));
         select(m_form, "OptMut2");
@@ -251,8 +233,7 @@ private slots:
 
     // The excess is read from the whole reference table: when a delivery act and a surgical act share
     // a label, the row stored first gives it.
-    void excessOfALabelInBothActLists()
-    {
+    void excessOfALabelInBothActLists() {
         m_clinic->addMemo(3, QStringLiteral("Accouchement simple"), QStringLiteral("JQGA003"), QStringLiteral("200"),
                           {QStringLiteral("99"), QStringLiteral("77")});
         open();
@@ -266,8 +247,7 @@ private slots:
         QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM MEMO "));
     }
 
-    void labelWithApostropheIsFound()
-    {
+    void labelWithApostropheIsFound() {
         open();
         select(m_form, "OptChir");
         chooseItem(m_form, "CmbActesChir1", QStringLiteral("Ablation d'un polype"));
@@ -278,8 +258,7 @@ private slots:
         QVERIFY(Dialogs::shownTexts().isEmpty());
     }
 
-    void insurerWithoutAmountPaysNoExcess()
-    {
+    void insurerWithoutAmountPaysNoExcess() {
         open();
         select(m_form, "OptChir");
         chooseItem(m_form, "CmbActesChir1", QStringLiteral("Ablation d'un polype"));
@@ -290,14 +269,12 @@ private slots:
         QCOMPARE(caption("LblDEF"), QStringLiteral("0 F"));
     }
 
-    void typedActComputesNothing_data()
-    {
+    void typedActComputesNothing_data() {
         QTest::addColumn<int>("key");
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("arrow down") << int(Qt::Key_Down);
     }
-    void typedActComputesNothing()
-    {
+    void typedActComputesNothing() {
         QFETCH(int, key);
         open();
         auto* box = child<QComboBox>(m_form, "CmbActesAcct1");
@@ -313,8 +290,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtEuros"), QStringLiteral("369,2"));
     }
 
-    void keyboardChoiceInTheOpenList()
-    {
+    void keyboardChoiceInTheOpenList() {
         open();
         auto* box = child<QComboBox>(m_form, "CmbActesAcct1");
         box->showPopup();
@@ -327,8 +303,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtCotation"), QStringLiteral("Césarienne"));
     }
 
-    void totalOfTypedAmounts_data()
-    {
+    void totalOfTypedAmounts_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("total");
@@ -354,8 +329,7 @@ private slots:
                                                << ""
                                                << "";
     }
-    void totalOfTypedAmounts()
-    {
+    void totalOfTypedAmounts() {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(QString, total);
@@ -370,8 +344,7 @@ private slots:
         QCOMPARE(caption("LblFrancs"), francs);
     }
 
-    void excessInFrancs_data()
-    {
+    void excessInFrancs_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("francs");
@@ -391,8 +364,7 @@ private slots:
                                                << "1,2,3"
                                                << "";
     }
-    void excessInFrancs()
-    {
+    void excessInFrancs() {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(QString, francs);
@@ -406,8 +378,7 @@ private slots:
 
     // Amounts that cannot be stored as whole euros are refused with a message; nothing is appended
     // and the entry stays on screen.
-    void amountsThatCannotBeStored_data()
-    {
+    void amountsThatCannotBeStored_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
@@ -427,8 +398,7 @@ private slots:
                                           << "40000"
                                           << "32767";
     }
-    void amountsThatCannotBeStored()
-    {
+    void amountsThatCannotBeStored() {
         QFETCH(QString, box);
         QFETCH(QString, typed);
         QFETCH(QString, message);
@@ -445,8 +415,7 @@ private slots:
         QCOMPARE(text(m_form, box.toLatin1().constData()), typed);
     }
 
-    void largestStorableTotal()
-    {
+    void largestStorableTotal() {
         open();
         QTest::keyClicks(child<QLineEdit>(m_form, "TxtNom"), QStringLiteral("dupont"));
         typeInto("TxtEuros", QStringLiteral("32767,4"));
@@ -455,8 +424,7 @@ private slots:
         QCOMPARE(savedRow().money(QStringLiteral("PRIX")), Money::fromEuros(32767));
     }
 
-    void missingTariffFile()
-    {
+    void missingTariffFile() {
         open(false);
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList{QStringLiteral("Le Fichier Tarifs est introuvable ou non chargé.")});
@@ -469,15 +437,13 @@ private slots:
         QCOMPARE(text(m_form, "TxtEurosT"), QStringLiteral("313,5"));
     }
 
-    void damagedTariffFile_data()
-    {
+    void damagedTariffFile_data() {
         QTest::addColumn<int>("fields");
         QTest::addColumn<QString>("night");
         QTest::newRow("43 fields") << 43 << "25,15";
         QTest::newRow("night not an amount") << 44 << "abc";
     }
-    void damagedTariffFile()
-    {
+    void damagedTariffFile() {
         QFETCH(int, fields);
         QFETCH(QString, night);
         writeTariffs(night, QStringLiteral("19,06"), fields);
@@ -490,8 +456,7 @@ private slots:
         QCOMPARE(text(m_form, "TxtEurosT"), QStringLiteral("0"));
     }
 
-    void secondGroupOfTariffsWins()
-    {
+    void secondGroupOfTariffsWins() {
         QStringList fields;
         for (int i = 0; i < 88; ++i)
             fields << QStringLiteral("1");

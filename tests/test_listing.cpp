@@ -2,9 +2,9 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "widgets/Dialogs.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -23,15 +23,13 @@ const QString kSearchCaption = QStringLiteral("Total du montant des actes recher
 const QString kExcessCaption = QStringLiteral("Total du montant des mutuelles ou DE pour les actes recherchés");
 
 struct TempClinic : obs::test::TempClinic {
-    TempClinic()
-    {
+    TempClinic() {
         QFile rates(appDir() + QStringLiteral("/taux.cmt"));
         if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
             qFatal("cannot write the rates file");
     }
     qint64 act(const char* nom, const char* prenom, QDate date, const char* prix, const char* de, const char* secu,
-               const char* ccam1 = "JQGA002")
-    {
+               const char* ccam1 = "JQGA002") {
         return addAct({{QStringLiteral("Nom"), QString::fromUtf8(nom)},
                        {QStringLiteral("Prenom"), QString::fromUtf8(prenom)},
                        {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(date))},
@@ -49,15 +47,13 @@ struct Screen10 {
     QLabel* label(const char* n) const { return child<QLabel>(form, n); }
     QListWidget* list(const char* n) const { return child<QListWidget>(form, n); }
     void click(const char* n) const { child<QPushButton>(form, n)->click(); }
-    QStringList lines() const
-    {
+    QStringList lines() const {
         QStringList out;
         for (int i = 0; i < list("List2")->count(); ++i)
             out << list("List2")->item(i)->text();
         return out;
     }
-    QStringList totals() const
-    {
+    QStringList totals() const {
         return {label("Label1")->text(), label("LblTotalActes")->text(), label("LblTotalActesF")->text()};
     }
 };
@@ -76,8 +72,7 @@ private slots:
     void nothingToList();
 };
 
-void TestListing::unpaidActs()
-{
+void TestListing::unpaidActs() {
     TempClinic clinic;
     const qint64 a = clinic.act("DUPONT", "Marie", {2005, 3, 15}, "1000", "0", "0", "JQGA002");
     clinic.act("DURAND", "Léa", {2005, 3, 15}, "2000", "0", "300");
@@ -94,8 +89,7 @@ void TestListing::unpaidActs()
     QCOMPARE(s.label("Label4")->text(), kSearchCaption);
 }
 
-void TestListing::unpaidIgnoresCriteria()
-{
+void TestListing::unpaidIgnoresCriteria() {
     TempClinic clinic;
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "100", "0", "0");
     Screen10 s;
@@ -112,8 +106,7 @@ void TestListing::unpaidIgnoresCriteria()
     QCOMPARE(s.lines().size(), 0); // the search itself applies them
 }
 
-void TestListing::excessActs()
-{
+void TestListing::excessActs() {
     TempClinic clinic;
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "313,5", "150", "300", "JQGA002");
     clinic.act("DURAND", "Léa", {2005, 3, 15}, "400", "0", "0");
@@ -126,8 +119,7 @@ void TestListing::excessActs()
     QCOMPARE(s.label("Label4")->text(), kExcessCaption);
 }
 
-void TestListing::excessOrderByName()
-{
+void TestListing::excessOrderByName() {
     TempClinic clinic;
     clinic.act("MARTIN", "Anne", {2005, 1, 2}, "100", "100", "0");
     clinic.act("dupont", "Zoé", {2005, 1, 3}, "100", "100", "0");
@@ -143,8 +135,7 @@ void TestListing::excessOrderByName()
     QCOMPARE(s.lines().first(), lines[0].section(QStringLiteral(" ("), 0, 0) + QStringLiteral(", (JQGA002)"));
 }
 
-void TestListing::captionFollowsLastListing()
-{
+void TestListing::captionFollowsLastListing() {
     TempClinic clinic;
     Screen10 s;
     s.click("CmdDE");
@@ -156,15 +147,13 @@ void TestListing::captionFollowsLastListing()
     QCOMPARE(s.label("Label4")->text(), kSearchCaption);
 }
 
-void TestListing::nothingToList_data()
-{
+void TestListing::nothingToList_data() {
     QTest::addColumn<QString>("button");
     QTest::newRow("unpaid") << "CmdImpayes";
     QTest::newRow("excess") << "CmdDE";
 }
 
-void TestListing::nothingToList()
-{
+void TestListing::nothingToList() {
     QFETCH(QString, button);
     TempClinic clinic;
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "100", "0", "70");

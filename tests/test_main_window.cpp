@@ -1,13 +1,13 @@
 // The main window driven through its controls, on a real database file.
 #include "TestSupport.h"
 
-#include "widgets/Dialogs.h"
-#include "app/StartWindow.h"
 #include "app/MainWindow.h"
-#include "widgets/Screen.h"
+#include "app/StartWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/SharedStore.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +20,9 @@ using obs::test::child;
 using obs::test::TempClinic;
 
 namespace {
-QVariant euros(const char* text) { return moneyValue(Money::parse(QString::fromUtf8(text))); }
+QVariant euros(const char* text) {
+    return moneyValue(Money::parse(QString::fromUtf8(text)));
+}
 
 struct Window {
     std::unique_ptr<MainWindow> form{new MainWindow()};
@@ -63,8 +65,7 @@ private slots:
     void closingEndsEverything();
 };
 
-void TestMainWindow::searchAtEachKeystroke()
-{
+void TestMainWindow::searchAtEachKeystroke() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DURAND"}, {"Prenom", "Léa"}});
     clinic.addAct({{"Nom", "DUBOIS"}, {"Prenom", "Anne"}});
@@ -91,8 +92,7 @@ void TestMainWindow::searchAtEachKeystroke()
     QCOMPARE(w.shownName(), QStringLiteral("DUBOIS"));
 }
 
-void TestMainWindow::searchPastLastName()
-{
+void TestMainWindow::searchPastLastName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "MARTIN"}});
     Window w;
@@ -105,8 +105,7 @@ void TestMainWindow::searchPastLastName()
     QCOMPARE(Dialogs::shownTexts().count(QStringLiteral("Ce Nom n'existe pas")), 2);
 }
 
-void TestMainWindow::searchApostropheName()
-{
+void TestMainWindow::searchApostropheName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DAVID"}});
     clinic.addAct({{"Nom", "D'ALMEIDA"}, {"Prenom", "Inès"}});
@@ -118,8 +117,7 @@ void TestMainWindow::searchApostropheName()
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Ce Nom n'existe pas"));
 }
 
-void TestMainWindow::recordButtonsAtEdges()
-{
+void TestMainWindow::recordButtonsAtEdges() {
     TempClinic clinic;
     for (const char* n : {"BERNARD", "ROUX", "PETIT"})
         clinic.addAct({{"Nom", n}});
@@ -140,8 +138,7 @@ void TestMainWindow::recordButtonsAtEdges()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsBeforeAnySearch()
-{
+void TestMainWindow::recordButtonsBeforeAnySearch() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     Window w;
@@ -151,8 +148,7 @@ void TestMainWindow::recordButtonsBeforeAnySearch()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsOnEmptyTable()
-{
+void TestMainWindow::recordButtonsOnEmptyTable() {
     TempClinic clinic;
     Window w;
     w.type("A");
@@ -164,8 +160,7 @@ void TestMainWindow::recordButtonsOnEmptyTable()
     }
 }
 
-void TestMainWindow::recordButtonsOnReferenceList()
-{
+void TestMainWindow::recordButtonsOnReferenceList() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addMemo(1, "Dr MARTIN");
@@ -179,8 +174,7 @@ void TestMainWindow::recordButtonsOnReferenceList()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsAfterDatabaseClosed()
-{
+void TestMainWindow::recordButtonsAfterDatabaseClosed() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
@@ -194,8 +188,7 @@ void TestMainWindow::recordButtonsAfterDatabaseClosed()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::displayOfRecord()
-{
+void TestMainWindow::displayOfRecord() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"},
                                      {"Prenom", "Marie"},
@@ -239,8 +232,7 @@ void TestMainWindow::displayOfRecord()
     QCOMPARE(w.label("LblTotalF")->text(), QStringLiteral("2384,4 F"));
 }
 
-void TestMainWindow::displayOfDateZero()
-{
+void TestMainWindow::displayOfDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Prenom", "Anne"}, {"Date", 0}});
     clinic.addAct({{"Nom", "ZNULL"}, {"Prenom", "Anne"}});
@@ -253,8 +245,7 @@ void TestMainWindow::displayOfDateZero()
     QCOMPARE(w.label("Label12")->text(), QStringLiteral("Acte pour M. ZNULL Anne du "));
 }
 
-void TestMainWindow::amountKeysAndPaymentsTotal()
-{
+void TestMainWindow::amountKeysAndPaymentsTotal() {
     TempClinic clinic;
     Window w;
     QLineEdit* secu = w.edit("TxtPSecu");
@@ -277,11 +268,15 @@ void TestMainWindow::amountKeysAndPaymentsTotal()
     QCOMPARE(w.edit("TxtNom")->text(), QStringLiteral("abc."));
 }
 
-void TestMainWindow::saveWritesEveryField()
-{
+void TestMainWindow::saveWritesEveryField() {
     TempClinic clinic;
-    const qint64 id = clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Marie"}, {"Date", 38353}, {"PRIX", euros("314")},
-                                     {"DE", euros("0")}, {"REVERSE", euros("50")}, {"DateRev", 38400}});
+    const qint64 id = clinic.addAct({{"Nom", "DUPONT"},
+                                     {"Prenom", "Marie"},
+                                     {"Date", 38353},
+                                     {"PRIX", euros("314")},
+                                     {"DE", euros("0")},
+                                     {"REVERSE", euros("50")},
+                                     {"DateRev", 38400}});
     Window w;
     w.type("DUP");
     w.edit("TxtNom")->setText("DUPONT-MOREL");
@@ -307,8 +302,7 @@ void TestMainWindow::saveWritesEveryField()
     QCOMPARE(r.integer("DateRev"), std::optional<qint64>(38400));
 }
 
-void TestMainWindow::saveAnsweredNo()
-{
+void TestMainWindow::saveAnsweredNo() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     Window w;
@@ -320,8 +314,7 @@ void TestMainWindow::saveAnsweredNo()
     QCOMPARE(clinic.scalar("SELECT Nom FROM ACTES").toString(), QStringLiteral("DUPONT"));
 }
 
-void TestMainWindow::saveWithNothingShown()
-{
+void TestMainWindow::saveWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     Window w;
@@ -330,19 +323,25 @@ void TestMainWindow::saveWithNothingShown()
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Selectionnez un nom au préalable."));
 }
 
-void TestMainWindow::saveRefusesBadAmount_data()
-{
+void TestMainWindow::saveRefusesBadAmount_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("lone comma in Sécu") << "TxtPSecu" << "," << "Payé Sécu";
-    QTest::newRow("two commas in complementary") << "TxtPCompl" << "1,2,3" << "Payé Complémentaire";
-    QTest::newRow("two commas in DE paid") << "TxtPDE" << "1,,2" << "Payé DE";
-    QTest::newRow("amount") << "TxtEuros" << "3,1,4" << "Montant";
+    QTest::newRow("lone comma in Sécu") << "TxtPSecu"
+                                        << ","
+                                        << "Payé Sécu";
+    QTest::newRow("two commas in complementary") << "TxtPCompl"
+                                                 << "1,2,3"
+                                                 << "Payé Complémentaire";
+    QTest::newRow("two commas in DE paid") << "TxtPDE"
+                                           << "1,,2"
+                                           << "Payé DE";
+    QTest::newRow("amount") << "TxtEuros"
+                            << "3,1,4"
+                            << "Montant";
 }
 
-void TestMainWindow::saveRefusesBadAmount()
-{
+void TestMainWindow::saveRefusesBadAmount() {
     QFETCH(QString, box);
     QFETCH(QString, text);
     QFETCH(QString, caption);
@@ -361,8 +360,7 @@ void TestMainWindow::saveRefusesBadAmount()
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), Money::fromEuros(10).units());
 }
 
-void TestMainWindow::saveRefusesInvalidDate()
-{
+void TestMainWindow::saveRefusesInvalidDate() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}});
     Window w;
@@ -377,8 +375,7 @@ void TestMainWindow::saveRefusesInvalidDate()
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), 0);
 }
 
-void TestMainWindow::saveKeepsUntouchedDateZero()
-{
+void TestMainWindow::saveKeepsUntouchedDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Date", 0}});
     Window w;
@@ -391,8 +388,7 @@ void TestMainWindow::saveKeepsUntouchedDateZero()
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), Money::fromEuros(250).units());
 }
 
-void TestMainWindow::saveOfDeletedRecord()
-{
+void TestMainWindow::saveOfDeletedRecord() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}});
     Window w;
@@ -404,8 +400,7 @@ void TestMainWindow::saveOfDeletedRecord()
     QCOMPARE(clinic.count("ACTES"), 0);
 }
 
-void TestMainWindow::deleteRecord()
-{
+void TestMainWindow::deleteRecord() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "DUPONT"}, {"PAYESECU", euros("10")}});
@@ -429,8 +424,7 @@ void TestMainWindow::deleteRecord()
     QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
 }
 
-void TestMainWindow::deleteWithNothingShown()
-{
+void TestMainWindow::deleteWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     Window w;
@@ -440,8 +434,7 @@ void TestMainWindow::deleteWithNothingShown()
     QCOMPARE(clinic.count("ACTES"), 1);
 }
 
-void TestMainWindow::startUpPaths_data()
-{
+void TestMainWindow::startUpPaths_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("setPath");
     QTest::addColumn<bool>("opens");
@@ -451,8 +444,7 @@ void TestMainWindow::startUpPaths_data()
     QTest::newRow("missing file") << "absent/OBSLEDGER.mdb" << true << false;
 }
 
-void TestMainWindow::startUpPaths()
-{
+void TestMainWindow::startUpPaths() {
     QFETCH(QString, fileName);
     QFETCH(bool, setPath);
     QFETCH(bool, opens);
@@ -485,8 +477,7 @@ void TestMainWindow::startUpPaths()
     delete main;
 }
 
-void TestMainWindow::startUpUnreadableFile()
-{
+void TestMainWindow::startUpUnreadableFile() {
     TempClinic clinic;
     QFile junk(clinic.file("junk/OBSLEDGER.mdb"));
     QDir().mkpath(clinic.file("junk"));
@@ -500,8 +491,7 @@ void TestMainWindow::startUpUnreadableFile()
     QVERIFY(endRequested());
 }
 
-void TestMainWindow::closingEndsEverything()
-{
+void TestMainWindow::closingEndsEverything() {
     TempClinic clinic;
     auto* main = new MainWindow();
     QVERIFY(main->load());

@@ -1,11 +1,11 @@
 // Printing the found list: the composed lines with their font sizes, and real prints to a PDF file.
 #include "TestSupport.h"
 
-#include "accounts/SearchWindow.h"
 #include "accounts/ListPrint.h"
-#include "widgets/Dialogs.h"
+#include "accounts/SearchWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "widgets/Dialogs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -27,14 +27,12 @@ namespace {
 using Line = ListPrint::Line;
 
 struct TempClinic : obs::test::TempClinic {
-    TempClinic()
-    {
+    TempClinic() {
         QFile rates(appDir() + QStringLiteral("/taux.cmt"));
         if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
             qFatal("cannot write the rates file");
     }
-    void act(const QString& nom, int day, const char* secu = "0")
-    {
+    void act(const QString& nom, int day, const char* secu = "0") {
         addAct({{QStringLiteral("Nom"), nom},
                 {QStringLiteral("Prenom"), QStringLiteral("Marie")},
                 {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(QDate(2005, 3, 1).addDays(day)))},
@@ -48,8 +46,7 @@ struct Screen10 {
     QPointer<SearchWindow> form{new SearchWindow()};
     ~Screen10() { delete form.data(); }
     void click(const char* n) const { child<QPushButton>(form, n)->click(); }
-    QStringList found() const
-    {
+    QStringList found() const {
         QStringList out;
         auto* l = child<QListWidget>(form, "List2");
         for (int i = 0; i < l->count(); ++i)
@@ -58,8 +55,7 @@ struct Screen10 {
     }
 };
 
-QString pdfText(const QString& pdf, const QStringList& options = {})
-{
+QString pdfText(const QString& pdf, const QStringList& options = {}) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"), options + QStringList{pdf, QStringLiteral("-")});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
@@ -68,8 +64,7 @@ QString pdfText(const QString& pdf, const QStringList& options = {})
 }
 
 // The printed lines of the text, blanks runs made single.
-QStringList printedLines(const QString& pdf)
-{
+QStringList printedLines(const QString& pdf) {
     QStringList out;
     // The layout keeps each printed line whole; ligatures (ff) are read back as their letters.
     for (const QString& l : pdfText(pdf, {QStringLiteral("-layout")}).split(u'\n')) {
@@ -80,8 +75,7 @@ QStringList printedLines(const QString& pdf)
     return out;
 }
 
-QStringList simplified(const QStringList& lines)
-{
+QStringList simplified(const QStringList& lines) {
     QStringList out;
     for (const QString& l : lines)
         out << l.simplified();
@@ -103,8 +97,7 @@ private slots:
     void unusablePrinter();
 };
 
-void TestPrint::compose_data()
-{
+void TestPrint::compose_data() {
     QTest::addColumn<QStringList>("found");
     QTest::addColumn<QStringList>("criteria"); // performer, follow-up, act, first day, last day
     QTest::addColumn<QList<Line>>("expected");
@@ -136,12 +129,12 @@ void TestPrint::compose_data()
                       {"A   Léa   01/03/2005 (Y) Mut : 150 €", 12},
                       {"C   Inès   03/03/2005, (Z)", 12}};
     QTest::newRow("three lines in list order")
-        << QStringList{"B   Zoé   02/03/2005 (X) ", "A   Léa   01/03/2005 (Y) Mut : 150 €", "C   Inès   03/03/2005, (Z)"}
+        << QStringList{"B   Zoé   02/03/2005 (X) ", "A   Léa   01/03/2005 (Y) Mut : 150 €",
+                       "C   Inès   03/03/2005, (Z)"}
         << QStringList{"Dr D'ORVAL", "Dr MARTIN", "Césarienne", "1/1/2005", "31/12/2005"} << three;
 }
 
-void TestPrint::compose()
-{
+void TestPrint::compose() {
     QFETCH(QStringList, found);
     QFETCH(QStringList, criteria);
     QFETCH(QList<Line>, expected);
@@ -150,8 +143,7 @@ void TestPrint::compose()
     QCOMPARE(QList<Line>(lines.begin(), lines.end()), expected);
 }
 
-void TestPrint::headingAfterUnpaidListing()
-{
+void TestPrint::headingAfterUnpaidListing() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     clinic.act(QStringLiteral("DURAND"), 1, "70");
@@ -166,8 +158,7 @@ void TestPrint::headingAfterUnpaidListing()
     QCOMPARE(int(lines.size()), 12);
 }
 
-void TestPrint::printToPdf()
-{
+void TestPrint::printToPdf() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     clinic.act(QStringLiteral("DURAND"), 1);
@@ -181,15 +172,14 @@ void TestPrint::printToPdf()
     Dialogs::setTestPrintFile(QString());
     QVERIFY2(QFile::exists(pdf), "nothing was printed");
     QVERIFY(Dialogs::shownTexts().isEmpty());
-    const QStringList expected = QStringList{"Actes effectués :", "par le", "pour le Dr MARTIN",
-                                             "Période du 01/01/2004 au 31/12/2010", "Type d'acte :",
-                                             "Nom des patientes."} +
+    const QStringList expected = QStringList{"Actes effectués :", "par le",
+                                             "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
+                                             "Type d'acte :",     "Nom des patientes."} +
                                  simplified(s.found());
     QCOMPARE(printedLines(pdf), expected);
 }
 
-void TestPrint::pageSetUp()
-{
+void TestPrint::pageSetUp() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("page.pdf"));
@@ -226,8 +216,7 @@ void TestPrint::pageSetUp()
     QVERIFY(qAbs(seen[QStringLiteral("par")].first - x) > 20.0); // the ten blanks before "par le"
 }
 
-void TestPrint::longListContinuesOnNewPages()
-{
+void TestPrint::longListContinuesOnNewPages() {
     TempClinic clinic;
     for (int i = 0; i < 150; ++i)
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 200);
@@ -242,8 +231,7 @@ void TestPrint::longListContinuesOnNewPages()
     QVERIFY(pdfText(pdf).count(u'\f') >= 3); // one form feed a page
 }
 
-void TestPrint::printerChoice()
-{
+void TestPrint::printerChoice() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("choix.pdf"));
@@ -264,8 +252,7 @@ void TestPrint::printerChoice()
     QVERIFY(printedLines(pdf).contains(simplified(s.found()).first()));
 }
 
-void TestPrint::unusablePrinter()
-{
+void TestPrint::unusablePrinter() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     Dialogs::setTestPrintFile(clinic.file(QStringLiteral("pas-de-dossier/liste.pdf")));

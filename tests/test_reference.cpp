@@ -1,15 +1,15 @@
 // The reference lists editor driven through its controls, on a real database file.
 #include "TestSupport.h"
 
-#include "domain/DemoData.h"
-#include "widgets/DatabaseOpener.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
-#include "reference/TariffEditor.h"
+#include "domain/DemoData.h"
 #include "reference/ReferenceListsEditor.h"
+#include "reference/TariffEditor.h"
 #include "store/SharedStore.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -33,13 +33,11 @@ const QString kOpeningHelp = QStringLiteral(
 
 struct Editor {
     QPointer<ReferenceListsEditor> form{new ReferenceListsEditor()};
-    Editor()
-    {
+    Editor() {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.data()));
     }
-    ~Editor()
-    {
+    ~Editor() {
         if (form)
             form->close();
     }
@@ -47,8 +45,7 @@ struct Editor {
     QLabel* label(const char* n) const { return child<QLabel>(form.data(), n); }
     QListWidget* list() const { return child<QListWidget>(form.data(), "List1"); }
     void click(const char* n) const { child<QPushButton>(form.data(), n)->click(); }
-    void type(const char* box, const QString& text) const
-    {
+    void type(const char* box, const QString& text) const {
         edit(box)->clear();
         // Key clicks carry Latin-1 letters only: accented labels are put in as a paste would.
         bool plain = true;
@@ -59,20 +56,17 @@ struct Editor {
         else
             edit(box)->insert(text);
     }
-    QStringList items() const
-    {
+    QStringList items() const {
         QStringList texts;
         for (int i = 0; i < list()->count(); ++i)
             texts << list()->item(i)->text();
         return texts;
     }
-    QListWidgetItem* item(const QString& text) const
-    {
+    QListWidgetItem* item(const QString& text) const {
         const auto found = list()->findItems(text, Qt::MatchExactly);
         return found.isEmpty() ? nullptr : found.first();
     }
-    void doubleClick(const QString& text) const
-    {
+    void doubleClick(const QString& text) const {
         QListWidgetItem* it = item(text);
         QVERIFY2(it, qPrintable(text));
         list()->scrollToItem(it);
@@ -81,8 +75,7 @@ struct Editor {
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
     }
-    QStringList mutualCaptions() const
-    {
+    QStringList mutualCaptions() const {
         QStringList c;
         for (int k = 1; k <= 6; ++k)
             c << label(QStringLiteral("LblMut%1").arg(k).toLatin1().constData())->text();
@@ -90,8 +83,7 @@ struct Editor {
     }
 };
 
-std::vector<Row> memo(TempClinic& clinic, int category)
-{
+std::vector<Row> memo(TempClinic& clinic, int category) {
     std::vector<Row> rows;
     const Status s = clinic.db().queryRows(
         QStringLiteral("SELECT * FROM MEMO WHERE NUMEROS = %1 ORDER BY rowid").arg(category), &rows);
@@ -100,15 +92,16 @@ std::vector<Row> memo(TempClinic& clinic, int category)
     return rows;
 }
 
-QStringList labels(TempClinic& clinic, int category)
-{
+QStringList labels(TempClinic& clinic, int category) {
     QStringList texts;
     for (const Row& r : memo(clinic, category))
         texts << r.text("TEXTE");
     return texts;
 }
 
-std::optional<Money> euros(const char* text) { return Money::parse(QString::fromUtf8(text)); }
+std::optional<Money> euros(const char* text) {
+    return Money::parse(QString::fromUtf8(text));
+}
 
 } // namespace
 
@@ -141,8 +134,7 @@ private slots:
     void demoLooksRight();
 };
 
-void TestReference::opening()
-{
+void TestReference::opening() {
     TempClinic clinic;
     Editor e;
     QCOMPARE(e.form->objectName(), QStringLiteral("Form8"));
@@ -154,8 +146,8 @@ void TestReference::opening()
         QVERIFY2(e.form->findChild<QWidget*>(hidden)->isHidden(), hidden);
     for (const char* box : {"Text1", "TxtCCAM", "TxtTARIFS", "TxtMut1", "TxtMut6"})
         QVERIFY2(e.edit(box)->text().isEmpty(), box);
-    QCOMPARE(e.mutualCaptions(), (QStringList{"Mutuelle1", "Mutuelle 2", "Mutuelle3", "Mutuelle4", "Mutuelle 5",
-                                              "Mutuelle6"}));
+    QCOMPARE(e.mutualCaptions(),
+             (QStringList{"Mutuelle1", "Mutuelle 2", "Mutuelle3", "Mutuelle4", "Mutuelle 5", "Mutuelle6"}));
     QCOMPARE(child<QPushButton>(e.form.data(), "CmdModif")->toolTip(),
              QStringLiteral("Double clic sur l'item à modifier, puis modifier"));
     QCOMPARE(child<QPushButton>(e.form.data(), "CmdSupprime")->toolTip(),
@@ -164,8 +156,7 @@ void TestReference::opening()
     QVERIFY(!endRequested());
 }
 
-void TestReference::openingWithRefusedPath()
-{
+void TestReference::openingWithRefusedPath() {
     TempClinic clinic;
     Settings::setDatabasePath(clinic.file(QStringLiteral("autre.mdb")));
     QPointer<ReferenceListsEditor> form(new ReferenceListsEditor());
@@ -177,8 +168,7 @@ void TestReference::openingWithRefusedPath()
     delete form.data();
 }
 
-void TestReference::chooseList_data()
-{
+void TestReference::chooseList_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("title");
@@ -207,8 +197,7 @@ void TestReference::chooseList_data()
            "'Modifier'. Pour supprimer le nom, double clic sur le nom puis 'Supprimer'. Un seul nom doit être entré.";
 }
 
-void TestReference::chooseList()
-{
+void TestReference::chooseList() {
     QFETCH(QString, button);
     QFETCH(int, category);
     QFETCH(QString, title);
@@ -230,8 +219,9 @@ void TestReference::chooseList()
     for (const char* w : {"Frame2", "Frame4", "Label3"})
         QCOMPARE(e.form->findChild<QWidget*>(w)->isVisible(), acts);
     // Sorted by label, accents and case set aside.
-    QCOMPARE(e.items(), (QStringList{QStringLiteral("abeille %1").arg(category), QStringLiteral("Élan %1").arg(category),
-                                     QStringLiteral("Zèbre %1").arg(category)}));
+    QCOMPARE(e.items(),
+             (QStringList{QStringLiteral("abeille %1").arg(category), QStringLiteral("Élan %1").arg(category),
+                          QStringLiteral("Zèbre %1").arg(category)}));
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("gardé"));
     QVERIFY(e.edit("Text1")->hasFocus());
     QCOMPARE(SharedStore::instance().cursor()->sql(),
@@ -239,8 +229,7 @@ void TestReference::chooseList()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReference::addBeforeChoosingList()
-{
+void TestReference::addBeforeChoosingList() {
     TempClinic clinic;
     Editor e;
     e.click("CmdAjoute");
@@ -257,8 +246,7 @@ void TestReference::addBeforeChoosingList()
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTIN"));
 }
 
-void TestReference::addPractitionersAndUnsortedList()
-{
+void TestReference::addPractitionersAndUnsortedList() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     Editor e;
@@ -292,8 +280,7 @@ void TestReference::addPractitionersAndUnsortedList()
     QCOMPARE(clinic.count("MEMO"), 3);
 }
 
-void TestReference::mutualSlots()
-{
+void TestReference::mutualSlots() {
     TempClinic clinic;
     for (const char* m : {"C", "A", "B"})
         clinic.addMemo(6, m);
@@ -327,8 +314,7 @@ void TestReference::mutualSlots()
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "AA", "B", "C", "", ""}));
 }
 
-void TestReference::onlySixSlots()
-{
+void TestReference::onlySixSlots() {
     TempClinic clinic;
     for (const char* m : {"H", "G", "F", "E", "D", "C", "B", "A"})
         clinic.addMemo(6, m);
@@ -338,8 +324,7 @@ void TestReference::onlySixSlots()
     QCOMPARE(child<QListWidget>(e.form.data(), "List2")->count(), 8);
 }
 
-void TestReference::mutualNamesShownAsTyped()
-{
+void TestReference::mutualNamesShownAsTyped() {
     TempClinic clinic;
     clinic.addMemo(6, "AG2R & Co");
     clinic.addMemo(6, "MGEN");
@@ -357,8 +342,7 @@ void TestReference::mutualNamesShownAsTyped()
     QCOMPARE(shown->grab().toImage(), plain.grab().toImage());
 }
 
-void TestReference::addActWithAmounts()
-{
+void TestReference::addActWithAmounts() {
     TempClinic clinic;
     clinic.addMemo(6, "MGEN");
     Editor e;
@@ -392,8 +376,7 @@ void TestReference::addActWithAmounts()
         QCOMPARE(e.edit(box)->text(), QStringLiteral("0"));
 }
 
-void TestReference::doubleClickShowsRow()
-{
+void TestReference::doubleClickShowsRow() {
     TempClinic clinic;
     clinic.addMemo(2, "Révision utérine", "JQGD013", "41,8", {"40", "30,55"});
     clinic.addMemo(2, "Délivrance artificielle", "JQGD002", "41,8", {"1"});
@@ -416,8 +399,7 @@ void TestReference::doubleClickShowsRow()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReference::sameLabelTwice()
-{
+void TestReference::sameLabelTwice() {
     TempClinic clinic;
     Editor e;
     e.click("CmdMut");
@@ -434,26 +416,28 @@ void TestReference::sameLabelTwice()
     QCOMPARE(e.items(), (QStringList{"MGEN Filia", "MGEN"}));
 }
 
-void TestReference::modifyAndDeleteByDoubleClick_data()
-{
+void TestReference::modifyAndDeleteByDoubleClick_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("renamed");
-    QTest::newRow("practitioner") << "CmdMedecins" << 1 << "Dr MARTIN" << "Dr MARTIN-DUBOIS";
-    QTest::newRow("practitioner with apostrophe") << "CmdMedecins" << 1 << "Dr D'ORVAL" << "Dr D'ORVAL-L'HERMITTE";
-    QTest::newRow("default practitioner") << "CmdMed_Defaut" << 5 << "Dr D'ORVAL" << "Dr FONTAINE";
-    QTest::newRow("insurer") << "CmdMut" << 6 << "Mutuelle d'Ivry" << "Mutuelle de l'Ouest";
+    QTest::newRow("practitioner") << "CmdMedecins" << 1 << "Dr MARTIN"
+                                  << "Dr MARTIN-DUBOIS";
+    QTest::newRow("practitioner with apostrophe") << "CmdMedecins" << 1 << "Dr D'ORVAL"
+                                                  << "Dr D'ORVAL-L'HERMITTE";
+    QTest::newRow("default practitioner") << "CmdMed_Defaut" << 5 << "Dr D'ORVAL"
+                                          << "Dr FONTAINE";
+    QTest::newRow("insurer") << "CmdMut" << 6 << "Mutuelle d'Ivry"
+                             << "Mutuelle de l'Ouest";
     QTest::newRow("surgery act with apostrophe") << "CmdChir" << 3 << "Ablation d'un polype"
                                                  << "Ablation d'un polype de l'endomètre";
-    QTest::newRow("act with double quotes and wildcards")
-        << "CmdChir" << 3 << "Acte \"spécial\" [A-Z]* #1 ?" << "Acte 40543AND 'x' -- ;";
-    QTest::newRow("insurer with percent, underscore and backslash")
-        << "CmdMut" << 6 << "Mut \\ 50% _x_ 'a''b'" << "\"q\" \\";
+    QTest::newRow("act with double quotes and wildcards") << "CmdChir" << 3 << "Acte \"spécial\" [A-Z]* #1 ?"
+                                                          << "Acte 40543AND 'x' -- ;";
+    QTest::newRow("insurer with percent, underscore and backslash") << "CmdMut" << 6 << "Mut \\ 50% _x_ 'a''b'"
+                                                                    << "\"q\" \\";
 }
 
-void TestReference::modifyAndDeleteByDoubleClick()
-{
+void TestReference::modifyAndDeleteByDoubleClick() {
     QFETCH(QString, button);
     QFETCH(int, category);
     QFETCH(QString, label);
@@ -490,8 +474,7 @@ void TestReference::modifyAndDeleteByDoubleClick()
     QCOMPARE(e.form->rememberedItem(), renamed);
 }
 
-void TestReference::typedTextNeverChangesQuery()
-{
+void TestReference::typedTextNeverChangesQuery() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     clinic.addMemo(1, "Dr ROUX");
@@ -511,8 +494,7 @@ void TestReference::typedTextNeverChangesQuery()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReference::deleteRightAfterAdd()
-{
+void TestReference::deleteRightAfterAdd() {
     TempClinic clinic;
     Editor e;
     e.click("CmdMedecins");
@@ -526,8 +508,7 @@ void TestReference::deleteRightAfterAdd()
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez selectionner un Item par Double Click"));
 }
 
-void TestReference::deleteWithNothingHighlighted()
-{
+void TestReference::deleteWithNothingHighlighted() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     Editor e;
@@ -549,19 +530,25 @@ void TestReference::deleteWithNothingHighlighted()
     QCOMPARE(e.form->rememberedItem(), QStringLiteral("Dr ROUX"));
 }
 
-void TestReference::badAmountRefused_data()
-{
+void TestReference::badAmountRefused_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("named");
-    QTest::newRow("tariff with two commas") << "TxtTARIFS" << "313,5,0" << "« Tarif »";
-    QTest::newRow("tariff with a letter") << "TxtTARIFS" << "31O" << "« Tarif »";
-    QTest::newRow("first mutual, two commas") << "TxtMut1" << "12,5,3" << "« Mutuelle 1 (MGEN) »";
-    QTest::newRow("sixth mutual, comma only") << "TxtMut6" << "," << "« Mutuelle 6 »";
+    QTest::newRow("tariff with two commas") << "TxtTARIFS"
+                                            << "313,5,0"
+                                            << "« Tarif »";
+    QTest::newRow("tariff with a letter") << "TxtTARIFS"
+                                          << "31O"
+                                          << "« Tarif »";
+    QTest::newRow("first mutual, two commas") << "TxtMut1"
+                                              << "12,5,3"
+                                              << "« Mutuelle 1 (MGEN) »";
+    QTest::newRow("sixth mutual, comma only") << "TxtMut6"
+                                              << ","
+                                              << "« Mutuelle 6 »";
 }
 
-void TestReference::badAmountRefused()
-{
+void TestReference::badAmountRefused() {
     QFETCH(QString, box);
     QFETCH(QString, text);
     QFETCH(QString, named);
@@ -599,8 +586,7 @@ void TestReference::badAmountRefused()
     QCOMPARE(memo(clinic, 3).front().money(box == "TxtTARIFS" ? "TARIFS" : box.mid(3).toUpper()), euros("7,5"));
 }
 
-void TestReference::modifyWithoutMatchingItem()
-{
+void TestReference::modifyWithoutMatchingItem() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     clinic.addMemo(6, "MGEN");
@@ -624,8 +610,7 @@ void TestReference::modifyWithoutMatchingItem()
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("MGEN Filia"));
 }
 
-void TestReference::databaseFailuresReported()
-{
+void TestReference::databaseFailuresReported() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     Editor e;
@@ -654,8 +639,7 @@ void TestReference::databaseFailuresReported()
     QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTINEAU"});
 }
 
-void TestReference::closingClosesTariffEditor()
-{
+void TestReference::closingClosesTariffEditor() {
     TempClinic clinic;
     Editor e;
     QSignalSpy closed(e.form.data(), &Screen::closed);
@@ -673,8 +657,7 @@ void TestReference::closingClosesTariffEditor()
     QTRY_VERIFY(e.form.isNull());
 }
 
-void TestReference::mainWindowAfterEditorCloses()
-{
+void TestReference::mainWindowAfterEditorCloses() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
@@ -684,7 +667,8 @@ void TestReference::mainWindowAfterEditorCloses()
     main.show();
     QTest::keyClicks(child<QLineEdit>(&main, "Text1"), "B");
     child<QPushButton>(&main, "CmdActes")->click();
-    QPointer<ReferenceListsEditor> editor = qobject_cast<ReferenceListsEditor*>(obs::test::topLevel(QStringLiteral("Form8")));
+    QPointer<ReferenceListsEditor> editor =
+        qobject_cast<ReferenceListsEditor*>(obs::test::topLevel(QStringLiteral("Form8")));
     QVERIFY(editor);
     QVERIFY(!main.isVisible());
     child<QPushButton>(editor.data(), "CmdMedecins")->click();
@@ -702,8 +686,7 @@ void TestReference::mainWindowAfterEditorCloses()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReference::demoLooksRight()
-{
+void TestReference::demoLooksRight() {
     TempClinic clinic;
     QVERIFY(fillDemoReferences(clinic.db()));
     Editor e;

@@ -2,10 +2,10 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "domain/RatesFile.h"
-#include "widgets/Dialogs.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "domain/RatesFile.h"
+#include "widgets/Dialogs.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,16 +32,14 @@ const QString kBadDate = QStringLiteral("La Date est saisie selon un mode incorr
 const QString kA = QStringLiteral("Dr FONTAINE");
 const QString kB = QStringLiteral("Dr D'ORVAL");
 
-void writeRates(const TempClinic& clinic, const QByteArray& content)
-{
+void writeRates(const TempClinic& clinic, const QByteArray& content) {
     QFile f(clinic.appDir() + QStringLiteral("/taux.cmt"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(content), content.size());
 }
 
 qint64 pairAct(TempClinic& clinic, QDate date, const char* prix, const QString& suit = kB, const QString& done = kA,
-               const QVariant& reverse = QVariant())
-{
+               const QVariant& reverse = QVariant()) {
     return clinic.addAct({{QStringLiteral("Nom"), QStringLiteral("DUPONT")},
                           {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(date))},
                           {QStringLiteral("MEDSUIT"), suit},
@@ -57,25 +55,22 @@ struct Screen10 {
     QString caption(const char* n) const { return child<QLabel>(form, n)->text(); }
     QComboBox* combo(const char* n) const { return child<QComboBox>(form, n); }
     void click(const char* n) const { child<QPushButton>(form, n)->click(); }
-    void pair(const QString& performer, const QString& followUp) const
-    {
+    void pair(const QString& performer, const QString& followUp) const {
         combo("CmbPPrat2")->setEditText(performer);
         combo("CmbPPrat1")->setEditText(followUp);
     }
-    QStringList owed() const
-    {
+    QStringList owed() const {
         return {caption("Label8"), caption("LblDejaVerse"), caption("LblDoit"), caption("LblDoitF")};
     }
-    void pay(const QString& sum) const
-    {
+    void pay(const QString& sum) const {
         edit("TxtSommeRev")->setText(sum);
         click("CmdRev");
     }
 };
 
-QVariant stored(TempClinic& clinic, const char* column, qint64 id)
-{
-    return clinic.scalar(QStringLiteral("SELECT %1 FROM ACTES WHERE NUMINT=%2").arg(QString::fromLatin1(column)).arg(id));
+QVariant stored(TempClinic& clinic, const char* column, qint64 id) {
+    return clinic.scalar(
+        QStringLiteral("SELECT %1 FROM ACTES WHERE NUMINT=%2").arg(QString::fromLatin1(column)).arg(id));
 }
 
 } // namespace
@@ -105,23 +100,29 @@ private slots:
     void sumInFrancs();
 };
 
-void TestReversal::ratesFileRead_data()
-{
+void TestReversal::ratesFileRead_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("clinic");
     QTest::addColumn<QString>("practitioner");
-    QTest::newRow("quoted") << QByteArray("\"10\",\"50\"\r\n") << "10" << "50";
-    QTest::newRow("quoted with decimal comma") << QByteArray("\"12,5\",\"40\"\r\n") << "12,5" << "40";
-    QTest::newRow("unquoted") << QByteArray("10,50\r\n") << "10" << "50";
-    QTest::newRow("blanks before unquoted") << QByteArray("  10,   50\r\n") << "10" << "50";
-    QTest::newRow("one value") << QByteArray("\"10\"\r\n") << "10" << "";
-    QTest::newRow("empty file") << QByteArray() << "" << "";
-    QTest::newRow("last pair wins") << QByteArray("\"10\",\"50\"\r\n\"8\",\"45\"\r\n") << "8" << "45";
-    QTest::newRow("no line end") << QByteArray("\"7\",\"30\"") << "7" << "30";
+    QTest::newRow("quoted") << QByteArray("\"10\",\"50\"\r\n") << "10"
+                            << "50";
+    QTest::newRow("quoted with decimal comma") << QByteArray("\"12,5\",\"40\"\r\n") << "12,5"
+                                               << "40";
+    QTest::newRow("unquoted") << QByteArray("10,50\r\n") << "10"
+                              << "50";
+    QTest::newRow("blanks before unquoted") << QByteArray("  10,   50\r\n") << "10"
+                                            << "50";
+    QTest::newRow("one value") << QByteArray("\"10\"\r\n") << "10"
+                               << "";
+    QTest::newRow("empty file") << QByteArray() << ""
+                                << "";
+    QTest::newRow("last pair wins") << QByteArray("\"10\",\"50\"\r\n\"8\",\"45\"\r\n") << "8"
+                                    << "45";
+    QTest::newRow("no line end") << QByteArray("\"7\",\"30\"") << "7"
+                                 << "30";
 }
 
-void TestReversal::ratesFileRead()
-{
+void TestReversal::ratesFileRead() {
     QFETCH(QByteArray, content);
     QFETCH(QString, clinic);
     QFETCH(QString, practitioner);
@@ -133,8 +134,7 @@ void TestReversal::ratesFileRead()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReversal::ratesFileMissing()
-{
+void TestReversal::ratesFileMissing() {
     TempClinic clinic;
     clinic.addMemo(1, kA);
     Screen10 s;
@@ -146,8 +146,7 @@ void TestReversal::ratesFileMissing()
     QCOMPARE(s.combo("CmbPPrat2")->count(), 1);
 }
 
-void TestReversal::ratesSaved()
-{
+void TestReversal::ratesSaved() {
     TempClinic clinic;
     writeRates(clinic, "\"5\",\"20\"\r\n");
     Screen10 s;
@@ -164,8 +163,7 @@ void TestReversal::ratesSaved()
     QCOMPARE(again.edit("TxtTauxPrat")->text(), QStringLiteral("50"));
 }
 
-void TestReversal::ratesNotWritable()
-{
+void TestReversal::ratesNotWritable() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     Screen10 s;
@@ -181,14 +179,13 @@ void TestReversal::ratesNotWritable()
     QCOMPARE(s.edit("TxtTauxPrat")->text(), QStringLiteral("50"));
 }
 
-void TestReversal::ratesWithQuoteRefused()
-{
+void TestReversal::ratesWithQuoteRefused() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     Screen10 s;
     QTest::keyClicks(s.edit("TxtTauxPrat"), QStringLiteral("\"1"));
     QCOMPARE(s.edit("TxtTauxPrat")->text(), QStringLiteral("501")); // the quote key is refused
-    s.edit("TxtTauxPrat")->setText(QStringLiteral("5\"0")); // pasted
+    s.edit("TxtTauxPrat")->setText(QStringLiteral("5\"0"));         // pasted
     s.click("CmdModif");
     QVERIFY(s.form);
     QCOMPARE(Dialogs::shownTexts().size(), 1);
@@ -198,8 +195,7 @@ void TestReversal::ratesWithQuoteRefused()
     QCOMPARE(RatesFile::fromFields({"1", "2", "3"}).practitioner, QStringLiteral("2"));
 }
 
-void TestReversal::practitionerCaptions()
-{
+void TestReversal::practitionerCaptions() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     clinic.addMemo(1, kA);
@@ -217,14 +213,13 @@ void TestReversal::practitionerCaptions()
         QCOMPARE(child<QLabel>(s.form, name)->textFormat(), Qt::PlainText); // a name holding <b> stays as typed
 }
 
-void TestReversal::owedAmount()
-{
+void TestReversal::owedAmount() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2004, 1, 1}, "600");
     pairAct(clinic, {2010, 12, 31}, "400");
-    pairAct(clinic, {2011, 1, 1}, "5000");                  // after the period
-    pairAct(clinic, {2005, 1, 1}, "700", kA, kB);            // the other way round
+    pairAct(clinic, {2011, 1, 1}, "5000");        // after the period
+    pairAct(clinic, {2005, 1, 1}, "700", kA, kB); // the other way round
     pairAct(clinic, {2005, 1, 1}, "800", QStringLiteral("Dr D'ORVALE"), kA);
     Screen10 s;
     s.pair(kA, kB);
@@ -233,8 +228,7 @@ void TestReversal::owedAmount()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestReversal::owedAfterPayments()
-{
+void TestReversal::owedAfterPayments() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "600");
@@ -271,8 +265,7 @@ void TestReversal::owedAfterPayments()
     QCOMPARE(clinic.scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE REVERSE IS NOT NULL")).toInt(), 1);
 }
 
-void TestReversal::paymentOnLatestActAfterPeriod()
-{
+void TestReversal::paymentOnLatestActAfterPeriod() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
@@ -289,27 +282,43 @@ void TestReversal::paymentOnLatestActAfterPeriod()
     QCOMPARE(again.owed(), (QStringList{"1000 €", "0", "450 €", "2951,81 F"}));
 }
 
-void TestReversal::paymentGuards_data()
-{
+void TestReversal::paymentGuards_data() {
     QTest::addColumn<QString>("performer");
     QTest::addColumn<QString>("followUp");
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("sum");
     QTest::addColumn<QString>("message"); // the whole message, or a part of it after "~"
-    QTest::newRow("empty sum") << kA << kB << "01/02/2006" << "" << kNoAmount;
-    QTest::newRow("invalid date") << kA << kB << "30/02/2006" << "100" << kNoAmount;
-    QTest::newRow("sum not a number") << kA << kB << "01/02/2006" << "1,2,3" << "~n'est pas un montant valide";
-    QTest::newRow("sum only a comma") << kA << kB << "01/02/2006" << "," << "~n'est pas un montant valide";
-    QTest::newRow("performer empty") << "" << kB << "01/02/2006" << "100" << "~Choisissez les deux praticiens";
-    QTest::newRow("follow-up empty") << kA << "" << "01/02/2006" << "100" << "~Choisissez les deux praticiens";
-    QTest::newRow("wildcard *") << "Dr F*" << kB << "01/02/2006" << "100" << "~Choisissez les deux praticiens";
-    QTest::newRow("wildcard ?") << kA << "Dr D'ORVA?" << "01/02/2006" << "100" << "~Choisissez les deux praticiens";
-    QTest::newRow("no act for the pair") << kB << kA << "01/02/2006" << "100" << kNoReversal;
-    QTest::newRow("unknown name with quote") << "x') OR ('1'='1" << kB << "01/02/2006" << "100" << kNoReversal;
+    QTest::newRow("empty sum") << kA << kB << "01/02/2006"
+                               << "" << kNoAmount;
+    QTest::newRow("invalid date") << kA << kB << "30/02/2006"
+                                  << "100" << kNoAmount;
+    QTest::newRow("sum not a number") << kA << kB << "01/02/2006"
+                                      << "1,2,3"
+                                      << "~n'est pas un montant valide";
+    QTest::newRow("sum only a comma") << kA << kB << "01/02/2006"
+                                      << ","
+                                      << "~n'est pas un montant valide";
+    QTest::newRow("performer empty") << "" << kB << "01/02/2006"
+                                     << "100"
+                                     << "~Choisissez les deux praticiens";
+    QTest::newRow("follow-up empty") << kA << ""
+                                     << "01/02/2006"
+                                     << "100"
+                                     << "~Choisissez les deux praticiens";
+    QTest::newRow("wildcard *") << "Dr F*" << kB << "01/02/2006"
+                                << "100"
+                                << "~Choisissez les deux praticiens";
+    QTest::newRow("wildcard ?") << kA << "Dr D'ORVA?"
+                                << "01/02/2006"
+                                << "100"
+                                << "~Choisissez les deux praticiens";
+    QTest::newRow("no act for the pair") << kB << kA << "01/02/2006"
+                                         << "100" << kNoReversal;
+    QTest::newRow("unknown name with quote") << "x') OR ('1'='1" << kB << "01/02/2006"
+                                             << "100" << kNoReversal;
 }
 
-void TestReversal::paymentGuards()
-{
+void TestReversal::paymentGuards() {
     QFETCH(QString, performer);
     QFETCH(QString, followUp);
     QFETCH(QString, date);
@@ -331,13 +340,13 @@ void TestReversal::paymentGuards()
     else
         QCOMPARE(shown.first(), message);
     QVERIFY(s.form);
-    QCOMPARE(clinic.scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE REVERSE IS NOT NULL OR DateRev IS NOT NULL"))
-                 .toInt(),
-             0);
+    QCOMPARE(
+        clinic.scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE REVERSE IS NOT NULL OR DateRev IS NOT NULL"))
+            .toInt(),
+        0);
 }
 
-void TestReversal::paymentAnsweredNo()
-{
+void TestReversal::paymentAnsweredNo() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
@@ -351,8 +360,7 @@ void TestReversal::paymentAnsweredNo()
     QVERIFY(clinic.scalar(QStringLiteral("SELECT REVERSE FROM ACTES")).isNull());
 }
 
-void TestReversal::paymentNotStored()
-{
+void TestReversal::paymentNotStored() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     const qint64 id = pairAct(clinic, {2005, 1, 1}, "1000");
@@ -369,18 +377,21 @@ void TestReversal::paymentNotStored()
     QVERIFY(stored(clinic, "REVERSE", id).isNull());
 }
 
-void TestReversal::owedRefusesBadInput_data()
-{
+void TestReversal::owedRefusesBadInput_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("clinicRate");
     QTest::addColumn<QString>("message");
-    QTest::newRow("invalid period date") << "32/01/2004" << "10" << kBadDate;
-    QTest::newRow("rate not a number") << "01/01/2004" << "dix" << "~n'est pas un nombre";
-    QTest::newRow("rate empty") << "01/01/2004" << "" << "~n'est pas un nombre";
+    QTest::newRow("invalid period date") << "32/01/2004"
+                                         << "10" << kBadDate;
+    QTest::newRow("rate not a number") << "01/01/2004"
+                                       << "dix"
+                                       << "~n'est pas un nombre";
+    QTest::newRow("rate empty") << "01/01/2004"
+                                << ""
+                                << "~n'est pas un nombre";
 }
 
-void TestReversal::owedRefusesBadInput()
-{
+void TestReversal::owedRefusesBadInput() {
     QFETCH(QString, from);
     QFETCH(QString, clinicRate);
     QFETCH(QString, message);
@@ -404,8 +415,7 @@ void TestReversal::owedRefusesBadInput()
     QCOMPARE(s.owed(), before);
 }
 
-void TestReversal::owedNegative()
-{
+void TestReversal::owedNegative() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "100", kB, kA, moneyValue(Money::fromEuros(60)));
@@ -415,22 +425,26 @@ void TestReversal::owedNegative()
     QCOMPARE(s.owed(), (QStringList{"100 €", "60 €", "-15 €", "-98,39 F"}));
 }
 
-void TestReversal::owedUnrounded_data()
-{
+void TestReversal::owedUnrounded_data() {
     QTest::addColumn<QString>("prix");
     QTest::addColumn<QString>("paid");
     QTest::addColumn<QString>("clinicRate");
     QTest::addColumn<QString>("practitionerRate");
     QTest::addColumn<QStringList>("shown");
     QTest::newRow("clinic share with five decimals")
-        << "333,33" << "" << "12,5" << "50" << QStringList{"333,33 €", "0", "145,831875 €", "956,59 F"};
+        << "333,33"
+        << ""
+        << "12,5"
+        << "50" << QStringList{"333,33 €", "0", "145,831875 €", "956,59 F"};
     QTest::newRow("shares with seven decimals, already paid")
-        << "100,01" << "12,34" << "33,33" << "40" << QStringList{"100,01 €", "12,34 €", "14,3306668 €", "94 F"};
+        << "100,01"
+        << "12,34"
+        << "33,33"
+        << "40" << QStringList{"100,01 €", "12,34 €", "14,3306668 €", "94 F"};
 }
 
 // The owed amount is shown as computed, every decimal kept; the francs come from that amount.
-void TestReversal::owedUnrounded()
-{
+void TestReversal::owedUnrounded() {
     QFETCH(QString, prix);
     QFETCH(QString, paid);
     QFETCH(QString, clinicRate);
@@ -448,8 +462,7 @@ void TestReversal::owedUnrounded()
     QCOMPARE(s.owed(), shown);
 }
 
-void TestReversal::sumInFrancs()
-{
+void TestReversal::sumInFrancs() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     Screen10 s;

@@ -1,12 +1,12 @@
 // The search screen: loading, the period and criteria, count and totals, line forms, clearing.
 #include "TestSupport.h"
 
-#include "domain/DemoData.h"
 #include "accounts/SearchWindow.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "domain/DemoData.h"
+#include "widgets/Dialogs.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,8 +24,7 @@ namespace {
 
 // A clinic whose application folder holds the rates file, so that loading the screen says nothing.
 struct TempClinic : obs::test::TempClinic {
-    TempClinic()
-    {
+    TempClinic() {
         QFile rates(appDir() + QStringLiteral("/taux.cmt"));
         if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
             qFatal("cannot write the rates file");
@@ -48,15 +47,19 @@ struct Act {
     QString secu = QStringLiteral("0");
 };
 
-qint64 add(TempClinic& clinic, const Act& a)
-{
-    Fields f{{QStringLiteral("Nom"), a.nom},         {QStringLiteral("Prenom"), a.prenom},
-             {QStringLiteral("MEDSUIT"), a.suit},    {QStringLiteral("MEDACTE"), a.done},
-             {QStringLiteral("Acte"), a.acte},       {QStringLiteral("CCAM1"), a.ccam1},
-             {QStringLiteral("NF"), a.nf},           {QStringLiteral("PRIX"), moneyValue(Money::parse(a.prix))},
+qint64 add(TempClinic& clinic, const Act& a) {
+    Fields f{{QStringLiteral("Nom"), a.nom},
+             {QStringLiteral("Prenom"), a.prenom},
+             {QStringLiteral("MEDSUIT"), a.suit},
+             {QStringLiteral("MEDACTE"), a.done},
+             {QStringLiteral("Acte"), a.acte},
+             {QStringLiteral("CCAM1"), a.ccam1},
+             {QStringLiteral("NF"), a.nf},
+             {QStringLiteral("PRIX"), moneyValue(Money::parse(a.prix))},
              {QStringLiteral("PAYESECU"), moneyValue(Money::parse(a.secu))}};
     f.emplace_back(QStringLiteral("DE"), a.de.isEmpty() ? QVariant() : moneyValue(Money::parse(a.de)));
-    f.emplace_back(QStringLiteral("Date"), a.date.isValid() ? QVariant::fromValue<qint64>(dayNumberOf(a.date)) : QVariant());
+    f.emplace_back(QStringLiteral("Date"),
+                   a.date.isValid() ? QVariant::fromValue<qint64>(dayNumberOf(a.date)) : QVariant());
     return clinic.addAct(f);
 }
 
@@ -68,8 +71,7 @@ struct Screen10 {
     QComboBox* combo(const char* n) const { return child<QComboBox>(form, n); }
     QListWidget* list(const char* n) const { return child<QListWidget>(form, n); }
     void click(const char* n) const { child<QPushButton>(form, n)->click(); }
-    void type(const char* box, const QString& text) const
-    {
+    void type(const char* box, const QString& text) const {
         QComboBox* c = combo(box);
         c->clearEditText();
         bool ascii = true;
@@ -80,13 +82,11 @@ struct Screen10 {
         else
             c->lineEdit()->insert(text); // the test keyboard types ASCII only
     }
-    void period(const QString& from, const QString& to) const
-    {
+    void period(const QString& from, const QString& to) const {
         edit("TxtDate1")->setText(from);
         edit("TxtDate2")->setText(to);
     }
-    QStringList lines(const char* n = "List2") const
-    {
+    QStringList lines(const char* n = "List2") const {
         QStringList out;
         for (int i = 0; i < list(n)->count(); ++i)
             out << list(n)->item(i)->text();
@@ -94,8 +94,7 @@ struct Screen10 {
     }
 };
 
-QStringList names(const QStringList& lines)
-{
+QStringList names(const QStringList& lines) {
     QStringList out;
     for (const QString& l : lines)
         out << l.section(QStringLiteral("   "), 0, 0);
@@ -125,8 +124,7 @@ private slots:
     void screenshot();
 };
 
-void TestSearch::loadFillsListsEmpty()
-{
+void TestSearch::loadFillsListsEmpty() {
     TempClinic clinic;
     clinic.addMemo(1, QStringLiteral("Dr MARTIN"));
     clinic.addMemo(1, QStringLiteral("Dr BERTRAND"));
@@ -170,8 +168,7 @@ void TestSearch::loadFillsListsEmpty()
     QVERIFY(s.list("List1")->isHidden());
 }
 
-void TestSearch::periodBoundsIncluded()
-{
+void TestSearch::periodBoundsIncluded() {
     TempClinic clinic;
     add(clinic, {.nom = QStringLiteral("AVANT"), .date = {2004, 12, 31}, .prix = QStringLiteral("1")});
     add(clinic, {.nom = QStringLiteral("PREMIER"), .date = {2005, 1, 1}, .prix = QStringLiteral("100")});
@@ -187,35 +184,84 @@ void TestSearch::periodBoundsIncluded()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestSearch::criteria_data()
-{
+void TestSearch::criteria_data() {
     QTest::addColumn<QString>("followUp");
     QTest::addColumn<QString>("performer");
     QTest::addColumn<QString>("act");
     QTest::addColumn<QString>("nf");
     QTest::addColumn<QStringList>("found");
 
-    QTest::newRow("none") << "" << "" << "" << "" << QStringList{"A", "B", "C", "D", "E"};
-    QTest::newRow("whole name, any case") << "MART" << "" << "" << "" << QStringList{"A", "C"};
-    QTest::newRow("typed wildcard *") << "MART*" << "" << "" << "" << QStringList{"A", "B", "C"};
-    QTest::newRow("typed wildcard ?") << "MAR?" << "" << "" << "" << QStringList{"A", "C"};
-    QTest::newRow("apostrophe follow-up") << "D'ORVAL" << "" << "" << "" << QStringList{"D"};
-    QTest::newRow("apostrophe performer") << "" << "D'ORVAL" << "" << "" << QStringList{"C"};
-    QTest::newRow("act prefix") << "" << "" << "CES" << "" << QStringList{"A", "D"};
-    QTest::newRow("act whole label") << "" << "" << "Accouchement unique" << "" << QStringList{"B"};
-    QTest::newRow("night") << "" << "" << "" << "N" << QStringList{"A", "D"};
-    QTest::newRow("holiday") << "" << "" << "" << "F" << QStringList{"B"};
-    QTest::newRow("performer and holiday") << "" << "BERTRAND" << "" << "F" << QStringList{"B"};
-    QTest::newRow("follow-up and performer") << "mart" << "D'ORVAL" << "" << "" << QStringList{"C"};
-    QTest::newRow("all four") << "MART" << "BERTRAND" << "Cés" << "N" << QStringList{"A"};
-    QTest::newRow("all four, no match") << "MART" << "BERTRAND" << "Acc" << "N" << QStringList{};
-    QTest::newRow("quote cannot widen") << "x') OR ('1'='1" << "" << "" << "" << QStringList{};
-    QTest::newRow("quote cannot break") << "'" << "" << "" << "" << QStringList{};
-    QTest::newRow("empty name is not a criterion") << "" << "" << "" << "" << QStringList{"A", "B", "C", "D", "E"};
+    QTest::newRow("none") << ""
+                          << ""
+                          << ""
+                          << "" << QStringList{"A", "B", "C", "D", "E"};
+    QTest::newRow("whole name, any case") << "MART"
+                                          << ""
+                                          << ""
+                                          << "" << QStringList{"A", "C"};
+    QTest::newRow("typed wildcard *") << "MART*"
+                                      << ""
+                                      << ""
+                                      << "" << QStringList{"A", "B", "C"};
+    QTest::newRow("typed wildcard ?") << "MAR?"
+                                      << ""
+                                      << ""
+                                      << "" << QStringList{"A", "C"};
+    QTest::newRow("apostrophe follow-up") << "D'ORVAL"
+                                          << ""
+                                          << ""
+                                          << "" << QStringList{"D"};
+    QTest::newRow("apostrophe performer") << ""
+                                          << "D'ORVAL"
+                                          << ""
+                                          << "" << QStringList{"C"};
+    QTest::newRow("act prefix") << ""
+                                << ""
+                                << "CES"
+                                << "" << QStringList{"A", "D"};
+    QTest::newRow("act whole label") << ""
+                                     << ""
+                                     << "Accouchement unique"
+                                     << "" << QStringList{"B"};
+    QTest::newRow("night") << ""
+                           << ""
+                           << ""
+                           << "N" << QStringList{"A", "D"};
+    QTest::newRow("holiday") << ""
+                             << ""
+                             << ""
+                             << "F" << QStringList{"B"};
+    QTest::newRow("performer and holiday") << ""
+                                           << "BERTRAND"
+                                           << ""
+                                           << "F" << QStringList{"B"};
+    QTest::newRow("follow-up and performer") << "mart"
+                                             << "D'ORVAL"
+                                             << ""
+                                             << "" << QStringList{"C"};
+    QTest::newRow("all four") << "MART"
+                              << "BERTRAND"
+                              << "Cés"
+                              << "N" << QStringList{"A"};
+    QTest::newRow("all four, no match") << "MART"
+                                        << "BERTRAND"
+                                        << "Acc"
+                                        << "N" << QStringList{};
+    QTest::newRow("quote cannot widen") << "x') OR ('1'='1"
+                                        << ""
+                                        << ""
+                                        << "" << QStringList{};
+    QTest::newRow("quote cannot break") << "'"
+                                        << ""
+                                        << ""
+                                        << "" << QStringList{};
+    QTest::newRow("empty name is not a criterion") << ""
+                                                   << ""
+                                                   << ""
+                                                   << "" << QStringList{"A", "B", "C", "D", "E"};
 }
 
-void TestSearch::criteria()
-{
+void TestSearch::criteria() {
     QFETCH(QString, followUp);
     QFETCH(QString, performer);
     QFETCH(QString, act);
@@ -246,8 +292,7 @@ void TestSearch::criteria()
     QVERIFY2(Dialogs::shownTexts().isEmpty(), qPrintable(Dialogs::shownTexts().join(u'|')));
 }
 
-void TestSearch::typedTextsStayOutOfLists()
-{
+void TestSearch::typedTextsStayOutOfLists() {
     TempClinic clinic;
     clinic.addMemo(1, QStringLiteral("Dr MARTIN"));
     Screen10 s;
@@ -258,18 +303,20 @@ void TestSearch::typedTextsStayOutOfLists()
     QCOMPARE(s.combo("CmbPrat1")->currentText(), QStringLiteral("Dr M*"));
 }
 
-void TestSearch::invalidPeriodKeepsResults_data()
-{
+void TestSearch::invalidPeriodKeepsResults_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
-    QTest::newRow("32 January") << "32/01/2005" << "31/12/2005";
-    QTest::newRow("29 February of a common year") << "01/01/2005" << "29/02/2005";
-    QTest::newRow("letters") << "01/01/2005" << "fin 2005";
-    QTest::newRow("empty") << "" << "31/12/2005";
+    QTest::newRow("32 January") << "32/01/2005"
+                                << "31/12/2005";
+    QTest::newRow("29 February of a common year") << "01/01/2005"
+                                                  << "29/02/2005";
+    QTest::newRow("letters") << "01/01/2005"
+                             << "fin 2005";
+    QTest::newRow("empty") << ""
+                           << "31/12/2005";
 }
 
-void TestSearch::invalidPeriodKeepsResults()
-{
+void TestSearch::invalidPeriodKeepsResults() {
     QFETCH(QString, from);
     QFETCH(QString, to);
     TempClinic clinic;
@@ -282,15 +329,15 @@ void TestSearch::invalidPeriodKeepsResults()
     s.click("CmdDE");
     QCOMPARE(Dialogs::shownTexts(), QStringList{kBadDate});
     // The caption already belongs to the new listing; the results are the previous ones.
-    QCOMPARE(s.label("Label4")->text(), QStringLiteral("Total du montant des mutuelles ou DE pour les actes recherchés"));
+    QCOMPARE(s.label("Label4")->text(),
+             QStringLiteral("Total du montant des mutuelles ou DE pour les actes recherchés"));
     QCOMPARE(s.list("List2")->count(), 2);
     QCOMPARE(s.list("List1")->count(), 2);
     QCOMPARE(s.label("Label1")->text(), QStringLiteral("2"));
     QCOMPARE(s.label("LblTotalActes")->text(), QStringLiteral("1000 €"));
 }
 
-void TestSearch::totalsInEurosAndFrancs()
-{
+void TestSearch::totalsInEurosAndFrancs() {
     TempClinic clinic;
     add(clinic, {.nom = "DUPONT", .prix = "313,5"});
     add(clinic, {.nom = "DURAND", .prix = "686,5"});
@@ -304,8 +351,7 @@ void TestSearch::totalsInEurosAndFrancs()
     QCOMPARE(s.label("LblTotalActesF")->text(), QStringLiteral("6561,21 F"));
 }
 
-void TestSearch::nothingFound()
-{
+void TestSearch::nothingFound() {
     TempClinic clinic;
     add(clinic, {.nom = "DUPONT", .date = {2003, 5, 5}});
     Screen10 s;
@@ -317,20 +363,28 @@ void TestSearch::nothingFound()
     QCOMPARE(s.list("List1")->count(), 0);
 }
 
-void TestSearch::searchLineForms_data()
-{
+void TestSearch::searchLineForms_data() {
     QTest::addColumn<QString>("de");
     QTest::addColumn<QString>("ccam1");
     QTest::addColumn<QString>("line");
-    QTest::newRow("excess fee") << "150" << "JQGA002" << "DUPONT   Marie   15/03/2005 (JQGA002) Mut : 150 €";
-    QTest::newRow("excess with cents") << "12,5" << "JQGA002" << "DUPONT   Marie   15/03/2005 (JQGA002) Mut : 12,5 €";
-    QTest::newRow("no excess") << "0" << "JQGA002" << "DUPONT   Marie   15/03/2005 (JQGA002) ";
-    QTest::newRow("empty excess") << "" << "JQGA002" << "DUPONT   Marie   15/03/2005 (JQGA002) ";
-    QTest::newRow("no code") << "0" << "" << "DUPONT   Marie   15/03/2005 () ";
+    QTest::newRow("excess fee") << "150"
+                                << "JQGA002"
+                                << "DUPONT   Marie   15/03/2005 (JQGA002) Mut : 150 €";
+    QTest::newRow("excess with cents") << "12,5"
+                                       << "JQGA002"
+                                       << "DUPONT   Marie   15/03/2005 (JQGA002) Mut : 12,5 €";
+    QTest::newRow("no excess") << "0"
+                               << "JQGA002"
+                               << "DUPONT   Marie   15/03/2005 (JQGA002) ";
+    QTest::newRow("empty excess") << ""
+                                  << "JQGA002"
+                                  << "DUPONT   Marie   15/03/2005 (JQGA002) ";
+    QTest::newRow("no code") << "0"
+                             << ""
+                             << "DUPONT   Marie   15/03/2005 () ";
 }
 
-void TestSearch::searchLineForms()
-{
+void TestSearch::searchLineForms() {
     QFETCH(QString, de);
     QFETCH(QString, ccam1);
     QFETCH(QString, line);
@@ -341,8 +395,7 @@ void TestSearch::searchLineForms()
     QCOMPARE(s.lines(), QStringList{line});
 }
 
-void TestSearch::hiddenListInStep()
-{
+void TestSearch::hiddenListInStep() {
     TempClinic clinic;
     QMap<QString, qint64> ids;
     for (const char* n : {"MOREAU", "BLANC", "ZOLA", "DUPONT"})
@@ -356,8 +409,7 @@ void TestSearch::hiddenListInStep()
         QCOMPARE(numbers[i], QString::number(ids.value(lines[i].section(QStringLiteral("   "), 0, 0))));
 }
 
-void TestSearch::clearing()
-{
+void TestSearch::clearing() {
     TempClinic clinic;
     clinic.addMemo(1, QStringLiteral("MART"));
     add(clinic, {.suit = "MART", .nf = "N"});
@@ -386,8 +438,7 @@ void TestSearch::clearing()
     QVERIFY(s.combo("CmbNF")->currentText().isEmpty());
 }
 
-void TestSearch::closingShowsMainWindow()
-{
+void TestSearch::closingShowsMainWindow() {
     TempClinic clinic;
     MainWindow main;
     QVERIFY(main.load());
@@ -402,8 +453,7 @@ void TestSearch::closingShowsMainWindow()
 }
 
 // With OBSLEDGER_SHOTS naming a folder, the filled screen is saved there as form10.png.
-void TestSearch::screenshot()
-{
+void TestSearch::screenshot() {
     const QString folder = qEnvironmentVariable("OBSLEDGER_SHOTS");
     if (folder.isEmpty())
         QSKIP("OBSLEDGER_SHOTS is not set");

@@ -2,10 +2,10 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "widgets/Dialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,22 +20,22 @@ using obs::test::child;
 namespace {
 
 struct TempClinic : obs::test::TempClinic {
-    TempClinic()
-    {
+    TempClinic() {
         QFile rates(appDir() + QStringLiteral("/taux.cmt"));
         if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
             qFatal("cannot write the rates file");
     }
 };
 
-QVariant euros(const char* text) { return moneyValue(Money::parse(QString::fromUtf8(text))); }
+QVariant euros(const char* text) {
+    return moneyValue(Money::parse(QString::fromUtf8(text)));
+}
 
 // The main window with the search screen opened from it, as the user gets there.
 struct Session {
     MainWindow main;
     QPointer<QWidget> search;
-    Session()
-    {
+    Session() {
         if (!main.load())
             qFatal("the main window did not load");
         main.show();
@@ -48,8 +48,7 @@ struct Session {
     QListWidget* found() const { return child<QListWidget>(search, "List2"); }
     QString numberOn(int line) const { return child<QListWidget>(search, "List1")->item(line)->text(); }
     void list() const { child<QPushButton>(search, "Command2")->click(); }
-    void open(int line) const
-    {
+    void open(int line) const {
         QListWidget* l = found();
         QVERIFY(QTest::qWaitForWindowExposed(search));
         const QRect r = l->visualItemRect(l->item(line));
@@ -58,8 +57,7 @@ struct Session {
     }
     QString box(const char* n) const { return child<QLineEdit>(&main, n)->text(); }
     QString caption(const char* n) const { return child<QLabel>(&main, n)->text(); }
-    QStringList secondary() const
-    {
+    QStringList secondary() const {
         QStringList out;
         auto* l = child<QListWidget>(&main, "LstActes");
         for (int i = 0; i < l->count(); ++i)
@@ -80,8 +78,7 @@ private slots:
     void doubleClickOutsideLines();
 };
 
-void TestSearchOpen::openThirdLine()
-{
+void TestSearchOpen::openThirdLine() {
     TempClinic clinic;
     for (const char* n : {"ALPHA", "BRAVO"})
         clinic.addAct({{"Nom", QString::fromUtf8(n)}, {"Date", 38500}, {"PRIX", euros("10")}});
@@ -143,11 +140,15 @@ void TestSearchOpen::openThirdLine()
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestSearchOpen::openReplacesSecondaryLines()
-{
+void TestSearchOpen::openReplacesSecondaryLines() {
     TempClinic clinic;
-    const qint64 full = clinic.addAct({{"Nom", "PLEIN"}, {"Date", 38500}, {"CCAM2", "A"}, {"CCAM3", "B"},
-                                       {"CCAM4", "C"}, {"CCAM5", "D"}, {"CCAM6", "E"}});
+    const qint64 full = clinic.addAct({{"Nom", "PLEIN"},
+                                       {"Date", 38500},
+                                       {"CCAM2", "A"},
+                                       {"CCAM3", "B"},
+                                       {"CCAM4", "C"},
+                                       {"CCAM5", "D"},
+                                       {"CCAM6", "E"}});
     Q_UNUSED(full);
     clinic.addAct({{"Nom", "SEUL"}, {"Date", 38501}, {"CCAM2", "JQGD002"}});
     auto openNamed = [](Session& s, const QString& name) {
@@ -174,8 +175,7 @@ void TestSearchOpen::openReplacesSecondaryLines()
     }
 }
 
-void TestSearchOpen::openActWithoutDate()
-{
+void TestSearchOpen::openActWithoutDate() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Anne"}, {"Date", 38500}});
     Session s;
@@ -188,8 +188,7 @@ void TestSearchOpen::openActWithoutDate()
     QCOMPARE(s.caption("Label12"), QStringLiteral("Acte pour M. DUPONT Anne du "));
 }
 
-void TestSearchOpen::openDeletedAct()
-{
+void TestSearchOpen::openDeletedAct() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38500}});
     Session s;
@@ -204,8 +203,7 @@ void TestSearchOpen::openDeletedAct()
     QVERIFY(Dialogs::lastText().contains(QStringLiteral("n'existe plus")));
 }
 
-void TestSearchOpen::doubleClickOutsideLines()
-{
+void TestSearchOpen::doubleClickOutsideLines() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38500}});
     Session s;

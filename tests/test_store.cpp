@@ -40,8 +40,7 @@ private slots:
     void cursorRefusesUnknownOrder();
 };
 
-void TestStore::adaptSql_data()
-{
+void TestStore::adaptSql_data() {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("adapted");
     QTest::newRow("number glued to AND") << "WHERE DATE BETWEEN 38353 And 40543AND (ACTES.NF = 'N')"
@@ -49,48 +48,58 @@ void TestStore::adaptSql_data()
     QTest::newRow("LIKE without wildcard is an equality of base letters")
         << "(ACTES.MEDSUIT LIKE 'Dr D''ORVAL')"
         << "((ACTES.MEDSUIT = 'Dr D''ORVAL' COLLATE FRENCH_PRIMARY))";
-    QTest::newRow("LIKE with wildcards left to LIKE") << "ACTE LIKE 'CES*'" << "ACTE LIKE 'CES*'";
-    QTest::newRow("other wildcards left to LIKE") << "NOM LIKE 'D?P*'" << "NOM LIKE 'D?P*'";
-    QTest::newRow("LIKE inside a literal untouched") << "NOM = 'x LIKE ''y'''" << "NOM = 'x LIKE ''y'''";
-    QTest::newRow("column names with digits stay") << "SELECT CCAM1, MUT6 FROM MEMO" << "SELECT CCAM1, MUT6 FROM MEMO";
+    QTest::newRow("LIKE with wildcards left to LIKE") << "ACTE LIKE 'CES*'"
+                                                      << "ACTE LIKE 'CES*'";
+    QTest::newRow("other wildcards left to LIKE") << "NOM LIKE 'D?P*'"
+                                                  << "NOM LIKE 'D?P*'";
+    QTest::newRow("LIKE inside a literal untouched") << "NOM = 'x LIKE ''y'''"
+                                                     << "NOM = 'x LIKE ''y'''";
+    QTest::newRow("column names with digits stay") << "SELECT CCAM1, MUT6 FROM MEMO"
+                                                   << "SELECT CCAM1, MUT6 FROM MEMO";
     QTest::newRow("INDEX column") << "SELECT*FROM MEMO WHERE NUMEROS = 2 ORDER by INDEX"
                                   << "SELECT*FROM MEMO WHERE NUMEROS = 2 ORDER by \"INDEX\"";
-    QTest::newRow("quoted text untouched") << "TEXTE='12AND INDEX'" << "TEXTE='12AND INDEX'";
-    QTest::newRow("doubled apostrophe") << "NOM>='D''ALMEIDA'" << "NOM>='D''ALMEIDA'";
-    QTest::newRow("no blank before =") << "SELECT*FROM ACTES WHERE NUMINT=12" << "SELECT*FROM ACTES WHERE NUMINT=12";
+    QTest::newRow("quoted text untouched") << "TEXTE='12AND INDEX'"
+                                           << "TEXTE='12AND INDEX'";
+    QTest::newRow("doubled apostrophe") << "NOM>='D''ALMEIDA'"
+                                        << "NOM>='D''ALMEIDA'";
+    QTest::newRow("no blank before =") << "SELECT*FROM ACTES WHERE NUMINT=12"
+                                       << "SELECT*FROM ACTES WHERE NUMINT=12";
 }
 
-void TestStore::adaptSql()
-{
+void TestStore::adaptSql() {
     QFETCH(QString, sql);
     QFETCH(QString, adapted);
     QCOMPARE(obs::adaptSql(sql), adapted);
 }
 
-void TestStore::collationOrder()
-{
+void TestStore::collationOrder() {
     QStringList names{"LEMAIRE", "léger", "LEFEBVRE", "DURAND", "dupont", "Dubois", "LEGER", "ŒUVRE", "OEUVRE", "ODIN"};
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return frenchCompare(a, b) < 0; });
     QCOMPARE(names, (QStringList{"Dubois", "dupont", "DURAND", "LEFEBVRE", "LEGER", "léger", "LEMAIRE", "ODIN",
                                  "OEUVRE", "ŒUVRE"}));
 }
 
-void TestStore::collationEquality_data()
-{
+void TestStore::collationEquality_data() {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("sign");
-    QTest::newRow("case ignored") << "DUPONT" << "dupont" << 0;
-    QTest::newRow("accent decides last") << "Cesarienne" << "Césarienne" << -1;
-    QTest::newRow("base letter first") << "LÉGER" << "LEMAIRE" << -1;
-    QTest::newRow("accented vs plain next letter") << "LÉGER" << "LEFEBVRE" << 1;
-    QTest::newRow("prefix") << "DU" << "DUBOIS" << -1;
-    QTest::newRow("accented case ignored") << "ÉLISE" << "élise" << 0;
-    QTest::newRow("empty") << "" << "A" << -1;
+    QTest::newRow("case ignored") << "DUPONT"
+                                  << "dupont" << 0;
+    QTest::newRow("accent decides last") << "Cesarienne"
+                                         << "Césarienne" << -1;
+    QTest::newRow("base letter first") << "LÉGER"
+                                       << "LEMAIRE" << -1;
+    QTest::newRow("accented vs plain next letter") << "LÉGER"
+                                                   << "LEFEBVRE" << 1;
+    QTest::newRow("prefix") << "DU"
+                            << "DUBOIS" << -1;
+    QTest::newRow("accented case ignored") << "ÉLISE"
+                                           << "élise" << 0;
+    QTest::newRow("empty") << ""
+                           << "A" << -1;
 }
 
-void TestStore::collationEquality()
-{
+void TestStore::collationEquality() {
     QFETCH(QString, a);
     QFETCH(QString, b);
     QFETCH(int, sign);
@@ -100,47 +109,69 @@ void TestStore::collationEquality()
     QCOMPARE((r > 0) - (r < 0), -sign);
 }
 
-void TestStore::like_data()
-{
+void TestStore::like_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("match");
-    QTest::newRow("exact any case") << "mart" << "MART" << true;
-    QTest::newRow("exact not prefix") << "MART" << "MARTIN" << false;
-    QTest::newRow("accent ignored") << "CES*" << "Césarienne" << true;
-    QTest::newRow("accent in pattern") << "élise" << "ELISE" << true;
-    QTest::newRow("star prefix") << "Ces*" << "CESARIENNE programmée" << true;
-    QTest::newRow("question mark") << "DUP?NT" << "DUPONT" << true;
-    QTest::newRow("hash digit") << "JQGD01#" << "JQGD010" << true;
-    QTest::newRow("class") << "[DM]*" << "MARTIN" << true;
-    QTest::newRow("negated class") << "[!DM]*" << "MARTIN" << false;
-    QTest::newRow("percent is literal") << "50%" << "500" << false;
-    QTest::newRow("apostrophe") << "Dr D'ORVAL" << "dr d'orval" << true;
-    QTest::newRow("empty pattern") << "" << "" << true;
-    QTest::newRow("empty pattern, text") << "" << "A" << false;
-    QTest::newRow("ligature written out") << "OEUVRE" << "Œuvre" << true;
-    QTest::newRow("star in the middle") << "Dr *TIN" << "DR MARTIN" << true;
-    QTest::newRow("star needs backtracking") << "*AB*AC" << "AABXAAC" << true;
-    QTest::newRow("star then class") << "*[0-9]" << "JQGD01x" << false;
+    QTest::newRow("exact any case") << "mart"
+                                    << "MART" << true;
+    QTest::newRow("exact not prefix") << "MART"
+                                      << "MARTIN" << false;
+    QTest::newRow("accent ignored") << "CES*"
+                                    << "Césarienne" << true;
+    QTest::newRow("accent in pattern") << "élise"
+                                       << "ELISE" << true;
+    QTest::newRow("star prefix") << "Ces*"
+                                 << "CESARIENNE programmée" << true;
+    QTest::newRow("question mark") << "DUP?NT"
+                                   << "DUPONT" << true;
+    QTest::newRow("hash digit") << "JQGD01#"
+                                << "JQGD010" << true;
+    QTest::newRow("class") << "[DM]*"
+                           << "MARTIN" << true;
+    QTest::newRow("negated class") << "[!DM]*"
+                                   << "MARTIN" << false;
+    QTest::newRow("percent is literal") << "50%"
+                                        << "500" << false;
+    QTest::newRow("apostrophe") << "Dr D'ORVAL"
+                                << "dr d'orval" << true;
+    QTest::newRow("empty pattern") << ""
+                                   << "" << true;
+    QTest::newRow("empty pattern, text") << ""
+                                         << "A" << false;
+    QTest::newRow("ligature written out") << "OEUVRE"
+                                          << "Œuvre" << true;
+    QTest::newRow("star in the middle") << "Dr *TIN"
+                                        << "DR MARTIN" << true;
+    QTest::newRow("star needs backtracking") << "*AB*AC"
+                                             << "AABXAAC" << true;
+    QTest::newRow("star then class") << "*[0-9]"
+                                     << "JQGD01x" << false;
     QTest::newRow("many stars on a long text") << "*a*a*a*a*a*a*a*a*a*a*b" << QString(4000, 'a') << false;
-    QTest::newRow("trailing stars") << "MART**" << "MART" << true;
+    QTest::newRow("trailing stars") << "MART**"
+                                    << "MART" << true;
 }
 
-void TestStore::like()
-{
+void TestStore::like() {
     QFETCH(QString, pattern);
     QFETCH(QString, text);
     QFETCH(bool, match);
     QCOMPARE(jetLike(pattern, text), match);
 }
 
-void TestStore::programQueries()
-{
+void TestStore::programQueries() {
     TempClinic clinic;
-    clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Marie"}, {"Date", 38353}, {"MEDSUIT", "Dr MARTIN"},
-                   {"MEDACTE", "Dr D'ORVAL"}, {"Acte", "Césarienne programmée"}, {"NF", "N"},
-                   {"PRIX", moneyValue(Money::fromEuros(1000))}, {"DE", moneyValue(Money::fromEuros(150))}});
-    clinic.addAct({{"Nom", "MARTIN"}, {"Date", 40543}, {"MEDSUIT", "Dr MARTINEZ"}, {"PRIX", moneyValue(Money::fromEuros(200))}});
+    clinic.addAct({{"Nom", "DUPONT"},
+                   {"Prenom", "Marie"},
+                   {"Date", 38353},
+                   {"MEDSUIT", "Dr MARTIN"},
+                   {"MEDACTE", "Dr D'ORVAL"},
+                   {"Acte", "Césarienne programmée"},
+                   {"NF", "N"},
+                   {"PRIX", moneyValue(Money::fromEuros(1000))},
+                   {"DE", moneyValue(Money::fromEuros(150))}});
+    clinic.addAct(
+        {{"Nom", "MARTIN"}, {"Date", 40543}, {"MEDSUIT", "Dr MARTINEZ"}, {"PRIX", moneyValue(Money::fromEuros(200))}});
     clinic.addAct({{"Nom", "DURAND"}, {"Date", 40544}, {"PRIX", moneyValue(Money::fromEuros(50))}});
     Database& db = clinic.db();
     QVariant v;
@@ -162,8 +193,7 @@ void TestStore::programQueries()
     QVERIFY(v.isNull());
 }
 
-void TestStore::cursorMovesAndEdges()
-{
+void TestStore::cursorMovesAndEdges() {
     TempClinic clinic;
     for (const char* n : {"MARTIN", "DUBOIS", "dupont", "DUPONT", "LÉGER", "LEFEBVRE", "LEMAIRE"})
         clinic.addAct({{"Nom", QString::fromUtf8(n)}, {"Prenom", QString::fromUtf8(n) == "dupont" ? "Anne" : "Zoé"}});
@@ -196,8 +226,7 @@ void TestStore::cursorMovesAndEdges()
     QCOMPARE(r.text("Nom"), QStringLiteral("LEMAIRE"));
 }
 
-void TestStore::cursorFindFirst()
-{
+void TestStore::cursorFindFirst() {
     TempClinic clinic;
     for (const char* n : {"DURAND", "DUBOIS", "D'ALMEIDA", "MARTIN"})
         clinic.addAct({{"Nom", QString::fromUtf8(n)}});
@@ -207,7 +236,7 @@ void TestStore::cursorFindFirst()
     struct Case {
         const char* typed;
         const char* found; // nullptr: no match
-    } cases[] = {{"D", "D'ALMEIDA"}, {"DU", "DUBOIS"}, {"DUR", "DURAND"}, {"d'a", "D'ALMEIDA"},
+    } cases[] = {{"D", "D'ALMEIDA"},   {"DU", "DUBOIS"},      {"DUR", "DURAND"}, {"d'a", "D'ALMEIDA"},
                  {"MARTIN", "MARTIN"}, {"MARTINEZ", nullptr}, {"Z", nullptr}};
     for (const Case& k : cases) {
         bool matched = false;
@@ -230,8 +259,7 @@ void TestStore::cursorFindFirst()
     QCOMPARE(r.money("TARIFS")->toFrench(), QStringLiteral("118,09"));
 }
 
-void TestStore::cursorEmptyAndDeletedRows()
-{
+void TestStore::cursorEmptyAndDeletedRows() {
     TempClinic clinic;
     SharedStore& store = SharedStore::instance();
     QVERIFY(store.openDatabase(clinic.dbPath()));
@@ -251,8 +279,7 @@ void TestStore::cursorEmptyAndDeletedRows()
     QCOMPARE(store.cursor()->edit({{"Nom", "X"}}).error, StoreError::NoCurrentRecord);
 }
 
-void TestStore::cursorOnClosedDatabase()
-{
+void TestStore::cursorOnClosedDatabase() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "A"}});
     SharedStore& store = SharedStore::instance();
@@ -266,8 +293,7 @@ void TestStore::cursorOnClosedDatabase()
     QCOMPARE(store.cursor()->moveFirst().error, StoreError::Closed);
 }
 
-void TestStore::numbersNeverReused()
-{
+void TestStore::numbersNeverReused() {
     TempClinic clinic;
     const qint64 a = clinic.addAct({{"Nom", "A"}});
     const qint64 b = clinic.addAct({{"Nom", "B"}});
@@ -276,8 +302,7 @@ void TestStore::numbersNeverReused()
     QVERIFY(c > b && b > a);
 }
 
-void TestStore::newRowDefaultsAndMemoIndex()
-{
+void TestStore::newRowDefaultsAndMemoIndex() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "NEUVE"}, {"PRIX", moneyValue(Money::fromEuros(314))}});
     std::vector<Row> rows;
@@ -296,8 +321,7 @@ void TestStore::newRowDefaultsAndMemoIndex()
     QVERIFY(rows[0].integer("INDEX") < rows[1].integer("INDEX"));
 }
 
-void TestStore::quotingKeepsTypedTextWhole()
-{
+void TestStore::quotingKeepsTypedTextWhole() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     const QString hostile = "x' OR '1'='1"; // typed text must stay one text
@@ -309,8 +333,7 @@ void TestStore::quotingKeepsTypedTextWhole()
     QCOMPARE(clinic.count("ACTES"), 1);
 }
 
-void TestStore::openNeverCreates()
-{
+void TestStore::openNeverCreates() {
     TempClinic clinic;
     Status s;
     const QString missing = clinic.file("absent/OBSLEDGER.mdb");
@@ -327,8 +350,7 @@ void TestStore::openNeverCreates()
     QVERIFY(!SharedStore::instance().openDatabase(junk.fileName()));
 }
 
-void TestStore::integrityCheckNeedsCollation()
-{
+void TestStore::integrityCheckNeedsCollation() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "LÉGER"}});
     QString why;
@@ -338,23 +360,23 @@ void TestStore::integrityCheckNeedsCollation()
     QVERIFY_THROWS_EXCEPTION(SQLite::Exception, plain.execAndGet("PRAGMA integrity_check").getString());
 }
 
-void TestStore::moneySumsAreExact()
-{
+void TestStore::moneySumsAreExact() {
     TempClinic clinic;
     for (int i = 0; i < 10; ++i)
         clinic.addAct({{"Nom", "X"}, {"PRIX", moneyValue(Money::parse("0,1"))}});
     QCOMPARE(Money::fromUnits(clinic.scalar("SELECT SUM(PRIX) FROM ACTES").toLongLong()), Money::fromEuros(1));
 }
 
-void TestStore::likePrefilterKeepsMatches()
-{
+void TestStore::likePrefilterKeepsMatches() {
     // What SQLite is given for a LIKE (rewritten or not) finds exactly what the program's LIKE matches.
     TempClinic clinic;
-    const QStringList names{"Dr MARTIN", "dr martin", "Dr MARTÍN", "Dr MARTINEZ", "Dr D'ORVAL", "Œdipe", "Césarienne",
-                            "CESARIENNE urgente", "Cesar", "ces", ""};
+    const QStringList names{"Dr MARTIN", "dr martin",  "Dr MARTÍN",          "Dr MARTINEZ", "Dr D'ORVAL",
+                            "Œdipe",     "Césarienne", "CESARIENNE urgente", "Cesar",       "ces",
+                            ""};
     for (const QString& n : names)
         clinic.addAct({{"Nom", "X"}, {"MEDSUIT", n}, {"Acte", n}});
-    const QStringList patterns{"Dr MARTIN", "DR MARTIN", "Dr D'ORVAL", "œdipe", "CES*", "cés*", "Dr*", "*", "C?S*", "ces"};
+    const QStringList patterns{"Dr MARTIN", "DR MARTIN", "Dr D'ORVAL", "œdipe", "CES*",
+                               "cés*",      "Dr*",       "*",          "C?S*",  "ces"};
     for (const QString& p : patterns) {
         for (const char* col : {"MEDSUIT", "Acte"}) {
             int expected = 0;
@@ -369,8 +391,7 @@ void TestStore::likePrefilterKeepsMatches()
     }
 }
 
-void TestStore::cursorRefusesUnknownOrder()
-{
+void TestStore::cursorRefusesUnknownOrder() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "A"}});
     Status s;
@@ -380,8 +401,7 @@ void TestStore::cursorRefusesUnknownOrder()
     QVERIFY(!Cursor::open(db, "SELECT*FROM PERSONNE", &s));
 }
 
-void TestStore::cursorStepsThroughSharedNames()
-{
+void TestStore::cursorStepsThroughSharedNames() {
     // Names equal in the program's order (case aside) are stepped through by act number, both ways.
     TempClinic clinic;
     QList<qint64> ids;

@@ -1,10 +1,10 @@
 // The tariff file and the tariff editor, on real files in a temporary application folder.
 #include "TestSupport.h"
 
-#include "widgets/Dialogs.h"
 #include "common/QuotedFieldFile.h"
-#include "reference/TariffEditor.h"
 #include "domain/TariffFile.h"
+#include "reference/TariffEditor.h"
+#include "widgets/Dialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,29 +29,28 @@ const QByteArray kInitialLine =
     "\"126.83\",\"101.50\",\"60.48\",\"108.72\",\"56.70\",\"56.70\",\"64.11\",\"76.60\",\"37.80\",\"40.33\","
     "\"48.58\"\r\n";
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A group of 44 fields: the initial texts with some replaced.
-QStringList group(const QMap<int, QString>& changes = {})
-{
+QStringList group(const QMap<int, QString>& changes = {}) {
     QStringList g = TariffFile::initialTexts();
     for (auto it = changes.begin(); it != changes.end(); ++it)
         g[it.key()] = it.value();
     return g;
 }
 
-QString tariffPath(const TempClinic& clinic) { return QDir(clinic.appDir()).filePath(QStringLiteral("tarifs.cmt")); }
+QString tariffPath(const TempClinic& clinic) {
+    return QDir(clinic.appDir()).filePath(QStringLiteral("tarifs.cmt"));
+}
 
 struct Editor {
     std::unique_ptr<TariffEditor> form{new TariffEditor()};
@@ -84,8 +83,7 @@ private slots:
     void layout();
 };
 
-void TestTariff::noFile()
-{
+void TestTariff::noFile() {
     TempClinic clinic;
     Editor e;
     QCOMPARE(Dialogs::shownTexts(), QStringList{kUnreadable});
@@ -98,8 +96,7 @@ void TestTariff::noFile()
     QVERIFY(readFile(tariffPath(clinic)).startsWith(R"("20","23","2","2","25,15","19,06","38.40")"));
 }
 
-void TestTariff::emptyFile()
-{
+void TestTariff::emptyFile() {
     TempClinic clinic;
     writeFile(tariffPath(clinic), QByteArray());
     Editor e;
@@ -109,8 +106,7 @@ void TestTariff::emptyFile()
     QCOMPARE(e.sum("LblCMcsMpc"), QStringLiteral("0"));
 }
 
-void TestTariff::incompleteGroup_data()
-{
+void TestTariff::incompleteGroup_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("shownCs");
     QTest::newRow("43 fields") << quotedFieldLine(group({{1, "30"}}).mid(0, 43)) << QStringLiteral("23");
@@ -119,8 +115,7 @@ void TestTariff::incompleteGroup_data()
     QTest::newRow("one field") << QByteArray("\"5\"\r\n") << QStringLiteral("23");
 }
 
-void TestTariff::incompleteGroup()
-{
+void TestTariff::incompleteGroup() {
     QFETCH(QByteArray, content);
     QFETCH(QString, shownCs);
     TempClinic clinic;
@@ -132,8 +127,7 @@ void TestTariff::incompleteGroup()
     QVERIFY(e.sum("LblCMcsMpc").isEmpty());
 }
 
-void TestTariff::lastGroupWins()
-{
+void TestTariff::lastGroupWins() {
     TempClinic clinic;
     const QStringList second = group({{0, "21"}, {1, "25"}, {2, "3"}, {3, "1"}, {43, "50.00"}});
     writeFile(tariffPath(clinic), quotedFieldLine(group({{1, "99"}})) + quotedFieldLine(second));
@@ -144,8 +138,7 @@ void TestTariff::lastGroupWins()
     QCOMPARE(e.sum("LblCMcsMpc"), QStringLiteral("29"));
 }
 
-void TestTariff::unquotedFields()
-{
+void TestTariff::unquotedFields() {
     // A file edited by hand: fields without quotes, blanks around some.
     TempClinic clinic;
     QStringList g = group({{1, "24"}, {4, "30,5"}});
@@ -161,25 +154,51 @@ void TestTariff::unquotedFields()
     QCOMPARE(e.sum("LblCsMcs"), QStringLiteral("26"));
 }
 
-void TestTariff::sums_data()
-{
+void TestTariff::sums_data() {
     QTest::addColumn<QString>("cs");
     QTest::addColumn<QString>("mcs");
     QTest::addColumn<QString>("mpc");
     QTest::addColumn<QString>("csMcs");
     QTest::addColumn<QString>("csMcsMpc");
     QTest::addColumn<bool>("message");
-    QTest::newRow("half to even, down") << "23" << "2,5" << "2" << "25" << "27" << false;
-    QTest::newRow("half to even, up") << "23" << "3,5" << "2" << "27" << "29" << false;
-    QTest::newRow("decimals kept in CS and MPC") << "23,5" << "2" << "1,25" << "25,5" << "26,75" << false;
-    QTest::newRow("MCS above a half") << "23" << "2,51" << "0" << "26" << "26" << false;
-    QTest::newRow("MCS not a number") << "23" << "deux" << "2" << "" << "" << true;
-    QTest::newRow("CS empty") << "" << "2" << "2" << "" << "" << true;
-    QTest::newRow("MPC not a number") << "23" << "2" << "x" << "25" << "" << true;
+    QTest::newRow("half to even, down") << "23"
+                                        << "2,5"
+                                        << "2"
+                                        << "25"
+                                        << "27" << false;
+    QTest::newRow("half to even, up") << "23"
+                                      << "3,5"
+                                      << "2"
+                                      << "27"
+                                      << "29" << false;
+    QTest::newRow("decimals kept in CS and MPC") << "23,5"
+                                                 << "2"
+                                                 << "1,25"
+                                                 << "25,5"
+                                                 << "26,75" << false;
+    QTest::newRow("MCS above a half") << "23"
+                                      << "2,51"
+                                      << "0"
+                                      << "26"
+                                      << "26" << false;
+    QTest::newRow("MCS not a number") << "23"
+                                      << "deux"
+                                      << "2"
+                                      << ""
+                                      << "" << true;
+    QTest::newRow("CS empty") << ""
+                              << "2"
+                              << "2"
+                              << ""
+                              << "" << true;
+    QTest::newRow("MPC not a number") << "23"
+                                      << "2"
+                                      << "x"
+                                      << "25"
+                                      << "" << true;
 }
 
-void TestTariff::sums()
-{
+void TestTariff::sums() {
     QFETCH(QString, cs);
     QFETCH(QString, mcs);
     QFETCH(QString, mpc);
@@ -198,23 +217,31 @@ void TestTariff::sums()
     QCOMPARE(e.sum("LblCsMcs"), csMcs);
 }
 
-void TestTariff::filteredBoxes_data()
-{
+void TestTariff::filteredBoxes_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     for (const char* b : {"TxtEC", "TxtECs", "TxtENuit", "TxtEFerie"}) {
-        QTest::addRow("%s full stop", b) << b << "25.15" << "25,15";
-        QTest::addRow("%s letters and quote", b) << b << "a1b\"2;c" << "12";
+        QTest::addRow("%s full stop", b) << b << "25.15"
+                                         << "25,15";
+        QTest::addRow("%s letters and quote", b) << b << "a1b\"2;c"
+                                                 << "12";
     }
-    QTest::newRow("TxtMCS free") << "TxtMCS" << "2.5a" << "2.5a";
-    QTest::newRow("TxtMPC free") << "TxtMPC" << "x,y" << "x,y";
-    QTest::newRow("TxtGyn01 free") << "TxtGyn01" << "38.40 F" << "38.40 F";
-    QTest::newRow("TxtEGyn07 quote") << "TxtEGyn07" << "4\"8" << "48";
+    QTest::newRow("TxtMCS free") << "TxtMCS"
+                                 << "2.5a"
+                                 << "2.5a";
+    QTest::newRow("TxtMPC free") << "TxtMPC"
+                                 << "x,y"
+                                 << "x,y";
+    QTest::newRow("TxtGyn01 free") << "TxtGyn01"
+                                   << "38.40 F"
+                                   << "38.40 F";
+    QTest::newRow("TxtEGyn07 quote") << "TxtEGyn07"
+                                     << "4\"8"
+                                     << "48";
 }
 
-void TestTariff::filteredBoxes()
-{
+void TestTariff::filteredBoxes() {
     QFETCH(QString, box);
     QFETCH(QString, typed);
     QFETCH(QString, shown);
@@ -229,8 +256,7 @@ void TestTariff::filteredBoxes()
     QCOMPARE(b->text(), shown.chopped(1));
 }
 
-void TestTariff::quoteRefusedInOtherBoxes()
-{
+void TestTariff::quoteRefusedInOtherBoxes() {
     // Pasting goes round the key filter: the quote is refused all the same.
     TempClinic clinic;
     Editor e;
@@ -242,8 +268,7 @@ void TestTariff::quoteRefusedInOtherBoxes()
     QCOMPARE(b->text(), QStringLiteral("37,80"));
 }
 
-void TestTariff::characterOutsideFileRefused()
-{
+void TestTariff::characterOutsideFileRefused() {
     // The file's 8-bit text holds the euro sign and accents, not every character a box can take.
     TempClinic clinic;
     writeFile(tariffPath(clinic), kInitialLine);
@@ -264,8 +289,7 @@ void TestTariff::characterOutsideFileRefused()
     QCOMPARE(TariffFile::read(tariffPath(clinic)).values[10], QStringLiteral("42,24 € é"));
 }
 
-void TestTariff::lettersInMcsShowMessageNextTime()
-{
+void TestTariff::lettersInMcsShowMessageNextTime() {
     TempClinic clinic;
     {
         Editor e;
@@ -279,8 +303,7 @@ void TestTariff::lettersInMcsShowMessageNextTime()
     QCOMPARE(Dialogs::shownTexts(), QStringList{kUnreadable});
 }
 
-void TestTariff::saveWritesWholeFile()
-{
+void TestTariff::saveWritesWholeFile() {
     TempClinic clinic;
     writeFile(tariffPath(clinic), kInitialLine);
     auto* e = TariffEditor::open();
@@ -303,8 +326,7 @@ void TestTariff::saveWritesWholeFile()
     QCOMPARE(r.values[TariffFile::HolidayIndex], QStringLiteral("19,06"));
 }
 
-void TestTariff::cancelWritesNothing()
-{
+void TestTariff::cancelWritesNothing() {
     TempClinic clinic;
     writeFile(tariffPath(clinic), kInitialLine);
     Editor e;
@@ -314,8 +336,7 @@ void TestTariff::cancelWritesNothing()
     QCOMPARE(readFile(tariffPath(clinic)), kInitialLine);
 }
 
-void TestTariff::unwritableFileKeepsEditorOpen()
-{
+void TestTariff::unwritableFileKeepsEditorOpen() {
     // A folder standing where the file should be: it cannot be replaced, whoever runs the program.
     TempClinic clinic;
     QVERIFY(QDir(clinic.appDir()).mkdir(QStringLiteral("tarifs.cmt")));
@@ -337,8 +358,7 @@ void TestTariff::unwritableFileKeepsEditorOpen()
     QCOMPARE(TariffFile::read(tariffPath(clinic)).values.first(), QStringLiteral("25"));
 }
 
-void TestTariff::oneSharedEditor()
-{
+void TestTariff::oneSharedEditor() {
     TempClinic clinic;
     TariffEditor* first = TariffEditor::open();
     QCOMPARE(Dialogs::shownTexts(), QStringList{kUnreadable});
@@ -357,8 +377,7 @@ void TestTariff::oneSharedEditor()
     TariffEditor::closeShared();
 }
 
-void TestTariff::layout()
-{
+void TestTariff::layout() {
     TempClinic clinic;
     Editor e;
     // Each box sits in its frame, with its label and code on its row, and no label is cut short.
@@ -383,8 +402,9 @@ void TestTariff::layout()
             QVERIFY(shown->geometry().right() < box->geometry().left());
             QVERIFY(qAbs(shown->geometry().center().y() - box->geometry().center().y()) <= 4);
             if (*fields[i].ccam) {
-                QVERIFY2(frame->findChild<QLabel*>(QStringLiteral("LblCcam") + QString::fromLatin1(fields[i].box).mid(3)),
-                         fields[i].ccam);
+                QVERIFY2(
+                    frame->findChild<QLabel*>(QStringLiteral("LblCcam") + QString::fromLatin1(fields[i].box).mid(3)),
+                    fields[i].ccam);
             }
         }
     }

@@ -1,8 +1,8 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, and checks a file.
-#include "domain/DemoData.h"
 #include "common/QuotedFieldFile.h"
 #include "common/Settings.h"
+#include "domain/DemoData.h"
 #include "domain/TariffFile.h"
 #include "store/Database.h"
 #include "store/Schema.h"
@@ -19,20 +19,17 @@ using namespace obs;
 
 namespace {
 
-QTextStream& out()
-{
+QTextStream& out() {
     static QTextStream s(stdout);
     return s;
 }
 
-QTextStream& err()
-{
+QTextStream& err() {
     static QTextStream s(stderr);
     return s;
 }
 
-int usage()
-{
+int usage() {
     err() << "Utilisation :\n"
              "  obsledger-admin init CHEMIN [--demo]   crée une nouvelle base (jamais sur un fichier existant)\n"
              "  obsledger-admin set-path CHEMIN        enregistre CHEMIN dans les réglages de l'utilisateur\n"
@@ -44,8 +41,7 @@ int usage()
     return 2;
 }
 
-int init(const QString& path, bool demo)
-{
+int init(const QString& path, bool demo) {
     if (QFileInfo::exists(path)) {
         err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
         return 1;
@@ -73,8 +69,7 @@ int init(const QString& path, bool demo)
     return 0;
 }
 
-int showPath()
-{
+int showPath() {
     const QString none = QStringLiteral("\x01");
     const QString path = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
     if (path == none) {
@@ -87,8 +82,7 @@ int showPath()
 
 // The tariff file with the editor's initial values and the rates file with the usual rates, only
 // where they are missing: a clinic's own files are never overwritten.
-int files(const QString& folder)
-{
+int files(const QString& folder) {
     const QDir dir(folder);
     const QString tarifs = dir.filePath(QStringLiteral("tarifs.cmt"));
     const QString taux = dir.filePath(QStringLiteral("taux.cmt"));
@@ -110,8 +104,7 @@ int files(const QString& folder)
     return 0;
 }
 
-int setPath(const QString& path)
-{
+int setPath(const QString& path) {
     QString error;
     if (!Settings::setDatabasePath(QFileInfo(path).absoluteFilePath(), &error)) {
         err() << "Le réglage CHEMIN n'a pas pu être écrit : " << error << "\n";
@@ -122,8 +115,7 @@ int setPath(const QString& path)
 }
 
 // Splits the input into statements at semicolons outside quotes.
-QStringList statements(const QString& text)
-{
+QStringList statements(const QString& text) {
     QStringList list;
     QString current;
     QChar quote;
@@ -146,8 +138,7 @@ QStringList statements(const QString& text)
     return list;
 }
 
-int sql(const QString& path)
-{
+int sql(const QString& path) {
     Status s;
     auto db = Database::open(path, &s);
     if (!db) {
@@ -173,8 +164,7 @@ int sql(const QString& path)
     return 0;
 }
 
-int check(const QString& path)
-{
+int check(const QString& path) {
     QString why;
     if (!checkProgramDatabase(path, &why)) {
         err() << path << " : " << why << "\n";
@@ -186,12 +176,12 @@ int check(const QString& path)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     int rc = 2;
-    if (args.size() >= 2 && args[0] == QLatin1String("init") && (args.size() == 2 || (args.size() == 3 && args[2] == QLatin1String("--demo"))))
+    if (args.size() >= 2 && args[0] == QLatin1String("init") &&
+        (args.size() == 2 || (args.size() == 3 && args[2] == QLatin1String("--demo"))))
         rc = init(args[1], args.size() == 3);
     else if (args.size() == 2 && args[0] == QLatin1String("set-path"))
         rc = setPath(args[1]);

@@ -11,15 +11,13 @@ const QString kBreak = QStringLiteral("\r\n");
 const QString kIndent = QString(10, u' ');
 
 // One print order: a text whose line breaks each start a new printed line at the margin.
-void printText(std::vector<ListPrint::Line>& out, const QString& text, int pointSize)
-{
+void printText(std::vector<ListPrint::Line>& out, const QString& text, int pointSize) {
     for (const QString& part : text.split(kBreak))
         out.push_back({part, pointSize});
 }
 } // namespace
 
-std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringList& foundLines)
-{
+std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringList& foundLines) {
     QString body;
     for (const QString& line : foundLines)
         body += kBreak + line;
@@ -28,8 +26,8 @@ std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringL
     int size = kHeadingPointSize;
     printText(out, QString(), size);
     printText(out,
-              QStringLiteral("Actes effectués :") + kBreak + kIndent + QStringLiteral("par le ") + h.performer + kBreak +
-                  kIndent + QStringLiteral("pour le ") + h.followUp,
+              QStringLiteral("Actes effectués :") + kBreak + kIndent + QStringLiteral("par le ") + h.performer +
+                  kBreak + kIndent + QStringLiteral("pour le ") + h.followUp,
               size);
     size = kBodyPointSize;
     printText(out, QString(), size);
@@ -42,8 +40,7 @@ std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringL
     return out;
 }
 
-bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString* error)
-{
+bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString* error) {
     QPainter painter;
     if (!painter.begin(printer)) {
         if (error)
@@ -73,7 +70,8 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
         y += metrics.lineSpacing();
     }
     const bool ended = painter.end();
-    if (!ended || pageRefused || printer->printerState() == QPrinter::Error || printer->printerState() == QPrinter::Aborted) {
+    if (!ended || pageRefused || printer->printerState() == QPrinter::Error ||
+        printer->printerState() == QPrinter::Aborted) {
         if (error)
             *error = QStringLiteral("L'impression de la liste a échoué : l'imprimante a signalé une erreur. "
                                     "Vérifiez l'imprimante puis recommencez.");

@@ -18,10 +18,10 @@ public:
         friend bool operator==(const Line&, const Line&) = default;
     };
     struct Heading {
-        QString performer;  // practitioner who performed the acts
-        QString followUp;   // practitioner following the patients
+        QString performer; // practitioner who performed the acts
+        QString followUp;  // practitioner following the patients
         QString act;
-        QString firstDay;   // the period as typed
+        QString firstDay; // the period as typed
         QString lastDay;
     };
 

@@ -1,16 +1,16 @@
 #include "accounts/SearchWindow.h"
 
-#include "widgets/Controls.h"
-#include "domain/RatesFile.h"
-#include "domain/Reversal.h"
-#include "widgets/AmountKeyFilter.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "domain/RatesFile.h"
+#include "domain/Reversal.h"
 #include "store/Cursor.h"
 #include "store/SharedStore.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -29,9 +29,9 @@
 
 namespace obs {
 
-using controls::named;
-using controls::label;
 using controls::button;
+using controls::label;
+using controls::named;
 
 namespace {
 
@@ -48,8 +48,7 @@ const QString kExplanation =
     QStringLiteral(" Soit :  (1000 - 100) / 2 = 450 €");
 const QString kBreak = QStringLiteral("\r\n");
 
-QLineEdit* dateBox(QWidget* parent, const char* name, const QString& text)
-{
+QLineEdit* dateBox(QWidget* parent, const char* name, const QString& text) {
     auto* e = named<QLineEdit>(parent, name);
     e->setText(text);
     e->setPlaceholderText(QStringLiteral("JJ/MM/AAAA"));
@@ -59,8 +58,7 @@ QLineEdit* dateBox(QWidget* parent, const char* name, const QString& text)
 
 // A combo box that takes typing: what is typed stays out of the list, and nothing is completed
 // behind the user's back (MART must stay MART, not become MARTIN).
-QComboBox* typingCombo(QWidget* parent, const char* name)
-{
+QComboBox* typingCombo(QWidget* parent, const char* name) {
     auto* c = named<QComboBox>(parent, name);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
@@ -76,8 +74,7 @@ public:
     using QObject::QObject;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
@@ -89,24 +86,21 @@ protected:
     }
 };
 
-QFont bold(QFont f)
-{
+QFont bold(QFont f) {
     f.setBold(true);
     return f;
 }
 
 } // namespace
 
-SearchWindow::SearchWindow(QWidget* parent) : Screen(QStringLiteral("Form10"), parent)
-{
+SearchWindow::SearchWindow(QWidget* parent) : Screen(QStringLiteral("Form10"), parent) {
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
     load();
 }
 
-void SearchWindow::buildUi()
-{
+void SearchWindow::buildUi() {
     auto* root = new QVBoxLayout(this);
     auto* menu = new QMenuBar(this);
     QAction* imprime = menu->addAction(QStringLiteral("Imprimer la liste"));
@@ -229,8 +223,8 @@ void SearchWindow::buildUi()
 
     auto* pair = new QHBoxLayout;
     auto* image1 = named<QLabel>(reversal, "Image1");
-    image1->setPixmap(QPixmap(QStringLiteral(":/obsledger.png"))
-                          .scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    image1->setPixmap(
+        QPixmap(QStringLiteral(":/obsledger.png")).scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     image1->setFixedSize(40, 40);
     pair->addWidget(image1);
     pair->addSpacing(6);
@@ -355,8 +349,7 @@ void SearchWindow::buildUi()
     resize(size.expandedTo(minimumSizeHint()));
 }
 
-void SearchWindow::load()
-{
+void SearchWindow::load() {
     SharedStore& store = SharedStore::instance();
     store.setDatabasePath(Settings::databasePath());
 
@@ -378,8 +371,7 @@ void SearchWindow::load()
     m_label13->setText(kExplanation);
 }
 
-void SearchWindow::fillLists(const std::shared_ptr<Database>& db)
-{
+void SearchWindow::fillLists(const std::shared_ptr<Database>& db) {
     auto texts = [&](const QString& sql) {
         QStringList out;
         db->query(sql, [&](const Row& row) {
@@ -388,9 +380,10 @@ void SearchWindow::fillLists(const std::shared_ptr<Database>& db)
         });
         return out;
     };
-    const QStringList practitioners = texts(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 1 ") +
-                                            QStringLiteral("ORDER by TEXTE"));
-    const QStringList acts = texts(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 2 ") + QStringLiteral("ORDER by TEXTE"));
+    const QStringList practitioners =
+        texts(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 1 ") + QStringLiteral("ORDER by TEXTE"));
+    const QStringList acts =
+        texts(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 2 ") + QStringLiteral("ORDER by TEXTE"));
     m_cmbPrat1->clear();
     m_cmbPrat2->clear();
     for (QComboBox* box : {m_cmbPrat1, m_cmbPrat2, m_cmbPPrat1, m_cmbPPrat2}) {
@@ -407,8 +400,7 @@ void SearchWindow::fillLists(const std::shared_ptr<Database>& db)
     }
 }
 
-std::shared_ptr<Database> SearchWindow::database()
-{
+std::shared_ptr<Database> SearchWindow::database() {
     SharedStore& store = SharedStore::instance();
     if (auto db = store.database(); db && db->isOpen())
         return db;
@@ -420,15 +412,13 @@ std::shared_ptr<Database> SearchWindow::database()
     return store.database();
 }
 
-void SearchWindow::showCountAndTotal(const QString& count, const QString& euros, const QString& francs)
-{
+void SearchWindow::showCountAndTotal(const QString& count, const QString& euros, const QString& francs) {
     m_label1->setText(count);
     m_lblTotalActes->setText(euros);
     m_lblTotalActesF->setText(francs);
 }
 
-void SearchWindow::runListing(Listing::Kind kind)
-{
+void SearchWindow::runListing(Listing::Kind kind) {
     m_label4->setText(Listing::totalCaption(kind));
     const auto first = parseFrenchDate(m_txtDate1->text());
     const auto last = parseFrenchDate(m_txtDate2->text());
@@ -441,8 +431,8 @@ void SearchWindow::runListing(Listing::Kind kind)
 
     QString where = Listing::periodCondition(dayNumberOf(*first), dayNumberOf(*last));
     if (kind == Listing::Kind::Search)
-        where += Listing::criteriaClauses({m_cmbPrat1->currentText(), m_cmbPrat2->currentText(),
-                                           m_cmbActes->currentText(), m_cmbNF->currentText()});
+        where += Listing::criteriaClauses(
+            {m_cmbPrat1->currentText(), m_cmbPrat2->currentText(), m_cmbActes->currentText(), m_cmbNF->currentText()});
     const auto db = database();
     if (!db) {
         showCountAndTotal(QString(), QString(), QString());
@@ -489,8 +479,7 @@ void SearchWindow::runListing(Listing::Kind kind)
     m_list2->addItems(lines);
 }
 
-void SearchWindow::clearSearch()
-{
+void SearchWindow::clearSearch() {
     for (QComboBox* box : {m_cmbPrat1, m_cmbPrat2, m_cmbActes}) {
         box->setCurrentIndex(-1);
         box->clearEditText();
@@ -500,8 +489,7 @@ void SearchWindow::clearSearch()
     m_list2->clear();
 }
 
-void SearchWindow::practitionerChosen()
-{
+void SearchWindow::practitionerChosen() {
     const QString a = m_cmbPPrat2->currentText();
     const QString b = m_cmbPPrat1->currentText();
     m_label9->setText(QStringLiteral("Total des actes pratiqués par le ") + a + QStringLiteral(" pour le ") + b);
@@ -511,8 +499,7 @@ void SearchWindow::practitionerChosen()
                        QStringLiteral("au ") + b);
 }
 
-void SearchWindow::computeOwed()
-{
+void SearchWindow::computeOwed() {
     const QString b = m_cmbPPrat1->currentText();
     const QString a = m_cmbPPrat2->currentText();
     const auto first = parseFrenchDate(m_txtDate3->text());
@@ -526,10 +513,10 @@ void SearchWindow::computeOwed()
     if (!clinicRate || !practitionerRate) {
         const bool clinic = !clinicRate;
         QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
-        Dialogs::warn(this, QStringLiteral("Le taux de reversement %1 « %2 » n'est pas un nombre. Saisissez un "
-                                           "pourcentage (par exemple 10 ou 12,5) ; le montant dû n'a pas été calculé.")
-                                .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"),
-                                     box->text()));
+        Dialogs::warn(
+            this, QStringLiteral("Le taux de reversement %1 « %2 » n'est pas un nombre. Saisissez un "
+                                 "pourcentage (par exemple 10 ou 12,5) ; le montant dû n'a pas été calculé.")
+                      .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
         box->setFocus();
         box->selectAll();
         return;
@@ -556,14 +543,12 @@ void SearchWindow::computeOwed()
     m_lblDoitF->setText(owed.francs);
 }
 
-void SearchWindow::sumTyped(const QString& text)
-{
+void SearchWindow::sumTyped(const QString& text) {
     if (const auto sum = Money::parse(text))
         m_lblSommeRev->setText(francsCaption(*sum));
 }
 
-void SearchWindow::recordPayment()
-{
+void SearchWindow::recordPayment() {
     const auto day = parseFrenchDate(m_txtDateRev->text());
     const QString sumText = m_txtSommeRev->text();
     if (!day || sumText.isEmpty()) {
@@ -627,10 +612,11 @@ void SearchWindow::recordPayment()
     // Added to what the act already holds, in one statement: an earlier payment recorded on the
     // same act stays counted as paid.
     int changes = 0;
-    s = db->executeRaw(QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
-                       {QVariant::fromValue<qint64>(dayNumberOf(*day)), QVariant::fromValue<qint64>(sum->units()),
-                        QVariant::fromValue<qint64>(*number)},
-                       &changes);
+    s = db->executeRaw(
+        QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
+        {QVariant::fromValue<qint64>(dayNumberOf(*day)), QVariant::fromValue<qint64>(sum->units()),
+         QVariant::fromValue<qint64>(*number)},
+        &changes);
     if (!s) {
         failed(s);
         return;
@@ -642,20 +628,19 @@ void SearchWindow::recordPayment()
     close();
 }
 
-void SearchWindow::saveRates()
-{
+void SearchWindow::saveRates() {
     QString error;
     if (!RatesFile::write(RatesFile::path(), {m_txtTauxClin->text(), m_txtTauxPrat->text()}, &error)) {
-        Dialogs::warn(this, QStringLiteral("Les taux de reversement n'ont pas été enregistrés dans le fichier %1 : %2.\n"
-                                           "Les taux saisis restent affichés ; corrigez le problème puis recommencez.")
-                                .arg(RatesFile::path(), error));
+        Dialogs::warn(this,
+                      QStringLiteral("Les taux de reversement n'ont pas été enregistrés dans le fichier %1 : %2.\n"
+                                     "Les taux saisis restent affichés ; corrigez le problème puis recommencez.")
+                          .arg(RatesFile::path(), error));
         return;
     }
     close();
 }
 
-void SearchWindow::openFoundAct(QListWidgetItem* item)
-{
+void SearchWindow::openFoundAct(QListWidgetItem* item) {
     const int line = item ? m_list2->row(item) : -1;
     if (line < 0 || line >= m_list1->count())
         return;
@@ -682,15 +667,14 @@ void SearchWindow::openFoundAct(QListWidgetItem* item)
         return;
     }
     if (rows.empty()) {
-        Dialogs::inform(main, QStringLiteral("L'acte n° %1 n'existe plus : il a été supprimé depuis la recherche.")
-                                  .arg(number));
+        Dialogs::inform(
+            main, QStringLiteral("L'acte n° %1 n'existe plus : il a été supprimé depuis la recherche.").arg(number));
         return;
     }
     fillMainWindow(main, rows.front());
 }
 
-void SearchWindow::fillMainWindow(MainWindow* main, const Row& act)
-{
+void SearchWindow::fillMainWindow(MainWindow* main, const Row& act) {
     auto box = [main](const char* name, const QString& text) {
         if (auto* e = main->findChild<QLineEdit*>(QString::fromLatin1(name)))
             e->setText(text);
@@ -731,8 +715,7 @@ void SearchWindow::fillMainWindow(MainWindow* main, const Row& act)
     main->setTotalCaption((prix.value_or(Money()) + de.value_or(Money())).toFrench() + QStringLiteral(" €"));
 }
 
-std::vector<ListPrint::Line> SearchWindow::composedPrint() const
-{
+std::vector<ListPrint::Line> SearchWindow::composedPrint() const {
     QStringList lines;
     lines.reserve(m_list2->count());
     for (int i = 0; i < m_list2->count(); ++i)
@@ -742,8 +725,7 @@ std::vector<ListPrint::Line> SearchWindow::composedPrint() const
     return ListPrint::compose(heading, lines);
 }
 
-void SearchWindow::printList(bool choosePrinter)
-{
+void SearchWindow::printList(bool choosePrinter) {
     QPrinter printer(QPrinter::HighResolution);
     if (choosePrinter) {
         if (!Dialogs::choosePrinter(this, &printer))

@@ -2,8 +2,8 @@
 
 #include "accounts/ListPrint.h"
 #include "domain/Listing.h"
-#include "widgets/Screen.h"
 #include "store/Row.h"
+#include "widgets/Screen.h"
 
 #include <memory>
 

@@ -1,10 +1,5 @@
 #include "app/MainWindow.h"
 
-#include "widgets/Controls.h"
-#include "widgets/AmountKeyFilter.h"
-#include "widgets/DatabaseOpener.h"
-#include "widgets/Dialogs.h"
-#include "widgets/Screen.h"
 #include "about/AboutBox.h"
 #include "accounts/SearchWindow.h"
 #include "backup/BackupWindow.h"
@@ -15,6 +10,11 @@
 #include "reference/ReferenceListsEditor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Controls.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,9 +29,9 @@
 
 namespace obs {
 
-using controls::named;
-using controls::label;
 using controls::button;
+using controls::label;
+using controls::named;
 using controls::picture;
 
 namespace {
@@ -43,12 +43,13 @@ const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable."
 const QString kMainQuery = QStringLiteral("SELECT*FROM ACTES ORDER BY NOM, PRENOM");
 
 // An amount box's text as a number: the amount when it reads as one.
-std::optional<Money> boxAmount(const QLineEdit* box) { return Money::parse(box->text()); }
+std::optional<Money> boxAmount(const QLineEdit* box) {
+    return Money::parse(box->text());
+}
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
-{
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     g_instance = this;
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Obsledger"));
@@ -56,16 +57,16 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     buildUi();
 }
 
-MainWindow::~MainWindow()
-{
+MainWindow::~MainWindow() {
     if (g_instance == this)
         g_instance = nullptr;
 }
 
-MainWindow* MainWindow::instance() { return g_instance; }
+MainWindow* MainWindow::instance() {
+    return g_instance;
+}
 
-void MainWindow::buildUi()
-{
+void MainWindow::buildUi() {
     auto* root = new QVBoxLayout(this);
 
     // Heading
@@ -180,7 +181,8 @@ void MainWindow::buildUi()
     payg->addWidget(label(pay, "Label20", QStringLiteral("€")), 2, 2);
     payg->addWidget(label(pay, "Label8", QStringLiteral("Total")), 3, 0);
     payg->addWidget(m_lblPTotal, 3, 1, 1, 2);
-    auto* hint = label(pay, "Label21", QStringLiteral("Mettre à jour après réglement et Enregistrer les modifications"));
+    auto* hint =
+        label(pay, "Label21", QStringLiteral("Mettre à jour après réglement et Enregistrer les modifications"));
     hint->setWordWrap(true);
     payg->addWidget(hint, 4, 0, 1, 3);
     auto* cmdEnreg = button(pay, "CmdEnreg", QStringLiteral("&Enregistrer les modifications"));
@@ -247,10 +249,11 @@ void MainWindow::buildUi()
     connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
 }
 
-bool MainWindow::load() { return openDatabaseAtLoad(this, true, true) == OpenOutcome::Opened; }
+bool MainWindow::load() {
+    return openDatabaseAtLoad(this, true, true) == OpenOutcome::Opened;
+}
 
-void MainWindow::searchByName(const QString& text)
-{
+void MainWindow::searchByName(const QString& text) {
     if (text.isEmpty())
         return;
     SharedStore& store = SharedStore::instance();
@@ -274,8 +277,7 @@ void MainWindow::searchByName(const QString& text)
         showRow(row);
 }
 
-void MainWindow::moveRecord(Move move)
-{
+void MainWindow::moveRecord(Move move) {
     Cursor* cursor = SharedStore::instance().cursor();
     if (!cursor)
         return;
@@ -309,8 +311,7 @@ void MainWindow::moveRecord(Move move)
         showRow(row);
 }
 
-bool MainWindow::showRow(const Row& row)
-{
+bool MainWindow::showRow(const Row& row) {
     // Rows of a reference list have no act number: showing them fails and nothing changes.
     if (!row.has(QStringLiteral("NUMINT")) || !row.has(QStringLiteral("Nom")))
         return false;
@@ -344,8 +345,7 @@ bool MainWindow::showRow(const Row& row)
     return true;
 }
 
-void MainWindow::setTotalCaption(const QString& caption)
-{
+void MainWindow::setTotalCaption(const QString& caption) {
     m_lblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
@@ -356,8 +356,7 @@ void MainWindow::setTotalCaption(const QString& caption)
         m_lblTotalF->setText(francsCaption(*m));
 }
 
-void MainWindow::recomputeTotalFromBoxes()
-{
+void MainWindow::recomputeTotalFromBoxes() {
     setTotalCaption(QString());
     const auto euros = boxAmount(m_txtEuros);
     const auto de = boxAmount(m_txtDE);
@@ -365,8 +364,7 @@ void MainWindow::recomputeTotalFromBoxes()
         setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
 }
 
-void MainWindow::recomputePayments()
-{
+void MainWindow::recomputePayments() {
     m_lblPTotal->clear();
     Money sum;
     for (const QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
@@ -374,8 +372,7 @@ void MainWindow::recomputePayments()
     m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
 }
 
-void MainWindow::clearRecord()
-{
+void MainWindow::clearRecord() {
     m_lblNumero->clear();
     for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp})
         box->clear();
@@ -388,8 +385,7 @@ void MainWindow::clearRecord()
     m_lblTotalF->clear();
 }
 
-void MainWindow::save()
-{
+void MainWindow::save() {
     if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")))
         return;
     SharedStore& store = SharedStore::instance();
@@ -400,7 +396,8 @@ void MainWindow::save()
         return;
     }
     Status s;
-    auto record = Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
+    auto record =
+        Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
     Row stored;
     if (record)
         s = record->current(&stored);
@@ -409,7 +406,8 @@ void MainWindow::save()
         return;
     }
     if (!s) {
-        Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
+        Dialogs::warn(this,
+                      QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
         return;
     }
 
@@ -472,8 +470,7 @@ void MainWindow::save()
     Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 
-void MainWindow::remove()
-{
+void MainWindow::remove() {
     SharedStore& store = SharedStore::instance();
     store.setDatabasePath(Settings::databasePath());
     const QString path = store.databasePath();
@@ -490,7 +487,8 @@ void MainWindow::remove()
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas été supprimée.\n%1").arg(s.message));
         return;
     }
-    auto record = Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
+    auto record =
+        Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
     if (record)
         s = record->deleteCurrent();
     if (!s && s.error != StoreError::NoCurrentRecord) {
@@ -503,8 +501,7 @@ void MainWindow::remove()
         store.openCursor(kMainQuery);
 }
 
-template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain)
-{
+template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain) {
     if (!slot) {
         slot = new T();
         connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);
@@ -518,15 +515,13 @@ template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain)
         hide();
 }
 
-void MainWindow::openBackup()
-{
+void MainWindow::openBackup() {
     // The file must be free to be copied or replaced.
     SharedStore::instance().closeDatabase();
     openScreen(m_backup);
 }
 
-void MainWindow::screenClosed()
-{
+void MainWindow::screenClosed() {
     if (m_ending)
         return;
     if (sender() == m_about.data() && isVisible())
@@ -540,8 +535,7 @@ void MainWindow::screenClosed()
     activateWindow();
 }
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
+void MainWindow::closeEvent(QCloseEvent* event) {
     // Ending the program closes every screen; nothing is asked or saved.
     m_ending = true;
     event->accept();

@@ -8,8 +8,7 @@
 
 namespace obs {
 
-StartWindow::StartWindow(QWidget* parent) : QWidget(parent)
-{
+StartWindow::StartWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form15"));
     setWindowTitle(QStringLiteral("Form15"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
@@ -52,8 +51,7 @@ StartWindow::StartWindow(QWidget* parent) : QWidget(parent)
     setFixedSize(sizeHint().expandedTo(QSize(420, 180)));
 }
 
-void StartWindow::closeEvent(QCloseEvent* event)
-{
+void StartWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     if (!m_accepted)
         emit dismissed();

@@ -1,18 +1,18 @@
-#include "app/StartWindow.h"
 #include "app/MainWindow.h"
+#include "app/StartWindow.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     const bool hasScreen = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (!hasScreen) {
-        std::fprintf(stderr, "Obsledger : aucun écran graphique n'est disponible (ni DISPLAY ni WAYLAND_DISPLAY).\n"
-                             "Sur une machine sans écran, lancez le programme sous Xvfb :\n"
-                             "    xvfb-run -a %s\n",
+        std::fprintf(stderr,
+                     "Obsledger : aucun écran graphique n'est disponible (ni DISPLAY ni WAYLAND_DISPLAY).\n"
+                     "Sur une machine sans écran, lancez le programme sous Xvfb :\n"
+                     "    xvfb-run -a %s\n",
                      argv[0]);
         return 2;
     }

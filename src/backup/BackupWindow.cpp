@@ -1,9 +1,9 @@
 #include "backup/BackupWindow.h"
 
-#include "domain/BackupEngine.h"
-#include "widgets/Dialogs.h"
 #include "common/AppPaths.h"
 #include "common/Settings.h"
+#include "domain/BackupEngine.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QDir>

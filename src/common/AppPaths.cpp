@@ -5,14 +5,15 @@
 
 namespace obs {
 
-QString applicationFolder()
-{
+QString applicationFolder() {
     const QString env = qEnvironmentVariable("OBSLEDGER_APPDIR");
     if (!env.isEmpty())
         return QDir::cleanPath(env);
     return QCoreApplication::applicationDirPath();
 }
 
-QString applicationFile(const QString& name) { return QDir(applicationFolder()).filePath(name); }
+QString applicationFile(const QString& name) {
+    return QDir(applicationFolder()).filePath(name);
+}
 
 } // namespace obs

@@ -8,12 +8,15 @@ namespace {
 const qint64 kEpochJulian = QDate(1899, 12, 30).toJulianDay();
 }
 
-qint64 dayNumberOf(const QDate& date) { return date.toJulianDay() - kEpochJulian; }
+qint64 dayNumberOf(const QDate& date) {
+    return date.toJulianDay() - kEpochJulian;
+}
 
-QDate dateOfDayNumber(qint64 day) { return QDate::fromJulianDay(day + kEpochJulian); }
+QDate dateOfDayNumber(qint64 day) {
+    return QDate::fromJulianDay(day + kEpochJulian);
+}
 
-std::optional<QDate> parseFrenchDate(const QString& text)
-{
+std::optional<QDate> parseFrenchDate(const QString& text) {
     static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch())
@@ -24,16 +27,16 @@ std::optional<QDate> parseFrenchDate(const QString& text)
     return d;
 }
 
-qint64 dayNumberOfTypedOrZero(const QString& text)
-{
+qint64 dayNumberOfTypedOrZero(const QString& text) {
     const auto d = parseFrenchDate(text);
     return d ? dayNumberOf(*d) : 0;
 }
 
-QString frenchDate(const QDate& date) { return date.toString(QStringLiteral("dd/MM/yyyy")); }
+QString frenchDate(const QDate& date) {
+    return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
 
-QString storedDateText(const QVariant& stored)
-{
+QString storedDateText(const QVariant& stored) {
     if (stored.isNull())
         return QString();
     bool ok = false;

@@ -4,8 +4,7 @@
 
 namespace obs {
 
-qint64 divideHalfEven(qint64 numerator, qint64 denominator)
-{
+qint64 divideHalfEven(qint64 numerator, qint64 denominator) {
     if (denominator < 0) {
         numerator = -numerator;
         denominator = -denominator;
@@ -22,8 +21,7 @@ qint64 divideHalfEven(qint64 numerator, qint64 denominator)
     return q;
 }
 
-std::optional<Money> Money::parse(const QString& input)
-{
+std::optional<Money> Money::parse(const QString& input) {
     const QString text = input.trimmed();
     if (text.isEmpty())
         return std::nullopt;
@@ -41,7 +39,7 @@ std::optional<Money> Money::parse(const QString& input)
         whole = whole * 10 + (text[i].unicode() - '0');
         ++wholeDigits;
     }
-    qint64 frac = 0;      // fraction at scale 10^fracDigits
+    qint64 frac = 0; // fraction at scale 10^fracDigits
     int fracDigits = 0;
     bool extraNonZeroTail = false;
     qint64 fracExtra = 0; // fifth decimal and beyond, kept for the rounding
@@ -82,8 +80,7 @@ std::optional<Money> Money::parse(const QString& input)
     return Money(negative ? -units : units);
 }
 
-QString Money::toFrench() const
-{
+QString Money::toFrench() const {
     const bool negative = m_units < 0;
     const qint64 a = negative ? -m_units : m_units;
     QString s = QString::number(a / Scale);
@@ -97,8 +94,7 @@ QString Money::toFrench() const
     return negative ? u'-' + s : s;
 }
 
-QString Money::toFrenchFixed2() const
-{
+QString Money::toFrenchFixed2() const {
     const qint64 cents = divideHalfEven(m_units, 100);
     const bool negative = cents < 0;
     const qint64 a = negative ? -cents : cents;
@@ -106,14 +102,19 @@ QString Money::toFrenchFixed2() const
     return negative ? u'-' + s : s;
 }
 
-Money Money::half() const { return Money(divideHalfEven(m_units, 2)); }
+Money Money::half() const {
+    return Money(divideHalfEven(m_units, 2));
+}
 
-Money Money::roundedTo2() const { return Money(divideHalfEven(m_units, 100) * 100); }
+Money Money::roundedTo2() const {
+    return Money(divideHalfEven(m_units, 100) * 100);
+}
 
-Money Money::roundedToEuro() const { return Money(divideHalfEven(m_units, Scale) * Scale); }
+Money Money::roundedToEuro() const {
+    return Money(divideHalfEven(m_units, Scale) * Scale);
+}
 
-Money Money::toFrancs() const
-{
+Money Money::toFrancs() const {
     // units x 6.55957 at the same scale, then to cents: units x 655957 / 10^7 cents.
     const __int128 n = static_cast<__int128>(m_units) * 655957;
     const __int128 d = 10000000;
@@ -128,8 +129,7 @@ Money Money::toFrancs() const
     return Money(static_cast<qint64>(q) * 100);
 }
 
-Money Money::percent(Money rate) const
-{
+Money Money::percent(Money rate) const {
     const __int128 n = static_cast<__int128>(m_units) * rate.m_units;
     const __int128 d = static_cast<__int128>(100) * Scale;
     __int128 q = n / d;
@@ -143,12 +143,15 @@ Money Money::percent(Money rate) const
     return Money(static_cast<qint64>(q));
 }
 
-QString frenchAmountText(const std::optional<Money>& m) { return m ? m->toFrench() : QString(); }
+QString frenchAmountText(const std::optional<Money>& m) {
+    return m ? m->toFrench() : QString();
+}
 
-QString francsCaption(Money euros) { return euros.toFrancs().toFrench() + QStringLiteral(" F"); }
+QString francsCaption(Money euros) {
+    return euros.toFrancs().toFrench() + QStringLiteral(" F");
+}
 
-std::optional<qint16> amountToInteger(const QString& text)
-{
+std::optional<qint16> amountToInteger(const QString& text) {
     if (text.trimmed().isEmpty())
         return qint16(0);
     const auto m = Money::parse(text);

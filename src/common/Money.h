@@ -40,7 +40,10 @@ public:
     friend constexpr Money operator-(Money a, Money b) { return Money(a.m_units - b.m_units); }
     friend constexpr bool operator==(Money a, Money b) = default;
     friend constexpr auto operator<=>(Money a, Money b) = default;
-    Money& operator+=(Money o) { m_units += o.m_units; return *this; }
+    Money& operator+=(Money o) {
+        m_units += o.m_units;
+        return *this;
+    }
 
 private:
     constexpr explicit Money(qint64 units) : m_units(units) {}

@@ -8,16 +8,14 @@
 namespace obs {
 
 namespace {
-QString fromWindows1252(const QByteArray& bytes)
-{
+QString fromWindows1252(const QByteArray& bytes) {
     QStringDecoder dec("windows-1252");
     if (!dec.isValid())
         return QString::fromLatin1(bytes);
     return dec(bytes);
 }
 
-QByteArray toWindows1252(const QString& text)
-{
+QByteArray toWindows1252(const QString& text) {
     QStringEncoder enc("windows-1252");
     if (!enc.isValid())
         return text.toLatin1();
@@ -25,8 +23,7 @@ QByteArray toWindows1252(const QString& text)
 }
 } // namespace
 
-QStringList parseQuotedFields(const QByteArray& content)
-{
+QStringList parseQuotedFields(const QByteArray& content) {
     const QString s = fromWindows1252(content);
     QStringList fields;
     int i = 0;
@@ -72,8 +69,7 @@ QStringList parseQuotedFields(const QByteArray& content)
     return fields;
 }
 
-FieldFileRead readQuotedFields(const QString& path)
-{
+FieldFileRead readQuotedFields(const QString& path) {
     FieldFileRead r;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -83,8 +79,7 @@ FieldFileRead readQuotedFields(const QString& path)
     return r;
 }
 
-QByteArray quotedFieldLine(const QStringList& fields)
-{
+QByteArray quotedFieldLine(const QStringList& fields) {
     QByteArray line;
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
@@ -95,8 +90,7 @@ QByteArray quotedFieldLine(const QStringList& fields)
     return line;
 }
 
-bool writeQuotedFieldLine(const QString& path, const QStringList& fields, QString* error)
-{
+bool writeQuotedFieldLine(const QString& path, const QStringList& fields, QString* error) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
         if (error)

@@ -8,8 +8,8 @@ namespace obs {
 // The program's small text files: fields separated by commas, each in double quotes
 // ("20","23",...), 8-bit Windows text, lines ended by CR LF.
 struct FieldFileRead {
-    bool found = false;    // the file exists and could be opened
-    QStringList fields;    // every field of the file, in order
+    bool found = false; // the file exists and could be opened
+    QStringList fields; // every field of the file, in order
 };
 
 // Reads every field. A quoted field runs to its closing quote and may hold commas; an unquoted

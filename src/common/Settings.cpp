@@ -16,8 +16,7 @@ struct IniLine {
     QString raw;
 };
 
-QStringList readLines(const QString& path)
-{
+QStringList readLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
@@ -29,8 +28,7 @@ QStringList readLines(const QString& path)
     return lines;
 }
 
-bool isSectionLine(const QString& t, QString* name)
-{
+bool isSectionLine(const QString& t, QString* name) {
     const QString s = t.trimmed();
     if (s.size() >= 2 && s.startsWith(u'[') && s.endsWith(u']')) {
         *name = s.mid(1, s.size() - 2).trimmed();
@@ -39,8 +37,7 @@ bool isSectionLine(const QString& t, QString* name)
     return false;
 }
 
-bool isKeyLine(const QString& t, QString* key, QString* value)
-{
+bool isKeyLine(const QString& t, QString* key, QString* value) {
     const QString s = t.trimmed();
     if (s.isEmpty() || s.startsWith(u';') || s.startsWith(u'#'))
         return false;
@@ -54,16 +51,14 @@ bool isKeyLine(const QString& t, QString* key, QString* value)
 
 } // namespace
 
-QString Settings::folder()
-{
+QString Settings::folder() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty())
         base = QDir::home().filePath(QStringLiteral(".config"));
     return base;
 }
 
-QString Settings::fileFor(const QString& app)
-{
+QString Settings::fileFor(const QString& app) {
     const QDir dir(folder());
     const QString wanted = app + QStringLiteral(".ini");
     const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
@@ -74,8 +69,7 @@ QString Settings::fileFor(const QString& app)
     return dir.filePath(app.toUpper() + QStringLiteral(".ini"));
 }
 
-QString Settings::value(const QString& app, const QString& section, const QString& key, const QString& defaultValue)
-{
+QString Settings::value(const QString& app, const QString& section, const QString& key, const QString& defaultValue) {
     const QStringList lines = readLines(fileFor(app));
     bool inSection = false;
     for (const QString& line : lines) {
@@ -90,8 +84,7 @@ QString Settings::value(const QString& app, const QString& section, const QStrin
 }
 
 bool Settings::setValue(const QString& app, const QString& section, const QString& key, const QString& value,
-                        QString* error)
-{
+                        QString* error) {
     const QString path = fileFor(app);
     QStringList lines = readLines(path);
     bool inSection = false;
@@ -146,17 +139,19 @@ bool Settings::setValue(const QString& app, const QString& section, const QStrin
     return true;
 }
 
-QString Settings::databasePath() { return value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), applicationFolder()); }
+QString Settings::databasePath() {
+    return value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), applicationFolder());
+}
 
-QString Settings::backupFolder() { return value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE")); }
+QString Settings::backupFolder() {
+    return value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
+}
 
-bool Settings::setBackupFolder(const QString& folder, QString* error)
-{
+bool Settings::setBackupFolder(const QString& folder, QString* error) {
     return setValue(QStringLiteral("Marigold"), kSettingsSection, QStringLiteral("Sauve"), folder, error);
 }
 
-bool Settings::setDatabasePath(const QString& path, QString* error)
-{
+bool Settings::setDatabasePath(const QString& path, QString* error) {
     return setValue(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), path, error);
 }
 

@@ -19,8 +19,8 @@ public:
                          QString* error = nullptr);
 
     // The settings of this program.
-    static QString databasePath();              // "CHEMIN", default: the application folder
-    static QString backupFolder();              // "SAUVE", default: empty
+    static QString databasePath(); // "CHEMIN", default: the application folder
+    static QString backupFolder(); // "SAUVE", default: empty
     static bool setBackupFolder(const QString& folder, QString* error = nullptr);
     static bool setDatabasePath(const QString& path, QString* error = nullptr);
 

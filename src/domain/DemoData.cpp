@@ -17,7 +17,7 @@ struct Act {
 };
 
 const char* const kPractitioners[] = {"Dr BERTRAND", "Dr D'ORVAL", "Dr FONTAINE", "Dr LEFEBVRE", "Dr MARTIN"};
-const char* const kInsurers[] = {"AG2R La Mondiale", "Harmonie Mutuelle", "Malakoff Humanis", "MGEN",
+const char* const kInsurers[] = {"AG2R La Mondiale",  "Harmonie Mutuelle", "Malakoff Humanis", "MGEN",
                                  "Mutuelle Générale", "Swiss Life"};
 
 const Act kDeliveries[] = {
@@ -41,20 +41,21 @@ const Act kSurgery[] = {
 };
 
 const char* const kSurnames[] = {
-    "BERNARD", "BLANC",  "BONNET", "BOYER",   "CHEVALIER", "D'ALMEIDA", "DAVID",   "DUBOIS", "DUPONT",
-    "DURAND",  "FAURE",  "FOURNIER", "GARNIER", "GIRARD",   "GUERIN",    "HENRY",   "LAMBERT", "LEFEBVRE",
-    "LEFÈVRE", "LEGER",  "LÉGER",  "LEMAIRE", "MARTIN",   "MARTINEZ",  "MERCIER", "MOREAU", "MOREL",
-    "NICOLAS", "PETIT",  "RICHARD", "ROBERT", "ROUSSEAU", "ROUX",      "SIMON",   "THOMAS", "VINCENT"};
-const char* const kFirstNames[] = {"Camille", "Chloé",  "Claire", "Élise",  "Emma",    "Hélène", "Inès",
-                                   "Julie",   "Laura",  "Léa",    "Lucie",  "Manon",   "Marie",  "Mathilde",
-                                   "Nathalie", "Pauline", "Sarah", "Sophie", "Valérie", "Zoé"};
+    "BERNARD", "BLANC", "BONNET",   "BOYER",   "CHEVALIER", "D'ALMEIDA", "DAVID",   "DUBOIS",  "DUPONT",
+    "DURAND",  "FAURE", "FOURNIER", "GARNIER", "GIRARD",    "GUERIN",    "HENRY",   "LAMBERT", "LEFEBVRE",
+    "LEFÈVRE", "LEGER", "LÉGER",    "LEMAIRE", "MARTIN",    "MARTINEZ",  "MERCIER", "MOREAU",  "MOREL",
+    "NICOLAS", "PETIT", "RICHARD",  "ROBERT",  "ROUSSEAU",  "ROUX",      "SIMON",   "THOMAS",  "VINCENT"};
+const char* const kFirstNames[] = {"Camille",  "Chloé",   "Claire", "Élise",  "Emma",    "Hélène", "Inès",
+                                   "Julie",    "Laura",   "Léa",    "Lucie",  "Manon",   "Marie",  "Mathilde",
+                                   "Nathalie", "Pauline", "Sarah",  "Sophie", "Valérie", "Zoé"};
 
-QVariant money(const char* text) { return moneyValue(Money::parse(QString::fromUtf8(text))); }
+QVariant money(const char* text) {
+    return moneyValue(Money::parse(QString::fromUtf8(text)));
+}
 
 } // namespace
 
-Status fillDemoReferences(Database& db)
-{
+Status fillDemoReferences(Database& db) {
     Status s = db.executeRaw(QStringLiteral("BEGIN"));
     auto add = [&](int cat, const QString& text, const Act* act) {
         if (!s)
@@ -84,8 +85,7 @@ Status fillDemoReferences(Database& db)
     return db.executeRaw(QStringLiteral("COMMIT"));
 }
 
-Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to, quint32 seed)
-{
+Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to, quint32 seed) {
     QRandomGenerator rng(seed);
     const qint64 d0 = dayNumberOf(from), d1 = dayNumberOf(to);
     Status s = db.executeRaw(QStringLiteral("BEGIN"));
@@ -138,13 +138,13 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
         }
         QVariantList& binds = *out;
         binds = {QString::fromUtf8(kSurnames[rng.bounded(int(std::size(kSurnames)))]),
-                           QString::fromUtf8(kFirstNames[rng.bounded(int(std::size(kFirstNames)))]),
-                           QVariant::fromValue<qint64>(day),
-                           suit,
-                           done,
-                           QString::fromUtf8(act.label),
-                           QString::fromUtf8(act.ccam),
-                           nf};
+                 QString::fromUtf8(kFirstNames[rng.bounded(int(std::size(kFirstNames)))]),
+                 QVariant::fromValue<qint64>(day),
+                 suit,
+                 done,
+                 QString::fromUtf8(act.label),
+                 QString::fromUtf8(act.ccam),
+                 nf};
         for (const QString& l : secondary)
             binds << l;
         binds << moneyValue(total) << moneyValue(de) << moneyValue(secu) << moneyValue(compl_) << moneyValue(payeDe)

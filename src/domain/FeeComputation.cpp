@@ -6,14 +6,12 @@ namespace obs {
 
 namespace {
 // A supplement field can be left empty (it then counts as 0) but must otherwise be an amount.
-bool usableSupplement(const QString& text)
-{
+bool usableSupplement(const QString& text) {
     return text.trimmed().isEmpty() || Money::parse(text).has_value();
 }
 } // namespace
 
-FeeComputation::Supplements FeeComputation::readSupplements(const QString& path)
-{
+FeeComputation::Supplements FeeComputation::readSupplements(const QString& path) {
     Supplements out;
     const FieldFileRead read = readQuotedFields(path);
     out.found = read.found;
@@ -36,37 +34,32 @@ FeeComputation::Supplements FeeComputation::readSupplements(const QString& path)
     return out;
 }
 
-void FeeComputation::reset()
-{
+void FeeComputation::reset() {
     m_principal = Money();
     m_secondary = Money();
     m_secondarySum = Money();
 }
 
-QString FeeComputation::principalChosen(const std::optional<Money>& tariff)
-{
+QString FeeComputation::principalChosen(const std::optional<Money>& tariff) {
     m_principal = tariff;
     m_secondary = Money();
     m_secondarySum = Money();
     return frenchAmountText(m_principal);
 }
 
-QString FeeComputation::secondaryChosen(const std::optional<Money>& tariff)
-{
+QString FeeComputation::secondaryChosen(const std::optional<Money>& tariff) {
     m_secondary = tariff ? std::optional<Money>(tariff->half()) : std::nullopt;
     m_secondarySum += m_secondary.value_or(Money());
     return (m_secondarySum + m_principal.value_or(Money())).toFrench();
 }
 
-std::optional<Money> FeeComputation::boxAmount(const QString& text)
-{
+std::optional<Money> FeeComputation::boxAmount(const QString& text) {
     if (text.trimmed().isEmpty())
         return Money();
     return Money::parse(text);
 }
 
-QString FeeComputation::totalText(const QString& acts, const QString& supplement)
-{
+QString FeeComputation::totalText(const QString& acts, const QString& supplement) {
     const auto a = boxAmount(acts);
     const auto s = boxAmount(supplement);
     if (!a || !s)
@@ -74,26 +67,22 @@ QString FeeComputation::totalText(const QString& acts, const QString& supplement
     return (*s + *a).toFrench();
 }
 
-std::optional<QString> FeeComputation::francsFor(const QString& text)
-{
+std::optional<QString> FeeComputation::francsFor(const QString& text) {
     if (text.isEmpty())
         return std::nullopt;
     const auto m = Money::parse(text);
     return m ? francsCaption(*m) : QString();
 }
 
-QString FeeComputation::currencyCaption(const QString& amountText)
-{
+QString FeeComputation::currencyCaption(const QString& amountText) {
     return boxAmount(amountText).value_or(Money()).toFrenchFixed2() + QStringLiteral(" €");
 }
 
-QString FeeComputation::deliveryLine(const QString& ccam, const QString& label, const QString& amount)
-{
+QString FeeComputation::deliveryLine(const QString& ccam, const QString& label, const QString& amount) {
     return ccam + QStringLiteral("  ") + label + u' ' + amount;
 }
 
-QString FeeComputation::surgicalLine(const QString& ccam, const QString& label)
-{
+QString FeeComputation::surgicalLine(const QString& ccam, const QString& label) {
     return ccam + QStringLiteral("  ") + label;
 }
 

@@ -11,27 +11,23 @@ namespace {
 const QString kBlanks = QStringLiteral("   ");
 } // namespace
 
-QString Listing::totalCaption(Kind kind)
-{
+QString Listing::totalCaption(Kind kind) {
     if (kind == Kind::Excess)
         return QStringLiteral("Total du montant des mutuelles ou DE pour les actes recherchés");
     return QStringLiteral("Total du montant des actes recherchés  (tarif conventionné)");
 }
 
-QString Listing::periodCondition(qint64 firstDay, qint64 lastDay)
-{
+QString Listing::periodCondition(qint64 firstDay, qint64 lastDay) {
     return QStringLiteral("WHERE DATE BETWEEN ") + QString::number(firstDay) + QStringLiteral(" And ") +
            QString::number(lastDay);
 }
 
-QString Listing::likeClause(const QString& column, const QString& text, bool prefix)
-{
+QString Listing::likeClause(const QString& column, const QString& text, bool prefix) {
     return QStringLiteral("AND (ACTES.") + column + QStringLiteral(" LIKE '") + sqlEscape(text) +
            (prefix ? QStringLiteral("*") : QString()) + QStringLiteral("')");
 }
 
-QString Listing::criteriaClauses(const SearchCriteria& c)
-{
+QString Listing::criteriaClauses(const SearchCriteria& c) {
     QString w;
     if (!c.followUp.isEmpty())
         w += likeClause(QStringLiteral("MEDSUIT"), c.followUp);
@@ -44,8 +40,7 @@ QString Listing::criteriaClauses(const SearchCriteria& c)
     return w;
 }
 
-QString Listing::selection(Kind kind, const QString& condition)
-{
+QString Listing::selection(Kind kind, const QString& condition) {
     QString sql = QStringLiteral("SELECT ACTES.* From ACTES ") + condition;
     switch (kind) {
     case Kind::Search:
@@ -60,8 +55,7 @@ QString Listing::selection(Kind kind, const QString& condition)
     return sql;
 }
 
-QString Listing::totalQuery(Kind kind, const QString& condition)
-{
+QString Listing::totalQuery(Kind kind, const QString& condition) {
     switch (kind) {
     case Kind::Search:
         break;
@@ -74,8 +68,7 @@ QString Listing::totalQuery(Kind kind, const QString& condition)
     return QStringLiteral("SELECT SUM(PRIX) AS TOTAL From ACTES ") + condition;
 }
 
-bool Listing::hasWildcard(const QString& text)
-{
+bool Listing::hasWildcard(const QString& text) {
     for (const QChar c : text) {
         if (c == u'*' || c == u'?' || c == u'#' || c == u'[')
             return true;
@@ -83,8 +76,7 @@ bool Listing::hasWildcard(const QString& text)
     return false;
 }
 
-std::optional<Money> Listing::sumValue(const QVariant& sum)
-{
+std::optional<Money> Listing::sumValue(const QVariant& sum) {
     if (sum.isNull())
         return std::nullopt;
     if (sum.typeId() == QMetaType::Double)
@@ -96,8 +88,7 @@ std::optional<Money> Listing::sumValue(const QVariant& sum)
     return Money::parse(sum.toString());
 }
 
-void ListingLines::locate(const Row& row)
-{
+void ListingLines::locate(const Row& row) {
     m_columns = row.columns();
     if (!m_columns)
         return;
@@ -110,19 +101,16 @@ void ListingLines::locate(const Row& row)
     m_numint = m_columns->indexOf(QStringLiteral("NUMINT"));
 }
 
-QVariant ListingLines::at(const Row& row, int column) const
-{
+QVariant ListingLines::at(const Row& row, int column) const {
     return column < 0 ? QVariant() : row.values().value(column);
 }
 
-QString ListingLines::textAt(const Row& row, int column) const
-{
+QString ListingLines::textAt(const Row& row, int column) const {
     const QVariant v = at(row, column);
     return v.isNull() ? QString() : v.toString();
 }
 
-QString ListingLines::dateText(const QVariant& stored)
-{
+QString ListingLines::dateText(const QVariant& stored) {
     // Stored day numbers repeat across a year of acts: each is turned into a date text once.
     if (stored.typeId() != QMetaType::LongLong)
         return storedDateText(stored);
@@ -135,15 +123,13 @@ QString ListingLines::dateText(const QVariant& stored)
     return text;
 }
 
-QString ListingLines::number(const Row& row)
-{
+QString ListingLines::number(const Row& row) {
     if (row.columns() != m_columns)
         locate(row);
     return textAt(row, m_numint);
 }
 
-QString ListingLines::line(const Row& row)
-{
+QString ListingLines::line(const Row& row) {
     if (row.columns() != m_columns)
         locate(row);
     QString line = textAt(row, m_nom) + kBlanks + textAt(row, m_prenom) + kBlanks + dateText(at(row, m_date));

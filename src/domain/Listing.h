@@ -11,9 +11,9 @@ namespace obs {
 
 // What the search screen's criteria hold: each is used only when not empty.
 struct SearchCriteria {
-    QString followUp;  // practitioner following the patient (MEDSUIT), whole name or Jet wildcards
-    QString performer; // practitioner who performed the act (MEDACTE)
-    QString act;       // delivery act (Acte), matched as a prefix
+    QString followUp;       // practitioner following the patient (MEDSUIT), whole name or Jet wildcards
+    QString performer;      // practitioner who performed the act (MEDACTE)
+    QString act;            // delivery act (Acte), matched as a prefix
     QString nightOrHoliday; // F or N (NF), matched as a prefix
 };
 

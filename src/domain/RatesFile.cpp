@@ -5,10 +5,11 @@
 
 namespace obs {
 
-QString RatesFile::path() { return applicationFile(QStringLiteral("taux.cmt")); }
+QString RatesFile::path() {
+    return applicationFile(QStringLiteral("taux.cmt"));
+}
 
-RatesFile::Rates RatesFile::fromFields(const QStringList& fields, Rates start)
-{
+RatesFile::Rates RatesFile::fromFields(const QStringList& fields, Rates start) {
     Rates r = std::move(start);
     for (int i = 0; i < fields.size(); i += 2) {
         r.clinic = fields[i];
@@ -18,8 +19,7 @@ RatesFile::Rates RatesFile::fromFields(const QStringList& fields, Rates start)
     return r;
 }
 
-RatesFile::Read RatesFile::read(const QString& path)
-{
+RatesFile::Read RatesFile::read(const QString& path) {
     const FieldFileRead file = readQuotedFields(path);
     Read r;
     r.found = file.found;
@@ -28,8 +28,7 @@ RatesFile::Read RatesFile::read(const QString& path)
     return r;
 }
 
-bool RatesFile::write(const QString& path, const Rates& rates, QString* error)
-{
+bool RatesFile::write(const QString& path, const Rates& rates, QString* error) {
     for (const QString& rate : {rates.clinic, rates.practitioner}) {
         if (rate.contains(u'"')) {
             if (error)

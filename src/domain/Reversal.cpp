@@ -7,29 +7,24 @@
 
 namespace obs {
 
-QString Reversal::periodCondition(qint64 firstDay, qint64 lastDay, const QString& followUp, const QString& performer)
-{
+QString Reversal::periodCondition(qint64 firstDay, qint64 lastDay, const QString& followUp, const QString& performer) {
     return Listing::periodCondition(firstDay, lastDay) + Listing::likeClause(QStringLiteral("MEDSUIT"), followUp) +
            Listing::likeClause(QStringLiteral("MEDACTE"), performer);
 }
 
-QString Reversal::pairActsQuery(const QString& followUp, const QString& performer)
-{
+QString Reversal::pairActsQuery(const QString& followUp, const QString& performer) {
     return QStringLiteral("SELECT ACTES.* From ACTES ") + QStringLiteral("WHERE (ACTES.MEDSUIT LIKE '") +
            sqlEscape(followUp) + QStringLiteral("')") + QStringLiteral("AND (ACTES.MEDACTE LIKE '") +
-           sqlEscape(performer) + QStringLiteral("')") +
-           QStringLiteral("ORDER BY DATE");
+           sqlEscape(performer) + QStringLiteral("')") + QStringLiteral("ORDER BY DATE");
 }
 
-Money Reversal::owed(Money value, Money alreadyPaid, Money clinicRate, Money practitionerRate)
-{
+Money Reversal::owed(Money value, Money alreadyPaid, Money clinicRate, Money practitionerRate) {
     const Money clinicShare = value.percent(clinicRate);
     return (value - clinicShare).percent(practitionerRate) - alreadyPaid;
 }
 
 Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Money clinicRate,
-                                              Money practitionerRate)
-{
+                                              Money practitionerRate) {
     // With amounts and rates in 1/10^4, D = (V x (100 % - C) x P - R x 10^12) / 10^16 exactly.
     using Wide = __int128;
     const Wide hundredPercent = Wide(100) * Money::Scale;
@@ -80,8 +75,7 @@ Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Mo
     return {euros + QStringLiteral(" €"), francs.toFrench() + QStringLiteral(" F")};
 }
 
-bool Reversal::isOnePractitioner(const QString& name)
-{
+bool Reversal::isOnePractitioner(const QString& name) {
     return !name.trimmed().isEmpty() && !Listing::hasWildcard(name);
 }
 

@@ -56,20 +56,22 @@ const std::array<TariffField, TariffFile::FieldCount> kFields{{
 // clang-format on
 } // namespace
 
-const std::array<TariffField, TariffFile::FieldCount>& TariffFile::fields() { return kFields; }
+const std::array<TariffField, TariffFile::FieldCount>& TariffFile::fields() {
+    return kFields;
+}
 
-QStringList TariffFile::initialTexts()
-{
+QStringList TariffFile::initialTexts() {
     QStringList texts;
     for (const TariffField& f : kFields)
         texts << QString::fromUtf8(f.initial);
     return texts;
 }
 
-QString TariffFile::path() { return applicationFile(QStringLiteral("tarifs.cmt")); }
+QString TariffFile::path() {
+    return applicationFile(QStringLiteral("tarifs.cmt"));
+}
 
-TariffFile::Read TariffFile::read(const QString& filePath)
-{
+TariffFile::Read TariffFile::read(const QString& filePath) {
     Read r;
     r.values = initialTexts();
     const FieldFileRead file = readQuotedFields(filePath);
@@ -82,8 +84,7 @@ TariffFile::Read TariffFile::read(const QString& filePath)
     return r;
 }
 
-bool TariffFile::write(const QStringList& values, QString* error, const QString& filePath)
-{
+bool TariffFile::write(const QStringList& values, QString* error, const QString& filePath) {
     if (values.size() != FieldCount) {
         if (error)
             *error = QStringLiteral("%1 valeurs au lieu de %2.").arg(values.size()).arg(FieldCount);
@@ -92,8 +93,7 @@ bool TariffFile::write(const QStringList& values, QString* error, const QString&
     return writeQuotedFieldLine(filePath, values, error);
 }
 
-TariffFile::Sums TariffFile::sums(const QStringList& values)
-{
+TariffFile::Sums TariffFile::sums(const QStringList& values) {
     Sums s;
     const auto cs = Money::parse(values.value(1));
     const auto mcs = Money::parse(values.value(2));

@@ -1,15 +1,15 @@
 #include "entry/ActEntryWindow.h"
 
-#include "widgets/Controls.h"
-#include "widgets/ListChoice.h"
-#include "widgets/AmountKeyFilter.h"
-#include "widgets/DatabaseOpener.h"
-#include "widgets/Dialogs.h"
 #include "common/AppPaths.h"
 #include "common/DayNumber.h"
 #include "reference/TariffEditor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Controls.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ListChoice.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -31,9 +31,9 @@
 
 namespace obs {
 
-using controls::named;
-using controls::label;
 using controls::button;
+using controls::label;
+using controls::named;
 using controls::option;
 
 namespace {
@@ -43,16 +43,14 @@ const QString kBadDate = QStringLiteral("Veuillez Saisir correctement la date");
 const QString kTariffFileMissing = QStringLiteral("Le Fichier Tarifs est introuvable ou non chargé.");
 const QString kAllActs = QStringLiteral("SELECT*FROM ACTES ");
 
-QLabel* sign(QWidget* parent, const QString& caption)
-{
+QLabel* sign(QWidget* parent, const QString& caption) {
     auto* l = new QLabel(caption, parent);
     l->setAlignment(Qt::AlignCenter);
     return l;
 }
 
 // A combo box of the screen: editable, typed texts are never added to its list.
-QComboBox* combo(QWidget* parent, const char* name, int contentsLength)
-{
+QComboBox* combo(QWidget* parent, const char* name, int contentsLength) {
     auto* c = named<QComboBox>(parent, name);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
@@ -63,8 +61,7 @@ QComboBox* combo(QWidget* parent, const char* name, int contentsLength)
 }
 
 // Fills a combo box and leaves it empty: Qt would show its first item.
-void fill(QComboBox* c, const QStringList& items)
-{
+void fill(QComboBox* c, const QStringList& items) {
     c->clear();
     c->addItems(items);
     c->setCurrentIndex(-1);
@@ -73,22 +70,19 @@ void fill(QComboBox* c, const QStringList& items)
     c->view()->setMinimumWidth(c->view()->sizeHintForColumn(0) + 2 * c->view()->frameWidth() + 24);
 }
 
-void empty(QComboBox* c)
-{
+void empty(QComboBox* c) {
     c->setCurrentIndex(-1);
     c->setEditText(QString());
 }
 
 // Width of a box sized for a text of that shape.
-int boxWidth(const QWidget* w, const QString& sample)
-{
+int boxWidth(const QWidget* w, const QString& sample) {
     return w->fontMetrics().horizontalAdvance(sample) + 16;
 }
 
 // Runs the reaction when the option becomes selected, and again when the user picks it while it
 // already is (a mutual insurer picked again after the act was chosen looks the excess up again).
-void onChosen(QAbstractButton* b, const std::function<void()>& react)
-{
+void onChosen(QAbstractButton* b, const std::function<void()>& react) {
     auto wasChecked = std::make_shared<bool>(false);
     QObject::connect(b, &QAbstractButton::pressed, b, [b, wasChecked] { *wasChecked = b->isChecked(); });
     QObject::connect(b, &QAbstractButton::toggled, b, [react](bool on) {
@@ -105,8 +99,7 @@ void onChosen(QAbstractButton* b, const std::function<void()>& react)
 
 } // namespace
 
-ActEntryWindow::ActEntryWindow(QWidget* parent) : Screen(QStringLiteral("Form2"), parent)
-{
+ActEntryWindow::ActEntryWindow(QWidget* parent) : Screen(QStringLiteral("Form2"), parent) {
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
@@ -115,8 +108,7 @@ ActEntryWindow::ActEntryWindow(QWidget* parent) : Screen(QStringLiteral("Form2")
     m_loaded = load();
 }
 
-void ActEntryWindow::buildUi()
-{
+void ActEntryWindow::buildUi() {
     auto* root = new QGridLayout(this);
     root->setHorizontalSpacing(12);
     root->setVerticalSpacing(8);
@@ -371,8 +363,7 @@ void ActEntryWindow::buildUi()
     m_txtDate->installEventFilter(this);
 }
 
-void ActEntryWindow::setTabOrder()
-{
+void ActEntryWindow::setTabOrder() {
     const QList<QWidget*> chain = {
         m_txtNom,        m_txtPrenom,   m_cmbPrat1,  m_txtDate,   m_cmbActesAcct1, m_cmbActesAcct2, m_cmbActesChir1,
         m_cmbActesChir2, m_optFerie,    m_optNuit,   m_cmdEnreg,  m_cmdQuitte,     m_cmdMaJour,     m_cmbPrat2,
@@ -384,8 +375,7 @@ void ActEntryWindow::setTabOrder()
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-void ActEntryWindow::connectReactions()
-{
+void ActEntryWindow::connectReactions() {
     connect(m_monthView, &QCalendarWidget::clicked, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
     connect(m_monthView, &QCalendarWidget::activated, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
 
@@ -427,8 +417,7 @@ void ActEntryWindow::connectReactions()
 
 // ---- Loading ----
 
-bool ActEntryWindow::load()
-{
+bool ActEntryWindow::load() {
     m_monthView->setSelectedDate(QDate::currentDate());
     loadSupplements();
 
@@ -507,8 +496,7 @@ bool ActEntryWindow::load()
     return true;
 }
 
-void ActEntryWindow::loadSupplements()
-{
+void ActEntryWindow::loadSupplements() {
     m_supplements = FeeComputation::readSupplements(applicationFile(QStringLiteral("tarifs.cmt")));
     if (m_supplements.groupsRead > 0) {
         m_lblFerieA->setText(FeeComputation::currencyCaption(m_supplements.holiday));
@@ -520,8 +508,7 @@ void ActEntryWindow::loadSupplements()
         Dialogs::inform(this, kTariffFileMissing);
 }
 
-bool ActEntryWindow::readList(const QString& sql, QStringList* texts, QString* error)
-{
+bool ActEntryWindow::readList(const QString& sql, QStringList* texts, QString* error) {
     texts->clear();
     SharedStore& store = SharedStore::instance();
     Status s = store.openCursor(sql);
@@ -539,8 +526,7 @@ bool ActEntryWindow::readList(const QString& sql, QStringList* texts, QString* e
     return s.ok();
 }
 
-void ActEntryWindow::abandonLoad(const QString& why)
-{
+void ActEntryWindow::abandonLoad(const QString& why) {
     if (!why.isNull())
         Dialogs::warn(this, QStringLiteral("La saisie d'un acte ne peut pas s'ouvrir : les listes de praticiens, "
                                            "d'actes et de mutuelles n'ont pas pu être lues.\n%1")
@@ -551,8 +537,7 @@ void ActEntryWindow::abandonLoad(const QString& why)
 
 // ---- Act type and acts ----
 
-void ActEntryWindow::chooseActType(ActKind kind)
-{
+void ActEntryWindow::chooseActType(ActKind kind) {
     const bool delivery = kind == ActKind::Delivery;
     m_lstActes->clear();
     m_optNo->setChecked(true);
@@ -574,8 +559,7 @@ void ActEntryWindow::chooseActType(ActKind kind)
     (delivery ? m_frameAcct : m_frameChir)->show();
 }
 
-bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out)
-{
+bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out) {
     SharedStore& store = SharedStore::instance();
     Status s = store.openCursor(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") +
                                 (kind == ActKind::Delivery ? QStringLiteral("2") : QStringLiteral("3")));
@@ -600,8 +584,7 @@ bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out)
     return true;
 }
 
-void ActEntryWindow::principalChosen(ActKind kind, const QString& label)
-{
+void ActEntryWindow::principalChosen(ActKind kind, const QString& label) {
     const bool delivery = kind == ActKind::Delivery;
     ActEntry act;
     if (!findAct(kind, label, &act))
@@ -618,8 +601,7 @@ void ActEntryWindow::principalChosen(ActKind kind, const QString& label)
     m_txtEuros->setText(value);
 }
 
-void ActEntryWindow::secondaryChosen(ActKind kind, const QString& label)
-{
+void ActEntryWindow::secondaryChosen(ActKind kind, const QString& label) {
     const bool delivery = kind == ActKind::Delivery;
     ActEntry act;
     if (!findAct(kind, label, &act))
@@ -633,8 +615,7 @@ void ActEntryWindow::secondaryChosen(ActKind kind, const QString& label)
 
 // ---- Supplement, mutual insurer, totals ----
 
-void ActEntryWindow::supplementChosen()
-{
+void ActEntryWindow::supplementChosen() {
     if (m_optNuit->isChecked()) {
         m_txtOp->setText(QStringLiteral("N"));
         m_txtOpE->setText(m_supplements.night);
@@ -647,8 +628,7 @@ void ActEntryWindow::supplementChosen()
     }
 }
 
-void ActEntryWindow::mutualChosen(int slot)
-{
+void ActEntryWindow::mutualChosen(int slot) {
     if (slot == 0) {
         m_txtDE->setText(QStringLiteral("0"));
         return;
@@ -674,8 +654,7 @@ void ActEntryWindow::mutualChosen(int slot)
     m_txtDE->setText(excess ? excess->toFrench() : QStringLiteral("0"));
 }
 
-void ActEntryWindow::recomputeTotal()
-{
+void ActEntryWindow::recomputeTotal() {
     const QString total = FeeComputation::totalText(m_txtEuros->text(), m_txtOpE->text());
     m_txtEurosT->setText(total);
     // A text that is not a number gives no figure at all rather than a wrong one.
@@ -683,22 +662,19 @@ void ActEntryWindow::recomputeTotal()
         m_lblFrancs->clear();
 }
 
-void ActEntryWindow::totalChanged(const QString& text)
-{
+void ActEntryWindow::totalChanged(const QString& text) {
     if (const auto caption = FeeComputation::francsFor(text))
         m_lblFrancs->setText(*caption);
 }
 
-void ActEntryWindow::excessChanged(const QString& text)
-{
+void ActEntryWindow::excessChanged(const QString& text) {
     if (const auto caption = FeeComputation::francsFor(text))
         m_lblDEF->setText(*caption);
 }
 
 // ---- Surname, date ----
 
-bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_txtNom && event->type() == QEvent::KeyPress) {
         // Surnames are typed in capitals: a to z become A to Z; accents and the rest stay as typed.
         auto* key = static_cast<QKeyEvent*>(event);
@@ -733,8 +709,7 @@ bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event)
     return Screen::eventFilter(watched, event);
 }
 
-void ActEntryWindow::checkDate()
-{
+void ActEntryWindow::checkDate() {
     if (!isVisible() || m_txtDate->hasFocus() || parseFrenchDate(m_txtDate->text()))
         return;
     Dialogs::inform(this, kBadDate);
@@ -744,8 +719,7 @@ void ActEntryWindow::checkDate()
 
 // ---- Saving, clearing, closing ----
 
-void ActEntryWindow::save()
-{
+void ActEntryWindow::save() {
     if (m_txtNom->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Il faut remplir le champ NOM"));
         return;
@@ -824,8 +798,7 @@ void ActEntryWindow::save()
     m_txtNom->setFocus(Qt::OtherFocusReason);
 }
 
-void ActEntryWindow::clearEntry()
-{
+void ActEntryWindow::clearEntry() {
     m_optNo->setChecked(true);
     m_optMut[0]->setChecked(true);
     supplementChosen();
@@ -853,8 +826,7 @@ void ActEntryWindow::clearEntry()
     m_fee.reset();
 }
 
-void ActEntryWindow::quit()
-{
+void ActEntryWindow::quit() {
     if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?")))
         close();
 }

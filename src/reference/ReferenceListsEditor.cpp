@@ -1,13 +1,13 @@
 #include "reference/ReferenceListsEditor.h"
 
-#include "widgets/Controls.h"
-#include "reference/TariffEditor.h"
-#include "widgets/AmountKeyFilter.h"
-#include "widgets/DatabaseOpener.h"
-#include "widgets/Dialogs.h"
 #include "common/Money.h"
+#include "reference/TariffEditor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "widgets/AmountKeyFilter.h"
+#include "widgets/Controls.h"
+#include "widgets/DatabaseOpener.h"
+#include "widgets/Dialogs.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -21,9 +21,9 @@
 
 namespace obs {
 
-using controls::named;
-using controls::label;
 using controls::button;
+using controls::label;
+using controls::named;
 
 namespace {
 
@@ -31,7 +31,8 @@ const QString kUnset = QStringLiteral("Espion");
 const QString kCrLf = QStringLiteral("\r\n");
 
 const QString kOpeningHelp =
-    QStringLiteral("Vous pouvez enregistrer les différents praticiens concernés en cliquant sur le bouton 'Médecins',") +
+    QStringLiteral(
+        "Vous pouvez enregistrer les différents praticiens concernés en cliquant sur le bouton 'Médecins',") +
     QStringLiteral(" ainsi que que la cotation des divers actes médicaux en cliquant sur le bouton 'Actes'.") + kCrLf +
     QStringLiteral(" Le bouton 'Tarifs' permet de mettre à jour la valeur des lettres clefs utilisées.");
 
@@ -71,8 +72,7 @@ const QString kActsHelp =
 
 const char* const kMutDesign[6] = {"Mutuelle1", "Mutuelle 2", "Mutuelle3", "Mutuelle4", "Mutuelle 5", "Mutuelle6"};
 
-const ListKind& listKind(int category)
-{
+const ListKind& listKind(int category) {
     for (const ListKind& k : kLists) {
         if (k.category == category)
             return k;
@@ -81,19 +81,21 @@ const ListKind& listKind(int category)
 }
 
 // The list read for the screen, sorted by label.
-QString sortedQuery(int category)
-{
+QString sortedQuery(int category) {
     return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = %1 ").arg(category) + QStringLiteral("ORDER by TEXTE");
 }
 
 // The rows of a category as the database returns them, where rows are added, changed and removed.
-QString rowsQuery(int category) { return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") + QString::number(category); }
+QString rowsQuery(int category) {
+    return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") + QString::number(category);
+}
 
-QString labelCondition(const QString& label) { return QStringLiteral("TEXTE='") + sqlEscape(label) + u'\''; }
+QString labelCondition(const QString& label) {
+    return QStringLiteral("TEXTE='") + sqlEscape(label) + u'\'';
+}
 
 // An amount column shown in a box: the short French form, empty when the column has no value.
-QString amountText(const Row& row, const QString& column)
-{
+QString amountText(const Row& row, const QString& column) {
     if (row.isNull(column))
         return QString();
     if (const auto m = row.money(column))
@@ -103,16 +105,14 @@ QString amountText(const Row& row, const QString& column)
 
 } // namespace
 
-ReferenceListsEditor::ReferenceListsEditor(QWidget* parent) : Screen(QStringLiteral("Form8"), parent)
-{
+ReferenceListsEditor::ReferenceListsEditor(QWidget* parent) : Screen(QStringLiteral("Form8"), parent) {
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
     m_label11->setText(kOpeningHelp);
     openDatabaseAtLoad(this, true, true);
 }
 
-void ReferenceListsEditor::buildUi()
-{
+void ReferenceListsEditor::buildUi() {
     auto* root = new QHBoxLayout(this);
 
     // The list buttons, the tariff editor and Quit, down the left side.
@@ -259,21 +259,18 @@ void ReferenceListsEditor::buildUi()
     resize(sizeHint().expandedTo(QSize(900, 560)));
 }
 
-std::optional<int> ReferenceListsEditor::currentCategory() const
-{
+std::optional<int> ReferenceListsEditor::currentCategory() const {
     bool ok = false;
     const int n = m_lblEspion->text().toInt(&ok);
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-void ReferenceListsEditor::closeEvent(QCloseEvent* event)
-{
+void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
     TariffEditor::closeShared();
     Screen::closeEvent(event);
 }
 
-bool ReferenceListsEditor::fillList(QListWidget* list, const QString& sql, const QString& failureText)
-{
+bool ReferenceListsEditor::fillList(QListWidget* list, const QString& sql, const QString& failureText) {
     SharedStore& store = SharedStore::instance();
     Status s = store.openCursor(sql);
     QStringList labels;
@@ -297,8 +294,7 @@ bool ReferenceListsEditor::fillList(QListWidget* list, const QString& sql, const
     return true;
 }
 
-void ReferenceListsEditor::chooseList(int category)
-{
+void ReferenceListsEditor::chooseList(int category) {
     const ListKind& kind = listKind(category);
     const bool acts = isActList(category);
     m_frame1->setTitle(QString::fromUtf8(kind.title));
@@ -319,8 +315,7 @@ void ReferenceListsEditor::chooseList(int category)
     m_text1->setFocus();
 }
 
-bool ReferenceListsEditor::reopenDatabase(const QString& failureText)
-{
+bool ReferenceListsEditor::reopenDatabase(const QString& failureText) {
     SharedStore& store = SharedStore::instance();
     const Status s = store.openDatabase(store.databasePath());
     if (!s)
@@ -328,8 +323,7 @@ bool ReferenceListsEditor::reopenDatabase(const QString& failureText)
     return s.ok();
 }
 
-void ReferenceListsEditor::selectEntry()
-{
+void ReferenceListsEditor::selectEntry() {
     const auto category = currentCategory();
     QListWidgetItem* item = m_list1->currentItem();
     if (!category || !item || !item->isSelected())
@@ -359,8 +353,7 @@ void ReferenceListsEditor::selectEntry()
     m_txtTarifs->setText(amountText(row, QStringLiteral("TARIFS")));
 }
 
-QString ReferenceListsEditor::mutualName(int slot) const
-{
+QString ReferenceListsEditor::mutualName(int slot) const {
     const QString caption = m_lblMut[slot]->text().trimmed();
     const QString design = QStringLiteral("Mutuelle %1").arg(slot + 1);
     if (caption.isEmpty() || caption == QString::fromLatin1(kMutDesign[slot]))
@@ -368,8 +361,7 @@ QString ReferenceListsEditor::mutualName(int slot) const
     return design + QStringLiteral(" (") + caption + u')';
 }
 
-bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields)
-{
+bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields) {
     // Every amount box is checked before anything is written: an empty box stores no value, a
     // text that is not an amount stops the whole operation.
     auto amount = [&](QLineEdit* box, const QString& name, QVariant* value) {
@@ -380,8 +372,8 @@ bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields)
         }
         const auto m = Money::parse(text);
         if (!m) {
-            QString message = QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».")
-                                  .arg(name, text);
+            QString message =
+                QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».").arg(name, text);
             if (box->isVisibleTo(this))
                 box->setFocus();
             else
@@ -408,8 +400,7 @@ bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields)
     return true;
 }
 
-void ReferenceListsEditor::resetBoxes()
-{
+void ReferenceListsEditor::resetBoxes() {
     m_text1->clear();
     for (QLineEdit* box : m_txtMut)
         box->setText(QStringLiteral("0"));
@@ -418,8 +409,7 @@ void ReferenceListsEditor::resetBoxes()
     m_text1->setFocus();
 }
 
-void ReferenceListsEditor::add()
-{
+void ReferenceListsEditor::add() {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez saisir un Item au préalable"));
         return;
@@ -449,8 +439,7 @@ void ReferenceListsEditor::add()
     resetBoxes();
 }
 
-void ReferenceListsEditor::modify()
-{
+void ReferenceListsEditor::modify() {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
         return;
@@ -493,8 +482,7 @@ void ReferenceListsEditor::modify()
     resetBoxes();
 }
 
-void ReferenceListsEditor::remove()
-{
+void ReferenceListsEditor::remove() {
     if (m_text1->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
         return;

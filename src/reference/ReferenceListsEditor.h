@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/Screen.h"
 #include "store/Row.h"
+#include "widgets/Screen.h"
 
 #include <array>
 #include <optional>

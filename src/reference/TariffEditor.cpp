@@ -1,9 +1,9 @@
 #include "reference/TariffEditor.h"
 
+#include "common/QuotedFieldFile.h"
 #include "domain/TariffFile.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/Dialogs.h"
-#include "common/QuotedFieldFile.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -29,28 +29,24 @@ const QString kUnreadable = QStringLiteral("Fichier Tarifs.mbs absent ou erronnÃ
 
 // The boxes whose keys are filtered as amounts; the others take any key but the double quote,
 // which would end the field early when the file is read back.
-bool isAmountBox(const QString& box)
-{
+bool isAmountBox(const QString& box) {
     return box == u"TxtEC" || box == u"TxtECs" || box == u"TxtENuit" || box == u"TxtEFerie";
 }
 
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption)
-{
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption) {
     auto* f = new QGroupBox(caption, parent);
     f->setObjectName(QString::fromLatin1(name));
     return f;
 }
 } // namespace
 
-TariffEditor::TariffEditor(QWidget* parent) : Screen(QStringLiteral("form20"), parent)
-{
+TariffEditor::TariffEditor(QWidget* parent) : Screen(QStringLiteral("form20"), parent) {
     setWindowTitle(QStringLiteral("Tarifs habituels"));
     buildUi();
     load();
 }
 
-TariffEditor* TariffEditor::open()
-{
+TariffEditor* TariffEditor::open() {
     if (!g_editor)
         g_editor = new TariffEditor();
     g_editor->show();
@@ -59,22 +55,19 @@ TariffEditor* TariffEditor::open()
     return g_editor;
 }
 
-void TariffEditor::closeShared()
-{
+void TariffEditor::closeShared() {
     if (g_editor)
         g_editor->close();
 }
 
-void TariffEditor::closeEvent(QCloseEvent* event)
-{
+void TariffEditor::closeEvent(QCloseEvent* event) {
     Screen::closeEvent(event);
     // A closed editor waits for its deletion: the next opening makes a new one that reads the file.
     if (event->isAccepted() && g_editor == this)
         g_editor = nullptr;
 }
 
-void TariffEditor::buildUi()
-{
+void TariffEditor::buildUi() {
     const auto& fields = TariffFile::fields();
     const QFontMetrics fm(font());
     const int boxWidth = fm.horizontalAdvance(QStringLiteral("00000,00")) + 20;
@@ -89,8 +82,8 @@ void TariffEditor::buildUi()
         box->setFixedWidth(boxWidth);
         box->setAlignment(Qt::AlignRight);
         box->setValidator(noQuote);
-        AmountKeyFilter::install(box, isAmountBox(name) ? AmountKeyFilter::Mode::Amount
-                                                        : AmountKeyFilter::Mode::NoQuote);
+        AmountKeyFilter::install(box,
+                                 isAmountBox(name) ? AmountKeyFilter::Mode::Amount : AmountKeyFilter::Mode::NoQuote);
         m_boxes.append(box);
         return box;
     };
@@ -200,16 +193,14 @@ void TariffEditor::buildUi()
     resize(wanted);
 }
 
-QStringList TariffEditor::values() const
-{
+QStringList TariffEditor::values() const {
     QStringList texts;
     for (const QLineEdit* box : m_boxes)
         texts << box->text();
     return texts;
 }
 
-void TariffEditor::load()
-{
+void TariffEditor::load() {
     const TariffFile::Read file = TariffFile::read();
     for (int i = 0; i < TariffFile::FieldCount; ++i)
         m_boxes[i]->setText(file.values.value(i));
@@ -218,8 +209,9 @@ void TariffEditor::load()
         return;
     }
     // An empty file holds no group: its missing values count as 0.
-    const QStringList group = file.groups > 0 ? file.values : QStringList{QStringLiteral("0"), QStringLiteral("0"),
-                                                                         QStringLiteral("0"), QStringLiteral("0")};
+    const QStringList group = file.groups > 0 ? file.values
+                                              : QStringList{QStringLiteral("0"), QStringLiteral("0"),
+                                                            QStringLiteral("0"), QStringLiteral("0")};
     const TariffFile::Sums sums = TariffFile::sums(group);
     if (sums.csMcs)
         m_lblCsMcs->setText(sums.csMcs->toFrench());
@@ -229,8 +221,7 @@ void TariffEditor::load()
         Dialogs::inform(this, kUnreadable);
 }
 
-void TariffEditor::save()
-{
+void TariffEditor::save() {
     const QStringList texts = values();
     const auto& fields = TariffFile::fields();
     for (int i = 0; i < texts.size(); ++i) {

@@ -20,8 +20,7 @@ struct Folded {
 
 constexpr char32_t kTableEnd = 0x250;
 
-const std::array<Folded, kTableEnd>& foldTable()
-{
+const std::array<Folded, kTableEnd>& foldTable() {
     static std::array<Folded, kTableEnd> table;
     static std::once_flag once;
     std::call_once(once, [] {
@@ -65,8 +64,7 @@ const std::array<Folded, kTableEnd>& foldTable()
 }
 
 // Decodes one UTF-8 code point; malformed bytes are taken as Latin-1.
-char32_t nextCodePoint(const unsigned char* s, int len, int& i)
-{
+char32_t nextCodePoint(const unsigned char* s, int len, int& i) {
     const unsigned char c = s[i];
     if (c < 0x80) {
         ++i;
@@ -98,8 +96,7 @@ char32_t nextCodePoint(const unsigned char* s, int len, int& i)
     return cp;
 }
 
-Folded fold(char32_t cp)
-{
+Folded fold(char32_t cp) {
     if (cp < kTableEnd)
         return foldTable()[cp];
     Folded f;
@@ -124,8 +121,7 @@ struct Expanded {
     std::vector<quint16> accents;
 };
 
-void expand(const unsigned char* s, int len, Expanded& out)
-{
+void expand(const unsigned char* s, int len, Expanded& out) {
     out.primary.clear();
     out.accents.clear();
     int i = 0;
@@ -146,29 +142,27 @@ void expand(const unsigned char* s, int len, Expanded& out)
 enum class Strength { Primary, WithAccents };
 
 // The full comparison: base letters first, then (with accents) the accents in order.
-int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB, Strength strength)
-{
+int slowCompare(const unsigned char* a, int lenA, const unsigned char* b, int lenB, Strength strength) {
     thread_local Expanded ea, eb;
     expand(a, lenA, ea);
     expand(b, lenB, eb);
     if (ea.primary != eb.primary)
-        return std::lexicographical_compare(ea.primary.begin(), ea.primary.end(), eb.primary.begin(),
-                                            eb.primary.end())
+        return std::lexicographical_compare(ea.primary.begin(), ea.primary.end(), eb.primary.begin(), eb.primary.end())
                    ? -1
                    : 1;
     if (strength == Strength::Primary || ea.accents == eb.accents)
         return 0;
-    return std::lexicographical_compare(ea.accents.begin(), ea.accents.end(), eb.accents.begin(), eb.accents.end())
-               ? -1
-               : 1;
+    return std::lexicographical_compare(ea.accents.begin(), ea.accents.end(), eb.accents.begin(), eb.accents.end()) ? -1
+                                                                                                                    : 1;
 }
 
-inline unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+inline unsigned char asciiLower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 // Plain ASCII, by far the common case, compares byte by byte without regard to case; anything
 // else takes the full comparison.
-int compareUtf8(const unsigned char* ua, int lenA, const unsigned char* ub, int lenB, Strength strength)
-{
+int compareUtf8(const unsigned char* ua, int lenA, const unsigned char* ub, int lenB, Strength strength) {
     const int n = std::min(lenA, lenB);
     for (int i = 0; i < n; ++i) {
         const unsigned char ca = ua[i], cb = ub[i];
@@ -187,20 +181,17 @@ int compareUtf8(const unsigned char* ua, int lenA, const unsigned char* ub, int 
     return lenA < lenB ? -1 : 1;
 }
 
-int collatePrimary(void*, int lenA, const void* va, int lenB, const void* vb)
-{
+int collatePrimary(void*, int lenA, const void* va, int lenB, const void* vb) {
     return compareUtf8(static_cast<const unsigned char*>(va), lenA, static_cast<const unsigned char*>(vb), lenB,
                        Strength::Primary);
 }
 
-int collate(void*, int lenA, const void* va, int lenB, const void* vb)
-{
+int collate(void*, int lenA, const void* va, int lenB, const void* vb) {
     return frenchCompare(static_cast<const char*>(va), lenA, static_cast<const char*>(vb), lenB);
 }
 
 // LIKE compares letters by their base letter, without regard to case or accent: CES finds Césarienne.
-QChar likeFold(QChar c)
-{
+QChar likeFold(QChar c) {
     const char16_t u = c.unicode();
     if (u < kTableEnd) {
         const Folded& f = foldTable()[u];
@@ -218,8 +209,7 @@ struct AsciiView {
     QChar operator[](int i) const { return QChar(static_cast<char16_t>(s[i])); }
 };
 
-bool hasWildcard(const unsigned char* s, int n)
-{
+bool hasWildcard(const unsigned char* s, int n) {
     for (int i = 0; i < n; ++i) {
         if (s[i] == '*' || s[i] == '?' || s[i] == '#' || s[i] == '[')
             return true;
@@ -227,8 +217,7 @@ bool hasWildcard(const unsigned char* s, int n)
     return false;
 }
 
-bool isAscii(const unsigned char* s, int n)
-{
+bool isAscii(const unsigned char* s, int n) {
     for (int i = 0; i < n; ++i) {
         if (s[i] & 0x80)
             return false;
@@ -237,8 +226,7 @@ bool isAscii(const unsigned char* s, int n)
 }
 
 // One pattern element (not a star) against one character; *width is the element's length.
-template <class P> bool elementMatches(const P& p, int pi, QChar tc, int* width)
-{
+template <class P> bool elementMatches(const P& p, int pi, QChar tc, int* width) {
     const QChar pc = p[pi];
     *width = 1;
     if (pc == u'?')
@@ -274,8 +262,7 @@ template <class P> bool elementMatches(const P& p, int pi, QChar tc, int* width)
 
 // Matching with a star goes back only to the last star seen: time grows with the lengths of the
 // pattern and the text multiplied, never exponentially, whatever the user types.
-template <class P, class T> bool likeMatch(const P& p, const T& t)
-{
+template <class P, class T> bool likeMatch(const P& p, const T& t) {
     int pi = 0, ti = 0;
     int starPi = -1, starTi = 0;
     while (ti < t.size()) {
@@ -298,8 +285,7 @@ template <class P, class T> bool likeMatch(const P& p, const T& t)
     return pi == p.size();
 }
 
-void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (argc < 2)
         return;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
@@ -323,20 +309,17 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 } // namespace
 
-int frenchCompare(const char* a, int lenA, const char* b, int lenB)
-{
+int frenchCompare(const char* a, int lenA, const char* b, int lenB) {
     return compareUtf8(reinterpret_cast<const unsigned char*>(a), lenA, reinterpret_cast<const unsigned char*>(b), lenB,
                        Strength::WithAccents);
 }
 
-int frenchCompare(const QString& a, const QString& b)
-{
+int frenchCompare(const QString& a, const QString& b) {
     const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
     return frenchCompare(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
 }
 
-bool jetLike(const QString& pattern, const QString& text)
-{
+bool jetLike(const QString& pattern, const QString& text) {
     const QByteArray p = pattern.toUtf8();
     const auto* up = reinterpret_cast<const unsigned char*>(p.constData());
     if (!hasWildcard(up, int(p.size()))) {
@@ -347,8 +330,7 @@ bool jetLike(const QString& pattern, const QString& text)
     return likeMatch(pattern, text);
 }
 
-bool registerProgramFunctions(sqlite3* db)
-{
+bool registerProgramFunctions(sqlite3* db) {
     if (sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, nullptr, collate, nullptr) != SQLITE_OK)
         return false;
     if (sqlite3_create_collation_v2(db, kPrimaryCollationName, SQLITE_UTF8, nullptr, collatePrimary, nullptr) !=

@@ -3,13 +3,16 @@
 namespace obs {
 
 namespace {
-Status noCurrent() { return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours.")); }
+Status noCurrent() {
+    return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+}
 
-QString quoted(const QString& name) { return u'"' + name + u'"'; }
+QString quoted(const QString& name) {
+    return u'"' + name + u'"';
+}
 } // namespace
 
-std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, const QString& sql, Status* status)
-{
+std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, const QString& sql, Status* status) {
     std::unique_ptr<Cursor> c(new Cursor());
     c->m_db = std::move(db);
     c->m_sql = sql;
@@ -50,20 +53,17 @@ std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, const QString
     return c;
 }
 
-Status Cursor::usable() const
-{
+Status Cursor::usable() const {
     if (!m_db || !m_db->isOpen())
         return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     return Status::success();
 }
 
-QString Cursor::baseSelect() const
-{
+QString Cursor::baseSelect() const {
     return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM %1").arg(m_parts.table);
 }
 
-QString Cursor::orderClause(Direction d) const
-{
+QString Cursor::orderClause(Direction d) const {
     QStringList keys;
     const QString dir = d == Direction::Forward ? QString() : QStringLiteral(" DESC");
     for (const QString& k : m_parts.orderKeys)
@@ -72,8 +72,7 @@ QString Cursor::orderClause(Direction d) const
     return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
 }
 
-void Cursor::place(const Row& row)
-{
+void Cursor::place(const Row& row) {
     m_row = row;
     m_rowid = row.integer(QStringLiteral("__rowid")).value_or(0);
     m_keys.clear();
@@ -82,8 +81,7 @@ void Cursor::place(const Row& row)
     m_bof = m_eof = false;
 }
 
-Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds, Direction d, bool* found)
-{
+Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds, Direction d, bool* found) {
     *found = false;
     QStringList conds;
     if (!m_parts.where.isEmpty())
@@ -108,8 +106,7 @@ Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds
     return s;
 }
 
-Status Cursor::moveFirst()
-{
+Status Cursor::moveFirst() {
     if (Status s = usable(); !s)
         return s;
     bool found = false;
@@ -121,8 +118,7 @@ Status Cursor::moveFirst()
     return s;
 }
 
-Status Cursor::moveLast()
-{
+Status Cursor::moveLast() {
     if (Status s = usable(); !s)
         return s;
     bool found = false;
@@ -137,8 +133,7 @@ Status Cursor::moveLast()
 namespace {
 // Rows after (or before) the current one in the order (k1, ..., rowid). Row values when no key
 // is empty, so the index answers; an empty key sorts first and needs the long form.
-QString neighbourCondition(const QStringList& keys, const QVariantList& values, bool after, QVariantList* binds)
-{
+QString neighbourCondition(const QStringList& keys, const QVariantList& values, bool after, QVariantList* binds) {
     bool anyNull = false;
     for (const QVariant& v : values)
         anyNull = anyNull || v.isNull();
@@ -166,7 +161,9 @@ QString neighbourCondition(const QStringList& keys, const QVariantList& values, 
             greater = after ? col + QStringLiteral(" IS NOT NULL") : QStringLiteral("0");
             equal = col + QStringLiteral(" IS NULL");
         } else {
-            greater = after ? col + QStringLiteral(" > ?") : QStringLiteral("(") + col + QStringLiteral(" < ? OR ") + col + QStringLiteral(" IS NULL)");
+            greater = after
+                          ? col + QStringLiteral(" > ?")
+                          : QStringLiteral("(") + col + QStringLiteral(" < ? OR ") + col + QStringLiteral(" IS NULL)");
             gb << values[i];
             equal = col + QStringLiteral(" = ?");
             eb << values[i];
@@ -179,8 +176,7 @@ QString neighbourCondition(const QStringList& keys, const QVariantList& values, 
 }
 } // namespace
 
-Status Cursor::step(Direction d)
-{
+Status Cursor::step(Direction d) {
     const bool forward = d == Direction::Forward;
     bool anyNull = false;
     for (const QVariant& v : m_keys)
@@ -199,13 +195,13 @@ Status Cursor::step(Direction d)
             marks << QStringLiteral("?");
         }
         same << (forward ? QStringLiteral("rowid > ?") : QStringLiteral("rowid < ?"));
-        s = fetchOne(same.join(QStringLiteral(" AND ")), m_keys + QVariantList{QVariant::fromValue<qint64>(m_rowid)},
-                     d, &found);
+        s = fetchOne(same.join(QStringLiteral(" AND ")), m_keys + QVariantList{QVariant::fromValue<qint64>(m_rowid)}, d,
+                     &found);
         if (s && !found)
-            s = fetchOne(QStringLiteral("(%1) %2 (%3)")
-                             .arg(cols.join(u','), forward ? QStringLiteral(">") : QStringLiteral("<"),
-                                  marks.join(u',')),
-                         m_keys, d, &found);
+            s = fetchOne(
+                QStringLiteral("(%1) %2 (%3)")
+                    .arg(cols.join(u','), forward ? QStringLiteral(">") : QStringLiteral("<"), marks.join(u',')),
+                m_keys, d, &found);
     } else {
         QVariantList binds;
         const QString cond = neighbourCondition(m_parts.orderKeys, m_keys, forward, &binds);
@@ -219,8 +215,7 @@ Status Cursor::step(Direction d)
     return s;
 }
 
-Status Cursor::moveNext()
-{
+Status Cursor::moveNext() {
     if (Status s = usable(); !s)
         return s;
     if (m_eof)
@@ -230,8 +225,7 @@ Status Cursor::moveNext()
     return step(Direction::Forward);
 }
 
-Status Cursor::movePrevious()
-{
+Status Cursor::movePrevious() {
     if (Status s = usable(); !s)
         return s;
     if (m_bof)
@@ -241,16 +235,14 @@ Status Cursor::movePrevious()
     return step(Direction::Backward);
 }
 
-Status Cursor::findFirst(const QString& condition, bool* matched)
-{
+Status Cursor::findFirst(const QString& condition, bool* matched) {
     *matched = false;
     if (Status s = usable(); !s)
         return s;
     return fetchOne(adaptSql(condition), {}, Direction::Forward, matched);
 }
 
-Status Cursor::current(Row* row)
-{
+Status Cursor::current(Row* row) {
     if (Status s = usable(); !s)
         return s;
     if (!hasCurrent())
@@ -270,8 +262,7 @@ Status Cursor::current(Row* row)
     return s;
 }
 
-Status Cursor::edit(const Fields& fields)
-{
+Status Cursor::edit(const Fields& fields) {
     if (Status s = usable(); !s)
         return s;
     if (!hasCurrent())
@@ -279,15 +270,13 @@ Status Cursor::edit(const Fields& fields)
     return m_db->update(m_parts.table, m_rowid, fields);
 }
 
-Status Cursor::append(const Fields& fields, qint64* rowid)
-{
+Status Cursor::append(const Fields& fields, qint64* rowid) {
     if (Status s = usable(); !s)
         return s;
     return m_db->insert(m_parts.table, fields, rowid);
 }
 
-Status Cursor::deleteCurrent()
-{
+Status Cursor::deleteCurrent() {
     if (Status s = usable(); !s)
         return s;
     if (!hasCurrent())

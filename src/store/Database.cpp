@@ -12,8 +12,7 @@ namespace obs {
 
 namespace {
 
-void bindAll(SQLite::Statement& st, const QVariantList& binds)
-{
+void bindAll(SQLite::Statement& st, const QVariantList& binds) {
     for (int i = 0; i < binds.size(); ++i) {
         const QVariant& v = binds[i];
         const int pos = i + 1;
@@ -41,8 +40,7 @@ void bindAll(SQLite::Statement& st, const QVariantList& binds)
     }
 }
 
-Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns)
-{
+Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns) {
     const int n = st.getColumnCount();
     if (!columns) {
         QStringList names;
@@ -74,10 +72,11 @@ Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns)
     return Row(columns, std::move(values));
 }
 
-Status fromException(const SQLite::Exception& e) { return Database::statusFromEngine(e.getErrorCode(), QString::fromUtf8(e.what())); }
+Status fromException(const SQLite::Exception& e) {
+    return Database::statusFromEngine(e.getErrorCode(), QString::fromUtf8(e.what()));
+}
 
-Status closedStatus()
-{
+Status closedStatus() {
     return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
 }
 
@@ -85,8 +84,7 @@ Status closedStatus()
 
 Database::~Database() = default;
 
-Status Database::statusFromEngine(int code, const QString& detail)
-{
+Status Database::statusFromEngine(int code, const QString& detail) {
     switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -101,9 +99,9 @@ Status Database::statusFromEngine(int code, const QString& detail)
                                               "dossier est en lecture seule. (%1)")
                                    .arg(detail));
     case SQLITE_CANTOPEN:
-        return Status::failure(StoreError::Unreadable,
-                               QStringLiteral("Le fichier de la base de données est introuvable ou inaccessible. (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::Unreadable,
+            QStringLiteral("Le fichier de la base de données est introuvable ou inaccessible. (%1)").arg(detail));
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         return Status::failure(StoreError::Unreadable,
@@ -125,8 +123,7 @@ Status Database::statusFromEngine(int code, const QString& detail)
     }
 }
 
-std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags, Status* status)
-{
+std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags, Status* status) {
     std::shared_ptr<Database> db(new Database());
     db->m_path = path;
     try {
@@ -155,28 +152,30 @@ std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags
     return db;
 }
 
-std::shared_ptr<Database> Database::open(const QString& path, Status* status)
-{
+std::shared_ptr<Database> Database::open(const QString& path, Status* status) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         if (status)
-            *status = Status::failure(StoreError::Unreadable,
-                                      QStringLiteral("Le fichier de la base de données est introuvable : %1").arg(path));
+            *status =
+                Status::failure(StoreError::Unreadable,
+                                QStringLiteral("Le fichier de la base de données est introuvable : %1").arg(path));
         return nullptr;
     }
     return openWithFlags(path, SQLite::OPEN_READWRITE, status);
 }
 
-std::shared_ptr<Database> Database::create(const QString& path, Status* status)
-{
+std::shared_ptr<Database> Database::create(const QString& path, Status* status) {
     return openWithFlags(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, status);
 }
 
-void Database::close() { m_db.reset(); }
+void Database::close() {
+    m_db.reset();
+}
 
-sqlite3* Database::handle() { return m_db ? m_db->getHandle() : nullptr; }
+sqlite3* Database::handle() {
+    return m_db ? m_db->getHandle() : nullptr;
+}
 
-Status Database::queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each)
-{
+Status Database::queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each) {
     if (!m_db)
         return closedStatus();
     try {
@@ -193,21 +192,18 @@ Status Database::queryRaw(const QString& sql, const QVariantList& binds, const s
     return Status::success();
 }
 
-Status Database::query(const QString& sql, const std::function<bool(const Row&)>& each)
-{
+Status Database::query(const QString& sql, const std::function<bool(const Row&)>& each) {
     return queryRaw(adaptSql(sql), {}, each);
 }
 
-Status Database::queryRows(const QString& sql, std::vector<Row>* rows, int limit)
-{
+Status Database::queryRows(const QString& sql, std::vector<Row>* rows, int limit) {
     return query(sql, [&](const Row& r) {
         rows->push_back(r);
         return limit < 0 || int(rows->size()) < limit;
     });
 }
 
-Status Database::scalar(const QString& sql, QVariant* value)
-{
+Status Database::scalar(const QString& sql, QVariant* value) {
     *value = QVariant();
     return query(sql, [&](const Row& r) {
         *value = r.values().value(0);
@@ -215,8 +211,7 @@ Status Database::scalar(const QString& sql, QVariant* value)
     });
 }
 
-Status Database::executeRaw(const QString& sql, const QVariantList& binds, int* changes)
-{
+Status Database::executeRaw(const QString& sql, const QVariantList& binds, int* changes) {
     if (!m_db)
         return closedStatus();
     try {
@@ -231,8 +226,7 @@ Status Database::executeRaw(const QString& sql, const QVariantList& binds, int* 
     return Status::success();
 }
 
-Status Database::executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next)
-{
+Status Database::executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next) {
     if (!m_db)
         return closedStatus();
     try {
@@ -251,10 +245,11 @@ Status Database::executeMany(const QString& sql, const std::function<bool(QVaria
     return Status::success();
 }
 
-Status Database::execute(const QString& sql, int* changes) { return executeRaw(adaptSql(sql), {}, changes); }
+Status Database::execute(const QString& sql, int* changes) {
+    return executeRaw(adaptSql(sql), {}, changes);
+}
 
-Status Database::insert(const QString& table, const Fields& fields, qint64* rowid)
-{
+Status Database::insert(const QString& table, const Fields& fields, qint64* rowid) {
     if (!m_db)
         return closedStatus();
     QStringList names, marks;
@@ -264,17 +259,17 @@ Status Database::insert(const QString& table, const Fields& fields, qint64* rowi
         marks << QStringLiteral("?");
         binds << value;
     }
-    const QString sql = fields.empty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
+    const QString sql =
+        fields.empty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
     Status s = executeRaw(sql, binds);
     if (s && rowid)
         *rowid = m_db->getLastInsertRowid();
     return s;
 }
 
-Status Database::update(const QString& table, qint64 rowid, const Fields& fields)
-{
+Status Database::update(const QString& table, qint64 rowid, const Fields& fields) {
     if (fields.empty())
         return Status::success();
     QStringList sets;
@@ -285,14 +280,14 @@ Status Database::update(const QString& table, qint64 rowid, const Fields& fields
     }
     binds << QVariant::fromValue<qint64>(rowid);
     int changes = 0;
-    Status s = executeRaw(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')), binds, &changes);
+    Status s =
+        executeRaw(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')), binds, &changes);
     if (s && changes == 0)
         return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
     return s;
 }
 
-Status Database::remove(const QString& table, qint64 rowid)
-{
+Status Database::remove(const QString& table, qint64 rowid) {
     int changes = 0;
     Status s = executeRaw(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table),
                           {QVariant::fromValue<qint64>(rowid)}, &changes);
@@ -301,8 +296,7 @@ Status Database::remove(const QString& table, qint64 rowid)
     return s;
 }
 
-bool Database::hasProgramTables()
-{
+bool Database::hasProgramTables() {
     QVariant n;
     if (!scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND upper(name) IN "
                                "('ACTES','MEMO')"),

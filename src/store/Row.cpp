@@ -2,8 +2,7 @@
 
 namespace obs {
 
-Columns::Columns(QStringList names) : m_names(std::move(names))
-{
+Columns::Columns(QStringList names) : m_names(std::move(names)) {
     for (int i = 0; i < m_names.size(); ++i) {
         const QString key = m_names[i].toUpper();
         if (!m_index.contains(key))
@@ -11,28 +10,24 @@ Columns::Columns(QStringList names) : m_names(std::move(names))
     }
 }
 
-int Columns::indexOf(const QString& name) const
-{
+int Columns::indexOf(const QString& name) const {
     auto it = m_index.constFind(name.toUpper());
     return it == m_index.constEnd() ? -1 : it.value();
 }
 
-QVariant Row::value(const QString& name) const
-{
+QVariant Row::value(const QString& name) const {
     if (!m_columns)
         return {};
     const int i = m_columns->indexOf(name);
     return i < 0 ? QVariant() : m_values.value(i);
 }
 
-QString Row::text(const QString& name) const
-{
+QString Row::text(const QString& name) const {
     const QVariant v = value(name);
     return v.isNull() ? QString() : v.toString();
 }
 
-std::optional<Money> Row::money(const QString& name) const
-{
+std::optional<Money> Row::money(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())
         return std::nullopt;
@@ -43,8 +38,7 @@ std::optional<Money> Row::money(const QString& name) const
     return Money::parse(v.toString());
 }
 
-std::optional<qint64> Row::integer(const QString& name) const
-{
+std::optional<qint64> Row::integer(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())
         return std::nullopt;

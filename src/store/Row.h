@@ -53,7 +53,11 @@ private:
 // 1/10000 euro), a null QVariant clears the column.
 using Fields = std::vector<std::pair<QString, QVariant>>;
 
-inline QVariant moneyValue(Money m) { return QVariant::fromValue<qint64>(m.units()); }
-inline QVariant moneyValue(const std::optional<Money>& m) { return m ? moneyValue(*m) : QVariant(); }
+inline QVariant moneyValue(Money m) {
+    return QVariant::fromValue<qint64>(m.units());
+}
+inline QVariant moneyValue(const std::optional<Money>& m) {
+    return m ? moneyValue(*m) : QVariant();
+}
 
 } // namespace obs

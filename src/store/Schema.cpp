@@ -50,8 +50,7 @@ const char* const kSchema[] = {
 };
 } // namespace
 
-Status createSchema(Database& db)
-{
+Status createSchema(Database& db) {
     Status s = db.executeRaw(QStringLiteral("BEGIN"));
     if (!s)
         return s;
@@ -65,8 +64,7 @@ Status createSchema(Database& db)
     return db.executeRaw(QStringLiteral("COMMIT"));
 }
 
-bool checkProgramDatabase(const QString& path, QString* why)
-{
+bool checkProgramDatabase(const QString& path, QString* why) {
     if (!QFileInfo(path).isFile()) {
         *why = QStringLiteral("Le fichier %1 est introuvable.").arg(path);
         return false;
@@ -99,13 +97,12 @@ bool checkProgramDatabase(const QString& path, QString* why)
     return true;
 }
 
-bool isMoneyColumn(const QString& name)
-{
-    static const QStringList money = {QStringLiteral("PRIX"),   QStringLiteral("DE"),     QStringLiteral("PAYESECU"),
-                                      QStringLiteral("PAYECOMPLE"), QStringLiteral("PAYEDE"), QStringLiteral("REVERSE"),
-                                      QStringLiteral("TARIFS"), QStringLiteral("MUT1"),   QStringLiteral("MUT2"),
-                                      QStringLiteral("MUT3"),   QStringLiteral("MUT4"),   QStringLiteral("MUT5"),
-                                      QStringLiteral("MUT6")};
+bool isMoneyColumn(const QString& name) {
+    static const QStringList money = {
+        QStringLiteral("PRIX"),   QStringLiteral("DE"),      QStringLiteral("PAYESECU"), QStringLiteral("PAYECOMPLE"),
+        QStringLiteral("PAYEDE"), QStringLiteral("REVERSE"), QStringLiteral("TARIFS"),   QStringLiteral("MUT1"),
+        QStringLiteral("MUT2"),   QStringLiteral("MUT3"),    QStringLiteral("MUT4"),     QStringLiteral("MUT5"),
+        QStringLiteral("MUT6")};
     return money.contains(name.toUpper());
 }
 

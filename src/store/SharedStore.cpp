@@ -2,14 +2,12 @@
 
 namespace obs {
 
-SharedStore& SharedStore::instance()
-{
+SharedStore& SharedStore::instance() {
     static SharedStore store;
     return store;
 }
 
-Status SharedStore::openDatabase(const QString& path)
-{
+Status SharedStore::openDatabase(const QString& path) {
     Status s;
     auto db = Database::open(path, &s);
     if (!db)
@@ -24,15 +22,13 @@ Status SharedStore::openDatabase(const QString& path)
     return Status::success();
 }
 
-void SharedStore::closeDatabase()
-{
+void SharedStore::closeDatabase() {
     if (m_db)
         m_db->close();
     m_db.reset();
 }
 
-Status SharedStore::openCursor(const QString& sql)
-{
+Status SharedStore::openCursor(const QString& sql) {
     if (!m_db)
         return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     Status s;
@@ -43,8 +39,7 @@ Status SharedStore::openCursor(const QString& sql)
     return s;
 }
 
-void SharedStore::reset()
-{
+void SharedStore::reset() {
     m_cursor.reset();
     if (m_db)
         m_db->close();
@@ -52,6 +47,8 @@ void SharedStore::reset()
     m_path.clear();
 }
 
-bool databasePathPassesTest(const QString& path) { return path.endsWith(QLatin1String("OBSLEDGER.mdb")); }
+bool databasePathPassesTest(const QString& path) {
+    return path.endsWith(QLatin1String("OBSLEDGER.mdb"));
+}
 
 } // namespace obs

@@ -5,11 +5,12 @@ namespace obs {
 QString adaptSqlTokens(const QString& sql);
 
 namespace {
-bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+bool isIdentChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
 
 // The index just after a text or name in quotes that starts at i (a doubled quote stays inside).
-int endOfQuoted(const QString& sql, int i)
-{
+int endOfQuoted(const QString& sql, int i) {
     const QChar quote = sql[i];
     const int n = sql.size();
     ++i;
@@ -33,8 +34,7 @@ struct Token {
 };
 
 // Words outside quotes, with their places.
-QList<Token> words(const QString& s)
-{
+QList<Token> words(const QString& s) {
     QList<Token> out;
     int i = 0;
     const int n = s.size();
@@ -69,8 +69,7 @@ QList<Token> words(const QString& s)
 }
 } // namespace
 
-QString sqlEscape(const QString& value)
-{
+QString sqlEscape(const QString& value) {
     QString v = value;
     v.replace(u'\'', QStringLiteral("''"));
     return v;
@@ -79,8 +78,7 @@ QString sqlEscape(const QString& value)
 namespace {
 
 // A text between apostrophes starting at i; returns the index after it and its content.
-int readLiteral(const QString& s, int i, QString* content)
-{
+int readLiteral(const QString& s, int i, QString* content) {
     QString v;
     ++i;
     while (i < s.size()) {
@@ -98,8 +96,7 @@ int readLiteral(const QString& s, int i, QString* content)
     return -1;
 }
 
-bool hasWildcard(const QString& text)
-{
+bool hasWildcard(const QString& text) {
     for (QChar c : text) {
         if (c == u'*' || c == u'?' || c == u'#' || c == u'[')
             return true;
@@ -109,8 +106,7 @@ bool hasWildcard(const QString& text)
 
 // A LIKE without wildcard is an equality of base letters: "col LIKE 'Dr MARTIN'" is written
 // "col = 'Dr MARTIN' COLLATE FRENCH_PRIMARY", which an index on the column answers.
-QString rewriteExactLikes(const QString& sql)
-{
+QString rewriteExactLikes(const QString& sql) {
     QString out;
     int i = 0;
     const int n = sql.size();
@@ -160,13 +156,11 @@ QString rewriteExactLikes(const QString& sql)
 
 } // namespace
 
-QString adaptSql(const QString& sql)
-{
+QString adaptSql(const QString& sql) {
     return rewriteExactLikes(adaptSqlTokens(sql));
 }
 
-QString adaptSqlTokens(const QString& sql)
-{
+QString adaptSqlTokens(const QString& sql) {
     QString out;
     out.reserve(sql.size() + 8);
     int i = 0;
@@ -205,8 +199,7 @@ QString adaptSqlTokens(const QString& sql)
     return out;
 }
 
-SelectParts splitSelect(const QString& sql)
-{
+SelectParts splitSelect(const QString& sql) {
     SelectParts p;
     const QList<Token> ws = words(sql);
     int select = -1, from = -1, where = -1, order = -1;

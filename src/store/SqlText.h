@@ -19,8 +19,8 @@ struct SelectParts {
     bool valid = false;
     QString columns;
     QString table;
-    QString where;           // without the word WHERE; empty when none
-    QStringList orderKeys;   // column names, qualifiers dropped
+    QString where;         // without the word WHERE; empty when none
+    QStringList orderKeys; // column names, qualifiers dropped
 };
 SelectParts splitSelect(const QString& adaptedSql);
 

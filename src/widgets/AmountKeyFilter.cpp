@@ -5,10 +5,11 @@
 
 namespace obs {
 
-void AmountKeyFilter::install(QLineEdit* box, Mode mode) { box->installEventFilter(new AmountKeyFilter(mode, box)); }
+void AmountKeyFilter::install(QLineEdit* box, Mode mode) {
+    box->installEventFilter(new AmountKeyFilter(mode, box));
+}
 
-bool AmountKeyFilter::eventFilter(QObject* watched, QEvent* event)
-{
+bool AmountKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

@@ -1,9 +1,9 @@
 #include "widgets/DatabaseOpener.h"
 
-#include "widgets/Dialogs.h"
-#include "widgets/Screen.h"
 #include "common/Settings.h"
 #include "store/SharedStore.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 namespace obs {
 
@@ -11,8 +11,7 @@ const char* const kDatabaseNotFoundMessage =
     "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
     "repertoire quelconque de votre reseau puis relancer le programme";
 
-OpenOutcome openDatabaseAtLoad(QWidget* parent, bool testPath, bool endOnFailure)
-{
+OpenOutcome openDatabaseAtLoad(QWidget* parent, bool testPath, bool endOnFailure) {
     SharedStore& store = SharedStore::instance();
     store.setDatabasePath(Settings::databasePath());
     if (testPath && !databasePathPassesTest(store.databasePath())) {

@@ -20,22 +20,21 @@ struct TestState {
     QList<Dialogs::Shown> shown;
 };
 
-TestState& state()
-{
+TestState& state() {
     static TestState s;
     return s;
 }
 } // namespace
 
-QString Dialogs::appTitle() { return QStringLiteral("OBSLEDGER"); }
+QString Dialogs::appTitle() {
+    return QStringLiteral("OBSLEDGER");
+}
 
-void Dialogs::record(const QString& text, const QString& title, bool question)
-{
+void Dialogs::record(const QString& text, const QString& title, bool question) {
     state().shown.append({text, title, question});
 }
 
-void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
-{
+void Dialogs::inform(QWidget* parent, const QString& text, const QString& title) {
     const QString t = title.isEmpty() ? appTitle() : title;
     if (state().on) {
         record(text, t, false);
@@ -45,8 +44,7 @@ void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
     box.exec();
 }
 
-void Dialogs::warn(QWidget* parent, const QString& text)
-{
+void Dialogs::warn(QWidget* parent, const QString& text) {
     if (state().on) {
         record(text, appTitle(), false);
         return;
@@ -55,8 +53,7 @@ void Dialogs::warn(QWidget* parent, const QString& text)
     box.exec();
 }
 
-void Dialogs::explain(QWidget* parent, const QString& text, const QString& details, bool warning)
-{
+void Dialogs::explain(QWidget* parent, const QString& text, const QString& details, bool warning) {
     if (state().on) {
         record(text, appTitle(), false);
         state().shown.last().details = details;
@@ -67,8 +64,7 @@ void Dialogs::explain(QWidget* parent, const QString& text, const QString& detai
     box.exec();
 }
 
-bool Dialogs::ask(QWidget* parent, const QString& text)
-{
+bool Dialogs::ask(QWidget* parent, const QString& text) {
     const QString title = QStringLiteral("Attention");
     if (state().on) {
         record(text, title, true);
@@ -85,8 +81,7 @@ bool Dialogs::ask(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-QString Dialogs::chooseFolder(QWidget* parent, const QString& title)
-{
+QString Dialogs::chooseFolder(QWidget* parent, const QString& title) {
     if (state().on) {
         record(title, title, true);
         return state().folders.isEmpty() ? QString() : state().folders.dequeue();
@@ -95,8 +90,7 @@ QString Dialogs::chooseFolder(QWidget* parent, const QString& title)
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
-bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer)
-{
+bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer) {
     if (state().on) {
         record(QStringLiteral("(choix de l'imprimante)"), QString(), true);
         preparePrinter(printer);
@@ -107,34 +101,47 @@ bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-void Dialogs::preparePrinter(QPrinter* printer)
-{
+void Dialogs::preparePrinter(QPrinter* printer) {
     if (state().on && !state().printFile.isEmpty()) {
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(state().printFile);
     }
 }
 
-void Dialogs::setTesting(bool on) { state().on = on; }
-bool Dialogs::testing() { return state().on; }
-void Dialogs::queueAnswer(bool yes) { state().answers.enqueue(yes); }
-void Dialogs::queueFolder(const QString& folder) { state().folders.enqueue(folder); }
-void Dialogs::queuePrinterChoice(bool accept) { state().printerChoices.enqueue(accept); }
-void Dialogs::setTestPrintFile(const QString& pdfPath) { state().printFile = pdfPath; }
-QList<Dialogs::Shown> Dialogs::shown() { return state().shown; }
+void Dialogs::setTesting(bool on) {
+    state().on = on;
+}
+bool Dialogs::testing() {
+    return state().on;
+}
+void Dialogs::queueAnswer(bool yes) {
+    state().answers.enqueue(yes);
+}
+void Dialogs::queueFolder(const QString& folder) {
+    state().folders.enqueue(folder);
+}
+void Dialogs::queuePrinterChoice(bool accept) {
+    state().printerChoices.enqueue(accept);
+}
+void Dialogs::setTestPrintFile(const QString& pdfPath) {
+    state().printFile = pdfPath;
+}
+QList<Dialogs::Shown> Dialogs::shown() {
+    return state().shown;
+}
 
-QStringList Dialogs::shownTexts()
-{
+QStringList Dialogs::shownTexts() {
     QStringList out;
     for (const auto& s : state().shown)
         out << s.text;
     return out;
 }
 
-QString Dialogs::lastText() { return state().shown.isEmpty() ? QString() : state().shown.last().text; }
+QString Dialogs::lastText() {
+    return state().shown.isEmpty() ? QString() : state().shown.last().text;
+}
 
-void Dialogs::clearShown()
-{
+void Dialogs::clearShown() {
     state().shown.clear();
     state().answers.clear();
     state().folders.clear();

@@ -44,7 +44,7 @@ public:
     static void setTesting(bool on);
     static bool testing();
     static void queueAnswer(bool yes);
-    static void queueFolder(const QString& folder);   // an empty text cancels
+    static void queueFolder(const QString& folder); // an empty text cancels
     static void queuePrinterChoice(bool accept);
     static void setTestPrintFile(const QString& pdfPath);
     static QList<Shown> shown();

@@ -8,13 +8,11 @@
 
 namespace obs {
 
-ListChoice* ListChoice::attach(QComboBox* combo)
-{
+ListChoice* ListChoice::attach(QComboBox* combo) {
     return new ListChoice(combo);
 }
 
-ListChoice::ListChoice(QComboBox* combo) : QObject(combo), m_combo(combo)
-{
+ListChoice::ListChoice(QComboBox* combo) : QObject(combo), m_combo(combo) {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->installEventFilter(this);
@@ -23,8 +21,7 @@ ListChoice::ListChoice(QComboBox* combo) : QObject(combo), m_combo(combo)
     connect(combo, qOverload<int>(&QComboBox::activated), this, &ListChoice::onActivated);
 }
 
-bool ListChoice::eventFilter(QObject* watched, QEvent* event)
-{
+bool ListChoice::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
     if ((t != QEvent::KeyPress && t != QEvent::Wheel) || m_typing)
         return false;
@@ -40,8 +37,7 @@ bool ListChoice::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void ListChoice::onActivated(int index)
-{
+void ListChoice::onActivated(int index) {
     if (m_typing || index < 0 || index >= m_combo->count())
         return;
     const QString text = m_combo->itemText(index);

@@ -6,30 +6,29 @@
 
 // The pictures live in the GUI library, a static library: its resources are registered here, in a
 // file every program that shows a window links.
-static void registerPictures() { Q_INIT_RESOURCE(obsledger); }
+static void registerPictures() {
+    Q_INIT_RESOURCE(obsledger);
+}
 
 namespace obs {
 
 namespace {
 bool g_endRequested = false;
 const bool g_pictures = (registerPictures(), true);
-}
+} // namespace
 
-Screen::Screen(const QString& objectName, QWidget* parent) : QWidget(parent, Qt::Window)
-{
+Screen::Screen(const QString& objectName, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(objectName);
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void Screen::closeEvent(QCloseEvent* event)
-{
+void Screen::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     if (event->isAccepted())
         emit closed();
 }
 
-void endProgram()
-{
+void endProgram() {
     g_endRequested = true;
     QTimer::singleShot(0, qApp, [] {
         QApplication::closeAllWindows();
@@ -37,7 +36,11 @@ void endProgram()
     });
 }
 
-bool endRequested() { return g_endRequested; }
-void clearEndRequest() { g_endRequested = false; }
+bool endRequested() {
+    return g_endRequested;
+}
+void clearEndRequest() {
+    g_endRequested = false;
+}
 
 } // namespace obs
