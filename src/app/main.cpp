@@ -1,5 +1,9 @@
 #include "app/Form15.h"
 #include "app/Form4.h"
+#include "common/CommandLine.h"
+#include "common/FrenchTranslations.h"
+#include "common/Version.h"
+#include "reference/UsualFiles.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -7,6 +11,9 @@
 
 int main(int argc, char* argv[])
 {
+    if (const auto rc = obs::answerCommandLine(obs::argumentsOf(argc, argv),
+                                               {QStringLiteral("obsledger"), obs::programHelp(), {}, true, false}))
+        return *rc; // --help, --version or a wrong option: nothing is started
     const bool hasScreen = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (!hasScreen) {
@@ -18,8 +25,13 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("OBSLEDGER"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("obsledger"));
+    if (!obs::loadFrenchTranslations(app))
+        std::fprintf(stderr, "Obsledger : traductions françaises de Qt introuvables (paquet qt6-translations-l10n).\n");
+    if (QString error; !obs::prepareApplicationFolder(&error))
+        std::fprintf(stderr, "Obsledger : %s\n", qPrintable(error));
 
     obs::Form15 start;
     obs::Form4* main = nullptr;
