@@ -15,6 +15,7 @@ work=$(mktemp -d)
 child=
 cleanup() {
     [ -n "$child" ] && kill "$child" 2>/dev/null || true
+    chmod -R u+w "$work" 2>/dev/null || true # the programs' folder was made read-only
     rm -rf "$work"
 }
 trap cleanup EXIT
