@@ -89,6 +89,15 @@ for page in obsledger obsledger-admin; do
     out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$gz" 2>&1 >/dev/null) || fail "man $page"
     [ -z "$out" ] && ok "page de manuel $page" || fail "page de manuel $page : $out"
 done
+# Every text that names the version names the package's.
+changes=$(zcat "$root/usr/share/doc/obsledger/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+[ "$changes" = "$version" ] && ok "changelog $changes" || fail "le changelog commence à la version $changes"
+grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/obsledger.metainfo.xml" \
+    && ok "AppStream : version $version" || fail "AppStream ne décrit pas la version $version"
+for page in obsledger obsledger-admin; do
+    zcat "$root/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .*\"Obsledger $version\"" \
+        || fail "la page de manuel $page ne porte pas la version $version"
+done
 for png in "$root"/usr/share/icons/hicolor/*/apps/obsledger.png; do
     dir=$(basename "$(dirname "$(dirname "$png")")") # 48x48 or 48x48@2
     side=${dir%%x*}
