@@ -153,7 +153,6 @@ void ReversalPanel::buildUi() {
     pg->setRowStretch(4, 1);
     frames->addWidget(payFrame, 2);
 
-
     connect(m_cmbPPrat1, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
     connect(m_cmbPPrat2, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
     connect(m_cmdDoit, &QPushButton::clicked, this, &ReversalPanel::computeOwed);
@@ -212,8 +211,7 @@ void ReversalPanel::computeOwed() {
     if (!store)
         return;
     PairSums sums;
-    const Status s =
-        store->acts().pairSums(Period{dayNumberOf(*first), dayNumberOf(*last)}, b, a, &sums);
+    const Status s = store->acts().pairSums(Period{dayNumberOf(*first), dayNumberOf(*last)}, b, a, &sums);
     if (!s) {
         Dialogs::warn(this, QStringLiteral("Le montant dû n'a pas pu être calculé.\n%1").arg(s.message));
         return;

@@ -179,7 +179,6 @@ void SearchPanel::buildUi() {
     bottom->addWidget(cmdQuitte);
     right->addLayout(bottom);
 
-
     connect(command2, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(ListingKind::Excess); });

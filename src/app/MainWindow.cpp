@@ -231,11 +231,17 @@ void MainWindow::buildUi() {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
     connect(cmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
     connect(cmdSup, &QPushButton::clicked, this, &MainWindow::remove);
-    connect(cmdCreer, &QPushButton::clicked, this, [this] { openScreen(m_entry, [this] { return new ActEntryWindow(m_database, m_browsed); }); });
-    connect(cmdActes, &QPushButton::clicked, this, [this] { openScreen(m_reference, [this] { return new ReferenceListsEditor(m_database, m_browsed); }); });
-    connect(cmdRech, &QPushButton::clicked, this, [this] { openScreen(m_search, [this] { return makeSearchWindow(); }); });
+    connect(cmdCreer, &QPushButton::clicked, this,
+            [this] { openScreen(m_entry, [this] { return new ActEntryWindow(m_database, m_browsed); }); });
+    connect(cmdActes, &QPushButton::clicked, this,
+            [this] { openScreen(m_reference, [this] { return new ReferenceListsEditor(m_database, m_browsed); }); });
+    connect(cmdRech, &QPushButton::clicked, this,
+            [this] { openScreen(m_search, [this] { return makeSearchWindow(); }); });
     connect(cmd5, &QPushButton::clicked, this, &MainWindow::openBackup);
-    connect(cmd6, &QPushButton::clicked, this, [this] { openScreen(m_about, [] { return new AboutBox(); }, false); });
+    connect(cmd6, &QPushButton::clicked, this, [this] {
+        openScreen(
+            m_about, [] { return new AboutBox(); }, false);
+    });
     connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
 }
 
@@ -334,8 +340,8 @@ void MainWindow::openAct(qint64 number) {
         return;
     }
     if (!found) {
-        Dialogs::inform(this,
-                        QStringLiteral("L'acte n° %1 n'existe plus : il a été supprimé depuis la recherche.").arg(number));
+        Dialogs::inform(
+            this, QStringLiteral("L'acte n° %1 n'existe plus : il a été supprimé depuis la recherche.").arg(number));
         return;
     }
     showAct(act, PriceForm::AsStored);
@@ -484,7 +490,8 @@ void MainWindow::remove() {
         m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }
 
-template <class T> void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain) {
+template <class T>
+void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain) {
     if (!slot) {
         slot = make();
         connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);

@@ -518,8 +518,7 @@ bool ActEntryWindow::readList(ReferenceList list, ReferenceOrder order, QStringL
     return s.ok();
 }
 
-Status ActEntryWindow::findEntry(const BrowseQuery& query, const QString& label, ReferenceEntry* entry,
-                                 bool* matched) {
+Status ActEntryWindow::findEntry(const BrowseQuery& query, const QString& label, ReferenceEntry* entry, bool* matched) {
     *matched = false;
     std::shared_ptr<Store> store = m_database.store();
     if (!store)

@@ -248,7 +248,7 @@ void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
 }
 
 std::optional<QStringList> ReferenceListsEditor::readList(ReferenceList list, ReferenceOrder order,
-                                                         const QString& failureText) {
+                                                          const QString& failureText) {
     // The list goes through the shared result: the main window's record buttons follow it afterwards.
     std::shared_ptr<Store> store = m_database.store();
     Status s = store ? m_browsed.open(*store, BrowseQuery::reference(list, order))
