@@ -57,6 +57,8 @@ private slots:
     void saveRefusesBadAmount();
     void saveRefusesInvalidDate();
     void saveKeepsUntouchedDateZero();
+    void saveAfterAnotherWorkstation_data();
+    void saveAfterAnotherWorkstation();
     void saveOfDeletedRecord();
     void deleteRecord();
     void deleteWithNothingShown();
@@ -501,6 +503,35 @@ void TestMainWindow::closingEndsEverything() {
     for (QWidget* w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     delete guard.data();
+}
+
+void TestMainWindow::saveAfterAnotherWorkstation_data() {
+    QTest::addColumn<QString>("otherChange");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("payment saved elsewhere") << "UPDATE ACTES SET PAYESECU = 2000000"
+                                             << "Cette fiche a été modifiée sur un autre poste depuis son affichage";
+    QTest::newRow("deleted elsewhere") << "DELETE FROM ACTES"
+                                       << "Cette fiche a été supprimée sur un autre poste depuis son affichage";
+}
+
+void TestMainWindow::saveAfterAnotherWorkstation() {
+    // Another workstation's save since the act was shown is never undone silently.
+    QFETCH(QString, otherChange);
+    QFETCH(QString, message);
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "BERNARD"}, {"Date", 38353}, {"PRIX", euros("100")}});
+    Window w(clinic);
+    w.type("B");
+    QVERIFY(clinic.db().executeRaw(otherChange));
+    w.edit("TxtPCompl")->setText(QStringLiteral("30"));
+    Dialogs::queueAnswer(true);
+    w.click("CmdEnreg");
+    const Dialogs::Shown shown = Dialogs::shown().last();
+    QVERIFY2(shown.text.startsWith(message) || shown.details.startsWith(message), qPrintable(shown.text));
+    if (clinic.count("ACTES") == 1) {
+        QCOMPARE(clinic.scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), 0); // nothing written
+        QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("200"));             // shown as stored now
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -247,7 +247,7 @@ void TestStore::cursorEmptyAndDeletedRows() {
     QCOMPARE(c->current(&r).error, StoreError::NoCurrentRecord);
     Act gone;
     gone.number = id;
-    QCOMPARE(store->acts().update(gone, true).error, StoreError::NoCurrentRecord);
+    QCOMPARE(store->acts().update(gone, gone, true).error, StoreError::NoCurrentRecord);
     QCOMPARE(store->acts().remove(id).error, StoreError::NoCurrentRecord);
 }
 

@@ -300,6 +300,7 @@ void MainWindow::moveRecord(Move move) {
 }
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
+    m_shown = act;
     const QString date = storedDateText(act.date);
     m_lblNumero->setText(QString::number(act.number));
     m_txtNom->setText(act.surname);
@@ -375,6 +376,7 @@ void MainWindow::recomputePayments() {
 }
 
 void MainWindow::clearRecord() {
+    m_shown.reset();
     m_lblNumero->clear();
     for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp})
         box->clear();
@@ -397,18 +399,25 @@ void MainWindow::save() {
         Dialogs::inform(this, kSelectFirst);
         return;
     }
+    // The act as shown; a number typed into no act (never shown) is read as stored now.
     Act act;
-    bool found = false;
-    Status s = store->acts().find(number, &act, &found);
-    if (s && !found) {
-        Dialogs::inform(this, kSelectFirst);
-        return;
+    Status s;
+    if (m_shown && m_shown->number == number) {
+        act = *m_shown;
+    } else {
+        bool found = false;
+        s = store->acts().find(number, &act, &found);
+        if (s && !found) {
+            Dialogs::inform(this, kSelectFirst);
+            return;
+        }
+        if (!s) {
+            Dialogs::warn(this,
+                          QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
+            return;
+        }
     }
-    if (!s) {
-        Dialogs::warn(this,
-                      QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
-        return;
-    }
+    const Act shown = act;
 
     // Every value is checked before anything is written: a refused box leaves the record whole.
     const QString dateText = m_txtDate->text();
@@ -455,15 +464,31 @@ void MainWindow::save() {
     act.surname = m_txtNom->text();
     act.firstName = m_txtPrenom->text();
 
-    s = store->acts().update(act, typedDate.has_value());
+    s = store->acts().update(shown, act, typedDate.has_value());
     if (s.error == StoreError::NoCurrentRecord) {
-        Dialogs::inform(this, kSelectFirst);
+        Dialogs::explain(this, kSelectFirst,
+                         QStringLiteral("Cette fiche a été supprimée sur un autre poste depuis son affichage : rien "
+                                        "n'a été enregistré."),
+                         true);
+        return;
+    }
+    if (s.error == StoreError::Changed) {
+        // Another workstation saved it first: its values are shown, the typing here is not written.
+        Dialogs::warn(this, QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage : rien "
+                                           "n'a été enregistré.\nLa fiche est affichée telle qu'elle est maintenant "
+                                           "enregistrée ; refaites vos modifications puis enregistrez."));
+        openAct(number);
         return;
     }
     if (!s) {
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas été modifiée.\n%1").arg(s.message));
         return;
     }
+    // The act as now stored is what the next save compares with.
+    bool found = false;
+    Act saved;
+    if (store->acts().find(number, &saved, &found) && found)
+        m_shown = saved;
     Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 

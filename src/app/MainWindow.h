@@ -89,6 +89,8 @@ private:
     QLineEdit* m_text1 = nullptr;
 
     SharedDatabase& m_database;
+    // The act as read when it was shown: a save writes only if it is still so.
+    std::optional<Act> m_shown;
     BrowsedResult& m_browsed;
     QPointer<ActEntryWindow> m_entry;
     QPointer<ReferenceListsEditor> m_reference;

@@ -8,6 +8,7 @@ namespace obs {
 enum class StoreError {
     None,
     NoCurrentRecord, // moving, editing or deleting with no current row
+    Changed,         // the row was changed by another workstation since it was read
     RefusedValue,    // a value the column cannot take
     Locked,          // another workstation holds the file longer than the wait allows
     ReadOnly,        // the file or its folder cannot be written

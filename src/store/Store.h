@@ -18,9 +18,11 @@ public:
 
     // One act by number; *found is false when there is none.
     virtual Status find(qint64 number, Act* act, bool* found) = 0;
-    // Writes what the main window edits: names, practitioners, acts, amounts and payments; the date
-    // only when withDate is set. NoCurrentRecord when the act is gone.
-    virtual Status update(const Act& act, bool withDate) = 0;
+    // Writes what the main window edits (names, practitioners, acts, amounts and payments; the date
+    // only when withDate is set), only if the stored act is still `shown` in every column, checked
+    // in the same statement: Changed when another workstation changed it since, NoCurrentRecord
+    // when it is gone. Nothing is written then.
+    virtual Status update(const Act& shown, const Act& edited, bool withDate) = 0;
     // NoCurrentRecord when the act is gone.
     virtual Status remove(qint64 number) = 0;
     // A new act as the entry screen records it (payments start at 0); its number in *number.

@@ -1,5 +1,7 @@
 #include "store/sqlite/Row.h"
 
+#include <cmath>
+
 namespace obs {
 
 Columns::Columns(QStringList names) : m_names(std::move(names)) {
@@ -31,6 +33,13 @@ std::optional<Money> Row::money(const QString& name) const {
     const QVariant v = value(name);
     if (v.isNull())
         return std::nullopt;
+    if (v.typeId() == QMetaType::Double) {
+        // A real number in an amount column (a damaged or foreign base): only when it fits.
+        const double d = v.toDouble();
+        if (!(std::fabs(d) < 9.2e18))
+            return std::nullopt;
+        return Money::fromUnits(std::llround(d));
+    }
     bool ok = false;
     const qint64 units = v.toLongLong(&ok);
     if (ok)

@@ -232,7 +232,35 @@ Status SqliteStore::find(qint64 number, Act* act, bool* found) {
                           });
 }
 
-Status SqliteStore::update(const Act& a, bool withDate) {
+namespace {
+// "every column as shown": texts compared exactly (case counts, an empty text matches a missing
+// one), numbers and days by value.
+QString unchangedCondition(const Act& shown, QVariantList* binds) {
+    QString w;
+    const std::pair<const char*, const QString*> texts[] = {
+        {"Nom", &shown.surname},         {"Prenom", &shown.firstName},   {"MEDSUIT", &shown.followedBy},
+        {"MEDACTE", &shown.performedBy}, {"Acte", &shown.act},           {"CCAM1", &shown.code},
+        {"NF", &shown.nightOrHoliday},   {"CCAM2", &shown.secondary[0]}, {"CCAM3", &shown.secondary[1]},
+        {"CCAM4", &shown.secondary[2]},  {"CCAM5", &shown.secondary[3]}, {"CCAM6", &shown.secondary[4]}};
+    for (const auto& [column, value] : texts) {
+        w += QStringLiteral(" AND ifnull(%1, '') = ? COLLATE BINARY").arg(QLatin1String(column));
+        *binds << *value; // a text without value is bound as an empty text
+    }
+    const std::pair<const char*, const std::optional<Money>*> amounts[] = {
+        {"PRIX", &shown.price},        {"DE", &shown.excess},
+        {"PAYESECU", &shown.paidSecu}, {"PAYECOMPLE", &shown.paidComplementary},
+        {"PAYEDE", &shown.paidExcess}, {"REVERSE", &shown.reversed}};
+    for (const auto& [column, value] : amounts) {
+        w += QStringLiteral(" AND %1 IS ?").arg(QLatin1String(column));
+        *binds << bound(*value);
+    }
+    w += QStringLiteral(" AND Date IS ? AND DateRev IS ?");
+    *binds << bound(shown.date) << bound(shown.reversalDate);
+    return w;
+}
+} // namespace
+
+Status SqliteStore::update(const Act& shown, const Act& a, bool withDate) {
     QString sql = QStringLiteral("UPDATE ACTES SET ");
     QVariantList binds;
     if (withDate) {
@@ -246,12 +274,21 @@ Status SqliteStore::update(const Act& a, bool withDate) {
     for (const QString& line : a.secondary)
         binds << line;
     binds << bound(a.price) << bound(a.excess) << bound(a.paidSecu) << bound(a.paidComplementary) << bound(a.paidExcess)
-          << a.surname << a.firstName << bound(a.number);
+          << a.surname << a.firstName << bound(shown.number);
+    sql += unchangedCondition(shown, &binds);
     int changes = 0;
     Status s = m_db->executeRaw(sql, binds, &changes);
-    if (s && changes == 0)
+    if (!s || changes > 0)
+        return s;
+    Act now;
+    bool found = false;
+    s = find(shown.number, &now, &found);
+    if (!s)
+        return s;
+    if (!found)
         return noCurrent();
-    return s;
+    return Status::failure(StoreError::Changed,
+                           QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage."));
 }
 
 Status SqliteStore::remove(qint64 number) {

@@ -27,7 +27,7 @@ private:
 
     // ActsTable
     Status find(qint64 number, Act* act, bool* found) override;
-    Status update(const Act& act, bool withDate) override;
+    Status update(const Act& shown, const Act& edited, bool withDate) override;
     Status remove(qint64 number) override;
     Status append(const Act& act, qint64* number) override;
     Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
