@@ -161,12 +161,20 @@ void TestDataLayer::referenceModifyAndRemoveByLabel() {
     entry.label = QStringLiteral("Césarienne programmée");
     entry.tariff = Money::fromEuros(320);
     bool found = false;
-    QVERIFY(store->references().modify(ReferenceList::DeliveryActs, "CÉSARIENNE", entry, &found));
+    ReferenceEntry shown;
+    QVERIFY(store->references().find(ReferenceList::DeliveryActs, "CÉSARIENNE", &shown, &found));
+    QCOMPARE(shown.code, QStringLiteral("JQGA002"));
+    // Another workstation changes its tariff: the modification is refused.
+    QVERIFY(clinic.db().executeRaw("UPDATE MEMO SET TARIFS = 1 WHERE CCAM = 'JQGA002'"));
+    QCOMPARE(store->references().modify(shown, entry, &found).error, StoreError::Changed);
+    QVERIFY(store->references().find(ReferenceList::DeliveryActs, "CÉSARIENNE", &shown, &found));
+    QVERIFY(store->references().modify(shown, entry, &found));
     QVERIFY(found);
     QStringList labels;
     QVERIFY(store->references().labels(ReferenceList::DeliveryActs, ReferenceOrder::AsStored, &labels));
     QCOMPARE(labels, (QStringList{"Césarienne programmée", "césarienne"}));
-    QVERIFY(store->references().modify(ReferenceList::DeliveryActs, "Absent", entry, &found));
+    shown.label = QStringLiteral("Absent");
+    QVERIFY(store->references().modify(shown, entry, &found));
     QVERIFY(!found);
     QVERIFY(store->references().remove(ReferenceList::SurgicalActs, "Césarienne", &found));
     QVERIFY(found);

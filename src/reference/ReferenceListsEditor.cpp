@@ -323,8 +323,10 @@ void ReferenceListsEditor::selectEntry() {
         return;
     }
     const auto* entry = std::get_if<ReferenceEntry>(&record);
+    m_shown.reset();
     if (!matched || !entry)
         return; // removed meanwhile: only the label is taken
+    m_shown = *entry;
     for (int k = 0; k < 6; ++k)
         m_txtMut[k]->setText(amountText(entry->excesses[size_t(k)]));
     m_txtCcam->setText(entry->code);
@@ -432,8 +434,19 @@ void ReferenceListsEditor::modify() {
     Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (s)
         s = m_browsed.findFirst(m_remembered, &matched, &record);
-    if (s && matched)
-        s = m_database.store()->references().modify(*m_list, m_remembered, entry, &matched);
+    if (s && matched) {
+        // Compared with the entry as it was read when double-clicked; with none read, as it is now.
+        const ReferenceEntry shown = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered
+                                         ? *m_shown
+                                         : std::get<ReferenceEntry>(record);
+        s = m_database.store()->references().modify(shown, entry, &matched);
+    }
+    if (s.error == StoreError::Changed) {
+        Dialogs::warn(this, notChanged + QStringLiteral("\nCet item a été modifié sur un autre poste depuis son "
+                                                        "affichage. Double-cliquez à nouveau sur l'item pour voir ses "
+                                                        "valeurs actuelles, puis refaites la modification."));
+        return;
+    }
     if (!s) {
         Dialogs::warn(this, notChanged + u'\n' + s.message);
         return;
@@ -449,6 +462,7 @@ void ReferenceListsEditor::modify() {
                                       .arg(m_remembered, m_frame1->title()));
         return;
     }
+    m_shown.reset();
     fillList(m_list1, *m_list, ReferenceOrder::AsStored,
              QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
     resetBoxes();

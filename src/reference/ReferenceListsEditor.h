@@ -72,6 +72,8 @@ private:
     std::array<QLabel*, 6> m_lblMut{};
     QString m_remembered;
     std::optional<ReferenceList> m_list;
+    // The entry as read at the last double-click: Modify writes only if it is still so.
+    std::optional<ReferenceEntry> m_shown;
     SharedDatabase& m_database;
     BrowsedResult& m_browsed;
 };

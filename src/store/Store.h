@@ -56,8 +56,10 @@ public:
     virtual Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
                         bool* found) = 0;
     virtual Status add(const ReferenceEntry& entry) = 0;
-    // Changes the first entry of the list labelled `label`; *found false when there is none.
-    virtual Status modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) = 0;
+    // Changes the first entry (as stored) of shown.list labelled shown.label, only if it still holds
+    // what `shown` holds, checked in the same statement: Changed when another workstation changed
+    // it since; *found false (nothing written) when there is no such entry.
+    virtual Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) = 0;
     virtual Status remove(ReferenceList list, const QString& label, bool* found) = 0;
 };
 

@@ -444,18 +444,28 @@ Status SqliteStore::add(const ReferenceEntry& entry) {
         binds);
 }
 
-Status SqliteStore::modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) {
+Status SqliteStore::modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) {
     QVariantList binds;
-    bindEntryValues(entry, &binds);
-    binds << int(list) << label;
+    bindEntryValues(edited, &binds);
+    binds << int(shown.list) << shown.label << shown.code << bound(shown.tariff);
+    for (const auto& excess : shown.excesses)
+        binds << bound(excess);
     int changes = 0;
-    const Status s = m_db->executeRaw(
+    Status s = m_db->executeRaw(
         QStringLiteral(
             "UPDATE MEMO SET TEXTE = ?, MUT1 = ?, MUT2 = ?, MUT3 = ?, MUT4 = ?, MUT5 = ?, MUT6 = ?, CCAM = ?, "
             "TARIFS = ? WHERE rowid = (SELECT rowid FROM MEMO WHERE NUMEROS = ? AND TEXTE = ? ORDER BY "
-            "rowid LIMIT 1)"),
+            "rowid LIMIT 1) AND ifnull(CCAM, '') = ? COLLATE BINARY AND TARIFS IS ? AND MUT1 IS ? AND "
+            "MUT2 IS ? AND MUT3 IS ? AND MUT4 IS ? AND MUT5 IS ? AND MUT6 IS ?"),
         binds, &changes);
     *found = changes > 0;
+    if (!s || changes > 0)
+        return s;
+    ReferenceEntry now;
+    s = find(shown.list, shown.label, &now, found);
+    if (s && *found)
+        return Status::failure(StoreError::Changed,
+                               QStringLiteral("Cet item a été modifié sur un autre poste depuis son affichage."));
     return s;
 }
 

@@ -42,7 +42,7 @@ private:
     Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) override;
     Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry, bool* found) override;
     Status add(const ReferenceEntry& entry) override;
-    Status modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) override;
+    Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) override;
     Status remove(ReferenceList list, const QString& label, bool* found) override;
 
     std::shared_ptr<Database> m_db;
