@@ -4,6 +4,7 @@
 #include "widgets/Screen.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QGroupBox;
@@ -11,6 +12,10 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace Ui {
+class ReferenceListsEditor;
+}
 
 namespace obs {
 
@@ -21,6 +26,7 @@ class ReferenceListsEditor : public Screen {
     Q_OBJECT
 public:
     explicit ReferenceListsEditor(QWidget* parent = nullptr);
+    ~ReferenceListsEditor() override;
 
     // The list category now chosen (NUMEROS), none before a list button is pressed.
     std::optional<int> currentCategory() const;
@@ -47,6 +53,7 @@ private:
     void resetBoxes();
     QString mutualName(int slot) const;
 
+    std::unique_ptr<Ui::ReferenceListsEditor> m_ui;
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QGroupBox* m_frame4 = nullptr;
