@@ -4,6 +4,7 @@
 #include "widgets/Screen.h"
 
 #include <array>
+#include <memory>
 
 class QButtonGroup;
 class QCalendarWidget;
@@ -15,6 +16,10 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
+namespace Ui {
+class ActEntryWindow;
+}
+
 namespace obs {
 
 // The act entry screen: the user records one act for one patient, watches its fee computed at
@@ -24,6 +29,7 @@ class ActEntryWindow : public Screen {
 public:
     // Builds the screen and loads it: supplements, database, practitioners, acts, mutual insurers.
     explicit ActEntryWindow(QWidget* parent = nullptr);
+    ~ActEntryWindow() override;
 
     // False when a step of the load failed: the user was told and the screen closes at once.
     bool isLoaded() const { return m_loaded; }
@@ -63,6 +69,7 @@ private:
     void save();
     void quit();
 
+    std::unique_ptr<Ui::ActEntryWindow> m_ui;
     bool m_loaded = false;
     FeeComputation m_fee;
     FeeComputation::Supplements m_supplements;
