@@ -4,11 +4,16 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace Ui {
+class MainWindow;
+}
 
 namespace obs {
 
@@ -57,6 +62,7 @@ private:
     void openBackup();
     void screenClosed();
 
+    std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_label12 = nullptr;
     QLabel* m_lblNumero = nullptr;
     QLineEdit* m_txtNom = nullptr;
