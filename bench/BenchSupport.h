@@ -5,7 +5,7 @@
 // names, per-operation timings (median, 95th percentile) and the figures table printed at the end
 // beside the same SQL run straight through SQLite.
 
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
 #include <QString>
 #include <QStringList>

@@ -11,7 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/StartWindow.h"
 #include "common/Settings.h"
-#include "store/Collation.h"
+#include "store/sqlite/Collation.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
 #include "widgets/Dialogs.h"

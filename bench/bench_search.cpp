@@ -15,7 +15,7 @@
 #include "domain/Listing.h"
 #include "domain/RatesFile.h"
 #include "domain/Reversal.h"
-#include "store/Cursor.h"
+#include "store/sqlite/Cursor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
 #include "widgets/Dialogs.h"

@@ -2,7 +2,7 @@
 
 #include "common/Money.h"
 #include "common/Settings.h"
-#include "store/Schema.h"
+#include "store/sqlite/Schema.h"
 #include "store/SharedStore.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"

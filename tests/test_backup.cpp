@@ -6,7 +6,7 @@
 #include "backup/BackupWindow.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
-#include "store/Schema.h"
+#include "store/sqlite/Schema.h"
 #include "store/SharedStore.h"
 #include "widgets/Dialogs.h"
 

@@ -3,7 +3,7 @@
 
 #include "common/Money.h"
 #include "domain/FeeComputation.h"
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 #include "store/SharedStore.h"
 #include "test_entry_support.h"
 #include "widgets/Dialogs.h"

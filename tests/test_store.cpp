@@ -2,9 +2,9 @@
 #include "TestSupport.h"
 
 #include "common/Money.h"
-#include "store/Collation.h"
-#include "store/Cursor.h"
-#include "store/Schema.h"
+#include "store/sqlite/Collation.h"
+#include "store/sqlite/Cursor.h"
+#include "store/sqlite/Schema.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
 

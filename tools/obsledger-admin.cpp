@@ -4,8 +4,8 @@
 #include "common/Settings.h"
 #include "domain/DemoData.h"
 #include "domain/TariffFile.h"
-#include "store/Database.h"
-#include "store/Schema.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/Schema.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -8,8 +8,8 @@
 #include "common/Settings.h"
 #include "entry/ActEntryWindow.h"
 #include "reference/ReferenceListsEditor.h"
-#include "store/SharedStore.h"
-#include "store/SqlText.h"
+#include "store/BrowsedResult.h"
+#include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
@@ -28,11 +28,8 @@ namespace obs {
 
 namespace {
 
-MainWindow* g_instance = nullptr;
-
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
-const QString kMainQuery = QStringLiteral("SELECT*FROM ACTES ORDER BY NOM, PRENOM");
 
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) {
@@ -41,22 +38,15 @@ std::optional<Money> boxAmount(const QLineEdit* box) {
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()) {
-    g_instance = this;
+MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_database(database), m_browsed(browsed) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Obsledger"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
 }
 
-MainWindow::~MainWindow() {
-    if (g_instance == this)
-        g_instance = nullptr;
-}
-
-MainWindow* MainWindow::instance() {
-    return g_instance;
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUi() {
     m_ui->setupUi(this);
@@ -115,29 +105,49 @@ void MainWindow::buildUi() {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
     connect(cmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
     connect(cmdSup, &QPushButton::clicked, this, &MainWindow::remove);
-    connect(cmdCreer, &QPushButton::clicked, this, [this] { openScreen(m_entry); });
-    connect(cmdActes, &QPushButton::clicked, this, [this] { openScreen(m_reference); });
-    connect(cmdRech, &QPushButton::clicked, this, [this] { openScreen(m_search); });
+    connect(cmdCreer, &QPushButton::clicked, this,
+            [this] { openScreen(m_entry, [this] { return new ActEntryWindow(m_database, m_browsed); }); });
+    connect(cmdActes, &QPushButton::clicked, this,
+            [this] { openScreen(m_reference, [this] { return new ReferenceListsEditor(m_database, m_browsed); }); });
+    connect(cmdRech, &QPushButton::clicked, this,
+            [this] { openScreen(m_search, [this] { return makeSearchWindow(); }); });
     connect(cmd5, &QPushButton::clicked, this, &MainWindow::openBackup);
-    connect(cmd6, &QPushButton::clicked, this, [this] { openScreen(m_about, false); });
+    connect(cmd6, &QPushButton::clicked, this, [this] {
+        openScreen(
+            m_about, [] { return new AboutBox(); }, false);
+    });
     connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
 }
 
 bool MainWindow::load() {
-    return openDatabaseAtLoad(this, true, true) == OpenOutcome::Opened;
+    return openDatabaseAtLoad(this, m_database, true, true) == OpenOutcome::Opened;
+}
+
+SearchWindow* MainWindow::makeSearchWindow() {
+    auto* search = new SearchWindow(m_database);
+    // The search screen names the act; the act is shown here, through the one display.
+    connect(search, &SearchWindow::actChosen, this, [this](qint64 number) {
+        show();
+        raise();
+        activateWindow();
+        openAct(number);
+    });
+    return search;
 }
 
 void MainWindow::searchByName(const QString& text) {
     if (text.isEmpty())
         return;
-    SharedStore& store = SharedStore::instance();
-    const Status opened = store.openCursor(kMainQuery);
+    std::shared_ptr<Store> store = m_database.store();
+    const Status opened = store ? m_browsed.open(*store, BrowseQuery::actsByName())
+                                : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     if (!opened) {
         Dialogs::warn(this, QStringLiteral("La recherche n'a pas pu être faite.\n%1").arg(opened.message));
         return;
     }
     bool matched = false;
-    const Status found = store.cursor()->findFirst(QStringLiteral("NOM>='") + sqlEscape(text) + u'\'', &matched);
+    BrowsedRecord record;
+    const Status found = m_browsed.findFirst(text, &matched, &record);
     if (!found) {
         Dialogs::warn(this, QStringLiteral("La recherche n'a pas pu être faite.\n%1").arg(found.message));
         return;
@@ -146,77 +156,69 @@ void MainWindow::searchByName(const QString& text) {
         Dialogs::inform(this, QStringLiteral("Ce Nom n'existe pas"));
         return;
     }
-    Row row;
-    if (store.cursor()->current(&row))
-        showRow(row);
+    if (const Act* act = std::get_if<Act>(&record))
+        showAct(*act);
 }
 
 void MainWindow::moveRecord(Move move) {
-    Cursor* cursor = SharedStore::instance().cursor();
-    if (!cursor)
-        return;
-    Status s;
-    switch (move) {
-    case Move::First:
-        s = cursor->moveFirst();
-        break;
-    case Move::Last:
-        s = cursor->moveLast();
-        break;
-    case Move::Previous:
-        s = cursor->movePrevious();
-        if (s && cursor->bof())
-            s = cursor->moveFirst();
-        break;
-    case Move::Next:
-        s = cursor->moveNext();
-        if (s && cursor->eof())
-            s = cursor->moveLast();
-        break;
-    }
+    BrowsedRecord record;
+    const Status s = m_browsed.step(move, &record);
     if (s.error == StoreError::NoCurrentRecord) {
         Dialogs::inform(this, QStringLiteral("Pas de Patient enregistré"));
         return;
     }
-    if (!s)
-        return; // a closed database or another failure: the display stays as it was
-    Row row;
-    if (cursor->current(&row))
-        showRow(row);
+    // A closed database or another failure leaves the display as it was; so does an entry of a
+    // reference list, which is no act to show.
+    if (const Act* act = std::get_if<Act>(&record))
+        showAct(*act);
 }
 
-bool MainWindow::showRow(const Row& row) {
-    // Rows of a reference list have no act number: showing them fails and nothing changes.
-    if (!row.has(QStringLiteral("NUMINT")) || !row.has(QStringLiteral("Nom")))
-        return false;
-    const QString date = storedDateText(row.value(QStringLiteral("Date")));
-    m_lblNumero->setText(row.text(QStringLiteral("NUMINT")));
-    m_txtNom->setText(row.text(QStringLiteral("Nom")));
-    m_txtPrenom->setText(row.text(QStringLiteral("Prenom")));
+void MainWindow::showAct(const Act& act, PriceForm priceForm) {
+    const QString date = storedDateText(act.date);
+    m_lblNumero->setText(QString::number(act.number));
+    m_txtNom->setText(act.surname);
+    m_txtPrenom->setText(act.firstName);
     m_txtDate->setText(date);
-    m_txtActe->setText(row.text(QStringLiteral("Acte")));
-    m_txtCotation->setText(row.text(QStringLiteral("CCAM1")));
-    m_txtOp->setText(row.text(QStringLiteral("NF")));
+    m_txtActe->setText(act.act);
+    m_txtCotation->setText(act.code);
+    m_txtOp->setText(act.nightOrHoliday);
     for (int i = 0; i < 5; ++i) {
-        const QString line = row.text(QStringLiteral("CCAM%1").arg(i + 2));
         if (i < m_lstActes->count())
-            m_lstActes->item(i)->setText(line);
+            m_lstActes->item(i)->setText(act.secondary[i]);
         else
-            m_lstActes->addItem(line);
+            m_lstActes->addItem(act.secondary[i]);
     }
-    m_txtPrat1->setText(row.text(QStringLiteral("MEDSUIT")));
-    m_txtPrat2->setText(row.text(QStringLiteral("MEDACTE")));
-    const auto prix = row.money(QStringLiteral("PRIX"));
-    const auto de = row.money(QStringLiteral("DE"));
-    m_txtEuros->setText(prix ? prix->roundedTo2().toFrench() : QString());
-    m_txtDE->setText(frenchAmountText(de));
-    m_txtPSecu->setText(frenchAmountText(row.money(QStringLiteral("PAYESECU"))));
-    m_txtPCompl->setText(frenchAmountText(row.money(QStringLiteral("PAYECOMPLE"))));
-    m_txtPDE->setText(frenchAmountText(row.money(QStringLiteral("PAYEDE"))));
-    m_label12->setText(QStringLiteral("Acte pour M. ") + row.text(QStringLiteral("Nom")) + u' ' +
-                       row.text(QStringLiteral("Prenom")) + QStringLiteral(" du ") + date);
-    setTotalCaption((de.value_or(Money()) + prix.value_or(Money())).toFrench() + QStringLiteral(" €"));
-    return true;
+    m_txtPrat1->setText(act.followedBy);
+    m_txtPrat2->setText(act.performedBy);
+    if (priceForm == PriceForm::RoundedToCents)
+        m_txtEuros->setText(act.price ? act.price->roundedTo2().toFrench() : QString());
+    else
+        m_txtEuros->setText(frenchAmountText(act.price));
+    m_txtDE->setText(frenchAmountText(act.excess));
+    m_txtPSecu->setText(frenchAmountText(act.paidSecu));
+    m_txtPCompl->setText(frenchAmountText(act.paidComplementary));
+    m_txtPDE->setText(frenchAmountText(act.paidExcess));
+    m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
+                       date);
+    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toFrench() + QStringLiteral(" €"));
+}
+
+void MainWindow::openAct(qint64 number) {
+    Act act;
+    bool found = false;
+    std::shared_ptr<Store> store = m_database.store();
+    const Status s = store ? store->acts().find(number, &act, &found)
+                           : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
+    if (!s) {
+        Dialogs::warn(this, QStringLiteral("L'acte n° %1 n'a pas pu être lu.\n%2").arg(number).arg(s.message));
+        return;
+    }
+    if (!found) {
+        Dialogs::inform(
+            this, QStringLiteral("L'acte n° %1 n'existe plus : il a été supprimé depuis la recherche.").arg(number));
+        return;
+    }
+    showAct(act, PriceForm::AsStored);
 }
 
 void MainWindow::setTotalCaption(const QString& caption) {
@@ -262,20 +264,17 @@ void MainWindow::clearRecord() {
 void MainWindow::save() {
     if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")))
         return;
-    SharedStore& store = SharedStore::instance();
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
-    if (!numberOk || !store.database()) {
+    std::shared_ptr<Store> store = m_database.store();
+    if (!numberOk || !store) {
         Dialogs::inform(this, kSelectFirst);
         return;
     }
-    Status s;
-    auto record =
-        Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
-    Row stored;
-    if (record)
-        s = record->current(&stored);
-    if (s.error == StoreError::NoCurrentRecord) {
+    Act act;
+    bool found = false;
+    Status s = store->acts().find(number, &act, &found);
+    if (s && !found) {
         Dialogs::inform(this, kSelectFirst);
         return;
     }
@@ -286,11 +285,11 @@ void MainWindow::save() {
     }
 
     // Every value is checked before anything is written: a refused box leaves the record whole.
-    Fields fields;
     const QString dateText = m_txtDate->text();
-    if (const auto d = parseFrenchDate(dateText)) {
-        fields.emplace_back(QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(*d)));
-    } else if (dateText != storedDateText(stored.value(QStringLiteral("Date")))) {
+    const auto typedDate = parseFrenchDate(dateText);
+    if (typedDate) {
+        act.date = dayNumberOf(*typedDate);
+    } else if (dateText != storedDateText(act.date)) {
         Dialogs::warn(this, QStringLiteral("La date de l'acte « %1 » n'est pas une date valide. Saisissez-la sous la "
                                            "forme JJ/MM/AAAA. Rien n'a été enregistré.")
                                 .arg(dateText));
@@ -298,24 +297,22 @@ void MainWindow::save() {
         m_txtDate->selectAll();
         return;
     }
-    fields.emplace_back(QStringLiteral("Acte"), m_txtActe->text());
-    fields.emplace_back(QStringLiteral("MEDSUIT"), m_txtPrat1->text());
-    fields.emplace_back(QStringLiteral("MEDACTE"), m_txtPrat2->text());
-    fields.emplace_back(QStringLiteral("CCAM1"), m_txtCotation->text());
-    fields.emplace_back(QStringLiteral("NF"), m_txtOp->text());
-    for (int i = 0; i < 5; ++i) {
-        const QString line = i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString();
-        fields.emplace_back(QStringLiteral("CCAM%1").arg(i + 2), line);
-    }
+    act.act = m_txtActe->text();
+    act.followedBy = m_txtPrat1->text();
+    act.performedBy = m_txtPrat2->text();
+    act.code = m_txtCotation->text();
+    act.nightOrHoliday = m_txtOp->text();
+    for (int i = 0; i < 5; ++i)
+        act.secondary[i] = i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString();
     const struct {
         QLineEdit* box;
-        const char* column;
+        std::optional<Money> Act::*column;
         const char* caption;
-    } amounts[] = {{m_txtEuros, "PRIX", "Montant"},
-                   {m_txtDE, "DE", "DE"},
-                   {m_txtPSecu, "PAYESECU", "Payé Sécu"},
-                   {m_txtPCompl, "PAYECOMPLE", "Payé Complémentaire"},
-                   {m_txtPDE, "PAYEDE", "Payé DE"}};
+    } amounts[] = {{m_txtEuros, &Act::price, "Montant"},
+                   {m_txtDE, &Act::excess, "DE"},
+                   {m_txtPSecu, &Act::paidSecu, "Payé Sécu"},
+                   {m_txtPCompl, &Act::paidComplementary, "Payé Complémentaire"},
+                   {m_txtPDE, &Act::paidExcess, "Payé DE"}};
     for (const auto& a : amounts) {
         const QString text = a.box->text();
         std::optional<Money> m = text.trimmed().isEmpty() ? std::optional<Money>(Money()) : Money::parse(text);
@@ -327,12 +324,12 @@ void MainWindow::save() {
             a.box->selectAll();
             return;
         }
-        fields.emplace_back(QString::fromLatin1(a.column), moneyValue(*m));
+        act.*a.column = m;
     }
-    fields.emplace_back(QStringLiteral("Nom"), m_txtNom->text());
-    fields.emplace_back(QStringLiteral("Prenom"), m_txtPrenom->text());
+    act.surname = m_txtNom->text();
+    act.firstName = m_txtPrenom->text();
 
-    s = record->edit(fields);
+    s = store->acts().update(act, typedDate.has_value());
     if (s.error == StoreError::NoCurrentRecord) {
         Dialogs::inform(this, kSelectFirst);
         return;
@@ -345,9 +342,7 @@ void MainWindow::save() {
 }
 
 void MainWindow::remove() {
-    SharedStore& store = SharedStore::instance();
-    store.setDatabasePath(Settings::databasePath());
-    const QString path = store.databasePath();
+    m_database.setLocation(Settings::databasePath());
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
     if (!numberOk) {
@@ -356,28 +351,23 @@ void MainWindow::remove() {
     }
     if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment SUPPRIMER ce DOSSIER ?")))
         return;
-    Status s = store.openDatabase(path);
-    if (!s) {
-        Dialogs::warn(this, QStringLiteral("La fiche n'a pas été supprimée.\n%1").arg(s.message));
-        return;
-    }
-    auto record =
-        Cursor::open(store.database(), QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
-    if (record)
-        s = record->deleteCurrent();
+    Status s = m_database.reopen();
+    if (s)
+        s = m_database.store()->acts().remove(number);
     if (!s && s.error != StoreError::NoCurrentRecord) {
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas été supprimée.\n%1").arg(s.message));
         return;
     }
     // A record already deleted elsewhere is gone all the same: the display is cleared as after a deletion.
     clearRecord();
-    if (store.openDatabase(path))
-        store.openCursor(kMainQuery);
+    if (m_database.reopen())
+        m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }
 
-template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain) {
+template <class T>
+void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain) {
     if (!slot) {
-        slot = new T();
+        slot = make();
         connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);
     }
     if (endRequested())
@@ -391,8 +381,8 @@ template <class T> void MainWindow::openScreen(QPointer<T>& slot, bool hideMain)
 
 void MainWindow::openBackup() {
     // The file must be free to be copied or replaced.
-    SharedStore::instance().closeDatabase();
-    openScreen(m_backup);
+    m_database.close();
+    openScreen(m_backup, [] { return new BackupWindow(); });
 }
 
 void MainWindow::screenClosed() {
@@ -400,7 +390,7 @@ void MainWindow::screenClosed() {
         return;
     if (sender() == m_about.data() && isVisible())
         return;
-    if (sender() == m_backup.data() && !SharedStore::instance().database()) {
+    if (sender() == m_backup.data() && !m_database.store()) {
         if (!load())
             return;
     }

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "store/Row.h"
+#include "store/BrowsedResult.h"
+#include "store/Records.h"
 
 #include <QPointer>
+#include <functional>
 #include <QWidget>
 #include <memory>
 
@@ -18,6 +20,8 @@ class MainWindow;
 namespace obs {
 
 class ActEntryWindow;
+class BrowsedResult;
+class SharedDatabase;
 class ReferenceListsEditor;
 class SearchWindow;
 class BackupWindow;
@@ -29,14 +33,21 @@ class Screen;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The database the screens share and the result the record buttons follow live as long as the
+    // window; the screens it opens are handed them.
+    MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Opens the database as at every load; false when the program must end.
     bool load();
 
-    // Shows a row of act records (AFFICHE); a row of another table shows nothing.
-    bool showRow(const Row& row);
+    // How the price shows in "Montant": the record display rounds it to the cent; an act opened
+    // from the search screen shows it as stored, as that screen has always filled the box.
+    enum class PriceForm { RoundedToCents, AsStored };
+    // Shows an act (AFFICHE).
+    void showAct(const Act& act, PriceForm priceForm = PriceForm::RoundedToCents);
+    // Reads an act by number and shows it; says so when it cannot be read or is gone.
+    void openAct(qint64 number);
     // Clears the record display (EFFACEFICHE).
     void clearRecord();
     // Recomputes the payments total (ADDITION).
@@ -44,8 +55,6 @@ public:
     // Sets "Montant Total"; the francs follow whenever it is not empty.
     void setTotalCaption(const QString& caption);
 
-    // The main window of the running program, if any (for the screens that fill it).
-    static MainWindow* instance();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -53,12 +62,14 @@ protected:
 private:
     void buildUi();
     void searchByName(const QString& text);
-    enum class Move { First, Last, Previous, Next };
+    using Move = BrowsedResult::Move;
     void moveRecord(Move move);
     void recomputeTotalFromBoxes();
     void save();
     void remove();
-    template <class T> void openScreen(QPointer<T>& slot, bool hideMain = true);
+    template <class T>
+    void openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain = true);
+    SearchWindow* makeSearchWindow();
     void openBackup();
     void screenClosed();
 
@@ -84,6 +95,8 @@ private:
     QLabel* m_lblPTotal = nullptr;
     QLineEdit* m_text1 = nullptr;
 
+    SharedDatabase& m_database;
+    BrowsedResult& m_browsed;
     QPointer<ActEntryWindow> m_entry;
     QPointer<ReferenceListsEditor> m_reference;
     QPointer<SearchWindow> m_search;

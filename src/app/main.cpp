@@ -1,5 +1,4 @@
-#include "app/MainWindow.h"
-#include "app/StartWindow.h"
+#include "app/Program.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -21,16 +20,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    obs::StartWindow start;
-    obs::MainWindow* main = nullptr;
-    QObject::connect(&start, &obs::StartWindow::dismissed, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&start, &obs::StartWindow::accepted, &app, [&main] {
-        main = new obs::MainWindow();
-        main->setAttribute(Qt::WA_DeleteOnClose);
-        if (!main->load())
-            return; // the not-found message was shown; the program ends
-        main->show();
-    });
-    start.show();
+    obs::Program program;
+    program.start();
     return app.exec();
 }

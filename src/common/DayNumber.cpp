@@ -36,17 +36,45 @@ QString frenchDate(const QDate& date) {
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QString storedDateText(const QVariant& stored) {
+namespace {
+// 01/01/0100 and 31/12/9999: the dates a day number may stand for.
+constexpr qint64 kFirstDay = -657434;
+constexpr qint64 kLastDay = 2958465;
+} // namespace
+
+std::optional<qint64> storedDayOf(double stored) {
+    // NaN and infinities fail both comparisons; the cast below is then always defined.
+    if (!(stored >= double(kFirstDay) && stored < double(kLastDay + 1)))
+        return std::nullopt;
+    return static_cast<qint64>(stored);
+}
+
+std::optional<qint64> storedDayOf(const QVariant& stored) {
     if (stored.isNull())
-        return QString();
+        return std::nullopt;
+    if (stored.typeId() == QMetaType::LongLong || stored.typeId() == QMetaType::Int) {
+        const qint64 day = stored.toLongLong();
+        if (day < kFirstDay || day > kLastDay)
+            return std::nullopt;
+        return day;
+    }
     bool ok = false;
     const double v = stored.toDouble(&ok);
     if (!ok)
+        return std::nullopt;
+    return storedDayOf(v);
+}
+
+QString storedDateText(const std::optional<qint64>& day) {
+    if (!day)
         return QString();
-    const qint64 day = static_cast<qint64>(v);
-    if (day == 0)
+    if (*day == 0)
         return QStringLiteral("00:00:00");
-    return frenchDate(dateOfDayNumber(day));
+    return frenchDate(dateOfDayNumber(*day));
+}
+
+QString storedDateText(const QVariant& stored) {
+    return storedDateText(storedDayOf(stored));
 }
 
 } // namespace obs

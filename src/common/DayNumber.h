@@ -19,5 +19,10 @@ qint64 dayNumberOfTypedOrZero(const QString& text);
 QString frenchDate(const QDate& date);
 // A stored date shown as text: empty when not numeric; the day 0 shows as the midnight time 00:00:00.
 QString storedDateText(const QVariant& stored);
+QString storedDateText(const std::optional<qint64>& day);
+// The day a stored value stands for: a whole number, a number with a time of day (kept to its day) or
+// a number in text; nothing when empty, not a number, or outside the years 100 to 9999.
+std::optional<qint64> storedDayOf(const QVariant& stored);
+std::optional<qint64> storedDayOf(double stored);
 
 } // namespace obs

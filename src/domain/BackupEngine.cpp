@@ -1,7 +1,7 @@
 #include "domain/BackupEngine.h"
 
-#include "store/Collation.h"
-#include "store/Schema.h"
+#include "store/sqlite/Collation.h"
+#include "store/sqlite/Schema.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
 #include <QDate>
 

@@ -11,12 +11,6 @@ namespace obs {
 // other follows owes that colleague a share of the acts' value, less the clinic's share.
 class Reversal {
 public:
-    // The acts of the pair in the period:
-    // "WHERE DATE BETWEEN d3 And d4AND (ACTES.MEDSUIT LIKE 'B')AND (ACTES.MEDACTE LIKE 'A')".
-    static QString periodCondition(qint64 firstDay, qint64 lastDay, const QString& followUp, const QString& performer);
-    // Every act of the pair at any date, the latest last.
-    static QString pairActsQuery(const QString& followUp, const QString& performer);
-
     // Still owed: (V - V / 100 x C) / 100 x P - R, with V the value of the acts, R what was
     // already paid over, C the clinic rate and P the rate between practitioners (in percent).
     // Each step is kept to 1/10000 euro.

@@ -3,8 +3,8 @@
 #include "common/AppPaths.h"
 #include "common/DayNumber.h"
 #include "reference/TariffEditor.h"
-#include "store/SharedStore.h"
-#include "store/SqlText.h"
+#include "store/BrowsedResult.h"
+#include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
@@ -33,7 +33,6 @@ namespace {
 const QString kDefaultPractitionerMissing = QStringLiteral("Définir le médecin par défaut");
 const QString kBadDate = QStringLiteral("Veuillez Saisir correctement la date");
 const QString kTariffFileMissing = QStringLiteral("Le Fichier Tarifs est introuvable ou non chargé.");
-const QString kAllActs = QStringLiteral("SELECT*FROM ACTES ");
 
 // Fills a combo box and leaves it empty: Qt would show its first item.
 void fill(QComboBox* c, const QStringList& items) {
@@ -69,8 +68,9 @@ void onChosen(QAbstractButton* b, const std::function<void()>& react) {
 
 } // namespace
 
-ActEntryWindow::ActEntryWindow(QWidget* parent)
-    : Screen(QStringLiteral("Form2"), parent), m_ui(std::make_unique<Ui::ActEntryWindow>()) {
+ActEntryWindow::ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
+    : Screen(QStringLiteral("Form2"), parent), m_ui(std::make_unique<Ui::ActEntryWindow>()), m_database(database),
+      m_browsed(browsed) {
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
@@ -197,7 +197,7 @@ bool ActEntryWindow::load() {
     m_monthView->setSelectedDate(QDate::currentDate());
     loadSupplements();
 
-    if (openDatabaseAtLoad(this, false, false) != OpenOutcome::Opened) {
+    if (openDatabaseAtLoad(this, m_database, false, false) != OpenOutcome::Opened) {
         abandonLoad(QString()); // the opener has told the user why
         return false;
     }
@@ -206,20 +206,19 @@ bool ActEntryWindow::load() {
     QStringList texts;
     QString defaultPractitioner = kDefaultPractitionerMissing;
     {
-        SharedStore& store = SharedStore::instance();
-        Status s =
-            store.openCursor(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 5 ") + QStringLiteral("ORDER by TEXTE"));
+        Status s = m_browsed.open(*m_database.store(),
+                                  BrowseQuery::reference(ReferenceList::DefaultPractitioner, ReferenceOrder::ByLabel));
         if (!s) {
             abandonLoad(s.message);
             return false;
         }
-        Row row;
-        if (store.cursor()->hasCurrent() && store.cursor()->current(&row) && !row.isNull(QStringLiteral("TEXTE")))
-            defaultPractitioner = row.text(QStringLiteral("TEXTE"));
+        BrowsedRecord record;
+        if (m_browsed.cursor()->hasCurrent() && m_browsed.cursor()->current(&record))
+            if (const auto* entry = std::get_if<ReferenceEntry>(&record))
+                defaultPractitioner = entry->label;
     }
 
-    if (!readList(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 1 ") + QStringLiteral("ORDER by TEXTE"), &texts,
-                  &error)) {
+    if (!readList(ReferenceList::Practitioners, ReferenceOrder::ByLabel, &texts, &error)) {
         abandonLoad(error);
         return false;
     }
@@ -227,22 +226,23 @@ bool ActEntryWindow::load() {
     fill(m_cmbPrat2, texts);
     m_cmbPrat1->setEditText(defaultPractitioner);
 
-    const QString deliveries = QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 2 ") + QStringLiteral("ORDER by INDEX");
-    const QString surgery = QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 3 ") + QStringLiteral("ORDER by TEXTE");
-    const std::pair<const QString*, QComboBox*> actLists[] = {{&deliveries, m_cmbActesAcct1},
-                                                              {&deliveries, m_cmbActesAcct2},
-                                                              {&surgery, m_cmbActesChir1},
-                                                              {&surgery, m_cmbActesChir2}};
-    for (const auto& [sql, box] : actLists) {
-        if (!readList(*sql, &texts, &error)) {
+    const struct {
+        ReferenceList list;
+        ReferenceOrder order;
+        QComboBox* box;
+    } actLists[] = {{ReferenceList::DeliveryActs, ReferenceOrder::ByCatalogue, m_cmbActesAcct1},
+                    {ReferenceList::DeliveryActs, ReferenceOrder::ByCatalogue, m_cmbActesAcct2},
+                    {ReferenceList::SurgicalActs, ReferenceOrder::ByLabel, m_cmbActesChir1},
+                    {ReferenceList::SurgicalActs, ReferenceOrder::ByLabel, m_cmbActesChir2}};
+    for (const auto& [list, order, box] : actLists) {
+        if (!readList(list, order, &texts, &error)) {
             abandonLoad(error);
             return false;
         }
         fill(box, texts);
     }
 
-    if (!readList(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = 6 ") + QStringLiteral("ORDER by TEXTE"), &texts,
-                  &error)) {
+    if (!readList(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, &texts, &error)) {
         abandonLoad(error);
         return false;
     }
@@ -261,10 +261,9 @@ bool ActEntryWindow::load() {
                        QStringLiteral(" ENREGISTRER la saisie."));
 
     // The main window finds every act record in the shared cursor when this screen closes.
-    SharedStore& store = SharedStore::instance();
-    Status s = store.openDatabase(store.databasePath());
+    Status s = m_database.reopen();
     if (s)
-        s = store.openCursor(kAllActs);
+        s = m_browsed.open(*m_database.store(), BrowseQuery::allActs());
     if (!s) {
         abandonLoad(s.message);
         return false;
@@ -284,22 +283,29 @@ void ActEntryWindow::loadSupplements() {
         Dialogs::inform(this, kTariffFileMissing);
 }
 
-bool ActEntryWindow::readList(const QString& sql, QStringList* texts, QString* error) {
+bool ActEntryWindow::readList(ReferenceList list, ReferenceOrder order, QStringList* texts, QString* error) {
     texts->clear();
-    SharedStore& store = SharedStore::instance();
-    Status s = store.openCursor(sql);
-    Cursor* cursor = store.cursor();
-    while (s && cursor->hasCurrent()) {
-        Row row;
-        s = cursor->current(&row);
-        if (s) {
-            texts->append(row.text(QStringLiteral("TEXTE")));
-            s = cursor->moveNext();
-        }
-    }
+    // Each list goes through the shared result, which the record buttons follow until the load ends.
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(list, order));
+    if (s)
+        s = m_database.store()->references().labels(list, order, texts);
     if (!s)
         *error = s.message;
     return s.ok();
+}
+
+Status ActEntryWindow::findEntry(const BrowseQuery& query, const QString& label, ReferenceEntry* entry, bool* matched) {
+    *matched = false;
+    std::shared_ptr<Store> store = m_database.store();
+    if (!store)
+        return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
+    Status s = m_browsed.open(*store, query);
+    BrowsedRecord record;
+    if (s)
+        s = m_browsed.findFirst(label, matched, &record);
+    if (s && *matched)
+        *entry = std::get<ReferenceEntry>(record);
+    return s;
 }
 
 void ActEntryWindow::abandonLoad(const QString& why) {
@@ -336,15 +342,10 @@ void ActEntryWindow::chooseActType(ActKind kind) {
 }
 
 bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out) {
-    SharedStore& store = SharedStore::instance();
-    Status s = store.openCursor(QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") +
-                                (kind == ActKind::Delivery ? QStringLiteral("2") : QStringLiteral("3")));
+    const ReferenceList list = kind == ActKind::Delivery ? ReferenceList::DeliveryActs : ReferenceList::SurgicalActs;
     bool matched = false;
-    if (s)
-        s = store.cursor()->findFirst(QStringLiteral("TEXTE='") + sqlEscape(label) + u'\'', &matched);
-    Row row;
-    if (s && matched)
-        s = store.cursor()->current(&row);
+    ReferenceEntry entry;
+    const Status s = findEntry(BrowseQuery::reference(list, ReferenceOrder::AsStored), label, &entry, &matched);
     if (!s) {
         Dialogs::warn(
             this,
@@ -355,8 +356,8 @@ bool ActEntryWindow::findAct(ActKind kind, const QString& label, ActEntry* out) 
         Dialogs::warn(this, QStringLiteral("L'acte « %1 » ne figure plus dans la liste des actes.").arg(label));
         return false;
     }
-    out->ccam = row.text(QStringLiteral("CCAM"));
-    out->tariff = row.money(QStringLiteral("TARIFS"));
+    out->ccam = entry.code;
+    out->tariff = entry.tariff;
     return true;
 }
 
@@ -410,14 +411,9 @@ void ActEntryWindow::mutualChosen(int slot) {
         return;
     }
     const QString label = m_txtCotation->text();
-    SharedStore& store = SharedStore::instance();
-    Status s = store.openCursor(QStringLiteral("SELECT*FROM MEMO "));
     bool matched = false;
-    if (s)
-        s = store.cursor()->findFirst(QStringLiteral("TEXTE='") + sqlEscape(label) + u'\'', &matched);
-    Row row;
-    if (s && matched)
-        s = store.cursor()->current(&row);
+    ReferenceEntry entry;
+    const Status s = findEntry(BrowseQuery::allReferenceEntries(), label, &entry, &matched);
     if (!s) {
         Dialogs::warn(this,
                       QStringLiteral("Le dépassement de l'acte « %1 » n'a pas pu être lu.\n%2").arg(label, s.message));
@@ -426,7 +422,7 @@ void ActEntryWindow::mutualChosen(int slot) {
     if (!matched)
         return;
     // An insurer with no amount for this act pays no excess: 0 rather than the previous insurer's figure.
-    const auto excess = row.money(QStringLiteral("MUT%1").arg(slot));
+    const auto& excess = entry.excesses[size_t(slot - 1)];
     m_txtDE->setText(excess ? excess->toFrench() : QStringLiteral("0"));
 }
 
@@ -533,8 +529,9 @@ void ActEntryWindow::save() {
         return;
     }
 
-    SharedStore& store = SharedStore::instance();
-    const Status opened = store.openCursor(QStringLiteral("SELECT*FROM ACTES"));
+    std::shared_ptr<Store> store = m_database.store();
+    const Status opened = store ? m_browsed.open(*store, BrowseQuery::allActs())
+                                : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     if (!opened) {
         Dialogs::warn(this, QStringLiteral("Les fiches ne sont pas accessibles : la fiche n'a pas été "
                                            "enregistrée.\n%1")
@@ -543,24 +540,22 @@ void ActEntryWindow::save() {
     }
     if (Dialogs::ask(this, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?"))) {
         auto line = [this](int i) { return i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString(); };
-        const Fields fields{
-            {QStringLiteral("Nom"), m_txtNom->text()},
-            {QStringLiteral("Prenom"), m_txtPrenom->text()},
-            {QStringLiteral("Date"), QVariant::fromValue<qint64>(day)},
-            {QStringLiteral("MEDSUIT"), m_cmbPrat1->currentText()},
-            {QStringLiteral("MEDACTE"), m_cmbPrat2->currentText()},
-            {QStringLiteral("Acte"), m_txtCotation->text()},
-            {QStringLiteral("CCAM1"), m_txtCCAMAC->text()},
-            {QStringLiteral("NF"), m_txtOp->text()},
-            {QStringLiteral("CCAM2"), line(1)},
-            {QStringLiteral("CCAM3"), line(2)},
-            {QStringLiteral("CCAM4"), line(3)},
-            {QStringLiteral("CCAM5"), line(4)},
-            {QStringLiteral("CCAM6"), line(5)},
-            {QStringLiteral("PRIX"), moneyValue(Money::fromEuros(*prix))},
-            {QStringLiteral("DE"), moneyValue(Money::fromEuros(*de))},
-        };
-        const Status appended = store.cursor()->append(fields);
+        Act act;
+        act.surname = m_txtNom->text();
+        act.firstName = m_txtPrenom->text();
+        act.date = day;
+        act.followedBy = m_cmbPrat1->currentText();
+        act.performedBy = m_cmbPrat2->currentText();
+        act.act = m_txtCotation->text();
+        act.code = m_txtCCAMAC->text();
+        act.nightOrHoliday = m_txtOp->text();
+        // The first line is the principal act's: the five after it are the secondary acts.
+        for (int i = 0; i < 5; ++i)
+            act.secondary[size_t(i)] = line(i + 1);
+        act.price = Money::fromEuros(*prix);
+        act.excess = Money::fromEuros(*de);
+        qint64 number = 0;
+        const Status appended = store->acts().append(act, &number);
         if (!appended) {
             // Nothing was stored: the entry stays on screen so that the user can try again.
             Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être enregistrée ; la saisie reste à "

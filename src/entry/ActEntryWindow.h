@@ -1,6 +1,8 @@
 #pragma once
 
 #include "domain/FeeComputation.h"
+#include "store/Records.h"
+#include "store/Store.h"
 #include "widgets/Screen.h"
 
 #include <array>
@@ -22,13 +24,16 @@ class ActEntryWindow;
 
 namespace obs {
 
+class BrowsedResult;
+class SharedDatabase;
+
 // The act entry screen: the user records one act for one patient, watches its fee computed at
 // each choice, and saves it as a new act record; the screen then clears itself for the next act.
 class ActEntryWindow : public Screen {
     Q_OBJECT
 public:
     // Builds the screen and loads it: supplements, database, practitioners, acts, mutual insurers.
-    explicit ActEntryWindow(QWidget* parent = nullptr);
+    ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
     ~ActEntryWindow() override;
 
     // False when a step of the load failed: the user was told and the screen closes at once.
@@ -46,8 +51,10 @@ private:
     void connectReactions();
     bool load();
     void loadSupplements(); // CHARGE
-    bool readList(const QString& sql, QStringList* texts, QString* error);
+    bool readList(ReferenceList list, ReferenceOrder order, QStringList* texts, QString* error);
     void abandonLoad(const QString& why);
+    // The reference entry of a label, read through the shared result as the record buttons see it.
+    Status findEntry(const BrowseQuery& query, const QString& label, ReferenceEntry* entry, bool* matched);
 
     enum class ActKind { Delivery, Surgery };
     struct ActEntry {
@@ -117,6 +124,8 @@ private:
     QPushButton* m_cmdEnreg = nullptr;
     QPushButton* m_cmdQuitte = nullptr;
     QPushButton* m_cmdMaJour = nullptr;
+    SharedDatabase& m_database;
+    BrowsedResult& m_browsed;
 };
 
 } // namespace obs

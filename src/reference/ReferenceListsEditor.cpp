@@ -2,8 +2,8 @@
 
 #include "common/Money.h"
 #include "reference/TariffEditor.h"
-#include "store/SharedStore.h"
-#include "store/SqlText.h"
+#include "store/BrowsedResult.h"
+#include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
@@ -74,37 +74,20 @@ const ListKind& listKind(int category) {
     return kLists[0];
 }
 
-// The list read for the screen, sorted by label.
-QString sortedQuery(int category) {
-    return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = %1 ").arg(category) + QStringLiteral("ORDER by TEXTE");
-}
-
-// The rows of a category as the database returns them, where rows are added, changed and removed.
-QString rowsQuery(int category) {
-    return QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS =") + QString::number(category);
-}
-
-QString labelCondition(const QString& label) {
-    return QStringLiteral("TEXTE='") + sqlEscape(label) + u'\'';
-}
-
-// An amount column shown in a box: the short French form, empty when the column has no value.
-QString amountText(const Row& row, const QString& column) {
-    if (row.isNull(column))
-        return QString();
-    if (const auto m = row.money(column))
-        return m->toFrench();
-    return row.text(column);
+// An amount shown in a box: the short French form, empty when there is none.
+QString amountText(const std::optional<Money>& amount) {
+    return amount ? amount->toFrench() : QString();
 }
 
 } // namespace
 
-ReferenceListsEditor::ReferenceListsEditor(QWidget* parent)
-    : Screen(QStringLiteral("Form8"), parent), m_ui(std::make_unique<Ui::ReferenceListsEditor>()) {
+ReferenceListsEditor::ReferenceListsEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
+    : Screen(QStringLiteral("Form8"), parent), m_ui(std::make_unique<Ui::ReferenceListsEditor>()), m_database(database),
+      m_browsed(browsed) {
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
     m_label11->setText(kOpeningHelp);
-    openDatabaseAtLoad(this, true, true);
+    openDatabaseAtLoad(this, m_database, true, true);
 }
 
 ReferenceListsEditor::~ReferenceListsEditor() = default;
@@ -139,11 +122,11 @@ void ReferenceListsEditor::buildUi() {
     QPushButton* cmdModif = m_ui->CmdModif;
     QPushButton* cmdSupprime = m_ui->CmdSupprime;
 
-    connect(cmdMedecins, &QPushButton::clicked, this, [this] { chooseList(1); });
-    connect(cmdMedDefaut, &QPushButton::clicked, this, [this] { chooseList(5); });
-    connect(cmdAccts, &QPushButton::clicked, this, [this] { chooseList(2); });
-    connect(cmdChir, &QPushButton::clicked, this, [this] { chooseList(3); });
-    connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(6); });
+    connect(cmdMedecins, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::Practitioners); });
+    connect(cmdMedDefaut, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::DefaultPractitioner); });
+    connect(cmdAccts, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::DeliveryActs); });
+    connect(cmdChir, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::SurgicalActs); });
+    connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::MutualInsurers); });
     connect(command1, &QPushButton::clicked, this, [] { TariffEditor::open(); });
     connect(cmdQuitter, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdAjoute, &QPushButton::clicked, this, &ReferenceListsEditor::add);
@@ -154,98 +137,93 @@ void ReferenceListsEditor::buildUi() {
     resize(sizeHint().expandedTo(QSize(900, 560)));
 }
 
-std::optional<int> ReferenceListsEditor::currentCategory() const {
-    bool ok = false;
-    const int n = m_lblEspion->text().toInt(&ok);
-    return ok ? std::optional<int>(n) : std::nullopt;
-}
-
 void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
     TariffEditor::closeShared();
     Screen::closeEvent(event);
 }
 
-bool ReferenceListsEditor::fillList(QListWidget* list, const QString& sql, const QString& failureText) {
-    SharedStore& store = SharedStore::instance();
-    Status s = store.openCursor(sql);
+std::optional<QStringList> ReferenceListsEditor::readList(ReferenceList list, ReferenceOrder order,
+                                                          const QString& failureText) {
+    // The list goes through the shared result: the main window's record buttons follow it afterwards.
+    std::shared_ptr<Store> store = m_database.store();
+    Status s = store ? m_browsed.open(*store, BrowseQuery::reference(list, order))
+                     : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     QStringList labels;
-    if (s) {
-        Cursor* cursor = store.cursor();
-        while (s && cursor->hasCurrent()) {
-            Row row;
-            s = cursor->current(&row);
-            if (s) {
-                labels << row.text(QStringLiteral("TEXTE"));
-                s = cursor->moveNext();
-            }
-        }
-    }
+    if (s)
+        s = store->references().labels(list, order, &labels);
     if (!s) {
         Dialogs::warn(this, failureText + u'\n' + s.message);
-        return false;
+        return std::nullopt;
     }
-    list->clear();
-    list->addItems(labels);
+    return labels;
+}
+
+bool ReferenceListsEditor::fillList(QListWidget* box, ReferenceList list, ReferenceOrder order,
+                                    const QString& failureText) {
+    const auto labels = readList(list, order, failureText);
+    if (!labels)
+        return false;
+    box->clear();
+    box->addItems(*labels);
     return true;
 }
 
-void ReferenceListsEditor::chooseList(int category) {
-    const ListKind& kind = listKind(category);
-    const bool acts = isActList(category);
+void ReferenceListsEditor::chooseList(ReferenceList list) {
+    const ListKind& kind = listKind(int(list));
+    const bool acts = isActList(list);
     m_frame1->setTitle(QString::fromUtf8(kind.title));
     m_frame2->setVisible(acts);
     m_frame4->setVisible(acts);
     m_label3->setVisible(acts);
     m_label11->setText(acts ? kActsHelp : kind.help);
-    m_lblEspion->setText(QString::number(category));
+    m_list = list;
+    m_lblEspion->setText(QString::number(int(list)));
     const QString unread = QStringLiteral("La liste « %1 » n'a pas pu être lue.").arg(QString::fromUtf8(kind.title));
     if (acts) {
         // Slot k is the k-th insurer by label: its excess goes in column MUTk.
-        if (fillList(m_list2, sortedQuery(6), unread)) {
+        if (const auto insurers = readList(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, unread)) {
+            m_list2->clear();
+            m_list2->addItems(*insurers);
             for (int k = 0; k < 6; ++k)
-                m_lblMut[k]->setText(k < m_list2->count() ? m_list2->item(k)->text() : QString());
+                m_lblMut[k]->setText(k < insurers->size() ? insurers->at(k) : QString());
         }
     }
-    fillList(m_list1, sortedQuery(category), unread);
+    fillList(m_list1, list, ReferenceOrder::ByLabel, unread);
     m_text1->setFocus();
 }
 
 bool ReferenceListsEditor::reopenDatabase(const QString& failureText) {
-    SharedStore& store = SharedStore::instance();
-    const Status s = store.openDatabase(store.databasePath());
+    const Status s = m_database.reopen();
     if (!s)
         Dialogs::warn(this, failureText + u'\n' + s.message);
     return s.ok();
 }
 
 void ReferenceListsEditor::selectEntry() {
-    const auto category = currentCategory();
     QListWidgetItem* item = m_list1->currentItem();
-    if (!category || !item || !item->isSelected())
+    if (!m_list || !item || !item->isSelected())
         return;
     const QString label = item->text();
     m_remembered = label;
     m_text1->setText(label);
     if (!reopenDatabase(QStringLiteral("L'item « %1 » n'a pas pu être lu.").arg(label)))
         return;
-    SharedStore& store = SharedStore::instance();
     bool matched = false;
-    Status s = store.openCursor(rowsQuery(*category));
+    BrowsedRecord record;
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (s)
-        s = store.cursor()->findFirst(labelCondition(label), &matched);
-    Row row;
-    if (s && matched)
-        s = store.cursor()->current(&row);
+        s = m_browsed.findFirst(label, &matched, &record);
     if (!s) {
         Dialogs::warn(this, QStringLiteral("L'item « %1 » n'a pas pu être lu.\n%2").arg(label, s.message));
         return;
     }
-    if (!matched)
+    const auto* entry = std::get_if<ReferenceEntry>(&record);
+    if (!matched || !entry)
         return; // removed meanwhile: only the label is taken
     for (int k = 0; k < 6; ++k)
-        m_txtMut[k]->setText(amountText(row, QStringLiteral("MUT%1").arg(k + 1)));
-    m_txtCcam->setText(row.text(QStringLiteral("CCAM")));
-    m_txtTarifs->setText(amountText(row, QStringLiteral("TARIFS")));
+        m_txtMut[k]->setText(amountText(entry->excesses[size_t(k)]));
+    m_txtCcam->setText(entry->code);
+    m_txtTarifs->setText(amountText(entry->tariff));
 }
 
 QString ReferenceListsEditor::mutualName(int slot) const {
@@ -256,13 +234,13 @@ QString ReferenceListsEditor::mutualName(int slot) const {
     return design + QStringLiteral(" (") + caption + u')';
 }
 
-bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields) {
+bool ReferenceListsEditor::entryFromBoxes(ReferenceEntry* entry) {
     // Every amount box is checked before anything is written: an empty box stores no value, a
     // text that is not an amount stops the whole operation.
-    auto amount = [&](QLineEdit* box, const QString& name, QVariant* value) {
+    auto amount = [&](QLineEdit* box, const QString& name, std::optional<Money>* value) {
         const QString text = box->text();
         if (text.trimmed().isEmpty()) {
-            *value = QVariant();
+            *value = std::nullopt;
             return true;
         }
         const auto m = Money::parse(text);
@@ -276,22 +254,17 @@ bool ReferenceListsEditor::fieldsFromBoxes(Fields* fields) {
             Dialogs::warn(this, message + QStringLiteral("\nCorrigez-le ou videz la case : rien n'a été enregistré."));
             return false;
         }
-        *value = moneyValue(*m);
+        *value = *m;
         return true;
     };
-    QVariant muts[6];
     for (int k = 0; k < 6; ++k) {
-        if (!amount(m_txtMut[k], mutualName(k), &muts[k]))
+        if (!amount(m_txtMut[k], mutualName(k), &entry->excesses[size_t(k)]))
             return false;
     }
-    QVariant tariff;
-    if (!amount(m_txtTarifs, QStringLiteral("Tarif"), &tariff))
+    if (!amount(m_txtTarifs, QStringLiteral("Tarif"), &entry->tariff))
         return false;
-    fields->emplace_back(QStringLiteral("TEXTE"), m_text1->text());
-    for (int k = 0; k < 6; ++k)
-        fields->emplace_back(QStringLiteral("MUT%1").arg(k + 1), muts[k]);
-    fields->emplace_back(QStringLiteral("CCAM"), m_txtCcam->text());
-    fields->emplace_back(QStringLiteral("TARIFS"), tariff);
+    entry->label = m_text1->text();
+    entry->code = m_txtCcam->text();
     return true;
 }
 
@@ -309,28 +282,27 @@ void ReferenceListsEditor::add() {
         Dialogs::inform(this, QStringLiteral("Veuillez saisir un Item au préalable"));
         return;
     }
-    const auto category = currentCategory();
-    if (!category) {
+    if (!m_list) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."));
         return;
     }
-    Fields fields{{QStringLiteral("NUMEROS"), *category}};
-    if (!fieldsFromBoxes(&fields))
+    ReferenceEntry entry;
+    entry.list = *m_list;
+    if (!entryFromBoxes(&entry))
         return;
     const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_text1->text());
     if (!reopenDatabase(notAdded))
         return;
-    SharedStore& store = SharedStore::instance();
-    const QString sql = rowsQuery(*category);
-    Status s = store.openCursor(sql);
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (s)
-        s = store.cursor()->append(fields);
+        s = m_database.store()->references().add(entry);
     if (!s) {
         Dialogs::warn(this, notAdded + u'\n' + s.message);
         return;
     }
-    // Refilled from the same query: the new row shows where the database puts it, unsorted.
-    fillList(m_list1, sql, QStringLiteral("L'item a été ajouté, mais la liste n'a pas pu être relue."));
+    // Refilled as stored: the new entry shows where the database puts it, unsorted.
+    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+             QStringLiteral("L'item a été ajouté, mais la liste n'a pas pu être relue."));
     resetBoxes();
 }
 
@@ -339,25 +311,24 @@ void ReferenceListsEditor::modify() {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
         return;
     }
-    const auto category = currentCategory();
-    if (!category) {
+    if (!m_list) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."));
         return;
     }
-    Fields fields;
-    if (!fieldsFromBoxes(&fields))
+    ReferenceEntry entry;
+    entry.list = *m_list;
+    if (!entryFromBoxes(&entry))
         return;
     const QString notChanged = QStringLiteral("L'item « %1 » n'a pas été modifié.").arg(m_remembered);
     if (!reopenDatabase(notChanged))
         return;
-    SharedStore& store = SharedStore::instance();
-    const QString sql = rowsQuery(*category);
     bool matched = false;
-    Status s = store.openCursor(sql);
+    BrowsedRecord record;
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (s)
-        s = store.cursor()->findFirst(labelCondition(m_remembered), &matched);
+        s = m_browsed.findFirst(m_remembered, &matched, &record);
     if (s && matched)
-        s = store.cursor()->edit(fields);
+        s = m_database.store()->references().modify(*m_list, m_remembered, entry, &matched);
     if (!s) {
         Dialogs::warn(this, notChanged + u'\n' + s.message);
         return;
@@ -373,7 +344,8 @@ void ReferenceListsEditor::modify() {
                                       .arg(m_remembered, m_frame1->title()));
         return;
     }
-    fillList(m_list1, sql, QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
+    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+             QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
     resetBoxes();
 }
 
@@ -382,8 +354,7 @@ void ReferenceListsEditor::remove() {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
         return;
     }
-    const auto category = currentCategory();
-    if (!category)
+    if (!m_list)
         return;
     // The item highlighted in the list is the one deleted, whatever the entry box holds.
     QListWidgetItem* item = m_list1->currentItem();
@@ -394,21 +365,21 @@ void ReferenceListsEditor::remove() {
     const QString notDeleted = QStringLiteral("L'item « %1 » n'a pas été supprimé.").arg(label);
     if (!reopenDatabase(notDeleted))
         return;
-    SharedStore& store = SharedStore::instance();
-    const QString sql = rowsQuery(*category);
     bool matched = false;
-    Status s = store.openCursor(sql);
+    BrowsedRecord record;
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (s)
-        s = store.cursor()->findFirst(labelCondition(label), &matched);
+        s = m_browsed.findFirst(label, &matched, &record);
     if (s && !matched)
         return; // already gone
     if (s)
-        s = store.cursor()->deleteCurrent();
+        s = m_database.store()->references().remove(*m_list, label, &matched);
     if (!s) {
         Dialogs::warn(this, notDeleted + u'\n' + s.message);
         return;
     }
-    fillList(m_list1, sql, QStringLiteral("L'item a été supprimé, mais la liste n'a pas pu être relue."));
+    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+             QStringLiteral("L'item a été supprimé, mais la liste n'a pas pu être relue."));
     resetBoxes();
 }
 

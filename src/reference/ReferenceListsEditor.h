@@ -1,6 +1,9 @@
 #pragma once
 
-#include "store/Row.h"
+#include "store/Records.h"
+#include "store/Store.h"
+
+#include "store/sqlite/Row.h"
 #include "widgets/Screen.h"
 
 #include <array>
@@ -19,17 +22,20 @@ class ReferenceListsEditor;
 
 namespace obs {
 
+class BrowsedResult;
+class SharedDatabase;
+
 // The reference lists editor: practitioners, default practitioner, mutual insurers and the two
 // catalogues of acts (deliveries, surgery) with their CCAM code, tariff and the excess each
 // mutual insurer reimburses. Opens the shared tariff editor.
 class ReferenceListsEditor : public Screen {
     Q_OBJECT
 public:
-    explicit ReferenceListsEditor(QWidget* parent = nullptr);
+    ReferenceListsEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
     ~ReferenceListsEditor() override;
 
-    // The list category now chosen (NUMEROS), none before a list button is pressed.
-    std::optional<int> currentCategory() const;
+    // The list now chosen, none before a list button is pressed.
+    std::optional<ReferenceList> currentList() const { return m_list; }
     // The label last double-clicked or taken by a deletion.
     QString rememberedItem() const { return m_remembered; }
 
@@ -38,18 +44,22 @@ protected:
 
 private:
     void buildUi();
-    void chooseList(int category);
+    void chooseList(ReferenceList list);
     void selectEntry();
     void add();
     void modify();
     void remove();
 
-    bool isActList(int category) const { return category == 2 || category == 3; }
+    static bool isActList(ReferenceList list) {
+        return list == ReferenceList::DeliveryActs || list == ReferenceList::SurgicalActs;
+    }
     bool reopenDatabase(const QString& failureText);
-    bool fillList(QListWidget* list, const QString& sql, const QString& failureText);
-    // The row's columns from the boxes; false (and the message shown) when an amount box holds
-    // a text that is not an amount.
-    bool fieldsFromBoxes(Fields* fields);
+    // Reads a list's labels through the shared result; nothing (and the message shown) on failure.
+    std::optional<QStringList> readList(ReferenceList list, ReferenceOrder order, const QString& failureText);
+    bool fillList(QListWidget* box, ReferenceList list, ReferenceOrder order, const QString& failureText);
+    // The entry from the boxes; false (and the message shown) when an amount box holds a text
+    // that is not an amount.
+    bool entryFromBoxes(ReferenceEntry* entry);
     void resetBoxes();
     QString mutualName(int slot) const;
 
@@ -68,6 +78,9 @@ private:
     std::array<QLineEdit*, 6> m_txtMut{};
     std::array<QLabel*, 6> m_lblMut{};
     QString m_remembered;
+    std::optional<ReferenceList> m_list;
+    SharedDatabase& m_database;
+    BrowsedResult& m_browsed;
 };
 
 } // namespace obs

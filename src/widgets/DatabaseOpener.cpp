@@ -1,7 +1,7 @@
 #include "widgets/DatabaseOpener.h"
 
 #include "common/Settings.h"
-#include "store/SharedStore.h"
+#include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
@@ -11,18 +11,17 @@ const char* const kDatabaseNotFoundMessage =
     "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
     "repertoire quelconque de votre reseau puis relancer le programme";
 
-OpenOutcome openDatabaseAtLoad(QWidget* parent, bool testPath, bool endOnFailure) {
-    SharedStore& store = SharedStore::instance();
-    store.setDatabasePath(Settings::databasePath());
-    if (testPath && !databasePathPassesTest(store.databasePath())) {
+OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure) {
+    database.setLocation(Settings::databasePath());
+    if (testPath && !databasePathPassesTest(database.location())) {
         Dialogs::inform(parent, QString::fromUtf8(kDatabaseNotFoundMessage));
         endProgram();
         return OpenOutcome::PathRefused;
     }
-    const Status s = store.openDatabase(store.databasePath());
+    const Status s = database.reopen();
     if (!s) {
         Dialogs::warn(parent, QStringLiteral("Impossible d'ouvrir la base de données « %1 ».\n%2%3")
-                                  .arg(store.databasePath(), s.message,
+                                  .arg(database.location(), s.message,
                                        endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
         if (endOnFailure)
             endProgram();

@@ -3,6 +3,10 @@
 class QWidget;
 
 namespace obs {
+class SharedDatabase;
+}
+
+namespace obs {
 
 // Opening the database when a screen loads: reads "CHEMIN" into the database path, tests its
 // form when asked (main window, reference lists) and opens it as the shared database.
@@ -10,7 +14,7 @@ enum class OpenOutcome { Opened, PathRefused, Failed };
 
 // The path test's failure shows the not-found message and ends the program; a file that cannot
 // be opened is reported too, and ends the program when endOnFailure is set.
-OpenOutcome openDatabaseAtLoad(QWidget* parent, bool testPath, bool endOnFailure);
+OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure);
 
 // The not-found message of the path test.
 extern const char* const kDatabaseNotFoundMessage;

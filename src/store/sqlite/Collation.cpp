@@ -1,4 +1,4 @@
-#include "store/Collation.h"
+#include "store/sqlite/Collation.h"
 
 #include <sqlite3.h>
 

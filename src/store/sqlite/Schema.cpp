@@ -1,4 +1,4 @@
-#include "store/Schema.h"
+#include "store/sqlite/Schema.h"
 
 #include <QFileInfo>
 
@@ -95,15 +95,6 @@ bool checkProgramDatabase(const QString& path, QString* why) {
         return false;
     }
     return true;
-}
-
-bool isMoneyColumn(const QString& name) {
-    static const QStringList money = {
-        QStringLiteral("PRIX"),   QStringLiteral("DE"),      QStringLiteral("PAYESECU"), QStringLiteral("PAYECOMPLE"),
-        QStringLiteral("PAYEDE"), QStringLiteral("REVERSE"), QStringLiteral("TARIFS"),   QStringLiteral("MUT1"),
-        QStringLiteral("MUT2"),   QStringLiteral("MUT3"),    QStringLiteral("MUT4"),     QStringLiteral("MUT5"),
-        QStringLiteral("MUT6")};
-    return money.contains(name.toUpper());
 }
 
 } // namespace obs

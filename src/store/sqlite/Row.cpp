@@ -1,4 +1,4 @@
-#include "store/Row.h"
+#include "store/sqlite/Row.h"
 
 namespace obs {
 

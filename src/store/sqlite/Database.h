@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Row.h"
+#include "store/sqlite/Row.h"
 #include "store/Status.h"
 
 #include <QString>
@@ -9,6 +9,7 @@
 
 namespace SQLite {
 class Database;
+class Statement;
 }
 struct sqlite3;
 
@@ -32,19 +33,21 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     void close();
 
-    // Runs one of the program's queries (adapted to SQLite) and hands each row over; the
-    // callback returns false to stop early.
+    // Runs a query and hands each row over; the callback returns false to stop early.
     Status query(const QString& sql, const std::function<bool(const Row&)>& each);
     Status queryRows(const QString& sql, std::vector<Row>* rows, int limit = -1);
     // First column of the first row (null when no row or an empty sum).
-    Status scalar(const QString& sql, QVariant* value);
-    // A statement of the program's SQL (adapted).
+    Status scalar(const QString& sql, QVariant* value, const QVariantList& binds = {});
+    // A statement without values.
     Status execute(const QString& sql, int* changes = nullptr);
     // A statement as it stands, with values bound to ? in order.
     Status executeRaw(const QString& sql, const QVariantList& binds = {}, int* changes = nullptr);
     // One statement run again and again: next() fills the values of each run, false when done.
     Status executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next);
     Status queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each);
+    // The same, handing over the statement itself: a long listing reads its few columns without
+    // turning every value into a QVariant first.
+    Status step(const QString& sql, const QVariantList& binds, const std::function<bool(SQLite::Statement&)>& each);
 
     Status insert(const QString& table, const Fields& fields, qint64* rowid = nullptr);
     Status update(const QString& table, qint64 rowid, const Fields& fields);
@@ -52,8 +55,6 @@ public:
 
     // Both tables of the program are present.
     bool hasProgramTables();
-    SQLite::Database* sqlite() { return m_db.get(); }
-    sqlite3* handle();
 
     // The store's French description of an engine error.
     static Status statusFromEngine(int code, const QString& detail);

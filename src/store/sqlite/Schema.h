@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
 namespace obs {
 
@@ -10,8 +10,5 @@ Status createSchema(Database& db);
 // Whether a file is a sound database of this program: integrity check (with the program's text
 // order registered) and both tables present. *why says what is wrong.
 bool checkProgramDatabase(const QString& path, QString* why);
-
-// The money columns, held in 1/10000 euro.
-bool isMoneyColumn(const QString& name);
 
 } // namespace obs

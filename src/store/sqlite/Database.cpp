@@ -1,7 +1,6 @@
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
-#include "store/Collation.h"
-#include "store/SqlText.h"
+#include "store/sqlite/Collation.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
@@ -171,10 +170,6 @@ void Database::close() {
     m_db.reset();
 }
 
-sqlite3* Database::handle() {
-    return m_db ? m_db->getHandle() : nullptr;
-}
-
 Status Database::queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each) {
     if (!m_db)
         return closedStatus();
@@ -192,8 +187,25 @@ Status Database::queryRaw(const QString& sql, const QVariantList& binds, const s
     return Status::success();
 }
 
+Status Database::step(const QString& sql, const QVariantList& binds,
+                      const std::function<bool(SQLite::Statement&)>& each) {
+    if (!m_db)
+        return closedStatus();
+    try {
+        SQLite::Statement st(*m_db, sql.toStdString());
+        bindAll(st, binds);
+        while (st.executeStep()) {
+            if (!each(st))
+                break;
+        }
+    } catch (const SQLite::Exception& e) {
+        return fromException(e);
+    }
+    return Status::success();
+}
+
 Status Database::query(const QString& sql, const std::function<bool(const Row&)>& each) {
-    return queryRaw(adaptSql(sql), {}, each);
+    return queryRaw(sql, {}, each);
 }
 
 Status Database::queryRows(const QString& sql, std::vector<Row>* rows, int limit) {
@@ -203,9 +215,9 @@ Status Database::queryRows(const QString& sql, std::vector<Row>* rows, int limit
     });
 }
 
-Status Database::scalar(const QString& sql, QVariant* value) {
+Status Database::scalar(const QString& sql, QVariant* value, const QVariantList& binds) {
     *value = QVariant();
-    return query(sql, [&](const Row& r) {
+    return queryRaw(sql, binds, [&](const Row& r) {
         *value = r.values().value(0);
         return false;
     });
@@ -246,7 +258,7 @@ Status Database::executeMany(const QString& sql, const std::function<bool(QVaria
 }
 
 Status Database::execute(const QString& sql, int* changes) {
-    return executeRaw(adaptSql(sql), {}, changes);
+    return executeRaw(sql, {}, changes);
 }
 
 Status Database::insert(const QString& table, const Fields& fields, qint64* rowid) {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "store/Database.h"
-#include "store/SqlText.h"
+#include "store/sqlite/Database.h"
 
 #include <memory>
 
@@ -13,11 +12,19 @@ namespace obs {
 // costs, and no read lock stays behind to block another workstation.
 class Cursor {
 public:
-    // Opens the query and positions on its first row (or on nothing when empty).
-    static std::unique_ptr<Cursor> open(std::shared_ptr<Database> db, const QString& sql, Status* status);
+    // What the cursor walks: the rows of a table meeting a condition (values bound to its ?), in
+    // the order of the keys, then of the row number.
+    struct Spec {
+        QString table;
+        QString where; // empty for every row
+        QVariantList binds;
+        QStringList orderKeys;
+    };
 
-    const QString& sql() const { return m_sql; }
-    const QString& table() const { return m_parts.table; }
+    // Opens the query and positions on its first row (or on nothing when empty).
+    static std::unique_ptr<Cursor> open(std::shared_ptr<Database> db, Spec spec, Status* status);
+
+    const QString& table() const { return m_spec.table; }
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     bool hasCurrent() const { return !m_bof && !m_eof; }
@@ -28,13 +35,10 @@ public:
     Status movePrevious(); // before the first row: bof
     // Positions on the first row, in cursor order, for which the condition holds. Sets *matched;
     // with no match the position stays where it was.
-    Status findFirst(const QString& condition, bool* matched);
+    Status findFirst(const QString& condition, const QVariantList& binds, bool* matched);
 
     // The current row as stored now; NoCurrentRecord when there is none or it was deleted.
     Status current(Row* row);
-    Status edit(const Fields& fields);
-    Status append(const Fields& fields, qint64* rowid = nullptr);
-    Status deleteCurrent();
 
     std::shared_ptr<Database> database() const { return m_db; }
 
@@ -49,8 +53,7 @@ private:
     void place(const Row& row);
 
     std::shared_ptr<Database> m_db;
-    QString m_sql;
-    SelectParts m_parts;
+    Spec m_spec;
     bool m_bof = true;
     bool m_eof = true;
     qint64 m_rowid = 0;

@@ -1,4 +1,4 @@
-#include "store/Cursor.h"
+#include "store/sqlite/Cursor.h"
 
 namespace obs {
 
@@ -12,38 +12,13 @@ QString quoted(const QString& name) {
 }
 } // namespace
 
-std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, const QString& sql, Status* status) {
+std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, Spec spec, Status* status) {
     std::unique_ptr<Cursor> c(new Cursor());
     c->m_db = std::move(db);
-    c->m_sql = sql;
-    c->m_parts = splitSelect(adaptSql(sql));
-    if (!c->m_parts.valid) {
-        *status = Status::failure(StoreError::Failed, QStringLiteral("Requête non reconnue : %1").arg(sql));
-        return nullptr;
-    }
+    c->m_spec = std::move(spec);
     *status = c->usable();
     if (!status->ok())
         return nullptr;
-    // An order key that names no column would be taken by SQLite as a constant text and the
-    // cursor would never move past its first row: refuse it here.
-    QStringList names;
-    *status = c->m_db->queryRaw(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {c->m_parts.table},
-                                [&](const Row& r) {
-                                    names << r.values().value(0).toString().toUpper();
-                                    return true;
-                                });
-    if (!status->ok())
-        return nullptr;
-    if (names.isEmpty()) {
-        *status = Status::failure(StoreError::Failed, QStringLiteral("Table inconnue : %1").arg(c->m_parts.table));
-        return nullptr;
-    }
-    for (const QString& k : c->m_parts.orderKeys) {
-        if (!names.contains(k.toUpper()) && k.compare(QLatin1String("rowid"), Qt::CaseInsensitive) != 0) {
-            *status = Status::failure(StoreError::Failed, QStringLiteral("Colonne inconnue : %1").arg(k));
-            return nullptr;
-        }
-    }
     bool found = false;
     *status = c->fetchOne(QString(), {}, Direction::Forward, &found);
     if (!status->ok())
@@ -60,13 +35,13 @@ Status Cursor::usable() const {
 }
 
 QString Cursor::baseSelect() const {
-    return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM %1").arg(m_parts.table);
+    return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM %1").arg(m_spec.table);
 }
 
 QString Cursor::orderClause(Direction d) const {
     QStringList keys;
     const QString dir = d == Direction::Forward ? QString() : QStringLiteral(" DESC");
-    for (const QString& k : m_parts.orderKeys)
+    for (const QString& k : m_spec.orderKeys)
         keys << quoted(k) + dir;
     keys << QStringLiteral("rowid") + dir;
     return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
@@ -76,7 +51,7 @@ void Cursor::place(const Row& row) {
     m_row = row;
     m_rowid = row.integer(QStringLiteral("__rowid")).value_or(0);
     m_keys.clear();
-    for (const QString& k : m_parts.orderKeys)
+    for (const QString& k : m_spec.orderKeys)
         m_keys << row.value(k);
     m_bof = m_eof = false;
 }
@@ -84,8 +59,11 @@ void Cursor::place(const Row& row) {
 Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds, Direction d, bool* found) {
     *found = false;
     QStringList conds;
-    if (!m_parts.where.isEmpty())
-        conds << u'(' + m_parts.where + u')';
+    QVariantList allBinds;
+    if (!m_spec.where.isEmpty()) {
+        conds << u'(' + m_spec.where + u')';
+        allBinds << m_spec.binds;
+    }
     if (!extraCondition.isEmpty())
         conds << u'(' + extraCondition + u')';
     QString sql = baseSelect();
@@ -93,7 +71,8 @@ Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds
         sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
     sql += orderClause(d) + QStringLiteral(" LIMIT 1");
     Row row;
-    Status s = m_db->queryRaw(sql, binds, [&](const Row& r) {
+    allBinds << binds;
+    Status s = m_db->queryRaw(sql, allBinds, [&](const Row& r) {
         row = r;
         return false;
     });
@@ -183,13 +162,13 @@ Status Cursor::step(Direction d) {
         anyNull = anyNull || v.isNull();
     bool found = false;
     Status s;
-    if (!m_parts.orderKeys.isEmpty() && !anyNull) {
+    if (!m_spec.orderKeys.isEmpty() && !anyNull) {
         // First the rows that share the current order keys, then the next keys: both are seeks in
         // the index, even when thousands of acts share one patient's name.
         QStringList same;
         QStringList cols;
         QStringList marks;
-        for (const QString& k : m_parts.orderKeys) {
+        for (const QString& k : m_spec.orderKeys) {
             same << quoted(k) + QStringLiteral(" = ?");
             cols << quoted(k);
             marks << QStringLiteral("?");
@@ -204,7 +183,7 @@ Status Cursor::step(Direction d) {
                 m_keys, d, &found);
     } else {
         QVariantList binds;
-        const QString cond = neighbourCondition(m_parts.orderKeys, m_keys, forward, &binds);
+        const QString cond = neighbourCondition(m_spec.orderKeys, m_keys, forward, &binds);
         binds << QVariant::fromValue<qint64>(m_rowid);
         s = fetchOne(cond, binds, d, &found);
     }
@@ -235,11 +214,11 @@ Status Cursor::movePrevious() {
     return step(Direction::Backward);
 }
 
-Status Cursor::findFirst(const QString& condition, bool* matched) {
+Status Cursor::findFirst(const QString& condition, const QVariantList& binds, bool* matched) {
     *matched = false;
     if (Status s = usable(); !s)
         return s;
-    return fetchOne(adaptSql(condition), {}, Direction::Forward, matched);
+    return fetchOne(condition, binds, Direction::Forward, matched);
 }
 
 Status Cursor::current(Row* row) {
@@ -260,28 +239,6 @@ Status Cursor::current(Row* row) {
     m_row = fresh;
     *row = fresh;
     return s;
-}
-
-Status Cursor::edit(const Fields& fields) {
-    if (Status s = usable(); !s)
-        return s;
-    if (!hasCurrent())
-        return noCurrent();
-    return m_db->update(m_parts.table, m_rowid, fields);
-}
-
-Status Cursor::append(const Fields& fields, qint64* rowid) {
-    if (Status s = usable(); !s)
-        return s;
-    return m_db->insert(m_parts.table, fields, rowid);
-}
-
-Status Cursor::deleteCurrent() {
-    if (Status s = usable(); !s)
-        return s;
-    if (!hasCurrent())
-        return noCurrent();
-    return m_db->remove(m_parts.table, m_rowid);
 }
 
 } // namespace obs

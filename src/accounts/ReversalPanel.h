@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QGroupBox>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace obs {
+
+class SharedDatabase;
+
+// The reversal half of the search screen: works out what one practitioner owes another for a
+// period from the rates file, and records the sums paid over.
+class ReversalPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit ReversalPanel(SharedDatabase& database, QWidget* parent = nullptr);
+
+    // Reads the rates file and puts today in the payment's date; false when the file is missing.
+    bool loadRates();
+    void setPractitioners(const QStringList& practitioners);
+
+signals:
+    // A payment or the rates were recorded: the screen's work is done.
+    void finished();
+
+private:
+    void buildUi();
+    void practitionerChosen();
+    void computeOwed();
+    void sumTyped(const QString& text);
+    void recordPayment();
+    void saveRates();
+
+    SharedDatabase& m_database;
+
+    QLineEdit* m_txtDate3 = nullptr;
+    QLineEdit* m_txtDate4 = nullptr;
+    QComboBox* m_cmbPPrat1 = nullptr;
+    QComboBox* m_cmbPPrat2 = nullptr;
+    QPushButton* m_cmdDoit = nullptr;
+    QLabel* m_label7 = nullptr;
+    QLabel* m_lblDejaVerse = nullptr;
+    QLabel* m_label9 = nullptr;
+    QLabel* m_label8 = nullptr;
+    QLabel* m_lblDoit = nullptr;
+    QLabel* m_lblDoitF = nullptr;
+    QLineEdit* m_txtTauxClin = nullptr;
+    QLineEdit* m_txtTauxPrat = nullptr;
+    QLabel* m_label12 = nullptr;
+    QLineEdit* m_txtDateRev = nullptr;
+    QLineEdit* m_txtSommeRev = nullptr;
+    QLabel* m_lblSommeRev = nullptr;
+};
+
+} // namespace obs

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "accounts/ListPrint.h"
+#include "store/Records.h"
+
+#include <QGroupBox>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QModelIndex;
+
+namespace obs {
+
+class ListingModel;
+class SharedDatabase;
+
+// The search half of the search screen: lists the acts of a period by criteria with their count
+// and total, the unpaid acts and the acts with an excess fee, and prints the found list.
+class SearchPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit SearchPanel(SharedDatabase& database, QWidget* parent = nullptr);
+
+    // The practitioners and delivery acts offered as criteria.
+    void setLists(const QStringList& practitioners, const QStringList& deliveryActs);
+    // The printed lines of the found list under its heading, as the print buttons send them.
+    std::vector<ListPrint::Line> composedPrint() const;
+    void printList(bool choosePrinter);
+    const ListingModel& found() const { return *m_found; }
+
+signals:
+    // A found act was double-clicked.
+    void actChosen(qint64 number);
+    void quitRequested();
+
+private:
+    void buildUi();
+    void runListing(ListingKind kind);
+    void showCountAndTotal(const QString& count, const QString& euros, const QString& francs);
+    void clearSearch();
+    void openFoundAct(const QModelIndex& index);
+
+    SharedDatabase& m_database;
+    ListingModel* m_found = nullptr;
+
+    QLineEdit* m_txtDate1 = nullptr;
+    QLineEdit* m_txtDate2 = nullptr;
+    QComboBox* m_cmbPrat1 = nullptr;
+    QComboBox* m_cmbPrat2 = nullptr;
+    QComboBox* m_cmbActes = nullptr;
+    QComboBox* m_cmbNF = nullptr;
+    QListView* m_list1 = nullptr;
+    QListView* m_list2 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QLabel* m_label4 = nullptr;
+    QLabel* m_lblTotalActes = nullptr;
+    QLabel* m_lblTotalActesF = nullptr;
+};
+
+// The shared database of the search screen, opened again when it is missing; nothing (and a
+// message) on failure.
+std::shared_ptr<class Store> searchStore(QWidget* parent, SharedDatabase& database);
+
+} // namespace obs

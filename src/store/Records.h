@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Money.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <variant>
+
+namespace obs {
+
+// A date as stored: a day number counted from 30/12/1899, or nothing when the column is empty or
+// holds something that is no usable day (a damaged base may hold text, NaN or 1e300).
+using StoredDay = std::optional<qint64>;
+
+// One act record (a row of ACTES).
+struct Act {
+    qint64 number = 0;                      // NUMINT
+    QString surname;                        // Nom
+    QString firstName;                      // Prenom
+    StoredDay date;                         // Date
+    QString followedBy;                     // MEDSUIT: the practitioner who follows the patient
+    QString performedBy;                    // MEDACTE: the practitioner who performed the act
+    QString act;                            // Acte
+    QString code;                           // CCAM1
+    QString nightOrHoliday;                 // NF: "N", "F" or empty
+    std::array<QString, 5> secondary;       // CCAM2 to CCAM6: lines of the secondary acts
+    std::optional<Money> price;             // PRIX
+    std::optional<Money> excess;            // DE
+    std::optional<Money> paidSecu;          // PAYESECU
+    std::optional<Money> paidComplementary; // PAYECOMPLE
+    std::optional<Money> paidExcess;        // PAYEDE
+    std::optional<Money> reversed;          // REVERSE: sums paid over to the colleague
+    StoredDay reversalDate;                 // DateRev
+
+    friend bool operator==(const Act&, const Act&) = default;
+};
+
+// The reference lists of the table MEMO, by the number stored in NUMEROS.
+enum class ReferenceList {
+    Practitioners = 1,
+    DeliveryActs = 2,
+    SurgicalActs = 3,
+    DefaultPractitioner = 5,
+    MutualInsurers = 6,
+};
+
+// A list number as stored, when it is one of the program's lists.
+std::optional<ReferenceList> referenceListOf(int number);
+
+// One reference entry (a row of MEMO).
+struct ReferenceEntry {
+    ReferenceList list = ReferenceList::Practitioners;
+    QString label;                                 // TEXTE
+    QString code;                                  // CCAM
+    std::optional<Money> tariff;                   // TARIFS
+    std::array<std::optional<Money>, 6> excesses;  // MUT1 to MUT6: excess per mutual slot
+
+    friend bool operator==(const ReferenceEntry&, const ReferenceEntry&) = default;
+};
+
+// How a list's entries come: by label, in the catalogue's own order (INDEX), or as stored (the
+// order of creation, where the editor adds, changes and removes).
+enum class ReferenceOrder { ByLabel, ByCatalogue, AsStored };
+
+// Both days included.
+struct Period {
+    qint64 firstDay = 0;
+    qint64 lastDay = 0;
+};
+
+// The search criteria: each used only when not empty. Practitioners are a whole name or a pattern
+// with the program's wildcards (* ? # [..]); the act and the night/holiday mark match as a prefix.
+struct SearchCriteria {
+    QString followedBy;
+    QString performedBy;
+    QString act;
+    QString nightOrHoliday;
+};
+
+// The three listings of the search screen.
+enum class ListingKind {
+    Search, // every act of the period matching the criteria
+    Unpaid, // acts the national insurance has not paid yet, by name
+    Excess, // acts with an excess fee, by name
+};
+
+// What a listing line needs of an act.
+struct ListingRow {
+    qint64 number = 0;
+    QString surname;
+    QString firstName;
+    StoredDay date;
+    QString code;               // CCAM1
+    std::optional<Money> excess; // DE
+};
+
+// What was paid for a pair of practitioners' acts in a period.
+struct PairSums {
+    std::optional<Money> value;    // sum of PRIX; nothing when no act
+    std::optional<Money> reversed; // sum of REVERSE; nothing when none recorded
+};
+
+// A text holding one of the program's wildcards (* ? # [) stands for several names.
+bool hasWildcard(const QString& text);
+
+// A record of the shared result: an act, or an entry of a reference list.
+using BrowsedRecord = std::variant<std::monostate, Act, ReferenceEntry>;
+
+} // namespace obs

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/Store.h"
+
+#include <memory>
+
+namespace obs {
+
+// The database the screens share: where it is, and the connection every screen opens anew when
+// it loads, replacing the one before. The backup screen has it closed so that the file can be
+// copied or replaced.
+class SharedDatabase {
+public:
+    QString location() const { return m_location; }
+    void setLocation(const QString& location) { m_location = location; }
+
+    // Opens the database and makes it the shared one in place of the previous one (kept on failure).
+    Status open(const QString& location);
+    Status reopen() { return open(m_location); }
+    // Releases the database; results opened on it fail softly from then on.
+    void close();
+    // The shared connection; nothing before the first open and after close.
+    std::shared_ptr<Store> store() const { return m_store; }
+
+private:
+    QString m_location;
+    std::shared_ptr<Store> m_store;
+};
+
+// The database path test: any text followed by exactly "OBSLEDGER.mdb", case counted.
+bool databasePathPassesTest(const QString& path);
+
+} // namespace obs

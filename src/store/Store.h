@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/Records.h"
+#include "store/Status.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace obs {
+
+// The acts (table ACTES). Every value is bound, never joined into the query; a practitioner
+// pattern keeps the program's wildcards.
+class ActsTable {
+public:
+    virtual ~ActsTable() = default;
+
+    // One act by number; *found is false when there is none.
+    virtual Status find(qint64 number, Act* act, bool* found) = 0;
+    // Writes what the main window edits: names, practitioners, acts, amounts and payments; the date
+    // only when withDate is set. NoCurrentRecord when the act is gone.
+    virtual Status update(const Act& act, bool withDate) = 0;
+    // NoCurrentRecord when the act is gone.
+    virtual Status remove(qint64 number) = 0;
+    // A new act as the entry screen records it (payments start at 0); its number in *number.
+    virtual Status append(const Act& act, qint64* number) = 0;
+
+    // The acts of a listing, in the listing's order, handed over one at a time (false stops).
+    virtual Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                           const std::function<bool(const ListingRow&)>& each) = 0;
+    // The listing's total (PRIX, or DE for the excess listing); nothing when no act.
+    virtual Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                                std::optional<Money>* total) = 0;
+
+    // Value and sums paid over of the acts that `performer` did for `follower`'s patients.
+    virtual Status pairSums(const Period& period, const QString& follower, const QString& performer,
+                            PairSums* sums) = 0;
+    // The pair's latest act at any date (the last by date, then by number); nothing when none.
+    virtual Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) = 0;
+    // Adds a sum paid over to what the act holds, in one statement, and dates it. *changed is
+    // false when the act is gone.
+    virtual Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) = 0;
+};
+
+// The reference lists (table MEMO).
+class ReferenceTable {
+public:
+    virtual ~ReferenceTable() = default;
+
+    virtual Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) = 0;
+    // The first entry (as stored) with this label, without regard to case; of any list when none
+    // is given.
+    virtual Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
+                        bool* found) = 0;
+    virtual Status add(const ReferenceEntry& entry) = 0;
+    // Changes the first entry of the list labelled `label`; *found false when there is none.
+    virtual Status modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) = 0;
+    virtual Status remove(ReferenceList list, const QString& label, bool* found) = 0;
+};
+
+// What the shared result holds: acts by name, every act as stored, or a reference list.
+struct BrowseQuery {
+    enum class Source { ActsByName, AllActs, ReferenceList, AllReferenceEntries };
+    Source source = Source::ActsByName;
+    ReferenceList list = ReferenceList::Practitioners;
+    ReferenceOrder order = ReferenceOrder::AsStored;
+
+    static BrowseQuery actsByName() { return {Source::ActsByName, {}, {}}; }
+    static BrowseQuery allActs() { return {Source::AllActs, {}, {}}; }
+    static BrowseQuery reference(ReferenceList l, ReferenceOrder o) { return {Source::ReferenceList, l, o}; }
+    static BrowseQuery allReferenceEntries() { return {Source::AllReferenceEntries, {}, {}}; }
+
+    friend bool operator==(const BrowseQuery&, const BrowseQuery&) = default;
+};
+
+// A position in a result that follows its order from record to record. It keeps only where it
+// stands, never an open statement, so another workstation is never blocked by it.
+class RecordCursor {
+public:
+    virtual ~RecordCursor() = default;
+
+    virtual bool bof() const = 0;
+    virtual bool eof() const = 0;
+    bool hasCurrent() const { return !bof() && !eof(); }
+
+    virtual Status moveFirst() = 0;
+    virtual Status moveLast() = 0;
+    virtual Status moveNext() = 0;     // past the last record: eof
+    virtual Status movePrevious() = 0; // before the first record: bof
+    // Acts by name: the first act whose surname sorts at or after the text. Reference entries: the
+    // first entry with this label. *matched false (position unchanged) when none.
+    virtual Status findFirst(const QString& text, bool* matched) = 0;
+    // The current record as stored now; NoCurrentRecord when none or deleted meanwhile.
+    virtual Status current(BrowsedRecord* record) = 0;
+};
+
+// One database: a file, or (later) a server. Opened shared, never created by the program.
+class Store {
+public:
+    virtual ~Store() = default;
+
+    // Opens the database named by a location (a file path); Unreadable when it is missing, not a
+    // database, or without the program's tables.
+    static std::shared_ptr<Store> open(const QString& location, Status* status);
+
+    virtual QString location() const = 0;
+    virtual bool isOpen() const = 0;
+    // Releases the database (backup screen); every later operation reports Closed.
+    virtual void close() = 0;
+
+    virtual ActsTable& acts() = 0;
+    virtual ReferenceTable& references() = 0;
+    virtual std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) = 0;
+};
+
+} // namespace obs

@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/sqlite/SqliteStore.h"
+
+#include "common/DayNumber.h"
+#include "store/sqlite/Cursor.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <cmath>
+
+namespace obs {
+
+namespace {
+
+const QString kActColumns = QStringLiteral(
+    "NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, CCAM4, CCAM5, CCAM6, PRIX, DE, "
+    "PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev");
+
+QVariant bound(qint64 v) {
+    return QVariant::fromValue<qint64>(v);
+}
+QVariant bound(const std::optional<Money>& m) {
+    return m ? bound(m->units()) : QVariant();
+}
+QVariant bound(const StoredDay& d) {
+    return d ? bound(*d) : QVariant();
+}
+
+std::optional<Money> moneyOf(const SQLite::Column& c) {
+    switch (c.getType()) {
+    case SQLITE_INTEGER:
+        return Money::fromUnits(c.getInt64());
+    case SQLITE_FLOAT: {
+        const double v = c.getDouble();
+        if (!(std::fabs(v) < 9.2e18))
+            return std::nullopt;
+        return Money::fromUnits(std::llround(v));
+    }
+    case SQLITE_TEXT:
+        return Money::parse(QString::fromUtf8(c.getText(), c.getBytes()));
+    default:
+        return std::nullopt;
+    }
+}
+
+StoredDay dayOf(const SQLite::Column& c) {
+    switch (c.getType()) {
+    case SQLITE_INTEGER:
+        return storedDayOf(QVariant::fromValue<qint64>(c.getInt64()));
+    case SQLITE_FLOAT:
+        return storedDayOf(c.getDouble());
+    case SQLITE_TEXT:
+        return storedDayOf(QVariant(QString::fromUtf8(c.getText(), c.getBytes())));
+    default:
+        return std::nullopt;
+    }
+}
+
+QString textOf(const SQLite::Column& c) {
+    if (c.isNull())
+        return QString();
+    return QString::fromUtf8(c.getText(), c.getBytes());
+}
+
+// A practitioner or act criterion: the program's wildcards through the connection's LIKE; a name
+// without wildcard is an equality of base letters, which the indexes in that order answer.
+QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds) {
+    *binds << pattern;
+    if (!hasWildcard(pattern))
+        return QStringLiteral(" AND (%1 = ? COLLATE FRENCH_PRIMARY)").arg(column);
+    return QStringLiteral(" AND (%1 LIKE ?)").arg(column);
+}
+
+QString listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c, QVariantList* binds) {
+    QString w = QStringLiteral("WHERE Date BETWEEN ? AND ?");
+    *binds << bound(period.firstDay) << bound(period.lastDay);
+    if (kind == ListingKind::Search) {
+        if (!c.followedBy.isEmpty())
+            w += patternCondition(QStringLiteral("MEDSUIT"), c.followedBy, binds);
+        if (!c.performedBy.isEmpty())
+            w += patternCondition(QStringLiteral("MEDACTE"), c.performedBy, binds);
+        if (!c.act.isEmpty())
+            w += patternCondition(QStringLiteral("Acte"), c.act + u'*', binds);
+        if (!c.nightOrHoliday.isEmpty())
+            w += patternCondition(QStringLiteral("NF"), c.nightOrHoliday + u'*', binds);
+    } else if (kind == ListingKind::Unpaid) {
+        w += QStringLiteral(" AND PAYESECU = 0");
+    } else {
+        w += QStringLiteral(" AND DE <> 0");
+    }
+    return w;
+}
+
+Status noCurrent() {
+    return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+}
+
+// The shared result over a table, its rows handed over as typed records.
+class SqliteRecordCursor final : public RecordCursor {
+public:
+    SqliteRecordCursor(std::unique_ptr<Cursor> cursor, bool acts, QString findCondition)
+        : m_cursor(std::move(cursor)), m_acts(acts), m_findCondition(std::move(findCondition)) {}
+
+    bool bof() const override { return m_cursor->bof(); }
+    bool eof() const override { return m_cursor->eof(); }
+    Status moveFirst() override { return m_cursor->moveFirst(); }
+    Status moveLast() override { return m_cursor->moveLast(); }
+    Status moveNext() override { return m_cursor->moveNext(); }
+    Status movePrevious() override { return m_cursor->movePrevious(); }
+    Status findFirst(const QString& text, bool* matched) override {
+        return m_cursor->findFirst(m_findCondition, {text}, matched);
+    }
+    Status current(BrowsedRecord* record) override {
+        Row row;
+        const Status s = m_cursor->current(&row);
+        if (!s)
+            return s;
+        if (m_acts)
+            *record = actOfRow(row);
+        else
+            *record = referenceEntryOfRow(row);
+        return s;
+    }
+
+private:
+    std::unique_ptr<Cursor> m_cursor;
+    bool m_acts;
+    QString m_findCondition;
+};
+
+} // namespace
+
+Act actOfRow(const Row& row) {
+    Act a;
+    a.number = row.integer(QStringLiteral("NUMINT")).value_or(0);
+    a.surname = row.text(QStringLiteral("Nom"));
+    a.firstName = row.text(QStringLiteral("Prenom"));
+    a.date = storedDayOf(row.value(QStringLiteral("Date")));
+    a.followedBy = row.text(QStringLiteral("MEDSUIT"));
+    a.performedBy = row.text(QStringLiteral("MEDACTE"));
+    a.act = row.text(QStringLiteral("Acte"));
+    a.code = row.text(QStringLiteral("CCAM1"));
+    a.nightOrHoliday = row.text(QStringLiteral("NF"));
+    for (int i = 0; i < 5; ++i)
+        a.secondary[i] = row.text(QStringLiteral("CCAM%1").arg(i + 2));
+    a.price = row.money(QStringLiteral("PRIX"));
+    a.excess = row.money(QStringLiteral("DE"));
+    a.paidSecu = row.money(QStringLiteral("PAYESECU"));
+    a.paidComplementary = row.money(QStringLiteral("PAYECOMPLE"));
+    a.paidExcess = row.money(QStringLiteral("PAYEDE"));
+    a.reversed = row.money(QStringLiteral("REVERSE"));
+    a.reversalDate = storedDayOf(row.value(QStringLiteral("DateRev")));
+    return a;
+}
+
+ReferenceEntry referenceEntryOfRow(const Row& row) {
+    ReferenceEntry e;
+    e.list = referenceListOf(int(row.integer(QStringLiteral("NUMEROS")).value_or(0)))
+                 .value_or(ReferenceList::Practitioners);
+    e.label = row.text(QStringLiteral("TEXTE"));
+    e.code = row.text(QStringLiteral("CCAM"));
+    e.tariff = row.money(QStringLiteral("TARIFS"));
+    for (int k = 0; k < 6; ++k)
+        e.excesses[k] = row.money(QStringLiteral("MUT%1").arg(k + 1));
+    return e;
+}
+
+std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
+    return SqliteStore::open(location, status);
+}
+
+std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* status) {
+    auto db = Database::open(path, status);
+    if (!db)
+        return nullptr;
+    if (!db->hasProgramTables()) {
+        *status = Status::failure(StoreError::Unreadable,
+                                  QStringLiteral("Le fichier %1 n'est pas une base de données Obsledger (tables ACTES "
+                                                 "et MEMO absentes).")
+                                      .arg(path));
+        return nullptr;
+    }
+    return std::shared_ptr<SqliteStore>(new SqliteStore(std::move(db)));
+}
+
+std::unique_ptr<RecordCursor> SqliteStore::browse(const BrowseQuery& query, Status* status) {
+    Cursor::Spec spec;
+    bool acts = false;
+    QString find;
+    switch (query.source) {
+    case BrowseQuery::Source::ActsByName:
+        spec = {QStringLiteral("ACTES"), {}, {}, {QStringLiteral("Nom"), QStringLiteral("Prenom")}};
+        acts = true;
+        find = QStringLiteral("Nom >= ?");
+        break;
+    case BrowseQuery::Source::AllActs:
+        spec = {QStringLiteral("ACTES"), {}, {}, {}};
+        acts = true;
+        find = QStringLiteral("Nom >= ?");
+        break;
+    case BrowseQuery::Source::ReferenceList: {
+        QStringList keys;
+        if (query.order == ReferenceOrder::ByLabel)
+            keys << QStringLiteral("TEXTE");
+        else if (query.order == ReferenceOrder::ByCatalogue)
+            keys << QStringLiteral("INDEX");
+        spec = {QStringLiteral("MEMO"), QStringLiteral("NUMEROS = ?"), {int(query.list)}, keys};
+        find = QStringLiteral("TEXTE = ?");
+        break;
+    }
+    case BrowseQuery::Source::AllReferenceEntries:
+        spec = {QStringLiteral("MEMO"), {}, {}, {}};
+        find = QStringLiteral("TEXTE = ?");
+        break;
+    }
+    auto cursor = Cursor::open(m_db, std::move(spec), status);
+    if (!cursor)
+        return nullptr;
+    return std::make_unique<SqliteRecordCursor>(std::move(cursor), acts, find);
+}
+
+// ---- Acts ----
+
+Status SqliteStore::find(qint64 number, Act* act, bool* found) {
+    *found = false;
+    return m_db->queryRaw(QStringLiteral("SELECT %1 FROM ACTES WHERE NUMINT = ?").arg(kActColumns), {bound(number)},
+                          [&](const Row& row) {
+                              *act = actOfRow(row);
+                              *found = true;
+                              return false;
+                          });
+}
+
+Status SqliteStore::update(const Act& a, bool withDate) {
+    QString sql = QStringLiteral("UPDATE ACTES SET ");
+    QVariantList binds;
+    if (withDate) {
+        sql += QStringLiteral("Date = ?, ");
+        binds << bound(a.date);
+    }
+    sql += QStringLiteral("Acte = ?, MEDSUIT = ?, MEDACTE = ?, CCAM1 = ?, NF = ?, CCAM2 = ?, CCAM3 = ?, CCAM4 = ?, "
+                          "CCAM5 = ?, CCAM6 = ?, PRIX = ?, DE = ?, PAYESECU = ?, PAYECOMPLE = ?, PAYEDE = ?, Nom = ?, "
+                          "Prenom = ? WHERE NUMINT = ?");
+    binds << a.act << a.followedBy << a.performedBy << a.code << a.nightOrHoliday;
+    for (const QString& line : a.secondary)
+        binds << line;
+    binds << bound(a.price) << bound(a.excess) << bound(a.paidSecu) << bound(a.paidComplementary)
+          << bound(a.paidExcess) << a.surname << a.firstName << bound(a.number);
+    int changes = 0;
+    Status s = m_db->executeRaw(sql, binds, &changes);
+    if (s && changes == 0)
+        return noCurrent();
+    return s;
+}
+
+Status SqliteStore::remove(qint64 number) {
+    int changes = 0;
+    Status s = m_db->executeRaw(QStringLiteral("DELETE FROM ACTES WHERE NUMINT = ?"), {bound(number)}, &changes);
+    if (s && changes == 0)
+        return noCurrent();
+    return s;
+}
+
+Status SqliteStore::append(const Act& a, qint64* number) {
+    QVariantList binds{a.surname,  a.firstName,       bound(a.date), a.followedBy, a.performedBy,
+                       a.act,      a.code,            a.nightOrHoliday};
+    for (const QString& line : a.secondary)
+        binds << line;
+    binds << bound(a.price) << bound(a.excess);
+    *number = 0;
+    return m_db->step(QStringLiteral("INSERT INTO ACTES (Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, "
+                                     "CCAM3, CCAM4, CCAM5, CCAM6, PRIX, DE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                     "?, ?, ?) RETURNING NUMINT"),
+                      binds, [&](SQLite::Statement& st) {
+                          *number = st.getColumn(0).getInt64();
+                          return true;
+                      });
+}
+
+Status SqliteStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                            const std::function<bool(const ListingRow&)>& each) {
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE FROM ACTES ") +
+                  listingCondition(kind, period, criteria, &binds);
+    // The search lists the acts in the order of their dates; the other two by name.
+    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, NUMINT")
+                                       : QStringLiteral(" ORDER BY Nom, Prenom, Date, NUMINT");
+    ListingRow row;
+    return m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        row.number = st.getColumn(0).getInt64();
+        row.surname = textOf(st.getColumn(1));
+        row.firstName = textOf(st.getColumn(2));
+        row.date = dayOf(st.getColumn(3));
+        row.code = textOf(st.getColumn(4));
+        row.excess = moneyOf(st.getColumn(5));
+        return each(row);
+    });
+}
+
+Status SqliteStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                                 std::optional<Money>* total) {
+    QVariantList binds;
+    const QString column = kind == ListingKind::Excess ? QStringLiteral("DE") : QStringLiteral("PRIX");
+    // The excess total is the sum of DE over every act of the period: the acts without one add nothing.
+    const QString sql =
+        QStringLiteral("SELECT SUM(%1) FROM ACTES ").arg(column) +
+        (kind == ListingKind::Excess ? listingCondition(ListingKind::Search, period, SearchCriteria{}, &binds)
+                                     : listingCondition(kind, period, criteria, &binds));
+    *total = std::nullopt;
+    return m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        *total = moneyOf(st.getColumn(0));
+        return false;
+    });
+}
+
+Status SqliteStore::pairSums(const Period& period, const QString& follower, const QString& performer,
+                             PairSums* sums) {
+    QVariantList binds{bound(period.firstDay), bound(period.lastDay)};
+    const QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?") +
+                        patternCondition(QStringLiteral("MEDSUIT"), follower, &binds) +
+                        patternCondition(QStringLiteral("MEDACTE"), performer, &binds);
+    *sums = {};
+    return m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        sums->value = moneyOf(st.getColumn(0));
+        sums->reversed = moneyOf(st.getColumn(1));
+        return false;
+    });
+}
+
+Status SqliteStore::latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) {
+    QVariantList binds;
+    const QString sql = QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1") +
+                        patternCondition(QStringLiteral("MEDSUIT"), follower, &binds) +
+                        patternCondition(QStringLiteral("MEDACTE"), performer, &binds) +
+                        QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
+    *number = std::nullopt;
+    return m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        *number = st.getColumn(0).getInt64();
+        return false;
+    });
+}
+
+Status SqliteStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed) {
+    int changes = 0;
+    const Status s =
+        m_db->executeRaw(QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
+                         {bound(day), bound(amount.units()), bound(number)}, &changes);
+    *changed = changes > 0;
+    return s;
+}
+
+// ---- Reference lists ----
+
+Status SqliteStore::labels(ReferenceList list, ReferenceOrder order, QStringList* labels) {
+    labels->clear();
+    QString sql = QStringLiteral("SELECT TEXTE FROM MEMO WHERE NUMEROS = ? ORDER BY ");
+    switch (order) {
+    case ReferenceOrder::ByLabel:
+        sql += QStringLiteral("TEXTE, rowid");
+        break;
+    case ReferenceOrder::ByCatalogue:
+        sql += QStringLiteral("\"INDEX\", rowid");
+        break;
+    case ReferenceOrder::AsStored:
+        sql += QStringLiteral("rowid");
+        break;
+    }
+    return m_db->step(sql, {int(list)}, [&](SQLite::Statement& st) {
+        labels->append(textOf(st.getColumn(0)));
+        return true;
+    });
+}
+
+Status SqliteStore::find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
+                         bool* found) {
+    *found = false;
+    QVariantList binds{label};
+    QString sql = QStringLiteral("SELECT * FROM MEMO WHERE TEXTE = ?");
+    if (list) {
+        sql += QStringLiteral(" AND NUMEROS = ?");
+        binds << int(*list);
+    }
+    sql += QStringLiteral(" ORDER BY rowid LIMIT 1");
+    return m_db->queryRaw(sql, binds, [&](const Row& row) {
+        *entry = referenceEntryOfRow(row);
+        *found = true;
+        return false;
+    });
+}
+
+namespace {
+void bindEntryValues(const ReferenceEntry& e, QVariantList* binds) {
+    *binds << e.label;
+    for (const auto& excess : e.excesses)
+        *binds << bound(excess);
+    *binds << e.code << bound(e.tariff);
+}
+} // namespace
+
+Status SqliteStore::add(const ReferenceEntry& entry) {
+    QVariantList binds{int(entry.list)};
+    bindEntryValues(entry, &binds);
+    return m_db->executeRaw(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, CCAM, "
+                                           "TARIFS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                            binds);
+}
+
+Status SqliteStore::modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) {
+    QVariantList binds;
+    bindEntryValues(entry, &binds);
+    binds << int(list) << label;
+    int changes = 0;
+    const Status s = m_db->executeRaw(
+        QStringLiteral("UPDATE MEMO SET TEXTE = ?, MUT1 = ?, MUT2 = ?, MUT3 = ?, MUT4 = ?, MUT5 = ?, MUT6 = ?, CCAM = ?, "
+                       "TARIFS = ? WHERE rowid = (SELECT rowid FROM MEMO WHERE NUMEROS = ? AND TEXTE = ? ORDER BY "
+                       "rowid LIMIT 1)"),
+        binds, &changes);
+    *found = changes > 0;
+    return s;
+}
+
+Status SqliteStore::remove(ReferenceList list, const QString& label, bool* found) {
+    int changes = 0;
+    const Status s = m_db->executeRaw(QStringLiteral("DELETE FROM MEMO WHERE rowid = (SELECT rowid FROM MEMO WHERE "
+                                                     "NUMEROS = ? AND TEXTE = ? ORDER BY rowid LIMIT 1)"),
+                                      {int(list), label}, &changes);
+    *found = changes > 0;
+    return s;
+}
+
+} // namespace obs

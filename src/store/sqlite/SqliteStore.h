@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/Store.h"
+#include "store/sqlite/Database.h"
+
+namespace obs {
+
+// The program's database in an SQLite file: the embedded engine, and the default.
+class SqliteStore final : public Store, private ActsTable, private ReferenceTable {
+public:
+    // Opens an existing file holding the program's tables.
+    static std::shared_ptr<SqliteStore> open(const QString& path, Status* status);
+
+    QString location() const override { return m_db->path(); }
+    bool isOpen() const override { return m_db->isOpen(); }
+    void close() override { m_db->close(); }
+    ActsTable& acts() override { return *this; }
+    ReferenceTable& references() override { return *this; }
+    std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) override;
+
+    // The connection itself, for the maintenance tool and the tests.
+    Database& database() { return *m_db; }
+
+private:
+    explicit SqliteStore(std::shared_ptr<Database> db) : m_db(std::move(db)) {}
+
+    // ActsTable
+    Status find(qint64 number, Act* act, bool* found) override;
+    Status update(const Act& act, bool withDate) override;
+    Status remove(qint64 number) override;
+    Status append(const Act& act, qint64* number) override;
+    Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                   const std::function<bool(const ListingRow&)>& each) override;
+    Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                        std::optional<Money>* total) override;
+    Status pairSums(const Period& period, const QString& follower, const QString& performer,
+                    PairSums* sums) override;
+    Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override;
+    Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override;
+
+    // ReferenceTable
+    Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) override;
+    Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
+                bool* found) override;
+    Status add(const ReferenceEntry& entry) override;
+    Status modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) override;
+    Status remove(ReferenceList list, const QString& label, bool* found) override;
+
+    std::shared_ptr<Database> m_db;
+};
+
+// Rows of the two tables as typed records.
+Act actOfRow(const Row& row);
+ReferenceEntry referenceEntryOfRow(const Row& row);
+
+} // namespace obs
