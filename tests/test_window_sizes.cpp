@@ -23,6 +23,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -57,14 +58,25 @@ QWidget* openWindow(const QString& which, SharedDatabase& database, BrowsedResul
         return new TariffEditor();
     if (which == u"reference") {
         auto* w = new ReferenceListsEditor(database, browsed);
-        // The acts list shows the most boxes: code, tariff and the six insurers.
+        // The acts list shows the most boxes: code, tariff and the six insurers, here filled.
         child<QPushButton>(w, "CmdAccts")->click();
+        auto* list = child<QListWidget>(w, "List1");
+        list->setCurrentRow(0);
+        emit list->itemDoubleClicked(list->currentItem());
+        if (child<QLineEdit>(w, "TxtMut1")->text().isEmpty())
+            qFatal("no act chosen");
         return w;
     }
     if (which == u"entry") {
         auto* w = new ActEntryWindow(database, browsed);
-        auto* principal = child<QComboBox>(w, "CmbActesAcct1");
-        principal->setCurrentIndex(0);
+        // An act chosen: its code, the amounts and the francs are shown.
+        for (const char* name : {"CmbActesAcct1", "CmbActesAcct2"}) {
+            auto* acts = child<QComboBox>(w, name);
+            acts->setCurrentIndex(0);
+            emit acts->activated(0);
+        }
+        if (child<QLineEdit>(w, "TxtCCAMA1")->text().isEmpty())
+            qFatal("no act chosen");
         return w;
     }
     if (which == u"main") {
@@ -110,7 +122,12 @@ QString cutText(QWidget* window) {
         } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             if (!b->text().isEmpty())
                 needed = b->sizeHint();
-        } else if (qobject_cast<QGroupBox*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            needed = e->minimumSizeHint();
+            // A box narrowed for a short value (a code, an amount, a date) shows it whole.
+            if (e->maximumWidth() < QWIDGETSIZE_MAX)
+                needed.setWidth(e->fontMetrics().horizontalAdvance(e->text()) + 12);
+        } else if (qobject_cast<QGroupBox*>(w) || qobject_cast<QComboBox*>(w)) {
             needed = w->minimumSizeHint();
         }
         if (needed.isValid() && (w->width() < needed.width() || w->height() < needed.height()))
