@@ -27,6 +27,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace obs;
@@ -194,6 +196,11 @@ void TestWindowSizes::fitsAndShowsEverything() {
     // As it opens.
     QVERIFY2(fits(window->size()), qPrintable(shown(window->size())));
     QCOMPARE(cutText(window.get()), QString());
+    // The tariffs are all in view at once: the scroll area is only for smaller screens.
+    if (auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("ScrollTarifs"))) {
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+    }
 
     // At its natural size, which is never below its smallest.
     window->adjustSize();

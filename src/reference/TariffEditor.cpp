@@ -30,6 +30,20 @@ bool isAmountBox(const QString& box) {
     return box == u"TxtEC" || box == u"TxtECs" || box == u"TxtENuit" || box == u"TxtEFerie";
 }
 
+// Until a window is first shown, its layouts keep the sizes they noted while the boxes were being
+// added: measured then, the editor opened too small, with scroll bars.
+void forgetNotedSizes(QLayout* layout) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (QLayout* inner = item->layout())
+            forgetNotedSizes(inner);
+        else if (QWidget* widget = item->widget(); widget && widget->layout())
+            forgetNotedSizes(widget->layout());
+        item->invalidate();
+    }
+    layout->invalidate();
+}
+
 } // namespace
 
 TariffEditor::TariffEditor(QWidget* parent)
@@ -87,6 +101,7 @@ void TariffEditor::buildUi() {
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 
     // Show everything at once where the screen allows it; the scroll area takes over on a small screen.
+    forgetNotedSizes(content->layout());
     QSize wanted = content->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width() + 4, 0);
     wanted.rheight() += save->sizeHint().height() + root->spacing();
     wanted += QSize(root->contentsMargins().left() + root->contentsMargins().right(),
