@@ -3,12 +3,17 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/sqlite/Schema.h"
-#include "store/SharedStore.h"
+#include "accounts/SearchWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
 #include <QtTest>
 
 namespace obs::test {
@@ -25,16 +30,28 @@ TempClinic::TempClinic(bool demo) {
     if (!m_db || !createSchema(*m_db))
         qFatal("cannot create the test database: %s", qPrintable(s.message));
     Settings::setDatabasePath(m_dbPath);
-    SharedStore::instance().reset();
     Dialogs::setTesting(true);
     Dialogs::clearShown();
+    Dialogs::takeUnexpectedQuestions();
     clearEndRequest();
 }
 
 TempClinic::~TempClinic() {
-    SharedStore::instance().reset();
+    // A question the test did not expect is a fault of the screen or of the test.
+    const QStringList unexpected = Dialogs::takeUnexpectedQuestions();
+    if (!unexpected.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("question without a queued answer: ") + unexpected.join(" | ")),
+                     __FILE__, __LINE__);
+    m_browsed.reset();
+    m_shared.close();
     if (m_db)
         m_db->close();
+}
+
+void TempClinic::writeRates(const QByteArray& content) const {
+    QFile rates(appDir() + QStringLiteral("/taux.cmt"));
+    if (!rates.open(QIODevice::WriteOnly) || rates.write(content) != content.size())
+        qFatal("cannot write the rates file");
 }
 
 QString TempClinic::appDir() const {
@@ -91,6 +108,83 @@ QWidget* topLevel(const QString& objectName) {
             return w;
     }
     return nullptr;
+}
+
+QStringList itemTexts(const QAbstractItemView* view) {
+    QStringList out;
+    const QAbstractItemModel* model = view->model();
+    for (int i = 0; model && i < model->rowCount(); ++i)
+        out << model->index(i, 0).data().toString();
+    return out;
+}
+
+SearchScreen::SearchScreen(TempClinic& clinic) : form(new SearchWindow(clinic.database())) {}
+
+SearchScreen::~SearchScreen() {
+    delete form.data();
+}
+
+QLineEdit* SearchScreen::edit(const char* name) const {
+    return child<QLineEdit>(form, name);
+}
+
+QLabel* SearchScreen::label(const char* name) const {
+    return child<QLabel>(form, name);
+}
+
+QString SearchScreen::caption(const char* name) const {
+    return label(name)->text();
+}
+
+QComboBox* SearchScreen::combo(const char* name) const {
+    return child<QComboBox>(form, name);
+}
+
+QListView* SearchScreen::list(const char* name) const {
+    return child<QListView>(form, name);
+}
+
+void SearchScreen::click(const char* name) const {
+    child<QPushButton>(form, name)->click();
+}
+
+void SearchScreen::type(const char* box, const QString& text) const {
+    QComboBox* c = combo(box);
+    c->clearEditText();
+    bool ascii = true;
+    for (QChar ch : text)
+        ascii = ascii && ch.unicode() < 128;
+    if (ascii)
+        QTest::keyClicks(c->lineEdit(), text);
+    else
+        c->lineEdit()->insert(text); // the test keyboard types ASCII only
+}
+
+void SearchScreen::period(const QString& from, const QString& to) const {
+    edit("TxtDate1")->setText(from);
+    edit("TxtDate2")->setText(to);
+}
+
+QStringList SearchScreen::lines(const char* name) const {
+    return itemTexts(list(name));
+}
+
+QStringList SearchScreen::totals() const {
+    return {caption("Label1"), caption("LblTotalActes"), caption("LblTotalActesF")};
+}
+
+void SearchScreen::pair(const QString& performer, const QString& followUp) const {
+    combo("CmbPPrat2")->setEditText(performer);
+    combo("CmbPPrat1")->setEditText(followUp);
+}
+
+QStringList SearchScreen::owed() const {
+    return {caption("Label8"), caption("LblDejaVerse"), caption("LblDoit"), caption("LblDoitF")};
+}
+
+void SearchScreen::pay(const QString& sum) const {
+    edit("TxtSommeRev")->setText(sum);
+    click("CmdRev");
 }
 
 } // namespace obs::test

@@ -60,7 +60,7 @@ void TestAbout::okCloses() {
 
 void TestAbout::opensBesideMainWindow() {
     TempClinic clinic;
-    std::unique_ptr<MainWindow> main(new MainWindow());
+    std::unique_ptr<MainWindow> main(new MainWindow(clinic.database(), clinic.browsed()));
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main.get(), "Command6")->click();

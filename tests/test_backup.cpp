@@ -7,7 +7,6 @@
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
 #include "store/sqlite/Schema.h"
-#include "store/SharedStore.h"
 #include "widgets/Dialogs.h"
 
 #include <QApplication>
@@ -505,7 +504,7 @@ void TestBackup::roundTripThroughMainWindow() {
     addPatient(clinic, "DUPONT");
     addPatient(clinic, "MARTIN");
     const QString folder = makeFolder(clinic, QStringLiteral("cle"));
-    std::unique_ptr<MainWindow> main(new MainWindow());
+    std::unique_ptr<MainWindow> main(new MainWindow(clinic.database(), clinic.browsed()));
     QVERIFY(main->load());
     main->show();
     auto* text1 = child<QLineEdit>(main.get(), "Text1");
@@ -517,14 +516,14 @@ void TestBackup::roundTripThroughMainWindow() {
     QWidget* screen = obs::test::topLevel("Form21");
     QVERIFY(screen);
     QVERIFY(!main->isVisible());
-    QVERIFY(!SharedStore::instance().database());
+    QVERIFY(!clinic.database().store());
     Dialogs::queueFolder(folder);
     buttonOf(screen, "Command2")->click();
     buttonOf(screen, "CmdSauve")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
     QTRY_VERIFY(!obs::test::topLevel("Form21"));
     QVERIFY(main->isVisible());
-    QVERIFY(SharedStore::instance().database());
+    QVERIFY(clinic.database().store());
     // The record buttons still hold the closed result: they do nothing and say nothing.
     Dialogs::clearShown();
     for (const char* name : {"Command1", "Command3", "Command4", "Command2"})

@@ -6,7 +6,6 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
-#include "store/SharedStore.h"
 #include "test_entry_support.h"
 #include "widgets/Dialogs.h"
 
@@ -30,7 +29,7 @@ private:
 
     void open() {
         writeTariffs();
-        m_form = openEntry();
+        m_form = openEntry(*m_clinic);
         QVERIFY(m_form->isLoaded());
     }
     QLineEdit* box(const char* name) const { return child<QLineEdit>(m_form, name); }
@@ -139,8 +138,8 @@ private slots:
         QCOMPARE(child<QPushButton>(m_form, "CmdQuitte")->text(), QStringLiteral("&Fermer Quitter"));
         QCOMPARE(child<QPushButton>(m_form, "CmdMaJour")->text(), QStringLiteral("&Mise à jour des cotations"));
         // The main window finds every act record in the shared cursor.
-        QVERIFY(SharedStore::instance().cursor());
-        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
+        QVERIFY(m_clinic->browsed().isOpen());
+        QVERIFY(m_clinic->browsed().query() == BrowseQuery::allActs());
     }
 
     void insurerNameWithAmpersandShownAsStored() {
@@ -163,7 +162,7 @@ private slots:
     void listThatCannotBeReadClosesTheScreen() {
         QVERIFY(m_clinic->db().executeRaw(QStringLiteral("ALTER TABLE MEMO RENAME COLUMN NUMEROS TO CATEGORIE")));
         writeTariffs();
-        QPointer<ActEntryWindow> form = new ActEntryWindow();
+        QPointer<ActEntryWindow> form = new ActEntryWindow(m_clinic->database(), m_clinic->browsed());
         QSignalSpy closed(form.data(), &Screen::closed);
         form->show();
         QVERIFY(!form->isLoaded());
@@ -175,7 +174,7 @@ private slots:
     void databaseThatCannotBeOpenedClosesTheScreen() {
         QVERIFY(Settings::setDatabasePath(m_clinic->file(QStringLiteral("absent/OBSLEDGER.mdb"))));
         writeTariffs();
-        QPointer<ActEntryWindow> form = new ActEntryWindow();
+        QPointer<ActEntryWindow> form = new ActEntryWindow(m_clinic->database(), m_clinic->browsed());
         QSignalSpy closed(form.data(), &Screen::closed);
         form->show();
         QVERIFY(!form->isLoaded());
@@ -357,7 +356,7 @@ private slots:
         QVERIFY(child<QRadioButton>(m_form, "OptMut0")->isChecked());
         QVERIFY(child<QRadioButton>(m_form, "OptAcct")->isChecked());
         QTRY_VERIFY(box("TxtNom")->hasFocus());
-        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES"));
+        QVERIFY(m_clinic->browsed().query() == BrowseQuery::allActs());
     }
 
     void emptySurnameIsRefused() {
@@ -522,7 +521,7 @@ private slots:
 
     void mainWindowHidesWhileTheEntryIsOpen() {
         writeTariffs();
-        MainWindow main;
+        MainWindow main(m_clinic->database(), m_clinic->browsed());
         QVERIFY(main.load());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -530,7 +529,7 @@ private slots:
         QPointer<QWidget> entry = topLevel(QStringLiteral("Form2"));
         QVERIFY(entry);
         QVERIFY(!main.isVisible());
-        QCOMPARE(SharedStore::instance().cursor()->sql(), QStringLiteral("SELECT*FROM ACTES "));
+        QVERIFY(m_clinic->browsed().query() == BrowseQuery::allActs());
         entry->close();
         QTRY_VERIFY(main.isVisible());
         QTRY_VERIFY(entry.isNull());

@@ -58,8 +58,8 @@ inline void seedReferences(TempClinic& clinic) {
 }
 
 // The act entry screen as the main window opens it, shown and active.
-inline ActEntryWindow* openEntry() {
-    auto* form = new ActEntryWindow();
+inline ActEntryWindow* openEntry(TempClinic& clinic) {
+    auto* form = new ActEntryWindow(clinic.database(), clinic.browsed());
     form->show();
     if (!QTest::qWaitForWindowActive(form))
         qWarning("the act entry screen did not become active");

@@ -2,10 +2,9 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/StartWindow.h"
+#include "app/Program.h"
 #include "common/Money.h"
 #include "common/Settings.h"
-#include "store/SharedStore.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
@@ -25,8 +24,10 @@ QVariant euros(const char* text) {
 }
 
 struct Window {
-    std::unique_ptr<MainWindow> form{new MainWindow()};
-    Window() { QVERIFY(form->load()); }
+    std::unique_ptr<MainWindow> form;
+    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+        QVERIFY(form->load());
+    }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }
     QLabel* label(const char* n) const { return child<QLabel>(form.get(), n); }
     void click(const char* n) const { child<QPushButton>(form.get(), n)->click(); }
@@ -70,7 +71,7 @@ void TestMainWindow::searchAtEachKeystroke() {
     clinic.addAct({{"Nom", "DURAND"}, {"Prenom", "Léa"}});
     clinic.addAct({{"Nom", "DUBOIS"}, {"Prenom", "Anne"}});
     clinic.addAct({{"Nom", "MARTIN"}});
-    Window w;
+    Window w(clinic);
     QVERIFY(w.label("LblNumero")->text().isEmpty());
     QCOMPARE(w.label("Label12")->text(), QStringLiteral("Comptabilité entre médecins"));
     const struct {
@@ -95,7 +96,7 @@ void TestMainWindow::searchAtEachKeystroke() {
 void TestMainWindow::searchPastLastName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "MARTIN"}});
-    Window w;
+    Window w(clinic);
     w.type("MA");
     QCOMPARE(w.shownName(), QStringLiteral("MARTIN"));
     w.type("Z");
@@ -109,7 +110,7 @@ void TestMainWindow::searchApostropheName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DAVID"}});
     clinic.addAct({{"Nom", "D'ALMEIDA"}, {"Prenom", "Inès"}});
-    Window w;
+    Window w(clinic);
     w.type("D'A");
     QCOMPARE(w.shownName(), QStringLiteral("D'ALMEIDA"));
     QVERIFY(Dialogs::shownTexts().isEmpty());
@@ -121,7 +122,7 @@ void TestMainWindow::recordButtonsAtEdges() {
     TempClinic clinic;
     for (const char* n : {"BERNARD", "ROUX", "PETIT"})
         clinic.addAct({{"Nom", n}});
-    Window w;
+    Window w(clinic);
     w.type("P");
     w.click("Command4");
     QCOMPARE(w.shownName(), QStringLiteral("ROUX"));
@@ -141,7 +142,7 @@ void TestMainWindow::recordButtonsAtEdges() {
 void TestMainWindow::recordButtonsBeforeAnySearch() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
-    Window w;
+    Window w(clinic);
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
         w.click(b);
     QVERIFY(w.shownName().isEmpty());
@@ -150,7 +151,7 @@ void TestMainWindow::recordButtonsBeforeAnySearch() {
 
 void TestMainWindow::recordButtonsOnEmptyTable() {
     TempClinic clinic;
-    Window w;
+    Window w(clinic);
     w.type("A");
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Ce Nom n'existe pas"));
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"}) {
@@ -164,10 +165,11 @@ void TestMainWindow::recordButtonsOnReferenceList() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addMemo(1, "Dr MARTIN");
-    Window w;
+    Window w(clinic);
     w.type("B");
     // Another screen left a reference list in the shared cursor.
-    QVERIFY(SharedStore::instance().openCursor("SELECT*FROM MEMO WHERE NUMEROS = 1 ORDER by TEXTE"));
+    QVERIFY(clinic.browsed().open(*clinic.database().store(),
+                                  BrowseQuery::reference(ReferenceList::Practitioners, ReferenceOrder::ByLabel)));
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
         w.click(b);
     QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
@@ -178,10 +180,10 @@ void TestMainWindow::recordButtonsAfterDatabaseClosed() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
-    Window w;
+    Window w(clinic);
     w.type("B");
-    SharedStore::instance().closeDatabase();
-    QVERIFY(SharedStore::instance().openDatabase(clinic.dbPath()));
+    clinic.database().close();
+    QVERIFY(clinic.database().open(clinic.dbPath()));
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
         w.click(b);
     QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
@@ -205,7 +207,7 @@ void TestMainWindow::displayOfRecord() {
                                      {"PAYESECU", euros("200")},
                                      {"PAYECOMPLE", euros("13,5")},
                                      {"PAYEDE", euros("100")}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     QCOMPARE(w.label("LblNumero")->text(), QString::number(id));
     QCOMPARE(w.edit("TxtPrenom")->text(), QStringLiteral("Marie"));
@@ -236,7 +238,7 @@ void TestMainWindow::displayOfDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Prenom", "Anne"}, {"Date", 0}});
     clinic.addAct({{"Nom", "ZNULL"}, {"Prenom", "Anne"}});
-    Window w;
+    Window w(clinic);
     w.type("ZE");
     QCOMPARE(w.edit("TxtDate")->text(), QStringLiteral("00:00:00"));
     QCOMPARE(w.label("Label12")->text(), QStringLiteral("Acte pour M. ZERO Anne du 00:00:00"));
@@ -247,7 +249,7 @@ void TestMainWindow::displayOfDateZero() {
 
 void TestMainWindow::amountKeysAndPaymentsTotal() {
     TempClinic clinic;
-    Window w;
+    Window w(clinic);
     QLineEdit* secu = w.edit("TxtPSecu");
     secu->setFocus();
     QTest::keyClicks(secu, "1a2.5x");
@@ -277,7 +279,7 @@ void TestMainWindow::saveWritesEveryField() {
                                      {"DE", euros("0")},
                                      {"REVERSE", euros("50")},
                                      {"DateRev", 38400}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     w.edit("TxtNom")->setText("DUPONT-MOREL");
     w.edit("TxtDate")->setText("02/01/2005");
@@ -305,7 +307,7 @@ void TestMainWindow::saveWritesEveryField() {
 void TestMainWindow::saveAnsweredNo() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     w.edit("TxtNom")->setText("AUTRE");
     Dialogs::queueAnswer(false);
@@ -317,7 +319,7 @@ void TestMainWindow::saveAnsweredNo() {
 void TestMainWindow::saveWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
-    Window w;
+    Window w(clinic);
     Dialogs::queueAnswer(true);
     w.click("CmdEnreg");
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Selectionnez un nom au préalable."));
@@ -347,7 +349,7 @@ void TestMainWindow::saveRefusesBadAmount() {
     QFETCH(QString, caption);
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Marie"}, {"PAYESECU", euros("10")}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     w.edit("TxtPrenom")->setText("Changée");
     w.edit(box.toLatin1().constData())->setText(text);
@@ -363,7 +365,7 @@ void TestMainWindow::saveRefusesBadAmount() {
 void TestMainWindow::saveRefusesInvalidDate() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     w.edit("TxtDate")->setText("31/02/2005");
     w.edit("TxtPSecu")->setText("100");
@@ -378,7 +380,7 @@ void TestMainWindow::saveRefusesInvalidDate() {
 void TestMainWindow::saveKeepsUntouchedDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Date", 0}});
-    Window w;
+    Window w(clinic);
     w.type("Z");
     w.edit("TxtPSecu")->setText("250");
     Dialogs::queueAnswer(true);
@@ -391,7 +393,7 @@ void TestMainWindow::saveKeepsUntouchedDateZero() {
 void TestMainWindow::saveOfDeletedRecord() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     QVERIFY(clinic.db().remove("ACTES", id)); // another workstation deleted it
     Dialogs::queueAnswer(true);
@@ -405,7 +407,7 @@ void TestMainWindow::deleteRecord() {
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "DUPONT"}, {"PAYESECU", euros("10")}});
     clinic.addAct({{"Nom", "ROUX"}});
-    Window w;
+    Window w(clinic);
     w.type("DUP");
     Dialogs::queueAnswer(false);
     w.click("CmdSup");
@@ -427,7 +429,7 @@ void TestMainWindow::deleteRecord() {
 void TestMainWindow::deleteWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
-    Window w;
+    Window w(clinic);
     Dialogs::queueAnswer(true);
     w.click("CmdSup");
     QCOMPARE(Dialogs::shownTexts(), QStringList{"Selectionnez un nom au préalable."});
@@ -455,15 +457,11 @@ void TestMainWindow::startUpPaths() {
     QFile::remove(Settings::fileFor(kSettingsApp));
     if (setPath)
         Settings::setDatabasePath(path);
-    StartWindow start;
-    MainWindow* main = nullptr;
-    connect(&start, &StartWindow::accepted, this, [&] {
-        main = new MainWindow();
-        if (main->load())
-            main->show();
-    });
-    start.show();
-    child<QPushButton>(&start, "Command1")->click();
+    // The program's own start-up, as main() runs it.
+    Program program;
+    program.start();
+    child<QPushButton>(&program.startWindow(), "Command1")->click();
+    MainWindow* main = program.mainWindow();
     QVERIFY(main);
     QCOMPARE(main->isVisible(), opens);
     QCOMPARE(endRequested(), !opens);
@@ -474,7 +472,6 @@ void TestMainWindow::startUpPaths() {
         else
             QVERIFY(Dialogs::lastText().startsWith("La base de données 'OBSLEDGER.mdb' est introuvable."));
     }
-    delete main;
 }
 
 void TestMainWindow::startUpUnreadableFile() {
@@ -485,7 +482,7 @@ void TestMainWindow::startUpUnreadableFile() {
     junk.write("not a database at all, just text typed by someone");
     junk.close();
     Settings::setDatabasePath(junk.fileName());
-    MainWindow main;
+    MainWindow main(clinic.database(), clinic.browsed());
     QVERIFY(!main.load());
     QVERIFY(Dialogs::lastText().contains(junk.fileName()));
     QVERIFY(endRequested());
@@ -493,7 +490,7 @@ void TestMainWindow::startUpUnreadableFile() {
 
 void TestMainWindow::closingEndsEverything() {
     TempClinic clinic;
-    auto* main = new MainWindow();
+    auto* main = new MainWindow(clinic.database(), clinic.browsed());
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main, "Command6")->click(); // the about box opens beside it

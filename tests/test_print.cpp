@@ -10,7 +10,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -42,18 +42,7 @@ struct TempClinic : obs::test::TempClinic {
     }
 };
 
-struct Screen10 {
-    QPointer<SearchWindow> form{new SearchWindow()};
-    ~Screen10() { delete form.data(); }
-    void click(const char* n) const { child<QPushButton>(form, n)->click(); }
-    QStringList found() const {
-        QStringList out;
-        auto* l = child<QListWidget>(form, "List2");
-        for (int i = 0; i < l->count(); ++i)
-            out << l->item(i)->text();
-        return out;
-    }
-};
+using Screen10 = obs::test::SearchScreen;
 
 QString pdfText(const QString& pdf, const QStringList& options = {}) {
     QProcess p;
@@ -147,7 +136,7 @@ void TestPrint::headingAfterUnpaidListing() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     clinic.act(QStringLiteral("DURAND"), 1, "70");
-    Screen10 s;
+    Screen10 s(clinic);
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     child<QComboBox>(s.form, "CmbPrat2")->setEditText(QStringLiteral("Dr D'ORVAL"));
     s.click("CmdImpayes");
@@ -165,7 +154,7 @@ void TestPrint::printToPdf() {
     clinic.act(QStringLiteral("MOREL"), 2);
     const QString pdf = clinic.file(QStringLiteral("liste.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s;
+    Screen10 s(clinic);
     s.click("Command2");
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     s.click("Command1");
@@ -175,7 +164,7 @@ void TestPrint::printToPdf() {
     const QStringList expected = QStringList{"Actes effectués :", "par le",
                                              "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
                                              "Type d'acte :",     "Nom des patientes."} +
-                                 simplified(s.found());
+                                 simplified(s.lines());
     QCOMPARE(printedLines(pdf), expected);
 }
 
@@ -184,7 +173,7 @@ void TestPrint::pageSetUp() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("page.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s;
+    Screen10 s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -222,12 +211,12 @@ void TestPrint::longListContinuesOnNewPages() {
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 200);
     const QString pdf = clinic.file(QStringLiteral("long.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s;
+    Screen10 s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
     const QStringList printed = printedLines(pdf);
-    QCOMPARE(printed.mid(6), simplified(s.found()));
+    QCOMPARE(printed.mid(6), simplified(s.lines()));
     QVERIFY(pdfText(pdf).count(u'\f') >= 3); // one form feed a page
 }
 
@@ -236,7 +225,7 @@ void TestPrint::printerChoice() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("choix.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s;
+    Screen10 s(clinic);
     s.click("Command2");
     QAction* imprime = s.form->findChild<QAction*>(QStringLiteral("Imprime"));
     QVERIFY(imprime);
@@ -249,20 +238,20 @@ void TestPrint::printerChoice() {
     imprime->trigger();
     Dialogs::setTestPrintFile(QString());
     QVERIFY(QFile::exists(pdf));
-    QVERIFY(printedLines(pdf).contains(simplified(s.found()).first()));
+    QVERIFY(printedLines(pdf).contains(simplified(s.lines()).first()));
 }
 
 void TestPrint::unusablePrinter() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     Dialogs::setTestPrintFile(clinic.file(QStringLiteral("pas-de-dossier/liste.pdf")));
-    Screen10 s;
+    Screen10 s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
     QCOMPARE(Dialogs::shownTexts().size(), 1);
     QVERIFY(Dialogs::lastText().contains(QStringLiteral("Rien n'a été imprimé")));
-    QCOMPARE(s.found().size(), 1);
+    QCOMPARE(s.lines().size(), 1);
 }
 
 QTEST_MAIN(TestPrint)

@@ -7,7 +7,6 @@
 #include "domain/DemoData.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
-#include "store/SharedStore.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 
@@ -32,8 +31,8 @@ const QString kOpeningHelp = QStringLiteral(
     "à jour la valeur des lettres clefs utilisées.");
 
 struct Editor {
-    QPointer<ReferenceListsEditor> form{new ReferenceListsEditor()};
-    Editor() {
+    QPointer<ReferenceListsEditor> form;
+    explicit Editor(TempClinic& clinic) : form(new ReferenceListsEditor(clinic.database(), clinic.browsed())) {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.data()));
     }
@@ -136,12 +135,12 @@ private slots:
 
 void TestReference::opening() {
     TempClinic clinic;
-    Editor e;
+    Editor e(clinic);
     QCOMPARE(e.form->objectName(), QStringLiteral("Form8"));
     QCOMPARE(e.form->windowTitle(), QStringLiteral("Items mémorisés"));
     QCOMPARE(e.label("Label11")->text(), kOpeningHelp);
     QCOMPARE(e.label("LblEspion")->text(), QStringLiteral("Espion"));
-    QVERIFY(!e.form->currentCategory());
+    QVERIFY(!e.form->currentList());
     for (const char* hidden : {"Frame2", "Frame4", "Label3", "List2", "LblEspion"})
         QVERIFY2(e.form->findChild<QWidget*>(hidden)->isHidden(), hidden);
     for (const char* box : {"Text1", "TxtCCAM", "TxtTARIFS", "TxtMut1", "TxtMut6"})
@@ -159,7 +158,7 @@ void TestReference::opening() {
 void TestReference::openingWithRefusedPath() {
     TempClinic clinic;
     Settings::setDatabasePath(clinic.file(QStringLiteral("autre.mdb")));
-    QPointer<ReferenceListsEditor> form(new ReferenceListsEditor());
+    QPointer<ReferenceListsEditor> form(new ReferenceListsEditor(clinic.database(), clinic.browsed()));
     QCOMPARE(Dialogs::shownTexts(), QStringList{QString::fromUtf8(kDatabaseNotFoundMessage)});
     QVERIFY(endRequested());
     // Let the ending run now, so that it does not reach the next test's windows.
@@ -208,13 +207,13 @@ void TestReference::chooseList() {
         clinic.addMemo(c, QStringLiteral("Élan %1").arg(c));
         clinic.addMemo(c, QStringLiteral("abeille %1").arg(c));
     }
-    Editor e;
+    Editor e(clinic);
     e.type("Text1", "gardé");
     e.click(button.toLatin1().constData());
     QCOMPARE(child<QGroupBox>(e.form.data(), "Frame1")->title(), title);
     QCOMPARE(e.label("Label11")->text(), help);
     QCOMPARE(e.label("LblEspion")->text(), QString::number(category));
-    QCOMPARE(e.form->currentCategory(), std::optional<int>(category));
+    QCOMPARE(e.form->currentList(), referenceListOf(category));
     const bool acts = category == 2 || category == 3;
     for (const char* w : {"Frame2", "Frame4", "Label3"})
         QCOMPARE(e.form->findChild<QWidget*>(w)->isVisible(), acts);
@@ -224,14 +223,13 @@ void TestReference::chooseList() {
                           QStringLiteral("Zèbre %1").arg(category)}));
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("gardé"));
     QVERIFY(e.edit("Text1")->hasFocus());
-    QCOMPARE(SharedStore::instance().cursor()->sql(),
-             QStringLiteral("SELECT*FROM MEMO WHERE NUMEROS = %1 ORDER by TEXTE").arg(category));
+    QVERIFY(clinic.browsed().query() == BrowseQuery::reference(*referenceListOf(category), ReferenceOrder::ByLabel));
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
 void TestReference::addBeforeChoosingList() {
     TempClinic clinic;
-    Editor e;
+    Editor e(clinic);
     e.click("CmdAjoute");
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Veuillez saisir un Item au préalable"));
     e.type("Text1", "Dr MARTIN");
@@ -249,7 +247,7 @@ void TestReference::addBeforeChoosingList() {
 void TestReference::addPractitionersAndUnsortedList() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.type("Text1", "Dr BERTRAND");
     e.click("CmdAjoute");
@@ -285,7 +283,7 @@ void TestReference::mutualSlots() {
     for (const char* m : {"C", "A", "B"})
         clinic.addMemo(6, m);
     clinic.addMemo(2, "Césarienne", "JQGA002", "313,5", {"15", "20", "30"});
-    Editor e;
+    Editor e(clinic);
     e.click("CmdAccts");
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "B", "C", "", "", ""}));
     auto* list2 = child<QListWidget>(e.form.data(), "List2");
@@ -318,7 +316,7 @@ void TestReference::onlySixSlots() {
     TempClinic clinic;
     for (const char* m : {"H", "G", "F", "E", "D", "C", "B", "A"})
         clinic.addMemo(6, m);
-    Editor e;
+    Editor e(clinic);
     e.click("CmdChir");
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "B", "C", "D", "E", "F"}));
     QCOMPARE(child<QListWidget>(e.form.data(), "List2")->count(), 8);
@@ -328,7 +326,7 @@ void TestReference::mutualNamesShownAsTyped() {
     TempClinic clinic;
     clinic.addMemo(6, "AG2R & Co");
     clinic.addMemo(6, "MGEN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdAccts");
     QLabel* shown = e.label("LblMut1");
     QCOMPARE(shown->text(), QStringLiteral("AG2R & Co"));
@@ -345,7 +343,7 @@ void TestReference::mutualNamesShownAsTyped() {
 void TestReference::addActWithAmounts() {
     TempClinic clinic;
     clinic.addMemo(6, "MGEN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdChir");
     e.type("Text1", "Tumorectomie du sein");
     e.type("TxtCCAM", "QEFA004");
@@ -380,7 +378,7 @@ void TestReference::doubleClickShowsRow() {
     TempClinic clinic;
     clinic.addMemo(2, "Révision utérine", "JQGD013", "41,8", {"40", "30,55"});
     clinic.addMemo(2, "Délivrance artificielle", "JQGD002", "41,8", {"1"});
-    Editor e;
+    Editor e(clinic);
     // Before a list is chosen a double-click does nothing.
     e.click("CmdAccts");
     e.doubleClick("Révision utérine");
@@ -401,7 +399,7 @@ void TestReference::doubleClickShowsRow() {
 
 void TestReference::sameLabelTwice() {
     TempClinic clinic;
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMut");
     e.type("Text1", "MGEN");
     e.click("CmdAjoute");
@@ -447,7 +445,7 @@ void TestReference::modifyAndDeleteByDoubleClick() {
     clinic.addMemo(category, label, "JKFE002", "118,09", {"80", "60"});
     clinic.addMemo(category, "Zzz");
     clinic.addMemo(category == 1 ? 5 : 1, label); // same label in another list: untouched
-    Editor e;
+    Editor e(clinic);
     e.click(button.toLatin1().constData());
     e.doubleClick(label);
     QCOMPARE(e.edit("Text1")->text(), label);
@@ -479,7 +477,7 @@ void TestReference::typedTextNeverChangesQuery() {
     clinic.addMemo(1, "Dr MARTIN");
     clinic.addMemo(1, "Dr ROUX");
     const QString odd = QStringLiteral("x' OR '1'='1");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.type("Text1", odd);
     e.click("CmdAjoute");
@@ -496,7 +494,7 @@ void TestReference::typedTextNeverChangesQuery() {
 
 void TestReference::deleteRightAfterAdd() {
     TempClinic clinic;
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.type("Text1", "Dr MARTIN");
     e.click("CmdAjoute");
@@ -511,7 +509,7 @@ void TestReference::deleteRightAfterAdd() {
 void TestReference::deleteWithNothingHighlighted() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.type("Text1", "Dr MARTIN");
     e.type("TxtMut1", "5");
@@ -555,7 +553,7 @@ void TestReference::badAmountRefused() {
     TempClinic clinic;
     clinic.addMemo(6, "MGEN");
     clinic.addMemo(3, "Conisation", "JKFA001", "100", {"10"});
-    Editor e;
+    Editor e(clinic);
     e.click("CmdChir");
     // Add
     e.type("Text1", "Nouvel acte");
@@ -590,7 +588,7 @@ void TestReference::modifyWithoutMatchingItem() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
     clinic.addMemo(6, "MGEN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.type("Text1", "Dr MARTINEZ");
     e.click("CmdModif");
@@ -613,7 +611,7 @@ void TestReference::modifyWithoutMatchingItem() {
 void TestReference::databaseFailuresReported() {
     TempClinic clinic;
     clinic.addMemo(1, "Dr MARTIN");
-    Editor e;
+    Editor e(clinic);
     e.click("CmdMedecins");
     e.doubleClick("Dr MARTIN");
     // The file goes away (network folder lost): every write says so and keeps what was typed.
@@ -641,7 +639,7 @@ void TestReference::databaseFailuresReported() {
 
 void TestReference::closingClosesTariffEditor() {
     TempClinic clinic;
-    Editor e;
+    Editor e(clinic);
     QSignalSpy closed(e.form.data(), &Screen::closed);
     e.click("Command1");
     QVERIFY(obs::test::topLevel(QStringLiteral("form20")));
@@ -662,7 +660,7 @@ void TestReference::mainWindowAfterEditorCloses() {
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
     clinic.addMemo(1, "Dr MARTIN");
-    MainWindow main;
+    MainWindow main(clinic.database(), clinic.browsed());
     QVERIFY(main.load());
     main.show();
     QTest::keyClicks(child<QLineEdit>(&main, "Text1"), "B");
@@ -689,7 +687,7 @@ void TestReference::mainWindowAfterEditorCloses() {
 void TestReference::demoLooksRight() {
     TempClinic clinic;
     QVERIFY(fillDemoReferences(clinic.db()));
-    Editor e;
+    Editor e(clinic);
     e.form->resize(e.form->sizeHint());
     e.click("CmdAccts");
     QCOMPARE(e.mutualCaptions().size(), 6);
@@ -713,7 +711,7 @@ void TestReference::demoLooksRight() {
         e.doubleClick(QStringLiteral("Dr D'ORVAL"));
         QCoreApplication::processEvents();
         e.form->grab().save(folder + QStringLiteral("/form8-medecins.png"));
-        ReferenceListsEditor fresh;
+        ReferenceListsEditor fresh(clinic.database(), clinic.browsed());
         fresh.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fresh));
         fresh.grab().save(folder + QStringLiteral("/form8.png"));

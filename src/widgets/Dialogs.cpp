@@ -8,6 +8,8 @@
 #include <QQueue>
 #include <QtDebug>
 
+#include <utility>
+
 namespace obs {
 
 namespace {
@@ -18,6 +20,7 @@ struct TestState {
     QQueue<bool> printerChoices;
     QString printFile;
     QList<Dialogs::Shown> shown;
+    QStringList unexpected; // questions asked with no answer queued
 };
 
 TestState& state() {
@@ -25,6 +28,10 @@ TestState& state() {
     return s;
 }
 } // namespace
+
+QStringList Dialogs::takeUnexpectedQuestions() {
+    return std::exchange(state().unexpected, {});
+}
 
 QString Dialogs::appTitle() {
     return QStringLiteral("OBSLEDGER");
@@ -69,7 +76,8 @@ bool Dialogs::ask(QWidget* parent, const QString& text) {
     if (state().on) {
         record(text, title, true);
         if (state().answers.isEmpty()) {
-            qWarning() << "Dialogs: question without a queued answer, answering No:" << text;
+            // A question no test expected: the test fails (see unexpectedQuestions()).
+            state().unexpected << text;
             return false;
         }
         return state().answers.dequeue();

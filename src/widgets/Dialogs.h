@@ -51,6 +51,8 @@ public:
     static QStringList shownTexts();
     static QString lastText();
     static void clearShown();
+    // The questions asked since the last call with no answer queued (answered No meanwhile).
+    static QStringList takeUnexpectedQuestions();
 
 private:
     static void record(const QString& text, const QString& title, bool question);

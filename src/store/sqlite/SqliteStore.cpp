@@ -317,9 +317,10 @@ Status SqliteStore::listingTotal(ListingKind kind, const Period& period, const S
 Status SqliteStore::pairSums(const Period& period, const QString& follower, const QString& performer,
                              PairSums* sums) {
     QVariantList binds{bound(period.firstDay), bound(period.lastDay)};
-    const QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?") +
-                        patternCondition(QStringLiteral("MEDSUIT"), follower, &binds) +
-                        patternCondition(QStringLiteral("MEDACTE"), performer, &binds);
+    // One condition after the other: the values are bound in the order of their marks.
+    QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?");
+    sql += patternCondition(QStringLiteral("MEDSUIT"), follower, &binds);
+    sql += patternCondition(QStringLiteral("MEDACTE"), performer, &binds);
     *sums = {};
     return m_db->step(sql, binds, [&](SQLite::Statement& st) {
         sums->value = moneyOf(st.getColumn(0));
@@ -330,10 +331,10 @@ Status SqliteStore::pairSums(const Period& period, const QString& follower, cons
 
 Status SqliteStore::latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) {
     QVariantList binds;
-    const QString sql = QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1") +
-                        patternCondition(QStringLiteral("MEDSUIT"), follower, &binds) +
-                        patternCondition(QStringLiteral("MEDACTE"), performer, &binds) +
-                        QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
+    QString sql = QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1");
+    sql += patternCondition(QStringLiteral("MEDSUIT"), follower, &binds);
+    sql += patternCondition(QStringLiteral("MEDACTE"), performer, &binds);
+    sql += QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
     *number = std::nullopt;
     return m_db->step(sql, binds, [&](SQLite::Statement& st) {
         *number = st.getColumn(0).getInt64();
