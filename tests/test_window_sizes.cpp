@@ -13,8 +13,6 @@
 #include "entry/ActEntryWindow.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
-#include "store/BrowsedResult.h"
-#include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
 
 #include <QAbstractScrollArea>
@@ -40,9 +38,7 @@ const QSize kRoom(1024, 740);
 
 // The tariff and rates files beside the program, so that every screen loads without a message.
 void writeProgramFiles(const obs::test::TempClinic& clinic) {
-    QFile rates(clinic.appDir() + QStringLiteral("/taux.cmt"));
-    if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
-        qFatal("cannot write the rates file");
+    clinic.writeRates();
     QString error;
     if (!TariffFile::write(TariffFile::initialTexts(), &error))
         qFatal("cannot write the tariff file: %s", qPrintable(error));
@@ -187,9 +183,7 @@ void TestWindowSizes::fitsAndShowsEverything() {
     QVERIFY(fillDemoActs(clinic.db(), 60, QDate(2005, 1, 1), QDate(2005, 8, 31)));
     Settings::setBackupFolder(clinic.file(QStringLiteral("sauvegardes")));
 
-    SharedDatabase database;
-    BrowsedResult browsed;
-    std::unique_ptr<QWidget> window(openWindow(which, database, browsed));
+    std::unique_ptr<QWidget> window(openWindow(which, clinic.database(), clinic.browsed()));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
