@@ -2,13 +2,17 @@
 # Sets up Obsledger on a Debian 12 machine.
 #   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
 #                               (on a demo database when no database is set for this user)
-#   scripts/obsledger.sh test   installs what is missing, builds, and runs every test
+#   scripts/obsledger.sh test   installs what is missing, builds, runs every test, then builds the
+#                               Debian package and checks it (packaging/check-package.sh)
+#   scripts/obsledger.sh package  installs what is missing, builds, and makes the Debian package
+#                               build/obsledger_<version>_amd64.deb
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
-          fonts-dejavu-core xvfb xauth poppler-utils)
+          fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
+          dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 install_missing() {
     local missing=() p
@@ -24,7 +28,13 @@ install_missing() {
 }
 
 build_all() {
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # Debian's hardening flags, so that the packaged programs are built as Debian builds its own.
+    local cxxflags ldflags
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cxxflags="$(cd "$root" && dpkg-buildflags --get CPPFLAGS) $(cd "$root" && dpkg-buildflags --get CXXFLAGS)"
+    ldflags=$(cd "$root" && dpkg-buildflags --get LDFLAGS)
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
     cmake --build "$build" --parallel "$(nproc)"
 }
 
@@ -48,6 +58,15 @@ run_program() {
     exec "$build/bin/obsledger"
 }
 
+# Makes the Debian package and names it in $deb.
+build_package() {
+    local log
+    log=$(cd "$build" && cpack -G DEB) || { echo "$log" >&2; exit 1; }
+    echo "$log"
+    deb=$(echo "$log" | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    [ -f "$deb" ] || { echo "Le paquet Debian n'a pas été produit." >&2; exit 1; }
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -59,9 +78,17 @@ test)
     build_all
     cd "$build"
     ctest --output-on-failure --parallel "$(nproc)"
+    build_package
+    bash "$root/packaging/check-package.sh" "$deb"
+    ;;
+package)
+    install_missing
+    build_all
+    build_package
+    echo "Paquet : $deb (installation : sudo apt install $deb)"
     ;;
 *)
-    echo "Utilisation : $0 run|test" >&2
+    echo "Utilisation : $0 run|test|package" >&2
     exit 2
     ;;
 esac

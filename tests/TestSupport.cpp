@@ -1,15 +1,15 @@
 #include "TestSupport.h"
 
+#include "accounts/SearchWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/sqlite/Schema.h"
-#include "accounts/SearchWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>

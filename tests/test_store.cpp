@@ -2,11 +2,11 @@
 #include "TestSupport.h"
 
 #include "common/Money.h"
+#include "store/BrowsedResult.h"
+#include "store/SharedDatabase.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Cursor.h"
 #include "store/sqlite/Schema.h"
-#include "store/BrowsedResult.h"
-#include "store/SharedDatabase.h"
 #include "store/sqlite/SqliteStore.h"
 
 #include <QtTest>
@@ -37,8 +37,6 @@ private slots:
     void moneySumsAreExact();
     void likePrefilterKeepsMatches();
 };
-
-
 
 void TestStore::collationOrder() {
     QStringList names{"LEMAIRE", "léger", "LEFEBVRE", "DURAND", "dupont", "Dubois", "LEGER", "ŒUVRE", "OEUVRE", "ODIN"};
@@ -237,8 +235,8 @@ void TestStore::cursorEmptyAndDeletedRows() {
     auto c = store->browse(BrowseQuery::actsByName(), &st);
     QVERIFY(c);
     QVERIFY(c->bof() && c->eof());
-    for (auto move : {&RecordCursor::moveFirst, &RecordCursor::moveLast, &RecordCursor::moveNext,
-                      &RecordCursor::movePrevious})
+    for (auto move :
+         {&RecordCursor::moveFirst, &RecordCursor::moveLast, &RecordCursor::moveNext, &RecordCursor::movePrevious})
         QCOMPARE(((*c).*move)().error, StoreError::NoCurrentRecord);
 
     const qint64 id = clinic.addAct({{"Nom", "SEUL"}});
@@ -391,7 +389,6 @@ void TestStore::likePrefilterKeepsMatches() {
         }
     }
 }
-
 
 void TestStore::cursorStepsThroughSharedNames() {
     // Names equal in the program's order (case aside) are stepped through by act number, both ways.

@@ -1,9 +1,10 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, and checks a file.
-#include "common/QuotedFieldFile.h"
+#include "common/CommandLine.h"
 #include "common/Settings.h"
+#include "common/Version.h"
 #include "domain/DemoData.h"
-#include "domain/TariffFile.h"
+#include "domain/UsualFiles.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
 
@@ -30,13 +31,7 @@ QTextStream& err() {
 }
 
 int usage() {
-    err() << "Utilisation :\n"
-             "  obsledger-admin init CHEMIN [--demo]   crée une nouvelle base (jamais sur un fichier existant)\n"
-             "  obsledger-admin set-path CHEMIN        enregistre CHEMIN dans les réglages de l'utilisateur\n"
-             "  obsledger-admin path                   affiche CHEMIN (code 3 s'il n'est pas défini)\n"
-             "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
-             "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
-             "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n";
+    err() << "Utilisation :\n" << adminCommands();
     err().flush();
     return 2;
 }
@@ -80,26 +75,16 @@ int showPath() {
     return 0;
 }
 
-// The tariff file with the editor's initial values and the rates file with the usual rates, only
-// where they are missing: a clinic's own files are never overwritten.
+// The usual tariff and rates files, only where they are missing.
 int files(const QString& folder) {
-    const QDir dir(folder);
-    const QString tarifs = dir.filePath(QStringLiteral("tarifs.cmt"));
-    const QString taux = dir.filePath(QStringLiteral("taux.cmt"));
+    QStringList created;
     QString error;
-    if (!QFileInfo::exists(tarifs)) {
-        if (!TariffFile::write(TariffFile::initialTexts(), &error, tarifs)) {
-            err() << "Impossible d'écrire " << tarifs << " : " << error << "\n";
-            return 1;
-        }
-        out() << "Créé : " << tarifs << "\n";
-    }
-    if (!QFileInfo::exists(taux)) {
-        if (!writeQuotedFieldLine(taux, {QStringLiteral("10"), QStringLiteral("50")}, &error)) {
-            err() << "Impossible d'écrire " << taux << " : " << error << "\n";
-            return 1;
-        }
-        out() << "Créé : " << taux << "\n";
+    const bool done = writeMissingUsualFiles(folder, &created, &error);
+    for (const QString& file : created)
+        out() << "Créé : " << file << "\n";
+    if (!done) {
+        err() << error << "\n";
+        return 1;
     }
     return 0;
 }
@@ -177,7 +162,12 @@ int check(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto rc = answerCommandLine(
+            argumentsOf(argc, argv),
+            {QStringLiteral("obsledger-admin"), adminHelp(), {QStringLiteral("--demo")}, false, true}))
+        return *rc;
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     const QStringList args = app.arguments().mid(1);
     int rc = 2;
     if (args.size() >= 2 && args[0] == QLatin1String("init") &&

@@ -4,8 +4,8 @@
 #include "store/Records.h"
 
 #include <QPointer>
-#include <functional>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -54,7 +54,6 @@ public:
     void recomputePayments();
     // Sets "Montant Total"; the francs follow whenever it is not empty.
     void setTotalCaption(const QString& caption);
-
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -11,7 +11,6 @@
 
 namespace obs {
 
-
 // The running program: the database the screens share, the result the record buttons follow,
 // the start window and then the main window. main() builds one and starts it.
 class Program : public QObject {

@@ -1,10 +1,17 @@
 #include "app/Program.h"
+#include "common/CommandLine.h"
+#include "common/FrenchTranslations.h"
+#include "common/Version.h"
+#include "domain/UsualFiles.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    if (const auto rc = obs::answerCommandLine(obs::argumentsOf(argc, argv),
+                                               {QStringLiteral("obsledger"), obs::programHelp(), {}, true, false}))
+        return *rc; // --help, --version or a wrong option: nothing is started
     const bool hasScreen = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
                            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (!hasScreen) {
@@ -17,8 +24,13 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("OBSLEDGER"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("obsledger"));
+    if (!obs::loadFrenchTranslations(app))
+        std::fprintf(stderr, "Obsledger : traductions françaises de Qt introuvables (paquet qt6-translations-l10n).\n");
+    if (QString error; !obs::prepareApplicationFolder(&error))
+        std::fprintf(stderr, "Obsledger : %s\n", qPrintable(error));
 
     obs::Program program;
     program.start();

@@ -53,10 +53,10 @@ std::optional<ReferenceList> referenceListOf(int number);
 // One reference entry (a row of MEMO).
 struct ReferenceEntry {
     ReferenceList list = ReferenceList::Practitioners;
-    QString label;                                 // TEXTE
-    QString code;                                  // CCAM
-    std::optional<Money> tariff;                   // TARIFS
-    std::array<std::optional<Money>, 6> excesses;  // MUT1 to MUT6: excess per mutual slot
+    QString label;                                // TEXTE
+    QString code;                                 // CCAM
+    std::optional<Money> tariff;                  // TARIFS
+    std::array<std::optional<Money>, 6> excesses; // MUT1 to MUT6: excess per mutual slot
 
     friend bool operator==(const ReferenceEntry&, const ReferenceEntry&) = default;
 };
@@ -93,7 +93,7 @@ struct ListingRow {
     QString surname;
     QString firstName;
     StoredDay date;
-    QString code;               // CCAM1
+    QString code;                // CCAM1
     std::optional<Money> excess; // DE
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/sqlite/Row.h"
 #include "store/Status.h"
+#include "store/sqlite/Row.h"
 
 #include <QString>
 #include <functional>
@@ -10,7 +10,7 @@
 namespace SQLite {
 class Database;
 class Statement;
-}
+} // namespace SQLite
 struct sqlite3;
 
 namespace obs {

@@ -156,8 +156,8 @@ Act actOfRow(const Row& row) {
 
 ReferenceEntry referenceEntryOfRow(const Row& row) {
     ReferenceEntry e;
-    e.list = referenceListOf(int(row.integer(QStringLiteral("NUMEROS")).value_or(0)))
-                 .value_or(ReferenceList::Practitioners);
+    e.list =
+        referenceListOf(int(row.integer(QStringLiteral("NUMEROS")).value_or(0))).value_or(ReferenceList::Practitioners);
     e.label = row.text(QStringLiteral("TEXTE"));
     e.code = row.text(QStringLiteral("CCAM"));
     e.tariff = row.money(QStringLiteral("TARIFS"));
@@ -245,8 +245,8 @@ Status SqliteStore::update(const Act& a, bool withDate) {
     binds << a.act << a.followedBy << a.performedBy << a.code << a.nightOrHoliday;
     for (const QString& line : a.secondary)
         binds << line;
-    binds << bound(a.price) << bound(a.excess) << bound(a.paidSecu) << bound(a.paidComplementary)
-          << bound(a.paidExcess) << a.surname << a.firstName << bound(a.number);
+    binds << bound(a.price) << bound(a.excess) << bound(a.paidSecu) << bound(a.paidComplementary) << bound(a.paidExcess)
+          << a.surname << a.firstName << bound(a.number);
     int changes = 0;
     Status s = m_db->executeRaw(sql, binds, &changes);
     if (s && changes == 0)
@@ -263,19 +263,20 @@ Status SqliteStore::remove(qint64 number) {
 }
 
 Status SqliteStore::append(const Act& a, qint64* number) {
-    QVariantList binds{a.surname,  a.firstName,       bound(a.date), a.followedBy, a.performedBy,
-                       a.act,      a.code,            a.nightOrHoliday};
+    QVariantList binds{a.surname,     a.firstName, bound(a.date), a.followedBy,
+                       a.performedBy, a.act,       a.code,        a.nightOrHoliday};
     for (const QString& line : a.secondary)
         binds << line;
     binds << bound(a.price) << bound(a.excess);
     *number = 0;
-    return m_db->step(QStringLiteral("INSERT INTO ACTES (Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, "
-                                     "CCAM3, CCAM4, CCAM5, CCAM6, PRIX, DE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                     "?, ?, ?) RETURNING NUMINT"),
-                      binds, [&](SQLite::Statement& st) {
-                          *number = st.getColumn(0).getInt64();
-                          return true;
-                      });
+    return m_db->step(
+        QStringLiteral("INSERT INTO ACTES (Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, "
+                       "CCAM3, CCAM4, CCAM5, CCAM6, PRIX, DE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?, ?, ?) RETURNING NUMINT"),
+        binds, [&](SQLite::Statement& st) {
+            *number = st.getColumn(0).getInt64();
+            return true;
+        });
 }
 
 Status SqliteStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
@@ -314,8 +315,7 @@ Status SqliteStore::listingTotal(ListingKind kind, const Period& period, const S
     });
 }
 
-Status SqliteStore::pairSums(const Period& period, const QString& follower, const QString& performer,
-                             PairSums* sums) {
+Status SqliteStore::pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) {
     QVariantList binds{bound(period.firstDay), bound(period.lastDay)};
     // One condition after the other: the values are bound in the order of their marks.
     QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?");
@@ -344,9 +344,9 @@ Status SqliteStore::latestOfPair(const QString& follower, const QString& perform
 
 Status SqliteStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed) {
     int changes = 0;
-    const Status s =
-        m_db->executeRaw(QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
-                         {bound(day), bound(amount.units()), bound(number)}, &changes);
+    const Status s = m_db->executeRaw(
+        QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
+        {bound(day), bound(amount.units()), bound(number)}, &changes);
     *changed = changes > 0;
     return s;
 }
@@ -373,8 +373,7 @@ Status SqliteStore::labels(ReferenceList list, ReferenceOrder order, QStringList
     });
 }
 
-Status SqliteStore::find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
-                         bool* found) {
+Status SqliteStore::find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry, bool* found) {
     *found = false;
     QVariantList binds{label};
     QString sql = QStringLiteral("SELECT * FROM MEMO WHERE TEXTE = ?");
@@ -402,9 +401,10 @@ void bindEntryValues(const ReferenceEntry& e, QVariantList* binds) {
 Status SqliteStore::add(const ReferenceEntry& entry) {
     QVariantList binds{int(entry.list)};
     bindEntryValues(entry, &binds);
-    return m_db->executeRaw(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, CCAM, "
-                                           "TARIFS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                            binds);
+    return m_db->executeRaw(
+        QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, CCAM, "
+                       "TARIFS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        binds);
 }
 
 Status SqliteStore::modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) {
@@ -413,9 +413,10 @@ Status SqliteStore::modify(ReferenceList list, const QString& label, const Refer
     binds << int(list) << label;
     int changes = 0;
     const Status s = m_db->executeRaw(
-        QStringLiteral("UPDATE MEMO SET TEXTE = ?, MUT1 = ?, MUT2 = ?, MUT3 = ?, MUT4 = ?, MUT5 = ?, MUT6 = ?, CCAM = ?, "
-                       "TARIFS = ? WHERE rowid = (SELECT rowid FROM MEMO WHERE NUMEROS = ? AND TEXTE = ? ORDER BY "
-                       "rowid LIMIT 1)"),
+        QStringLiteral(
+            "UPDATE MEMO SET TEXTE = ?, MUT1 = ?, MUT2 = ?, MUT3 = ?, MUT4 = ?, MUT5 = ?, MUT6 = ?, CCAM = ?, "
+            "TARIFS = ? WHERE rowid = (SELECT rowid FROM MEMO WHERE NUMEROS = ? AND TEXTE = ? ORDER BY "
+            "rowid LIMIT 1)"),
         binds, &changes);
     *found = changes > 0;
     return s;

@@ -34,15 +34,13 @@ private:
                    const std::function<bool(const ListingRow&)>& each) override;
     Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                         std::optional<Money>* total) override;
-    Status pairSums(const Period& period, const QString& follower, const QString& performer,
-                    PairSums* sums) override;
+    Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override;
     Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override;
     Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override;
 
     // ReferenceTable
     Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) override;
-    Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry,
-                bool* found) override;
+    Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry, bool* found) override;
     Status add(const ReferenceEntry& entry) override;
     Status modify(ReferenceList list, const QString& label, const ReferenceEntry& entry, bool* found) override;
     Status remove(ReferenceList list, const QString& label, bool* found) override;
