@@ -2,10 +2,14 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace obs {
 
 namespace {
 const qint64 kEpochJulian = QDate(1899, 12, 30).toJulianDay();
+// Beyond any day a QDate can hold (about 2 billion years either way).
+constexpr double kNoDayBeyond = 1e12;
 }
 
 qint64 dayNumberOf(const QDate& date) { return date.toJulianDay() - kEpochJulian; }
@@ -38,7 +42,8 @@ QString storedDateText(const QVariant& stored)
         return QString();
     bool ok = false;
     const double v = stored.toDouble(&ok);
-    if (!ok)
+    // A hand-edited base may hold "nan", "inf" or 1e300 here: no date, and no undefined conversion.
+    if (!ok || !(std::abs(v) < kNoDayBeyond))
         return QString();
     const qint64 day = static_cast<qint64>(v);
     if (day == 0)
