@@ -16,15 +16,22 @@ void fail(const char* what, const QString& detail)
     std::abort();
 }
 
-QString writeScratchFile(const QByteArray& content)
+QString scratchFolder()
 {
     // In memory where the system offers it: on a disk, rewriting a file flushes it at each close.
     static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                                  ? QStringLiteral("/dev/shm/obsledger-fuzz-XXXXXX")
                                  : QDir::temp().filePath(QStringLiteral("obsledger-fuzz-XXXXXX")));
-    static const QString path = dir.filePath(QStringLiteral("input.cmt"));
+    if (!dir.isValid())
+        fail("scratch folder made", dir.errorString());
+    return dir.path();
+}
+
+QString writeScratchFile(const QByteArray& content)
+{
+    static const QString path = QDir(scratchFolder()).filePath(QStringLiteral("input.cmt"));
     QFile f(path);
-    if (!dir.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         fail("scratch file written", path);
     return path;
 }

@@ -19,6 +19,7 @@ inline QByteArray bytesOf(const uint8_t* data, size_t size)
 // One scratch file of the run, in a temporary folder removed at exit, rewritten with each input:
 // the readers under test take a path.
 QString writeScratchFile(const QByteArray& content);
+QString scratchFolder();
 
 // Shown form of a text for a failure message: every character that is not printable ASCII escaped.
 QString escaped(const QString& text);

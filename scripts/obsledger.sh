@@ -2,13 +2,15 @@
 # Sets up Obsledger on a Debian 12 machine.
 #   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
 #                               (on a demo database when no database is set for this user)
-#   scripts/obsledger.sh test   installs what is missing, builds, and runs every test
+#   scripts/obsledger.sh test   installs what is missing, builds, and runs every test, then again
+#                               under the sanitizers, then the fuzz targets (scripts/reliability.sh)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
-          fonts-dejavu-core xvfb xauth poppler-utils)
+          fonts-dejavu-core xvfb xauth poppler-utils
+          clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
 
 install_missing() {
     local missing=() p
@@ -57,8 +59,9 @@ run)
 test)
     install_missing
     build_all
-    cd "$build"
-    ctest --output-on-failure --parallel "$(nproc)"
+    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
+    # The same tests under the sanitizers, then the fuzz targets for a bounded time.
+    bash "$root/scripts/reliability.sh"
     ;;
 *)
     echo "Utilisation : $0 run|test" >&2

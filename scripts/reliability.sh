@@ -39,7 +39,7 @@ fuzz_runs() {
         scratch=$(mktemp -d)
         log="$build/logs/$name.log"
         rc=0
-        "$build/bin/fuzz_$name" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+        "$build/bin/fuzz_$name" -max_total_time="$fuzz_seconds" -timeout=5 -rss_limit_mb=2048 \
             -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" "$scratch" "$corpus" >"$log" 2>&1 || rc=$?
         rm -rf "$scratch"
         execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
