@@ -82,6 +82,7 @@ void SearchPanel::buildUi() {
     QPushButton* command3 = m_ui->Command3;
     QPushButton* cmdImpayes = m_ui->CmdImpayes;
     QPushButton* cmdDE = m_ui->CmdDE;
+    QPushButton* cmdRestes = m_ui->CmdRestes;
     QPushButton* cmdQuitte = m_ui->CmdQuitte;
 
     // Nothing is completed behind the user's back (MART must stay MART, not become MARTIN).
@@ -98,6 +99,7 @@ void SearchPanel::buildUi() {
     connect(command2, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(ListingKind::Excess); });
+    connect(cmdRestes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Remainder); });
     connect(command3, &QPushButton::clicked, this, &SearchPanel::clearSearch);
     connect(cmdQuitte, &QPushButton::clicked, this, &SearchPanel::quitRequested);
     connect(m_list2, &QListView::doubleClicked, this, &SearchPanel::openFoundAct);
@@ -127,7 +129,7 @@ void SearchPanel::runListing(ListingKind kind) {
 
     const Period period{dayNumberOf(*first), dayNumberOf(*last)};
     SearchCriteria criteria;
-    if (kind == ListingKind::Search)
+    if (kind == ListingKind::Search || kind == ListingKind::Remainder)
         criteria = {m_cmbPrat1->currentText(), m_cmbPrat2->currentText(), m_cmbActes->currentText(),
                     m_cmbNF->currentText()};
     const auto store = searchStore(this, m_database);
