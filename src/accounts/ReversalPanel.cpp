@@ -86,6 +86,7 @@ bool ReversalPanel::loadRates() {
         m_txtTauxPrat->setText(rates.rates.practitioner);
     }
     m_txtDateRev->setText(frenchDate(QDate::currentDate()));
+    accounts::restorePeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
     return rates.found;
 }
 
@@ -112,6 +113,7 @@ void ReversalPanel::computeOwed() {
         Dialogs::inform(this, accounts::kBadDate);
         return;
     }
+    accounts::rememberPeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
     const auto clinicRate = Money::parse(m_txtTauxClin->text());
     const auto practitionerRate = Money::parse(m_txtTauxPrat->text());
     if (!clinicRate || !practitionerRate) {

@@ -41,6 +41,8 @@ protected:
     }
 };
 
+const QString kPeriodKey = QStringLiteral("RECHERCHE");
+
 } // namespace
 
 std::shared_ptr<Store> searchStore(QWidget* parent, SharedDatabase& database) {
@@ -71,6 +73,7 @@ void SearchPanel::buildUi() {
     m_cmbPrat2 = m_ui->CmbPrat2;
     m_cmbActes = m_ui->CmbActes;
     m_cmbNF = m_ui->CmbNF;
+    m_txtPatiente = m_ui->TxtPatiente;
     m_list1 = m_ui->List1;
     m_list2 = m_ui->List2;
     m_label1 = m_ui->Label1;
@@ -95,6 +98,7 @@ void SearchPanel::buildUi() {
     m_list2->setModel(m_found);
     m_list1->setModel(new ListingNumbersModel(m_found));
     m_label4->setText(Listing::totalCaption(ListingKind::Search));
+    accounts::restorePeriod(m_txtDate1, m_txtDate2, kPeriodKey);
 
     connect(command2, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
@@ -126,12 +130,13 @@ void SearchPanel::runListing(ListingKind kind) {
         return;
     }
     m_found->clear();
+    accounts::rememberPeriod(m_txtDate1, m_txtDate2, kPeriodKey);
 
     const Period period{dayNumberOf(*first), dayNumberOf(*last)};
     SearchCriteria criteria;
     if (kind == ListingKind::Search || kind == ListingKind::Remainder)
         criteria = {m_cmbPrat1->currentText(), m_cmbPrat2->currentText(), m_cmbActes->currentText(),
-                    m_cmbNF->currentText()};
+                    m_cmbNF->currentText(), m_txtPatiente->text().trimmed()};
     const auto store = searchStore(this, m_database);
     if (!store) {
         showCountAndTotal(QString(), QString(), QString());
@@ -179,6 +184,7 @@ void SearchPanel::clearSearch() {
         box->setCurrentIndex(-1);
         box->clearEditText();
     }
+    m_txtPatiente->clear();
     showCountAndTotal(QString(), QString(), QString());
     m_found->clear();
 }

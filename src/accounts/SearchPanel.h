@@ -59,6 +59,7 @@ private:
     QComboBox* m_cmbPrat2 = nullptr;
     QComboBox* m_cmbActes = nullptr;
     QComboBox* m_cmbNF = nullptr;
+    QLineEdit* m_txtPatiente = nullptr;
     QListView* m_list1 = nullptr;
     QListView* m_list2 = nullptr;
     QLabel* m_label1 = nullptr;

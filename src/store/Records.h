@@ -78,6 +78,7 @@ struct SearchCriteria {
     QString performedBy;
     QString act;
     QString nightOrHoliday;
+    QString patient; // surname, a whole name or a pattern, without regard to case or accents
 };
 
 // The three listings of the search screen.

@@ -94,6 +94,8 @@ QString listingCondition(ListingKind kind, const Period& period, const SearchCri
             w += patternCondition(QStringLiteral("Acte"), c.act + u'*', binds);
         if (!c.nightOrHoliday.isEmpty())
             w += patternCondition(QStringLiteral("NF"), c.nightOrHoliday + u'*', binds);
+        if (!c.patient.isEmpty())
+            w += patternCondition(QStringLiteral("Nom"), c.patient, binds, false);
         if (kind == ListingKind::Remainder)
             w += QStringLiteral(" AND ") + kRemainder + QStringLiteral(" > 0");
     } else if (kind == ListingKind::Unpaid) {
