@@ -4,6 +4,7 @@
 #include "accounts/AccountsControls.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "domain/ActsCsv.h"
 #include "domain/ListingModel.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
@@ -104,6 +105,7 @@ void SearchPanel::buildUi() {
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(ListingKind::Excess); });
     connect(cmdRestes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Remainder); });
+    connect(m_ui->CmdExporter, &QPushButton::clicked, this, &SearchPanel::exportList);
     connect(command3, &QPushButton::clicked, this, &SearchPanel::clearSearch);
     connect(cmdQuitte, &QPushButton::clicked, this, &SearchPanel::quitRequested);
     connect(m_list2, &QListView::doubleClicked, this, &SearchPanel::openFoundAct);
@@ -212,6 +214,43 @@ void SearchPanel::printList(bool choosePrinter) {
     QString error;
     if (!ListPrint::print(&printer, composedPrint(), &error))
         Dialogs::warn(this, error);
+}
+
+void SearchPanel::exportList() {
+    if (m_found->rows().empty()) {
+        Dialogs::inform(this, QStringLiteral("La liste est vide : il n'y a rien à exporter."));
+        return;
+    }
+    const QString path = Dialogs::chooseSaveFile(this, QStringLiteral("Exporter la liste"),
+                                                 QStringLiteral("actes.csv"),
+                                                 QStringLiteral("Fichiers CSV (*.csv)"));
+    if (path.isEmpty())
+        return; // cancelled
+    const auto store = searchStore(this, m_database);
+    if (!store)
+        return;
+    // Every column is read afresh: the list itself keeps only what its lines show.
+    std::vector<Act> acts;
+    acts.reserve(m_found->rows().size());
+    for (const ListingRow& row : m_found->rows()) {
+        Act act;
+        bool found = false;
+        const Status s = store->acts().find(row.number, &act, &found);
+        if (!s) {
+            Dialogs::warn(this, QStringLiteral("L'acte n° %1 n'a pas pu être lu ; rien n'a été exporté.\n%2")
+                                    .arg(row.number)
+                                    .arg(s.message));
+            return;
+        }
+        if (found)
+            acts.push_back(std::move(act));
+    }
+    QString error;
+    if (!ActsCsv::write(path, ActsCsv::document(acts), &error)) {
+        Dialogs::warn(this, error);
+        return;
+    }
+    Dialogs::inform(this, QStringLiteral("%1 acte(s) exporté(s) dans « %2 ».").arg(acts.size()).arg(path));
 }
 
 } // namespace obs

@@ -35,6 +35,8 @@ public:
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
     void printList(bool choosePrinter);
+    // Writes the acts of the found list, every column, to a file the user chooses.
+    void exportList();
     const ListingModel& found() const { return *m_found; }
 
 signals:
