@@ -8,7 +8,9 @@
 #include "domain/ActsCsv.h"
 #include "widgets/Dialogs.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -184,6 +186,44 @@ private slots:
         QVERIFY2(Dialogs::lastText().startsWith(QStringLiteral("Le fichier « ")), qPrintable(Dialogs::lastText()));
         QVERIFY(Dialogs::lastText().contains(QStringLiteral("n'a pas pu être écrit")));
         Dialogs::clearShown();
+    }
+
+    void commandLineExport() {
+        obs::test::TempClinic clinic;
+        const auto add = [&](const char* nom, QDate date, const char* performer) {
+            clinic.addAct({{QStringLiteral("Nom"), QString::fromUtf8(nom)},
+                           {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(date))},
+                           {QStringLiteral("MEDACTE"), QString::fromUtf8(performer)},
+                           {QStringLiteral("PRIX"), moneyValue(Money::parse(QStringLiteral("313,5")))}});
+        };
+        add("DUPONT", QDate(2005, 3, 15), "Dr MARTIN");
+        add("LÉGER", QDate(2005, 3, 16), "Dr D'ORVAL");
+        add("APRES", QDate(2006, 1, 1), "Dr MARTIN");
+        const auto run = [&](const QStringList& args, QByteArray* out) {
+            QProcess p;
+            p.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("obsledger-admin")), args);
+            if (!p.waitForFinished(30000))
+                return -1;
+            *out = p.readAllStandardOutput();
+            return p.exitCode();
+        };
+        QByteArray out;
+        QCOMPARE(run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2005"}, &out), 0);
+        QList<QStringList> rows = readBack(out);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1].at(1), QStringLiteral("DUPONT"));
+        QCOMPARE(rows[2].at(1), QStringLiteral("LÉGER"));
+        QCOMPARE(rows[2].at(14), QStringLiteral("313,5"));
+        QCOMPARE(run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
+                     &out),
+                 0);
+        rows = readBack(out);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[2].at(1), QStringLiteral("APRES"));
+        QCOMPARE(run({"export", clinic.dbPath(), "--du", "31/02/2005", "--au", "31/12/2005"}, &out), 2);
+        QCOMPARE(run({"export", clinic.file(QStringLiteral("absent.mdb")), "--du", "01/01/2005", "--au", "31/12/2005"},
+                     &out),
+                 1);
     }
 };
 

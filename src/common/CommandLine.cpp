@@ -125,7 +125,9 @@ QString adminCommands() {
         "  obsledger-admin path                   affiche CHEMIN (code 3 s'il n'est pas défini)\n"
         "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
         "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
-        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n");
+        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n"
+        "  obsledger-admin export CHEMIN --du JJ/MM/AAAA --au JJ/MM/AAAA [--praticien NOM] [--suivi NOM]\n"
+        "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n");
 }
 
 QString adminHelp() {
@@ -137,6 +139,9 @@ QString adminHelp() {
                           "\n"
                           "Options :\n"
                           "  --demo           avec init : remplit la base de données de démonstration\n"
+                          "  --du, --au       avec export : première et dernière date de la période\n"
+                          "  --praticien NOM  avec export : le praticien ayant effectué les actes (* et ? permis)\n"
+                          "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
                           "  -h, --help       affiche cette aide et quitte\n"
                           "  -v, --version    affiche la version et quitte\n");
 }
