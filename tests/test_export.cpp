@@ -10,8 +10,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
@@ -94,15 +94,24 @@ private slots:
     void fieldsReadBack_data() {
         QTest::addColumn<QString>("surname");
         QTest::addColumn<QString>("readSurname");
-        QTest::newRow("accents") << "DUPRÉ Léa" << "DUPRÉ Léa";
-        QTest::newRow("semicolon") << "A;B" << "A;B";
-        QTest::newRow("quote") << "L'\"ÉTÉ\"" << "L'\"ÉTÉ\"";
-        QTest::newRow("line break") << "DEUX\r\nLIGNES" << "DEUX\r\nLIGNES";
-        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << "'=HYPERLINK(\"x\")";
-        QTest::newRow("plus") << "+33" << "'+33";
-        QTest::newRow("minus") << "-1" << "'-1";
-        QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("accents") << "DUPRÉ Léa"
+                                 << "DUPRÉ Léa";
+        QTest::newRow("semicolon") << "A;B"
+                                   << "A;B";
+        QTest::newRow("quote") << "L'\"ÉTÉ\""
+                               << "L'\"ÉTÉ\"";
+        QTest::newRow("line break") << "DEUX\r\nLIGNES"
+                                    << "DEUX\r\nLIGNES";
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")"
+                                 << "'=HYPERLINK(\"x\")";
+        QTest::newRow("plus") << "+33"
+                              << "'+33";
+        QTest::newRow("minus") << "-1"
+                               << "'-1";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void fieldsReadBack() {
         QFETCH(QString, surname);
@@ -214,9 +223,10 @@ private slots:
         QCOMPARE(rows[1].at(1), QStringLiteral("DUPONT"));
         QCOMPARE(rows[2].at(1), QStringLiteral("LÉGER"));
         QCOMPARE(rows[2].at(14), QStringLiteral("313,5"));
-        QCOMPARE(run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
-                     &out),
-                 0);
+        QCOMPARE(
+            run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
+                &out),
+            0);
         rows = readBack(out);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[2].at(1), QStringLiteral("APRES"));

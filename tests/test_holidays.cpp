@@ -41,7 +41,9 @@ constexpr MovableFeasts kFeasts[] = {
     {2036, {4, 14}, {5, 22}, {6, 2}},  {2037, {4, 6}, {5, 14}, {5, 25}},  {2038, {4, 26}, {6, 3}, {6, 14}},
     {2039, {4, 11}, {5, 19}, {5, 30}}, {2040, {4, 2}, {5, 10}, {5, 21}},
 };
-QDate on(int year, MonthDay md) { return QDate(year, md.month, md.day); }
+QDate on(int year, MonthDay md) {
+    return QDate(year, md.month, md.day);
+}
 } // namespace
 
 class HolidaysTest : public QObject {
@@ -95,9 +97,9 @@ private slots:
         QTest::newRow("1 November") << QDate(2025, 11, 1) << QStringLiteral("Toussaint : supplément Férié ?");
         QTest::newRow("11 November") << QDate(2025, 11, 11) << QStringLiteral("Armistice 1918 : supplément Férié ?");
         QTest::newRow("Christmas") << QDate(2025, 12, 25) << QStringLiteral("Noël : supplément Férié ?");
-        QTest::newRow("holiday on a Sunday") << QDate(2022, 12, 25)
-                                             << QStringLiteral("Noël : supplément Férié ?");
-        QTest::newRow("14 July on a Sunday") << QDate(2024, 7, 14) << QStringLiteral("Fête nationale : supplément Férié ?");
+        QTest::newRow("holiday on a Sunday") << QDate(2022, 12, 25) << QStringLiteral("Noël : supplément Férié ?");
+        QTest::newRow("14 July on a Sunday")
+            << QDate(2024, 7, 14) << QStringLiteral("Fête nationale : supplément Férié ?");
         QTest::newRow("Sunday") << QDate(2025, 3, 2) << QStringLiteral("Dimanche : supplément Férié ?");
         QTest::newRow("Easter Sunday") << QDate(2025, 4, 20) << QStringLiteral("Dimanche : supplément Férié ?");
         QTest::newRow("Saturday") << QDate(2025, 3, 1) << QString();
@@ -147,6 +149,7 @@ private slots:
         QCOMPARE(date->text(), QStringLiteral("29/05/2025"));
         QCOMPARE(label->text(), QStringLiteral("Ascension : supplément Férié ?"));
         QVERIFY(!holiday->isChecked());
+        saveScreenshot(form, QStringLiteral("entry-holiday-hint"));
         emit calendar->clicked(QDate(2025, 5, 28));
         QCOMPARE(label->text(), QString());
 

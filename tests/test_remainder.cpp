@@ -28,7 +28,8 @@ QVariant euros(const QString& text) {
 struct Clinic : obs::test::TempClinic {
     Clinic() { writeRates(); }
     qint64 act(const QString& nom, QDate date, const QString& prix, const QString& de, const QString& secu,
-               const QString& complementary, const QString& paidDe, const QString& performer = QStringLiteral("Dr MARTIN")) {
+               const QString& complementary, const QString& paidDe,
+               const QString& performer = QStringLiteral("Dr MARTIN")) {
         return addAct({{QStringLiteral("Nom"), nom},
                        {QStringLiteral("Prenom"), QStringLiteral("Anne")},
                        {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(date))},
@@ -53,10 +54,14 @@ private slots:
     void captions_data() {
         QTest::addColumn<QString>("amount");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("decimals") << "163,5" << "163,5 €";
-        QTest::newRow("zero") << "0" << "0 €";
-        QTest::newRow("overpaid") << "-12,25" << "Trop perçu : 12,25 €";
-        QTest::newRow("one cent") << "0,01" << "0,01 €";
+        QTest::newRow("decimals") << "163,5"
+                                  << "163,5 €";
+        QTest::newRow("zero") << "0"
+                              << "0 €";
+        QTest::newRow("overpaid") << "-12,25"
+                                  << "Trop perçu : 12,25 €";
+        QTest::newRow("one cent") << "0,01"
+                                  << "0,01 €";
     }
     void captions() {
         QFETCH(QString, amount);
@@ -71,12 +76,36 @@ private slots:
         QTest::addColumn<QString>("paidDe");
         QTest::addColumn<QString>("due");
         QTest::addColumn<QString>("dueDe");
-        QTest::newRow("nothing paid") << "0" << "0" << "0" << "413,5 €" << "100 €";
-        QTest::newRow("part paid") << "200" << "13,5" << "40" << "160 €" << "60 €";
-        QTest::newRow("all paid") << "200" << "113,5" << "100" << "0 €" << "0 €";
-        QTest::newRow("overpaid") << "313,5" << "0" << "150" << "Trop perçu : 50 €" << "Trop perçu : 50 €";
-        QTest::newRow("empty box") << "" << "13,5" << "" << "400 €" << "100 €";
-        QTest::newRow("not an amount") << "12,5,1" << "0" << "0" << "" << "";
+        QTest::newRow("nothing paid") << "0"
+                                      << "0"
+                                      << "0"
+                                      << "413,5 €"
+                                      << "100 €";
+        QTest::newRow("part paid") << "200"
+                                   << "13,5"
+                                   << "40"
+                                   << "160 €"
+                                   << "60 €";
+        QTest::newRow("all paid") << "200"
+                                  << "113,5"
+                                  << "100"
+                                  << "0 €"
+                                  << "0 €";
+        QTest::newRow("overpaid") << "313,5"
+                                  << "0"
+                                  << "150"
+                                  << "Trop perçu : 50 €"
+                                  << "Trop perçu : 50 €";
+        QTest::newRow("empty box") << ""
+                                   << "13,5"
+                                   << ""
+                                   << "400 €"
+                                   << "100 €";
+        QTest::newRow("not an amount") << "12,5,1"
+                                       << "0"
+                                       << "0"
+                                       << ""
+                                       << "";
     }
     void mainWindowFollowsTyping() {
         QFETCH(QString, secu);
@@ -99,6 +128,8 @@ private slots:
         child<QLineEdit>(&w, "TxtPDE")->setText(paidDe);
         QCOMPARE(lblDue->text(), due);
         QCOMPARE(lblDueDe->text(), dueDe);
+        if (QByteArray(QTest::currentDataTag()) == "part paid")
+            obs::test::saveScreenshot(&w, QStringLiteral("main-remainder"));
         // Nothing was saved.
         QCOMPARE(clinic.scalar(QStringLiteral("SELECT PAYESECU FROM ACTES WHERE NUMINT = %1").arg(number)).toLongLong(),
                  0);
@@ -106,12 +137,12 @@ private slots:
 
     void listingOfRemainders() {
         Clinic clinic;
-        clinic.act("MOREL", {2005, 4, 1}, "400", "12,5", "400", "0", "0");              // 12,5 still due
-        clinic.act("DUPONT", {2005, 3, 15}, "313,5", "100", "200", "13,5", "40");      // 160 still due
-        clinic.act("PAYE", {2005, 3, 16}, "313,5", "0", "313,5", "0", "0");             // settled
-        clinic.act("TROP", {2005, 3, 17}, "100", "0", "150", "0", "0");                 // overpaid
-        clinic.act("AUTRE", {2005, 3, 18}, "100", "0", "0", "0", "0", "Dr D'ORVAL");    // another performer
-        clinic.act("LATER", {2006, 1, 1}, "999", "0", "0", "0", "0");                   // outside the period
+        clinic.act("MOREL", {2005, 4, 1}, "400", "12,5", "400", "0", "0");           // 12,5 still due
+        clinic.act("DUPONT", {2005, 3, 15}, "313,5", "100", "200", "13,5", "40");    // 160 still due
+        clinic.act("PAYE", {2005, 3, 16}, "313,5", "0", "313,5", "0", "0");          // settled
+        clinic.act("TROP", {2005, 3, 17}, "100", "0", "150", "0", "0");              // overpaid
+        clinic.act("AUTRE", {2005, 3, 18}, "100", "0", "0", "0", "0", "Dr D'ORVAL"); // another performer
+        clinic.act("LATER", {2006, 1, 1}, "999", "0", "0", "0", "0");                // outside the period
         obs::test::SearchScreen s(clinic);
         s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
         s.click("CmdRestes");
@@ -120,6 +151,7 @@ private slots:
                                          "MOREL   Anne   01/04/2005, (JQGD010) reste : 12,5 €"}));
         QCOMPARE(s.totals(), (QStringList{"3", "272,5 €", francsCaption(*Money::parse(QStringLiteral("272,5")))}));
         QCOMPARE(s.lines("List1").size(), 3);
+        obs::test::saveScreenshot(s.form, QStringLiteral("search-remainders"));
 
         // The criteria apply, as in the search.
         s.type("CmbPrat2", QStringLiteral("Dr MARTIN"));

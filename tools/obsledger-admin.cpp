@@ -1,14 +1,14 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, and checks a file.
 #include "common/CommandLine.h"
+#include "common/DayNumber.h"
 #include "common/Settings.h"
 #include "common/Version.h"
-#include "common/DayNumber.h"
 #include "domain/ActsCsv.h"
 #include "domain/DemoData.h"
 #include "domain/UsualFiles.h"
-#include "store/sqlite/Database.h"
 #include "store/Store.h"
+#include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
 
 #include <QCoreApplication>
@@ -232,11 +232,13 @@ int exportActs(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc = answerCommandLine(
-            argumentsOf(argc, argv),
-            {QStringLiteral("obsledger-admin"), adminHelp(), {QStringLiteral("--demo"), QStringLiteral("--du"), QStringLiteral("--au"), QStringLiteral("--praticien"),
-              QStringLiteral("--suivi")},
-             false, true}))
+    if (const auto rc = answerCommandLine(argumentsOf(argc, argv),
+                                          {QStringLiteral("obsledger-admin"),
+                                           adminHelp(),
+                                           {QStringLiteral("--demo"), QStringLiteral("--du"), QStringLiteral("--au"),
+                                            QStringLiteral("--praticien"), QStringLiteral("--suivi")},
+                                           false,
+                                           true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));

@@ -221,8 +221,7 @@ void SearchPanel::exportList() {
         Dialogs::inform(this, QStringLiteral("La liste est vide : il n'y a rien à exporter."));
         return;
     }
-    const QString path = Dialogs::chooseSaveFile(this, QStringLiteral("Exporter la liste"),
-                                                 QStringLiteral("actes.csv"),
+    const QString path = Dialogs::chooseSaveFile(this, QStringLiteral("Exporter la liste"), QStringLiteral("actes.csv"),
                                                  QStringLiteral("Fichiers CSV (*.csv)"));
     if (path.isEmpty())
         return; // cancelled

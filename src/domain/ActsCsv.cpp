@@ -60,9 +60,10 @@ QStringList ActsCsv::header() {
 }
 
 QStringList ActsCsv::fields(const Act& a) {
-    QStringList f{QString::number(a.number), protectedText(a.surname),  protectedText(a.firstName),
-                  date(a.date),              protectedText(a.followedBy), protectedText(a.performedBy),
-                  protectedText(a.act),      protectedText(a.code),       protectedText(a.nightOrHoliday)};
+    QStringList f{
+        QString::number(a.number),      protectedText(a.surname),     protectedText(a.firstName), date(a.date),
+        protectedText(a.followedBy),    protectedText(a.performedBy), protectedText(a.act),       protectedText(a.code),
+        protectedText(a.nightOrHoliday)};
     for (const QString& s : a.secondary)
         f << protectedText(s);
     f << amount(a.price) << amount(a.excess) << amount(a.paidSecu) << amount(a.paidComplementary)

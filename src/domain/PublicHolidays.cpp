@@ -31,9 +31,8 @@ QString publicHolidayName(const QDate& date) {
         const char* name;
     };
     static constexpr Fixed kFixed[] = {
-        {1, 1, "Jour de l'an"},   {5, 1, "Fête du travail"},  {5, 8, "Victoire 1945"},
-        {7, 14, "Fête nationale"}, {8, 15, "Assomption"},     {11, 1, "Toussaint"},
-        {11, 11, "Armistice 1918"}, {12, 25, "Noël"},
+        {1, 1, "Jour de l'an"}, {5, 1, "Fête du travail"}, {5, 8, "Victoire 1945"},    {7, 14, "Fête nationale"},
+        {8, 15, "Assomption"},  {11, 1, "Toussaint"},      {11, 11, "Armistice 1918"}, {12, 25, "Noël"},
     };
     for (const Fixed& f : kFixed)
         if (date.month() == f.month && date.day() == f.day)

@@ -81,11 +81,11 @@ struct SearchCriteria {
     QString patient; // surname, a whole name or a pattern, without regard to case or accents
 };
 
-// The three listings of the search screen.
+// The listings of the search screen.
 enum class ListingKind {
-    Search, // every act of the period matching the criteria
-    Unpaid, // acts the national insurance has not paid yet, by name
-    Excess, // acts with an excess fee, by name
+    Search,    // every act of the period matching the criteria
+    Unpaid,    // acts the national insurance has not paid yet, by name
+    Excess,    // acts with an excess fee, by name
     Remainder, // acts of the period and criteria with something still to collect, by name
 };
 

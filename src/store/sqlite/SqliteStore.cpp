@@ -334,8 +334,8 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
                             const std::function<bool(const ListingRow&)>& each) {
     QVariantList binds;
     QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE") +
-                  (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) + QStringLiteral(" FROM ACTES ") +
-                  listingCondition(kind, period, criteria, &binds);
+                  (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) +
+                  QStringLiteral(" FROM ACTES ") + listingCondition(kind, period, criteria, &binds);
     // The search lists the acts by date, then by name (the period index's own order); the other
     // two by name.
     sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, Nom, Prenom")
