@@ -499,6 +499,10 @@ void ActEntryWindow::showHolidayHint() {
 }
 
 void ActEntryWindow::markHolidays(int year, int month) {
+    // Only Sundays and holidays in red: a Saturday is no day for the holiday supplement.
+    QTextCharFormat plain;
+    plain.setForeground(m_monthView->palette().color(QPalette::Text));
+    m_monthView->setWeekdayTextFormat(Qt::Saturday, plain);
     // The page also shows the end of the month before and the start of the month after.
     m_monthView->setDateTextFormat(QDate(), QTextCharFormat());
     QTextCharFormat red;
