@@ -136,8 +136,8 @@ void ReversalPanel::computeOwed() {
     }
     const auto& value = sums.value;
     const auto& paid = sums.reversed;
-    m_label8->setText(value ? value->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
-    m_lblDejaVerse->setText(paid ? paid->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    m_label8->setText(value ? value->toEuroText() : QStringLiteral("0"));
+    m_lblDejaVerse->setText(paid ? paid->toEuroText() : QStringLiteral("0"));
     const Reversal::OwedCaptions owed =
         Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
     m_lblDoit->setText(owed.euros);

@@ -201,7 +201,7 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_txtPDE->setText(frenchAmountText(act.paidExcess));
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
-    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toFrench() + QStringLiteral(" €"));
+    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toEuroText());
 }
 
 void MainWindow::openAct(qint64 number) {
@@ -238,7 +238,7 @@ void MainWindow::recomputeTotalFromBoxes() {
     const auto euros = boxAmount(m_txtEuros);
     const auto de = boxAmount(m_txtDE);
     if (euros && de)
-        setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
+        setTotalCaption((*euros + *de).toEuroText());
 }
 
 void MainWindow::recomputePayments() {
@@ -246,7 +246,7 @@ void MainWindow::recomputePayments() {
     Money sum;
     for (const QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
         sum += boxAmount(box).value_or(Money());
-    m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
+    m_lblPTotal->setText(sum.toEuroText());
 }
 
 void MainWindow::clearRecord() {

@@ -37,7 +37,7 @@ Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Mo
     const Wide largestCents = std::numeric_limits<qint64>::max() / 100;
     if (!fits || cents > largestCents || cents < -largestCents) {
         const Money m = owed(value, alreadyPaid, clinicRate, practitionerRate);
-        return {m.toFrench() + QStringLiteral(" €"), francsCaption(m)};
+        return {m.toEuroText(), francsCaption(m)};
     }
     const Money francs = Money::fromUnits(qint64(cents) * 100);
 
