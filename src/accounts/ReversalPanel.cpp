@@ -207,6 +207,17 @@ void ReversalPanel::computeOwed() {
         box->selectAll();
         return;
     }
+    if (!clinicRate->inRateRange() || !practitionerRate->inRateRange()) {
+        const bool clinic = !clinicRate->inRateRange();
+        QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
+        Dialogs::warn(this, QStringLiteral("Le taux de reversement %1 « %2 » doit être compris entre 0 et 100 ; le "
+                                           "montant dû n'a pas été calculé.")
+                                .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"),
+                                     box->text()));
+        box->setFocus();
+        box->selectAll();
+        return;
+    }
     const auto store = searchStore(this, m_database);
     if (!store)
         return;
@@ -228,7 +239,7 @@ void ReversalPanel::computeOwed() {
 
 void ReversalPanel::sumTyped(const QString& text) {
     if (const auto sum = Money::parse(text))
-        m_lblSommeRev->setText(francsCaption(*sum));
+        m_lblSommeRev->setText(sum->inAmountRange() ? francsCaption(*sum) : QString());
 }
 
 void ReversalPanel::recordPayment() {
@@ -239,6 +250,14 @@ void ReversalPanel::recordPayment() {
         return;
     }
     const auto sum = Money::parse(sumText);
+    if (sum && !sum->inAmountRange()) {
+        Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » doit être comprise entre -10000000 et 10000000 € "
+                                           "; rien n'a été enregistré.")
+                                .arg(sumText));
+        m_txtSommeRev->setFocus();
+        m_txtSommeRev->selectAll();
+        return;
+    }
     if (!sum) {
         Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » n'est pas un montant valide. Corrigez-la ; rien "
                                            "n'a été enregistré.")

@@ -5,6 +5,7 @@
 #include "accounts/SearchPanel.h"
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
+#include "widgets/TextGuard.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
 
@@ -32,6 +33,7 @@ SearchWindow::SearchWindow(SharedDatabase& database, QWidget* parent)
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 

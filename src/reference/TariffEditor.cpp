@@ -2,6 +2,7 @@
 
 #include "common/QuotedFieldFile.h"
 #include "domain/TariffFile.h"
+#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/Dialogs.h"
 
@@ -43,6 +44,7 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption) {
 TariffEditor::TariffEditor(QWidget* parent) : Screen(QStringLiteral("form20"), parent) {
     setWindowTitle(QStringLiteral("Tarifs habituels"));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 
