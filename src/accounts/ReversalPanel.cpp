@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -194,8 +195,16 @@ void ReversalPanel::computeOwed() {
         Dialogs::inform(this, accounts::kBadDate);
         return;
     }
-    const auto clinicRate = Money::parse(m_txtTauxClin->text());
-    const auto practitionerRate = Money::parse(m_txtTauxPrat->text());
+    // A figure too long to be read at all is out of range rather than no number.
+    static const QRegularExpression figure(QStringLiteral("^\\s*[-+]?[0-9]+([.,][0-9]*)?\\s*$"));
+    auto rateOf = [](const QLineEdit* box) {
+        const auto rate = Money::parse(box->text());
+        if (!rate && figure.match(box->text()).hasMatch())
+            return std::optional<Money>(Money::fromEuros(101));
+        return rate;
+    };
+    const auto clinicRate = rateOf(m_txtTauxClin);
+    const auto practitionerRate = rateOf(m_txtTauxPrat);
     if (!clinicRate || !practitionerRate) {
         const bool clinic = !clinicRate;
         QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
