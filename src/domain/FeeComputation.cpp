@@ -51,8 +51,12 @@ QString FeeComputation::principalChosen(const std::optional<Money>& tariff) {
 
 QString FeeComputation::secondaryChosen(const std::optional<Money>& tariff) {
     m_secondary = tariff ? std::optional<Money>(tariff->half()) : std::nullopt;
-    m_secondarySum += m_secondary.value_or(Money());
-    return (m_secondarySum + m_principal.value_or(Money())).toFrench();
+    // Catalogue values beyond any real tariff give no figure rather than a wrong one.
+    const auto sum = m_secondarySum.plus(m_secondary.value_or(Money()));
+    if (sum)
+        m_secondarySum = *sum;
+    const auto value = sum ? sum->plus(m_principal.value_or(Money())) : std::nullopt;
+    return value ? value->toFrench() : QString();
 }
 
 std::optional<Money> FeeComputation::boxAmount(const QString& text) {
@@ -66,7 +70,8 @@ QString FeeComputation::totalText(const QString& acts, const QString& supplement
     const auto s = boxAmount(supplement);
     if (!a || !s)
         return QString();
-    return (*s + *a).toFrench();
+    const auto total = s->plus(*a);
+    return total ? total->toFrench() : QString();
 }
 
 std::optional<QString> FeeComputation::francsFor(const QString& text) {
