@@ -580,8 +580,11 @@ struct DoitCase {
 // What CmdDoit asks of the engine: both sums of the pair's acts in the period, in one statement.
 QString doitSql(const PairCase& pc, const YearSpan& y, QVariantList* binds) {
     *binds << day(y.period().firstDay) << day(y.period().lastDay);
-    return QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?") +
-           patternCondition("MEDSUIT", pc.followUp, binds, true) + patternCondition("MEDACTE", pc.performer, binds, true);
+    // One condition after the other: the values are bound in the order of their marks.
+    QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?");
+    sql += patternCondition("MEDSUIT", pc.followUp, binds, true);
+    sql += patternCondition("MEDACTE", pc.performer, binds, true);
+    return sql;
 }
 
 std::vector<DoitCase> doitCases() {
@@ -780,9 +783,10 @@ void storePayment(benchmark::State& state) {
 
 // The pair's latest act as the data layer asks for it, then the update.
 QString latestActSql(const PairCase& pc, QVariantList* binds) {
-    return QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1") + patternCondition("MEDSUIT", pc.followUp, binds, true) +
-           patternCondition("MEDACTE", pc.performer, binds, true) +
-           QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
+    QString sql = QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1");
+    sql += patternCondition("MEDSUIT", pc.followUp, binds, true);
+    sql += patternCondition("MEDACTE", pc.performer, binds, true);
+    return sql + QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
 }
 const char* const kDirectPaymentUpdate =
     "UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?";
