@@ -836,13 +836,12 @@ void explainCursorQueries() {
     const QString bwd = QStringLiteral(" ORDER BY \"NOM\" DESC, \"PRENOM\" DESC, rowid DESC LIMIT 1");
     const std::pair<const char*, QString> queries[] = {
         {"open / first", base + fwd},
-        {"find NOM>='DU'", base + QStringLiteral(" WHERE (NOM>='DU')") + fwd},
+        {"find Nom >= 'DU'", base + QStringLiteral(" WHERE (Nom >= 'DU')") + fwd},
         {"next", base + QStringLiteral(" WHERE ((\"NOM\",\"PRENOM\",rowid) > (?,?,?))") + fwd},
         {"previous", base + QStringLiteral(" WHERE ((\"NOM\",\"PRENOM\",rowid) < (?,?,?))") + bwd},
         {"last", base + bwd},
         {"current row", base + QStringLiteral(" WHERE rowid=?")},
-        {"save / delete: NUMINT=",
-         base + QStringLiteral(" WHERE (NUMINT=12)") + QStringLiteral(" ORDER BY rowid LIMIT 1")},
+        {"save / delete: NUMINT =", QStringLiteral("SELECT * FROM ACTES WHERE NUMINT = 12")},
     };
     Report& r = Report::instance();
     r.addNote(QStringLiteral("\nQuery plans of the cursor's statements:"));
