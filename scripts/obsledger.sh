@@ -6,13 +6,15 @@
 #                               Debian package and checks it (packaging/check-package.sh)
 #   scripts/obsledger.sh package  installs what is missing, builds, and makes the Debian package
 #                               build/obsledger_<version>_amd64.deb
+#                               and again under the sanitizers, then the fuzz targets (scripts/reliability.sh)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
-          dpkg-dev file lintian desktop-file-utils appstream man-db)
+          dpkg-dev file lintian desktop-file-utils appstream man-db
+          clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
 
 install_missing() {
     local missing=() p
@@ -76,10 +78,11 @@ run)
 test)
     install_missing
     build_all
-    cd "$build"
-    ctest --output-on-failure --parallel "$(nproc)"
+    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
     build_package
     bash "$root/packaging/check-package.sh" "$deb"
+    # The same tests under the sanitizers, then the fuzz targets for a bounded time.
+    bash "$root/scripts/reliability.sh"
     ;;
 package)
     install_missing

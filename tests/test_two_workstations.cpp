@@ -88,8 +88,11 @@ void TestTwoWorkstations::noLostUpdate() {
         const QString name = r.values().value(1).toString();
         const QString before = r.values().value(2).toString();
         const QString expected = last.count(n) ? last[n] : QStringLiteral("depart%1").arg(n - 1);
-        if (before != expected)
+        if (before != expected) {
             ++lostUpdates;
+            qWarning("act %lld: %s written over %s, which was not the act's name then", n, qPrintable(name),
+                     qPrintable(before));
+        }
         if (!savedTokens.count(name))
             ++unreported;
         written.insert(name);

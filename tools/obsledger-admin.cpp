@@ -53,6 +53,8 @@ int init(const QString& path, bool demo) {
         const QDate today = QDate::currentDate();
         if (s)
             s = fillDemoActs(*db, 400, today.addMonths(-8), today);
+        if (s)
+            s = refreshStatistics(*db);
     }
     if (!s) {
         err() << "La base n'a pas pu être créée : " << s.message << "\n";

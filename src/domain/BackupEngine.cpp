@@ -271,7 +271,9 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
                 return fail(s);
         }
     }
-    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = target.executeRaw(QStringLiteral("COMMIT"))))
+    // The planner's figures describe the rows just brought in, not those replaced.
+    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = refreshStatistics(target)) ||
+        !(s = target.executeRaw(QStringLiteral("COMMIT"))))
         return fail(s);
     target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
     return true;

@@ -15,6 +15,9 @@ Status createProgramIndexesAndTriggers(Database& db);
 // exactly the program's columns, each of the same kind of value. *why names what differs.
 bool matchesProgramSchema(Database& db, const QString& schema, QString* why);
 
+// Refreshes the statistics by which SQLite chooses between the period and practitioner indexes.
+Status refreshStatistics(Database& db);
+
 // Whether a file is a sound database of this program: integrity check (with the program's text
 // order registered) and both tables with exactly the program's columns. *why says what is wrong.
 bool checkProgramDatabase(const QString& path, QString* why);
