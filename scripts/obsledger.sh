@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
-          dpkg-dev file lintian desktop-file-utils appstream man-db
+          dpkg-dev file lintian desktop-file-utils appstream man-db clang-format
           clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
 
 install_missing() {
@@ -60,6 +60,14 @@ run_program() {
     exec "$build/bin/obsledger"
 }
 
+# Every source follows the committed .clang-format.
+check_format() {
+    local files
+    mapfile -t files < <(cd "$root" && git ls-files -- '*.cpp' '*.h' 2>/dev/null || find src tests tools bench fuzz -name '*.cpp' -o -name '*.h')
+    (cd "$root" && clang-format --dry-run --Werror "${files[@]}") ||
+        { echo "Mise en forme : lancez clang-format -i sur les fichiers ci-dessus." >&2; exit 1; }
+}
+
 # Makes the Debian package and names it in $deb.
 build_package() {
     local log
@@ -77,6 +85,7 @@ run)
     ;;
 test)
     install_missing
+    check_format
     build_all
     (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
     build_package

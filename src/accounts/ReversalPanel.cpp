@@ -17,8 +17,9 @@
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace obs {
 
@@ -137,10 +138,10 @@ void ReversalPanel::computeOwed() {
     if (!clinicRate->inRateRange() || !practitionerRate->inRateRange()) {
         const bool clinic = !clinicRate->inRateRange();
         QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
-        Dialogs::warn(this, QStringLiteral("Le taux de reversement %1 « %2 » doit être compris entre 0 et 100 ; le "
-                                           "montant dû n'a pas été calculé.")
-                                .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"),
-                                     box->text()));
+        Dialogs::warn(
+            this, QStringLiteral("Le taux de reversement %1 « %2 » doit être compris entre 0 et 100 ; le "
+                                 "montant dû n'a pas été calculé.")
+                      .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
         box->setFocus();
         box->selectAll();
         return;
@@ -156,8 +157,8 @@ void ReversalPanel::computeOwed() {
     }
     const auto& value = sums.value;
     const auto& paid = sums.reversed;
-    m_label8->setText(value ? value->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
-    m_lblDejaVerse->setText(paid ? paid->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    m_label8->setText(value ? value->toEuroText() : QStringLiteral("0"));
+    m_lblDejaVerse->setText(paid ? paid->toEuroText() : QStringLiteral("0"));
     const Reversal::OwedCaptions owed =
         Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
     m_lblDoit->setText(owed.euros);

@@ -5,6 +5,7 @@
 #include "accounts/SearchPanel.h"
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
+#include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TextGuard.h"
 

@@ -10,11 +10,11 @@
 #include "reference/ReferenceListsEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
-#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_MainWindow.h"
 
@@ -260,9 +260,9 @@ void MainWindow::recomputeTotalFromBoxes() {
 }
 
 void MainWindow::recomputePayments() {
-    m_lblPTotal->setText(totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()),
-                                         boxAmount(m_txtPCompl).value_or(Money()),
-                                         boxAmount(m_txtPDE).value_or(Money())}));
+    m_lblPTotal->setText(
+        totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()), boxAmount(m_txtPCompl).value_or(Money()),
+                        boxAmount(m_txtPDE).value_or(Money())}));
 }
 
 void MainWindow::clearRecord() {

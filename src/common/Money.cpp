@@ -95,6 +95,10 @@ QString Money::toFrench() const {
     return negative ? u'-' + s : s;
 }
 
+QString Money::toEuroText() const {
+    return toFrench() + QStringLiteral(" €");
+}
+
 QString Money::toFrenchFixed2() const {
     const qint64 cents = divideHalfEven(m_units, 100);
     const bool negative = cents < 0;

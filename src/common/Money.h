@@ -39,6 +39,8 @@ public:
 
     // Short French form: decimal comma, no thousands separator, no trailing zeros (19,5; 20; -3,25).
     QString toFrench() const;
+    // Short French form followed by the euro sign, as amounts are shown on the screens ("163,5 €").
+    QString toEuroText() const;
     // Currency form with exactly two decimals (25,15).
     QString toFrenchFixed2() const;
     // Rounded to two decimals, a half going to the even neighbour.

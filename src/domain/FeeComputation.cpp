@@ -1,5 +1,7 @@
 #include "domain/FeeComputation.h"
 
+#include "domain/TariffFile.h"
+
 #include "common/QuotedFieldFile.h"
 
 namespace obs {
@@ -19,8 +21,8 @@ FeeComputation::Supplements FeeComputation::readSupplements(const QString& path)
         return out;
     const qsizetype groups = read.fields.size() / kFieldsPerGroup;
     for (qsizetype g = 0; g < groups; ++g) {
-        const QString night = read.fields.at(g * kFieldsPerGroup + 4);
-        const QString holiday = read.fields.at(g * kFieldsPerGroup + 5);
+        const QString night = read.fields.at(g * kFieldsPerGroup + TariffFile::NightIndex);
+        const QString holiday = read.fields.at(g * kFieldsPerGroup + TariffFile::HolidayIndex);
         if (!usableSupplement(night) || !usableSupplement(holiday)) {
             out.failed = true;
             return out;

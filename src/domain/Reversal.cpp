@@ -41,7 +41,7 @@ Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Mo
         const auto m = owed(value, alreadyPaid, clinicRate, practitionerRate);
         if (!m)
             return {QStringLiteral("Montant hors limites"), QString()};
-        return {m->toFrench() + QStringLiteral(" €"), francsCaption(*m)};
+        return {m->toEuroText(), francsCaption(*m)};
     }
     const Money francs = Money::fromUnits(qint64(cents) * 100);
 

@@ -111,12 +111,11 @@ QString affinityOf(const QString& declared) {
 // Column name (upper case) -> affinity, in the table's order; empty when there is no such table.
 Status columnsOf(Database& db, const QString& schema, const QString& table, QList<std::pair<QString, QString>>* out) {
     out->clear();
-    return db.queryRaw(QStringLiteral("SELECT name, type FROM pragma_table_info(?, ?)"), {table, schema},
-                       [&](const Row& r) {
-                           out->append({r.values().value(0).toString().toUpper(),
-                                        affinityOf(r.values().value(1).toString())});
-                           return true;
-                       });
+    return db.queryRaw(
+        QStringLiteral("SELECT name, type FROM pragma_table_info(?, ?)"), {table, schema}, [&](const Row& r) {
+            out->append({r.values().value(0).toString().toUpper(), affinityOf(r.values().value(1).toString())});
+            return true;
+        });
 }
 
 } // namespace
