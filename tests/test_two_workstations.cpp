@@ -28,8 +28,9 @@ void TestTwoWorkstations::noLostUpdate() {
         QStringLiteral("CREATE TRIGGER HISTOIRE_ACTES AFTER UPDATE OF Nom ON ACTES BEGIN INSERT INTO HISTOIRE "
                        "VALUES (NEW.NUMINT, NEW.Nom, NEW.Prenom); END")));
     // Acts added meanwhile start their chain with their name at creation.
-    QVERIFY(clinic.db().executeRaw(QStringLiteral("CREATE TRIGGER HISTOIRE_AJOUT AFTER INSERT ON ACTES BEGIN INSERT INTO "
-                                                  "HISTOIRE VALUES (NEW.NUMINT, NEW.Nom, NULL); END")));
+    QVERIFY(
+        clinic.db().executeRaw(QStringLiteral("CREATE TRIGGER HISTOIRE_AJOUT AFTER INSERT ON ACTES BEGIN INSERT INTO "
+                                              "HISTOIRE VALUES (NEW.NUMINT, NEW.Nom, NULL); END")));
     clinic.db().close();
 
     const int ms = 4000;
