@@ -55,12 +55,12 @@ bool readState(Database& db, State* state, QString* why) {
             const qint64 k = v[10].toLongLong();
             const QString t = QString::number(k);
             const bool saved = v[12].toLongLong() != 0;
-            const bool consistent = text(1) == u'C' + t && text(2) == u'C' + t && v[3].toLongLong() == 40000 + k % 1000 &&
-                                    text(4) == u'P' + t && text(5) == u'P' + t && text(6) == u'A' + t && text(7) == t &&
-                                    text(8) == t && text(9) == t && v[11].toLongLong() == k &&
-                                    (saved ? v[12].toLongLong() == k && v[13].toLongLong() == k &&
-                                                 v[14].toLongLong() == k
-                                           : v[13].toLongLong() == 0 && v[14].toLongLong() == 0);
+            const bool consistent =
+                text(1) == u'C' + t && text(2) == u'C' + t && v[3].toLongLong() == 40000 + k % 1000 &&
+                text(4) == u'P' + t && text(5) == u'P' + t && text(6) == u'A' + t && text(7) == t && text(8) == t &&
+                text(9) == t && v[11].toLongLong() == k &&
+                (saved ? v[12].toLongLong() == k && v[13].toLongLong() == k && v[14].toLongLong() == k
+                       : v[13].toLongLong() == 0 && v[14].toLongLong() == 0);
             if (!consistent) {
                 *why = QStringLiteral("act %1 written in part").arg(v[0].toLongLong());
                 whole = false;
@@ -85,8 +85,8 @@ private slots:
 void TestCrashConsistency::killedWriterLeavesCommittedState() {
     TempClinic clinic;
     clinic.db().close();
-    const int kills = qEnvironmentVariableIntValue("OBSLEDGER_KILLS") > 0 ? qEnvironmentVariableIntValue("OBSLEDGER_KILLS")
-                                                                          : 200;
+    const int kills =
+        qEnvironmentVariableIntValue("OBSLEDGER_KILLS") > 0 ? qEnvironmentVariableIntValue("OBSLEDGER_KILLS") : 200;
     QRandomGenerator rng(20261207);
     State committed;
     int corruptOpens = 0, partialRows = 0, mismatches = 0, pendingLanded = 0, operations = 0;

@@ -140,8 +140,12 @@ void TestHostileText::searchAndReversal() {
     QFETCH(bool, pattern);
     TempClinic clinic;
     clinic.writeRates();
-    const qint64 act = clinic.addAct({{"Nom", "CIBLE"}, {"Date", 38400}, {"MEDSUIT", text}, {"MEDACTE", text},
-                                      {"Acte", text}, {"PRIX", QVariant::fromValue<qint64>(1000000)}});
+    const qint64 act = clinic.addAct({{"Nom", "CIBLE"},
+                                      {"Date", 38400},
+                                      {"MEDSUIT", text},
+                                      {"MEDACTE", text},
+                                      {"Acte", text},
+                                      {"PRIX", QVariant::fromValue<qint64>(1000000)}});
     clinic.addAct({{"Nom", "AUTRE"}, {"Date", 38400}, {"MEDSUIT", "Dr X"}, {"MEDACTE", "Dr Y"}, {"Acte", "Y"}});
     {
         SearchScreen s(clinic);

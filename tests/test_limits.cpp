@@ -62,10 +62,9 @@ void TestLimits::checkedMoney_data() {
     QTest::newRow("smallest difference") << kMin << qint64(1) << true << false << true << false;
     QTest::newRow("two halves of the range") << kMax / 2 + 1 << kMax / 2 + 1 << false << true << false << false;
     // Montant and DE of 92233720368547 euros each, summed: the francs cannot be held.
-    QTest::newRow("twice 92233720368547 euros") << qint64(1844674407370940000) << qint64(0) << true << true << true
-                                                << false;
-    QTest::newRow("absurd rate") << qint64(10000000000) << qint64(999999999999990000) << true << true << false
-                                 << true;
+    QTest::newRow("twice 92233720368547 euros")
+        << qint64(1844674407370940000) << qint64(0) << true << true << true << false;
+    QTest::newRow("absurd rate") << qint64(10000000000) << qint64(999999999999990000) << true << true << false << true;
 }
 
 void TestLimits::checkedMoney() {
@@ -104,9 +103,12 @@ void TestLimits::extremeFiguresInText() {
 void TestLimits::mainWindowAmountsOutOfRange_data() {
     QTest::addColumn<QString>("montant");
     QTest::addColumn<QString>("de");
-    QTest::newRow("the largest typed figures") << "92233720368547" << "92233720368547";
-    QTest::newRow("just beyond the limit") << "10000000,01" << "0,0";
-    QTest::newRow("DE beyond the limit") << "100" << "20000000";
+    QTest::newRow("the largest typed figures") << "92233720368547"
+                                               << "92233720368547";
+    QTest::newRow("just beyond the limit") << "10000000,01"
+                                           << "0,0";
+    QTest::newRow("DE beyond the limit") << "100"
+                                         << "20000000";
 }
 
 void TestLimits::mainWindowAmountsOutOfRange() {
@@ -155,9 +157,12 @@ void TestLimits::damagedStoredAmounts() {
 void TestLimits::reversalRatesOutOfRange_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("rate");
-    QTest::newRow("practitioner rate absurd") << "TxtTauxPrat" << "99999999999999";
-    QTest::newRow("practitioner rate above 100") << "TxtTauxPrat" << "100,5";
-    QTest::newRow("clinic rate absurd") << "TxtTauxClin" << "92233720368547";
+    QTest::newRow("practitioner rate absurd") << "TxtTauxPrat"
+                                              << "99999999999999";
+    QTest::newRow("practitioner rate above 100") << "TxtTauxPrat"
+                                                 << "100,5";
+    QTest::newRow("clinic rate absurd") << "TxtTauxClin"
+                                        << "92233720368547";
 }
 
 void TestLimits::reversalRatesOutOfRange() {
@@ -165,7 +170,10 @@ void TestLimits::reversalRatesOutOfRange() {
     QFETCH(QString, rate);
     TempClinic clinic;
     clinic.writeRates();
-    clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}, {"MEDSUIT", "Dr A"}, {"MEDACTE", "Dr B"},
+    clinic.addAct({{"Nom", "DUPONT"},
+                   {"Date", 38353},
+                   {"MEDSUIT", "Dr A"},
+                   {"MEDACTE", "Dr B"},
                    {"PRIX", units(Money::fromEuros(1000000).units())}});
     obs::test::SearchScreen s(clinic);
     s.pair(QStringLiteral("Dr B"), QStringLiteral("Dr A"));

@@ -15,8 +15,8 @@
 
 #include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace obs {
@@ -139,7 +139,8 @@ void removeLeftovers(const QString& file) {
     const QDir folder = info.absoluteDir();
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-120);
     const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
-                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix + QStringLiteral("-journal")};
+                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
+                                   QStringLiteral("-journal")};
     for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
         if (left.lastModified().toUTC() < before)
             QFile::remove(left.absoluteFilePath());
@@ -151,8 +152,9 @@ void removeLeftovers(const QString& file) {
 class PrivateCopy {
 public:
     PrivateCopy(const QString& backupFile, const QString& besideFile)
-        : m_temp(QFileInfo(besideFile).absoluteDir().filePath(QFileInfo(besideFile).fileName() +
-                                                              QStringLiteral(".XXXXXX") + kPartialSuffix)),
+        : m_temp(QFileInfo(besideFile)
+                     .absoluteDir()
+                     .filePath(QFileInfo(besideFile).fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix)),
           m_backupFile(backupFile) {}
     ~PrivateCopy() {
         if (!m_path.isEmpty())
@@ -237,12 +239,14 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
     }
     if (!(s = createProgramTables(target)))
         return fail(s);
-    const QString acts = QStringLiteral("NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, "
-                                        "CCAM4, CCAM5, CCAM6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev");
+    const QString acts =
+        QStringLiteral("NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, "
+                       "CCAM4, CCAM5, CCAM6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev");
     const QString memo =
         QStringLiteral("rowid, NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, \"INDEX\"");
     if (!(s = target.executeRaw(
-              QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT").arg(acts))) ||
+              QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT")
+                  .arg(acts))) ||
         !(s = target.executeRaw(
               QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
         return fail(s);
@@ -271,7 +275,9 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
                 return fail(s);
         }
     }
-    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = target.executeRaw(QStringLiteral("COMMIT"))))
+    // The planner's figures describe the rows just brought in, not those replaced.
+    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = refreshStatistics(target)) ||
+        !(s = target.executeRaw(QStringLiteral("COMMIT"))))
         return fail(s);
     target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
     return true;
@@ -364,7 +370,8 @@ QString beforeRestoreCopyOf(const QString& databasePath) {
 
 bool sameFile(const QString& a, const QString& b) {
     // Device and inode: a hard link or another path to the file is the same file.
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
         return true;

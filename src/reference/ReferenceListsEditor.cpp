@@ -4,10 +4,10 @@
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
-#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_ReferenceListsEditor.h"
 
@@ -253,7 +253,8 @@ bool ReferenceListsEditor::entryFromBoxes(ReferenceEntry* entry) {
                 m ? QStringLiteral("Le montant saisi pour « %1 » doit être compris entre -10000000 et 10000000 € : "
                                    "« %2 ».")
                         .arg(name, text)
-                  : QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».").arg(name, text);
+                  : QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».")
+                        .arg(name, text);
             if (box->isVisibleTo(this))
                 box->setFocus();
             else

@@ -2,9 +2,9 @@
 
 #include "common/QuotedFieldFile.h"
 #include "domain/TariffFile.h"
-#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_TariffEditor.h"
 

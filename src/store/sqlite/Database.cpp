@@ -231,7 +231,8 @@ Status Database::retryingWhileBusy(const std::function<Status(bool* handedOver)>
             QThread::msleep(quint64(qMin<qint64>(left, pauseMs + QRandomGenerator::global()->bounded(pauseMs))));
             pauseMs = qMin(pauseMs * 2, 400);
             // This try waits on the lock only for what is left of the whole time allowed.
-            sqlite3_busy_timeout(m_db->getHandle(), int(qBound<qint64>(1, deadline.remainingTime(), qint64(m_lockWaitMs))));
+            sqlite3_busy_timeout(m_db->getHandle(),
+                                 int(qBound<qint64>(1, deadline.remainingTime(), qint64(m_lockWaitMs))));
         }
         bool handedOver = false;
         const Status s = run(&handedOver);
