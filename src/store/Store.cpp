@@ -17,6 +17,10 @@ bool isServerLocation(const QString& location) {
     return keyValue.match(t).hasMatch();
 }
 
+QString describeLocation(const QString& location) {
+    return isServerLocation(location) ? PgConnection::describe(location.trimmed()) : location;
+}
+
 std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
     if (isServerLocation(location))
         return PgStore::open(location.trimmed(), status);

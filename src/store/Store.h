@@ -102,6 +102,8 @@ public:
 // A location naming a PostgreSQL server: a libpq URI (postgresql://, postgres://) or a
 // "key=value ..." connection string. Anything else is a file path.
 bool isServerLocation(const QString& location);
+// The location as messages may show it: a server without its password.
+QString describeLocation(const QString& location);
 
 // One database: a file, or a server. Opened shared, never created by the program.
 class Store {
