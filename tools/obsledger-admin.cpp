@@ -5,6 +5,9 @@
 #include "common/Version.h"
 #include "domain/DemoData.h"
 #include "domain/UsualFiles.h"
+#include "store/Store.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
 
@@ -36,7 +39,35 @@ int usage() {
     return 2;
 }
 
+// The tables, indexes, text functions and the workstations' role on a server's empty database.
+int initServer(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (db->exec(QStringLiteral("SELECT 1 FROM actes LIMIT 1")).ok()) {
+        err() << "La base " << db->location() << " a déjà les tables d'Obsledger : elle n'a pas été modifiée.\n";
+        return 1;
+    }
+    s = createServerSchema(*db);
+    if (!s) {
+        err() << "La base n'a pas pu être créée sur " << db->location() << " : " << s.message << "\n";
+        return 1;
+    }
+    out() << "Base créée : " << db->location() << " (rôle " << kServerRole << ")\n";
+    return 0;
+}
+
 int init(const QString& path, bool demo) {
+    if (isServerLocation(path)) {
+        if (demo) {
+            err() << "--demo ne s'applique qu'à un fichier : remplissez le serveur avec « copy ».\n";
+            return 2;
+        }
+        return initServer(path);
+    }
     if (QFileInfo::exists(path)) {
         err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
         return 1;

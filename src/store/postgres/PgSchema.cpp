@@ -4,6 +4,8 @@
 #include "store/postgres/PgConnection.h"
 #include "store/sqlite/Collation.h"
 
+#include <QSet>
+
 namespace obs {
 
 namespace {
@@ -23,14 +25,28 @@ bool usable(char32_t c) {
 }
 
 // translate() of every character whose form differs; plain ASCII text takes lower() alone.
+// translate() looks each character up from the start of its list, so the characters of French
+// names come first (mapped to themselves when unchanged), the rare ones after.
 QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
     QString from, to, dropped;
-    QStringList ligatureParts;
-    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
-        if (!usable(c))
+    QList<char32_t> order;
+    const QString common = QStringLiteral("eainrsotluémcdpgbhvfyqzjkxwèàçêôîïëûùœâüÿæ");
+    for (const QChar c : common) {
+        order << c.unicode();
+        order << QChar(c).toUpper().unicode();
+    }
+    for (char32_t c = ' '; c < 0x7F; ++c)
+        order << c;
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c)
+        order << c;
+    QSet<char32_t> seen;
+    for (const char32_t c : order) {
+        if (!usable(c) || seen.contains(c))
             continue;
-        const QString f = form(c);
-        if (f == ch(c))
+        seen.insert(c);
+        const QString f = c < 0x80 ? ch(c >= 'A' && c <= 'Z' ? c + 32 : c) : form(c);
+        const bool early = c < 0x80 || common.contains(QChar(char16_t(c)), Qt::CaseInsensitive);
+        if (f == ch(c) && !early)
             continue;
         if (f.isEmpty()) {
             dropped += ch(c);
@@ -38,14 +54,9 @@ QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
             from += ch(c);
             to += f;
         } else if (ligatures) {
-            ligatureParts << f;
             from += ch(c);
-            to += ch(c); // kept for replace() below
+            to += ch(c); // written out by replace() below
         }
-    }
-    for (char32_t c = 'A'; c <= 'Z'; ++c) {
-        from += ch(c);
-        to += ch(c + 32);
     }
     QString expr = QStringLiteral("translate(t, %1, %2)").arg(literal(from + dropped), literal(to));
     if (ligatures) {
