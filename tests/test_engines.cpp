@@ -4,6 +4,7 @@
 // overwrite another workstation's change, writes that wait a few seconds on a lock.
 #include "TestSupport.h"
 
+#include "domain/ClinicCopy.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
@@ -138,6 +139,7 @@ private slots:
     void unreachableServerNamedWithoutPassword();
     void keystrokeSearchUsesTheIndex();
     void workstationRoleMayWriteRowsOnly();
+    void copyThereAndBackKeepsEveryRow();
 
 private:
     std::unique_ptr<TempClinic> m_clinic;
@@ -468,6 +470,51 @@ void TestEngines::workstationRoleMayWriteRowsOnly() {
         }
     }
     QVERIFY(server.connection().script(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(login)));
+}
+
+void TestEngines::copyThereAndBackKeepsEveryRow() {
+    // The filled clinic file to a fresh server database, then back to a new file: every act and
+    // entry comes back as it was, numbers and order of entry included.
+    TempServerDatabase server;
+    QString why;
+    ClinicTotals totals;
+    QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why, &totals), qPrintable(why));
+    QCOMPARE(totals.acts, qint64(std::size(kSurnames) * 3));
+    QVERIFY(!copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why));
+    QVERIFY(why.contains(QStringLiteral("contient déjà")));
+    QVERIFY(!copyClinic(server.conninfo(), server.conninfo(), true, &why));
+    const QString back = m_clinic->file(QStringLiteral("retour.mdb"));
+    QVERIFY2(copyClinic(server.conninfo(), back, false, &why), qPrintable(why));
+    auto original = openStore(m_clinic->dbPath());
+    auto copied = openStore(back);
+    auto onServer = openStore(server.conninfo());
+    for (Store* other : {copied.get(), onServer.get()}) {
+        for (const BrowseQuery& q : {BrowseQuery::allActs(), BrowseQuery::allReferenceEntries()}) {
+            Status s;
+            auto c1 = original->browse(q, &s);
+            auto c2 = other->browse(q, &s);
+            QVERIFY(c1->moveFirst());
+            QVERIFY(c2->moveFirst());
+            int n = 0;
+            while (c1->hasCurrent()) {
+                BrowsedRecord r1, r2;
+                QVERIFY(c2->hasCurrent());
+                QVERIFY(c1->current(&r1));
+                QVERIFY(c2->current(&r2));
+                QVERIFY(r1 == r2);
+                QVERIFY(c1->moveNext());
+                QVERIFY(c2->moveNext());
+                ++n;
+            }
+            QVERIFY(c2->eof());
+            QVERIFY(n > 0);
+        }
+    }
+    // A new act on the server takes the number after the copied ones.
+    Act a;
+    a.surname = QStringLiteral("NOUVEAU");
+    QVERIFY(onServer->acts().append(a, &a.number));
+    QCOMPARE(a.number, totals.acts + 1);
 }
 
 QTEST_MAIN(TestEngines)

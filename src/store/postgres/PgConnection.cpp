@@ -86,6 +86,21 @@ QString PgConnection::describe(const QString& conninfo) {
     return parts.isEmpty() ? QStringLiteral("(serveur par défaut)") : parts.join(u' ');
 }
 
+bool PgConnection::hasPassword(const QString& conninfo) {
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    if (!options) {
+        if (error)
+            PQfreemem(error);
+        return false;
+    }
+    bool found = false;
+    for (PQconninfoOption* o = options; o->keyword; ++o)
+        found = found || (QByteArray(o->keyword) == "password" && o->val && *o->val);
+    PQconninfoFree(options);
+    return found;
+}
+
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status* status) {
     std::unique_ptr<PgConnection> c(new PgConnection());
     c->m_described = describe(conninfo);

@@ -42,6 +42,9 @@ public:
     // The server named without its password, for messages.
     static QString describe(const QString& conninfo);
 
+    // The string holds a password (which the settings file must never keep).
+    static bool hasPassword(const QString& conninfo);
+
     QString location() const { return m_described; }
     bool isOpen() const { return m_conn != nullptr; }
     void close();
