@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "domain/ClinicCopy.h"
+#include "domain/ServerBackup.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
@@ -140,6 +141,7 @@ private slots:
     void keystrokeSearchUsesTheIndex();
     void workstationRoleMayWriteRowsOnly();
     void copyThereAndBackKeepsEveryRow();
+    void serverBackupAndRestore();
 
 private:
     std::unique_ptr<TempClinic> m_clinic;
@@ -515,6 +517,35 @@ void TestEngines::copyThereAndBackKeepsEveryRow() {
     a.surname = QStringLiteral("NOUVEAU");
     QVERIFY(onServer->acts().append(a, &a.number));
     QCOMPARE(a.number, totals.acts + 1);
+}
+
+void TestEngines::serverBackupAndRestore() {
+    TempServerDatabase server;
+    QString why;
+    QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why), qPrintable(why));
+    const QString folder = m_clinic->file(QStringLiteral("sauvegardes"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString backup = folder + QStringLiteral("/OBSLEDGER.MDB");
+    QVERIFY2(backupServer(server.conninfo(), backup, &why), qPrintable(why));
+    QVERIFY(!QFile::exists(backup + QStringLiteral(".partiel")));
+    // Another day's work, then the restore brings the backup's rows back and keeps today's.
+    QVERIFY(server.connection().script("DELETE FROM actes WHERE numint > 10; UPDATE memo SET texte = 'changé'"));
+    QString kept;
+    QVERIFY2(restoreServer(backup, server.conninfo(), &why, &kept), qPrintable(why));
+    QCOMPARE(kept, folder + QStringLiteral("/OBSLEDGER.avant-restauration.MDB"));
+    auto restored = openStore(server.conninfo());
+    auto original = openStore(m_clinic->dbPath());
+    QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));
+    ClinicTotals before;
+    QVERIFY(copyClinic(kept, m_clinic->file(QStringLiteral("avant.mdb")), false, &why, &before));
+    QCOMPARE(before.acts, qint64(10));
+    // A damaged backup is refused and the server's rows stay as they are.
+    QFile junk(folder + QStringLiteral("/autre/OBSLEDGER.MDB"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/autre")));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("pas une base") > 0);
+    junk.close();
+    QVERIFY(!restoreServer(junk.fileName(), server.conninfo(), &why, &kept));
+    QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));
 }
 
 QTEST_MAIN(TestEngines)

@@ -3,6 +3,8 @@
 #include "common/AppPaths.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
+#include "domain/ServerBackup.h"
+#include "store/Store.h"
 #include "widgets/Dialogs.h"
 
 #include <QApplication>
@@ -48,12 +50,18 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 
 } // namespace
 
+// The file, or the server named without its password.
+QString databaseShown() {
+    const QString server = Settings::server();
+    return server.isEmpty() ? Settings::databasePath() : describeLocation(server);
+}
+
 BackupWindow::BackupWindow(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
     setWindowTitle(QStringLiteral("Sauvegardes"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
 
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     m_backupFolder = Settings::backupFolder();
     m_label1->setText(m_backupFolder);
     m_cmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : ") + kLineBreak + inCaption(m_databasePath) +
@@ -139,7 +147,7 @@ void BackupWindow::chooseFolder() {
 }
 
 void BackupWindow::backup() {
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     // With no folder chosen there is nowhere to write: the user chooses one here first.
     if (m_backupFolder.trimmed().isEmpty()) {
         Dialogs::explain(this, kBackupFailed,
@@ -152,7 +160,10 @@ void BackupWindow::backup() {
     bool done = false;
     {
         BusyPointer busy;
-        done = backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why);
+        // On a server the backup is a snapshot of its rows in a file of the usual kind.
+        const QString server = Settings::server();
+        done = server.isEmpty() ? backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why)
+                                : backupServer(server, backupFileIn(m_backupFolder), &why);
     }
     if (done)
         Dialogs::inform(this, kBackupDone);
@@ -169,7 +180,9 @@ void BackupWindow::restore() {
     bool done = false;
     {
         BusyPointer busy;
-        done = restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept);
+        const QString server = Settings::server();
+        done = server.isEmpty() ? restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept)
+                                : restoreServer(backupFileIn(folder), server, &why, &kept);
     }
     if (!done) {
         Dialogs::explain(this, kRestoreFailed, why, true);
