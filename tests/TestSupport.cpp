@@ -10,8 +10,6 @@
 #include "widgets/Screen.h"
 
 #include <QApplication>
-#include <cstdio>
-#include <cstdlib>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -20,6 +18,8 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <cstdio>
+#include <cstdlib>
 
 namespace obs::test {
 
@@ -117,7 +117,7 @@ qint64 serverInsert(PgConnection& db, const QString& table, const QString& id, c
     QVariantList binds;
     for (const auto& [name, value] : fields) {
         columns << (name.compare(QLatin1String("INDEX"), Qt::CaseInsensitive) == 0 ? QStringLiteral("\"index\"")
-                                                                                     : name);
+                                                                                   : name);
         marks << QStringLiteral("?");
         binds << value;
     }

@@ -20,11 +20,11 @@ using obs::test::TempServerDatabase;
 namespace {
 
 const char* const kSurnames[] = {
-    "DUPONT",  "dupont", "Dupont-Martin", "DUPONT MARTIN", "D'ALMEIDA", "DALMEIDA", "LÉGER",   "LEGER",
-    "Léger",   "LEFEBVRE", "LEMAIRE",     "Émile",         "EMILE",     "Œuvre",    "OEUVRE",  "Cœur",
-    "COEUR",   "Çava",   "CAVA",          "zoé",           "Zoe",       "ZOÉ",      "Ångström", "Müller",
-    "MULLER",  "Straße", "STRASSE",       "O'NEIL",        "123",       "",         "É-à",      "Cesàr",
-    "Césa",    "CÉSAR",  "ñandu",         "NANDU",         "Ørsted",    "ORSTED",   "x%_y",     "a\\b"};
+    "DUPONT", "dupont",   "Dupont-Martin", "DUPONT MARTIN", "D'ALMEIDA", "DALMEIDA", "LÉGER",    "LEGER",
+    "Léger",  "LEFEBVRE", "LEMAIRE",       "Émile",         "EMILE",     "Œuvre",    "OEUVRE",   "Cœur",
+    "COEUR",  "Çava",     "CAVA",          "zoé",           "Zoe",       "ZOÉ",      "Ångström", "Müller",
+    "MULLER", "Straße",   "STRASSE",       "O'NEIL",        "123",       "",         "É-à",      "Cesàr",
+    "Césa",   "CÉSAR",    "ñandu",         "NANDU",         "Ørsted",    "ORSTED",   "x%_y",     "a\\b"};
 const char* const kPractitioners[] = {"Dr MARTIN", "Dr Martín", "Dr D'ORVAL", "Dr LÉGER", "Dr leger", "Dr Œil", ""};
 const char* const kActs[] = {"Césarienne", "CESARIENNE urgente", "Accouchement", "accouchement gémellaire", "AVB"};
 
@@ -186,8 +186,8 @@ void TestEngines::browsingOrderIsTheSame() {
 
 void TestEngines::findAtEachKeystrokeIsTheSame_data() {
     QTest::addColumn<QString>("typed");
-    for (const char* t : {"D", "DU", "dupont", "DUPONT ", "DUPONT-", "D'", "LE", "LEG", "LÉG", "lég", "Œ", "OE", "CE",
-                          "CÉS", "Z", "ZZZZ", "", "1", "'", "É", "X%", "A\\"})
+    for (const char* t : {"D",  "DU", "dupont", "DUPONT ", "DUPONT-", "D'", "LE", "LEG", "LÉG", "lég", "Œ",
+                          "OE", "CE", "CÉS",    "Z",       "ZZZZ",    "",   "1",  "'",   "É",   "X%",  "A\\"})
         QTest::newRow(t) << QString::fromUtf8(t);
 }
 
@@ -225,29 +225,98 @@ void TestEngines::listingsAndTotalsAreTheSame_data() {
     QTest::addColumn<QString>("act");
     QTest::addColumn<QString>("nf");
     const int search = int(ListingKind::Search);
-    QTest::newRow("every act") << search << "" << "" << "" << "";
-    QTest::newRow("unpaid by name") << int(ListingKind::Unpaid) << "" << "" << "" << "";
-    QTest::newRow("excess by name") << int(ListingKind::Excess) << "" << "" << "" << "";
-    QTest::newRow("a name, any case and accent") << search << "dr leger" << "" << "" << "";
-    QTest::newRow("a name with its accent") << search << "Dr LÉGER" << "" << "" << "";
-    QTest::newRow("star") << search << "Dr M*" << "" << "" << "";
-    QTest::newRow("question mark") << search << "Dr ?ARTIN" << "" << "" << "";
-    QTest::newRow("class and range") << search << "Dr [A-L]*" << "" << "" << "";
-    QTest::newRow("negated class") << search << "[!D]*" << "" << "" << "";
-    QTest::newRow("accented class") << search << "Dr L[é]ger" << "" << "" << "";
-    QTest::newRow("apostrophe") << search << "*'*" << "*" << "" << "";
-    QTest::newRow("empty class") << search << "[]*" << "" << "" << "";
-    QTest::newRow("reversed range") << search << "[z-a]*" << "" << "" << "";
-    QTest::newRow("unclosed class") << search << "Dr [M" << "" << "" << "";
-    QTest::newRow("regex signs taken as they are") << search << "Dr .*" << "" << "" << "";
-    QTest::newRow("ligature") << search << "dr œ*" << "" << "" << "";
-    QTest::newRow("ligature written out") << search << "dr oe*" << "" << "" << "";
-    QTest::newRow("both practitioners") << search << "Dr M*" << "dr leger" << "" << "";
-    QTest::newRow("act prefix") << search << "" << "" << "CES" << "";
-    QTest::newRow("act prefix, accent") << search << "" << "" << "accouchement g" << "";
-    QTest::newRow("act with a digit") << search << "" << "" << "A#" << "";
-    QTest::newRow("night") << search << "" << "" << "" << "n";
-    QTest::newRow("empty practitioner text matches nothing odd") << search << "Dr" << "" << "" << "";
+    QTest::newRow("every act") << search << ""
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("unpaid by name") << int(ListingKind::Unpaid) << ""
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("excess by name") << int(ListingKind::Excess) << ""
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("a name, any case and accent") << search << "dr leger"
+                                                 << ""
+                                                 << ""
+                                                 << "";
+    QTest::newRow("a name with its accent") << search << "Dr LÉGER"
+                                            << ""
+                                            << ""
+                                            << "";
+    QTest::newRow("star") << search << "Dr M*"
+                          << ""
+                          << ""
+                          << "";
+    QTest::newRow("question mark") << search << "Dr ?ARTIN"
+                                   << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("class and range") << search << "Dr [A-L]*"
+                                     << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("negated class") << search << "[!D]*"
+                                   << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("accented class") << search << "Dr L[é]ger"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("apostrophe") << search << "*'*"
+                                << "*"
+                                << ""
+                                << "";
+    QTest::newRow("empty class") << search << "[]*"
+                                 << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("reversed range") << search << "[z-a]*"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("unclosed class") << search << "Dr [M"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("regex signs taken as they are") << search << "Dr .*"
+                                                   << ""
+                                                   << ""
+                                                   << "";
+    QTest::newRow("ligature") << search << "dr œ*"
+                              << ""
+                              << ""
+                              << "";
+    QTest::newRow("ligature written out") << search << "dr oe*"
+                                          << ""
+                                          << ""
+                                          << "";
+    QTest::newRow("both practitioners") << search << "Dr M*"
+                                        << "dr leger"
+                                        << ""
+                                        << "";
+    QTest::newRow("act prefix") << search << ""
+                                << ""
+                                << "CES"
+                                << "";
+    QTest::newRow("act prefix, accent") << search << ""
+                                        << ""
+                                        << "accouchement g"
+                                        << "";
+    QTest::newRow("act with a digit") << search << ""
+                                      << ""
+                                      << "A#"
+                                      << "";
+    QTest::newRow("night") << search << ""
+                           << ""
+                           << ""
+                           << "n";
+    QTest::newRow("empty practitioner text matches nothing odd") << search << "Dr"
+                                                                 << ""
+                                                                 << ""
+                                                                 << "";
 }
 
 void TestEngines::listingsAndTotalsAreTheSame() {
@@ -436,11 +505,11 @@ void TestEngines::keystrokeSearchUsesTheIndex() {
                        "= obs_fold($1) AND obs_fold(medacte) = obs_fold($1)")};
     for (const QString& sql : statements) {
         QStringList plan;
-        QVERIFY(server.connection().exec(QStringLiteral("EXPLAIN ") + sql, {QStringLiteral("nom1")},
-                                         [&](const PgRow& r) {
-                                             plan << r.text(0);
-                                             return true;
-                                         }));
+        QVERIFY(
+            server.connection().exec(QStringLiteral("EXPLAIN ") + sql, {QStringLiteral("nom1")}, [&](const PgRow& r) {
+                plan << r.text(0);
+                return true;
+            }));
         QVERIFY2(plan.join(u'\n').contains(QStringLiteral("Index")), qPrintable(plan.join(u'\n')));
         QVERIFY2(!plan.join(u'\n').contains(QStringLiteral("Seq Scan")), qPrintable(plan.join(u'\n')));
     }

@@ -86,6 +86,8 @@ int init(const QString& path, bool demo) {
         const QDate today = QDate::currentDate();
         if (s)
             s = fillDemoActs(*db, 400, today.addMonths(-8), today);
+        if (s)
+            s = refreshStatistics(*db);
     }
     if (!s) {
         err() << "La base n'a pas pu être créée : " << s.message << "\n";
@@ -274,9 +276,12 @@ int check(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc = answerCommandLine(
-            argumentsOf(argc, argv),
-            {QStringLiteral("obsledger-admin"), adminHelp(), {QStringLiteral("--demo"), QStringLiteral("--replace")}, false, true}))
+    if (const auto rc =
+            answerCommandLine(argumentsOf(argc, argv), {QStringLiteral("obsledger-admin"),
+                                                        adminHelp(),
+                                                        {QStringLiteral("--demo"), QStringLiteral("--replace")},
+                                                        false,
+                                                        true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));

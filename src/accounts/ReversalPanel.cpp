@@ -9,27 +9,19 @@
 #include "domain/Reversal.h"
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
-#include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
+
+#include "ui_ReversalPanel.h"
 
 #include <QComboBox>
 #include <QDate>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QRegularExpression>
 
 namespace obs {
-
-using accounts::bold;
-using accounts::dateBox;
-using accounts::typingCombo;
-using controls::button;
-using controls::label;
-using controls::named;
 
 namespace {
 
@@ -43,115 +35,43 @@ const QString kBreak = QStringLiteral("\r\n");
 } // namespace
 
 ReversalPanel::ReversalPanel(SharedDatabase& database, QWidget* parent)
-    : QGroupBox(QStringLiteral("Reversements"), parent), m_database(database) {
+    : QGroupBox(QStringLiteral("Reversements"), parent), m_ui(std::make_unique<Ui::ReversalPanel>()),
+      m_database(database) {
     setObjectName(QStringLiteral("FrameReversements"));
     buildUi();
 }
 
+ReversalPanel::~ReversalPanel() = default;
+
 void ReversalPanel::buildUi() {
-    auto* rv = new QVBoxLayout(this);
+    m_ui->setupUi(this);
+    m_txtDate3 = m_ui->TxtDate3;
+    m_txtDate4 = m_ui->TxtDate4;
+    m_cmbPPrat1 = m_ui->CmbPPrat1;
+    m_cmbPPrat2 = m_ui->CmbPPrat2;
+    m_cmdDoit = m_ui->CmdDoit;
+    m_label7 = m_ui->label7;
+    m_lblDejaVerse = m_ui->LblDejaVerse;
+    m_label9 = m_ui->Label9;
+    m_label8 = m_ui->Label8;
+    m_lblDoit = m_ui->LblDoit;
+    m_lblDoitF = m_ui->LblDoitF;
+    m_txtTauxClin = m_ui->TxtTauxClin;
+    m_txtTauxPrat = m_ui->TxtTauxPrat;
+    m_label12 = m_ui->Label12;
+    m_txtDateRev = m_ui->TxtDateRev;
+    m_txtSommeRev = m_ui->TxtSommeRev;
+    m_lblSommeRev = m_ui->LblSommeRev;
+    QPushButton* cmdModif = m_ui->CmdModif;
+    QPushButton* cmdRev = m_ui->CmdRev;
 
-    auto* pair = new QHBoxLayout;
-    auto* image1 = named<QLabel>(this, "Image1");
-    image1->setPixmap(
-        QPixmap(QStringLiteral(":/obsledger.png")).scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    image1->setFixedSize(40, 40);
-    pair->addWidget(image1);
-    pair->addSpacing(6);
-    m_txtDate3 = dateBox(this, "TxtDate3", QStringLiteral("01/01/2004"));
-    m_txtDate4 = dateBox(this, "TxtDate4", QStringLiteral("31/12/2010"));
-    m_cmbPPrat2 = typingCombo(this, "CmbPPrat2");
-    m_cmbPPrat1 = typingCombo(this, "CmbPPrat1");
-    pair->addWidget(label(this, "Label10", QStringLiteral("Du")));
-    pair->addWidget(m_txtDate3);
-    pair->addWidget(label(this, "Label11", QStringLiteral("au")));
-    pair->addWidget(m_txtDate4);
-    pair->addSpacing(16);
-    pair->addWidget(label(this, "Label6", QStringLiteral("Praticien ayant effectué l'acte ")));
-    pair->addWidget(m_cmbPPrat2, 1);
-    pair->addSpacing(8);
-    pair->addWidget(label(this, "Label5", QStringLiteral("Pour ")));
-    pair->addWidget(m_cmbPPrat1, 1);
-    rv->addLayout(pair);
-
-    auto* frames = new QHBoxLayout;
-    rv->addLayout(frames, 1);
-
-    auto* owedFrame = new QGroupBox(QStringLiteral("Reversements"), this);
-    owedFrame->setObjectName(QStringLiteral("FrameDoit"));
-    auto* og = new QGridLayout(owedFrame);
-    m_cmdDoit = button(owedFrame, "CmdDoit", QStringLiteral("Doit"));
-    m_cmdDoit->setMinimumWidth(180);
-    m_label9 = label(owedFrame, "Label9", QString());
-    m_label8 = label(owedFrame, "Label8", QString());
-    m_label7 = label(owedFrame, "label7", QString());
-    m_lblDejaVerse = label(owedFrame, "LblDejaVerse", QString());
-    m_lblDoit = label(owedFrame, "LblDoit", QString());
-    m_lblDoitF = label(owedFrame, "LblDoitF", QString());
-    m_lblDoit->setFont(bold(m_lblDoit->font()));
-    for (QLabel* l : {m_label9, m_label7})
-        l->setWordWrap(true);
-    for (QLabel* l : {m_label8, m_lblDejaVerse, m_lblDoit, m_lblDoitF}) {
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("0000000,0000 €")));
-        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    }
-    og->addWidget(m_label9, 0, 0);
-    og->addWidget(m_label8, 0, 1);
-    og->addWidget(m_label7, 1, 0);
-    og->addWidget(m_lblDejaVerse, 1, 1);
-    og->addWidget(m_cmdDoit, 2, 0);
-    og->addWidget(m_lblDoit, 2, 1);
-    og->addWidget(m_lblDoitF, 3, 1);
-    og->setColumnStretch(0, 1);
-    og->setRowStretch(4, 1);
-    frames->addWidget(owedFrame, 4);
-
-    auto* ratesFrame = new QGroupBox(QStringLiteral("Taux des reversements"), this);
-    ratesFrame->setObjectName(QStringLiteral("FrameTaux"));
-    auto* tg = new QGridLayout(ratesFrame);
-    m_txtTauxClin = named<QLineEdit>(ratesFrame, "TxtTauxClin");
-    m_txtTauxPrat = named<QLineEdit>(ratesFrame, "TxtTauxPrat");
-    for (QLineEdit* e : {m_txtTauxClin, m_txtTauxPrat}) {
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("000,00")) + 16);
-        // The rates file keeps each rate between double quotes.
+    // Nothing is completed behind the user's back (MART must stay MART, not become MARTIN).
+    for (QComboBox* c : {m_cmbPPrat1, m_cmbPPrat2})
+        c->setCompleter(nullptr);
+    // The rates file keeps each rate between double quotes.
+    for (QLineEdit* e : {m_txtTauxClin, m_txtTauxPrat})
         AmountKeyFilter::install(e, AmountKeyFilter::Mode::NoQuote);
-    }
-    auto* cmdModif = button(ratesFrame, "CmdModif", QStringLiteral("Enregistrer les taux de reversement"));
-    tg->addWidget(label(ratesFrame, "Label15", QStringLiteral("Taux de reversement à la clinique")), 0, 0);
-    tg->addWidget(m_txtTauxClin, 0, 1);
-    tg->addWidget(label(ratesFrame, "Label16", QStringLiteral("Taux de reversement entre praticiens")), 1, 0);
-    tg->addWidget(m_txtTauxPrat, 1, 1);
-    tg->addWidget(cmdModif, 2, 0, 1, 2);
-    tg->setRowStretch(3, 1);
-    frames->addWidget(ratesFrame, 2);
-
-    auto* payFrame = new QGroupBox(QStringLiteral("Somme reversée ce jour"), this);
-    payFrame->setObjectName(QStringLiteral("FrameSommeRev"));
-    auto* pg = new QGridLayout(payFrame);
-    m_label12 = label(payFrame, "Label12", QString());
-    m_label12->setWordWrap(true);
-    // Captions built from practitioners' names show the names as typed, never as markup.
-    for (QLabel* l : {m_label9, m_label7, m_label12})
-        l->setTextFormat(Qt::PlainText);
-    m_label12->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_label12->setMinimumHeight(m_label12->fontMetrics().lineSpacing() * 3);
-    m_txtDateRev = dateBox(payFrame, "TxtDateRev", QString());
-    m_txtSommeRev = named<QLineEdit>(payFrame, "TxtSommeRev");
-    m_txtSommeRev->setFixedWidth(m_txtSommeRev->fontMetrics().horizontalAdvance(QStringLiteral("0000000,00")) + 16);
     AmountKeyFilter::install(m_txtSommeRev);
-    m_lblSommeRev = label(payFrame, "LblSommeRev", QString());
-    auto* cmdRev = button(payFrame, "CmdRev", QStringLiteral("Enregistrer"));
-    pg->addWidget(m_label12, 0, 0, 1, 4);
-    pg->addWidget(label(payFrame, "Label14", QStringLiteral("Date")), 1, 0);
-    pg->addWidget(m_txtDateRev, 1, 1, 1, 2);
-    pg->addWidget(m_txtSommeRev, 2, 1);
-    pg->addWidget(label(payFrame, "Label18", QStringLiteral("€")), 2, 2);
-    pg->addWidget(m_lblSommeRev, 2, 3);
-    pg->addWidget(cmdRev, 3, 1, 1, 3);
-    pg->setColumnStretch(3, 1);
-    pg->setRowStretch(4, 1);
-    frames->addWidget(payFrame, 2);
 
     connect(m_cmbPPrat1, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
     connect(m_cmbPPrat2, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
@@ -194,14 +114,33 @@ void ReversalPanel::computeOwed() {
         Dialogs::inform(this, accounts::kBadDate);
         return;
     }
-    const auto clinicRate = Money::parse(m_txtTauxClin->text());
-    const auto practitionerRate = Money::parse(m_txtTauxPrat->text());
+    // A figure too long to be read at all is out of range rather than no number.
+    static const QRegularExpression figure(QStringLiteral("^\\s*[-+]?[0-9]+([.,][0-9]*)?\\s*$"));
+    auto rateOf = [](const QLineEdit* box) {
+        const auto rate = Money::parse(box->text());
+        if (!rate && figure.match(box->text()).hasMatch())
+            return std::optional<Money>(Money::fromEuros(101));
+        return rate;
+    };
+    const auto clinicRate = rateOf(m_txtTauxClin);
+    const auto practitionerRate = rateOf(m_txtTauxPrat);
     if (!clinicRate || !practitionerRate) {
         const bool clinic = !clinicRate;
         QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
         Dialogs::warn(
             this, QStringLiteral("Le taux de reversement %1 « %2 » n'est pas un nombre. Saisissez un "
                                  "pourcentage (par exemple 10 ou 12,5) ; le montant dû n'a pas été calculé.")
+                      .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
+        box->setFocus();
+        box->selectAll();
+        return;
+    }
+    if (!clinicRate->inRateRange() || !practitionerRate->inRateRange()) {
+        const bool clinic = !clinicRate->inRateRange();
+        QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
+        Dialogs::warn(
+            this, QStringLiteral("Le taux de reversement %1 « %2 » doit être compris entre 0 et 100 ; le "
+                                 "montant dû n'a pas été calculé.")
                       .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
         box->setFocus();
         box->selectAll();
@@ -218,8 +157,8 @@ void ReversalPanel::computeOwed() {
     }
     const auto& value = sums.value;
     const auto& paid = sums.reversed;
-    m_label8->setText(value ? value->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
-    m_lblDejaVerse->setText(paid ? paid->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    m_label8->setText(value ? value->toEuroText() : QStringLiteral("0"));
+    m_lblDejaVerse->setText(paid ? paid->toEuroText() : QStringLiteral("0"));
     const Reversal::OwedCaptions owed =
         Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
     m_lblDoit->setText(owed.euros);
@@ -228,7 +167,7 @@ void ReversalPanel::computeOwed() {
 
 void ReversalPanel::sumTyped(const QString& text) {
     if (const auto sum = Money::parse(text))
-        m_lblSommeRev->setText(francsCaption(*sum));
+        m_lblSommeRev->setText(sum->inAmountRange() ? francsCaption(*sum) : QString());
 }
 
 void ReversalPanel::recordPayment() {
@@ -239,6 +178,14 @@ void ReversalPanel::recordPayment() {
         return;
     }
     const auto sum = Money::parse(sumText);
+    if (sum && !sum->inAmountRange()) {
+        Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » doit être comprise entre -10000000 et 10000000 € "
+                                           "; rien n'a été enregistré.")
+                                .arg(sumText));
+        m_txtSommeRev->setFocus();
+        m_txtSommeRev->selectAll();
+        return;
+    }
     if (!sum) {
         Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » n'est pas un montant valide. Corrigez-la ; rien "
                                            "n'a été enregistré.")

@@ -2,11 +2,16 @@
 #pragma once
 
 #include <QGroupBox>
+#include <memory>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace Ui {
+class ReversalPanel;
+}
 
 namespace obs {
 
@@ -18,6 +23,7 @@ class ReversalPanel : public QGroupBox {
     Q_OBJECT
 public:
     explicit ReversalPanel(SharedDatabase& database, QWidget* parent = nullptr);
+    ~ReversalPanel() override;
 
     // Reads the rates file and puts today in the payment's date; false when the file is missing.
     bool loadRates();
@@ -35,6 +41,7 @@ private:
     void recordPayment();
     void saveRates();
 
+    std::unique_ptr<Ui::ReversalPanel> m_ui;
     SharedDatabase& m_database;
 
     QLineEdit* m_txtDate3 = nullptr;

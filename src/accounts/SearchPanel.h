@@ -5,12 +5,17 @@
 #include "store/Records.h"
 
 #include <QGroupBox>
+#include <memory>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QModelIndex;
+
+namespace Ui {
+class SearchPanel;
+}
 
 namespace obs {
 
@@ -23,6 +28,7 @@ class SearchPanel : public QGroupBox {
     Q_OBJECT
 public:
     explicit SearchPanel(SharedDatabase& database, QWidget* parent = nullptr);
+    ~SearchPanel() override;
 
     // The practitioners and delivery acts offered as criteria.
     void setLists(const QStringList& practitioners, const QStringList& deliveryActs);
@@ -43,6 +49,7 @@ private:
     void clearSearch();
     void openFoundAct(const QModelIndex& index);
 
+    std::unique_ptr<Ui::SearchPanel> m_ui;
     SharedDatabase& m_database;
     ListingModel* m_found = nullptr;
 

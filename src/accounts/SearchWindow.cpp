@@ -7,12 +7,14 @@
 #include "store/SharedDatabase.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
+
+#include "ui_SearchWindow.h"
 
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
-#include <QVBoxLayout>
 
 namespace obs {
 
@@ -28,27 +30,29 @@ const QString kExplanation =
 } // namespace
 
 SearchWindow::SearchWindow(SharedDatabase& database, QWidget* parent)
-    : Screen(QStringLiteral("Form10"), parent), m_database(database) {
+    : Screen(QStringLiteral("Form10"), parent), m_ui(std::make_unique<Ui::SearchWindow>()), m_database(database) {
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 
+SearchWindow::~SearchWindow() = default;
+
 void SearchWindow::buildUi() {
-    auto* root = new QVBoxLayout(this);
+    m_ui->setupUi(this);
+    // The menu bar and the panels, which take the shared database, are made here; the
+    // explanation stays below them.
     auto* menu = new QMenuBar(this);
     QAction* imprime = menu->addAction(QStringLiteral("Imprimer la liste"));
     imprime->setObjectName(QStringLiteral("Imprime"));
-    root->setMenuBar(menu);
-
+    m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
-    root->addWidget(m_search, 3);
+    m_ui->root->insertWidget(0, m_search, 3);
     m_reversal = new ReversalPanel(m_database, this);
-    root->addWidget(m_reversal, 2);
-    m_label13 = controls::label(this, "Label13", QString());
-    m_label13->setWordWrap(true);
-    root->addWidget(m_label13);
+    m_ui->root->insertWidget(1, m_reversal, 2);
+    m_label13 = m_ui->Label13;
 
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
     connect(m_search, &SearchPanel::quitRequested, this, &SearchWindow::close);

@@ -4,7 +4,13 @@
 #include "accounts/ListPrint.h"
 #include "widgets/Screen.h"
 
+#include <memory>
+
 class QLabel;
+
+namespace Ui {
+class SearchWindow;
+}
 
 namespace obs {
 
@@ -19,6 +25,7 @@ class SearchWindow : public Screen {
 public:
     // Builds the screen and loads it: rates file, today's date, database, practitioner and act lists.
     explicit SearchWindow(SharedDatabase& database, QWidget* parent = nullptr);
+    ~SearchWindow() override;
 
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
@@ -32,6 +39,7 @@ private:
     void buildUi();
     void load();
 
+    std::unique_ptr<Ui::SearchWindow> m_ui;
     SharedDatabase& m_database;
     SearchPanel* m_search = nullptr;
     ReversalPanel* m_reversal = nullptr;

@@ -11,33 +11,38 @@
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
-#include "widgets/Controls.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
+#include "widgets/TextGuard.h"
+
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace obs {
-
-using controls::button;
-using controls::label;
-using controls::named;
-using controls::picture;
 
 namespace {
 
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
+// Shown in place of a total that cannot be worked out from amounts beyond the program's range.
+const QString kOutOfRange = QStringLiteral("Montant hors limites (10000000 € au plus)");
+
+// The sum of amounts shown as a total, or the out-of-range notice.
+QString totalCaptionOf(std::initializer_list<Money> amounts) {
+    for (Money m : amounts) {
+        if (!m.inAmountRange())
+            return kOutOfRange;
+    }
+    const auto sum = sumOf(amounts);
+    return sum ? sum->toFrench() + QStringLiteral(" €") : kOutOfRange;
+}
 
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) {
@@ -47,176 +52,59 @@ std::optional<Money> boxAmount(const QLineEdit* box) {
 } // namespace
 
 MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
-    : QWidget(parent), m_database(database), m_browsed(browsed) {
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_database(database), m_browsed(browsed) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Obsledger"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUi() {
-    auto* root = new QVBoxLayout(this);
+    m_ui->setupUi(this);
+    m_label12 = m_ui->Label12;
+    m_lblNumero = m_ui->LblNumero;
+    m_txtNom = m_ui->TxtNom;
+    m_txtPrenom = m_ui->TxtPrenom;
+    m_txtDate = m_ui->TxtDate;
+    m_txtActe = m_ui->TxtActe;
+    m_txtCotation = m_ui->TxtCotation;
+    m_lstActes = m_ui->LstActes;
+    m_txtOp = m_ui->TxtOp;
+    m_txtEuros = m_ui->TxtEuros;
+    m_txtDE = m_ui->TxtDE;
+    m_lblTotal = m_ui->LblTotal;
+    m_lblTotalF = m_ui->LblTotalF;
+    m_txtPrat1 = m_ui->TxtPrat1;
+    m_txtPrat2 = m_ui->TxtPrat2;
+    m_txtPSecu = m_ui->TxtPSecu;
+    m_txtPCompl = m_ui->TxtPCompl;
+    m_txtPDE = m_ui->TxtPDE;
+    m_lblPTotal = m_ui->LblPTotal;
+    m_text1 = m_ui->Text1;
+    QPushButton* c1 = m_ui->Command1;
+    QPushButton* c2 = m_ui->Command2;
+    QPushButton* c3 = m_ui->Command3;
+    QPushButton* c4 = m_ui->Command4;
+    QPushButton* cmdEnreg = m_ui->CmdEnreg;
+    QPushButton* cmdSup = m_ui->CmdSup;
+    QPushButton* cmdCreer = m_ui->CmdCreer;
+    QPushButton* cmdRech = m_ui->CmdRecherche;
+    QPushButton* cmdActes = m_ui->CmdActes;
+    QPushButton* cmd5 = m_ui->Command5;
+    QPushButton* cmd6 = m_ui->Command6;
+    QPushButton* cmdFermer = m_ui->CmdFermer;
 
-    // Heading
-    auto* head = new QHBoxLayout;
-    head->addWidget(picture(this, "Image4", 48));
-    m_label12 = label(this, "Label12", kAtRestHeading);
+    // Designer knows whole point sizes only: the heading grows with the user's own font.
     QFont hf = m_label12->font();
     hf.setPointSizeF(hf.pointSizeF() * 1.5);
-    hf.setBold(true);
     m_label12->setFont(hf);
-    head->addWidget(m_label12, 1);
-    m_lblNumero = label(this, "LblNumero", QString());
-    m_lblNumero->setMinimumWidth(80);
-    m_lblNumero->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_lblNumero->setToolTip(QStringLiteral("Numéro de la fiche"));
-    head->addWidget(m_lblNumero);
-    root->addLayout(head);
-
-    auto* columns = new QHBoxLayout;
-    root->addLayout(columns, 1);
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left, 3);
-    columns->addLayout(right, 2);
-
-    // Patient
-    auto* patient = new QGroupBox(this);
-    auto* pg = new QGridLayout(patient);
-    m_txtNom = named<QLineEdit>(patient, "TxtNom");
-    m_txtPrenom = named<QLineEdit>(patient, "TxtPrenom");
-    m_txtDate = named<QLineEdit>(patient, "TxtDate");
-    m_txtDate->setMaximumWidth(120);
-    pg->addWidget(label(patient, "Label1", QStringLiteral("Madame")), 0, 0);
-    pg->addWidget(m_txtNom, 0, 1, 1, 2);
-    pg->addWidget(label(patient, "Label2", QStringLiteral("Prénom")), 1, 0);
-    pg->addWidget(m_txtPrenom, 1, 1, 1, 2);
-    pg->addWidget(label(patient, "Label34", QStringLiteral("Date de l'acte")), 2, 0);
-    pg->addWidget(m_txtDate, 2, 1);
-    pg->addWidget(label(patient, "Label18", QStringLiteral("JJ/MM/AAAA")), 2, 2);
-    pg->setColumnStretch(2, 1);
-    left->addWidget(patient);
-
-    // Act
-    auto* act = new QGroupBox(QStringLiteral("Acte"), this);
-    auto* ag = new QGridLayout(act);
-    m_txtActe = named<QLineEdit>(act, "TxtActe");
-    m_txtActe->setMinimumWidth(380); // act labels are long
-    m_txtCotation = named<QLineEdit>(act, "TxtCotation");
-    m_lstActes = named<QListWidget>(act, "LstActes");
+    // Five lines, filled with the secondary acts of the record shown.
     for (int i = 0; i < 5; ++i)
         m_lstActes->addItem(QString());
     m_lstActes->setFixedHeight(m_lstActes->sizeHintForRow(0) * 5 + 2 * m_lstActes->frameWidth() + 4);
-    m_txtOp = named<QLineEdit>(act, "TxtOp");
-    m_txtOp->setMaximumWidth(60);
-    m_txtEuros = named<QLineEdit>(act, "TxtEuros");
-    m_txtDE = named<QLineEdit>(act, "TxtDE");
-    for (QLineEdit* e : {m_txtEuros, m_txtDE})
-        e->setMaximumWidth(120);
-    m_lblTotal = label(act, "LblTotal", QString());
-    m_lblTotalF = label(act, "LblTotalF", QString());
-    QFont tf = m_lblTotal->font();
-    tf.setBold(true);
-    m_lblTotal->setFont(tf);
-    int r = 0;
-    ag->addWidget(label(act, "Label17", QStringLiteral("Acte principal")), r, 0);
-    ag->addWidget(m_txtActe, r++, 1, 1, 3);
-    ag->addWidget(label(act, "Label3", QStringLiteral("Cotation CCAM")), r, 0);
-    ag->addWidget(m_txtCotation, r++, 1, 1, 3);
-    ag->addWidget(label(act, "Label11", QStringLiteral("Actes secondaires")), r, 0, Qt::AlignTop);
-    ag->addWidget(m_lstActes, r++, 1, 1, 3);
-    ag->addWidget(label(act, "Label13", QStringLiteral("Férié/Nuit")), r, 0);
-    ag->addWidget(m_txtOp, r++, 1);
-    ag->addWidget(label(act, "Label4", QStringLiteral("Montant")), r, 0);
-    ag->addWidget(m_txtEuros, r, 1);
-    ag->addWidget(label(act, "Label14", QStringLiteral("€")), r++, 2);
-    ag->addWidget(label(act, "Label9", QStringLiteral("DE")), r, 0);
-    ag->addWidget(m_txtDE, r, 1);
-    ag->addWidget(label(act, "Label15", QStringLiteral("€")), r++, 2);
-    ag->addWidget(label(act, "Label10", QStringLiteral("Montant Total")), r, 0);
-    ag->addWidget(m_lblTotal, r, 1);
-    ag->addWidget(m_lblTotalF, r++, 2, 1, 2);
-
-    auto* prat = new QGroupBox(act);
-    auto* prg = new QGridLayout(prat);
-    m_txtPrat1 = named<QLineEdit>(prat, "TxtPrat1");
-    m_txtPrat2 = named<QLineEdit>(prat, "TxtPrat2");
-    prg->addWidget(label(prat, "Label32", QStringLiteral("Praticien assurant le suivi")), 0, 0);
-    prg->addWidget(m_txtPrat1, 0, 1);
-    prg->addWidget(label(prat, "Label33", QStringLiteral("Praticien ayant éffectué l'acte")), 1, 0);
-    prg->addWidget(m_txtPrat2, 1, 1);
-    ag->addWidget(prat, r++, 0, 1, 4);
-    ag->setColumnStretch(3, 1);
-    left->addWidget(act);
-    left->addStretch(1);
-
-    // Payments
-    auto* pay = new QGroupBox(QStringLiteral("Paiement"), this);
-    auto* payg = new QGridLayout(pay);
-    m_txtPSecu = named<QLineEdit>(pay, "TxtPSecu");
-    m_txtPCompl = named<QLineEdit>(pay, "TxtPCompl");
-    m_txtPDE = named<QLineEdit>(pay, "TxtPDE");
-    m_lblPTotal = label(pay, "LblPTotal", QString());
-    m_lblPTotal->setFont(tf);
-    payg->addWidget(label(pay, "Label5", QStringLiteral("Payé Sécu")), 0, 0);
-    payg->addWidget(m_txtPSecu, 0, 1);
-    payg->addWidget(label(pay, "Label16", QStringLiteral("€")), 0, 2);
-    payg->addWidget(label(pay, "Label6", QStringLiteral("Payé Complémentaire")), 1, 0);
-    payg->addWidget(m_txtPCompl, 1, 1);
-    payg->addWidget(label(pay, "Label19", QStringLiteral("€")), 1, 2);
-    payg->addWidget(label(pay, "Label7", QStringLiteral("Payé DE")), 2, 0);
-    payg->addWidget(m_txtPDE, 2, 1);
-    payg->addWidget(label(pay, "Label20", QStringLiteral("€")), 2, 2);
-    payg->addWidget(label(pay, "Label8", QStringLiteral("Total")), 3, 0);
-    payg->addWidget(m_lblPTotal, 3, 1, 1, 2);
-    auto* hint =
-        label(pay, "Label21", QStringLiteral("Mettre à jour après réglement et Enregistrer les modifications"));
-    hint->setWordWrap(true);
-    payg->addWidget(hint, 4, 0, 1, 3);
-    auto* cmdEnreg = button(pay, "CmdEnreg", QStringLiteral("&Enregistrer les modifications"));
-    auto* cmdSup = button(pay, "CmdSup", QStringLiteral("&Supprimer cette fiche"));
-    payg->addWidget(cmdEnreg, 5, 0, 1, 3);
-    payg->addWidget(cmdSup, 6, 0, 1, 3);
-    right->addWidget(pay);
-
-    // Search and record buttons
-    auto* search = new QGroupBox(QStringLiteral("Recherche des Dossiers"), this);
-    auto* sg = new QGridLayout(search);
-    m_text1 = named<QLineEdit>(search, "Text1");
-    m_text1->setPlaceholderText(QStringLiteral("Nom de la patiente"));
-    auto* searchRow = new QHBoxLayout;
-    searchRow->addWidget(picture(search, "Picture1", 32));
-    searchRow->addWidget(m_text1, 1);
-    sg->addLayout(searchRow, 0, 0, 1, 4);
-    auto* c1 = button(search, "Command1", QStringLiteral("&Debut"));
-    auto* c3 = button(search, "Command3", QStringLiteral("&<"));
-    auto* c4 = button(search, "Command4", QStringLiteral("&>"));
-    auto* c2 = button(search, "Command2", QStringLiteral("&Fin"));
-    sg->addWidget(c1, 1, 0);
-    sg->addWidget(c3, 1, 1);
-    sg->addWidget(c4, 1, 2);
-    sg->addWidget(c2, 1, 3);
-    right->addWidget(search);
-
-    auto* screens = new QGroupBox(this);
-    auto* scg = new QGridLayout(screens);
-    auto* cmdCreer = button(screens, "CmdCreer", QStringLiteral("&Creer un acte"));
-    auto* cmdRech = button(screens, "CmdRecherche", QStringLiteral("&Recherche et Reversements"));
-    auto* cmdActes = button(screens, "CmdActes", QStringLiteral("Praticiens et Cotation des actes"));
-    auto* cmd5 = button(screens, "Command5", QStringLiteral("Sauvegardes"));
-    auto* cmd6 = button(screens, "Command6", QStringLiteral("A Propos"));
-    auto* cmdFermer = button(screens, "CmdFermer", QStringLiteral("&Fermer et Quitter"));
-    scg->addWidget(cmdCreer, 0, 0, 1, 2);
-    scg->addWidget(cmdRech, 1, 0, 1, 2);
-    scg->addWidget(cmdActes, 2, 0, 1, 2);
-    scg->addWidget(cmd5, 3, 0);
-    scg->addWidget(cmd6, 3, 1);
-    scg->addWidget(picture(screens, "Image1", 40), 4, 0, Qt::AlignLeft);
-    scg->addWidget(cmdFermer, 4, 1);
-    right->addWidget(screens);
-    right->addStretch(1);
 
     for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
         AmountKeyFilter::install(box);
@@ -327,7 +215,7 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_txtPDE->setText(frenchAmountText(act.paidExcess));
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
-    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toFrench() + QStringLiteral(" €"));
+    setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
 }
 
 void MainWindow::openAct(qint64 number) {
@@ -352,6 +240,10 @@ void MainWindow::setTotalCaption(const QString& caption) {
     m_lblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
+    if (caption == kOutOfRange) {
+        m_lblTotalF->clear();
+        return;
+    }
     QString amount = caption;
     if (amount.endsWith(QStringLiteral(" €")))
         amount.chop(2);
@@ -364,15 +256,13 @@ void MainWindow::recomputeTotalFromBoxes() {
     const auto euros = boxAmount(m_txtEuros);
     const auto de = boxAmount(m_txtDE);
     if (euros && de)
-        setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
+        setTotalCaption(totalCaptionOf({*euros, *de}));
 }
 
 void MainWindow::recomputePayments() {
-    m_lblPTotal->clear();
-    Money sum;
-    for (const QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
-        sum += boxAmount(box).value_or(Money());
-    m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
+    m_lblPTotal->setText(
+        totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()), boxAmount(m_txtPCompl).value_or(Money()),
+                        boxAmount(m_txtPDE).value_or(Money())}));
 }
 
 void MainWindow::clearRecord() {
@@ -454,6 +344,14 @@ void MainWindow::save() {
         if (!m) {
             Dialogs::warn(this, QStringLiteral("Le montant « %1 » n'est pas un nombre valide : « %2 ». Corrigez-le ; "
                                                "rien n'a été enregistré.")
+                                    .arg(QString::fromUtf8(a.caption), text));
+            a.box->setFocus();
+            a.box->selectAll();
+            return;
+        }
+        if (!m->inAmountRange()) {
+            Dialogs::warn(this, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                               "« %2 ». Corrigez-le ; rien n'a été enregistré.")
                                     .arg(QString::fromUtf8(a.caption), text));
             a.box->setFocus();
             a.box->selectAll();

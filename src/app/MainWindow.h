@@ -6,11 +6,16 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace Ui {
+class MainWindow;
+}
 
 namespace obs {
 
@@ -67,6 +72,7 @@ private:
     void openBackup();
     void screenClosed();
 
+    std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_label12 = nullptr;
     QLabel* m_lblNumero = nullptr;
     QLineEdit* m_txtNom = nullptr;

@@ -1,48 +1,21 @@
 #include "app/StartWindow.h"
 
+#include "ui_StartWindow.h"
+
 #include <QCloseEvent>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace obs {
 
-StartWindow::StartWindow(QWidget* parent) : QWidget(parent) {
+StartWindow::StartWindow(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::StartWindow>()) {
     setObjectName(QStringLiteral("Form15"));
-    setWindowTitle(QStringLiteral("Form15"));
+    m_ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(24, 24, 24, 16);
-    root->setSpacing(12);
-
-    auto* top = new QHBoxLayout;
-    auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image4"));
-    image->setPixmap(QPixmap(QStringLiteral(":/obsledger.png")));
-    top->addWidget(image);
-    auto* texts = new QVBoxLayout;
-    auto* title = new QLabel(QStringLiteral("OBSLEDGER"), this);
-    QFont f = title->font();
+    // Designer knows whole point sizes only: the title grows with the user's own font.
+    QFont f = m_ui->title->font();
     f.setPointSizeF(f.pointSizeF() * 2);
-    f.setBold(true);
-    title->setFont(f);
-    texts->addWidget(title);
-    texts->addWidget(new QLabel(QStringLiteral("Comptabilité entre praticiens"), this));
-    auto* author = new QLabel(QStringLiteral("Clinique — service de gynécologie-obstétrique"), this);
-    author->setObjectName(QStringLiteral("Label5"));
-    texts->addWidget(author);
-    top->addLayout(texts, 1);
-    root->addLayout(top);
-
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
-    ok->setDefault(true);
-    ok->setMinimumWidth(100);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(ok);
-    root->addLayout(row);
+    m_ui->title->setFont(f);
+    QPushButton* ok = m_ui->Command1;
     connect(ok, &QPushButton::clicked, this, [this] {
         m_accepted = true;
         close();
@@ -50,6 +23,8 @@ StartWindow::StartWindow(QWidget* parent) : QWidget(parent) {
     });
     setFixedSize(sizeHint().expandedTo(QSize(420, 180)));
 }
+
+StartWindow::~StartWindow() = default;
 
 void StartWindow::closeEvent(QCloseEvent* event) {
     event->accept();

@@ -2,6 +2,12 @@
 
 #include <QWidget>
 
+#include <memory>
+
+namespace Ui {
+class StartWindow;
+}
+
 namespace obs {
 
 // The start window: shown first, before anything is read or opened.
@@ -9,6 +15,7 @@ class StartWindow : public QWidget {
     Q_OBJECT
 public:
     explicit StartWindow(QWidget* parent = nullptr);
+    ~StartWindow() override;
 
 signals:
     void accepted();  // "OK": the main window comes next
@@ -18,6 +25,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::StartWindow> m_ui;
     bool m_accepted = false;
 };
 

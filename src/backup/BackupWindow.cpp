@@ -7,14 +7,12 @@
 #include "store/Store.h"
 #include "widgets/Dialogs.h"
 
+#include "ui_BackupWindow.h"
+
 #include <QApplication>
 #include <QDir>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace obs {
 
@@ -41,22 +39,16 @@ QString inCaption(const QString& path) {
     return shown.replace(u'&', QStringLiteral("&&"));
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
-
 // The file, or the server named without its password.
 QString databaseShown() {
     const QString server = Settings::server();
     return server.isEmpty() ? Settings::databasePath() : describeLocation(server);
 }
 
-BackupWindow::BackupWindow(QWidget* parent) : Screen(QStringLiteral("Form21"), parent) {
+} // namespace
+
+BackupWindow::BackupWindow(QWidget* parent)
+    : Screen(QStringLiteral("Form21"), parent), m_ui(std::make_unique<Ui::BackupWindow>()) {
     setWindowTitle(QStringLiteral("Sauvegardes"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
@@ -74,57 +66,15 @@ BackupWindow::BackupWindow(QWidget* parent) : Screen(QStringLiteral("Form21"), p
     adjustSize();
 }
 
+BackupWindow::~BackupWindow() = default;
+
 void BackupWindow::buildUi() {
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(16, 16, 16, 12);
-    root->setSpacing(12);
-
-    auto* folderFrame = new QGroupBox(QStringLiteral("Répertoire de Sauvegarde"), this);
-    folderFrame->setObjectName(QStringLiteral("Frame1"));
-    auto* fg = new QGridLayout(folderFrame);
-    m_label1 = new QLabel(folderFrame);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setTextFormat(Qt::PlainText);
-    m_label1->setFrameShape(QFrame::StyledPanel);
-    m_label1->setFrameShadow(QFrame::Sunken);
-    m_label1->setMinimumWidth(320);
-    m_label1->setMinimumHeight(m_label1->fontMetrics().height() + 10);
-    m_label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_label1->setIndent(6);
-    auto* command2 = button(folderFrame, "Command2", QStringLiteral("Définir le répertoire de Sauvegarde"));
-    fg->addWidget(m_label1, 0, 0);
-    fg->addWidget(command2, 0, 1);
-    fg->setColumnStretch(0, 1);
-    root->addWidget(folderFrame);
-
-    auto* backupFrame = new QGroupBox(QStringLiteral("Sauvegarde"), this);
-    backupFrame->setObjectName(QStringLiteral("Frame2"));
-    auto* bl = new QVBoxLayout(backupFrame);
-    m_cmdSauve = button(backupFrame, "CmdSauve", QStringLiteral("Sauvegarder"));
-    m_cmdSauve->setMinimumHeight(4 * m_cmdSauve->fontMetrics().lineSpacing() + 16);
-    bl->addWidget(m_cmdSauve);
-    root->addWidget(backupFrame);
-
-    auto* restoreFrame = new QGroupBox(QStringLiteral("Restauration"), this);
-    restoreFrame->setObjectName(QStringLiteral("Frame3"));
-    auto* rl = new QVBoxLayout(restoreFrame);
-    m_cmdRestaure = button(restoreFrame, "CmdRestaure", QStringLiteral("Restaurer OBSLEDGER.MDB"));
-    m_cmdRestaure->setMinimumHeight(m_cmdRestaure->fontMetrics().lineSpacing() + 16);
-    rl->addWidget(m_cmdRestaure);
-    root->addWidget(restoreFrame);
-
-    auto* bottom = new QHBoxLayout;
-    auto* image1 = new QLabel(this);
-    image1->setObjectName(QStringLiteral("Image1"));
-    image1->setPixmap(
-        QPixmap(QStringLiteral(":/obsledger.png")).scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    image1->setFixedSize(40, 40);
-    auto* command1 = button(this, "Command1", QStringLiteral("&Quitter"));
-    command1->setMinimumWidth(110);
-    bottom->addWidget(image1);
-    bottom->addStretch(1);
-    bottom->addWidget(command1, 0, Qt::AlignVCenter);
-    root->addLayout(bottom);
+    m_ui->setupUi(this);
+    m_label1 = m_ui->Label1;
+    m_cmdSauve = m_ui->CmdSauve;
+    m_cmdRestaure = m_ui->CmdRestaure;
+    QPushButton* command2 = m_ui->Command2;
+    QPushButton* command1 = m_ui->Command1;
 
     connect(command2, &QPushButton::clicked, this, &BackupWindow::chooseFolder);
     connect(m_cmdSauve, &QPushButton::clicked, this, &BackupWindow::backup);
@@ -173,7 +123,7 @@ void BackupWindow::backup() {
 }
 
 void BackupWindow::restore() {
-    QString folder = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
+    QString folder = Settings::backupFolder();
     if (folder.trimmed().isEmpty())
         folder = applicationFolder();
     QString why, kept;

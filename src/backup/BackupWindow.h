@@ -2,8 +2,14 @@
 
 #include "widgets/Screen.h"
 
+#include <memory>
+
 class QLabel;
 class QPushButton;
+
+namespace Ui {
+class BackupWindow;
+}
 
 namespace obs {
 
@@ -14,6 +20,7 @@ class BackupWindow : public Screen {
     Q_OBJECT
 public:
     explicit BackupWindow(QWidget* parent = nullptr);
+    ~BackupWindow() override;
 
 private:
     void buildUi();
@@ -21,6 +28,7 @@ private:
     void backup();
     void restore();
 
+    std::unique_ptr<Ui::BackupWindow> m_ui;
     QString m_databasePath;
     QString m_backupFolder;
     QLabel* m_label1 = nullptr;

@@ -22,16 +22,16 @@ struct Column {
     Kind kind;
 };
 
-const Column kActs[] = {{"NUMINT", Kind::Number},   {"Nom", Kind::Text},        {"Prenom", Kind::Text},
-                        {"Date", Kind::Day},        {"MEDSUIT", Kind::Text},    {"MEDACTE", Kind::Text},
-                        {"Acte", Kind::Text},       {"CCAM1", Kind::Text},      {"NF", Kind::Text},
-                        {"CCAM2", Kind::Text},      {"CCAM3", Kind::Text},      {"CCAM4", Kind::Text},
-                        {"CCAM5", Kind::Text},      {"CCAM6", Kind::Text},      {"PRIX", Kind::Amount},
-                        {"DE", Kind::Amount},       {"PAYESECU", Kind::Amount}, {"PAYECOMPLE", Kind::Amount},
-                        {"PAYEDE", Kind::Amount},   {"REVERSE", Kind::Amount},  {"DateRev", Kind::Day}};
-const Column kMemo[] = {{"NUMEROS", Kind::Number}, {"TEXTE", Kind::Text},   {"CCAM", Kind::Text},
-                        {"TARIFS", Kind::Amount},  {"MUT1", Kind::Amount},  {"MUT2", Kind::Amount},
-                        {"MUT3", Kind::Amount},    {"MUT4", Kind::Amount},  {"MUT5", Kind::Amount},
+const Column kActs[] = {{"NUMINT", Kind::Number}, {"Nom", Kind::Text},        {"Prenom", Kind::Text},
+                        {"Date", Kind::Day},      {"MEDSUIT", Kind::Text},    {"MEDACTE", Kind::Text},
+                        {"Acte", Kind::Text},     {"CCAM1", Kind::Text},      {"NF", Kind::Text},
+                        {"CCAM2", Kind::Text},    {"CCAM3", Kind::Text},      {"CCAM4", Kind::Text},
+                        {"CCAM5", Kind::Text},    {"CCAM6", Kind::Text},      {"PRIX", Kind::Amount},
+                        {"DE", Kind::Amount},     {"PAYESECU", Kind::Amount}, {"PAYECOMPLE", Kind::Amount},
+                        {"PAYEDE", Kind::Amount}, {"REVERSE", Kind::Amount},  {"DateRev", Kind::Day}};
+const Column kMemo[] = {{"NUMEROS", Kind::Number}, {"TEXTE", Kind::Text},  {"CCAM", Kind::Text},
+                        {"TARIFS", Kind::Amount},  {"MUT1", Kind::Amount}, {"MUT2", Kind::Amount},
+                        {"MUT3", Kind::Amount},    {"MUT4", Kind::Amount}, {"MUT5", Kind::Amount},
                         {"MUT6", Kind::Amount},    {"INDEX", Kind::Number}};
 
 template <size_t N> QString names(const Column (&cols)[N], bool server) {
@@ -39,7 +39,7 @@ template <size_t N> QString names(const Column (&cols)[N], bool server) {
     for (const Column& c : cols) {
         const QString n = QString::fromLatin1(c.name);
         out << (n == QLatin1String("INDEX") ? (server ? QStringLiteral("\"index\"") : QStringLiteral("\"INDEX\""))
-                                           : (server ? n.toLower() : n));
+                                            : (server ? n.toLower() : n));
     }
     return out.join(QStringLiteral(", "));
 }
@@ -134,21 +134,21 @@ public:
     }
     Status write(bool acts, const QVariantList& row) override {
         const QString marks = QStringLiteral("?, ").repeated(int(row.size()) - 1) + u'?';
-        return m_db->executeRaw(acts ? QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(names(kActs, false), marks)
-                                     : QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(names(kMemo, false), marks),
-                                row);
+        return m_db->executeRaw(
+            acts ? QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(names(kActs, false), marks)
+                 : QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(names(kMemo, false), marks),
+            row);
     }
     Status commit() override { return m_db->executeRaw(QStringLiteral("COMMIT")); }
     void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
     Status totals(ClinicTotals* t) override {
-        return m_db->queryRaw(QString::fromLatin1(kTotalsSql).arg("ACTES", "MEMO", "PRIX", "REVERSE", "PAYESECU",
-                                                                   "PAYECOMPLE", "PAYEDE"),
-                              {}, [&](const Row& r) {
-                                  const auto& v = r.values();
-                                  *t = {v[0].toLongLong(), v[1].toLongLong(), v[2].toLongLong(), v[3].toLongLong(),
-                                        v[4].toLongLong()};
-                                  return false;
-                              });
+        return m_db->queryRaw(
+            QString::fromLatin1(kTotalsSql).arg("ACTES", "MEMO", "PRIX", "REVERSE", "PAYESECU", "PAYECOMPLE", "PAYEDE"),
+            {}, [&](const Row& r) {
+                const auto& v = r.values();
+                *t = {v[0].toLongLong(), v[1].toLongLong(), v[2].toLongLong(), v[3].toLongLong(), v[4].toLongLong()};
+                return false;
+            });
     }
 
 private:
@@ -176,7 +176,7 @@ public:
                 QVariantList row;
                 for (int i = 0; i < r.columns(); ++i) {
                     const Kind k = acts ? kActs[i].kind : kMemo[i].kind;
-                    row << (r.isNull(i) ? QVariant()
+                    row << (r.isNull(i)       ? QVariant()
                             : k == Kind::Text ? QVariant(r.text(i))
                                               : QVariant::fromValue<qint64>(r.integer(i).value_or(0)));
                 }
@@ -199,7 +199,8 @@ public:
         });
     }
     Status beginWrite() override {
-        return m_db->script(QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; DELETE FROM actes; DELETE FROM memo"));
+        return m_db->script(
+            QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; DELETE FROM actes; DELETE FROM memo"));
     }
     Status write(bool acts, const QVariantList& row) override {
         // Rows go in batches: one statement for many rows, far fewer round trips.
@@ -222,13 +223,13 @@ public:
     }
     void rollback() override { m_db->script(QStringLiteral("ROLLBACK")); }
     Status totals(ClinicTotals* t) override {
-        return m_db->exec(QString::fromLatin1(kTotalsSql)
-                              .arg("actes", "memo", "prix", "reverse", "payesecu", "payecomple", "payede"),
-                          {}, [&](const PgRow& r) {
-                              *t = {r.integer(0).value_or(0), r.integer(1).value_or(0), r.integer(2).value_or(0),
-                                    r.integer(3).value_or(0), r.integer(4).value_or(0)};
-                              return false;
-                          });
+        return m_db->exec(
+            QString::fromLatin1(kTotalsSql).arg("actes", "memo", "prix", "reverse", "payesecu", "payecomple", "payede"),
+            {}, [&](const PgRow& r) {
+                *t = {r.integer(0).value_or(0), r.integer(1).value_or(0), r.integer(2).value_or(0),
+                      r.integer(3).value_or(0), r.integer(4).value_or(0)};
+                return false;
+            });
     }
 
 private:
@@ -261,9 +262,9 @@ std::unique_ptr<Side> openSide(const QString& location, bool create, Status* s) 
         if (!db)
             return nullptr;
         if (Status t = checkServerTables(*db); !t) {
-            *s = Status::failure(StoreError::Unreadable,
-                                 QStringLiteral("la base %1 n'a pas les tables d'Obsledger (obsledger-admin init)")
-                                     .arg(db->location()));
+            *s = Status::failure(
+                StoreError::Unreadable,
+                QStringLiteral("la base %1 n'a pas les tables d'Obsledger (obsledger-admin init)").arg(db->location()));
             return nullptr;
         }
         return std::make_unique<ServerSide>(std::move(db));
@@ -301,9 +302,8 @@ QString totalsText(const ClinicTotals& t) {
 bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals) {
     // Copying a database onto itself would empty it.
     if (describeLocation(from.trimmed()) == describeLocation(to.trimmed()) ||
-        (!isServerLocation(from) && !isServerLocation(to) && QFileInfo(from).canonicalFilePath() ==
-                                                                  QFileInfo(to).canonicalFilePath() &&
-         QFileInfo::exists(to))) {
+        (!isServerLocation(from) && !isServerLocation(to) &&
+         QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath() && QFileInfo::exists(to))) {
         *why = QStringLiteral("La source et la destination sont la même base : rien n'a été copié.");
         return false;
     }

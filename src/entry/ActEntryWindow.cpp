@@ -5,20 +5,19 @@
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
+#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
-#include "widgets/Controls.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ListChoice.h"
 
+#include "ui_ActEntryWindow.h"
+
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,38 +25,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <memory>
 
 namespace obs {
-
-using controls::button;
-using controls::label;
-using controls::named;
-using controls::option;
 
 namespace {
 
 const QString kDefaultPractitionerMissing = QStringLiteral("Définir le médecin par défaut");
 const QString kBadDate = QStringLiteral("Veuillez Saisir correctement la date");
 const QString kTariffFileMissing = QStringLiteral("Le Fichier Tarifs est introuvable ou non chargé.");
-
-QLabel* sign(QWidget* parent, const QString& caption) {
-    auto* l = new QLabel(caption, parent);
-    l->setAlignment(Qt::AlignCenter);
-    return l;
-}
-
-// A combo box of the screen: editable, typed texts are never added to its list.
-QComboBox* combo(QWidget* parent, const char* name, int contentsLength) {
-    auto* c = named<QComboBox>(parent, name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    c->setMinimumContentsLength(contentsLength);
-    c->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    return c;
-}
 
 // Fills a combo box and leaves it empty: Qt would show its first item.
 void fill(QComboBox* c, const QStringList& items) {
@@ -72,11 +48,6 @@ void fill(QComboBox* c, const QStringList& items) {
 void empty(QComboBox* c) {
     c->setCurrentIndex(-1);
     c->setEditText(QString());
-}
-
-// Width of a box sized for a text of that shape.
-int boxWidth(const QWidget* w, const QString& sample) {
-    return w->fontMetrics().horizontalAdvance(sample) + 16;
 }
 
 // Runs the reaction when the option becomes selected, and again when the user picks it while it
@@ -99,263 +70,70 @@ void onChosen(QAbstractButton* b, const std::function<void()>& react) {
 } // namespace
 
 ActEntryWindow::ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
-    : Screen(QStringLiteral("Form2"), parent), m_database(database), m_browsed(browsed) {
+    : Screen(QStringLiteral("Form2"), parent), m_ui(std::make_unique<Ui::ActEntryWindow>()), m_database(database),
+      m_browsed(browsed) {
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     setTabOrder();
     connectReactions();
     m_loaded = load();
 }
 
+ActEntryWindow::~ActEntryWindow() = default;
+
 void ActEntryWindow::buildUi() {
-    auto* root = new QGridLayout(this);
-    root->setHorizontalSpacing(12);
-    root->setVerticalSpacing(8);
-
-    // Heading: picture and help text.
-    auto* image = named<QLabel>(this, "Image1");
-    image->setPixmap(
-        QPixmap(QStringLiteral(":/obsledger.png")).scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    image->setFixedSize(48, 48);
-    m_label20 = label(this, "Label20", QString());
-    m_label20->setWordWrap(true);
-    m_label20->setMinimumHeight(m_label20->fontMetrics().lineSpacing() * 2);
-    auto* head = new QHBoxLayout;
-    head->addWidget(image, 0, Qt::AlignTop);
-    head->addWidget(m_label20, 1);
-    root->addLayout(head, 0, 0, 1, 2);
-
-    // Left column: the patient, the practitioners and the date.
-    auto* left = new QVBoxLayout;
-    auto* patient = new QGroupBox(this);
-    auto* pg = new QGridLayout(patient);
-    m_txtNom = named<QLineEdit>(patient, "TxtNom");
-    m_txtPrenom = named<QLineEdit>(patient, "TxtPrenom");
-    m_cmbPrat1 = combo(patient, "CmbPrat1", 22);
-    auto* label15 = label(patient, "Label15", QStringLiteral("Nom"));
-    auto* label16 = label(patient, "Label16", QStringLiteral("Prénom"));
-    auto* label32 = label(patient, "Label32", QStringLiteral("Praticien assurant le suivi"));
-    pg->addWidget(label15, 0, 0);
-    pg->addWidget(m_txtNom, 0, 1);
-    pg->addWidget(label16, 1, 0);
-    pg->addWidget(m_txtPrenom, 1, 1);
-    pg->addWidget(label32, 2, 0);
-    pg->addWidget(m_cmbPrat1, 2, 1);
-    pg->setColumnStretch(1, 1);
-    left->addWidget(patient);
-
-    auto* frame9 = named<QGroupBox>(this, "Frame9");
-    auto* f9 = new QGridLayout(frame9);
-    auto* label34 = label(frame9, "Label34", QStringLiteral("Date de l'acte"));
-    auto* label33 = label(frame9, "Label33", QStringLiteral("Praticien ayant éffectué l'acte"));
-    m_txtDate = named<QLineEdit>(frame9, "TxtDate");
-    m_txtDate->setFixedWidth(boxWidth(m_txtDate, QStringLiteral("00/00/00000")));
-    m_cmbPrat2 = combo(frame9, "CmbPrat2", 22);
-    f9->addWidget(label34, 0, 0);
-    f9->addWidget(m_txtDate, 0, 1);
-    f9->addWidget(label(frame9, "Label18", QStringLiteral("JJ/MM/AAAA")), 0, 2);
-    f9->addWidget(label33, 1, 0);
-    f9->addWidget(m_cmbPrat2, 1, 1, 1, 2);
-    f9->setColumnStretch(2, 1);
-    left->addWidget(frame9);
+    m_ui->setupUi(this);
+    m_label20 = m_ui->Label20;
+    m_txtNom = m_ui->TxtNom;
+    m_txtPrenom = m_ui->TxtPrenom;
+    m_cmbPrat1 = m_ui->CmbPrat1;
+    m_cmbPrat2 = m_ui->CmbPrat2;
+    m_txtDate = m_ui->TxtDate;
+    m_monthView = m_ui->MonthView1;
+    m_optAcct = m_ui->OptAcct;
+    m_optChir = m_ui->OptChir;
+    m_frameAcct = m_ui->FrameAcct;
+    m_frameChir = m_ui->FrameChir;
+    m_cmbActesAcct1 = m_ui->CmbActesAcct1;
+    m_cmbActesAcct2 = m_ui->CmbActesAcct2;
+    m_cmbActesChir1 = m_ui->CmbActesChir1;
+    m_cmbActesChir2 = m_ui->CmbActesChir2;
+    m_txtCCAMA1 = m_ui->TxtCCAMA1;
+    m_txtCCAMA2 = m_ui->TxtCCAMA2;
+    m_txtCCAMC1 = m_ui->TxtCCAMC1;
+    m_txtCCAMC2 = m_ui->TxtCCAMC2;
+    m_optNo = m_ui->OptNo;
+    m_optNuit = m_ui->OptNuit;
+    m_optFerie = m_ui->OptFerie;
+    m_lblNuitA = m_ui->LblNuitA;
+    m_lblFerieA = m_ui->LblFerieA;
+    m_lstActes = m_ui->LstActes;
+    m_txtCotation = m_ui->TxtCotation;
+    m_txtCCAMAC = m_ui->TxtCCAMAC;
+    m_txtOp = m_ui->TxtOp;
+    m_txtOpE = m_ui->TxtOpE;
+    m_txtEuros = m_ui->TxtEuros;
+    m_txtEurosT = m_ui->TxtEurosT;
+    m_lblFrancs = m_ui->LblFrancs;
+    m_txtDE = m_ui->TxtDE;
+    m_lblDEF = m_ui->LblDEF;
+    m_optMut = {m_ui->OptMut0, m_ui->OptMut1, m_ui->OptMut2, m_ui->OptMut3,
+                m_ui->OptMut4, m_ui->OptMut5, m_ui->OptMut6};
+    m_cmbMut = m_ui->CmbMut;
+    m_cmdEnreg = m_ui->Cmdenreg;
+    m_cmdQuitte = m_ui->CmdQuitte;
+    m_cmdMaJour = m_ui->CmdMaJour;
 
     // Both groups align their boxes on one column.
     int labelWidth = 0;
-    for (QLabel* l : {label15, label16, label32, label34, label33})
+    for (QLabel* l : {m_ui->Label15, m_ui->Label16, m_ui->Label32, m_ui->Label34, m_ui->Label33})
         labelWidth = std::max(labelWidth, l->sizeHint().width());
-    pg->setColumnMinimumWidth(0, labelWidth);
-    f9->setColumnMinimumWidth(0, labelWidth);
-
-    m_monthView = named<QCalendarWidget>(this, "MonthView1");
-    m_monthView->setGridVisible(true);
-    m_monthView->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    m_monthView->setLocale(QLocale(QLocale::French, QLocale::France));
-    m_monthView->setFirstDayOfWeek(Qt::Monday);
-    m_monthView->setMinimumSize(m_monthView->sizeHint());
-    left->addWidget(m_monthView, 1);
-    root->addLayout(left, 1, 0);
-
-    // Right column: the act type, the acts, the supplement, the fee and the mutual insurer.
-    auto* right = new QVBoxLayout;
-    auto* frame7 = named<QGroupBox>(this, "Frame7");
-    auto* f7 = new QVBoxLayout(frame7);
-    m_optAcct = option(frame7, "OptAcct", QStringLiteral("Accouchements"));
-    m_optChir = option(frame7, "OptChir", QStringLiteral("Chirurgie"));
-    m_optAcct->setChecked(true);
-    auto* typeGroup = new QButtonGroup(this);
-    typeGroup->addButton(m_optAcct);
-    typeGroup->addButton(m_optChir);
-    auto* types = new QHBoxLayout;
-    types->addWidget(m_optAcct);
-    types->addSpacing(24);
-    types->addWidget(m_optChir);
-    types->addStretch(1);
-    f7->addLayout(types);
-
-    const int codeWidth = boxWidth(this, QStringLiteral("JQGDM0070"));
-    auto actFrame = [&](const char* name, const QString& title, const char* l1, const char* c1, const char* t1,
-                        const char* l2, const char* c2, const char* t2, QComboBox** cmb1, QLineEdit** txt1,
-                        QComboBox** cmb2, QLineEdit** txt2) {
-        auto* frame = named<QGroupBox>(frame7, name);
-        frame->setTitle(title);
-        auto* g = new QGridLayout(frame);
-        *cmb1 = combo(frame, c1, 34);
-        *cmb2 = combo(frame, c2, 34);
-        *txt1 = named<QLineEdit>(frame, t1);
-        *txt2 = named<QLineEdit>(frame, t2);
-        (*txt1)->setFixedWidth(codeWidth);
-        (*txt2)->setFixedWidth(codeWidth);
-        g->addWidget(label(frame, l1, QStringLiteral("Acte principal")), 0, 0);
-        g->addWidget(*cmb1, 0, 1);
-        g->addWidget(*txt1, 0, 2);
-        g->addWidget(label(frame, l2, QStringLiteral("Actes secondaires")), 1, 0);
-        g->addWidget(*cmb2, 1, 1);
-        g->addWidget(*txt2, 1, 2);
-        g->setColumnStretch(1, 1);
-        f7->addWidget(frame);
-        return frame;
-    };
-    m_frameAcct = actFrame("FrameAcct", QStringLiteral("Actes d'accouchements"), "Label29", "CmbActesAcct1",
-                           "TxtCCAMA1", "Label28", "CmbActesAcct2", "TxtCCAMA2", &m_cmbActesAcct1, &m_txtCCAMA1,
-                           &m_cmbActesAcct2, &m_txtCCAMA2);
-    m_frameChir =
-        actFrame("FrameChir", QStringLiteral("Actes de chirurgie"), "Label17", "CmbActesChir1", "TxtCCAMC1", "Label27",
-                 "CmbActesChir2", "TxtCCAMC2", &m_cmbActesChir1, &m_txtCCAMC1, &m_cmbActesChir2, &m_txtCCAMC2);
-    m_frameChir->hide();
-
-    auto* frame1 = named<QGroupBox>(frame7, "Frame1");
-    auto* f1 = new QHBoxLayout(frame1);
-    m_optNo = option(frame1, "OptNo", QStringLiteral("Normal"));
-    m_optNuit = option(frame1, "OptNuit", QStringLiteral("Nuit"));
-    m_optFerie = option(frame1, "OptFerie", QStringLiteral("Férié"));
-    m_optNo->setChecked(true);
-    auto* supplementGroup = new QButtonGroup(this);
-    for (QRadioButton* o : {m_optNo, m_optNuit, m_optFerie})
-        supplementGroup->addButton(o);
-    m_lblNuitA = label(frame1, "LblNuitA", QStringLiteral("25.15 €"));
-    m_lblFerieA = label(frame1, "LblFerieA", QStringLiteral("19.06 €"));
-    f1->addWidget(m_optNo);
-    f1->addSpacing(24);
-    f1->addWidget(m_optNuit);
-    f1->addWidget(m_lblNuitA);
-    f1->addSpacing(24);
-    f1->addWidget(m_optFerie);
-    f1->addWidget(m_lblFerieA);
-    f1->addStretch(1);
-    f7->addWidget(frame1);
-    right->addWidget(frame7);
-
-    auto* frame8 = named<QGroupBox>(this, "Frame8");
-    frame8->setTitle(QStringLiteral("ACTES"));
-    auto* f8 = new QGridLayout(frame8);
-    m_txtCotation = named<QLineEdit>(frame8, "TxtCotation");
-    m_txtCotation->setToolTip(QStringLiteral("Acte principal"));
-    m_txtCCAMAC = named<QLineEdit>(frame8, "TxtCCAMAC");
-    m_txtCCAMAC->setFixedWidth(codeWidth);
-    m_txtCCAMAC->setToolTip(QStringLiteral("Code CCAM de l'acte principal"));
-    m_lstActes = named<QListWidget>(frame8, "LstActes");
+    m_ui->patientGrid->setColumnMinimumWidth(0, labelWidth);
+    m_ui->dateGrid->setColumnMinimumWidth(0, labelWidth);
     // Room for the principal act and the five secondary acts that are stored, and one more.
     m_lstActes->setFixedHeight(m_lstActes->fontMetrics().lineSpacing() * 7 + 2 * m_lstActes->frameWidth() + 8);
-    m_lstActes->setMinimumWidth(m_lstActes->fontMetrics().averageCharWidth() * 66);
-    m_txtEuros = named<QLineEdit>(frame8, "TxtEuros");
-    m_txtEuros->setText(QStringLiteral("0"));
-    m_txtEuros->setToolTip(QStringLiteral("Valeur des actes"));
-    m_txtOp = named<QLineEdit>(frame8, "TxtOp");
-    m_txtOp->setToolTip(QStringLiteral("N : nuit, F : férié"));
-    m_txtOpE = named<QLineEdit>(frame8, "TxtOpE");
-    m_txtOpE->setText(QStringLiteral("0"));
-    m_txtOpE->setToolTip(QStringLiteral("Supplément nuit ou férié"));
-    m_txtEurosT = named<QLineEdit>(frame8, "TxtEurosT");
-    m_txtEurosT->setToolTip(QStringLiteral("Total : actes et supplément"));
-    QFont bold = m_txtEurosT->font();
-    bold.setBold(true);
-    m_txtEurosT->setFont(bold);
-    m_lblFrancs = label(frame8, "LblFrancs", QString());
-    const int amountWidth = boxWidth(this, QStringLiteral("000000,00"));
-    for (QLineEdit* e : {m_txtEuros, m_txtOpE, m_txtEurosT})
-        e->setFixedWidth(amountWidth);
-    m_txtEurosT->setFixedWidth(boxWidth(m_txtEurosT, QStringLiteral("000000,00")));
-    m_txtOp->setFixedWidth(boxWidth(m_txtOp, QStringLiteral("WW")));
-    m_lblFrancs->setMinimumWidth(boxWidth(m_lblFrancs, QStringLiteral("0000000,00 F")));
-
-    auto* amounts = new QHBoxLayout;
-    amounts->addWidget(m_txtEuros);
-    amounts->addWidget(sign(frame8, QStringLiteral("€")));
-    amounts->addSpacing(8);
-    amounts->addWidget(sign(frame8, QStringLiteral("+")));
-    amounts->addSpacing(8);
-    amounts->addWidget(m_txtOp);
-    amounts->addWidget(m_txtOpE);
-    amounts->addWidget(sign(frame8, QStringLiteral("€")));
-    amounts->addSpacing(8);
-    amounts->addWidget(sign(frame8, QStringLiteral("=")));
-    amounts->addSpacing(8);
-    amounts->addWidget(m_txtEurosT);
-    amounts->addWidget(sign(frame8, QStringLiteral("€")));
-    amounts->addSpacing(12);
-    amounts->addWidget(m_lblFrancs);
-    amounts->addStretch(1);
-
-    m_cmbMut = named<QComboBox>(frame8, "CmbMut");
-    m_cmbMut->hide();
-
-    auto* frame6 = named<QGroupBox>(frame8, "Frame6");
-    frame6->setTitle(QStringLiteral("Mutuelles"));
-    auto* f6 = new QGridLayout(frame6);
-    auto* mutualGroup = new QButtonGroup(this);
-    for (int k = 0; k < 7; ++k) {
-        const QByteArray name = "OptMut" + QByteArray::number(k);
-        m_optMut[k] = option(frame6, name.constData(),
-                             k == 0 ? QStringLiteral("Pas de Mutuelle") : QStringLiteral("Mutuelle%1").arg(k));
-        mutualGroup->addButton(m_optMut[k]);
-        f6->addWidget(m_optMut[k], k / 4, k % 4);
-    }
-    m_optMut[0]->setChecked(true);
-    m_txtDE = named<QLineEdit>(frame6, "TxtDE");
-    m_txtDE->setText(QStringLiteral("0"));
-    m_txtDE->setFixedWidth(amountWidth);
-    m_txtDE->setToolTip(QStringLiteral("Dépassement d'honoraires"));
-    m_lblDEF = label(frame6, "LblDEF", QString());
-    m_lblDEF->setMinimumWidth(boxWidth(m_lblDEF, QStringLiteral("0000000,00 F")));
-    auto* excess = new QHBoxLayout;
-    excess->addWidget(m_txtDE);
-    excess->addWidget(label(frame6, "Label19", QStringLiteral("€")));
-    excess->addSpacing(12);
-    excess->addWidget(m_lblDEF);
-    excess->addStretch(1);
-    f6->addLayout(excess, 1, 3);
-    for (int c = 0; c < 4; ++c)
-        f6->setColumnStretch(c, 1);
-
-    f8->addWidget(m_txtCotation, 0, 0);
-    f8->addWidget(m_txtCCAMAC, 0, 1);
-    f8->addWidget(m_lstActes, 1, 0, 1, 2);
-    f8->addLayout(amounts, 2, 0, 1, 2);
-    f8->addWidget(frame6, 3, 0, 1, 2);
-    f8->setColumnStretch(0, 1);
-    right->addWidget(frame8);
-    right->addStretch(1);
-    root->addLayout(right, 1, 1);
-
-    // Buttons.
-    m_cmdEnreg = button(this, "Cmdenreg", QStringLiteral("&Enregistrer la saisie"));
-    m_cmdQuitte = button(this, "CmdQuitte", QStringLiteral("&Fermer Quitter"));
-    m_cmdMaJour = button(this, "CmdMaJour", QStringLiteral("&Mise à jour des cotations"));
-    QFont bf = m_cmdEnreg->font();
-    bf.setBold(true);
-    m_cmdEnreg->setFont(bf);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_cmdMaJour);
-    buttons->addStretch(1);
-    buttons->addWidget(m_cmdEnreg);
-    buttons->addSpacing(8);
-    buttons->addWidget(m_cmdQuitte);
-    for (QPushButton* b : {m_cmdEnreg, m_cmdQuitte, m_cmdMaJour})
-        b->setMinimumWidth(b->sizeHint().width() + 24);
-    root->addLayout(buttons, 2, 0, 1, 2);
-    root->setColumnStretch(1, 1);
-    root->setRowStretch(1, 1);
 
     AmountKeyFilter::install(m_txtEuros);
     AmountKeyFilter::install(m_txtDE);

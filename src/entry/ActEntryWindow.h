@@ -6,6 +6,7 @@
 #include "widgets/Screen.h"
 
 #include <array>
+#include <memory>
 
 class QButtonGroup;
 class QCalendarWidget;
@@ -16,6 +17,10 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+
+namespace Ui {
+class ActEntryWindow;
+}
 
 namespace obs {
 
@@ -29,6 +34,7 @@ class ActEntryWindow : public Screen {
 public:
     // Builds the screen and loads it: supplements, database, practitioners, acts, mutual insurers.
     ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
+    ~ActEntryWindow() override;
 
     // False when a step of the load failed: the user was told and the screen closes at once.
     bool isLoaded() const { return m_loaded; }
@@ -70,6 +76,7 @@ private:
     void save();
     void quit();
 
+    std::unique_ptr<Ui::ActEntryWindow> m_ui;
     bool m_loaded = false;
     FeeComputation m_fee;
     FeeComputation::Supplements m_supplements;

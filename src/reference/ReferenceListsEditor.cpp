@@ -4,26 +4,21 @@
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
+#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
-#include "widgets/Controls.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 
+#include "ui_ReferenceListsEditor.h"
+
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace obs {
-
-using controls::button;
-using controls::label;
-using controls::named;
 
 namespace {
 
@@ -88,144 +83,46 @@ QString amountText(const std::optional<Money>& amount) {
 } // namespace
 
 ReferenceListsEditor::ReferenceListsEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
-    : Screen(QStringLiteral("Form8"), parent), m_database(database), m_browsed(browsed) {
+    : Screen(QStringLiteral("Form8"), parent), m_ui(std::make_unique<Ui::ReferenceListsEditor>()), m_database(database),
+      m_browsed(browsed) {
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
+    refuseControlCharacters(this);
     m_label11->setText(kOpeningHelp);
     openDatabaseAtLoad(this, m_database, true, true);
 }
 
+ReferenceListsEditor::~ReferenceListsEditor() = default;
+
 void ReferenceListsEditor::buildUi() {
-    auto* root = new QHBoxLayout(this);
-
-    // The list buttons, the tariff editor and Quit, down the left side.
-    auto* side = new QVBoxLayout;
-    auto* frame6 = named<QGroupBox>(this, "Frame6");
-    frame6->setTitle(QStringLiteral("MEDECINS"));
-    auto* f6 = new QVBoxLayout(frame6);
-    auto* cmdMedecins = button(frame6, "CmdMedecins", QStringLiteral("Liste des Mé&decins"));
-    auto* cmdMedDefaut = button(frame6, "CmdMed_Defaut", QStringLiteral("Médecin traitant, par défaut"));
-    f6->addWidget(cmdMedecins);
-    f6->addWidget(cmdMedDefaut);
-    side->addWidget(frame6);
-
-    auto* frame5 = named<QGroupBox>(this, "Frame5");
-    frame5->setTitle(QStringLiteral("ACTES"));
-    auto* f5 = new QVBoxLayout(frame5);
-    auto* cmdAccts = button(frame5, "CmdAccts", QStringLiteral("Accouchements"));
-    auto* cmdChir = button(frame5, "CmdChir", QStringLiteral("Chirurgie"));
-    f5->addWidget(cmdAccts);
-    f5->addWidget(cmdChir);
-    side->addWidget(frame5);
-
-    auto* cmdMut = button(this, "CmdMut", QStringLiteral("Mutuelles"));
-    auto* command1 = button(this, "Command1", QStringLiteral("&Tarifs Nuit Fériés"));
-    side->addSpacing(6);
-    side->addWidget(cmdMut);
-    side->addSpacing(12);
-    side->addWidget(command1);
-    side->addStretch(1);
-    auto* cmdQuitter = button(this, "CmdQuitter", QStringLiteral("&Quitter"));
-    side->addWidget(cmdQuitter);
-    // The longest caption keeps some air on both sides.
-    const int sideWidth = cmdMedDefaut->sizeHint().width() + 24;
-    for (QPushButton* b : {cmdMedecins, cmdMedDefaut, cmdAccts, cmdChir, cmdMut, command1, cmdQuitter})
-        b->setMinimumWidth(sideWidth);
-    root->addLayout(side);
-
-    // The chosen list, its entry boxes and the help text.
-    auto* main = new QVBoxLayout;
-    m_frame1 = named<QGroupBox>(this, "Frame1");
-    m_frame1->setTitle(QStringLiteral("Items mémorisés"));
-    auto* f1 = new QGridLayout(m_frame1);
-
-    auto* frame3 = named<QGroupBox>(m_frame1, "Frame3");
-    auto* f3 = new QVBoxLayout(frame3);
-    m_label3 = label(frame3, "Label3", QStringLiteral("Actes"));
-    m_text1 = named<QLineEdit>(frame3, "Text1");
-    m_label3->setBuddy(m_text1);
-    m_list1 = named<QListWidget>(frame3, "List1");
+    m_ui->setupUi(this);
+    m_frame1 = m_ui->Frame1;
+    m_frame2 = m_ui->Frame2;
+    m_frame4 = m_ui->Frame4;
+    m_label3 = m_ui->Label3;
+    m_label11 = m_ui->Label11;
+    m_lblEspion = m_ui->LblEspion;
+    m_text1 = m_ui->Text1;
+    m_list1 = m_ui->List1;
+    m_list2 = m_ui->List2;
+    m_txtCcam = m_ui->TxtCCAM;
+    m_txtTarifs = m_ui->TxtTARIFS;
+    m_txtMut = {m_ui->TxtMut1, m_ui->TxtMut2, m_ui->TxtMut3, m_ui->TxtMut4, m_ui->TxtMut5, m_ui->TxtMut6};
+    m_lblMut = {m_ui->LblMut1, m_ui->LblMut2, m_ui->LblMut3, m_ui->LblMut4, m_ui->LblMut5, m_ui->LblMut6};
+    for (QLineEdit* box : m_txtMut)
+        AmountKeyFilter::install(box);
     // Room for the long act labels of the catalogue ("Accouchement unique par voie naturelle chez une ...").
     m_list1->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
-    m_list1->setMinimumHeight(240);
-    f3->addWidget(m_label3);
-    f3->addWidget(m_text1);
-    f3->addWidget(m_list1, 1);
-    f1->addWidget(frame3, 0, 0, 2, 1);
-
-    const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("000000,00")) + 20;
-    m_frame2 = named<QGroupBox>(m_frame1, "Frame2");
-    m_frame2->setTitle(QStringLiteral("Cotation"));
-    auto* f2 = new QGridLayout(m_frame2);
-    auto* label1 = label(m_frame2, "Label1", QStringLiteral("Code CCAM"));
-    m_txtCcam = named<QLineEdit>(m_frame2, "TxtCCAM");
-    m_txtCcam->setFixedWidth(boxWidth);
-    auto* label2 = label(m_frame2, "Label2", QStringLiteral("Tarif"));
-    m_txtTarifs = named<QLineEdit>(m_frame2, "TxtTARIFS");
-    m_txtTarifs->setFixedWidth(boxWidth);
-    m_txtTarifs->setAlignment(Qt::AlignRight);
-    label1->setBuddy(m_txtCcam);
-    label2->setBuddy(m_txtTarifs);
-    f2->addWidget(label1, 0, 0);
-    f2->addWidget(m_txtCcam, 0, 1);
-    f2->addWidget(label2, 1, 0);
-    f2->addWidget(m_txtTarifs, 1, 1);
-    f2->setColumnStretch(0, 1);
-    f1->addWidget(m_frame2, 0, 1);
-
-    m_frame4 = named<QGroupBox>(m_frame1, "Frame4");
-    m_frame4->setTitle(QStringLiteral("Tarifs des mutuelles"));
-    auto* f4 = new QGridLayout(m_frame4);
-    for (int k = 0; k < 6; ++k) {
-        m_lblMut[k] = label(m_frame4, QStringLiteral("LblMut%1").arg(k + 1).toLatin1().constData(),
-                            QString::fromLatin1(kMutDesign[k]));
-        m_lblMut[k]->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 18);
-        m_txtMut[k] = named<QLineEdit>(m_frame4, QStringLiteral("TxtMut%1").arg(k + 1).toLatin1().constData());
-        m_txtMut[k]->setFixedWidth(boxWidth);
-        m_txtMut[k]->setAlignment(Qt::AlignRight);
-        // The captions are insurer names as typed: "AG2R & Co" shows its ampersand, and no name is
-        // taken for markup. (A label with a buddy would take the ampersand for a shortcut.)
-        m_lblMut[k]->setTextFormat(Qt::PlainText);
-        AmountKeyFilter::install(m_txtMut[k]);
-        f4->addWidget(m_lblMut[k], k, 0);
-        f4->addWidget(m_txtMut[k], k, 1);
-    }
-    f4->setColumnStretch(0, 1);
-    f1->addWidget(m_frame4, 1, 1, Qt::AlignTop);
-    f1->setRowStretch(1, 1);
-    f1->setColumnStretch(0, 1);
-
-    auto* actions = new QHBoxLayout;
-    auto* cmdAjoute = button(m_frame1, "CmdAjoute", QStringLiteral("&Ajouter"));
-    auto* cmdModif = button(m_frame1, "CmdModif", QStringLiteral("&Modifier"));
-    cmdModif->setToolTip(QStringLiteral("Double clic sur l'item à modifier, puis modifier"));
-    auto* cmdSupprime = button(m_frame1, "CmdSupprime", QStringLiteral("&Supprimer"));
-    cmdSupprime->setToolTip(QStringLiteral("Double clic sur l'item à supprimer, puis supprimer."));
-    actions->addWidget(cmdAjoute);
-    actions->addWidget(cmdModif);
-    actions->addWidget(cmdSupprime);
-    actions->addStretch(1);
-    f1->addLayout(actions, 2, 0, 1, 2);
-
-    // Hidden: the mutual insurers in slot order, and the current category.
-    m_list2 = named<QListWidget>(m_frame1, "List2");
-    m_list2->hide();
-    m_lblEspion = label(m_frame1, "LblEspion", kUnset);
-    m_lblEspion->hide();
-    main->addWidget(m_frame1, 1);
-
-    m_label11 = label(this, "Label11", QString());
-    m_label11->setWordWrap(true);
-    m_label11->setFrameShape(QFrame::StyledPanel);
-    m_label11->setMargin(6);
-    m_label11->setMinimumHeight(m_label11->fontMetrics().lineSpacing() * 4 + 12);
-    m_label11->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    main->addWidget(m_label11);
-    root->addLayout(main, 1);
-
-    m_frame2->hide();
-    m_frame4->hide();
-    m_label3->hide();
+    QPushButton* cmdMedecins = m_ui->CmdMedecins;
+    QPushButton* cmdMedDefaut = m_ui->CmdMed_Defaut;
+    QPushButton* cmdAccts = m_ui->CmdAccts;
+    QPushButton* cmdChir = m_ui->CmdChir;
+    QPushButton* cmdMut = m_ui->CmdMut;
+    QPushButton* command1 = m_ui->Command1;
+    QPushButton* cmdQuitter = m_ui->CmdQuitter;
+    QPushButton* cmdAjoute = m_ui->CmdAjoute;
+    QPushButton* cmdModif = m_ui->CmdModif;
+    QPushButton* cmdSupprime = m_ui->CmdSupprime;
 
     connect(cmdMedecins, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::Practitioners); });
     connect(cmdMedDefaut, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::DefaultPractitioner); });
@@ -351,9 +248,12 @@ bool ReferenceListsEditor::entryFromBoxes(ReferenceEntry* entry) {
             return true;
         }
         const auto m = Money::parse(text);
-        if (!m) {
+        if (!m || !m->inAmountRange()) {
             QString message =
-                QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».").arg(name, text);
+                m ? QStringLiteral("Le montant saisi pour « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                   "« %2 ».")
+                        .arg(name, text)
+                  : QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».").arg(name, text);
             if (box->isVisibleTo(this))
                 box->setFocus();
             else

@@ -7,6 +7,7 @@
 #include "widgets/Screen.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QGroupBox;
@@ -14,6 +15,10 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace Ui {
+class ReferenceListsEditor;
+}
 
 namespace obs {
 
@@ -27,6 +32,7 @@ class ReferenceListsEditor : public Screen {
     Q_OBJECT
 public:
     ReferenceListsEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
+    ~ReferenceListsEditor() override;
 
     // The list now chosen, none before a list button is pressed.
     std::optional<ReferenceList> currentList() const { return m_list; }
@@ -57,6 +63,7 @@ private:
     void resetBoxes();
     QString mutualName(int slot) const;
 
+    std::unique_ptr<Ui::ReferenceListsEditor> m_ui;
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QGroupBox* m_frame4 = nullptr;

@@ -3,9 +3,14 @@
 #include "widgets/Screen.h"
 
 #include <QList>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
+
+namespace Ui {
+class TariffEditor;
+}
 
 namespace obs {
 
@@ -14,6 +19,7 @@ class TariffEditor : public Screen {
     Q_OBJECT
 public:
     explicit TariffEditor(QWidget* parent = nullptr);
+    ~TariffEditor() override;
 
     // Opens the one editor, or brings it forward without reading the file again.
     static TariffEditor* open();
@@ -31,6 +37,7 @@ private:
     void load();
     void save();
 
+    std::unique_ptr<Ui::TariffEditor> m_ui;
     QList<QLineEdit*> m_boxes; // in the file's order
     QLabel* m_lblCsMcs = nullptr;
     QLabel* m_lblCMcsMpc = nullptr;

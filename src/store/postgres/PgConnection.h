@@ -50,8 +50,8 @@ public:
     void close();
 
     // Runs one statement; each row is handed over (false stops reading). *changes: rows written.
-    Status exec(const QString& sql, const QVariantList& binds = {},
-                const std::function<bool(const PgRow&)>& each = {}, qint64* changes = nullptr);
+    Status exec(const QString& sql, const QVariantList& binds = {}, const std::function<bool(const PgRow&)>& each = {},
+                qint64* changes = nullptr);
     // Several statements without values (schema, transactions).
     Status script(const QString& sql);
 

@@ -10,8 +10,7 @@ namespace {
 const QString kActColumns = QStringLiteral(
     "numint, nom, prenom, date, medsuit, medacte, acte, ccam1, nf, ccam2, ccam3, ccam4, ccam5, ccam6, prix, de, "
     "payesecu, payecomple, payede, reverse, daterev");
-const QString kMemoColumns =
-    QStringLiteral("numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, mut5, mut6");
+const QString kMemoColumns = QStringLiteral("numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, mut5, mut6");
 
 QVariant bound(qint64 v) {
     return QVariant::fromValue<qint64>(v);
@@ -174,15 +173,16 @@ public:
         if (!hasCurrent())
             return noCurrent();
         bool found = false;
-        Status s = m_db->exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(m_spec.columns, m_spec.table, m_spec.id),
-                              {m_id}, [&](const PgRow& r) {
-                                  if (m_spec.acts)
-                                      *record = actAt(r, 0);
-                                  else
-                                      *record = entryAt(r, 0);
-                                  found = true;
-                                  return false;
-                              });
+        Status s =
+            m_db->exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(m_spec.columns, m_spec.table, m_spec.id),
+                       {m_id}, [&](const PgRow& r) {
+                           if (m_spec.acts)
+                               *record = actAt(r, 0);
+                           else
+                               *record = entryAt(r, 0);
+                           found = true;
+                           return false;
+                       });
         if (s && !found)
             return noCurrent();
         return s;
@@ -250,9 +250,10 @@ private:
             marks << QStringLiteral("?");
         QStringList cols = m_spec.keys;
         cols << m_spec.id;
-        const QString cond = QStringLiteral("(%1) %2 (%3)")
-                                 .arg(cols.join(QStringLiteral(", ")), forward ? QStringLiteral(">") : QStringLiteral("<"),
-                                      marks.join(QStringLiteral(", ")));
+        const QString cond =
+            QStringLiteral("(%1) %2 (%3)")
+                .arg(cols.join(QStringLiteral(", ")), forward ? QStringLiteral(">") : QStringLiteral("<"),
+                     marks.join(QStringLiteral(", ")));
         bool found = false;
         Status s = fetch(cond, m_keys + QVariantList{m_id}, forward, &found);
         if (s && !found) {
@@ -277,10 +278,11 @@ std::shared_ptr<PgStore> PgStore::open(const QString& conninfo, Status* status) 
     if (!db)
         return nullptr;
     if (!checkServerTables(*db)) {
-        *status = Status::failure(StoreError::Unreadable,
-                                  QStringLiteral("La base de données du serveur %1 n'est pas une base Obsledger (tables "
-                                                 "ACTES et MEMO absentes ou illisibles).")
-                                      .arg(db->location()));
+        *status =
+            Status::failure(StoreError::Unreadable,
+                            QStringLiteral("La base de données du serveur %1 n'est pas une base Obsledger (tables "
+                                           "ACTES et MEMO absentes ou illisibles).")
+                                .arg(db->location()));
         return nullptr;
     }
     return std::shared_ptr<PgStore>(new PgStore(std::move(db)));
@@ -411,19 +413,21 @@ Status PgStore::remove(qint64 number) {
 }
 
 Status PgStore::append(const Act& a, qint64* number) {
-    QVariantList binds{orEmpty(a.surname), orEmpty(a.firstName), bound(a.date), a.followedBy,
-                       a.performedBy,      a.act,                a.code,        a.nightOrHoliday};
+    QVariantList binds{
+        orEmpty(a.surname), orEmpty(a.firstName), bound(a.date), a.followedBy, a.performedBy, a.act, a.code,
+        a.nightOrHoliday};
     for (const QString& line : a.secondary)
         binds << line;
     binds << bound(a.price) << bound(a.excess);
     *number = 0;
-    return m_db->exec(QStringLiteral("INSERT INTO actes (nom, prenom, date, medsuit, medacte, acte, ccam1, nf, ccam2, "
-                                     "ccam3, ccam4, ccam5, ccam6, prix, de) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                     "?, ?, ?) RETURNING numint"),
-                      binds, [&](const PgRow& r) {
-                          *number = r.integer(0).value_or(0);
-                          return false;
-                      });
+    return m_db->exec(
+        QStringLiteral("INSERT INTO actes (nom, prenom, date, medsuit, medacte, acte, ccam1, nf, ccam2, "
+                       "ccam3, ccam4, ccam5, ccam6, prix, de) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?, ?, ?) RETURNING numint"),
+        binds, [&](const PgRow& r) {
+            *number = r.integer(0).value_or(0);
+            return false;
+        });
 }
 
 Status PgStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
@@ -432,10 +436,9 @@ Status PgStore::listing(ListingKind kind, const Period& period, const SearchCrit
     QString sql = QStringLiteral("SELECT numint, nom, prenom, date, ccam1, de FROM actes ") +
                   listingCondition(kind, period, criteria, &binds);
     // The search lists the acts in the order of their dates; the other two by name.
-    sql += kind == ListingKind::Search
-               ? QStringLiteral(" ORDER BY date, numint")
-               : QStringLiteral(" ORDER BY %1, %2, date, numint").arg(textKeys(QStringLiteral("nom")),
-                                                                     textKeys(QStringLiteral("prenom")));
+    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY date, numint")
+                                       : QStringLiteral(" ORDER BY %1, %2, date, numint")
+                                             .arg(textKeys(QStringLiteral("nom")), textKeys(QStringLiteral("prenom")));
     ListingRow row;
     return m_db->exec(sql, binds, [&](const PgRow& r) {
         row.number = r.integer(0).value_or(0);

@@ -30,12 +30,12 @@ QVariant bound(const StoredDay& d) {
 std::optional<Money> moneyOf(const SQLite::Column& c) {
     switch (c.getType()) {
     case SQLITE_INTEGER:
-        return Money::fromUnits(c.getInt64());
+        return Money::fromStored(c.getInt64());
     case SQLITE_FLOAT: {
         const double v = c.getDouble();
         if (!(std::fabs(v) < 9.2e18))
             return std::nullopt;
-        return Money::fromUnits(std::llround(v));
+        return Money::fromStored(std::llround(v));
     }
     case SQLITE_TEXT:
         return Money::parse(QString::fromUtf8(c.getText(), c.getBytes()));
@@ -64,11 +64,14 @@ QString textOf(const SQLite::Column& c) {
 }
 
 // A practitioner or act criterion: the program's wildcards through the connection's LIKE; a name
-// without wildcard is an equality of base letters, which the indexes in that order answer.
-QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds) {
+// without wildcard is an equality of base letters, which the practitioner-pair index answers. Where
+// that index would walk a practitioner's whole history instead of the period's acts, the condition
+// is kept off it ("+column") and the period's index answers.
+QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds, bool seek = true) {
     *binds << pattern;
+    const QString operand = seek ? column : u'+' + column;
     if (!hasWildcard(pattern))
-        return QStringLiteral(" AND (%1 = ? COLLATE FRENCH_PRIMARY)").arg(column);
+        return QStringLiteral(" AND (%1 = ? COLLATE FRENCH_PRIMARY)").arg(operand);
     return QStringLiteral(" AND (%1 LIKE ?)").arg(column);
 }
 
@@ -76,10 +79,13 @@ QString listingCondition(ListingKind kind, const Period& period, const SearchCri
     QString w = QStringLiteral("WHERE Date BETWEEN ? AND ?");
     *binds << bound(period.firstDay) << bound(period.lastDay);
     if (kind == ListingKind::Search) {
+        // Both practitioners named: the pair index seeks the pair's acts of the period directly.
+        const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
+                          !hasWildcard(c.performedBy);
         if (!c.followedBy.isEmpty())
-            w += patternCondition(QStringLiteral("MEDSUIT"), c.followedBy, binds);
+            w += patternCondition(QStringLiteral("MEDSUIT"), c.followedBy, binds, pair);
         if (!c.performedBy.isEmpty())
-            w += patternCondition(QStringLiteral("MEDACTE"), c.performedBy, binds);
+            w += patternCondition(QStringLiteral("MEDACTE"), c.performedBy, binds, pair);
         if (!c.act.isEmpty())
             w += patternCondition(QStringLiteral("Acte"), c.act + u'*', binds);
         if (!c.nightOrHoliday.isEmpty())
@@ -317,8 +323,9 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
     QVariantList binds;
     QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE FROM ACTES ") +
                   listingCondition(kind, period, criteria, &binds);
-    // The search lists the acts in the order of their dates; the other two by name.
-    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, NUMINT")
+    // The search lists the acts by date, then by name (the period index's own order); the other
+    // two by name.
+    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, Nom, Prenom")
                                        : QStringLiteral(" ORDER BY Nom, Prenom, Date, NUMINT");
     ListingRow row;
     return m_db->step(sql, binds, [&](SQLite::Statement& st) {
