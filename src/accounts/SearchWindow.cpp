@@ -69,7 +69,7 @@ void SearchWindow::buildUi() {
 }
 
 void SearchWindow::load() {
-    m_database.setLocation(Settings::databasePath());
+    m_database.setLocation(Settings::databaseLocation());
     if (!m_reversal->loadRates())
         Dialogs::inform(this, kNoRatesFile);
 

@@ -391,7 +391,7 @@ void MainWindow::save() {
 }
 
 void MainWindow::remove() {
-    m_database.setLocation(Settings::databasePath());
+    m_database.setLocation(Settings::databaseLocation());
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
     if (!numberOk) {

@@ -3,6 +3,8 @@
 #include "common/AppPaths.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
+#include "domain/ServerBackup.h"
+#include "store/Store.h"
 #include "widgets/Dialogs.h"
 
 #include "ui_BackupWindow.h"
@@ -37,6 +39,12 @@ QString inCaption(const QString& path) {
     return shown.replace(u'&', QStringLiteral("&&"));
 }
 
+// The file, or the server named without its password.
+QString databaseShown() {
+    const QString server = Settings::server();
+    return server.isEmpty() ? Settings::databasePath() : describeLocation(server);
+}
+
 } // namespace
 
 BackupWindow::BackupWindow(QWidget* parent)
@@ -45,7 +53,7 @@ BackupWindow::BackupWindow(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
 
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     m_backupFolder = Settings::backupFolder();
     m_label1->setText(m_backupFolder);
     m_cmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : ") + kLineBreak + inCaption(m_databasePath) +
@@ -89,7 +97,7 @@ void BackupWindow::chooseFolder() {
 }
 
 void BackupWindow::backup() {
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     // With no folder chosen there is nowhere to write: the user chooses one here first.
     if (m_backupFolder.trimmed().isEmpty()) {
         Dialogs::explain(this, kBackupFailed,
@@ -102,7 +110,10 @@ void BackupWindow::backup() {
     bool done = false;
     {
         BusyPointer busy;
-        done = backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why);
+        // On a server the backup is a snapshot of its rows in a file of the usual kind.
+        const QString server = Settings::server();
+        done = server.isEmpty() ? backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why)
+                                : backupServer(server, backupFileIn(m_backupFolder), &why);
     }
     if (done)
         Dialogs::inform(this, kBackupDone);
@@ -119,7 +130,9 @@ void BackupWindow::restore() {
     bool done = false;
     {
         BusyPointer busy;
-        done = restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept);
+        const QString server = Settings::server();
+        done = server.isEmpty() ? restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept)
+                                : restoreServer(backupFileIn(folder), server, &why, &kept);
     }
     if (!done) {
         Dialogs::explain(this, kRestoreFailed, why, true);

@@ -12,8 +12,9 @@ const char* const kDatabaseNotFoundMessage =
     "repertoire quelconque de votre reseau puis relancer le programme";
 
 OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure) {
-    database.setLocation(Settings::databasePath());
-    if (testPath && !databasePathPassesTest(database.location())) {
+    database.setLocation(Settings::databaseLocation());
+    // A server is named by its connection string, not by a file name.
+    if (testPath && !isServerLocation(database.location()) && !databasePathPassesTest(database.location())) {
         Dialogs::inform(parent, QString::fromUtf8(kDatabaseNotFoundMessage));
         endProgram();
         return OpenOutcome::PathRefused;
@@ -21,7 +22,7 @@ OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool t
     const Status s = database.reopen();
     if (!s) {
         Dialogs::warn(parent, QStringLiteral("Impossible d'ouvrir la base de données « %1 ».\n%2%3")
-                                  .arg(database.location(), s.message,
+                                  .arg(describeLocation(database.location()), s.message,
                                        endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
         if (endOnFailure)
             endProgram();

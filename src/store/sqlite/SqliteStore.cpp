@@ -172,10 +172,6 @@ ReferenceEntry referenceEntryOfRow(const Row& row) {
     return e;
 }
 
-std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
-    return SqliteStore::open(location, status);
-}
-
 std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* status) {
     auto db = Database::open(path, status);
     if (!db)
