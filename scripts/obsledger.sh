@@ -2,7 +2,8 @@
 # Sets up Obsledger on a Debian 12 machine.
 #   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
 #                               (on a demo database when no database is set for this user)
-#   scripts/obsledger.sh test   installs what is missing, builds, runs every test, then builds the
+#   scripts/obsledger.sh test   installs what is missing, builds, runs every test (with a private CUPS
+#                               server and PDF printer, scripts/with-pdf-printer.sh), then builds the
 #                               Debian package and checks it (packaging/check-package.sh)
 #   scripts/obsledger.sh package  installs what is missing, builds, and makes the Debian package
 #                               build/obsledger_<version>_amd64.deb
@@ -14,7 +15,8 @@ build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream man-db
-          clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          cups printer-driver-cups-pdf)  # a private print server for the printing test (scripts/with-pdf-printer.sh)
 
 install_missing() {
     local missing=() p
@@ -78,7 +80,8 @@ run)
 test)
     install_missing
     build_all
-    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
+    # Under a print server of the tests' own, with a PDF printer as the default destination.
+    (cd "$build" && bash "$root/scripts/with-pdf-printer.sh" ctest --output-on-failure --parallel "$(nproc)")
     build_package
     bash "$root/packaging/check-package.sh" "$deb"
     # The same tests under the sanitizers, then the fuzz targets for a bounded time.

@@ -125,7 +125,9 @@ QString adminCommands() {
         "  obsledger-admin path                   affiche CHEMIN (code 3 s'il n'est pas défini)\n"
         "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
         "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
-        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n");
+        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n"
+        "  obsledger-admin restore SAUVEGARDE     remplace la base (CHEMIN) par une sauvegarde : OBSLEDGER.MDB\n"
+        "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n");
 }
 
 QString adminHelp() {

@@ -1,5 +1,6 @@
 #include "domain/BackupEngine.h"
 
+#include "domain/BackupGenerations.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 
@@ -13,6 +14,7 @@
 #include <QTemporaryFile>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -66,7 +68,10 @@ bool copyPages(SQLite::Database& from, SQLite::Database& to, QString* why) {
 
 // Writes a snapshot of the source database to a temporary file beside the target, checks it when
 // asked, and renames it into place. On failure the target is as it was and no temporary is left.
-bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why) {
+// beforeReplace runs once the snapshot is ready, just before the target is replaced; its failure
+// leaves the target as it was.
+bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why,
+                  const std::function<bool(QString*)>& beforeReplace = {}) {
     const QFileInfo target(targetFile);
     const QDir folder = target.absoluteDir();
     if (!folder.exists()) {
@@ -98,6 +103,8 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
             copied = false;
         }
     }
+    if (copied && beforeReplace)
+        copied = beforeReplace(why);
     if (!copied) {
         QFile::remove(journal);
         return false; // the temporary file goes with `temp`
@@ -209,7 +216,9 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
                               "répertoire.");
         return false;
     }
-    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why);
+    // The backup being replaced is kept under its date, so that an older state can be restored.
+    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why,
+                        [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
 }
 
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy,

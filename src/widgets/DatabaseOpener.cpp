@@ -5,16 +5,37 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
+#include <QDir>
+
 namespace obs {
 
 const char* const kDatabaseNotFoundMessage =
     "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
     "repertoire quelconque de votre reseau puis relancer le programme";
 
+namespace {
+
+// What the not-found message cannot say: which path was tried, and the command that sets it.
+QString notFoundDetails(const QString& tried) {
+    const QString none = QStringLiteral("\x01");
+    const bool set = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none) != none;
+    const QString what =
+        set ? QStringLiteral("Chemin essayé : « %1 » (réglage CHEMIN de %2). Le nom du fichier doit finir par "
+                             "OBSLEDGER.mdb.")
+                  .arg(QDir::toNativeSeparators(tried), QDir::toNativeSeparators(Settings::fileFor(kSettingsApp)))
+            : QStringLiteral("Aucun réglage CHEMIN n'est défini (%1) : le dossier du programme a été essayé.")
+                  .arg(QDir::toNativeSeparators(Settings::fileFor(kSettingsApp)));
+    return what + QStringLiteral("\n\nPour indiquer la base, par exemple :\n"
+                                 "obsledger-admin set-path /srv/compta/OBSLEDGER.mdb");
+}
+
+} // namespace
+
 OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure) {
     database.setLocation(Settings::databasePath());
     if (testPath && !databasePathPassesTest(database.location())) {
-        Dialogs::inform(parent, QString::fromUtf8(kDatabaseNotFoundMessage));
+        Dialogs::explain(parent, QString::fromUtf8(kDatabaseNotFoundMessage), notFoundDetails(database.location()),
+                         false);
         endProgram();
         return OpenOutcome::PathRefused;
     }
