@@ -1,6 +1,6 @@
 #include "domain/BackupGenerations.h"
 
-#include "domain/BackupEngine.h"
+#include "store/sqlite/Collation.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
@@ -93,6 +93,7 @@ DatabaseSummary summarizeDatabase(const QString& path) {
     summary.modified = info.lastModified();
     try {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 2000);
+        registerProgramFunctions(db.getHandle()); // the schema names the program's text order
         SQLite::Statement count(db, "SELECT count(*) FROM ACTES");
         if (count.executeStep())
             summary.acts = count.getColumn(0).getInt64();
