@@ -113,6 +113,9 @@ fi
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 [ -f "$ppd" ] || ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd
 lpadmin -p ObsledgerPDF -v cups-pdf:/ObsledgerPDF -P "$ppd" -E
+# The PDF sent by the program becomes PostScript for cups-pdf: rendered by cairo, its text keeps
+# its letters (the default renderer turns TrueType text into shapes that read as nothing).
+lpadmin -p ObsledgerPDF -o pdftops-renderer-default=pdftocairo
 lpadmin -d ObsledgerPDF
 export OBSLEDGER_TEST_PRINTER_OUT="$tmp/out"
 echo "Imprimante PDF de test : $(lpstat -d) (fichiers dans $tmp/out)"

@@ -67,7 +67,11 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
     const double dpi = printer->resolution();
     const double margin = kMarginCm / 2.54 * dpi;
     const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
-    QFont footFont = painter.font();
+    // Letters are drawn one by one, without ligatures, which some printing chains cannot map back to
+    // letters: the printed text stays searchable and its copies (PDF) read as on screen.
+    QFont base = painter.font();
+    base.setStyleStrategy(QFont::PreferNoShaping);
+    QFont footFont = base;
     footFont.setPointSize(kFootPointSize);
     const QFontMetricsF footMetrics(footFont, printer);
     // The foot sits on the last line of the printable area; the lines stop a line above it.
@@ -81,7 +85,7 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
     };
     std::vector<Placed> placed;
     placed.reserve(lines.size());
-    QFont font = painter.font();
+    QFont font = base;
     int pageIndex = 0;
     double y = margin;
     for (const Line& line : lines) {
