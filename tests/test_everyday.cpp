@@ -503,7 +503,8 @@ void TestEveryday::screenshotUnsavedMark() {
                    {"DE", moneyValue(Money::fromEuros(150))},
                    {"PAYESECU", moneyValue(Money::parse("219,45"))}});
     Window w(clinic);
-    w.showActive();
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
     w.type("DUP");
     w.edit("TxtPCompl")->setText("94,05");
     QVERIFY(w.marked());
