@@ -4,9 +4,9 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
+#include "store/SharedStore.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
-#include "store/SharedStore.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 

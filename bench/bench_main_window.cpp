@@ -11,9 +11,9 @@
 #include "app/MainWindow.h"
 #include "app/StartWindow.h"
 #include "common/Settings.h"
-#include "store/sqlite/Collation.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "store/sqlite/Collation.h"
 #include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>

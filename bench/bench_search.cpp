@@ -15,9 +15,9 @@
 #include "domain/Listing.h"
 #include "domain/RatesFile.h"
 #include "domain/Reversal.h"
-#include "store/sqlite/Cursor.h"
 #include "store/SharedStore.h"
 #include "store/SqlText.h"
+#include "store/sqlite/Cursor.h"
 #include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>

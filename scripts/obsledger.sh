@@ -14,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
-          dpkg-dev file lintian desktop-file-utils appstream man-db
+          dpkg-dev file lintian desktop-file-utils appstream man-db clang-format
           clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
           cups printer-driver-cups-pdf)  # a private print server for the printing test (scripts/with-pdf-printer.sh)
 
@@ -62,6 +62,14 @@ run_program() {
     exec "$build/bin/obsledger"
 }
 
+# Every source follows the committed .clang-format.
+check_format() {
+    local files
+    mapfile -t files < <(cd "$root" && git ls-files -- '*.cpp' '*.h' 2>/dev/null || find src tests tools bench fuzz -name '*.cpp' -o -name '*.h')
+    (cd "$root" && clang-format --dry-run --Werror "${files[@]}") ||
+        { echo "Mise en forme : lancez clang-format -i sur les fichiers ci-dessus." >&2; exit 1; }
+}
+
 # Makes the Debian package and names it in $deb.
 build_package() {
     local log
@@ -79,6 +87,7 @@ run)
     ;;
 test)
     install_missing
+    check_format
     build_all
     # Under a print server of the tests' own, with a PDF printer as the default destination.
     (cd "$build" && bash "$root/scripts/with-pdf-printer.sh" ctest --output-on-failure --parallel "$(nproc)")

@@ -1,5 +1,7 @@
 #include "about/AboutBox.h"
 
+#include "common/Version.h"
+
 #include "ui_AboutBox.h"
 
 #include <QGuiApplication>
@@ -9,20 +11,17 @@
 
 namespace obs {
 
-namespace {
-
-constexpr int kMajor = 2;
-constexpr int kMinor = 0;
-constexpr int kRevision = 0;
-
-} // namespace
+namespace {} // namespace
 
 QString AboutBox::applicationTitle() {
     return QStringLiteral("OBSLEDGER");
 }
 
 QString AboutBox::versionText() {
-    return QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(OBSLEDGER_VERSION_MAJOR)
+        .arg(OBSLEDGER_VERSION_MINOR)
+        .arg(OBSLEDGER_VERSION_PATCH);
 }
 
 AboutBox::AboutBox(QWidget* parent)

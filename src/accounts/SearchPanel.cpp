@@ -160,7 +160,7 @@ void SearchPanel::runListing(ListingKind kind) {
         m_lblTotalActesF->clear();
         Dialogs::warn(this, QStringLiteral("Le total des actes trouvés n'a pas pu être calculé.\n%1").arg(s.message));
     } else if (total) {
-        m_lblTotalActes->setText(total->toFrench() + QStringLiteral(" €"));
+        m_lblTotalActes->setText(total->toEuroText());
         m_lblTotalActesF->setText(francsCaption(*total));
     } else {
         m_lblTotalActes->setText(QStringLiteral("0"));

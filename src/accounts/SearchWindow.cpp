@@ -5,7 +5,9 @@
 #include "accounts/SearchPanel.h"
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
+#include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_SearchWindow.h"
 
@@ -32,6 +34,7 @@ SearchWindow::SearchWindow(SharedDatabase& database, QWidget* parent)
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 

@@ -14,6 +14,7 @@
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_MainWindow.h"
 
@@ -31,6 +32,18 @@ namespace {
 
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
+// Shown in place of a total that cannot be worked out from amounts beyond the program's range.
+const QString kOutOfRange = QStringLiteral("Montant hors limites (10000000 € au plus)");
+
+// The sum of amounts shown as a total, or the out-of-range notice.
+QString totalCaptionOf(std::initializer_list<Money> amounts) {
+    for (Money m : amounts) {
+        if (!m.inAmountRange())
+            return kOutOfRange;
+    }
+    const auto sum = sumOf(amounts);
+    return sum ? sum->toFrench() + QStringLiteral(" €") : kOutOfRange;
+}
 
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) {
@@ -45,6 +58,7 @@ MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget
     setWindowTitle(QStringLiteral("Obsledger"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -243,7 +257,7 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_txtPDE->setText(frenchAmountText(act.paidExcess));
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
-    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toFrench() + QStringLiteral(" €"));
+    setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
     m_filling = false;
     m_shownTexts = boxTexts();
     updateUnsavedMark();
@@ -271,6 +285,10 @@ void MainWindow::setTotalCaption(const QString& caption) {
     m_lblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
+    if (caption == kOutOfRange) {
+        m_lblTotalF->clear();
+        return;
+    }
     QString amount = caption;
     if (amount.endsWith(QStringLiteral(" €")))
         amount.chop(2);
@@ -283,15 +301,13 @@ void MainWindow::recomputeTotalFromBoxes() {
     const auto euros = boxAmount(m_txtEuros);
     const auto de = boxAmount(m_txtDE);
     if (euros && de)
-        setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
+        setTotalCaption(totalCaptionOf({*euros, *de}));
 }
 
 void MainWindow::recomputePayments() {
-    m_lblPTotal->clear();
-    Money sum;
-    for (const QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
-        sum += boxAmount(box).value_or(Money());
-    m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
+    m_lblPTotal->setText(
+        totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()), boxAmount(m_txtPCompl).value_or(Money()),
+                        boxAmount(m_txtPDE).value_or(Money())}));
 }
 
 void MainWindow::clearRecord() {
@@ -375,6 +391,14 @@ void MainWindow::save() {
         if (!m) {
             Dialogs::warn(this, QStringLiteral("Le montant « %1 » n'est pas un nombre valide : « %2 ». Corrigez-le ; "
                                                "rien n'a été enregistré.")
+                                    .arg(QString::fromUtf8(a.caption), text));
+            a.box->setFocus();
+            a.box->selectAll();
+            return;
+        }
+        if (!m->inAmountRange()) {
+            Dialogs::warn(this, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                               "« %2 ». Corrigez-le ; rien n'a été enregistré.")
                                     .arg(QString::fromUtf8(a.caption), text));
             a.box->setFocus();
             a.box->selectAll();

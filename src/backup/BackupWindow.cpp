@@ -126,7 +126,7 @@ void BackupWindow::backup() {
 }
 
 void BackupWindow::restore() {
-    QString folder = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
+    QString folder = Settings::backupFolder();
     if (folder.trimmed().isEmpty())
         folder = applicationFolder();
     const QString backupFile = backupFileIn(folder);

@@ -12,10 +12,6 @@ namespace obs {
 
 namespace {
 
-struct IniLine {
-    QString raw;
-};
-
 QStringList readLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))

@@ -5,6 +5,7 @@
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
+#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
@@ -76,6 +77,7 @@ ActEntryWindow::ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed,
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     setTabOrder();
     connectReactions();
     m_loaded = load();

@@ -30,12 +30,12 @@ QVariant bound(const StoredDay& d) {
 std::optional<Money> moneyOf(const SQLite::Column& c) {
     switch (c.getType()) {
     case SQLITE_INTEGER:
-        return Money::fromUnits(c.getInt64());
+        return Money::fromStored(c.getInt64());
     case SQLITE_FLOAT: {
         const double v = c.getDouble();
         if (!(std::fabs(v) < 9.2e18))
             return std::nullopt;
-        return Money::fromUnits(std::llround(v));
+        return Money::fromStored(std::llround(v));
     }
     case SQLITE_TEXT:
         return Money::parse(QString::fromUtf8(c.getText(), c.getBytes()));
