@@ -147,7 +147,7 @@ private slots:
 void TestPrint::compose_data() {
     QTest::addColumn<QStringList>("found");
     QTest::addColumn<QStringList>("criteria"); // performer, follow-up, act, first day, last day
-    QTest::addColumn<QStringList>("summary"); // count caption, count, total caption, total
+    QTest::addColumn<QStringList>("summary");  // count caption, count, total caption, total
     QTest::addColumn<QList<Line>>("expected");
     const QList<Line> emptyHeading{{"", 16},
                                    {"Actes effectués :", 16},
@@ -237,12 +237,12 @@ void TestPrint::printToPdf() {
     Dialogs::setTestPrintFile(QString());
     QVERIFY2(QFile::exists(pdf), "nothing was printed");
     QVERIFY(Dialogs::shownTexts().isEmpty());
-    const QStringList expected = QStringList{"Actes effectués :", "par le",
-                                             "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
-                                             "Type d'acte :",     "Nom des patientes."} +
-                                 simplified(s.lines()) +
-                                 QStringList{"Nbre. trouvé : 3",
-                                             "Total du montant des actes recherchés (tarif conventionné) : 300 €"};
+    const QStringList expected =
+        QStringList{"Actes effectués :", "par le",
+                    "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
+                    "Type d'acte :",     "Nom des patientes."} +
+        simplified(s.lines()) +
+        QStringList{"Nbre. trouvé : 3", "Total du montant des actes recherchés (tarif conventionné) : 300 €"};
     QCOMPARE(expectedPrint(s, QString(), QStringLiteral("Dr MARTIN")), expected);
     checkPages(printedPages(pdf), expected, QDate::currentDate());
 }
@@ -411,4 +411,3 @@ void TestPrint::printOnDefaultPrinter() {
 
 QTEST_MAIN(TestPrint)
 #include "test_print.moc"
-

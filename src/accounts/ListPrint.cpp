@@ -18,7 +18,7 @@ void printText(std::vector<ListPrint::Line>& out, const QString& text, int point
 } // namespace
 
 std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringList& foundLines,
-                                               const Summary& summary) {
+                                                const Summary& summary) {
     QString body;
     for (const QString& line : foundLines)
         body += kBreak + line;

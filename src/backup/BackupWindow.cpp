@@ -38,8 +38,9 @@ QString summaryLine(const QString& what, const QString& path) {
     const DatabaseSummary s = summarizeDatabase(path);
     if (!s.modified.isValid())
         return QStringLiteral("%1 : introuvable (« %2 »)").arg(what, QDir::toNativeSeparators(path));
-    const QString acts = s.acts ? QStringLiteral("%1 acte%2").arg(*s.acts).arg(*s.acts > 1 ? QStringLiteral("s") : QString())
-                                : QStringLiteral("nombre d'actes illisible");
+    const QString acts =
+        s.acts ? QStringLiteral("%1 acte%2").arg(*s.acts).arg(*s.acts > 1 ? QStringLiteral("s") : QString())
+               : QStringLiteral("nombre d'actes illisible");
     return QStringLiteral("%1 : %2 à %3, %4 (« %5 »)")
         .arg(what, s.modified.toString(QStringLiteral("dd/MM/yyyy")), s.modified.toString(QStringLiteral("HH:mm")),
              acts, QDir::toNativeSeparators(path));

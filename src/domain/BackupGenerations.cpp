@@ -48,8 +48,7 @@ bool copyFile(const QString& from, const QString& to, QString* why) {
 } // namespace
 
 QString generationFileName(const QDateTime& modified) {
-    return QStringLiteral("OBSLEDGER-") + modified.toString(QStringLiteral("yyyy-MM-dd-HHmm")) +
-           QStringLiteral(".MDB");
+    return QStringLiteral("OBSLEDGER-") + modified.toString(QStringLiteral("yyyy-MM-dd-HHmm")) + QStringLiteral(".MDB");
 }
 
 QStringList backupGenerations(const QString& folder) {

@@ -24,8 +24,8 @@ bool keepBackupGeneration(const QString& backupFile, QString* why);
 
 // What the restore question shows of a database file: when it was last written and its acts.
 struct DatabaseSummary {
-    QDateTime modified;           // invalid when the file is missing
-    std::optional<qint64> acts;   // empty when the file cannot be read as a database
+    QDateTime modified;         // invalid when the file is missing
+    std::optional<qint64> acts; // empty when the file cannot be read as a database
 };
 DatabaseSummary summarizeDatabase(const QString& path);
 

@@ -5,11 +5,11 @@
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
-#include "widgets/TextGuard.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ListChoice.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_ActEntryWindow.h"
 

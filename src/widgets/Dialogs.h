@@ -22,7 +22,7 @@ public:
         QString text;
         QString title;
         bool question = false;
-        QString details = {}; // the smaller text below the message, if any
+        QString details = {};                 // the smaller text below the message, if any
         Default defaultAnswer = Default::Yes; // questions only
     };
 
