@@ -131,7 +131,9 @@ std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags
     db->m_lockWaitMs = kBusyTimeoutMs;
     db->m_retryWithinMs = kBusyRetryMs;
     try {
-        db->m_db = std::make_unique<SQLite::Database>(path.toStdString(), flags, kBusyTimeoutMs);
+        // A connection serves the one thread of the screens: SQLite need not lock it at every call
+        // (a listing reads six columns of 50,000 acts, each read otherwise taking and releasing a mutex).
+        db->m_db = std::make_unique<SQLite::Database>(path.toStdString(), flags | SQLITE_OPEN_NOMUTEX, kBusyTimeoutMs);
         if (!registerProgramFunctions(db->m_db->getHandle())) {
             if (status)
                 *status = Status::failure(StoreError::Failed, QStringLiteral("Impossible de préparer la connexion."));
