@@ -3,7 +3,8 @@
 #   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
 #                               (on a demo database when no database is set for this user)
 #   scripts/obsledger.sh test   installs what is missing, builds, runs every test (on a throw-away
-#                               PostgreSQL server too), then builds the Debian package and checks it
+#                               PostgreSQL server too, with a private CUPS server and PDF printer,
+#                               scripts/with-pdf-printer.sh), then builds the Debian package and checks it
 #                               (packaging/check-package.sh)
 #   scripts/obsledger.sh package  installs what is missing, builds, and makes the Debian package
 #                               build/obsledger_<version>_amd64.deb
@@ -15,7 +16,8 @@ build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql
-          clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          cups printer-driver-cups-pdf)  # a private print server for the printing test (scripts/with-pdf-printer.sh)
 
 install_missing() {
     local missing=() p
@@ -117,7 +119,8 @@ test)
     build_all
     # The server stays up for the sanitizer run below too; the exit trap stops it.
     start_test_server
-    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
+    # Under a print server of the tests' own, with a PDF printer as the default destination.
+    (cd "$build" && bash "$root/scripts/with-pdf-printer.sh" ctest --output-on-failure --parallel "$(nproc)")
     build_package
     bash "$root/packaging/check-package.sh" "$deb"
     # The same tests under the sanitizers, then the fuzz targets for a bounded time.

@@ -1,10 +1,11 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
-// runs maintenance SQL with the program's text order, and checks a file.
+// runs maintenance SQL with the program's text order, checks a file, and restores a backup.
 #include "common/CommandLine.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "common/Version.h"
 #include "domain/ClinicCopy.h"
+#include "domain/BackupEngine.h"
 #include "domain/DemoData.h"
 #include "domain/UsualFiles.h"
 #include "store/Store.h"
@@ -273,6 +274,27 @@ int check(const QString& path) {
     return 0;
 }
 
+// Puts a backup (OBSLEDGER.MDB or one of its dated copies) in place of the database named by
+// CHEMIN, with the checks and the kept copy of the backup screen's restore.
+int restore(const QString& backup) {
+    const QString none = QStringLiteral("\x01");
+    const QString database = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
+    if (database == none) {
+        err() << "CHEMIN n'est pas défini (" << Settings::fileFor(kSettingsApp)
+              << ") : indiquez d'abord la base avec obsledger-admin set-path CHEMIN.\n";
+        return 3;
+    }
+    QString why, kept;
+    if (!restoreDatabase(QFileInfo(backup).absoluteFilePath(), database, &why, &kept)) {
+        err() << "Restauration non effectuée : " << why << "\n";
+        return 1;
+    }
+    out() << "Base restaurée : " << database << " (depuis " << QFileInfo(backup).absoluteFilePath() << ")\n";
+    if (!kept.isEmpty())
+        out() << "La base remplacée est conservée dans " << kept << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -305,6 +327,8 @@ int main(int argc, char* argv[]) {
         rc = sql(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))
         rc = check(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("restore"))
+        rc = restore(args[1]);
     else
         rc = usage();
     out().flush();

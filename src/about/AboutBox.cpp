@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 
 namespace obs {
 
@@ -39,7 +38,6 @@ AboutBox::AboutBox(QWidget* parent)
     lblTitle->setFont(tf);
 
     connect(cmdOK, &QPushButton::clicked, this, &AboutBox::close);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &AboutBox::close);
 
     // Load: title bar, version and title from the application's identity, then centred on the screen.
     setWindowTitle(QStringLiteral("À propos de ") + applicationTitle());

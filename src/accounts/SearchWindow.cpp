@@ -47,6 +47,7 @@ void SearchWindow::buildUi() {
     auto* menu = new QMenuBar(this);
     QAction* imprime = menu->addAction(QStringLiteral("Imprimer la liste"));
     imprime->setObjectName(QStringLiteral("Imprime"));
+    imprime->setShortcut(QKeySequence::Print);
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);

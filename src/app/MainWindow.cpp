@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace obs {
 
@@ -89,6 +90,8 @@ void MainWindow::buildUi() {
     QPushButton* c3 = m_ui->Command3;
     QPushButton* c4 = m_ui->Command4;
     QPushButton* cmdEnreg = m_ui->CmdEnreg;
+    m_cmdEnreg = cmdEnreg;
+    m_lblNonEnregistre = m_ui->LblNonEnregistre;
     QPushButton* cmdSup = m_ui->CmdSup;
     QPushButton* cmdCreer = m_ui->CmdCreer;
     QPushButton* cmdRech = m_ui->CmdRecherche;
@@ -131,6 +134,44 @@ void MainWindow::buildUi() {
             m_about, [] { return new AboutBox(); }, false);
     });
     connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
+
+    // The note takes its room even while hidden, so that nothing moves when it shows.
+    QSizePolicy keep = m_lblNonEnregistre->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_lblNonEnregistre->setSizePolicy(keep);
+    m_lblNonEnregistre->hide();
+    for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1, m_txtPrat2,
+                           m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateUnsavedMark);
+
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, cmdEnreg, &QPushButton::click);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, cmd6, &QPushButton::click);
+    // Typing a name at once finds the patient.
+    m_text1->setFocus(Qt::OtherFocusReason);
+}
+
+QStringList MainWindow::boxTexts() const {
+    QStringList texts;
+    for (const QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1,
+                                 m_txtPrat2, m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+        texts << box->text();
+    for (int i = 0; i < m_lstActes->count(); ++i)
+        texts << m_lstActes->item(i)->text();
+    return texts;
+}
+
+void MainWindow::updateUnsavedMark() {
+    if (m_filling)
+        return;
+    const bool unsaved = m_shown.has_value() && boxTexts() != m_shownTexts;
+    QFont f = m_cmdEnreg->font();
+    if (f.bold() != unsaved) {
+        f.setBold(unsaved);
+        m_cmdEnreg->setFont(f);
+    }
+    m_lblNonEnregistre->setVisible(unsaved);
 }
 
 bool MainWindow::load() {
@@ -189,6 +230,7 @@ void MainWindow::moveRecord(Move move) {
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_shown = act;
+    m_filling = true;
     const QString date = storedDateText(act.date);
     m_lblNumero->setText(QString::number(act.number));
     m_txtNom->setText(act.surname);
@@ -216,6 +258,9 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
     setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
+    m_filling = false;
+    m_shownTexts = boxTexts();
+    updateUnsavedMark();
 }
 
 void MainWindow::openAct(qint64 number) {
@@ -277,10 +322,12 @@ void MainWindow::clearRecord() {
     m_label12->setText(kAtRestHeading);
     m_lblTotal->clear();
     m_lblTotalF->clear();
+    m_shownTexts.clear();
+    updateUnsavedMark();
 }
 
 void MainWindow::save() {
-    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")))
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?"), Dialogs::Default::No))
         return;
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
@@ -387,6 +434,8 @@ void MainWindow::save() {
     Act saved;
     if (store->acts().find(number, &saved, &found) && found)
         m_shown = saved;
+    m_shownTexts = boxTexts();
+    updateUnsavedMark();
     Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 
@@ -398,7 +447,7 @@ void MainWindow::remove() {
         Dialogs::inform(this, kSelectFirst);
         return;
     }
-    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment SUPPRIMER ce DOSSIER ?")))
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment SUPPRIMER ce DOSSIER ?"), Dialogs::Default::No))
         return;
     Status s = m_database.reopen();
     if (s)

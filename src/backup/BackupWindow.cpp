@@ -5,12 +5,14 @@
 #include "domain/BackupEngine.h"
 #include "domain/ServerBackup.h"
 #include "store/Store.h"
+#include "domain/BackupGenerations.h"
 #include "widgets/Dialogs.h"
 
 #include "ui_BackupWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -32,6 +34,19 @@ public:
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
+
+// One side of the restore question: the file's date and time and its number of acts.
+QString summaryLine(const QString& what, const QString& path) {
+    const DatabaseSummary s = summarizeDatabase(path);
+    if (!s.modified.isValid())
+        return QStringLiteral("%1 : introuvable (« %2 »)").arg(what, QDir::toNativeSeparators(path));
+    const QString acts =
+        s.acts ? QStringLiteral("%1 acte%2").arg(*s.acts).arg(*s.acts > 1 ? QStringLiteral("s") : QString())
+               : QStringLiteral("nombre d'actes illisible");
+    return QStringLiteral("%1 : %2 à %3, %4 (« %5 »)")
+        .arg(what, s.modified.toString(QStringLiteral("dd/MM/yyyy")), s.modified.toString(QStringLiteral("HH:mm")),
+             acts, QDir::toNativeSeparators(path));
+}
 
 // A path inside a button caption: an ampersand in a folder name is shown, not taken as a shortcut.
 QString inCaption(const QString& path) {
@@ -126,13 +141,22 @@ void BackupWindow::restore() {
     QString folder = Settings::backupFolder();
     if (folder.trimmed().isEmpty())
         folder = applicationFolder();
+    const QString backupFile = backupFileIn(folder);
+    // Replacing the base loses every act entered since the backup: the user says so first, seeing
+    // both sides. With no backup file there is nothing to ask; the restore says it is missing.
+    if (QFileInfo(backupFile).isFile() &&
+        !Dialogs::ask(this, QStringLiteral("Voulez-vous vraiment remplacer la base actuelle par la sauvegarde ?"),
+                      Dialogs::Default::No,
+                      summaryLine(QStringLiteral("Sauvegarde"), backupFile) + u'\n' +
+                          summaryLine(QStringLiteral("Base actuelle"), m_databasePath)))
+        return;
     QString why, kept;
     bool done = false;
     {
         BusyPointer busy;
         const QString server = Settings::server();
-        done = server.isEmpty() ? restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept)
-                                : restoreServer(backupFileIn(folder), server, &why, &kept);
+        done = server.isEmpty() ? restoreDatabase(backupFile, m_databasePath, &why, &kept)
+                                : restoreServer(backupFile, server, &why, &kept);
     }
     if (!done) {
         Dialogs::explain(this, kRestoreFailed, why, true);

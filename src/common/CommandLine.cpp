@@ -127,7 +127,9 @@ QString adminCommands() {
         "  obsledger-admin copy DE VERS [--replace]  copie les deux tables d'une base à l'autre et vérifie\n"
         "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
         "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
-        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n");
+        "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n"
+        "  obsledger-admin restore SAUVEGARDE     remplace la base (CHEMIN) par une sauvegarde : OBSLEDGER.MDB\n"
+        "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n");
 }
 
 QString adminHelp() {

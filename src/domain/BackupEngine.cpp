@@ -1,5 +1,6 @@
 #include "domain/BackupEngine.h"
 
+#include "domain/BackupGenerations.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 
@@ -110,8 +111,10 @@ bool writeThenRename(const QString& targetFile, const QString& rightsSource,
 }
 
 // Writes a snapshot of the source database beside the target, checks it when asked, and renames
-// it into place.
-bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why) {
+// it into place. beforeReplace runs once the snapshot is ready, just before the target is
+// replaced; its failure leaves the target as it was.
+bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why,
+                  const std::function<bool(QString*)>& beforeReplace = {}) {
     return writeThenRename(
         targetFile, sourcePath,
         [&](const QString& tempPath, QString* why) {
@@ -127,7 +130,7 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
                 *why = QStringLiteral("La copie n'est pas une base de données saine : %1").arg(reason);
                 return false;
             }
-            return true;
+            return !beforeReplace || beforeReplace(why);
         },
         why);
 }
@@ -399,7 +402,9 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
         return false;
     }
     removeLeftovers(backupFile);
-    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why);
+    // The backup being replaced is kept under its date, so that an older state can be restored.
+    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why,
+                        [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
 }
 
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy,
