@@ -296,4 +296,11 @@ void SearchScreen::pay(const QString& sum) const {
     click("CmdRev");
 }
 
+void saveScreenshot(QWidget* window, const QString& name) {
+    const QString folder = qEnvironmentVariable("OBSLEDGER_SCREENS");
+    if (folder.isEmpty())
+        return;
+    window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
 } // namespace obs::test

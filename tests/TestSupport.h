@@ -99,6 +99,9 @@ template <class T> T* child(const QWidget* window, const char* name) {
     return w;
 }
 
+// Saves a picture of the window into the folder named by OBSLEDGER_SCREENS, when it is set.
+void saveScreenshot(QWidget* window, const QString& name);
+
 // A top-level window by its name, if one is open.
 QWidget* topLevel(const QString& objectName);
 

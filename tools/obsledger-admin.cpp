@@ -1,11 +1,13 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
 // runs maintenance SQL with the program's text order, checks a file, and restores a backup.
 #include "common/CommandLine.h"
+#include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "common/Version.h"
-#include "domain/ClinicCopy.h"
+#include "domain/ActsCsv.h"
 #include "domain/BackupEngine.h"
+#include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
 #include "domain/UsualFiles.h"
 #include "store/Store.h"
@@ -295,15 +297,82 @@ int restore(const QString& backup) {
     return 0;
 }
 
+// The acts of a period, every column, in the spreadsheet form the search screen exports.
+int exportActs(const QStringList& args) {
+    const QString path = args.value(1);
+    QString from, to;
+    SearchCriteria criteria;
+    for (qsizetype i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size())
+            return usage();
+        const QString& option = args[i];
+        const QString& value = args[i + 1];
+        if (option == QLatin1String("--du"))
+            from = value;
+        else if (option == QLatin1String("--au"))
+            to = value;
+        else if (option == QLatin1String("--praticien"))
+            criteria.performedBy = value;
+        else if (option == QLatin1String("--suivi"))
+            criteria.followedBy = value;
+        else
+            return usage();
+    }
+    const auto first = parseFrenchDate(from);
+    const auto last = parseFrenchDate(to);
+    if (!first || !last) {
+        err() << "Les dates --du et --au sont à donner sous la forme JJ/MM/AAAA.\n";
+        return 2;
+    }
+    if (!QFileInfo::exists(path)) {
+        err() << path << " : fichier introuvable.\n";
+        return 1;
+    }
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(path, &s);
+    if (!store) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    std::vector<qint64> numbers;
+    s = store->acts().listing(ListingKind::Search, Period{dayNumberOf(*first), dayNumberOf(*last)}, criteria,
+                              [&](const ListingRow& row) {
+                                  numbers.push_back(row.number);
+                                  return true;
+                              });
+    std::vector<Act> acts;
+    for (qint64 number : numbers) {
+        if (!s)
+            break;
+        Act act;
+        bool found = false;
+        s = store->acts().find(number, &act, &found);
+        if (s && found)
+            acts.push_back(std::move(act));
+    }
+    if (!s) {
+        err() << "Erreur : " << s.message << "\n";
+        return 1;
+    }
+    const QByteArray doc = ActsCsv::document(acts);
+    if (std::fwrite(doc.constData(), 1, size_t(doc.size()), stdout) != size_t(doc.size()) || std::fflush(stdout) != 0) {
+        err() << "La sortie n'a pas pu être écrite.\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (const auto rc =
-            answerCommandLine(argumentsOf(argc, argv), {QStringLiteral("obsledger-admin"),
-                                                        adminHelp(),
-                                                        {QStringLiteral("--demo"), QStringLiteral("--replace")},
-                                                        false,
-                                                        true}))
+            answerCommandLine(argumentsOf(argc, argv),
+                              {QStringLiteral("obsledger-admin"),
+                               adminHelp(),
+                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
+                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi")},
+                               false,
+                               true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
@@ -329,6 +398,8 @@ int main(int argc, char* argv[]) {
         rc = check(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("restore"))
         rc = restore(args[1]);
+    else if (args.size() >= 2 && args[0] == QLatin1String("export"))
+        rc = exportActs(args);
     else
         rc = usage();
     out().flush();

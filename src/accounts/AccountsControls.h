@@ -13,4 +13,9 @@ void fillEmpty(const std::initializer_list<QComboBox*>& boxes, const QStringList
 
 extern const QString kBadDate;
 
+// The last period used on the search screen, kept per user in the settings under `key`: shown
+// again at the next opening when both dates are still real dates.
+void restorePeriod(QLineEdit* from, QLineEdit* to, const QString& key);
+void rememberPeriod(const QLineEdit* from, const QLineEdit* to, const QString& key);
+
 } // namespace obs::accounts

@@ -88,6 +88,7 @@ bool ReversalPanel::loadRates() {
         m_txtTauxPrat->setText(rates.rates.practitioner);
     }
     m_txtDateRev->setText(frenchDate(QDate::currentDate()));
+    accounts::restorePeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
     return rates.found;
 }
 
@@ -114,6 +115,7 @@ void ReversalPanel::computeOwed() {
         Dialogs::inform(this, accounts::kBadDate);
         return;
     }
+    accounts::rememberPeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
     // A figure too long to be read at all is out of range rather than no number.
     static const QRegularExpression figure(QStringLiteral("^\\s*[-+]?[0-9]+([.,][0-9]*)?\\s*$"));
     auto rateOf = [](const QLineEdit* box) {

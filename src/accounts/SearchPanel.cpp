@@ -4,6 +4,7 @@
 #include "accounts/AccountsControls.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "domain/ActsCsv.h"
 #include "domain/ListingModel.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
@@ -41,6 +42,8 @@ protected:
     }
 };
 
+const QString kPeriodKey = QStringLiteral("RECHERCHE");
+
 } // namespace
 
 std::shared_ptr<Store> searchStore(QWidget* parent, SharedDatabase& database) {
@@ -71,6 +74,7 @@ void SearchPanel::buildUi() {
     m_cmbPrat2 = m_ui->CmbPrat2;
     m_cmbActes = m_ui->CmbActes;
     m_cmbNF = m_ui->CmbNF;
+    m_txtPatiente = m_ui->TxtPatiente;
     m_list1 = m_ui->List1;
     m_list2 = m_ui->List2;
     m_label1 = m_ui->Label1;
@@ -82,6 +86,7 @@ void SearchPanel::buildUi() {
     QPushButton* command3 = m_ui->Command3;
     QPushButton* cmdImpayes = m_ui->CmdImpayes;
     QPushButton* cmdDE = m_ui->CmdDE;
+    QPushButton* cmdRestes = m_ui->CmdRestes;
     QPushButton* cmdQuitte = m_ui->CmdQuitte;
 
     // Nothing is completed behind the user's back (MART must stay MART, not become MARTIN).
@@ -94,10 +99,13 @@ void SearchPanel::buildUi() {
     m_list2->setModel(m_found);
     m_list1->setModel(new ListingNumbersModel(m_found));
     m_label4->setText(Listing::totalCaption(ListingKind::Search));
+    accounts::restorePeriod(m_txtDate1, m_txtDate2, kPeriodKey);
 
     connect(command2, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(ListingKind::Excess); });
+    connect(cmdRestes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Remainder); });
+    connect(m_ui->CmdExporter, &QPushButton::clicked, this, &SearchPanel::exportList);
     connect(command3, &QPushButton::clicked, this, &SearchPanel::clearSearch);
     connect(cmdQuitte, &QPushButton::clicked, this, &SearchPanel::quitRequested);
     connect(m_list2, &QListView::doubleClicked, this, &SearchPanel::openFoundAct);
@@ -124,12 +132,13 @@ void SearchPanel::runListing(ListingKind kind) {
         return;
     }
     m_found->clear();
+    accounts::rememberPeriod(m_txtDate1, m_txtDate2, kPeriodKey);
 
     const Period period{dayNumberOf(*first), dayNumberOf(*last)};
     SearchCriteria criteria;
-    if (kind == ListingKind::Search)
+    if (kind == ListingKind::Search || kind == ListingKind::Remainder)
         criteria = {m_cmbPrat1->currentText(), m_cmbPrat2->currentText(), m_cmbActes->currentText(),
-                    m_cmbNF->currentText()};
+                    m_cmbNF->currentText(), m_txtPatiente->text().trimmed()};
     const auto store = searchStore(this, m_database);
     if (!store) {
         showCountAndTotal(QString(), QString(), QString());
@@ -177,6 +186,7 @@ void SearchPanel::clearSearch() {
         box->setCurrentIndex(-1);
         box->clearEditText();
     }
+    m_txtPatiente->clear();
     showCountAndTotal(QString(), QString(), QString());
     m_found->clear();
 }
@@ -205,6 +215,42 @@ void SearchPanel::printList(bool choosePrinter) {
     QString error;
     if (!ListPrint::print(&printer, composedPrint(), &error))
         Dialogs::warn(this, error);
+}
+
+void SearchPanel::exportList() {
+    if (m_found->rows().empty()) {
+        Dialogs::inform(this, QStringLiteral("La liste est vide : il n'y a rien à exporter."));
+        return;
+    }
+    const QString path = Dialogs::chooseSaveFile(this, QStringLiteral("Exporter la liste"), QStringLiteral("actes.csv"),
+                                                 QStringLiteral("Fichiers CSV (*.csv)"));
+    if (path.isEmpty())
+        return; // cancelled
+    const auto store = searchStore(this, m_database);
+    if (!store)
+        return;
+    // Every column is read afresh: the list itself keeps only what its lines show.
+    std::vector<Act> acts;
+    acts.reserve(m_found->rows().size());
+    for (const ListingRow& row : m_found->rows()) {
+        Act act;
+        bool found = false;
+        const Status s = store->acts().find(row.number, &act, &found);
+        if (!s) {
+            Dialogs::warn(this, QStringLiteral("L'acte n° %1 n'a pas pu être lu ; rien n'a été exporté.\n%2")
+                                    .arg(row.number)
+                                    .arg(s.message));
+            return;
+        }
+        if (found)
+            acts.push_back(std::move(act));
+    }
+    QString error;
+    if (!ActsCsv::write(path, ActsCsv::document(acts), &error)) {
+        Dialogs::warn(this, error);
+        return;
+    }
+    Dialogs::inform(this, QStringLiteral("%1 acte(s) exporté(s) dans « %2 ».").arg(acts.size()).arg(path));
 }
 
 } // namespace obs

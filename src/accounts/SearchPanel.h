@@ -35,6 +35,8 @@ public:
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
     void printList(bool choosePrinter);
+    // Writes the acts of the found list, every column, to a file the user chooses.
+    void exportList();
     const ListingModel& found() const { return *m_found; }
 
 signals:
@@ -59,6 +61,7 @@ private:
     QComboBox* m_cmbPrat2 = nullptr;
     QComboBox* m_cmbActes = nullptr;
     QComboBox* m_cmbNF = nullptr;
+    QLineEdit* m_txtPatiente = nullptr;
     QListView* m_list1 = nullptr;
     QListView* m_list2 = nullptr;
     QLabel* m_label1 = nullptr;

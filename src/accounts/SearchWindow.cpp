@@ -48,6 +48,8 @@ void SearchWindow::buildUi() {
     QAction* imprime = menu->addAction(QStringLiteral("Imprimer la liste"));
     imprime->setObjectName(QStringLiteral("Imprime"));
     imprime->setShortcut(QKeySequence::Print);
+    QAction* exporte = menu->addAction(QStringLiteral("Exporter la liste..."));
+    exporte->setObjectName(QStringLiteral("Exporte"));
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);
@@ -56,6 +58,7 @@ void SearchWindow::buildUi() {
     m_label13 = m_ui->Label13;
 
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
+    connect(exporte, &QAction::triggered, m_search, [this] { m_search->exportList(); });
     connect(m_search, &SearchPanel::quitRequested, this, &SearchWindow::close);
     connect(m_search, &SearchPanel::actChosen, this, [this](qint64 number) {
         close();

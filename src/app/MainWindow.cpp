@@ -6,6 +6,7 @@
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "domain/Remainder.h"
 #include "entry/ActEntryWindow.h"
 #include "reference/ReferenceListsEditor.h"
 #include "store/BrowsedResult.h"
@@ -84,6 +85,8 @@ void MainWindow::buildUi() {
     m_txtPCompl = m_ui->TxtPCompl;
     m_txtPDE = m_ui->TxtPDE;
     m_lblPTotal = m_ui->LblPTotal;
+    m_lblResteDu = m_ui->LblResteDu;
+    m_lblResteDE = m_ui->LblResteDE;
     m_text1 = m_ui->Text1;
     QPushButton* c1 = m_ui->Command1;
     QPushButton* c2 = m_ui->Command2;
@@ -120,6 +123,8 @@ void MainWindow::buildUi() {
     connect(m_txtDE, &QLineEdit::textChanged, this, &MainWindow::recomputeTotalFromBoxes);
     for (QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
+    for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputeRemainder);
     connect(cmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
     connect(cmdSup, &QPushButton::clicked, this, &MainWindow::remove);
     connect(cmdCreer, &QPushButton::clicked, this,
@@ -258,6 +263,7 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
     setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
+    recomputeRemainder();
     m_filling = false;
     m_shownTexts = boxTexts();
     updateUnsavedMark();
@@ -310,6 +316,30 @@ void MainWindow::recomputePayments() {
                         boxAmount(m_txtPDE).value_or(Money())}));
 }
 
+void MainWindow::recomputeRemainder() {
+    m_lblResteDu->clear();
+    m_lblResteDE->clear();
+    if (!m_shown)
+        return; // no act on screen
+    // An empty box counts as 0; a box that does not hold an amount leaves the remainder unknown.
+    const auto amountOf = [](const QLineEdit* box) -> std::optional<std::optional<Money>> {
+        if (box->text().trimmed().isEmpty())
+            return std::optional<Money>();
+        if (auto m = boxAmount(box))
+            return m;
+        return std::nullopt;
+    };
+    const auto price = amountOf(m_txtEuros);
+    const auto excess = amountOf(m_txtDE);
+    const auto secu = amountOf(m_txtPSecu);
+    const auto complementary = amountOf(m_txtPCompl);
+    const auto paidExcess = amountOf(m_txtPDE);
+    if (!price || !excess || !secu || !complementary || !paidExcess)
+        return;
+    m_lblResteDu->setText(remainderCaption(remainderDue(*price, *excess, *secu, *complementary, *paidExcess)));
+    m_lblResteDE->setText(remainderCaption(excessRemainder(*excess, *paidExcess)));
+}
+
 void MainWindow::clearRecord() {
     m_shown.reset();
     m_lblNumero->clear();
@@ -324,6 +354,8 @@ void MainWindow::clearRecord() {
     m_lblTotalF->clear();
     m_shownTexts.clear();
     updateUnsavedMark();
+    m_lblResteDu->clear();
+    m_lblResteDE->clear();
 }
 
 void MainWindow::save() {

@@ -52,6 +52,8 @@ public:
     void clearRecord();
     // Recomputes the payments total (ADDITION).
     void recomputePayments();
+    // "Reste dû" and "dont DE" of the amounts on screen, saved or not.
+    void recomputeRemainder();
     // Sets "Montant Total"; the francs follow whenever it is not empty.
     void setTotalCaption(const QString& caption);
 
@@ -96,6 +98,8 @@ private:
     QLineEdit* m_txtPCompl = nullptr;
     QLineEdit* m_txtPDE = nullptr;
     QLabel* m_lblPTotal = nullptr;
+    QLabel* m_lblResteDu = nullptr;
+    QLabel* m_lblResteDE = nullptr;
     QLineEdit* m_text1 = nullptr;
     QPushButton* m_cmdEnreg = nullptr;
     QLabel* m_lblNonEnregistre = nullptr;

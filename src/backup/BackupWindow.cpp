@@ -3,9 +3,9 @@
 #include "common/AppPaths.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
+#include "domain/BackupGenerations.h"
 #include "domain/ServerBackup.h"
 #include "store/Store.h"
-#include "domain/BackupGenerations.h"
 #include "widgets/Dialogs.h"
 
 #include "ui_BackupWindow.h"

@@ -12,6 +12,8 @@ const QString kBlanks = QStringLiteral("   ");
 QString Listing::totalCaption(ListingKind kind) {
     if (kind == ListingKind::Excess)
         return QStringLiteral("Total du montant des mutuelles ou DE pour les actes recherchés");
+    if (kind == ListingKind::Remainder)
+        return QStringLiteral("Total restant dû pour les actes recherchés");
     return QStringLiteral("Total du montant des actes recherchés  (tarif conventionné)");
 }
 
@@ -36,6 +38,10 @@ QString Listing::line(const ListingRow& row) const {
         break;
     case ListingKind::Unpaid:
         line += QStringLiteral(", (") + row.code + u')';
+        break;
+    case ListingKind::Remainder:
+        line += QStringLiteral(", (") + row.code + QStringLiteral(") reste : ") + frenchAmountText(row.remainder) +
+                QStringLiteral(" €");
         break;
     case ListingKind::Excess:
         line += QStringLiteral(" (") + row.code + QStringLiteral(") Mut: ") + frenchAmountText(row.excess) +

@@ -8,7 +8,7 @@
 
 namespace obs {
 
-// The three listings of the search screen: their total's caption and the form of their lines.
+// The listings of the search screen: their total's caption and the form of their lines.
 class Listing {
 public:
     static QString totalCaption(ListingKind kind);

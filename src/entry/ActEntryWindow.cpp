@@ -2,6 +2,7 @@
 
 #include "common/AppPaths.h"
 #include "common/DayNumber.h"
+#include "domain/PublicHolidays.h"
 #include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTextCharFormat>
 #include <QTimer>
 #include <memory>
 
@@ -111,6 +113,7 @@ void ActEntryWindow::buildUi() {
     m_optFerie = m_ui->OptFerie;
     m_lblNuitA = m_ui->LblNuitA;
     m_lblFerieA = m_ui->LblFerieA;
+    m_lblJourFerie = m_ui->LblJourFerie;
     m_lstActes = m_ui->LstActes;
     m_txtCotation = m_ui->TxtCotation;
     m_txtCCAMAC = m_ui->TxtCCAMAC;
@@ -156,8 +159,15 @@ void ActEntryWindow::setTabOrder() {
 }
 
 void ActEntryWindow::connectReactions() {
-    connect(m_monthView, &QCalendarWidget::clicked, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
-    connect(m_monthView, &QCalendarWidget::activated, this, [this](QDate d) { m_txtDate->setText(frenchDate(d)); });
+    connect(m_monthView, &QCalendarWidget::clicked, this, [this](QDate d) {
+        m_txtDate->setText(frenchDate(d));
+        showHolidayHint();
+    });
+    connect(m_monthView, &QCalendarWidget::activated, this, [this](QDate d) {
+        m_txtDate->setText(frenchDate(d));
+        showHolidayHint();
+    });
+    connect(m_monthView, &QCalendarWidget::currentPageChanged, this, &ActEntryWindow::markHolidays);
 
     connect(m_optAcct, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -201,6 +211,7 @@ void ActEntryWindow::connectReactions() {
 
 bool ActEntryWindow::load() {
     m_monthView->setSelectedDate(QDate::currentDate());
+    markHolidays(m_monthView->yearShown(), m_monthView->monthShown());
     loadSupplements();
 
     if (openDatabaseAtLoad(this, m_database, false, false) != OpenOutcome::Opened) {
@@ -484,6 +495,7 @@ bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     } else if (watched == m_txtDate && event->type() == QEvent::FocusOut) {
+        showHolidayHint();
         // Only the user moving to another control of this screen checks the date: the window losing
         // the focus (a message box among them) or a popup opening must not, or the message would loop.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -497,6 +509,22 @@ bool ActEntryWindow::eventFilter(QObject* watched, QEvent* event) {
             QMetaObject::invokeMethod(this, &ActEntryWindow::checkDate, Qt::QueuedConnection);
     }
     return Screen::eventFilter(watched, event);
+}
+
+void ActEntryWindow::showHolidayHint() {
+    const std::optional<QDate> date = parseFrenchDate(m_txtDate->text());
+    m_lblJourFerie->setText(date ? holidaySupplementHint(*date) : QString());
+}
+
+void ActEntryWindow::markHolidays(int year, int month) {
+    // The page also shows the end of the month before and the start of the month after.
+    m_monthView->setDateTextFormat(QDate(), QTextCharFormat());
+    QTextCharFormat red;
+    red.setForeground(QColor(0xc0, 0x00, 0x00));
+    const QDate first(year, month, 1);
+    for (QDate d = first.addDays(-7); d <= first.addMonths(1).addDays(14); d = d.addDays(1))
+        if (isHolidayOrSunday(d))
+            m_monthView->setDateTextFormat(d, red);
 }
 
 void ActEntryWindow::checkDate() {
@@ -594,6 +622,7 @@ void ActEntryWindow::clearEntry() {
     m_txtNom->clear();
     m_txtPrenom->clear();
     m_txtDate->clear();
+    m_lblJourFerie->clear();
     empty(m_cmbPrat2);
     empty(m_cmbActesAcct1);
     m_txtCCAMA1->clear();

@@ -74,6 +74,10 @@ private:
     void excessChanged(const QString& text);
 
     void checkDate();
+    // Names the public holiday or Sunday of the typed date beside the holiday supplement.
+    void showHolidayHint();
+    // Shows the public holidays and Sundays of the calendar's page in red.
+    void markHolidays(int year, int month);
     void save();
     void quit();
 
@@ -107,6 +111,7 @@ private:
     QRadioButton* m_optFerie = nullptr;
     QLabel* m_lblNuitA = nullptr;
     QLabel* m_lblFerieA = nullptr;
+    QLabel* m_lblJourFerie = nullptr;
 
     QListWidget* m_lstActes = nullptr;
     QLineEdit* m_txtCotation = nullptr;

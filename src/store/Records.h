@@ -78,13 +78,15 @@ struct SearchCriteria {
     QString performedBy;
     QString act;
     QString nightOrHoliday;
+    QString patient; // surname, a whole name or a pattern, without regard to case or accents
 };
 
-// The three listings of the search screen.
+// The listings of the search screen.
 enum class ListingKind {
-    Search, // every act of the period matching the criteria
-    Unpaid, // acts the national insurance has not paid yet, by name
-    Excess, // acts with an excess fee, by name
+    Search,    // every act of the period matching the criteria
+    Unpaid,    // acts the national insurance has not paid yet, by name
+    Excess,    // acts with an excess fee, by name
+    Remainder, // acts of the period and criteria with something still to collect, by name
 };
 
 // What a listing line needs of an act.
@@ -95,6 +97,8 @@ struct ListingRow {
     StoredDay date;
     QString code;                // CCAM1
     std::optional<Money> excess; // DE
+    // PRIX + DE − (PAYESECU + PAYECOMPLE + PAYEDE), filled for the remainder listing.
+    std::optional<Money> remainder;
 };
 
 // What was paid for a pair of practitioners' acts in a period.

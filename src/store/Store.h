@@ -31,7 +31,8 @@ public:
     // The acts of a listing, in the listing's order, handed over one at a time (false stops).
     virtual Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                            const std::function<bool(const ListingRow&)>& each) = 0;
-    // The listing's total (PRIX, or DE for the excess listing); nothing when no act.
+    // The listing's total (PRIX, DE for the excess listing, what is still to collect for the
+    // remainder listing); nothing when no act.
     virtual Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                                 std::optional<Money>* total) = 0;
 

@@ -17,6 +17,7 @@ struct TestState {
     bool on = false;
     QQueue<bool> answers;
     QQueue<QString> folders;
+    QQueue<QString> saveFiles;
     QQueue<bool> printerChoices;
     QString printFile;
     QList<Dialogs::Shown> shown;
@@ -102,6 +103,15 @@ QString Dialogs::chooseFolder(QWidget* parent, const QString& title) {
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
+QString Dialogs::chooseSaveFile(QWidget* parent, const QString& title, const QString& suggested,
+                                const QString& filter) {
+    if (state().on) {
+        record(title, title, true);
+        return state().saveFiles.isEmpty() ? QString() : state().saveFiles.dequeue();
+    }
+    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
 bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer) {
     if (state().on) {
         record(QStringLiteral("(choix de l'imprimante)"), QString(), true);
@@ -132,6 +142,9 @@ void Dialogs::queueAnswer(bool yes) {
 void Dialogs::queueFolder(const QString& folder) {
     state().folders.enqueue(folder);
 }
+void Dialogs::queueSaveFile(const QString& path) {
+    state().saveFiles.enqueue(path);
+}
 void Dialogs::queuePrinterChoice(bool accept) {
     state().printerChoices.enqueue(accept);
 }
@@ -157,6 +170,7 @@ void Dialogs::clearShown() {
     state().shown.clear();
     state().answers.clear();
     state().folders.clear();
+    state().saveFiles.clear();
     state().printerChoices.clear();
 }
 

@@ -42,6 +42,9 @@ public:
                     const QString& details = QString());
     // Folder chooser; empty when cancelled.
     static QString chooseFolder(QWidget* parent, const QString& title);
+    // A file to write, chosen in a save dialog; empty when cancelled.
+    static QString chooseSaveFile(QWidget* parent, const QString& title, const QString& suggested,
+                                  const QString& filter);
     // Printer choice (Qt's print dialog); false when cancelled.
     static bool choosePrinter(QWidget* parent, QPrinter* printer);
     // Points a printer at the default printer, or in testing mode at the PDF file the test named.
@@ -52,6 +55,7 @@ public:
     static bool testing();
     static void queueAnswer(bool yes);
     static void queueFolder(const QString& folder); // an empty text cancels
+    static void queueSaveFile(const QString& path); // an empty text cancels
     static void queuePrinterChoice(bool accept);
     static void setTestPrintFile(const QString& pdfPath);
     static QList<Shown> shown();

@@ -75,10 +75,14 @@ QString patternCondition(const QString& column, const QString& pattern, QVariant
     return QStringLiteral(" AND (%1 LIKE ?)").arg(column);
 }
 
+// What is still to collect on an act, as the main window computes it.
+const QString kRemainder = QStringLiteral(
+    "(COALESCE(PRIX, 0) + COALESCE(DE, 0) - COALESCE(PAYESECU, 0) - COALESCE(PAYECOMPLE, 0) - COALESCE(PAYEDE, 0))");
+
 QString listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c, QVariantList* binds) {
     QString w = QStringLiteral("WHERE Date BETWEEN ? AND ?");
     *binds << bound(period.firstDay) << bound(period.lastDay);
-    if (kind == ListingKind::Search) {
+    if (kind == ListingKind::Search || kind == ListingKind::Remainder) {
         // Both practitioners named: the pair index seeks the pair's acts of the period directly.
         const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
                           !hasWildcard(c.performedBy);
@@ -90,6 +94,10 @@ QString listingCondition(ListingKind kind, const Period& period, const SearchCri
             w += patternCondition(QStringLiteral("Acte"), c.act + u'*', binds);
         if (!c.nightOrHoliday.isEmpty())
             w += patternCondition(QStringLiteral("NF"), c.nightOrHoliday + u'*', binds);
+        if (!c.patient.isEmpty())
+            w += patternCondition(QStringLiteral("Nom"), c.patient, binds, false);
+        if (kind == ListingKind::Remainder)
+            w += QStringLiteral(" AND ") + kRemainder + QStringLiteral(" > 0");
     } else if (kind == ListingKind::Unpaid) {
         w += QStringLiteral(" AND PAYESECU = 0");
     } else {
@@ -321,8 +329,9 @@ Status SqliteStore::append(const Act& a, qint64* number) {
 Status SqliteStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                             const std::function<bool(const ListingRow&)>& each) {
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE FROM ACTES ") +
-                  listingCondition(kind, period, criteria, &binds);
+    QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE") +
+                  (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) +
+                  QStringLiteral(" FROM ACTES ") + listingCondition(kind, period, criteria, &binds);
     // The search lists the acts by date, then by name (the period index's own order); the other
     // two by name.
     sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, Nom, Prenom")
@@ -335,6 +344,8 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
         row.date = dayOf(st.getColumn(3));
         row.code = textOf(st.getColumn(4));
         row.excess = moneyOf(st.getColumn(5));
+        if (kind == ListingKind::Remainder)
+            row.remainder = moneyOf(st.getColumn(6));
         return each(row);
     });
 }
@@ -342,7 +353,9 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
 Status SqliteStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                                  std::optional<Money>* total) {
     QVariantList binds;
-    const QString column = kind == ListingKind::Excess ? QStringLiteral("DE") : QStringLiteral("PRIX");
+    const QString column = kind == ListingKind::Excess      ? QStringLiteral("DE")
+                           : kind == ListingKind::Remainder ? kRemainder
+                                                            : QStringLiteral("PRIX");
     // The excess total is the sum of DE over every act of the period: the acts without one add nothing.
     const QString sql =
         QStringLiteral("SELECT SUM(%1) FROM ACTES ").arg(column) +
