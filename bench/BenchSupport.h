@@ -136,6 +136,7 @@ class Stopwatch {
 public:
     Stopwatch() : m_start(Clock::now()), m_cpuStart(threadCpuMs()) {}
     double lap(benchmark::State& state, Samples& samples) const;
+    Clock::time_point started() const { return m_start; }
 
 private:
     Clock::time_point m_start;
@@ -192,8 +193,13 @@ public:
     // caller pays for one statement. Returns the rows seen; ends the process on an engine error.
     int run(const char* sql, const QVariantList& binds = {}, std::vector<QVariantList>* rows = nullptr);
 
+    // Prepares, binds, steps every row reading each column with sqlite3_column_* (no conversion to
+    // Qt types), finalizes: what the engine alone costs. Returns the rows seen; *checksum mixes
+    // what was read, so that nothing is optimised away.
+    int scan(const char* sql, const QVariantList& binds = {}, qint64* checksum = nullptr);
+
     // The lines of EXPLAIN QUERY PLAN for a statement.
-    QStringList queryPlan(const QString& sql);
+    QStringList queryPlan(const QString& sql, const QVariantList& binds = {});
 
 private:
     sqlite3* m_db = nullptr;
@@ -206,6 +212,17 @@ void publish(benchmark::State& state, const QString& key, const Samples& s, Colu
 
 // ---------------------------------------------------------------------------------------------
 // Memory
+
+// Drops a file's pages from the page cache (posix_fadvise POSIX_FADV_DONTNEED, no root needed), so
+// that the next process to read it reads it from the disk. False when the file cannot be opened.
+bool dropFromPageCache(const QString& path);
+
+// Resident memory of a process (this one when pid is 0): VmRSS now and VmHWM, its peak, in MiB.
+struct ProcessMemory {
+    double residentMiB = 0;
+    double peakMiB = 0;
+};
+ProcessMemory processMemory(qint64 pid = 0);
 
 // The machine's load average over the last minute (other programs skew the 95th percentiles).
 double loadAverage();

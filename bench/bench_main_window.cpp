@@ -9,11 +9,12 @@
 #include "BenchSupport.h"
 
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "app/StartWindow.h"
 #include "common/Settings.h"
+#include "store/BrowsedResult.h"
+#include "store/SharedDatabase.h"
 #include "store/sqlite/Collation.h"
-#include "store/SharedStore.h"
-#include "store/SqlText.h"
 #include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -46,6 +48,10 @@ int wantedRows() {
 
 struct Setup {
     QString dbPath;
+    // What the program holds for its screens: the shared database and the browsed result.
+    SharedDatabase database;
+    BrowsedResult browsed;
+    QPointer<MainWindow> main;
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
     int problems = 0; // a benchmark that saw the program do something else than expected
@@ -74,7 +80,8 @@ struct Startup {
 void showStartWindow(Startup& s) {
     s.start = std::make_unique<StartWindow>();
     QObject::connect(s.start.get(), &StartWindow::accepted, s.start.get(), [&s] {
-        s.main = new MainWindow();
+        s.main = new MainWindow(setup().database, setup().browsed);
+        setup().main = s.main;
         s.main->setAttribute(Qt::WA_DeleteOnClose);
         if (!s.main->load())
             return;
@@ -97,7 +104,7 @@ double clickOk(Startup& s) {
 }
 
 MainWindow* mainWindow() {
-    if (MainWindow* w = MainWindow::instance())
+    if (MainWindow* w = setup().main)
         return w;
     Startup s;
     showStartWindow(s);
@@ -396,28 +403,30 @@ void BM_Sqlite_Delete(benchmark::State& state) {
 // The store alone: the calls the main window makes for each action, without the display. The
 // difference with the program's figure is the window's own work (filling and repainting it).
 
-const QString kMainQuery = QStringLiteral("SELECT*FROM ACTES ORDER BY NOM, PRENOM");
-
 void storeOk(const Status& s, const char* what) {
     if (!s && s.error != StoreError::NoCurrentRecord)
         problem(QStringLiteral("store %1: %2").arg(QString::fromLatin1(what), s.message));
 }
 
-void storeSearch(benchmark::State& state, const QString& key, const QStringList& names) {
+Store& sharedStore() {
     mainWindow(); // the shared database is the one the main window opened
-    SharedStore& store = SharedStore::instance();
+    return *setup().database.store();
+}
+
+// A keystroke: the acts by name opened into the browsed result, the first at or after the text read.
+void storeSearch(benchmark::State& state, const QString& key, const QStringList& names) {
+    Store& store = sharedStore();
+    BrowsedResult& browsed = setup().browsed;
     const QStringList prefixes = keystrokePrefixes(names, int(state.max_iterations));
     Samples samples;
     int i = 0;
     for (auto _ : state) {
         const QString text = prefixes[i++ % prefixes.size()];
         const Stopwatch sw;
-        storeOk(store.openCursor(kMainQuery), "open");
+        storeOk(browsed.open(store, BrowseQuery::actsByName()), "open");
         bool matched = false;
-        storeOk(store.cursor()->findFirst(QStringLiteral("NOM>='") + sqlEscape(text) + u'\'', &matched), "find");
-        Row row;
-        if (matched)
-            storeOk(store.cursor()->current(&row), "read");
+        BrowsedRecord record;
+        storeOk(browsed.findFirst(text, &matched, &record), "find");
         sw.lap(state, samples);
     }
     publish(state, key, samples, Column::Store);
@@ -430,49 +439,36 @@ void BM_Store_KeystrokePastLast(benchmark::State& state) {
     storeSearch(state, QStringLiteral("keystroke-miss"), kTypedPastLast);
 }
 
-enum class Move { Next, Previous, First, Last };
+using Move = BrowsedResult::Move;
 
+// Places the browsed result on the first act of a surname, as a search leaves it.
+void placeByName(const QString& text) {
+    BrowsedResult& browsed = setup().browsed;
+    storeOk(browsed.open(*setup().database.store(), BrowseQuery::actsByName()), "open");
+    bool matched = false;
+    BrowsedRecord record;
+    storeOk(browsed.findFirst(text, &matched, &record), "find");
+    if (!matched)
+        problem(QStringLiteral("no act at or after %1").arg(text));
+}
+
+// A record button through the browsed result itself: what the main window's button does.
 void storeMove(benchmark::State& state, const QString& key, Move move) {
-    mainWindow();
-    SharedStore& store = SharedStore::instance();
-    auto place = [&](const QString& letter) {
-        storeOk(store.openCursor(kMainQuery), "open");
-        bool matched = false;
-        storeOk(store.cursor()->findFirst(QStringLiteral("NOM>='") + letter + u'\'', &matched), "find");
-    };
+    sharedStore();
     Samples samples;
     int n = 0;
-    place(kStartLetters[0]);
+    placeByName(kStartLetters[0]);
     for (auto _ : state) {
         if (n > 0 && n % 100 == 0)
-            place(kStartLetters[(n / 100) % kStartLetters.size()]);
+            placeByName(kStartLetters[(n / 100) % kStartLetters.size()]);
         ++n;
-        Cursor* c = store.cursor();
+        BrowsedRecord record;
         const Stopwatch sw;
-        Status s;
-        switch (move) {
-        case Move::Next:
-            s = c->moveNext();
-            if (s && c->eof())
-                s = c->moveLast();
-            break;
-        case Move::Previous:
-            s = c->movePrevious();
-            if (s && c->bof())
-                s = c->moveFirst();
-            break;
-        case Move::First:
-            s = c->moveFirst();
-            break;
-        case Move::Last:
-            s = c->moveLast();
-            break;
-        }
-        Row row;
-        if (s)
-            s = c->current(&row);
+        const Status s = setup().browsed.step(move, &record);
         sw.lap(state, samples);
         storeOk(s, "move");
+        if (!std::holds_alternative<Act>(record))
+            problem(QStringLiteral("store %1: no act").arg(key));
     }
     publish(state, key, samples, Column::Store);
 }
@@ -490,65 +486,45 @@ void BM_Store_Last(benchmark::State& state) {
     storeMove(state, QStringLiteral("last"), Move::Last);
 }
 
-// The save's store calls: the record opened by its number, read, and its 18 fields written back.
+// The save's data layer calls: the act written back as shown, checked unchanged in the same statement.
 void BM_Store_Save(benchmark::State& state) {
-    mainWindow();
-    SharedStore& store = SharedStore::instance();
-    storeOk(store.openCursor(kMainQuery), "open");
-    bool matched = false;
-    storeOk(store.cursor()->findFirst(QStringLiteral("NOM>='G'"), &matched), "find");
-    const QStringList columns = {QStringLiteral("Date"),    QStringLiteral("Acte"),     QStringLiteral("MEDSUIT"),
-                                 QStringLiteral("MEDACTE"), QStringLiteral("CCAM1"),    QStringLiteral("NF"),
-                                 QStringLiteral("CCAM2"),   QStringLiteral("CCAM3"),    QStringLiteral("CCAM4"),
-                                 QStringLiteral("CCAM5"),   QStringLiteral("CCAM6"),    QStringLiteral("PRIX"),
-                                 QStringLiteral("DE"),      QStringLiteral("PAYESECU"), QStringLiteral("PAYECOMPLE"),
-                                 QStringLiteral("PAYEDE"),  QStringLiteral("Nom"),      QStringLiteral("Prenom")};
+    Store& store = sharedStore();
+    placeByName(QStringLiteral("G"));
     Samples samples;
     for (auto _ : state) {
-        Row shown;
-        storeOk(store.cursor()->moveNext(), "next");
-        storeOk(store.cursor()->current(&shown), "read");
-        const qint64 number = shown.integer(QStringLiteral("NUMINT")).value_or(0);
+        BrowsedRecord record;
+        storeOk(setup().browsed.step(Move::Next, &record), "next");
+        const Act* shown = std::get_if<Act>(&record);
+        if (!shown) {
+            problem(QStringLiteral("store save: no act"));
+            continue;
+        }
         const Stopwatch sw;
-        Status s;
-        auto record = Cursor::open(store.database(),
-                                   QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(number), &s);
-        Row stored;
-        if (record)
-            s = record->current(&stored);
-        Fields fields;
-        for (const QString& c : columns)
-            fields.emplace_back(c, stored.value(c));
-        if (s)
-            s = record->edit(fields);
+        const Status s = store.acts().update(*shown, *shown, true);
         sw.lap(state, samples);
         storeOk(s, "save");
     }
     publish(state, QStringLiteral("save"), samples, Column::Store);
 }
 
-// The delete's store calls: the path read again, the database reopened, the record opened by its
-// number and deleted, the database reopened and the main query opened into the shared cursor.
+// The delete's data layer calls: the path read again, the database reopened, the act deleted, the
+// database reopened and the acts by name opened into the browsed result.
 void BM_Store_Delete(benchmark::State& state) {
-    mainWindow();
-    SharedStore& store = SharedStore::instance();
+    sharedStore();
+    SharedDatabase& database = setup().database;
     Database& fixture = setup().clinic->db();
     Samples samples;
     for (auto _ : state) {
         const qint64 id = addScratchAct(fixture);
         const Stopwatch sw;
-        const QString path = Settings::databasePath();
-        Status s = store.openDatabase(path);
-        std::unique_ptr<Cursor> record;
+        database.setLocation(Settings::databasePath());
+        Status s = database.reopen();
         if (s)
-            record = Cursor::open(store.database(),
-                                  QStringLiteral("SELECT*FROM ACTES WHERE NUMINT=") + QString::number(id), &s);
-        if (record)
-            s = record->deleteCurrent();
+            s = database.store()->acts().remove(id);
         if (s)
-            s = store.openDatabase(path);
+            s = database.reopen();
         if (s)
-            s = store.openCursor(kMainQuery);
+            s = setup().browsed.open(*database.store(), BrowseQuery::actsByName());
         sw.lap(state, samples);
         storeOk(s, "delete");
     }
@@ -557,15 +533,14 @@ void BM_Store_Delete(benchmark::State& state) {
 
 // The main window's load: the path read and tested, the database opened.
 void BM_Store_Open(benchmark::State& state) {
-    mainWindow();
-    SharedStore& store = SharedStore::instance();
+    sharedStore();
     Samples samples;
     for (auto _ : state) {
-        store.reset();
+        SharedDatabase database;
         const Stopwatch sw;
-        store.setDatabasePath(Settings::databasePath());
-        Status s = databasePathPassesTest(store.databasePath())
-                       ? store.openDatabase(store.databasePath())
+        database.setLocation(Settings::databasePath());
+        Status s = databasePathPassesTest(database.location())
+                       ? database.reopen()
                        : Status::failure(StoreError::Failed, QStringLiteral("path refused"));
         sw.lap(state, samples);
         storeOk(s, "open");
@@ -613,14 +588,18 @@ qint64 largestGroup() {
     return m;
 }
 
-// Places the shared cursor on one act, as a search would leave it.
-void placeSharedCursorOn(qint64 id) {
-    SharedStore& store = SharedStore::instance();
-    storeOk(store.openCursor(kMainQuery), "open");
-    bool matched = false;
-    storeOk(store.cursor()->findFirst(QStringLiteral("NUMINT=%1").arg(id), &matched), "find");
-    if (!matched)
-        problem(QStringLiteral("act %1 not found").arg(id));
+// Places the browsed result at a name's edge, as steps would leave it: on the first act of the
+// surname (to step back across the edge), or on the last act of the name before it (to step forward
+// across it). Returns the number of the act it stands on.
+qint64 placeAtEdge(const NameGroup& g, bool forward) {
+    placeByName(g.nom);
+    BrowsedRecord record;
+    storeOk(forward ? setup().browsed.step(Move::Previous, &record) : setup().browsed.cursor()->current(&record),
+            "place");
+    const Act* act = std::get_if<Act>(&record);
+    if (!act)
+        problem(QStringLiteral("no act at the edge of %1").arg(g.nom));
+    return act ? act->number : 0;
 }
 
 void pressAtEdge(benchmark::State& state, const QString& key, const char* button, bool forward) {
@@ -632,8 +611,7 @@ void pressAtEdge(benchmark::State& state, const QString& key, const char* button
     size_t n = 0;
     for (auto _ : state) {
         const NameGroup& g = groups[n++ % groups.size()];
-        const qint64 from = forward ? g.lastId : g.firstId;
-        placeSharedCursorOn(from);
+        const qint64 from = placeAtEdge(g, forward);
         const Stopwatch sw;
         b->click();
         settle();
@@ -645,33 +623,46 @@ void pressAtEdge(benchmark::State& state, const QString& key, const char* button
 }
 
 void storeAtEdge(benchmark::State& state, const QString& key, bool forward) {
-    mainWindow();
+    sharedStore();
     const auto& groups = nameGroups();
     Samples samples;
     size_t n = 0;
     for (auto _ : state) {
         const NameGroup& g = groups[n++ % groups.size()];
-        placeSharedCursorOn(forward ? g.lastId : g.firstId);
-        Cursor* c = SharedStore::instance().cursor();
+        const qint64 from = placeAtEdge(g, forward);
+        BrowsedRecord record;
         const Stopwatch sw;
-        Status s = forward ? c->moveNext() : c->movePrevious();
-        Row row;
-        if (s)
-            s = c->current(&row);
+        const Status s = setup().browsed.step(forward ? Move::Next : Move::Previous, &record);
         sw.lap(state, samples);
         storeOk(s, "move");
+        const Act* act = std::get_if<Act>(&record);
+        if (!act || act->number == from)
+            problem(QStringLiteral("store: the step did not leave the act %1").arg(from));
     }
     publish(state, key, samples, Column::Store);
 }
 
+// The same steps on SQLite: from the first act of the name backwards, from the last act of the
+// name before it forwards, by the keys of the act the result stands on.
 void directAtEdge(benchmark::State& state, const QString& key, bool forward) {
     DirectSqlite& db = *setup().direct;
     const auto& groups = nameGroups();
+    std::vector<QVariantList> starts;
+    for (const NameGroup& g : groups) {
+        std::vector<QVariantList> rows;
+        db.run(kDirectFind, {g.nom}, &rows);
+        QVariantList keys = orderKeys(rows.at(0));
+        if (forward) {
+            rows.clear();
+            db.run(kDirectPrevious, keys, &rows);
+            keys = orderKeys(rows.at(0));
+        }
+        starts.push_back(keys);
+    }
     Samples samples;
     size_t n = 0;
     for (auto _ : state) {
-        const NameGroup& g = groups[n++ % groups.size()];
-        const QVariantList keys{g.nom, g.prenom, QVariant::fromValue<qint64>(forward ? g.lastId : g.firstId)};
+        const QVariantList& keys = starts[n++ % starts.size()];
         const Stopwatch sw;
         db.run(forward ? kDirectNext : kDirectPrevious, keys);
         sw.lap(state, samples);
@@ -706,8 +697,9 @@ void BM_Sqlite_PreviousAtNameStart(benchmark::State& state) {
 void BM_Program_StartInProcess(benchmark::State& state) {
     Samples samples;
     for (auto _ : state) {
-        delete MainWindow::instance();
-        SharedStore::instance().reset();
+        delete setup().main.data();
+        setup().browsed.reset();
+        setup().database.close();
         Startup s;
         showStartWindow(s);
         const Stopwatch sw;
@@ -793,13 +785,21 @@ int startupChild(int argc, char** argv) {
     const auto t0 = Clock::now();
     benchApplication(argc, argv);
     Dialogs::setTesting(true); // nothing may block; the settings come from the parent's folder
-    Startup s;
-    showStartWindow(s);
-    const double clickMs = clickOk(s);
+    Program program;
+    program.start();
+    if (!waitExposed(&program.startWindow()))
+        qFatal("the start window is not shown");
+    settle();
+    const auto click = Clock::now();
+    control<QPushButton>(&program.startWindow(), "Command1")->click();
+    MainWindow* w = program.mainWindow();
+    if (!w || !waitExposed(w))
+        qFatal("the main window is not shown (database path refused or not opened)");
+    settle();
+    const double clickMs = elapsedMs(click);
     std::printf("shown %.3f %.1f %.3f\n", clickMs, programPeakMemoryMiB(), elapsedMs(t0));
     std::fflush(stdout);
 
-    MainWindow* w = s.main;
     auto* text1 = control<QLineEdit>(w, "Text1");
     for (QChar c : QStringLiteral("DURAND")) {
         typeCharacter(text1, c);
@@ -836,13 +836,12 @@ void explainCursorQueries() {
     const QString bwd = QStringLiteral(" ORDER BY \"NOM\" DESC, \"PRENOM\" DESC, rowid DESC LIMIT 1");
     const std::pair<const char*, QString> queries[] = {
         {"open / first", base + fwd},
-        {"find NOM>='DU'", base + QStringLiteral(" WHERE (NOM>='DU')") + fwd},
+        {"find Nom >= 'DU'", base + QStringLiteral(" WHERE (Nom >= 'DU')") + fwd},
         {"next", base + QStringLiteral(" WHERE ((\"NOM\",\"PRENOM\",rowid) > (?,?,?))") + fwd},
         {"previous", base + QStringLiteral(" WHERE ((\"NOM\",\"PRENOM\",rowid) < (?,?,?))") + bwd},
         {"last", base + bwd},
         {"current row", base + QStringLiteral(" WHERE rowid=?")},
-        {"save / delete: NUMINT=",
-         base + QStringLiteral(" WHERE (NUMINT=12)") + QStringLiteral(" ORDER BY rowid LIMIT 1")},
+        {"save / delete: NUMINT =", QStringLiteral("SELECT * FROM ACTES WHERE NUMINT = 12")},
     };
     Report& r = Report::instance();
     r.addNote(QStringLiteral("\nQuery plans of the cursor's statements:"));
@@ -973,7 +972,7 @@ int main(int argc, char** argv) {
             QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
     r.print();
 
-    delete MainWindow::instance();
+    delete s.main.data();
     s.direct.reset();
     s.clinic.reset();
     benchmark::Shutdown();

@@ -12,12 +12,12 @@
 #include "accounts/SearchWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "common/Settings.h"
 #include "domain/Listing.h"
+#include "domain/ListingModel.h"
 #include "domain/RatesFile.h"
 #include "domain/Reversal.h"
-#include "store/sqlite/Cursor.h"
-#include "store/SharedStore.h"
-#include "store/SqlText.h"
+#include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>
@@ -27,13 +27,16 @@
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QThread>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 
 using namespace obs;
@@ -41,7 +44,11 @@ using namespace obs::bench;
 
 namespace {
 
-constexpr double kListingGoalMs = 1000; // one year, no criteria: about 50,000 lines
+constexpr double kListingGoalMs = 1000;       // unpaid and excess-fee listings of a year
+constexpr double kYearGoalMs = 100;           // one year, no criteria: about 50,000 lines
+constexpr double kOnePractitionerGoalMs = 25; // one year, one practitioner: about 10,000 lines
+constexpr double kColdYearGoalMs = 300;       // the first one-year listing, file not in the page cache
+constexpr double kMemoryGoalMB = 60;          // resident memory after a one-year listing
 constexpr double kCriteriaGoalMs = 100;
 constexpr double kDoitGoalMs = 50;
 constexpr double kPaymentGoalMs = 50;
@@ -57,6 +64,7 @@ int wantedRows() {
 
 struct Setup {
     QString dbPath;
+    SharedDatabase database; // what the screens share, as the program holds it
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
     int problems = 0;
@@ -74,21 +82,20 @@ void problem(const QString& what) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Periods: whole calendar years inside the 20 years of acts, taken in turn so that each search
+// Years: whole calendar years inside the 20 years of acts, taken in turn so that each search
 // reads other pages of the file.
 
-struct Period {
+struct YearSpan {
     QDate first;
     QDate last;
     QString firstText() const { return frenchDate(first); }
     QString lastText() const { return frenchDate(last); }
-    qint64 firstDay() const { return dayNumberOf(first); }
-    qint64 lastDay() const { return dayNumberOf(last); }
+    obs::Period period() const { return {dayNumberOf(first), dayNumberOf(last)}; }
 };
 
-const std::vector<Period>& years() {
-    static const std::vector<Period> list = [] {
-        std::vector<Period> out;
+const std::vector<YearSpan>& years() {
+    static const std::vector<YearSpan> list = [] {
+        std::vector<YearSpan> out;
         const int thisYear = QDate::currentDate().year();
         for (int y = thisYear - 19; y < thisYear; ++y)
             out.push_back({QDate(y, 1, 1), QDate(y, 12, 31)});
@@ -97,30 +104,75 @@ const std::vector<Period>& years() {
     return list;
 }
 
-Period wholeHistoryPeriod() {
+YearSpan twentyYears() {
     return {QDate::currentDate().addYears(-20), QDate::currentDate()};
+}
+
+QVariant day(qint64 d) {
+    return QVariant::fromValue<qint64>(d);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The listings measured: the search with and without criteria, the unpaid and the excess fees.
 
+// A criterion as the engine receives it from the program: a name without wildcard is an equality
+// of base letters, which the pair index answers only when both names are given ("+column" keeps it
+// off that index otherwise); a pattern goes through the program's LIKE.
+QString patternCondition(const char* column, const QString& pattern, QVariantList* binds, bool seek) {
+    *binds << pattern;
+    const QString name = QString::fromLatin1(column);
+    if (!hasWildcard(pattern))
+        return QStringLiteral(" AND (%1 = ? COLLATE FRENCH_PRIMARY)").arg(seek ? name : u'+' + name);
+    return QStringLiteral(" AND (%1 LIKE ?)").arg(name);
+}
+
+QString listingWhere(ListingKind kind, const obs::Period& p, const SearchCriteria& c, QVariantList* binds) {
+    QString w = QStringLiteral(" WHERE Date BETWEEN ? AND ?");
+    *binds << day(p.firstDay) << day(p.lastDay);
+    if (kind == ListingKind::Search) {
+        const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
+                          !hasWildcard(c.performedBy);
+        if (!c.followedBy.isEmpty())
+            w += patternCondition("MEDSUIT", c.followedBy, binds, pair);
+        if (!c.performedBy.isEmpty())
+            w += patternCondition("MEDACTE", c.performedBy, binds, pair);
+        if (!c.act.isEmpty())
+            w += patternCondition("Acte", c.act + u'*', binds, true);
+        if (!c.nightOrHoliday.isEmpty())
+            w += patternCondition("NF", c.nightOrHoliday + u'*', binds, true);
+    } else if (kind == ListingKind::Unpaid) {
+        w += QStringLiteral(" AND PAYESECU = 0");
+    } else {
+        w += QStringLiteral(" AND DE <> 0");
+    }
+    return w;
+}
+
 struct ListingCase {
     QString key;
     QString action;
-    Listing::Kind kind = Listing::Kind::Search;
+    ListingKind kind = ListingKind::Search;
     SearchCriteria criteria;
     double goalMs = 0;
     const char* button = "Command2";
 
-    QString where(const Period& p) const {
-        QString w = Listing::periodCondition(p.firstDay(), p.lastDay());
-        if (kind == Listing::Kind::Search)
-            w += Listing::criteriaClauses(criteria);
-        return w;
+    // The found set as SQLite is asked for it: only the columns a line needs, values bound.
+    QString selectionSql(const obs::Period& p, QVariantList* binds) const {
+        return QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE FROM ACTES") +
+               listingWhere(kind, p, criteria, binds) +
+               (kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, Nom, Prenom")
+                                            : QStringLiteral(" ORDER BY Nom, Prenom, Date, NUMINT"));
     }
-    // What SQLite receives for the found set and for the total.
-    QString selectionSql(const Period& p) const { return adaptSql(Listing::selection(kind, where(p))); }
-    QString totalSql(const Period& p) const { return adaptSql(Listing::totalQuery(kind, where(p))); }
+    // The total: PRIX of the acts found, or DE of every act of the period for the excess listing.
+    QString totalSql(const obs::Period& p, QVariantList* binds) const {
+        if (kind == ListingKind::Excess)
+            return QStringLiteral("SELECT SUM(DE) FROM ACTES") +
+                   listingWhere(ListingKind::Search, p, SearchCriteria{}, binds);
+        return QStringLiteral("SELECT SUM(PRIX) FROM ACTES") + listingWhere(kind, p, criteria, binds);
+    }
+    QString countSql(const obs::Period& p, QVariantList* binds) const {
+        return QStringLiteral("SELECT count(*) FROM ACTES") + listingWhere(kind, p, criteria, binds);
+    }
 };
 
 std::vector<ListingCase> listingCases() {
@@ -133,11 +185,13 @@ std::vector<ListingCase> listingCases() {
         return l;
     };
     std::vector<ListingCase> out;
-    out.push_back(search("search-year", "Command2, one year, no criteria", {}, kListingGoalMs));
+    out.push_back(search("search-year", "Command2, one year, no criteria", {}, kYearGoalMs));
     out.push_back(search("search-pair", "Command2, year + both practitioners",
                          {QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr FONTAINE"), {}, {}}, kCriteriaGoalMs));
     out.push_back(search("search-followup", "Command2, year + CmbPrat1 only", {QStringLiteral("Dr MARTIN"), {}, {}, {}},
-                         kCriteriaGoalMs));
+                         kOnePractitionerGoalMs));
+    out.push_back(search("search-performer", "Command2, year + CmbPrat2 only",
+                         {{}, QStringLiteral("Dr MARTIN"), {}, {}}, kOnePractitionerGoalMs));
     out.push_back(search("search-wildcard", "Command2, year + CmbPrat1 \"Dr L*\"",
                          {QStringLiteral("Dr L*"), {}, {}, {}}, kCriteriaGoalMs));
     out.push_back(search("search-act-night", "Command2, year + CmbActes + CmbNF",
@@ -149,42 +203,56 @@ std::vector<ListingCase> listingCases() {
     ListingCase unpaid;
     unpaid.key = QStringLiteral("unpaid");
     unpaid.action = QStringLiteral("CmdImpayes, one year");
-    unpaid.kind = Listing::Kind::Unpaid;
+    unpaid.kind = ListingKind::Unpaid;
     unpaid.goalMs = kListingGoalMs;
     unpaid.button = "CmdImpayes";
     out.push_back(unpaid);
     ListingCase excess = unpaid;
     excess.key = QStringLiteral("excess");
     excess.action = QStringLiteral("CmdDE, one year");
-    excess.kind = Listing::Kind::Excess;
+    excess.kind = ListingKind::Excess;
     excess.button = "CmdDE";
     out.push_back(excess);
     return out;
 }
 
-// Number of acts a listing finds for a period, and its total, read once through SQLite.
+QString euroCaption(const std::optional<Money>& m) {
+    return m ? m->toFrench() + QStringLiteral(" €") : QStringLiteral("0");
+}
+
+std::optional<Money> sumOf(const QVariant& v) {
+    if (v.isNull())
+        return std::nullopt;
+    return Money::fromUnits(v.toLongLong());
+}
+
+// Number of acts a listing finds for a year, and its total, read once through SQLite.
 struct Expected {
     int count = 0;
     QString totalCaption; // what LblTotalActes must show
 };
 
-Expected expected(const ListingCase& c, const Period& p) {
+std::map<QString, Expected>& expectedCache() {
     static std::map<QString, Expected> cache;
-    const QString id = c.key + p.firstText();
+    return cache;
+}
+
+Expected expected(const ListingCase& c, const YearSpan& y) {
+    std::map<QString, Expected>& cache = expectedCache();
+    const QString id = c.key + y.firstText();
     if (auto it = cache.find(id); it != cache.end())
         return it->second;
-    QString countSql = c.selectionSql(p);
-    countSql.replace(QStringLiteral("SELECT ACTES.*"), QStringLiteral("SELECT count(*)"));
-    countSql.remove(QStringLiteral(" ORDER BY NOM, PRENOM"));
+    QVariantList binds;
+    const QString count = c.countSql(y.period(), &binds);
     std::vector<QVariantList> rows;
-    setup().direct->run(countSql.toUtf8().constData(), {}, &rows);
+    setup().direct->run(count.toUtf8().constData(), binds, &rows);
     Expected e;
     e.count = rows.at(0).value(0).toInt();
     rows.clear();
-    setup().direct->run(c.totalSql(p).toUtf8().constData(), {}, &rows);
-    const auto total = Listing::sumValue(rows.at(0).value(0));
-    e.totalCaption =
-        e.count == 0 ? QStringLiteral("0") : (total ? total->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    binds.clear();
+    const QString total = c.totalSql(y.period(), &binds);
+    setup().direct->run(total.toUtf8().constData(), binds, &rows);
+    e.totalCaption = e.count == 0 ? QStringLiteral("0") : euroCaption(sumOf(rows.at(0).value(0)));
     cache[id] = e;
     return e;
 }
@@ -201,7 +269,7 @@ void setCombo(QComboBox* box, const QString& text) {
 }
 
 SearchWindow* openScreen() {
-    auto* w = new SearchWindow();
+    auto* w = new SearchWindow(setup().database);
     w->show();
     if (!waitExposed(w))
         qFatal("the search screen is not shown");
@@ -222,89 +290,107 @@ SearchWindow* searchScreen() {
 }
 
 void setCriteria(SearchWindow* w, const SearchCriteria& c) {
-    setCombo(control<QComboBox>(w, "CmbPrat1"), c.followUp);
-    setCombo(control<QComboBox>(w, "CmbPrat2"), c.performer);
+    setCombo(control<QComboBox>(w, "CmbPrat1"), c.followedBy);
+    setCombo(control<QComboBox>(w, "CmbPrat2"), c.performedBy);
     setCombo(control<QComboBox>(w, "CmbActes"), c.act);
     setCombo(control<QComboBox>(w, "CmbNF"), c.nightOrHoliday);
+}
+
+int shownRows(QListView* list) {
+    return list->model() ? list->model()->rowCount() : -1;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Listings: the button pressed until the found list, the count and the totals are shown and the
 // screen repainted.
 
+// One listing on the screen, timed; a difference with SQLite's count or total is a problem.
+double runListing(SearchWindow* w, const ListingCase& c, const YearSpan& y, benchmark::State* state, Samples* samples) {
+    const Expected e = expected(c, y);
+    auto* list1 = control<QListView>(w, "List1");
+    auto* list2 = control<QListView>(w, "List2");
+    auto* count = control<QLabel>(w, "Label1");
+    auto* total = control<QLabel>(w, "LblTotalActes");
+    control<QLineEdit>(w, "TxtDate1")->setText(y.firstText());
+    control<QLineEdit>(w, "TxtDate2")->setText(y.lastText());
+    settle();
+    const Stopwatch sw;
+    control<QPushButton>(w, c.button)->click();
+    settle();
+    const double ms = state ? sw.lap(*state, *samples) : elapsedMs(sw.started());
+    if (count->text() != QString::number(e.count) || shownRows(list2) != e.count || shownRows(list1) != e.count ||
+        total->text() != e.totalCaption)
+        problem(QStringLiteral("%1 %2: count %3, lines %4/%5, total %6; expected %7 acts, %8")
+                    .arg(c.key, y.firstText(), count->text())
+                    .arg(shownRows(list1))
+                    .arg(shownRows(list2))
+                    .arg(total->text())
+                    .arg(e.count)
+                    .arg(e.totalCaption));
+    // The first and last lines are formatted as the list shows them.
+    if (e.count > 0 && (list2->model()->index(0, 0).data().toString().isEmpty() ||
+                        list2->model()->index(e.count - 1, 0).data().toString().isEmpty()))
+        problem(QStringLiteral("%1 %2: empty lines in the found list").arg(c.key, y.firstText()));
+    if (!Dialogs::shownTexts().isEmpty()) {
+        problem(QStringLiteral("%1 said: %2").arg(c.key, Dialogs::lastText()));
+        Dialogs::clearShown();
+    }
+    return ms;
+}
+
 void programListing(benchmark::State& state, const ListingCase& c) {
     SearchWindow* w = searchScreen();
     setCriteria(w, c.criteria);
-    auto* date1 = control<QLineEdit>(w, "TxtDate1");
-    auto* date2 = control<QLineEdit>(w, "TxtDate2");
-    auto* button = control<QPushButton>(w, c.button);
-    auto* list1 = control<QListWidget>(w, "List1");
-    auto* list2 = control<QListWidget>(w, "List2");
-    auto* count = control<QLabel>(w, "Label1");
-    auto* total = control<QLabel>(w, "LblTotalActes");
     Samples samples;
     size_t i = 0;
     Dialogs::clearShown();
-    for (auto _ : state) {
-        const Period& p = years()[i++ % years().size()];
-        const Expected e = expected(c, p);
-        date1->setText(p.firstText());
-        date2->setText(p.lastText());
-        settle();
-        const Stopwatch sw;
-        button->click();
-        settle();
-        sw.lap(state, samples);
-        if (count->text() != QString::number(e.count) || list2->count() != e.count || list1->count() != e.count ||
-            total->text() != e.totalCaption)
-            problem(QStringLiteral("%1 %2: count %3, lines %4/%5, total %6; expected %7 acts, %8")
-                        .arg(c.key, p.firstText(), count->text())
-                        .arg(list1->count())
-                        .arg(list2->count())
-                        .arg(total->text())
-                        .arg(e.count)
-                        .arg(e.totalCaption));
-        if (!Dialogs::shownTexts().isEmpty()) {
-            problem(QStringLiteral("%1 said: %2").arg(c.key, Dialogs::lastText()));
-            Dialogs::clearShown();
-        }
-    }
+    for (auto _ : state)
+        runListing(w, c, years()[i++ % years().size()], &state, &samples);
     publish(state, c.key, samples, Column::Program);
 }
 
-// The same store calls without the screen: the found set read once into numbers and lines, the
-// total, and the shared database opened again, as the listing does.
+// The same data layer calls without the screen: the found rows kept, the total, and the shared
+// database opened again, as the listing does.
 void storeListing(benchmark::State& state, const ListingCase& c) {
     searchScreen(); // the shared database and its path as the screen set them
-    SharedStore& store = SharedStore::instance();
+    SharedDatabase& database = setup().database;
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const Period& p = years()[i++ % years().size()];
-        const Expected e = expected(c, p);
-        const QString where = c.where(p);
+        const YearSpan& y = years()[i++ % years().size()];
+        const Expected e = expected(c, y);
         const Stopwatch sw;
-        const auto db = store.database();
-        QStringList numbers, lines;
-        ListingLines composer(c.kind);
-        Status s = db->query(Listing::selection(c.kind, where), [&](const Row& row) {
-            numbers << composer.number(row);
-            lines << composer.line(row);
+        const auto store = database.store();
+        std::vector<ListingRow> rows;
+        Status s = store->acts().listing(c.kind, y.period(), c.criteria, [&](const ListingRow& row) {
+            rows.push_back(row);
             return true;
         });
-        QVariant sum;
-        if (s && !numbers.isEmpty())
-            s = db->scalar(Listing::totalQuery(c.kind, where), &sum);
+        std::optional<Money> total;
+        if (s && !rows.empty())
+            s = store->acts().listingTotal(c.kind, y.period(), c.criteria, &total);
         if (s)
-            s = store.openDatabase(store.databasePath());
+            s = database.reopen();
         sw.lap(state, samples);
-        if (!s || numbers.size() != e.count)
-            problem(QStringLiteral("store %1 %2: %3 acts, %4")
-                        .arg(c.key, p.firstText())
-                        .arg(numbers.size())
-                        .arg(s.message));
+        if (!s || int(rows.size()) != e.count || (e.count > 0 && euroCaption(total) != e.totalCaption))
+            problem(QStringLiteral("store %1 %2: %3 acts, total %4, %5")
+                        .arg(c.key, y.firstText())
+                        .arg(rows.size())
+                        .arg(euroCaption(total), s.message));
     }
     publish(state, c.key, samples, Column::Store);
+}
+
+// The same work straight through the engine: the found set's six columns read with
+// sqlite3_column_*, then the total.
+int directListingOnce(DirectSqlite& db, const ListingCase& c, const YearSpan& y) {
+    QVariantList binds, totalBinds;
+    const QByteArray selection = c.selectionSql(y.period(), &binds).toUtf8();
+    const QByteArray total = c.totalSql(y.period(), &totalBinds).toUtf8();
+    const int n = db.scan(selection.constData(), binds);
+    if (n > 0)
+        db.scan(total.constData(), totalBinds);
+    return n;
 }
 
 void directListing(benchmark::State& state, const ListingCase& c) {
@@ -312,19 +398,145 @@ void directListing(benchmark::State& state, const ListingCase& c) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const Period& p = years()[i++ % years().size()];
-        const Expected e = expected(c, p);
-        const QByteArray selection = c.selectionSql(p).toUtf8();
-        const QByteArray total = c.totalSql(p).toUtf8();
+        const YearSpan& y = years()[i++ % years().size()];
+        const Expected e = expected(c, y);
         const Stopwatch sw;
-        const int n = db.run(selection.constData());
-        if (n > 0)
-            db.run(total.constData());
+        const int n = directListingOnce(db, c, y);
         sw.lap(state, samples);
         if (n != e.count)
-            problem(QStringLiteral("SQLite %1 %2: %3 acts").arg(c.key, p.firstText()).arg(n));
+            problem(QStringLiteral("SQLite %1 %2: %3 acts").arg(c.key, y.firstText()).arg(n));
     }
     publish(state, c.key, samples, Column::Direct);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The first one-year listing of a program just started, the file out of the page cache, and the
+// program's memory after it. Each run is a new process (this program, "--listing-child"): the
+// search screen opened, then one year listed.
+
+const QString kColdKey = QStringLiteral("search-year-cold");
+
+struct ChildFigures {
+    Samples residentMiB; // VmRSS after the listing
+    Samples peakMiB;     // VmHWM after the listing
+    Samples sinceStartMs;
+};
+
+ChildFigures& childFigures() {
+    static ChildFigures f;
+    return f;
+}
+
+// The child: the screen opened (its lists read), one year listed and checked, then its figures on
+// one line: "listed <ms> <count> <VmRSS MiB> <VmHWM MiB> <ms since start>".
+int listingChild(int argc, char** argv) {
+    const auto t0 = Clock::now();
+    benchApplication(argc, argv);
+    Dialogs::setTesting(true); // the settings come from the parent's folder
+    // What SQLite found comes from the parent: read here, it would bring the pages back.
+    const ListingCase c = listingCases().front();
+    const YearSpan& y = years()[size_t(QByteArray(argv[2]).toInt()) % years().size()];
+    expectedCache()[c.key + y.firstText()] = {QByteArray(argv[3]).toInt(), QString::fromUtf8(argv[4])};
+    SearchWindow* w = openScreen();
+    const double ms = runListing(w, c, y, nullptr, nullptr);
+    const ProcessMemory m = processMemory();
+    std::printf("listed %.3f %d %.1f %.1f %.3f\n", ms, shownRows(control<QListView>(w, "List2")), m.residentMiB,
+                m.peakMiB, elapsedMs(t0));
+    std::fflush(stdout);
+    delete w;
+    return setup().problems > 0 ? 3 : 0;
+}
+
+void programColdListing(benchmark::State& state) {
+    ChildFigures& f = childFigures();
+    Samples samples;
+    const QString self = QCoreApplication::applicationFilePath();
+    size_t i = 0;
+    for (auto _ : state) {
+        const size_t yearIndex = (i++ * 7) % years().size();
+        const Expected e = expected(listingCases().front(), years()[yearIndex]);
+        if (!dropFromPageCache(setup().dbPath))
+            problem(QStringLiteral("cannot drop %1 from the page cache").arg(setup().dbPath));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(self, {QStringLiteral("--listing-child"), QString::number(yearIndex), QString::number(e.count),
+                           e.totalCaption});
+        if (!child.waitForFinished(120000) || child.exitCode() != 0) {
+            problem(QStringLiteral("the listing child failed (%1): %2")
+                        .arg(child.exitCode())
+                        .arg(QString::fromLocal8Bit(child.readAllStandardError())));
+            state.SetIterationTime(0);
+            continue;
+        }
+        bool seen = false;
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> parts = line.trimmed().split(' ');
+            if (parts.value(0) != "listed")
+                continue;
+            seen = true;
+            const double ms = parts.value(1).toDouble();
+            samples.add(ms);
+            state.SetIterationTime(ms / 1000.0);
+            if (parts.value(2).toInt() != e.count)
+                problem(QStringLiteral("cold listing: %1 lines, expected %2")
+                            .arg(QString::fromLatin1(parts.value(2)))
+                            .arg(e.count));
+            f.residentMiB.add(parts.value(3).toDouble());
+            f.peakMiB.add(parts.value(4).toDouble());
+            f.sinceStartMs.add(parts.value(5).toDouble());
+        }
+        if (!seen) {
+            problem(QStringLiteral("the listing child said nothing"));
+            state.SetIterationTime(0);
+        }
+    }
+    publish(state, kColdKey, samples, Column::Program);
+}
+
+// The data layer alone on a cold file: opened, the year listed and totalled.
+void storeColdListing(benchmark::State& state) {
+    Samples samples;
+    const ListingCase c = listingCases().front();
+    size_t i = 0;
+    for (auto _ : state) {
+        const YearSpan& y = years()[(i++ * 7) % years().size()];
+        const Expected e = expected(c, y);
+        dropFromPageCache(setup().dbPath);
+        const Stopwatch sw;
+        Status s;
+        auto store = Store::open(setup().dbPath, &s);
+        std::vector<ListingRow> rows;
+        std::optional<Money> total;
+        if (store)
+            s = store->acts().listing(c.kind, y.period(), c.criteria, [&](const ListingRow& row) {
+                rows.push_back(row);
+                return true;
+            });
+        if (s && !rows.empty())
+            s = store->acts().listingTotal(c.kind, y.period(), c.criteria, &total);
+        sw.lap(state, samples);
+        if (!s || int(rows.size()) != e.count)
+            problem(QStringLiteral("store cold %1: %2 acts, %3").arg(y.firstText()).arg(rows.size()).arg(s.message));
+    }
+    publish(state, kColdKey, samples, Column::Store);
+}
+
+void directColdListing(benchmark::State& state) {
+    Samples samples;
+    const ListingCase c = listingCases().front();
+    size_t i = 0;
+    for (auto _ : state) {
+        const YearSpan& y = years()[(i++ * 7) % years().size()];
+        const Expected e = expected(c, y);
+        dropFromPageCache(setup().dbPath);
+        const Stopwatch sw;
+        DirectSqlite db(setup().dbPath);
+        const int n = directListingOnce(db, c, y);
+        sw.lap(state, samples);
+        if (n != e.count)
+            problem(QStringLiteral("SQLite cold %1: %2 acts").arg(y.firstText()).arg(n));
+    }
+    publish(state, kColdKey, samples, Column::Direct);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -362,17 +574,17 @@ struct DoitCase {
     int iterations = 0;
 
     const PairCase& pair(size_t i) const { return (*pairs)[i % pairs->size()]; }
-    Period period(size_t i) const { return wholeHistory ? wholeHistoryPeriod() : years()[(i * 7) % years().size()]; }
+    YearSpan period(size_t i) const { return wholeHistory ? twentyYears() : years()[(i * 7) % years().size()]; }
 };
 
-QString doitWhere(const PairCase& pc, const Period& p) {
-    return Reversal::periodCondition(p.firstDay(), p.lastDay(), pc.followUp, pc.performer);
-}
-QString doitValueSql(const QString& where) {
-    return QStringLiteral("SELECT SUM(PRIX) AS TOTAL From ACTES ") + where;
-}
-QString doitPaidSql(const QString& where) {
-    return QStringLiteral("SELECT SUM(REVERSE) AS TOTAL From ACTES ") + where;
+// What CmdDoit asks of the engine: both sums of the pair's acts in the period, in one statement.
+QString doitSql(const PairCase& pc, const YearSpan& y, QVariantList* binds) {
+    *binds << day(y.period().firstDay) << day(y.period().lastDay);
+    // One condition after the other: the values are bound in the order of their marks.
+    QString sql = QStringLiteral("SELECT SUM(PRIX), SUM(REVERSE) FROM ACTES WHERE Date BETWEEN ? AND ?");
+    sql += patternCondition("MEDSUIT", pc.followUp, binds, true);
+    sql += patternCondition("MEDACTE", pc.performer, binds, true);
+    return sql;
 }
 
 std::vector<DoitCase> doitCases() {
@@ -384,11 +596,12 @@ std::vector<DoitCase> doitCases() {
     };
 }
 
-QString valueCaption(const QString& sql) {
+QString valueCaption(const PairCase& pc, const YearSpan& y) {
+    QVariantList binds;
+    const QString sql = doitSql(pc, y, &binds);
     std::vector<QVariantList> rows;
-    setup().direct->run(adaptSql(sql).toUtf8().constData(), {}, &rows);
-    const auto v = Listing::sumValue(rows.at(0).value(0));
-    return v ? v->toFrench() + QStringLiteral(" €") : QStringLiteral("0");
+    setup().direct->run(sql.toUtf8().constData(), binds, &rows);
+    return euroCaption(sumOf(rows.at(0).value(0)));
 }
 
 void programDoit(benchmark::State& state, const DoitCase& c) {
@@ -405,9 +618,9 @@ void programDoit(benchmark::State& state, const DoitCase& c) {
     Dialogs::clearShown();
     for (auto _ : state) {
         const PairCase& pc = c.pair(i);
-        const Period p = c.period(i);
+        const YearSpan p = c.period(i);
         ++i;
-        const QString expectedValue = valueCaption(doitValueSql(doitWhere(pc, p)));
+        const QString expectedValue = valueCaption(pc, p);
         date3->setText(p.firstText());
         date4->setText(p.lastText());
         setCombo(prat1, pc.followUp);
@@ -434,14 +647,12 @@ void storeDoit(benchmark::State& state, const DoitCase& c) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const QString where = doitWhere(c.pair(i), c.period(i));
+        const PairCase& pc = c.pair(i);
+        const YearSpan y = c.period(i);
         ++i;
         const Stopwatch sw;
-        const auto db = SharedStore::instance().database();
-        QVariant v, r;
-        Status s = db->scalar(doitValueSql(where), &v);
-        if (s)
-            s = db->scalar(doitPaidSql(where), &r);
+        PairSums sums;
+        const Status s = setup().database.store()->acts().pairSums(y.period(), pc.followUp, pc.performer, &sums);
         sw.lap(state, samples);
         if (!s)
             problem(QStringLiteral("store CmdDoit: %1").arg(s.message));
@@ -454,13 +665,11 @@ void directDoit(benchmark::State& state, const DoitCase& c) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const QString where = doitWhere(c.pair(i), c.period(i));
+        QVariantList binds;
+        const QByteArray sql = doitSql(c.pair(i), c.period(i), &binds).toUtf8();
         ++i;
-        const QByteArray value = adaptSql(doitValueSql(where)).toUtf8();
-        const QByteArray paid = adaptSql(doitPaidSql(where)).toUtf8();
         const Stopwatch sw;
-        db.run(value.constData());
-        db.run(paid.constData());
+        db.scan(sql.constData(), binds);
         sw.lap(state, samples);
     }
     publish(state, c.key, samples, Column::Direct);
@@ -549,11 +758,7 @@ void programPayment(benchmark::State& state) {
     publish(state, QStringLiteral("payment"), samples, Column::Program);
 }
 
-QString pairActsSql(const PairCase& pc) {
-    return Reversal::pairActsQuery(pc.followUp, pc.performer);
-}
-
-// The store calls of CmdRev: a cursor on the pair's acts, its last one read, the sum added.
+// The store calls of CmdRev: the pair's latest act, then the sum added to it.
 void storePayment(benchmark::State& state) {
     searchScreen();
     Samples samples;
@@ -562,33 +767,26 @@ void storePayment(benchmark::State& state) {
         const PairCase& pc = paymentPairs()[i++ % paymentPairs().size()];
         const qint64 id = addPairScratchAct(pc);
         const Stopwatch sw;
-        const auto db = SharedStore::instance().database();
-        Status s;
-        auto acts = Cursor::open(db, pairActsSql(pc), &s);
-        Row latest;
-        if (acts)
-            s = acts->moveLast();
-        if (s)
-            s = acts->current(&latest);
-        if (s)
-            s = db->executeRaw(
-                QStringLiteral("UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?"),
-                {QVariant::fromValue<qint64>(dayNumberOf(QDate::currentDate())),
-                 QVariant::fromValue<qint64>(Money::parse(kPaidSum)->units()), latest.value(QStringLiteral("NUMINT"))});
+        ActsTable& acts = setup().database.store()->acts();
+        std::optional<qint64> latest;
+        Status s = acts.latestOfPair(pc.followUp, pc.performer, &latest);
+        bool changed = false;
+        if (s && latest)
+            s = acts.addReversal(*latest, dayNumberOf(QDate::currentDate()), *Money::parse(kPaidSum), &changed);
         sw.lap(state, samples);
-        if (!s)
+        if (!s || !changed)
             problem(QStringLiteral("store payment: %1").arg(s.message));
         checkAndRemoveScratch(id, "store payment");
     }
     publish(state, QStringLiteral("payment"), samples, Column::Store);
 }
 
-// The pair's latest act as the cursor asks for it (its SQL as the store adapts it), then the update.
-QString latestActSql(const PairCase& pc) {
-    const SelectParts parts = splitSelect(adaptSql(pairActsSql(pc)));
-    return QStringLiteral(
-               "SELECT rowid AS \"__rowid\", * FROM ACTES WHERE (%1) ORDER BY \"DATE\" DESC, rowid DESC LIMIT 1")
-        .arg(parts.where);
+// The pair's latest act as the data layer asks for it, then the update.
+QString latestActSql(const PairCase& pc, QVariantList* binds) {
+    QString sql = QStringLiteral("SELECT NUMINT FROM ACTES WHERE 1");
+    sql += patternCondition("MEDSUIT", pc.followUp, binds, true);
+    sql += patternCondition("MEDACTE", pc.performer, binds, true);
+    return sql + QStringLiteral(" ORDER BY Date DESC, NUMINT DESC LIMIT 1");
 }
 const char* const kDirectPaymentUpdate =
     "UPDATE ACTES SET DateRev = ?, REVERSE = ifnull(REVERSE, 0) + ? WHERE NUMINT = ?";
@@ -600,11 +798,12 @@ void directPayment(benchmark::State& state) {
     for (auto _ : state) {
         const PairCase& pc = paymentPairs()[i++ % paymentPairs().size()];
         const qint64 id = addPairScratchAct(pc);
-        const QByteArray latest = latestActSql(pc).toUtf8();
+        QVariantList binds;
+        const QByteArray latest = latestActSql(pc, &binds).toUtf8();
         std::vector<QVariantList> rows;
         const Stopwatch sw;
-        db.run(latest.constData(), {}, &rows);
-        const QVariant number = rows.empty() ? QVariant() : rows[0].value(1); // __rowid, NUMINT, ...
+        db.run(latest.constData(), binds, &rows);
+        const QVariant number = rows.empty() ? QVariant() : rows[0].value(0);
         db.run(kDirectPaymentUpdate, {QVariant::fromValue<qint64>(dayNumberOf(QDate::currentDate())),
                                       QVariant::fromValue<qint64>(Money::parse(kPaidSum)->units()), number});
         sw.lap(state, samples);
@@ -649,13 +848,13 @@ void storeNoPair(benchmark::State& state) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const QString sql = pairActsSql(noPair(i++));
+        const PairCase pc = noPair(i++);
         const Stopwatch sw;
-        Status s;
-        auto acts = Cursor::open(SharedStore::instance().database(), sql, &s);
+        std::optional<qint64> latest;
+        const Status s = setup().database.store()->acts().latestOfPair(pc.followUp, pc.performer, &latest);
         sw.lap(state, samples);
-        if (!acts || acts->hasCurrent())
-            problem(QStringLiteral("store: a pair without acts %1").arg(s.message));
+        if (!s || latest)
+            problem(QStringLiteral("store: a pair without acts found one %1").arg(s.message));
     }
     publish(state, QStringLiteral("payment-none"), samples, Column::Store);
 }
@@ -665,13 +864,10 @@ void directNoPair(benchmark::State& state) {
     Samples samples;
     size_t i = 0;
     for (auto _ : state) {
-        const SelectParts parts = splitSelect(adaptSql(pairActsSql(noPair(i++))));
-        const QByteArray sql =
-            QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ACTES WHERE (%1) ORDER BY \"DATE\", rowid LIMIT 1")
-                .arg(parts.where)
-                .toUtf8();
+        QVariantList binds;
+        const QByteArray sql = latestActSql(noPair(i++), &binds).toUtf8();
         const Stopwatch sw;
-        const int n = db.run(sql.constData());
+        const int n = db.scan(sql.constData(), binds);
         sw.lap(state, samples);
         if (n != 0)
             problem(QStringLiteral("SQLite: a pair without acts found %1").arg(n));
@@ -689,10 +885,19 @@ void registerAll() {
             ->Unit(benchmark::kMillisecond);
     };
     Report& r = Report::instance();
-    const Period sample = years().front();
+    const YearSpan sample = years().front();
+    auto withBinds = [](const QString& sql, const QVariantList& binds) {
+        QStringList values;
+        for (const QVariant& v : binds)
+            values << (v.typeId() == QMetaType::LongLong ? v.toString() : u'\'' + v.toString() + u'\'');
+        return sql + QStringLiteral(" [") + values.join(QStringLiteral(", ")) + u']';
+    };
     for (const ListingCase& c : listingCases()) {
-        r.declare(c.key, c.action, c.goalMs, c.selectionSql(sample) + QStringLiteral("  ;  ") + c.totalSql(sample));
-        const bool year = c.goalMs >= kListingGoalMs;
+        QVariantList b1, b2;
+        const QString sel = c.selectionSql(sample.period(), &b1);
+        const QString tot = c.totalSql(sample.period(), &b2);
+        r.declare(c.key, c.action, c.goalMs, withBinds(sel, b1) + QStringLiteral("  ;  ") + withBinds(tot, b2));
+        const bool year = c.goalMs >= kListingGoalMs || c.key == QLatin1String("search-year");
         const int n = year ? 19 : 57;
         const QString tag = QStringLiteral("Listing/") + c.key;
         add(
@@ -702,10 +907,15 @@ void registerAll() {
         add(
             QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directListing(st, c); }, n);
     }
+    r.declare(kColdKey, QStringLiteral("Command2, one year, first after start, cold file"), kColdYearGoalMs,
+              QStringLiteral("the one-year statements above, on a new connection, file out of the page cache"));
+    add(QStringLiteral("BM_Program_Listing/") + kColdKey, programColdListing, 7);
+    add(QStringLiteral("BM_Store_Listing/") + kColdKey, storeColdListing, 7);
+    add(QStringLiteral("BM_Sqlite_Listing/") + kColdKey, directColdListing, 7);
     for (const DoitCase& c : doitCases()) {
-        const QString where = doitWhere(c.pair(0), c.period(0));
-        r.declare(c.key, c.action, kDoitGoalMs,
-                  adaptSql(doitValueSql(where)) + QStringLiteral("  ;  ") + adaptSql(doitPaidSql(where)));
+        QVariantList binds;
+        const QString sql = doitSql(c.pair(0), c.period(0), &binds);
+        r.declare(c.key, c.action, kDoitGoalMs, withBinds(sql, binds));
         const QString tag = QStringLiteral("Doit/") + c.key;
         add(
             QStringLiteral("BM_Program_") + tag, [c](benchmark::State& st) { programDoit(st, c); }, c.iterations);
@@ -714,14 +924,17 @@ void registerAll() {
         add(
             QStringLiteral("BM_Sqlite_") + tag, [c](benchmark::State& st) { directDoit(st, c); }, c.iterations);
     }
+    QVariantList pb;
+    const QString latest = latestActSql(paymentPairs()[0], &pb);
     r.declare(QStringLiteral("payment"), QStringLiteral("CmdRev payment (answered Yes)"), kPaymentGoalMs,
-              latestActSql(paymentPairs()[0]) + QStringLiteral("  ;  ") + QString::fromLatin1(kDirectPaymentUpdate));
+              withBinds(latest, pb) + QStringLiteral("  ;  ") + QString::fromLatin1(kDirectPaymentUpdate));
     add(QStringLiteral("BM_Program_Payment"), programPayment, 60);
     add(QStringLiteral("BM_Store_Payment"), storePayment, 60);
     add(QStringLiteral("BM_Sqlite_Payment"), directPayment, 60);
+    QVariantList nb;
+    const QString none = latestActSql(noPair(0), &nb);
     r.declare(QStringLiteral("payment-none"), QStringLiteral("CmdRev, a pair with no act"), kPaymentGoalMs,
-              QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ACTES WHERE (%1) ORDER BY \"DATE\", rowid LIMIT 1")
-                  .arg(splitSelect(adaptSql(pairActsSql(noPair(0)))).where));
+              withBinds(none, nb));
     add(QStringLiteral("BM_Program_PaymentNoPair"), programNoPair, 150);
     add(QStringLiteral("BM_Store_PaymentNoPair"), storeNoPair, 150);
     add(QStringLiteral("BM_Sqlite_PaymentNoPair"), directNoPair, 150);
@@ -730,25 +943,48 @@ void registerAll() {
 void explainQueries() {
     Report& r = Report::instance();
     DirectSqlite& db = *setup().direct;
-    const Period p = years().front();
+    const YearSpan y = years().front();
     r.addNote(QStringLiteral("\nQuery plans (EXPLAIN QUERY PLAN of the SQL as SQLite receives it):"));
-    auto plan = [&](const QString& what, const QString& sql) {
-        r.addNote(QStringLiteral("  %1: %2").arg(what, db.queryPlan(sql).join(QStringLiteral("; "))));
+    auto plan = [&](const QString& what, const QString& sql, const QVariantList& binds) {
+        r.addNote(QStringLiteral("  %1: %2").arg(what, db.queryPlan(sql, binds).join(QStringLiteral("; "))));
     };
     for (const ListingCase& c : listingCases()) {
-        plan(c.key + QStringLiteral(" found set"), c.selectionSql(p));
-        plan(c.key + QStringLiteral(" total"), c.totalSql(p));
+        QVariantList b1, b2;
+        const QString sel = c.selectionSql(y.period(), &b1);
+        plan(c.key + QStringLiteral(" found set"), sel, b1);
+        const QString tot = c.totalSql(y.period(), &b2);
+        plan(c.key + QStringLiteral(" total"), tot, b2);
     }
-    plan(QStringLiteral("CmdDoit sum"), adaptSql(doitValueSql(doitWhere(colleaguePairs()[0], p))));
-    plan(QStringLiteral("CmdRev latest act"), latestActSql(colleaguePairs()[0]));
-    r.addNote(QStringLiteral("\nLines found in %1 (%2 to %3):").arg(p.first.year()).arg(p.firstText(), p.lastText()));
+    QVariantList b3, b4;
+    const QString doit = doitSql(colleaguePairs()[0], y, &b3);
+    plan(QStringLiteral("CmdDoit sums"), doit, b3);
+    const QString latest = latestActSql(colleaguePairs()[0], &b4);
+    plan(QStringLiteral("CmdRev latest act"), latest, b4);
+    r.addNote(QStringLiteral("\nLines found in %1 (%2 to %3):").arg(y.first.year()).arg(y.firstText(), y.lastText()));
     for (const ListingCase& c : listingCases())
-        r.addNote(QStringLiteral("  %1: %2 acts").arg(c.key).arg(expected(c, p).count));
+        r.addNote(QStringLiteral("  %1: %2 acts").arg(c.key).arg(expected(c, y).count));
+    const ChildFigures& f = childFigures();
+    if (!f.residentMiB.empty()) {
+        const double peak = f.peakMiB.max();
+        r.addNote(
+            QStringLiteral("\nMemory of the program as its own process after its first one-year listing "
+                           "(goal: under %1 MB): resident (VmRSS) p50 %2 MiB, max %3 MiB; peak (VmHWM) max "
+                           "%4 MiB: %5. Process start to the listing shown: p50 %6 ms.")
+                .arg(kMemoryGoalMB)
+                .arg(f.residentMiB.median(), 0, 'f', 1)
+                .arg(f.residentMiB.max(), 0, 'f', 1)
+                .arg(peak, 0, 'f', 1)
+                .arg(f.residentMiB.max() * 1.048576 < kMemoryGoalMB ? QStringLiteral("met") : QStringLiteral("NOT met"))
+                .arg(f.sinceStartMs.median(), 0, 'f', 0));
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 5 && std::strcmp(argv[1], "--listing-child") == 0)
+        return listingChild(argc, argv);
+
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -757,6 +993,7 @@ int main(int argc, char** argv) {
     Setup& s = setup();
     s.dbPath = benchDatabase(rows);
     s.clinic = std::make_unique<BenchClinic>(s.dbPath);
+    s.database.setLocation(s.dbPath);
     s.direct = std::make_unique<DirectSqlite>(s.dbPath);
     QString error;
     if (!RatesFile::write(RatesFile::path(), {QStringLiteral("10"), QStringLiteral("50")}, &error))

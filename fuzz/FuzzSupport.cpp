@@ -9,15 +9,13 @@
 
 namespace obs::fuzz {
 
-void fail(const char* what, const QString& detail)
-{
+void fail(const char* what, const QString& detail) {
     std::fprintf(stderr, "\n*** broken promise: %s\n*** %s\n", what, detail.toUtf8().constData());
     std::fflush(stderr);
     std::abort();
 }
 
-QString scratchFolder()
-{
+QString scratchFolder() {
     // In memory where the system offers it: on a disk, rewriting a file flushes it at each close.
     static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                                  ? QStringLiteral("/dev/shm/obsledger-fuzz-XXXXXX")
@@ -27,8 +25,7 @@ QString scratchFolder()
     return dir.path();
 }
 
-QString writeScratchFile(const QByteArray& content)
-{
+QString writeScratchFile(const QByteArray& content) {
     static const QString path = QDir(scratchFolder()).filePath(QStringLiteral("input.cmt"));
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
@@ -36,8 +33,7 @@ QString writeScratchFile(const QByteArray& content)
     return path;
 }
 
-QString escaped(const QString& text)
-{
+QString escaped(const QString& text) {
     QString out;
     for (const QChar c : text) {
         if (c.unicode() >= 0x20 && c.unicode() < 0x7F && c != u'\\')
@@ -48,8 +44,7 @@ QString escaped(const QString& text)
     return u'"' + out + u'"';
 }
 
-QString escaped(const QByteArray& bytes)
-{
+QString escaped(const QByteArray& bytes) {
     QString out;
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);

@@ -11,8 +11,7 @@ namespace obs::fuzz {
 [[noreturn]] void fail(const char* what, const QString& detail);
 
 // The input as bytes, without copying it.
-inline QByteArray bytesOf(const uint8_t* data, size_t size)
-{
+inline QByteArray bytesOf(const uint8_t* data, size_t size) {
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
@@ -25,7 +24,9 @@ QString scratchFolder();
 QString escaped(const QString& text);
 QString escaped(const QByteArray& bytes);
 
-inline int sign(int v) { return (v > 0) - (v < 0); }
+inline int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 } // namespace obs::fuzz
 

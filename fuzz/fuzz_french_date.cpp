@@ -10,19 +10,21 @@ using namespace obs::fuzz;
 
 namespace {
 
-bool asciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-bool asciiBlank(QChar c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool asciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+bool asciiBlank(QChar c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
-int daysInMonth(int year, int month)
-{
+int daysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
 }
 
 // Blanks around, one or two digits for the day and the month, four for the year from 100 on.
-std::optional<QDate> referenceDate(const QString& text)
-{
+std::optional<QDate> referenceDate(const QString& text) {
     int from = 0, to = int(text.size());
     while (from < to && asciiBlank(text[from]))
         ++from;
@@ -43,19 +45,21 @@ std::optional<QDate> referenceDate(const QString& text)
     return QDate(year, month, day);
 }
 
-QString shown(const std::optional<QDate>& d) { return d ? d->toString(Qt::ISODate) : QStringLiteral("nothing"); }
+QString shown(const std::optional<QDate>& d) {
+    return d ? d->toString(Qt::ISODate) : QStringLiteral("nothing");
+}
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(bytesOf(data, size));
     const auto d = parseFrenchDate(text);
     const auto want = referenceDate(text);
     FUZZ_CHECK(d == want, QStringLiteral("%1 read as %2 instead of %3").arg(escaped(text), shown(d), shown(want)));
     const qint64 day = dayNumberOfTypedOrZero(text);
     if (d) {
-        FUZZ_CHECK(parseFrenchDate(frenchDate(*d)) == d, QStringLiteral("%1 shown as %2").arg(shown(d), frenchDate(*d)));
+        FUZZ_CHECK(parseFrenchDate(frenchDate(*d)) == d,
+                   QStringLiteral("%1 shown as %2").arg(shown(d), frenchDate(*d)));
         FUZZ_CHECK(day == dayNumberOf(*d) && dateOfDayNumber(day) == *d,
                    QStringLiteral("%1 kept as day %2").arg(shown(d)).arg(day));
         FUZZ_CHECK(storedDateText(QVariant(day)) == (day == 0 ? QStringLiteral("00:00:00") : frenchDate(*d)),

@@ -25,12 +25,11 @@ constexpr Letter kTextLetters[] = {
     {u'ç', u'c'}, {u'Ç', u'c'}, {u'x', u'x'}, {u' ', u' '}, {u'-', u'-'}, {u'\'', u'\''},
 };
 constexpr Letter kPatternLetters[] = {
-    {u'*', 0}, {u'*', 0}, {u'?', 0}, {u'?', 0}, {u'a', u'a'}, {u'B', u'b'},
+    {u'*', 0},    {u'*', 0},    {u'?', 0},    {u'?', 0},    {u'a', u'a'}, {u'B', u'b'},
     {u'e', u'e'}, {u'É', u'e'}, {u'c', u'c'}, {u'ç', u'c'}, {u' ', u' '}, {u'-', u'-'},
 };
 
-template <size_t N> std::vector<Letter> spell(FuzzedDataProvider& in, const Letter (&alphabet)[N], size_t max)
-{
+template <size_t N> std::vector<Letter> spell(FuzzedDataProvider& in, const Letter (&alphabet)[N], size_t max) {
     std::vector<Letter> out;
     const size_t n = in.ConsumeIntegralInRange<size_t>(0, max);
     for (size_t i = 0; i < n && in.remaining_bytes() > 0; ++i)
@@ -39,15 +38,13 @@ template <size_t N> std::vector<Letter> spell(FuzzedDataProvider& in, const Lett
 }
 
 // Wildcards, ligatures, combining accents, and the halves of characters beyond 16 bits.
-bool isWildcardOrComposite(QChar c)
-{
+bool isWildcardOrComposite(QChar c) {
     const char16_t u = c.unicode();
-    return u == u'*' || u == u'?' || u == u'#' || u == u'[' || u == 0xDF || u == 0xC6 || u == 0xE6
-        || u == 0x152 || u == 0x153 || (u >= 0x300 && u < 0x370) || c.isSurrogate() || c.isMark();
+    return u == u'*' || u == u'?' || u == u'#' || u == u'[' || u == 0xDF || u == 0xC6 || u == 0xE6 || u == 0x152 ||
+           u == 0x153 || (u >= 0x300 && u < 0x370) || c.isSurrogate() || c.isMark();
 }
 
-QString textOf(const std::vector<Letter>& letters)
-{
+QString textOf(const std::vector<Letter>& letters) {
     QString s;
     for (const Letter& l : letters)
         s += QChar(l.ch);
@@ -56,8 +53,7 @@ QString textOf(const std::vector<Letter>& letters)
 
 // Every way of matching, by a table of prefixes: star any run, question mark one letter, a letter
 // its base letter.
-bool referenceLike(const std::vector<Letter>& p, const std::vector<Letter>& t)
-{
+bool referenceLike(const std::vector<Letter>& p, const std::vector<Letter>& t) {
     std::vector<std::vector<char>> m(p.size() + 1, std::vector<char>(t.size() + 1, 0));
     m[0][0] = 1;
     for (size_t i = 1; i <= p.size(); ++i) {
@@ -75,8 +71,7 @@ bool referenceLike(const std::vector<Letter>& p, const std::vector<Letter>& t)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     if (in.ConsumeBool()) {
         // Anything typed against anything stored.
@@ -86,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // A text equal to a pattern without wildcard also begins with it (the act and night criteria
         // add a star to what is typed). Ligatures and accents written apart are left aside: the
         // pattern with a star compares one character with one character.
-        const bool plain = std::none_of(pattern.begin(), pattern.end(), isWildcardOrComposite)
-            && std::none_of(text.begin(), text.end(), isWildcardOrComposite);
+        const bool plain = std::none_of(pattern.begin(), pattern.end(), isWildcardOrComposite) &&
+                           std::none_of(text.begin(), text.end(), isWildcardOrComposite);
         if (plain && match)
             FUZZ_CHECK(jetLike(pattern + u'*', text),
                        QStringLiteral("%1 equals %2 but does not begin with it").arg(escaped(text), escaped(pattern)));
@@ -101,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<Letter> t = spell(in, kTextLetters, 40);
     const QString pattern = textOf(p), text = textOf(t);
     const bool want = referenceLike(p, t);
-    FUZZ_CHECK(jetLike(pattern, text) == want, QStringLiteral("%1 LIKE %2 should be %3")
-                                                    .arg(escaped(pattern), escaped(text), want ? "true" : "false"));
+    FUZZ_CHECK(jetLike(pattern, text) == want,
+               QStringLiteral("%1 LIKE %2 should be %3").arg(escaped(pattern), escaped(text), want ? "true" : "false"));
     return 0;
 }

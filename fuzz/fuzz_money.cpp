@@ -11,13 +11,14 @@ using namespace obs::fuzz;
 
 namespace {
 
-bool asciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool asciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // The amount read digit by digit as a text: sign, whole digits, a comma or a full stop, decimals,
 // the fifth decimal and beyond rounding half to even. Whole parts above 92233720368549 (what
 // 1/10000 units hold with room for sums) are refused.
-std::optional<qint64> referenceUnits(const QString& input)
-{
+std::optional<qint64> referenceUnits(const QString& input) {
     const QString t = input.trimmed();
     int i = 0;
     bool negative = false;
@@ -52,21 +53,18 @@ std::optional<qint64> referenceUnits(const QString& input)
     return negative ? -units : units;
 }
 
-QString shown(const std::optional<qint64>& units)
-{
+QString shown(const std::optional<qint64>& units) {
     return units ? QString::number(*units) : QStringLiteral("nothing");
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(bytesOf(data, size));
     const auto m = Money::parse(text);
     const auto want = referenceUnits(text);
     const std::optional<qint64> got = m ? std::optional<qint64>(m->units()) : std::nullopt;
-    FUZZ_CHECK(got == want,
-               QStringLiteral("%1 read as %2 instead of %3").arg(escaped(text), shown(got), shown(want)));
+    FUZZ_CHECK(got == want, QStringLiteral("%1 read as %2 instead of %3").arg(escaped(text), shown(got), shown(want)));
 
     const auto whole = amountToInteger(text);
     if (text.trimmed().isEmpty()) {
@@ -75,9 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!whole, QStringLiteral("%1 is not an amount yet gave a number").arg(escaped(text)));
     } else {
         const qint64 rounded = divideHalfEven(m->units(), Money::Scale);
-        const bool fits = rounded >= std::numeric_limits<qint16>::min() && rounded <= std::numeric_limits<qint16>::max();
+        const bool fits =
+            rounded >= std::numeric_limits<qint16>::min() && rounded <= std::numeric_limits<qint16>::max();
         FUZZ_CHECK(fits ? whole == qint16(rounded) : !whole,
-                   QStringLiteral("%1 gave the whole number %2").arg(escaped(text), whole ? QString::number(*whole) : "nothing"));
+                   QStringLiteral("%1 gave the whole number %2")
+                       .arg(escaped(text), whole ? QString::number(*whole) : "nothing"));
     }
     if (!m)
         return 0;
@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(euro.units() % Money::Scale == 0 && qAbs(euro.units() - m->units()) <= Money::Scale / 2,
                QStringLiteral("%1 rounded to the euro as %2").arg(escaped(text), euro.toFrench()));
     const Money half = m->half();
-    FUZZ_CHECK(qAbs(half.units() * 2 - m->units()) <= 1, QStringLiteral("half of %1 is %2").arg(escaped(text), half.toFrench()));
+    FUZZ_CHECK(qAbs(half.units() * 2 - m->units()) <= 1,
+               QStringLiteral("half of %1 is %2").arg(escaped(text), half.toFrench()));
     // The caption and the shares of the accounts screen: computed, never undefined.
     FUZZ_CHECK(francsCaption(*m).endsWith(QStringLiteral(" F")), QStringLiteral("francs caption"));
     const Money share = m->percent(Money::fromEuros(10)) + m->percent(Money::fromEuros(90));

@@ -1,7 +1,7 @@
 // The rates file as anyone may have edited it: read two at a time, the last pair winning.
 #include "FuzzSupport.h"
-#include "domain/RatesFile.h"
 #include "common/QuotedFieldFile.h"
+#include "domain/RatesFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,8 +9,7 @@
 using namespace obs;
 using namespace obs::fuzz;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = bytesOf(data, size);
     const QStringList fields = parseQuotedFields(bytes);
     const QString path = writeScratchFile(bytes);

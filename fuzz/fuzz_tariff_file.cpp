@@ -1,7 +1,7 @@
 // The tariff file as anyone may have edited it: read, grouped by 44, summed, and written back.
 #include "FuzzSupport.h"
-#include "domain/TariffFile.h"
 #include "common/QuotedFieldFile.h"
+#include "domain/TariffFile.h"
 
 #include <algorithm>
 
@@ -11,14 +11,12 @@ using namespace obs::fuzz;
 namespace {
 // What the editor checks one box at a time before it saves: no double quote, and the 8-bit file
 // gives the value back.
-bool savableAlone(const QString& value)
-{
+bool savableAlone(const QString& value) {
     return !value.contains(u'"') && parseQuotedFields(quotedFieldLine({value})) == QStringList{value};
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = bytesOf(data, size);
     const QStringList fields = parseQuotedFields(bytes);
     const TariffFile::Read file = TariffFile::read(writeScratchFile(bytes));
@@ -28,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(file.found, QStringLiteral("the scratch file was not read"));
     FUZZ_CHECK(file.groups == groups && file.incomplete == (n % TariffFile::FieldCount != 0),
                QStringLiteral("%1 fields gave %2 groups, incomplete %3").arg(n).arg(file.groups).arg(file.incomplete));
-    FUZZ_CHECK(file.values.size() == TariffFile::FieldCount,
-               QStringLiteral("%1 values shown").arg(file.values.size()));
+    FUZZ_CHECK(file.values.size() == TariffFile::FieldCount, QStringLiteral("%1 values shown").arg(file.values.size()));
     const QStringList expected = groups > 0 ? fields.mid((groups - 1) * TariffFile::FieldCount, TariffFile::FieldCount)
                                             : TariffFile::initialTexts();
     FUZZ_CHECK(file.values == expected, QStringLiteral("not the last complete group"));

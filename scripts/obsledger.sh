@@ -2,8 +2,10 @@
 # Sets up Obsledger on a Debian 12 machine.
 #   scripts/obsledger.sh run    installs what is missing, builds, and starts the program
 #                               (on a demo database when no database is set for this user)
-#   scripts/obsledger.sh test   installs what is missing, builds, runs every test, then builds the
-#                               Debian package and checks it (packaging/check-package.sh)
+#   scripts/obsledger.sh test   installs what is missing, builds, runs every test (on a throw-away
+#                               PostgreSQL server too, with a private CUPS server and PDF printer,
+#                               scripts/with-pdf-printer.sh), then builds the Debian package and checks it
+#                               (packaging/check-package.sh)
 #   scripts/obsledger.sh package  installs what is missing, builds, and makes the Debian package
 #                               build/obsledger_<version>_amd64.deb
 #                               and again under the sanitizers, then the fuzz targets (scripts/reliability.sh)
@@ -13,8 +15,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
-          dpkg-dev file lintian desktop-file-utils appstream man-db
-          clang libclang-rt-14-dev llvm)  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql
+          clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
+          cups printer-driver-cups-pdf)  # a private print server for the printing test (scripts/with-pdf-printer.sh)
 
 install_missing() {
     local missing=() p
@@ -60,6 +63,14 @@ run_program() {
     exec "$build/bin/obsledger"
 }
 
+# Every source follows the committed .clang-format.
+check_format() {
+    local files
+    mapfile -t files < <(cd "$root" && git ls-files -- '*.cpp' '*.h' 2>/dev/null || find src tests tools bench fuzz -name '*.cpp' -o -name '*.h')
+    (cd "$root" && clang-format --dry-run --Werror "${files[@]}") ||
+        { echo "Mise en forme : lancez clang-format -i sur les fichiers ci-dessus." >&2; exit 1; }
+}
+
 # Makes the Debian package and names it in $deb.
 build_package() {
     local log
@@ -67,6 +78,33 @@ build_package() {
     echo "$log"
     deb=$(echo "$log" | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
     [ -f "$deb" ] || { echo "Le paquet Debian n'a pas été produit." >&2; exit 1; }
+}
+
+# A throw-away PostgreSQL 15 server for the tests: its own folder, a Unix socket there and no TCP,
+# stopped and removed at the end even when a test fails. initdb refuses root: as root, the server
+# runs as the "postgres" user the Debian package creates. The tests find it in OBSLEDGER_TEST_SERVER.
+pg_bin=/usr/lib/postgresql/15/bin
+pg_dir=
+pg_as=()
+stop_test_server() {
+    [ -n "$pg_dir" ] || return 0
+    "${pg_as[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m fast stop >/dev/null 2>&1 || true
+    rm -rf "$pg_dir"
+    pg_dir=
+}
+start_test_server() {
+    pg_dir=$(mktemp -d /tmp/obsledger-pg.XXXXXX)
+    trap stop_test_server EXIT
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres "$pg_dir"
+        pg_as=(runuser -u postgres --)
+    fi
+    "${pg_as[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -A trust -U postgres -E UTF8 >"$pg_dir/initdb.log" 2>&1 ||
+        { cat "$pg_dir/initdb.log" >&2; exit 1; }
+    "${pg_as[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -o "-k $pg_dir -c listen_addresses=''" -l "$pg_dir/server.log" \
+        -w start >/dev/null || { cat "$pg_dir/server.log" >&2; exit 1; }
+    export OBSLEDGER_TEST_SERVER="host=$pg_dir user=postgres"
+    echo "Serveur PostgreSQL de test : $OBSLEDGER_TEST_SERVER"
 }
 
 case "${1:-}" in
@@ -77,8 +115,12 @@ run)
     ;;
 test)
     install_missing
+    check_format
     build_all
-    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)")
+    # The server stays up for the sanitizer run below too; the exit trap stops it.
+    start_test_server
+    # Under a print server of the tests' own, with a PDF printer as the default destination.
+    (cd "$build" && bash "$root/scripts/with-pdf-printer.sh" ctest --output-on-failure --parallel "$(nproc)")
     build_package
     bash "$root/packaging/check-package.sh" "$deb"
     # The same tests under the sanitizers, then the fuzz targets for a bounded time.

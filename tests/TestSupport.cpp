@@ -3,6 +3,8 @@
 #include "accounts/SearchWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
 #include "store/sqlite/Schema.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
@@ -14,9 +16,55 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <cstdio>
+#include <cstdlib>
 
 namespace obs::test {
+
+namespace {
+QString testServer() {
+    return qEnvironmentVariable("OBSLEDGER_TEST_SERVER").trimmed();
+}
+
+std::unique_ptr<PgConnection> connectTo(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db)
+        qFatal("test server: %s", qPrintable(s.message));
+    return db;
+}
+} // namespace
+
+bool TempServerDatabase::available() {
+    return !testServer().isEmpty();
+}
+
+TempServerDatabase::TempServerDatabase() {
+    if (!available())
+        qFatal("OBSLEDGER_TEST_SERVER is not set");
+    m_name = QStringLiteral("obs_test_%1_%2")
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(QRandomGenerator::global()->generate64(), 0, 36);
+    // A database name is an identifier, not a value: this one is made of letters, digits and _.
+    Status s = connectTo(testServer() + QStringLiteral(" dbname=postgres"))
+                   ->script(QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    if (!s)
+        qFatal("CREATE DATABASE: %s", qPrintable(s.message));
+    m_conninfo = testServer() + QStringLiteral(" dbname=") + m_name;
+    m_db = connectTo(m_conninfo);
+    s = createServerSchema(*m_db);
+    if (!s)
+        qFatal("server schema: %s", qPrintable(s.message));
+}
+
+TempServerDatabase::~TempServerDatabase() {
+    m_db.reset();
+    Status s;
+    if (auto admin = PgConnection::open(testServer() + QStringLiteral(" dbname=postgres"), &s))
+        admin->script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+}
 
 TempClinic::TempClinic(bool demo) {
     Q_UNUSED(demo);
@@ -30,6 +78,15 @@ TempClinic::TempClinic(bool demo) {
     if (!m_db || !createSchema(*m_db))
         qFatal("cannot create the test database: %s", qPrintable(s.message));
     Settings::setDatabasePath(m_dbPath);
+    if (qEnvironmentVariable("OBSLEDGER_TEST_ENGINE") == QLatin1String("serveur")) {
+        // A screen test run again on the server: skipped as a whole (ctest's skip code) without one.
+        if (!TempServerDatabase::available()) {
+            std::fprintf(stderr, "OBSLEDGER_TEST_SERVER n'est pas défini : test sur le serveur sauté.\n");
+            std::exit(77);
+        }
+        m_server = std::make_unique<TempServerDatabase>();
+        Settings::setServer(m_server->conninfo());
+    }
     Dialogs::setTesting(true);
     Dialogs::clearShown();
     Dialogs::takeUnexpectedQuestions();
@@ -46,6 +103,42 @@ TempClinic::~TempClinic() {
     m_shared.close();
     if (m_db)
         m_db->close();
+    m_server.reset();
+}
+
+QString TempClinic::location() const {
+    return m_server ? m_server->conninfo() : m_dbPath;
+}
+
+namespace {
+// Inserts a row on the server, the file engine's column names taken as they stand.
+qint64 serverInsert(PgConnection& db, const QString& table, const QString& id, const Fields& fields) {
+    QStringList columns, marks;
+    QVariantList binds;
+    for (const auto& [name, value] : fields) {
+        columns << (name.compare(QLatin1String("INDEX"), Qt::CaseInsensitive) == 0 ? QStringLiteral("\"index\"")
+                                                                                   : name);
+        marks << QStringLiteral("?");
+        binds << value;
+    }
+    const QString sql = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, id)
+                                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                                                .arg(table, columns.join(u','), marks.join(u','), id);
+    qint64 number = 0;
+    const Status s = db.exec(sql, binds, [&](const PgRow& r) {
+        number = r.integer(0).value_or(0);
+        return false;
+    });
+    if (!s)
+        qFatal("insert into %s: %s", qPrintable(table), qPrintable(s.message));
+    return number;
+}
+} // namespace
+
+void TempClinic::execute(const QString& sql) {
+    const Status s = m_server ? m_server->connection().script(sql) : m_db->executeRaw(sql);
+    if (!s)
+        qFatal("execute: %s", qPrintable(s.message));
 }
 
 void TempClinic::writeRates(const QByteArray& content) const {
@@ -63,10 +156,14 @@ QString TempClinic::file(const QString& name) const {
 }
 
 Database& TempClinic::db() {
+    if (m_server)
+        qFatal("this test reaches the file itself: it does not run on the server");
     return *m_db;
 }
 
 qint64 TempClinic::addAct(const Fields& fields) {
+    if (m_server)
+        return serverInsert(m_server->connection(), QStringLiteral("actes"), QStringLiteral("numint"), fields);
     qint64 id = 0;
     const Status s = m_db->insert(QStringLiteral("ACTES"), fields, &id);
     if (!s)
@@ -83,6 +180,8 @@ qint64 TempClinic::addMemo(int category, const QString& text, const QString& cca
         f.emplace_back(QStringLiteral("TARIFS"), moneyValue(Money::parse(tariff)));
     for (int k = 0; k < mutuals.size() && k < 6; ++k)
         f.emplace_back(QStringLiteral("MUT%1").arg(k + 1), moneyValue(Money::parse(mutuals[k])));
+    if (m_server)
+        return serverInsert(m_server->connection(), QStringLiteral("memo"), QStringLiteral("id"), f);
     qint64 id = 0;
     const Status s = m_db->insert(QStringLiteral("MEMO"), f, &id);
     if (!s)
@@ -92,6 +191,16 @@ qint64 TempClinic::addMemo(int category, const QString& text, const QString& cca
 
 QVariant TempClinic::scalar(const QString& sql) {
     QVariant v;
+    if (m_server) {
+        const Status s = m_server->connection().exec(sql, {}, [&](const PgRow& r) {
+            if (!r.isNull(0))
+                v = r.text(0);
+            return false;
+        });
+        if (!s)
+            qFatal("scalar: %s", qPrintable(s.message));
+        return v;
+    }
     const Status s = m_db->scalar(sql, &v);
     if (!s)
         qFatal("scalar: %s", qPrintable(s.message));

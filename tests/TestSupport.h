@@ -16,10 +16,36 @@ class QLineEdit;
 class QListView;
 
 namespace obs {
+class PgConnection;
 class SearchWindow;
-}
+} // namespace obs
 
 namespace obs::test {
+
+// A fresh database with the program's tables on the test server named by OBSLEDGER_TEST_SERVER (a
+// "key=value" connection string of a role that may create databases), dropped at the end.
+class TempServerDatabase {
+public:
+    // The test server is given (the test command always gives it).
+    static bool available();
+    TempServerDatabase();
+    ~TempServerDatabase();
+    QString conninfo() const { return m_conninfo; }
+    // A connection of the test's own.
+    PgConnection& connection() { return *m_db; }
+
+private:
+    QString m_name;
+    QString m_conninfo;
+    std::unique_ptr<PgConnection> m_db;
+};
+
+// Skips the test when no test server is given (a developer's plain ctest).
+#define OBS_REQUIRE_SERVER()                                                                                           \
+    do {                                                                                                               \
+        if (!obs::test::TempServerDatabase::available())                                                               \
+            QSKIP("OBSLEDGER_TEST_SERVER n'est pas défini");                                                           \
+    } while (false)
 
 // A clinic in a temporary folder: its own settings folder (XDG_CONFIG_HOME), application folder
 // (OBSLEDGER_APPDIR) and a real database file with both tables, named by "CHEMIN". Message
@@ -38,6 +64,12 @@ public:
 
     QString dir() const { return m_dir.path(); }
     QString dbPath() const { return m_dbPath; }
+    // What the screens open: the file, or the server when the test runs with
+    // OBSLEDGER_TEST_ENGINE=serveur (then the setting SERVEUR names a fresh server database).
+    QString location() const;
+    bool onServer() const { return m_server != nullptr; }
+    // A statement as another workstation would run it, on whichever engine the clinic uses.
+    void execute(const QString& sql);
     QString appDir() const;
     QString file(const QString& name) const;
 
@@ -54,6 +86,7 @@ private:
     QTemporaryDir m_dir;
     QString m_dbPath;
     std::shared_ptr<Database> m_db;
+    std::unique_ptr<TempServerDatabase> m_server;
     SharedDatabase m_shared;
     BrowsedResult m_browsed;
 };

@@ -275,6 +275,7 @@ void TestBackup::restoreRoundTrip() {
 
     QPointer<BackupWindow> form = new BackupWindow();
     QSignalSpy closed(form.data(), &Screen::closed);
+    Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     const QString kept = clinic.dbPath() + ".avant-restauration";
@@ -344,6 +345,7 @@ void TestBackup::restoreRefusesUnsoundFile() {
     QVERIFY(Settings::setBackupFolder(folder));
     const QByteArray live = contentOf(clinic.dbPath());
     QPointer<BackupWindow> form = new BackupWindow();
+    Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
     QVERIFY(form);
@@ -376,6 +378,7 @@ void TestBackup::restoreOverDamagedDatabase() {
 
     // The very case a restore is for: the backup takes the damaged file's place, which is kept.
     QPointer<BackupWindow> form = new BackupWindow();
+    Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QTRY_VERIFY(!form);
@@ -467,6 +470,7 @@ void TestBackup::restoreScreenWaitsThenFails() {
     QVERIFY(Settings::setBackupFolder(folder));
     Writer writer(clinic.dbPath());
     QPointer<BackupWindow> form = new BackupWindow();
+    Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
     QVERIFY(form);
@@ -483,6 +487,7 @@ void TestBackup::restoreWithoutSettingReadsApplicationFolder() {
     addPatient(clinic, "MARTIN");
     QVERIFY(!contentOf(Settings::fileFor(kSettingsApp)).toUpper().contains("SAUVE"));
     BackupWindow* form = new BackupWindow();
+    Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QCOMPARE(clinic.count("ACTES"), 1);
@@ -539,6 +544,7 @@ void TestBackup::roundTripThroughMainWindow() {
     buttonOf(main.get(), "Command5")->click();
     screen = obs::test::topLevel("Form21");
     QVERIFY(screen);
+    Dialogs::queueAnswer(true);
     buttonOf(screen, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QTRY_VERIFY(!obs::test::topLevel("Form21"));

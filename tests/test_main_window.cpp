@@ -185,7 +185,7 @@ void TestMainWindow::recordButtonsAfterDatabaseClosed() {
     Window w(clinic);
     w.type("B");
     clinic.database().close();
-    QVERIFY(clinic.database().open(clinic.dbPath()));
+    QVERIFY(clinic.database().open(clinic.location()));
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
         w.click(b);
     QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
@@ -397,7 +397,7 @@ void TestMainWindow::saveOfDeletedRecord() {
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}});
     Window w(clinic);
     w.type("DUP");
-    QVERIFY(clinic.db().remove("ACTES", id)); // another workstation deleted it
+    clinic.execute("DELETE FROM ACTES WHERE NUMINT = " + QString::number(id)); // another workstation deleted it
     Dialogs::queueAnswer(true);
     w.click("CmdEnreg");
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Selectionnez un nom au préalable."));
@@ -522,7 +522,7 @@ void TestMainWindow::saveAfterAnotherWorkstation() {
     clinic.addAct({{"Nom", "BERNARD"}, {"Date", 38353}, {"PRIX", euros("100")}});
     Window w(clinic);
     w.type("B");
-    QVERIFY(clinic.db().executeRaw(otherChange));
+    clinic.execute(otherChange);
     w.edit("TxtPCompl")->setText(QStringLiteral("30"));
     Dialogs::queueAnswer(true);
     w.click("CmdEnreg");

@@ -15,26 +15,36 @@ private slots:
 
 // A date column of a hand-edited base may hold any value SQLite keeps: each comes back as the
 // engine gives it and is shown as a date, or as nothing, never converted out of range.
-void TestParsersFuzzFound::storedDateOfAnyValue_data()
-{
+void TestParsersFuzzFound::storedDateOfAnyValue_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("day number") << "38353" << "01/01/2005";
-    QTest::newRow("day with a time") << "38353.75" << "01/01/2005";
-    QTest::newRow("day 0") << "0" << "00:00:00";
-    QTest::newRow("text of a day") << "'40543'" << "31/12/2010";
-    QTest::newRow("infinity") << "CAST('1e999' AS REAL)" << "";
-    QTest::newRow("minus infinity") << "-CAST('1e999' AS REAL)" << "";
-    QTest::newRow("text nan") << "'nan'" << "";
-    QTest::newRow("text inf") << "'inf'" << "";
-    QTest::newRow("huge real") << "CAST('1e300' AS REAL)" << "";
-    QTest::newRow("largest integer") << "9223372036854775807" << "";
-    QTest::newRow("smallest integer") << "-9223372036854775808" << "";
-    QTest::newRow("beyond any date") << "1000000000000" << "";
+    QTest::newRow("day number") << "38353"
+                                << "01/01/2005";
+    QTest::newRow("day with a time") << "38353.75"
+                                     << "01/01/2005";
+    QTest::newRow("day 0") << "0"
+                           << "00:00:00";
+    QTest::newRow("text of a day") << "'40543'"
+                                   << "31/12/2010";
+    QTest::newRow("infinity") << "CAST('1e999' AS REAL)"
+                              << "";
+    QTest::newRow("minus infinity") << "-CAST('1e999' AS REAL)"
+                                    << "";
+    QTest::newRow("text nan") << "'nan'"
+                              << "";
+    QTest::newRow("text inf") << "'inf'"
+                              << "";
+    QTest::newRow("huge real") << "CAST('1e300' AS REAL)"
+                               << "";
+    QTest::newRow("largest integer") << "9223372036854775807"
+                                     << "";
+    QTest::newRow("smallest integer") << "-9223372036854775808"
+                                      << "";
+    QTest::newRow("beyond any date") << "1000000000000"
+                                     << "";
 }
 
-void TestParsersFuzzFound::storedDateOfAnyValue()
-{
+void TestParsersFuzzFound::storedDateOfAnyValue() {
     QFETCH(QString, value);
     QFETCH(QString, shown);
     test::TempClinic clinic;

@@ -5,10 +5,12 @@
 #include "accounts/SearchWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "domain/Listing.h"
 #include "widgets/Dialogs.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
@@ -71,6 +73,61 @@ QStringList simplified(const QStringList& lines) {
     return out;
 }
 
+// The printed lines of each page, blank runs made single.
+QList<QStringList> printedPages(const QString& pdf) {
+    QList<QStringList> pages;
+    const QString text = pdfText(pdf, {QStringLiteral("-layout")});
+    QStringList parts = text.split(u'\f');
+    if (!parts.isEmpty() && parts.last().trimmed().isEmpty())
+        parts.removeLast();
+    for (const QString& page : parts) {
+        QStringList lines;
+        for (const QString& l : page.split(u'\n')) {
+            const QString s = l.normalized(QString::NormalizationForm_KC).simplified();
+            if (!s.isEmpty())
+                lines << s;
+        }
+        pages << lines;
+    }
+    return pages;
+}
+
+// The printed list as it must come out: every page ends with the date of printing and its number
+// among all; the pages' other lines, end to end, are the expected lines in order.
+void checkPages(const QList<QStringList>& pages, const QStringList& expected, const QDate& printedOn) {
+    QVERIFY2(!pages.isEmpty(), "nothing printed");
+    QStringList body;
+    const int count = int(pages.size());
+    for (int p = 0; p < count; ++p) {
+        const QStringList& lines = pages[p];
+        QVERIFY2(!lines.isEmpty(), qPrintable(QStringLiteral("page %1 is empty").arg(p + 1)));
+        static const QRegularExpression foot(
+            QStringLiteral("^Imprimé le (\\d\\d/\\d\\d/\\d{4}) à \\d\\d:\\d\\d Page (\\d+) / (\\d+)$"));
+        const auto m = foot.match(lines.last());
+        QVERIFY2(m.hasMatch(), qPrintable(lines.last()));
+        QCOMPARE(m.captured(1), printedOn.toString(QStringLiteral("dd/MM/yyyy")));
+        QCOMPARE(m.captured(2).toInt(), p + 1);
+        QCOMPARE(m.captured(3).toInt(), count);
+        body += lines.mid(0, lines.size() - 1);
+    }
+    QCOMPARE(body, expected);
+}
+
+// What the found list prints: the heading, the lines as shown, the count and the total as shown.
+QStringList expectedPrint(const obs::test::SearchScreen& s, const QString& performer, const QString& followUp) {
+    const QString act = s.combo("CmbActes")->currentText();
+    QStringList out{QStringLiteral("Actes effectués :"),
+                    (QStringLiteral("par le ") + performer).simplified(),
+                    (QStringLiteral("pour le ") + followUp).simplified(),
+                    QStringLiteral("Période du %1 au %2").arg(s.edit("TxtDate1")->text(), s.edit("TxtDate2")->text()),
+                    (QStringLiteral("Type d'acte : ") + act).simplified(),
+                    QStringLiteral("Nom des patientes.")};
+    out += simplified(s.lines());
+    out << (s.caption("Label2").simplified() + QStringLiteral(" : ") + s.caption("Label1"))
+        << (s.caption("Label4").simplified() + QStringLiteral(" : ") + s.caption("LblTotalActes")).simplified();
+    return out;
+}
+
 } // namespace
 
 class TestPrint : public QObject {
@@ -84,11 +141,13 @@ private slots:
     void longListContinuesOnNewPages();
     void printerChoice();
     void unusablePrinter();
+    void printOnDefaultPrinter();
 };
 
 void TestPrint::compose_data() {
     QTest::addColumn<QStringList>("found");
     QTest::addColumn<QStringList>("criteria"); // performer, follow-up, act, first day, last day
+    QTest::addColumn<QStringList>("summary");  // count caption, count, total caption, total
     QTest::addColumn<QList<Line>>("expected");
     const QList<Line> emptyHeading{{"", 16},
                                    {"Actes effectués :", 16},
@@ -102,7 +161,7 @@ void TestPrint::compose_data() {
                                    {" Nom des patientes.", 12},
                                    {"", 12}};
     QTest::newRow("empty list, empty criteria")
-        << QStringList{} << QStringList{"", "", "", "01/01/2004", "31/12/2010"} << emptyHeading;
+        << QStringList{} << QStringList{"", "", "", "01/01/2004", "31/12/2010"} << QStringList{} << emptyHeading;
     QList<Line> three{{"", 16},
                       {"Actes effectués :", 16},
                       {"          par le Dr D'ORVAL", 16},
@@ -120,15 +179,28 @@ void TestPrint::compose_data() {
     QTest::newRow("three lines in list order")
         << QStringList{"B   Zoé   02/03/2005 (X) ", "A   Léa   01/03/2005 (Y) Mut : 150 €",
                        "C   Inès   03/03/2005, (Z)"}
-        << QStringList{"Dr D'ORVAL", "Dr MARTIN", "Césarienne", "1/1/2005", "31/12/2005"} << three;
+        << QStringList{"Dr D'ORVAL", "Dr MARTIN", "Césarienne", "1/1/2005", "31/12/2005"} << QStringList{} << three;
+    QList<Line> summed = three;
+    summed << Line{"", 12} << Line{"Nbre.  trouvé : 3", 12}
+           << Line{"Total du montant des actes recherchés  (tarif conventionné) : 724,5 €", 12};
+    QTest::newRow("count and total under the list")
+        << QStringList{"B   Zoé   02/03/2005 (X) ", "A   Léa   01/03/2005 (Y) Mut : 150 €",
+                       "C   Inès   03/03/2005, (Z)"}
+        << QStringList{"Dr D'ORVAL", "Dr MARTIN", "Césarienne", "1/1/2005", "31/12/2005"}
+        << QStringList{"Nbre.  trouvé", "3", "Total du montant des actes recherchés  (tarif conventionné)", "724,5 €"}
+        << summed;
 }
 
 void TestPrint::compose() {
     QFETCH(QStringList, found);
     QFETCH(QStringList, criteria);
+    QFETCH(QStringList, summary);
     QFETCH(QList<Line>, expected);
     const ListPrint::Heading h{criteria[0], criteria[1], criteria[2], criteria[3], criteria[4]};
-    const std::vector<Line> lines = ListPrint::compose(h, found);
+    ListPrint::Summary sum;
+    if (!summary.isEmpty())
+        sum = {summary[0], summary[1], summary[2], summary[3]};
+    const std::vector<Line> lines = ListPrint::compose(h, found, sum);
     QCOMPARE(QList<Line>(lines.begin(), lines.end()), expected);
 }
 
@@ -143,8 +215,12 @@ void TestPrint::headingAfterUnpaidListing() {
     const std::vector<Line> lines = s.form->composedPrint();
     QCOMPARE(lines.at(2).text, QStringLiteral("          par le Dr D'ORVAL"));
     QCOMPARE(lines.at(3).text, QStringLiteral("          pour le Dr MARTIN"));
-    QCOMPARE(lines.back().text, QStringLiteral("DUPONT   Marie   01/03/2005, (JQGA002)"));
-    QCOMPARE(int(lines.size()), 12);
+    QCOMPARE(lines.at(11).text, QStringLiteral("DUPONT   Marie   01/03/2005, (JQGA002)"));
+    // The count and the total of the unpaid listing, as the screen shows them.
+    QCOMPARE(int(lines.size()), 15);
+    QCOMPARE(lines.at(13).text, QStringLiteral("Nbre.  trouvé : 1"));
+    QCOMPARE(lines.at(14).text, Listing::totalCaption(ListingKind::Unpaid) + " : " + s.caption("LblTotalActes"));
+    QVERIFY(!s.caption("LblTotalActes").isEmpty());
 }
 
 void TestPrint::printToPdf() {
@@ -161,11 +237,14 @@ void TestPrint::printToPdf() {
     Dialogs::setTestPrintFile(QString());
     QVERIFY2(QFile::exists(pdf), "nothing was printed");
     QVERIFY(Dialogs::shownTexts().isEmpty());
-    const QStringList expected = QStringList{"Actes effectués :", "par le",
-                                             "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
-                                             "Type d'acte :",     "Nom des patientes."} +
-                                 simplified(s.lines());
-    QCOMPARE(printedLines(pdf), expected);
+    const QStringList expected =
+        QStringList{"Actes effectués :", "par le",
+                    "pour le Dr MARTIN", "Période du 01/01/2004 au 31/12/2010",
+                    "Type d'acte :",     "Nom des patientes."} +
+        simplified(s.lines()) +
+        QStringList{"Nbre. trouvé : 3", "Total du montant des actes recherchés (tarif conventionné) : 300 €"};
+    QCOMPARE(expectedPrint(s, QString(), QStringLiteral("Dr MARTIN")), expected);
+    checkPages(printedPages(pdf), expected, QDate::currentDate());
 }
 
 void TestPrint::pageSetUp() {
@@ -215,9 +294,9 @@ void TestPrint::longListContinuesOnNewPages() {
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
-    const QStringList printed = printedLines(pdf);
-    QCOMPARE(printed.mid(6), simplified(s.lines()));
-    QVERIFY(pdfText(pdf).count(u'\f') >= 3); // one form feed a page
+    const QList<QStringList> pages = printedPages(pdf);
+    QVERIFY(pages.size() >= 3);
+    checkPages(pages, expectedPrint(s, QString(), QString()), QDate::currentDate());
 }
 
 void TestPrint::printerChoice() {
@@ -252,6 +331,82 @@ void TestPrint::unusablePrinter() {
     QCOMPARE(Dialogs::shownTexts().size(), 1);
     QVERIFY(Dialogs::lastText().contains(QStringLiteral("Rien n'a été imprimé")));
     QCOMPARE(s.lines().size(), 1);
+}
+
+// The PDF files the test printer has written, oldest first.
+QStringList printedFiles(const QString& folder) {
+    QStringList out;
+    QDirIterator it(folder, {QStringLiteral("*.pdf")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << it.next();
+    std::sort(out.begin(), out.end(), [](const QString& a, const QString& b) {
+        return QFileInfo(a).lastModified() < QFileInfo(b).lastModified();
+    });
+    return out;
+}
+
+// Whether the print server still has jobs to do.
+bool printerBusy() {
+    QProcess p;
+    p.start(QStringLiteral("lpstat"), {QStringLiteral("-o")});
+    if (!p.waitForFinished(10000))
+        return true;
+    return !p.readAllStandardOutput().trimmed().isEmpty();
+}
+
+// The next PDF the test printer writes, once its job is done.
+QString awaitPrintedFile(const QString& folder, int before) {
+    QString file;
+    QTest::qWaitFor(
+        [&] {
+            const QStringList files = printedFiles(folder);
+            if (files.size() <= before || printerBusy())
+                return false;
+            file = files.last();
+            return true;
+        },
+        60000);
+    return file;
+}
+
+void TestPrint::printOnDefaultPrinter() {
+    // A real print server with a PDF printer as the default destination
+    // (scripts/with-pdf-printer.sh, run by the test command).
+    const QString out = qEnvironmentVariable("OBSLEDGER_TEST_PRINTER_OUT");
+    if (out.isEmpty() || qEnvironmentVariableIsEmpty("CUPS_SERVER"))
+        QSKIP("no test printer: run under scripts/with-pdf-printer.sh");
+    TempClinic clinic;
+    for (int i = 0; i < 90; ++i)
+        clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 120, i % 3 ? "0" : "70");
+    Dialogs::setTestPrintFile(QString()); // the default printer, as on a workstation
+    Screen10 s(clinic);
+    s.click("Command2");
+    // Named after the search, the practitioner shows in the heading only.
+    child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
+    QCOMPARE(s.lines().size(), 90);
+    const QStringList expected = expectedPrint(s, QString(), QStringLiteral("Dr MARTIN"));
+
+    // The button prints at once on the default printer.
+    int before = int(printedFiles(out).size());
+    s.click("Command1");
+    QVERIFY2(Dialogs::shownTexts().isEmpty(), qPrintable(Dialogs::shownTexts().join(" | ")));
+    QString pdf = awaitPrintedFile(out, before);
+    QVERIFY2(!pdf.isEmpty(), "the printer wrote nothing");
+    QList<QStringList> pages = printedPages(pdf);
+    QVERIFY(pages.size() >= 2);
+    checkPages(pages, expected, QDate::currentDate());
+
+    // The menu entry, after the printer choice, on the same printer.
+    s.click("CmdImpayes");
+    const QStringList unpaid = expectedPrint(s, QString(), QStringLiteral("Dr MARTIN"));
+    QCOMPARE(s.lines().size(), 60);
+    before = int(printedFiles(out).size());
+    Dialogs::queuePrinterChoice(true);
+    s.form->findChild<QAction*>(QStringLiteral("Imprime"))->trigger();
+    pdf = awaitPrintedFile(out, before);
+    QVERIFY2(!pdf.isEmpty(), "the printer wrote nothing");
+    pages = printedPages(pdf);
+    checkPages(pages, unpaid, QDate::currentDate());
 }
 
 QTEST_MAIN(TestPrint)

@@ -1,13 +1,18 @@
 // The installer's and maintainer's tool: creates the database file, points the settings at it,
-// runs maintenance SQL with the program's text order, and checks a file.
+// runs maintenance SQL with the program's text order, checks a file, and restores a backup.
 #include "common/CommandLine.h"
 #include "common/DayNumber.h"
+#include "common/Money.h"
 #include "common/Settings.h"
 #include "common/Version.h"
 #include "domain/ActsCsv.h"
+#include "domain/BackupEngine.h"
+#include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
 #include "domain/UsualFiles.h"
 #include "store/Store.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
 
@@ -39,7 +44,35 @@ int usage() {
     return 2;
 }
 
+// The tables, indexes, text functions and the workstations' role on a server's empty database.
+int initServer(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (db->exec(QStringLiteral("SELECT 1 FROM actes LIMIT 1")).ok()) {
+        err() << "La base " << db->location() << " a déjà les tables d'Obsledger : elle n'a pas été modifiée.\n";
+        return 1;
+    }
+    s = createServerSchema(*db);
+    if (!s) {
+        err() << "La base n'a pas pu être créée sur " << db->location() << " : " << s.message << "\n";
+        return 1;
+    }
+    out() << "Base créée : " << db->location() << " (rôle " << kServerRole << ")\n";
+    return 0;
+}
+
 int init(const QString& path, bool demo) {
+    if (isServerLocation(path)) {
+        if (demo) {
+            err() << "--demo ne s'applique qu'à un fichier : remplissez le serveur avec « copy ».\n";
+            return 2;
+        }
+        return initServer(path);
+    }
     if (QFileInfo::exists(path)) {
         err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
         return 1;
@@ -69,7 +102,47 @@ int init(const QString& path, bool demo) {
     return 0;
 }
 
+int copy(const QString& from, const QString& to, bool replace) {
+    QString why;
+    ClinicTotals totals;
+    if (!copyClinic(from, to, replace, &why, &totals)) {
+        err() << why << "\n";
+        return 1;
+    }
+    out() << "Copie vérifiée vers " << describeLocation(to) << " : " << totals.acts << " actes, " << totals.entries
+          << " items ; prix " << Money::fromUnits(totals.prices).toFrench() << ", reversé "
+          << Money::fromUnits(totals.reversed).toFrench() << " (identiques à la source).\n";
+    return 0;
+}
+
+int setServer(const QString& conninfo) {
+    if (!conninfo.trimmed().isEmpty() && !isServerLocation(conninfo)) {
+        err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
+        return 2;
+    }
+    if (PgConnection::hasPassword(conninfo)) {
+        err() << "L'adresse contient un mot de passe : il ne doit pas être écrit dans les réglages. Mettez-le dans "
+                 "~/.pgpass (voir README) et retirez-le de l'adresse.\n";
+        return 2;
+    }
+    QString error;
+    if (!Settings::setServer(conninfo, &error)) {
+        err() << "Le réglage SERVEUR n'a pas pu être écrit : " << error << "\n";
+        return 1;
+    }
+    if (conninfo.trimmed().isEmpty())
+        out() << "SERVEUR retiré : le programme utilise le fichier CHEMIN (" << Settings::fileFor(kSettingsApp)
+              << ")\n";
+    else
+        out() << "SERVEUR = " << describeLocation(conninfo) << " (" << Settings::fileFor(kSettingsApp) << ")\n";
+    return 0;
+}
+
 int showPath() {
+    if (!Settings::server().isEmpty()) {
+        out() << Settings::server() << "\n";
+        return 0;
+    }
     const QString none = QStringLiteral("\x01");
     const QString path = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
     if (path == none) {
@@ -128,7 +201,34 @@ QStringList statements(const QString& text) {
     return list;
 }
 
+int serverSql(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    QTextStream in(stdin);
+    for (const QString& st : statements(in.readAll())) {
+        s = db->exec(st, {}, [](const PgRow& r) {
+            QStringList fields;
+            for (int i = 0; i < r.columns(); ++i)
+                fields << r.text(i);
+            out() << fields.join(u'\t') << "\n";
+            return true;
+        });
+        if (!s) {
+            out().flush();
+            err() << "Erreur : " << s.message << "\n  dans : " << st << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int sql(const QString& path) {
+    if (isServerLocation(path))
+        return serverSql(path);
     Status s;
     auto db = Database::open(path, &s);
     if (!db) {
@@ -155,12 +255,45 @@ int sql(const QString& path) {
 }
 
 int check(const QString& path) {
+    if (isServerLocation(path)) {
+        Status s;
+        auto db = PgConnection::open(path, &s);
+        if (db)
+            s = checkServerTables(*db);
+        if (!s) {
+            err() << describeLocation(path) << " : " << s.message << "\n";
+            return 1;
+        }
+        out() << describeLocation(path) << " : base Obsledger lisible.\n";
+        return 0;
+    }
     QString why;
     if (!checkProgramDatabase(path, &why)) {
         err() << path << " : " << why << "\n";
         return 1;
     }
     out() << path << " : base Obsledger saine.\n";
+    return 0;
+}
+
+// Puts a backup (OBSLEDGER.MDB or one of its dated copies) in place of the database named by
+// CHEMIN, with the checks and the kept copy of the backup screen's restore.
+int restore(const QString& backup) {
+    const QString none = QStringLiteral("\x01");
+    const QString database = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
+    if (database == none) {
+        err() << "CHEMIN n'est pas défini (" << Settings::fileFor(kSettingsApp)
+              << ") : indiquez d'abord la base avec obsledger-admin set-path CHEMIN.\n";
+        return 3;
+    }
+    QString why, kept;
+    if (!restoreDatabase(QFileInfo(backup).absoluteFilePath(), database, &why, &kept)) {
+        err() << "Restauration non effectuée : " << why << "\n";
+        return 1;
+    }
+    out() << "Base restaurée : " << database << " (depuis " << QFileInfo(backup).absoluteFilePath() << ")\n";
+    if (!kept.isEmpty())
+        out() << "La base remplacée est conservée dans " << kept << "\n";
     return 0;
 }
 
@@ -232,13 +365,14 @@ int exportActs(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc = answerCommandLine(argumentsOf(argc, argv),
-                                          {QStringLiteral("obsledger-admin"),
-                                           adminHelp(),
-                                           {QStringLiteral("--demo"), QStringLiteral("--du"), QStringLiteral("--au"),
-                                            QStringLiteral("--praticien"), QStringLiteral("--suivi")},
-                                           false,
-                                           true}))
+    if (const auto rc =
+            answerCommandLine(argumentsOf(argc, argv),
+                              {QStringLiteral("obsledger-admin"),
+                               adminHelp(),
+                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
+                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi")},
+                               false,
+                               true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
@@ -249,6 +383,11 @@ int main(int argc, char* argv[]) {
         rc = init(args[1], args.size() == 3);
     else if (args.size() == 2 && args[0] == QLatin1String("set-path"))
         rc = setPath(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("set-server"))
+        rc = setServer(args[1]);
+    else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
+             args[0] == QLatin1String("copy"))
+        rc = copy(args[1], args[2], args.size() == 4);
     else if (args.size() == 1 && args[0] == QLatin1String("path"))
         rc = showPath();
     else if (args.size() == 2 && args[0] == QLatin1String("files"))
@@ -257,6 +396,8 @@ int main(int argc, char* argv[]) {
         rc = sql(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))
         rc = check(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("restore"))
+        rc = restore(args[1]);
     else if (args.size() >= 2 && args[0] == QLatin1String("export"))
         rc = exportActs(args);
     else

@@ -1,29 +1,27 @@
 #include "about/AboutBox.h"
 
+#include "common/Version.h"
+
 #include "ui_AboutBox.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 
 namespace obs {
 
-namespace {
-
-constexpr int kMajor = 2;
-constexpr int kMinor = 0;
-constexpr int kRevision = 0;
-
-} // namespace
+namespace {} // namespace
 
 QString AboutBox::applicationTitle() {
     return QStringLiteral("OBSLEDGER");
 }
 
 QString AboutBox::versionText() {
-    return QStringLiteral("Version %1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(OBSLEDGER_VERSION_MAJOR)
+        .arg(OBSLEDGER_VERSION_MINOR)
+        .arg(OBSLEDGER_VERSION_PATCH);
 }
 
 AboutBox::AboutBox(QWidget* parent)
@@ -40,7 +38,6 @@ AboutBox::AboutBox(QWidget* parent)
     lblTitle->setFont(tf);
 
     connect(cmdOK, &QPushButton::clicked, this, &AboutBox::close);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &AboutBox::close);
 
     // Load: title bar, version and title from the application's identity, then centred on the screen.
     setWindowTitle(QStringLiteral("À propos de ") + applicationTitle());

@@ -17,7 +17,8 @@ void printText(std::vector<ListPrint::Line>& out, const QString& text, int point
 }
 } // namespace
 
-std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringList& foundLines) {
+std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringList& foundLines,
+                                                const Summary& summary) {
     QString body;
     for (const QString& line : foundLines)
         body += kBreak + line;
@@ -37,10 +38,24 @@ std::vector<ListPrint::Line> ListPrint::compose(const Heading& h, const QStringL
     printText(out, QString(), size);
     printText(out, QStringLiteral(" Nom des patientes."), size);
     printText(out, body, size);
+    if (!summary.count.isEmpty() || !summary.total.isEmpty()) {
+        printText(out, QString(), size);
+        printText(out, summary.countCaption.trimmed() + QStringLiteral(" : ") + summary.count, size);
+        printText(out, summary.totalCaption.trimmed() + QStringLiteral(" : ") + summary.total, size);
+    }
     return out;
 }
 
-bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString* error) {
+QString ListPrint::pageText(int page, int pages) {
+    return QStringLiteral("Page %1 / %2").arg(page).arg(pages);
+}
+
+QString ListPrint::printedOnText(const QDateTime& printedAt) {
+    return QStringLiteral("Imprimé le %1 à %2")
+        .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy")), printedAt.toString(QStringLiteral("HH:mm")));
+}
+
+bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString* error, const QDateTime& printedAt) {
     QPainter painter;
     if (!painter.begin(printer)) {
         if (error)
@@ -51,24 +66,66 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
     }
     const double dpi = printer->resolution();
     const double margin = kMarginCm / 2.54 * dpi;
-    const double bottom = printer->pageLayout().paintRectPixels(printer->resolution()).height();
-    QFont font = painter.font();
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    // Letters are drawn one by one, without ligatures, which some printing chains cannot map back to
+    // letters: the printed text stays searchable and its copies (PDF) read as on screen.
+    QFont base = painter.font();
+    base.setStyleStrategy(QFont::PreferNoShaping);
+    QFont footFont = base;
+    footFont.setPointSize(kFootPointSize);
+    const QFontMetricsF footMetrics(footFont, printer);
+    // The foot sits on the last line of the printable area; the lines stop a line above it.
+    const double footTop = page.height() - footMetrics.height();
+    const double bottom = footTop - footMetrics.lineSpacing();
+
+    // Placed first, so that each foot can say how many pages there are.
+    struct Placed {
+        int page;
+        double y;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(lines.size());
+    QFont font = base;
+    int pageIndex = 0;
     double y = margin;
-    bool pageRefused = false;
     for (const Line& line : lines) {
         font.setPointSize(line.pointSize);
         const QFontMetricsF metrics(font, printer);
         if (y + metrics.height() > bottom && y > margin) {
+            ++pageIndex;
+            y = margin;
+        }
+        placed.push_back({pageIndex, y + metrics.ascent()});
+        y += metrics.lineSpacing();
+    }
+    const int pages = pageIndex + 1;
+
+    auto drawFoot = [&](int index) {
+        painter.setFont(footFont);
+        const QString left = printedOnText(printedAt);
+        const QString right = pageText(index + 1, pages);
+        const double baseline = footTop + footMetrics.ascent();
+        painter.drawText(QPointF(margin, baseline), left);
+        painter.drawText(QPointF(page.width() - margin - footMetrics.horizontalAdvance(right), baseline), right);
+    };
+
+    bool pageRefused = false;
+    int current = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (placed[i].page != current) {
+            drawFoot(current);
             if (!printer->newPage()) {
                 pageRefused = true;
                 break;
             }
-            y = margin;
+            current = placed[i].page;
         }
+        font.setPointSize(lines[i].pointSize);
         painter.setFont(font);
-        painter.drawText(QPointF(margin, y + metrics.ascent()), line.text);
-        y += metrics.lineSpacing();
+        painter.drawText(QPointF(margin, placed[i].y), lines[i].text);
     }
+    if (!pageRefused)
+        drawFoot(current);
     const bool ended = painter.end();
     if (!ended || pageRefused || printer->printerState() == QPrinter::Error ||
         printer->printerState() == QPrinter::Aborted) {

@@ -17,7 +17,9 @@
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace obs {
 
@@ -114,14 +116,33 @@ void ReversalPanel::computeOwed() {
         return;
     }
     accounts::rememberPeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
-    const auto clinicRate = Money::parse(m_txtTauxClin->text());
-    const auto practitionerRate = Money::parse(m_txtTauxPrat->text());
+    // A figure too long to be read at all is out of range rather than no number.
+    static const QRegularExpression figure(QStringLiteral("^\\s*[-+]?[0-9]+([.,][0-9]*)?\\s*$"));
+    auto rateOf = [](const QLineEdit* box) {
+        const auto rate = Money::parse(box->text());
+        if (!rate && figure.match(box->text()).hasMatch())
+            return std::optional<Money>(Money::fromEuros(101));
+        return rate;
+    };
+    const auto clinicRate = rateOf(m_txtTauxClin);
+    const auto practitionerRate = rateOf(m_txtTauxPrat);
     if (!clinicRate || !practitionerRate) {
         const bool clinic = !clinicRate;
         QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
         Dialogs::warn(
             this, QStringLiteral("Le taux de reversement %1 « %2 » n'est pas un nombre. Saisissez un "
                                  "pourcentage (par exemple 10 ou 12,5) ; le montant dû n'a pas été calculé.")
+                      .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
+        box->setFocus();
+        box->selectAll();
+        return;
+    }
+    if (!clinicRate->inRateRange() || !practitionerRate->inRateRange()) {
+        const bool clinic = !clinicRate->inRateRange();
+        QLineEdit* box = clinic ? m_txtTauxClin : m_txtTauxPrat;
+        Dialogs::warn(
+            this, QStringLiteral("Le taux de reversement %1 « %2 » doit être compris entre 0 et 100 ; le "
+                                 "montant dû n'a pas été calculé.")
                       .arg(clinic ? QStringLiteral("à la clinique") : QStringLiteral("entre praticiens"), box->text()));
         box->setFocus();
         box->selectAll();
@@ -138,8 +159,8 @@ void ReversalPanel::computeOwed() {
     }
     const auto& value = sums.value;
     const auto& paid = sums.reversed;
-    m_label8->setText(value ? value->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
-    m_lblDejaVerse->setText(paid ? paid->toFrench() + QStringLiteral(" €") : QStringLiteral("0"));
+    m_label8->setText(value ? value->toEuroText() : QStringLiteral("0"));
+    m_lblDejaVerse->setText(paid ? paid->toEuroText() : QStringLiteral("0"));
     const Reversal::OwedCaptions owed =
         Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);
     m_lblDoit->setText(owed.euros);
@@ -148,7 +169,7 @@ void ReversalPanel::computeOwed() {
 
 void ReversalPanel::sumTyped(const QString& text) {
     if (const auto sum = Money::parse(text))
-        m_lblSommeRev->setText(francsCaption(*sum));
+        m_lblSommeRev->setText(sum->inAmountRange() ? francsCaption(*sum) : QString());
 }
 
 void ReversalPanel::recordPayment() {
@@ -159,6 +180,14 @@ void ReversalPanel::recordPayment() {
         return;
     }
     const auto sum = Money::parse(sumText);
+    if (sum && !sum->inAmountRange()) {
+        Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » doit être comprise entre -10000000 et 10000000 € "
+                                           "; rien n'a été enregistré.")
+                                .arg(sumText));
+        m_txtSommeRev->setFocus();
+        m_txtSommeRev->selectAll();
+        return;
+    }
     if (!sum) {
         Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » n'est pas un montant valide. Corrigez-la ; rien "
                                            "n'a été enregistré.")

@@ -169,7 +169,7 @@ void SearchPanel::runListing(ListingKind kind) {
         m_lblTotalActesF->clear();
         Dialogs::warn(this, QStringLiteral("Le total des actes trouvés n'a pas pu être calculé.\n%1").arg(s.message));
     } else if (total) {
-        m_lblTotalActes->setText(total->toFrench() + QStringLiteral(" €"));
+        m_lblTotalActes->setText(total->toEuroText());
         m_lblTotalActesF->setText(francsCaption(*total));
     } else {
         m_lblTotalActes->setText(QStringLiteral("0"));
@@ -200,7 +200,8 @@ void SearchPanel::openFoundAct(const QModelIndex& index) {
 std::vector<ListPrint::Line> SearchPanel::composedPrint() const {
     const ListPrint::Heading heading{m_cmbPrat2->currentText(), m_cmbPrat1->currentText(), m_cmbActes->currentText(),
                                      m_txtDate1->text(), m_txtDate2->text()};
-    return ListPrint::compose(heading, m_found->lines());
+    const ListPrint::Summary summary{m_ui->Label2->text(), m_label1->text(), m_label4->text(), m_lblTotalActes->text()};
+    return ListPrint::compose(heading, m_found->lines(), summary);
 }
 
 void SearchPanel::printList(bool choosePrinter) {

@@ -5,7 +5,9 @@
 #include "accounts/SearchPanel.h"
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
+#include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_SearchWindow.h"
 
@@ -32,6 +34,7 @@ SearchWindow::SearchWindow(SharedDatabase& database, QWidget* parent)
     setWindowTitle(QStringLiteral("Recherches et reversements"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 
@@ -44,6 +47,7 @@ void SearchWindow::buildUi() {
     auto* menu = new QMenuBar(this);
     QAction* imprime = menu->addAction(QStringLiteral("Imprimer la liste"));
     imprime->setObjectName(QStringLiteral("Imprime"));
+    imprime->setShortcut(QKeySequence::Print);
     QAction* exporte = menu->addAction(QStringLiteral("Exporter la liste..."));
     exporte->setObjectName(QStringLiteral("Exporte"));
     m_ui->root->setMenuBar(menu);
@@ -69,7 +73,7 @@ void SearchWindow::buildUi() {
 }
 
 void SearchWindow::load() {
-    m_database.setLocation(Settings::databasePath());
+    m_database.setLocation(Settings::databaseLocation());
     if (!m_reversal->loadRates())
         Dialogs::inform(this, kNoRatesFile);
 

@@ -15,6 +15,7 @@
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_MainWindow.h"
 
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace obs {
 
@@ -31,6 +33,18 @@ namespace {
 
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
+// Shown in place of a total that cannot be worked out from amounts beyond the program's range.
+const QString kOutOfRange = QStringLiteral("Montant hors limites (10000000 € au plus)");
+
+// The sum of amounts shown as a total, or the out-of-range notice.
+QString totalCaptionOf(std::initializer_list<Money> amounts) {
+    for (Money m : amounts) {
+        if (!m.inAmountRange())
+            return kOutOfRange;
+    }
+    const auto sum = sumOf(amounts);
+    return sum ? sum->toFrench() + QStringLiteral(" €") : kOutOfRange;
+}
 
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) {
@@ -45,6 +59,7 @@ MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget
     setWindowTitle(QStringLiteral("Obsledger"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -78,6 +93,8 @@ void MainWindow::buildUi() {
     QPushButton* c3 = m_ui->Command3;
     QPushButton* c4 = m_ui->Command4;
     QPushButton* cmdEnreg = m_ui->CmdEnreg;
+    m_cmdEnreg = cmdEnreg;
+    m_lblNonEnregistre = m_ui->LblNonEnregistre;
     QPushButton* cmdSup = m_ui->CmdSup;
     QPushButton* cmdCreer = m_ui->CmdCreer;
     QPushButton* cmdRech = m_ui->CmdRecherche;
@@ -122,6 +139,44 @@ void MainWindow::buildUi() {
             m_about, [] { return new AboutBox(); }, false);
     });
     connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
+
+    // The note takes its room even while hidden, so that nothing moves when it shows.
+    QSizePolicy keep = m_lblNonEnregistre->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_lblNonEnregistre->setSizePolicy(keep);
+    m_lblNonEnregistre->hide();
+    for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1, m_txtPrat2,
+                           m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateUnsavedMark);
+
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, cmdEnreg, &QPushButton::click);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, cmd6, &QPushButton::click);
+    // Typing a name at once finds the patient.
+    m_text1->setFocus(Qt::OtherFocusReason);
+}
+
+QStringList MainWindow::boxTexts() const {
+    QStringList texts;
+    for (const QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1,
+                                 m_txtPrat2, m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+        texts << box->text();
+    for (int i = 0; i < m_lstActes->count(); ++i)
+        texts << m_lstActes->item(i)->text();
+    return texts;
+}
+
+void MainWindow::updateUnsavedMark() {
+    if (m_filling)
+        return;
+    const bool unsaved = m_shown.has_value() && boxTexts() != m_shownTexts;
+    QFont f = m_cmdEnreg->font();
+    if (f.bold() != unsaved) {
+        f.setBold(unsaved);
+        m_cmdEnreg->setFont(f);
+    }
+    m_lblNonEnregistre->setVisible(unsaved);
 }
 
 bool MainWindow::load() {
@@ -180,6 +235,7 @@ void MainWindow::moveRecord(Move move) {
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_shown = act;
+    m_filling = true;
     const QString date = storedDateText(act.date);
     m_lblNumero->setText(QString::number(act.number));
     m_txtNom->setText(act.surname);
@@ -206,8 +262,11 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_txtPDE->setText(frenchAmountText(act.paidExcess));
     m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
                        date);
-    setTotalCaption((act.excess.value_or(Money()) + act.price.value_or(Money())).toFrench() + QStringLiteral(" €"));
+    setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
     recomputeRemainder();
+    m_filling = false;
+    m_shownTexts = boxTexts();
+    updateUnsavedMark();
 }
 
 void MainWindow::openAct(qint64 number) {
@@ -232,6 +291,10 @@ void MainWindow::setTotalCaption(const QString& caption) {
     m_lblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
+    if (caption == kOutOfRange) {
+        m_lblTotalF->clear();
+        return;
+    }
     QString amount = caption;
     if (amount.endsWith(QStringLiteral(" €")))
         amount.chop(2);
@@ -244,15 +307,13 @@ void MainWindow::recomputeTotalFromBoxes() {
     const auto euros = boxAmount(m_txtEuros);
     const auto de = boxAmount(m_txtDE);
     if (euros && de)
-        setTotalCaption((*euros + *de).toFrench() + QStringLiteral(" €"));
+        setTotalCaption(totalCaptionOf({*euros, *de}));
 }
 
 void MainWindow::recomputePayments() {
-    m_lblPTotal->clear();
-    Money sum;
-    for (const QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
-        sum += boxAmount(box).value_or(Money());
-    m_lblPTotal->setText(sum.toFrench() + QStringLiteral(" €"));
+    m_lblPTotal->setText(
+        totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()), boxAmount(m_txtPCompl).value_or(Money()),
+                        boxAmount(m_txtPDE).value_or(Money())}));
 }
 
 void MainWindow::recomputeRemainder() {
@@ -291,12 +352,14 @@ void MainWindow::clearRecord() {
     m_label12->setText(kAtRestHeading);
     m_lblTotal->clear();
     m_lblTotalF->clear();
+    m_shownTexts.clear();
+    updateUnsavedMark();
     m_lblResteDu->clear();
     m_lblResteDE->clear();
 }
 
 void MainWindow::save() {
-    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")))
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?"), Dialogs::Default::No))
         return;
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
@@ -365,6 +428,14 @@ void MainWindow::save() {
             a.box->selectAll();
             return;
         }
+        if (!m->inAmountRange()) {
+            Dialogs::warn(this, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                               "« %2 ». Corrigez-le ; rien n'a été enregistré.")
+                                    .arg(QString::fromUtf8(a.caption), text));
+            a.box->setFocus();
+            a.box->selectAll();
+            return;
+        }
         act.*a.column = m;
     }
     act.surname = m_txtNom->text();
@@ -395,18 +466,20 @@ void MainWindow::save() {
     Act saved;
     if (store->acts().find(number, &saved, &found) && found)
         m_shown = saved;
+    m_shownTexts = boxTexts();
+    updateUnsavedMark();
     Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 
 void MainWindow::remove() {
-    m_database.setLocation(Settings::databasePath());
+    m_database.setLocation(Settings::databaseLocation());
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
     if (!numberOk) {
         Dialogs::inform(this, kSelectFirst);
         return;
     }
-    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment SUPPRIMER ce DOSSIER ?")))
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment SUPPRIMER ce DOSSIER ?"), Dialogs::Default::No))
         return;
     Status s = m_database.reopen();
     if (s)

@@ -66,6 +66,10 @@ private:
     using Move = BrowsedResult::Move;
     void moveRecord(Move move);
     void recomputeTotalFromBoxes();
+    // The texts of the act's boxes, as the save reads them.
+    QStringList boxTexts() const;
+    // Shows whether the boxes differ from the act as shown (or as last saved).
+    void updateUnsavedMark();
     void save();
     void remove();
     template <class T>
@@ -97,10 +101,15 @@ private:
     QLabel* m_lblResteDu = nullptr;
     QLabel* m_lblResteDE = nullptr;
     QLineEdit* m_text1 = nullptr;
+    QPushButton* m_cmdEnreg = nullptr;
+    QLabel* m_lblNonEnregistre = nullptr;
 
     SharedDatabase& m_database;
     // The act as read when it was shown: a save writes only if it is still so.
     std::optional<Act> m_shown;
+    // The boxes' texts when the act was shown or saved: any difference is an unsaved change.
+    QStringList m_shownTexts;
+    bool m_filling = false; // showAct is filling the boxes
     BrowsedResult& m_browsed;
     QPointer<ActEntryWindow> m_entry;
     QPointer<ReferenceListsEditor> m_reference;

@@ -3,12 +3,16 @@
 #include "common/AppPaths.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
+#include "domain/BackupGenerations.h"
+#include "domain/ServerBackup.h"
+#include "store/Store.h"
 #include "widgets/Dialogs.h"
 
 #include "ui_BackupWindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -31,10 +35,29 @@ public:
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+// One side of the restore question: the file's date and time and its number of acts.
+QString summaryLine(const QString& what, const QString& path) {
+    const DatabaseSummary s = summarizeDatabase(path);
+    if (!s.modified.isValid())
+        return QStringLiteral("%1 : introuvable (« %2 »)").arg(what, QDir::toNativeSeparators(path));
+    const QString acts =
+        s.acts ? QStringLiteral("%1 acte%2").arg(*s.acts).arg(*s.acts > 1 ? QStringLiteral("s") : QString())
+               : QStringLiteral("nombre d'actes illisible");
+    return QStringLiteral("%1 : %2 à %3, %4 (« %5 »)")
+        .arg(what, s.modified.toString(QStringLiteral("dd/MM/yyyy")), s.modified.toString(QStringLiteral("HH:mm")),
+             acts, QDir::toNativeSeparators(path));
+}
+
 // A path inside a button caption: an ampersand in a folder name is shown, not taken as a shortcut.
 QString inCaption(const QString& path) {
     QString shown = path;
     return shown.replace(u'&', QStringLiteral("&&"));
+}
+
+// The file, or the server named without its password.
+QString databaseShown() {
+    const QString server = Settings::server();
+    return server.isEmpty() ? Settings::databasePath() : describeLocation(server);
 }
 
 } // namespace
@@ -45,7 +68,7 @@ BackupWindow::BackupWindow(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
 
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     m_backupFolder = Settings::backupFolder();
     m_label1->setText(m_backupFolder);
     m_cmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : ") + kLineBreak + inCaption(m_databasePath) +
@@ -89,7 +112,7 @@ void BackupWindow::chooseFolder() {
 }
 
 void BackupWindow::backup() {
-    m_databasePath = Settings::databasePath();
+    m_databasePath = databaseShown();
     // With no folder chosen there is nowhere to write: the user chooses one here first.
     if (m_backupFolder.trimmed().isEmpty()) {
         Dialogs::explain(this, kBackupFailed,
@@ -102,7 +125,10 @@ void BackupWindow::backup() {
     bool done = false;
     {
         BusyPointer busy;
-        done = backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why);
+        // On a server the backup is a snapshot of its rows in a file of the usual kind.
+        const QString server = Settings::server();
+        done = server.isEmpty() ? backupDatabase(m_databasePath, backupFileIn(m_backupFolder), &why)
+                                : backupServer(server, backupFileIn(m_backupFolder), &why);
     }
     if (done)
         Dialogs::inform(this, kBackupDone);
@@ -112,14 +138,25 @@ void BackupWindow::backup() {
 }
 
 void BackupWindow::restore() {
-    QString folder = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
+    QString folder = Settings::backupFolder();
     if (folder.trimmed().isEmpty())
         folder = applicationFolder();
+    const QString backupFile = backupFileIn(folder);
+    // Replacing the base loses every act entered since the backup: the user says so first, seeing
+    // both sides. With no backup file there is nothing to ask; the restore says it is missing.
+    if (QFileInfo(backupFile).isFile() &&
+        !Dialogs::ask(this, QStringLiteral("Voulez-vous vraiment remplacer la base actuelle par la sauvegarde ?"),
+                      Dialogs::Default::No,
+                      summaryLine(QStringLiteral("Sauvegarde"), backupFile) + u'\n' +
+                          summaryLine(QStringLiteral("Base actuelle"), m_databasePath)))
+        return;
     QString why, kept;
     bool done = false;
     {
         BusyPointer busy;
-        done = restoreDatabase(backupFileIn(folder), m_databasePath, &why, &kept);
+        const QString server = Settings::server();
+        done = server.isEmpty() ? restoreDatabase(backupFile, m_databasePath, &why, &kept)
+                                : restoreServer(backupFile, server, &why, &kept);
     }
     if (!done) {
         Dialogs::explain(this, kRestoreFailed, why, true);

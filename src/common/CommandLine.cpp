@@ -122,10 +122,14 @@ QString adminCommands() {
     return QStringLiteral(
         "  obsledger-admin init CHEMIN [--demo]   crée une nouvelle base (jamais sur un fichier existant)\n"
         "  obsledger-admin set-path CHEMIN        enregistre CHEMIN dans les réglages de l'utilisateur\n"
-        "  obsledger-admin path                   affiche CHEMIN (code 3 s'il n'est pas défini)\n"
+        "  obsledger-admin set-server ADRESSE     enregistre le serveur SERVEUR (\"\" le retire)\n"
+        "  obsledger-admin path                   affiche SERVEUR ou CHEMIN (code 3 si aucun n'est défini)\n"
+        "  obsledger-admin copy DE VERS [--replace]  copie les deux tables d'une base à l'autre et vérifie\n"
         "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
         "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
         "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n"
+        "  obsledger-admin restore SAUVEGARDE     remplace la base (CHEMIN) par une sauvegarde : OBSLEDGER.MDB\n"
+        "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n"
         "  obsledger-admin export CHEMIN --du JJ/MM/AAAA --au JJ/MM/AAAA [--praticien NOM] [--suivi NOM]\n"
         "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n");
 }
@@ -139,11 +143,15 @@ QString adminHelp() {
                           "\n"
                           "Options :\n"
                           "  --demo           avec init : remplit la base de données de démonstration\n"
+                          "  --replace        avec copy : remplace une destination qui contient déjà des actes\n"
                           "  --du, --au       avec export : première et dernière date de la période\n"
                           "  --praticien NOM  avec export : le praticien ayant effectué les actes (* et ? permis)\n"
                           "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
                           "  -h, --help       affiche cette aide et quitte\n"
-                          "  -v, --version    affiche la version et quitte\n");
+                          "  -v, --version    affiche la version et quitte\n"
+                          "\n"
+                          "CHEMIN est un fichier ; une ADRESSE de serveur PostgreSQL s'écrit postgresql://...\n"
+                          "ou host=... dbname=... (jamais de mot de passe : ~/.pgpass).\n");
 }
 
 } // namespace obs

@@ -82,9 +82,10 @@ std::optional<Money> Money::parse(const QString& input) {
 
 QString Money::toFrench() const {
     const bool negative = m_units < 0;
-    const qint64 a = negative ? -m_units : m_units;
+    // Unsigned: the smallest 64-bit figure has no positive counterpart.
+    const quint64 a = negative ? 0 - quint64(m_units) : quint64(m_units);
     QString s = QString::number(a / Scale);
-    qint64 frac = a % Scale;
+    const quint64 frac = a % Scale;
     if (frac != 0) {
         QString f = QString::number(frac).rightJustified(4, u'0');
         while (f.endsWith(u'0'))
@@ -92,6 +93,10 @@ QString Money::toFrench() const {
         s += u',' + f;
     }
     return negative ? u'-' + s : s;
+}
+
+QString Money::toEuroText() const {
+    return toFrench() + QStringLiteral(" €");
 }
 
 QString Money::toFrenchFixed2() const {
@@ -114,7 +119,7 @@ Money Money::roundedToEuro() const {
     return Money(divideHalfEven(m_units, Scale) * Scale);
 }
 
-Money Money::toFrancs() const {
+std::optional<Money> Money::toFrancs() const {
     // units x 6.55957 at the same scale, then to cents: units x 655957 / 10^7 cents.
     const __int128 n = static_cast<__int128>(m_units) * 655957;
     const __int128 d = 10000000;
@@ -126,10 +131,14 @@ Money Money::toFrancs() const {
     }
     if (2 * r > d || (2 * r == d && (q % 2 != 0)))
         q += 1;
-    return Money(static_cast<qint64>(q) * 100);
+    qint64 units = 0;
+    if (q > std::numeric_limits<qint64>::max() || q < std::numeric_limits<qint64>::min() ||
+        __builtin_mul_overflow(static_cast<qint64>(q), qint64(100), &units))
+        return std::nullopt;
+    return Money(units);
 }
 
-Money Money::percent(Money rate) const {
+std::optional<Money> Money::percent(Money rate) const {
     const __int128 n = static_cast<__int128>(m_units) * rate.m_units;
     const __int128 d = static_cast<__int128>(100) * Scale;
     __int128 q = n / d;
@@ -140,7 +149,33 @@ Money Money::percent(Money rate) const {
     }
     if (2 * r > d || (2 * r == d && (q % 2 != 0)))
         q += 1;
+    if (q > std::numeric_limits<qint64>::max() || q < std::numeric_limits<qint64>::min())
+        return std::nullopt;
     return Money(static_cast<qint64>(q));
+}
+
+std::optional<Money> Money::plus(Money o) const {
+    qint64 units = 0;
+    if (__builtin_add_overflow(m_units, o.m_units, &units))
+        return std::nullopt;
+    return Money(units);
+}
+
+std::optional<Money> Money::minus(Money o) const {
+    qint64 units = 0;
+    if (__builtin_sub_overflow(m_units, o.m_units, &units))
+        return std::nullopt;
+    return Money(units);
+}
+
+std::optional<Money> sumOf(std::initializer_list<Money> amounts) {
+    std::optional<Money> sum = Money();
+    for (Money m : amounts) {
+        sum = sum->plus(m);
+        if (!sum)
+            break;
+    }
+    return sum;
 }
 
 QString frenchAmountText(const std::optional<Money>& m) {
@@ -148,7 +183,8 @@ QString frenchAmountText(const std::optional<Money>& m) {
 }
 
 QString francsCaption(Money euros) {
-    return euros.toFrancs().toFrench() + QStringLiteral(" F");
+    const auto francs = euros.toFrancs();
+    return francs ? francs->toFrench() + QStringLiteral(" F") : QString();
 }
 
 std::optional<qint16> amountToInteger(const QString& text) {

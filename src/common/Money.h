@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 namespace obs {
@@ -15,7 +16,22 @@ public:
     static constexpr Money fromUnits(qint64 units) { return Money(units); }
     static constexpr Money fromEuros(qint64 euros) { return Money(euros * Scale); }
 
+    // The largest amount the screens take, of either sign: 10 000 000 euros.
+    static constexpr qint64 LargestEuros = 10000000;
+    constexpr bool inAmountRange() const { return m_units >= -LargestEuros * Scale && m_units <= LargestEuros * Scale; }
+    // A rate in percent: from 0 to 100.
+    constexpr bool inRateRange() const { return m_units >= 0 && m_units <= 100 * Scale; }
+
     constexpr qint64 units() const { return m_units; }
+
+    // A figure as stored: nothing when it lies beyond any amount (a damaged base may hold the
+    // smallest 64-bit integer), so that no later step overflows on it.
+    static constexpr std::optional<Money> fromStored(qint64 units) {
+        constexpr qint64 limit = qint64(1) << 62;
+        if (units < -limit || units > limit)
+            return std::nullopt;
+        return Money(units);
+    }
 
     // Reads a typed amount in the French form (decimal comma; a full stop is taken too), optional sign.
     // Empty or not a number gives nothing. More than four decimals round half to even.
@@ -23,6 +39,8 @@ public:
 
     // Short French form: decimal comma, no thousands separator, no trailing zeros (19,5; 20; -3,25).
     QString toFrench() const;
+    // Short French form followed by the euro sign, as amounts are shown on the screens ("163,5 €").
+    QString toEuroText() const;
     // Currency form with exactly two decimals (25,15).
     QString toFrenchFixed2() const;
     // Rounded to two decimals, a half going to the even neighbour.
@@ -31,19 +49,19 @@ public:
     Money roundedToEuro() const;
     // Half of the amount: exact for tariffs of up to three decimals, else the last unit to even.
     Money half() const;
-    // The amount in French francs (x 6.55957), rounded to two decimals, half to even.
-    Money toFrancs() const;
-    // Percentage: amount / 100 x rate, kept at the fixed-point precision (half to even).
-    Money percent(Money rate) const;
+    // The amount in French francs (x 6.55957), rounded to two decimals, half to even; nothing when
+    // the figure cannot be held.
+    std::optional<Money> toFrancs() const;
+    // Percentage: amount / 100 x rate, kept at the fixed-point precision (half to even); nothing
+    // when the figure cannot be held.
+    std::optional<Money> percent(Money rate) const;
 
-    friend constexpr Money operator+(Money a, Money b) { return Money(a.m_units + b.m_units); }
-    friend constexpr Money operator-(Money a, Money b) { return Money(a.m_units - b.m_units); }
+    // Sum and difference; nothing when the figure cannot be held (a damaged base may hold anything).
+    std::optional<Money> plus(Money o) const;
+    std::optional<Money> minus(Money o) const;
+
     friend constexpr bool operator==(Money a, Money b) = default;
     friend constexpr auto operator<=>(Money a, Money b) = default;
-    Money& operator+=(Money o) {
-        m_units += o.m_units;
-        return *this;
-    }
 
 private:
     constexpr explicit Money(qint64 units) : m_units(units) {}
@@ -56,8 +74,10 @@ qint64 divideHalfEven(qint64 numerator, qint64 denominator);
 // Short French form of a number held as text by the screens (the amount when it is one, else the text).
 QString frenchAmountText(const std::optional<Money>& m);
 
-// Francs caption of an amount: "2056,43 F".
+// Francs caption of an amount: "2056,43 F"; empty when the figure cannot be held.
 QString francsCaption(Money euros);
+// Sum of amounts; nothing when it cannot be held.
+std::optional<Money> sumOf(std::initializer_list<Money> amounts);
 
 // A typed value turned into a 16-bit whole number: empty gives 0, a half rounds to even;
 // a text that is not a number or a number outside -32768..32767 gives nothing.

@@ -12,10 +12,6 @@ namespace obs {
 
 namespace {
 
-struct IniLine {
-    QString raw;
-};
-
 QStringList readLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -98,7 +94,10 @@ bool Settings::setValue(const QString& app, const QString& section, const QStrin
                 sectionEnd = i + 1;
         } else if (inSection) {
             if (isKeyLine(lines[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0) {
-                lines[i] = k + u'=' + value; // keep the stored spelling of the key
+                if (value.isNull())
+                    lines.removeAt(i);
+                else
+                    lines[i] = k + u'=' + value; // keep the stored spelling of the key
                 written = true;
                 break;
             }
@@ -106,6 +105,8 @@ bool Settings::setValue(const QString& app, const QString& section, const QStrin
                 sectionEnd = i + 1;
         }
     }
+    if (!written && value.isNull())
+        return true; // nothing to remove
     if (!written) {
         if (sectionEnd < 0) {
             if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
@@ -149,6 +150,20 @@ QString Settings::backupFolder() {
 
 bool Settings::setBackupFolder(const QString& folder, QString* error) {
     return setValue(QStringLiteral("Marigold"), kSettingsSection, QStringLiteral("Sauve"), folder, error);
+}
+
+QString Settings::server() {
+    return value(kSettingsApp, kSettingsSection, QStringLiteral("SERVEUR")).trimmed();
+}
+
+bool Settings::setServer(const QString& conninfo, QString* error) {
+    const QString v = conninfo.trimmed();
+    return setValue(kSettingsApp, kSettingsSection, QStringLiteral("SERVEUR"), v.isEmpty() ? QString() : v, error);
+}
+
+QString Settings::databaseLocation() {
+    const QString s = server();
+    return s.isEmpty() ? databasePath() : s;
 }
 
 bool Settings::setDatabasePath(const QString& path, QString* error) {

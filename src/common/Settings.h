@@ -14,7 +14,8 @@ public:
 
     static QString value(const QString& app, const QString& section, const QString& key,
                          const QString& defaultValue = QString());
-    // Writes the value; false with a reason when the file cannot be written.
+    // Writes the value (a null value removes the key); false with a reason when the file cannot be
+    // written.
     static bool setValue(const QString& app, const QString& section, const QString& key, const QString& value,
                          QString* error = nullptr);
 
@@ -23,6 +24,12 @@ public:
     static QString backupFolder(); // "SAUVE", default: empty
     static bool setBackupFolder(const QString& folder, QString* error = nullptr);
     static bool setDatabasePath(const QString& path, QString* error = nullptr);
+    // "SERVEUR": a PostgreSQL server (libpq URI or "key=value" string, never a password) every
+    // screen uses in place of the file; empty or missing: the file named by CHEMIN.
+    static QString server();
+    static bool setServer(const QString& conninfo, QString* error = nullptr); // empty removes it
+    // What the screens open: the server when one is set, else the file.
+    static QString databaseLocation();
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);

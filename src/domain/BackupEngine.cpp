@@ -1,11 +1,13 @@
 #include "domain/BackupEngine.h"
 
+#include "domain/BackupGenerations.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +15,9 @@
 #include <QTemporaryFile>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace obs {
@@ -64,9 +68,12 @@ bool copyPages(SQLite::Database& from, SQLite::Database& to, QString* why) {
     return true;
 }
 
-// Writes a snapshot of the source database to a temporary file beside the target, checks it when
-// asked, and renames it into place. On failure the target is as it was and no temporary is left.
-bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why) {
+const QString kPartialSuffix = QStringLiteral(".partiel");
+
+// Fills a temporary file beside the target (through `fill`), and renames it into place. On failure
+// the target is as it was and no temporary is left.
+bool writeThenRename(const QString& targetFile, const QString& rightsSource,
+                     const std::function<bool(const QString& tempPath, QString* why)>& fill, QString* why) {
     const QFileInfo target(targetFile);
     const QDir folder = target.absoluteDir();
     if (!folder.exists()) {
@@ -74,7 +81,7 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
                    .arg(QDir::toNativeSeparators(folder.path()));
         return false;
     }
-    QTemporaryFile temp(folder.filePath(target.fileName() + QStringLiteral(".XXXXXX.partiel")));
+    QTemporaryFile temp(folder.filePath(target.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
     if (!temp.open()) {
         *why = QStringLiteral("Impossible d'écrire dans le répertoire « %1 » (%2).")
                    .arg(QDir::toNativeSeparators(folder.path()), temp.errorString());
@@ -83,28 +90,14 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
     const QString tempPath = temp.fileName();
     temp.close();
     const QString journal = tempPath + QStringLiteral("-journal");
-
-    bool copied = false;
-    {
-        auto from = openConnection(sourcePath, SQLite::OPEN_READWRITE, lockWaitMs, why);
-        auto to =
-            from ? openConnection(tempPath, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, lockWaitMs, why) : nullptr;
-        copied = from && to && copyPages(*from, *to, why);
-    }
-    if (copied && check) {
-        QString reason;
-        if (!checkProgramDatabase(tempPath, &reason)) {
-            *why = QStringLiteral("La copie n'est pas une base de données saine : %1").arg(reason);
-            copied = false;
-        }
-    }
-    if (!copied) {
+    if (!fill(tempPath, why)) {
         QFile::remove(journal);
         return false; // the temporary file goes with `temp`
     }
+    QFile::remove(journal);
     // A file replaced keeps its rights; a new one takes the source's. Either stays writable by its
     // owner: a database restored from a write-protected backup must still take the acts entered.
-    const QFileInfo rightsFrom(QFileInfo::exists(targetFile) ? targetFile : sourcePath);
+    const QFileInfo rightsFrom(QFileInfo::exists(targetFile) ? targetFile : rightsSource);
     QFile::setPermissions(tempPath, rightsFrom.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     std::error_code error;
     std::filesystem::rename(fsPath(tempPath), fsPath(targetFile), error);
@@ -115,6 +108,199 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
     }
     temp.setAutoRemove(false);
     return true;
+}
+
+// Writes a snapshot of the source database beside the target, checks it when asked, and renames
+// it into place. beforeReplace runs once the snapshot is ready, just before the target is
+// replaced; its failure leaves the target as it was.
+bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why,
+                  const std::function<bool(QString*)>& beforeReplace = {}) {
+    return writeThenRename(
+        targetFile, sourcePath,
+        [&](const QString& tempPath, QString* why) {
+            {
+                auto from = openConnection(sourcePath, SQLite::OPEN_READWRITE, lockWaitMs, why);
+                auto to = from ? openConnection(tempPath, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, lockWaitMs, why)
+                               : nullptr;
+                if (!from || !to || !copyPages(*from, *to, why))
+                    return false;
+            }
+            QString reason;
+            if (check && !checkProgramDatabase(tempPath, &reason)) {
+                *why = QStringLiteral("La copie n'est pas une base de données saine : %1").arg(reason);
+                return false;
+            }
+            return !beforeReplace || beforeReplace(why);
+        },
+        why);
+}
+
+// Temporary files of an earlier backup or restore that was killed midway, beside `file`. Those
+// written to within the last minutes may belong to another workstation's run and stay.
+void removeLeftovers(const QString& file) {
+    const QFileInfo info(file);
+    const QDir folder = info.absoluteDir();
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-120);
+    const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
+                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
+                                   QStringLiteral("-journal")};
+    for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (left.lastModified().toUTC() < before)
+            QFile::remove(left.absoluteFilePath());
+    }
+}
+
+// A copy of the backup file of the restore's own, with the journal left beside it if any, so that
+// reading and checking it never changes the backup itself. Removed when it goes out of scope.
+class PrivateCopy {
+public:
+    PrivateCopy(const QString& backupFile, const QString& besideFile)
+        : m_temp(QFileInfo(besideFile)
+                     .absoluteDir()
+                     .filePath(QFileInfo(besideFile).fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix)),
+          m_backupFile(backupFile) {}
+    ~PrivateCopy() {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path + QStringLiteral("-journal"));
+    }
+    PrivateCopy(const PrivateCopy&) = delete;
+    PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+    bool make(QString* why) {
+        if (!m_temp.open()) {
+            *why = QStringLiteral("Impossible d'écrire une copie de travail de la sauvegarde (%1).")
+                       .arg(m_temp.errorString());
+            return false;
+        }
+        m_path = m_temp.fileName();
+        m_temp.close();
+        return copyFile(m_backupFile, m_path, why) &&
+               (!QFileInfo::exists(m_backupFile + QStringLiteral("-journal")) ||
+                copyFile(m_backupFile + QStringLiteral("-journal"), m_path + QStringLiteral("-journal"), why));
+    }
+    QString path() const { return m_path; }
+
+private:
+    static bool copyFile(const QString& from, const QString& to, QString* why) {
+        QFile in(from);
+        QFile out(to);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            *why = QStringLiteral("La sauvegarde n'a pas pu être lue (%1).")
+                       .arg(in.isOpen() ? out.errorString() : in.errorString());
+            return false;
+        }
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(1 << 20);
+            if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+                *why = QStringLiteral("La sauvegarde n'a pas pu être lue (%1).")
+                           .arg(chunk.isEmpty() ? in.errorString() : out.errorString());
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QTemporaryFile m_temp;
+    QString m_backupFile;
+    QString m_path;
+};
+
+QString quoted(const QString& name) {
+    QString q = name;
+    return u'"' + q.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// Replaces everything the database holds by the rows of the checked copy of a backup, in one
+// transaction: the tables, indexes and triggers are the program's own, never the backup's (a
+// trigger or a view brought in by a backup would act on the next act entered).
+bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
+    Status s = target.executeRaw(QStringLiteral("ATTACH DATABASE ? AS sauvegarde"), {copyPath});
+    if (!s) {
+        *why = s.message;
+        return false;
+    }
+    auto fail = [&](const Status& failed) {
+        *why = failed.message;
+        target.executeRaw(QStringLiteral("ROLLBACK"));
+        target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
+        return false;
+    };
+    if (!(s = target.executeRaw(QStringLiteral("BEGIN IMMEDIATE"))))
+        return fail(s);
+    std::vector<std::pair<QString, QString>> objects;
+    s = target.queryRaw(QStringLiteral("SELECT type, name FROM main.sqlite_master WHERE type IN ('view', 'trigger', "
+                                       "'table') AND lower(substr(name, 1, 7)) <> 'sqlite_' ORDER BY type = 'table'"),
+                        {}, [&](const Row& r) {
+                            objects.emplace_back(r.values().value(0).toString(), r.values().value(1).toString());
+                            return true;
+                        });
+    if (!s)
+        return fail(s);
+    for (const auto& [type, name] : objects) {
+        if (!(s = target.executeRaw(QStringLiteral("DROP %1 IF EXISTS main.%2").arg(type.toUpper(), quoted(name)))))
+            return fail(s);
+    }
+    if (!(s = createProgramTables(target)))
+        return fail(s);
+    const QString acts =
+        QStringLiteral("NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, "
+                       "CCAM4, CCAM5, CCAM6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev");
+    const QString memo =
+        QStringLiteral("rowid, NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, \"INDEX\"");
+    if (!(s = target.executeRaw(
+              QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT")
+                  .arg(acts))) ||
+        !(s = target.executeRaw(
+              QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
+        return fail(s);
+    // Act numbers already given out in the backup are not given again.
+    QVariant sequences;
+    if (!(s = target.scalar(QStringLiteral("SELECT count(*) FROM sauvegarde.sqlite_master WHERE type = 'table' AND "
+                                           "name = 'sqlite_sequence'"),
+                            &sequences)))
+        return fail(s);
+    if (sequences.toLongLong() > 0) {
+        QVariant given;
+        if (!(s = target.scalar(QStringLiteral("SELECT max(seq) FROM sauvegarde.sqlite_sequence WHERE name = 'ACTES' "
+                                               "AND typeof(seq) = 'integer'"),
+                                &given)))
+            return fail(s);
+        if (!given.isNull()) {
+            int changes = 0;
+            const QVariantList seq{given};
+            if (!(s = target.executeRaw(
+                      QStringLiteral("UPDATE main.sqlite_sequence SET seq = max(seq, ?) WHERE name = 'ACTES'"), seq,
+                      &changes)))
+                return fail(s);
+            if (changes == 0 &&
+                !(s = target.executeRaw(
+                      QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) VALUES ('ACTES', ?)"), seq)))
+                return fail(s);
+        }
+    }
+    // The planner's figures describe the rows just brought in, not those replaced.
+    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = refreshStatistics(target)) ||
+        !(s = target.executeRaw(QStringLiteral("COMMIT"))))
+        return fail(s);
+    target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
+    return true;
+}
+
+// A new database file at targetFile holding the program's schema and the rows of the checked copy.
+bool newDatabaseFromBackup(const QString& copyPath, const QString& targetFile, const QString& backupFile,
+                           QString* why) {
+    return writeThenRename(
+        targetFile, backupFile,
+        [&](const QString& tempPath, QString* why) {
+            Status s;
+            auto db = Database::create(tempPath, &s);
+            if (!db) {
+                *why = s.message;
+                return false;
+            }
+            return fillFromBackup(*db, copyPath, why);
+        },
+        why);
 }
 
 // Whether the file at path cannot be read as a database at all (overwritten, header destroyed):
@@ -186,6 +372,12 @@ QString beforeRestoreCopyOf(const QString& databasePath) {
 }
 
 bool sameFile(const QString& a, const QString& b) {
+    // Device and inode: a hard link or another path to the file is the same file.
+    struct stat sa {
+    }, sb{};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+        sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
+        return true;
     const QFileInfo fa(a), fb(b);
     if (fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath())
         return true;
@@ -209,7 +401,10 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
                               "répertoire.");
         return false;
     }
-    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why);
+    removeLeftovers(backupFile);
+    // The backup being replaced is kept under its date, so that an older state can be restored.
+    return snapshotInto(databasePath, backupFile, true, lockWaitMs, why,
+                        [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
 }
 
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy,
@@ -225,8 +420,13 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         *why = QStringLiteral("La sauvegarde et la base de données sont le même fichier.");
         return false;
     }
+    removeLeftovers(databasePath);
+    removeLeftovers(backupFile);
+    // The backup is read and checked through a copy of the restore's own: opening a database file
+    // may change it (its journal mode, a journal left beside it played back).
     QString reason;
-    if (!checkProgramDatabase(backupFile, &reason)) {
+    PrivateCopy copy(backupFile, databasePath);
+    if (!copy.make(&reason) || !checkProgramDatabase(copy.path(), &reason)) {
         *why = QStringLiteral("Le fichier « %1 » n'est pas une sauvegarde valable d'OBSLEDGER.\n%2")
                    .arg(QDir::toNativeSeparators(backupFile), reason);
         return false;
@@ -235,10 +435,10 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     // With no database left at its place, the backup simply takes it.
     if (!QFileInfo::exists(databasePath))
         return setJournalAside(databasePath, kept, why) &&
-               snapshotInto(backupFile, databasePath, true, lockWaitMs, why);
+               newDatabaseFromBackup(copy.path(), databasePath, backupFile, why);
 
-    // A damaged database is the very case for a restore: it is kept as it stands, and the backup
-    // takes the file's place whole.
+    // A damaged database is the very case for a restore: it is kept as it stands, and a new file
+    // made from the backup takes its place whole.
     if (isDamagedDatabase(databasePath)) {
         if (!copyWhole(databasePath, kept, &reason)) {
             *why = QStringLiteral("La base de données actuelle n'a pas pu être mise de côté dans « %1 » : %2")
@@ -248,7 +448,7 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         if (keptCopy)
             *keptCopy = kept;
         return setJournalAside(databasePath, kept, why) &&
-               snapshotInto(backupFile, databasePath, true, lockWaitMs, why);
+               newDatabaseFromBackup(copy.path(), databasePath, backupFile, why);
     }
 
     // The database being replaced is kept, so that a mistaken restore can be undone.
@@ -259,11 +459,14 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     }
     if (keptCopy)
         *keptCopy = kept;
-    auto live = openConnection(databasePath, SQLite::OPEN_READWRITE, lockWaitMs, why);
-    if (!live)
+    Status s;
+    auto live = Database::open(databasePath, &s);
+    if (!live) {
+        *why = s.message;
         return false;
-    auto backup = openConnection(backupFile, SQLite::OPEN_READONLY, lockWaitMs, why);
-    return backup && copyPages(*backup, *live, why);
+    }
+    live->setLockWait(lockWaitMs, 0);
+    return fillFromBackup(*live, copy.path(), why);
 }
 
 } // namespace obs

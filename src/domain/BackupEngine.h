@@ -24,8 +24,9 @@ bool sameFile(const QString& a, const QString& b);
 
 // Writes a consistent snapshot of the database (taken through the engine, even while another
 // workstation has it open) into the backup file. The copy goes to a temporary file in the backup
-// folder, is checked, and only then replaces the previous backup: a failed backup never spoils
-// the good one. *why says what went wrong, in French.
+// folder, is checked, and only then replaces the previous backup, which is kept beside it under
+// its date (the last ten kept): a failed backup never spoils the good one. *why says what went
+// wrong, in French.
 bool backupDatabase(const QString& databasePath, const QString& backupFile, QString* why,
                     int lockWaitMs = kBusyTimeoutMs);
 

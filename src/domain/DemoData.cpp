@@ -111,10 +111,10 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
         const int night = rng.bounded(10);
         if (!surgery && night < 3) {
             nf = QStringLiteral("N");
-            prix += Money::parse(QStringLiteral("25,15")).value();
+            prix = prix.plus(Money::parse(QStringLiteral("25,15")).value()).value();
         } else if (!surgery && night == 3) {
             nf = QStringLiteral("F");
-            prix += Money::parse(QStringLiteral("19,06")).value();
+            prix = prix.plus(Money::parse(QStringLiteral("19,06")).value()).value();
         }
         QStringList secondary;
         if (!surgery && rng.bounded(3) == 0) {
@@ -122,7 +122,7 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
             const Money half = Money::parse(QString::fromUtf8(sec.tariff)).value().half();
             secondary << QString::fromUtf8(sec.ccam) + QStringLiteral("  ") + QString::fromUtf8(sec.label) + u' ' +
                              half.toFrench();
-            prix += half;
+            prix = prix.plus(half).value();
         }
         while (secondary.size() < 5)
             secondary << QString();
@@ -132,8 +132,8 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
         const int state = rng.bounded(10);
         Money secu, compl_, payeDe;
         if (state >= 2) { // eight in ten are paid
-            secu = total.percent(Money::fromEuros(70)).roundedTo2();
-            compl_ = total - secu;
+            secu = total.percent(Money::fromEuros(70)).value().roundedTo2();
+            compl_ = total.minus(secu).value();
             payeDe = state >= 4 ? de : Money();
         }
         QVariantList& binds = *out;

@@ -1,5 +1,7 @@
 #include "domain/FeeComputation.h"
 
+#include "domain/TariffFile.h"
+
 #include "common/QuotedFieldFile.h"
 
 namespace obs {
@@ -19,8 +21,8 @@ FeeComputation::Supplements FeeComputation::readSupplements(const QString& path)
         return out;
     const qsizetype groups = read.fields.size() / kFieldsPerGroup;
     for (qsizetype g = 0; g < groups; ++g) {
-        const QString night = read.fields.at(g * kFieldsPerGroup + 4);
-        const QString holiday = read.fields.at(g * kFieldsPerGroup + 5);
+        const QString night = read.fields.at(g * kFieldsPerGroup + TariffFile::NightIndex);
+        const QString holiday = read.fields.at(g * kFieldsPerGroup + TariffFile::HolidayIndex);
         if (!usableSupplement(night) || !usableSupplement(holiday)) {
             out.failed = true;
             return out;
@@ -49,8 +51,12 @@ QString FeeComputation::principalChosen(const std::optional<Money>& tariff) {
 
 QString FeeComputation::secondaryChosen(const std::optional<Money>& tariff) {
     m_secondary = tariff ? std::optional<Money>(tariff->half()) : std::nullopt;
-    m_secondarySum += m_secondary.value_or(Money());
-    return (m_secondarySum + m_principal.value_or(Money())).toFrench();
+    // Catalogue values beyond any real tariff give no figure rather than a wrong one.
+    const auto sum = m_secondarySum.plus(m_secondary.value_or(Money()));
+    if (sum)
+        m_secondarySum = *sum;
+    const auto value = sum ? sum->plus(m_principal.value_or(Money())) : std::nullopt;
+    return value ? value->toFrench() : QString();
 }
 
 std::optional<Money> FeeComputation::boxAmount(const QString& text) {
@@ -64,7 +70,8 @@ QString FeeComputation::totalText(const QString& acts, const QString& supplement
     const auto s = boxAmount(supplement);
     if (!a || !s)
         return QString();
-    return (*s + *a).toFrench();
+    const auto total = s->plus(*a);
+    return total ? total->toFrench() : QString();
 }
 
 std::optional<QString> FeeComputation::francsFor(const QString& text) {

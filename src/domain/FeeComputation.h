@@ -20,7 +20,7 @@ public:
         QString night;       // field 5
         QString holiday;     // field 6
     };
-    static constexpr int kFieldsPerGroup = 44;
+    static constexpr int kFieldsPerGroup = 44; // one group of the tariff file (TariffFile::FieldCount)
     static Supplements readSupplements(const QString& path);
 
     // A new entry, or a new act type: nothing chosen counts any more.

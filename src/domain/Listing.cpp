@@ -34,7 +34,7 @@ QString Listing::line(const ListingRow& row) const {
     case ListingKind::Search:
         line += QStringLiteral(" (") + row.code + QStringLiteral(") ");
         if (row.excess && row.excess->units() != 0)
-            line += QStringLiteral("Mut : ") + row.excess->toFrench() + QStringLiteral(" €");
+            line += QStringLiteral("Mut : ") + row.excess->toEuroText();
         break;
     case ListingKind::Unpaid:
         line += QStringLiteral(", (") + row.code + u')';

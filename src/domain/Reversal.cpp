@@ -6,9 +6,11 @@
 
 namespace obs {
 
-Money Reversal::owed(Money value, Money alreadyPaid, Money clinicRate, Money practitionerRate) {
-    const Money clinicShare = value.percent(clinicRate);
-    return (value - clinicShare).percent(practitionerRate) - alreadyPaid;
+std::optional<Money> Reversal::owed(Money value, Money alreadyPaid, Money clinicRate, Money practitionerRate) {
+    const auto clinicShare = value.percent(clinicRate);
+    const auto rest = clinicShare ? value.minus(*clinicShare) : std::nullopt;
+    const auto share = rest ? rest->percent(practitionerRate) : std::nullopt;
+    return share ? share->minus(alreadyPaid) : std::nullopt;
 }
 
 Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Money clinicRate,
@@ -36,8 +38,10 @@ Reversal::OwedCaptions Reversal::owedCaptions(Money value, Money alreadyPaid, Mo
         cents += 1;
     const Wide largestCents = std::numeric_limits<qint64>::max() / 100;
     if (!fits || cents > largestCents || cents < -largestCents) {
-        const Money m = owed(value, alreadyPaid, clinicRate, practitionerRate);
-        return {m.toFrench() + QStringLiteral(" €"), francsCaption(m)};
+        const auto m = owed(value, alreadyPaid, clinicRate, practitionerRate);
+        if (!m)
+            return {QStringLiteral("Montant hors limites"), QString()};
+        return {m->toEuroText(), francsCaption(*m)};
     }
     const Money francs = Money::fromUnits(qint64(cents) * 100);
 

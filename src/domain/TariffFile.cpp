@@ -99,9 +99,10 @@ TariffFile::Sums TariffFile::sums(const QStringList& values) {
     const auto mcs = Money::parse(values.value(2));
     if (!cs || !mcs)
         return s;
-    s.csMcs = *cs + mcs->roundedToEuro();
-    if (const auto mpc = Money::parse(values.value(3)))
-        s.csMcsMpc = *s.csMcs + *mpc;
+    s.csMcs = cs->plus(mcs->roundedToEuro());
+    const auto mpc = Money::parse(values.value(3));
+    if (s.csMcs && mpc)
+        s.csMcsMpc = s.csMcs->plus(*mpc);
     return s;
 }
 

@@ -10,12 +10,14 @@
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ListChoice.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_ActEntryWindow.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -24,6 +26,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTextCharFormat>
 #include <QTimer>
 #include <memory>
@@ -76,6 +79,7 @@ ActEntryWindow::ActEntryWindow(SharedDatabase& database, BrowsedResult& browsed,
     setWindowTitle(QStringLiteral("Saisie d'un acte"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     buildUi();
+    refuseControlCharacters(this);
     setTabOrder();
     connectReactions();
     m_loaded = load();
@@ -199,6 +203,8 @@ void ActEntryWindow::connectReactions() {
     connect(m_cmdEnreg, &QPushButton::clicked, this, &ActEntryWindow::save);
     connect(m_cmdQuitte, &QPushButton::clicked, this, &ActEntryWindow::quit);
     connect(m_cmdMaJour, &QPushButton::clicked, this, [] { TariffEditor::open(); });
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, m_cmdEnreg, &QPushButton::click);
 }
 
 // ---- Loading ----
@@ -290,8 +296,20 @@ void ActEntryWindow::loadSupplements() {
     }
     // A file that yields no supplement leaves Nuit and Férié at 0 while their captions show the usual
     // amounts: the user must know, whether the file is missing or damaged.
-    if (!m_supplements.found || (m_supplements.groupsRead == 0 && m_supplements.failed))
-        Dialogs::inform(this, kTariffFileMissing);
+    if (!m_supplements.found || (m_supplements.groupsRead == 0 && m_supplements.failed)) {
+        const QString path = QDir::toNativeSeparators(applicationFile(QStringLiteral("tarifs.cmt")));
+        const QString folder = QDir::toNativeSeparators(applicationFolder());
+        const QString details =
+            m_supplements.found
+                ? QStringLiteral("Le fichier « %1 » ne se lit pas. Corrigez-le avec le bouton « Mise à jour des "
+                                 "cotations », ou mettez-le de côté et recréez-le avec les valeurs usuelles :\n"
+                                 "obsledger-admin files \"%2\"")
+                      .arg(path, folder)
+                : QStringLiteral("Fichier cherché : « %1 ». Pour le créer avec les valeurs usuelles :\n"
+                                 "obsledger-admin files \"%2\"")
+                      .arg(path, folder);
+        Dialogs::explain(this, kTariffFileMissing, details, false);
+    }
 }
 
 bool ActEntryWindow::readList(ReferenceList list, ReferenceOrder order, QStringList* texts, QString* error) {
@@ -630,8 +648,13 @@ void ActEntryWindow::clearEntry() {
     m_fee.reset();
 }
 
+void ActEntryWindow::escapePressed() {
+    quit();
+}
+
 void ActEntryWindow::quit() {
-    if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?")))
+    // Yes throws the typing away.
+    if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?"), Dialogs::Default::No))
         close();
 }
 

@@ -7,6 +7,7 @@
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_ReferenceListsEditor.h"
 
@@ -86,6 +87,7 @@ ReferenceListsEditor::ReferenceListsEditor(SharedDatabase& database, BrowsedResu
       m_browsed(browsed) {
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
+    refuseControlCharacters(this);
     m_label11->setText(kOpeningHelp);
     openDatabaseAtLoad(this, m_database, true, true);
 }
@@ -246,9 +248,13 @@ bool ReferenceListsEditor::entryFromBoxes(ReferenceEntry* entry) {
             return true;
         }
         const auto m = Money::parse(text);
-        if (!m) {
+        if (!m || !m->inAmountRange()) {
             QString message =
-                QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».").arg(name, text);
+                m ? QStringLiteral("Le montant saisi pour « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                   "« %2 ».")
+                        .arg(name, text)
+                  : QStringLiteral("Le montant saisi pour « %1 » n'est pas un montant valable : « %2 ».")
+                        .arg(name, text);
             if (box->isVisibleTo(this))
                 box->setFocus();
             else

@@ -4,6 +4,7 @@
 #include "domain/TariffFile.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/Dialogs.h"
+#include "widgets/TextGuard.h"
 
 #include "ui_TariffEditor.h"
 
@@ -50,6 +51,7 @@ TariffEditor::TariffEditor(QWidget* parent)
     : Screen(QStringLiteral("form20"), parent), m_ui(std::make_unique<Ui::TariffEditor>()) {
     setWindowTitle(QStringLiteral("Tarifs habituels"));
     buildUi();
+    refuseControlCharacters(this);
     load();
 }
 

@@ -100,13 +100,19 @@ public:
     virtual Status current(BrowsedRecord* record) = 0;
 };
 
-// One database: a file, or (later) a server. Opened shared, never created by the program.
+// A location naming a PostgreSQL server: a libpq URI (postgresql://, postgres://) or a
+// "key=value ..." connection string. Anything else is a file path.
+bool isServerLocation(const QString& location);
+// The location as messages may show it: a server without its password.
+QString describeLocation(const QString& location);
+
+// One database: a file, or a server. Opened shared, never created by the program.
 class Store {
 public:
     virtual ~Store() = default;
 
-    // Opens the database named by a location (a file path); Unreadable when it is missing, not a
-    // database, or without the program's tables.
+    // Opens the database named by a location (a file path or a server); Unreadable when it is
+    // missing, unreachable, not a database, or without the program's tables.
     static std::shared_ptr<Store> open(const QString& location, Status* status);
 
     virtual QString location() const = 0;

@@ -5,23 +5,45 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
+#include <QDir>
+
 namespace obs {
 
 const char* const kDatabaseNotFoundMessage =
     "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
     "repertoire quelconque de votre reseau puis relancer le programme";
 
+namespace {
+
+// What the not-found message cannot say: which path was tried, and the command that sets it.
+QString notFoundDetails(const QString& tried) {
+    const QString none = QStringLiteral("\x01");
+    const bool set = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none) != none;
+    const QString what =
+        set ? QStringLiteral("Chemin essayé : « %1 » (réglage CHEMIN de %2). Le nom du fichier doit finir par "
+                             "OBSLEDGER.mdb.")
+                  .arg(QDir::toNativeSeparators(tried), QDir::toNativeSeparators(Settings::fileFor(kSettingsApp)))
+            : QStringLiteral("Aucun réglage CHEMIN n'est défini (%1) : le dossier du programme a été essayé.")
+                  .arg(QDir::toNativeSeparators(Settings::fileFor(kSettingsApp)));
+    return what + QStringLiteral("\n\nPour indiquer la base, par exemple :\n"
+                                 "obsledger-admin set-path /srv/compta/OBSLEDGER.mdb");
+}
+
+} // namespace
+
 OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure) {
-    database.setLocation(Settings::databasePath());
-    if (testPath && !databasePathPassesTest(database.location())) {
-        Dialogs::inform(parent, QString::fromUtf8(kDatabaseNotFoundMessage));
+    database.setLocation(Settings::databaseLocation());
+    // A server is named by its connection string, not by a file name.
+    if (testPath && !isServerLocation(database.location()) && !databasePathPassesTest(database.location())) {
+        Dialogs::explain(parent, QString::fromUtf8(kDatabaseNotFoundMessage), notFoundDetails(database.location()),
+                         false);
         endProgram();
         return OpenOutcome::PathRefused;
     }
     const Status s = database.reopen();
     if (!s) {
         Dialogs::warn(parent, QStringLiteral("Impossible d'ouvrir la base de données « %1 ».\n%2%3")
-                                  .arg(database.location(), s.message,
+                                  .arg(describeLocation(database.location()), s.message,
                                        endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
         if (endOnFailure)
             endProgram();

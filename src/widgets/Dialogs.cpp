@@ -72,10 +72,12 @@ void Dialogs::explain(QWidget* parent, const QString& text, const QString& detai
     box.exec();
 }
 
-bool Dialogs::ask(QWidget* parent, const QString& text) {
+bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, const QString& details) {
     const QString title = QStringLiteral("Attention");
     if (state().on) {
         record(text, title, true);
+        state().shown.last().details = details;
+        state().shown.last().defaultAnswer = defaultAnswer;
         if (state().answers.isEmpty()) {
             // A question no test expected: the test fails (see unexpectedQuestions()).
             state().unexpected << text;
@@ -84,7 +86,9 @@ bool Dialogs::ask(QWidget* parent, const QString& text) {
         return state().answers.dequeue();
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setInformativeText(details);
+    box.setDefaultButton(defaultAnswer == Default::No ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     return box.exec() == QMessageBox::Yes;

@@ -14,11 +14,16 @@ namespace obs {
 // read back what was shown; nothing then blocks.
 class Dialogs {
 public:
+    // The button Enter chooses in a question. A question whose Yes destroys or replaces data
+    // defaults to No, so that a key pressed by habit changes nothing.
+    enum class Default { Yes, No };
+
     struct Shown {
         QString text;
         QString title;
         bool question = false;
-        QString details = {}; // the smaller text below the message, if any
+        QString details = {};                 // the smaller text below the message, if any
+        Default defaultAnswer = Default::Yes; // questions only
     };
 
     // The application's title, used on message boxes.
@@ -31,8 +36,10 @@ public:
     // A message with a smaller text below it (why it failed, where a copy was kept); OK button only,
     // warning icon when asked, the application's title.
     static void explain(QWidget* parent, const QString& text, const QString& details, bool warning);
-    // Question titled "Attention", question icon, Yes and No; true for Yes.
-    static bool ask(QWidget* parent, const QString& text);
+    // Question titled "Attention", question icon, Yes and No; true for Yes. Details go in the
+    // smaller text below the question.
+    static bool ask(QWidget* parent, const QString& text, Default defaultAnswer = Default::Yes,
+                    const QString& details = QString());
     // Folder chooser; empty when cancelled.
     static QString chooseFolder(QWidget* parent, const QString& title);
     // A file to write, chosen in a save dialog; empty when cancelled.

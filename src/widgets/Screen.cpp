@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 // The pictures live in the GUI library, a static library: its resources are registered here, in a
@@ -20,6 +21,12 @@ const bool g_pictures = (registerPictures(), true);
 Screen::Screen(const QString& objectName, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(objectName);
     setAttribute(Qt::WA_DeleteOnClose);
+    auto* escape = new QShortcut(QKeySequence::Cancel, this);
+    connect(escape, &QShortcut::activated, this, [this] { escapePressed(); });
+}
+
+void Screen::escapePressed() {
+    close();
 }
 
 void Screen::closeEvent(QCloseEvent* event) {

@@ -16,6 +16,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape: closes the screen; a screen whose close button asks first asks here too.
+    virtual void escapePressed();
 };
 
 // Ends the program in an orderly way (a failed database path test, a database that cannot be

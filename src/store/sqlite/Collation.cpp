@@ -330,6 +330,28 @@ bool jetLike(const QString& pattern, const QString& text) {
     return likeMatch(pattern, text);
 }
 
+QString primaryFoldOf(char32_t c) {
+    if (c >= 0x300 && c < 0x370)
+        return QString();
+    const Folded f = fold(c);
+    QString out;
+    for (int k = 0; k < f.count; ++k)
+        out += QString::fromUcs4(&f.base[k], 1);
+    return out;
+}
+
+char32_t likeFoldOf(char32_t c) {
+    if (c > 0xFFFF)
+        return c;
+    return likeFold(QChar(static_cast<char16_t>(c))).unicode();
+}
+
+char32_t caseFoldOf(char32_t c) {
+    if (c > 0xFFFF)
+        return c;
+    return QChar(static_cast<char16_t>(c)).toCaseFolded().unicode();
+}
+
 bool registerProgramFunctions(sqlite3* db) {
     if (sqlite3_create_collation_v2(db, kCollationName, SQLITE_UTF8, nullptr, collate, nullptr) != SQLITE_OK)
         return false;

@@ -21,6 +21,13 @@ bool jetLike(const QString& pattern, const QString& text);
 // connection to a program database needs them: an index built on FRENCH fails its check otherwise.
 bool registerProgramFunctions(sqlite3* db);
 
+// The same order and LIKE character by character, for an engine that must reproduce them: the
+// base letters a character compares by (empty for a combining accent, two for a ligature), the
+// character LIKE compares, and the character with its case dropped but its accent kept.
+QString primaryFoldOf(char32_t c);
+char32_t likeFoldOf(char32_t c);
+char32_t caseFoldOf(char32_t c);
+
 inline constexpr const char* kCollationName = "FRENCH";
 // Base letters only, without regard to case or accent: what LIKE compares. Indexes in this order
 // let a LIKE condition on a practitioner's name seek instead of reading every act.

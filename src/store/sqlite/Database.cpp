@@ -5,7 +5,10 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
 
 namespace obs {
 
@@ -125,8 +128,12 @@ Status Database::statusFromEngine(int code, const QString& detail) {
 std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags, Status* status) {
     std::shared_ptr<Database> db(new Database());
     db->m_path = path;
+    db->m_lockWaitMs = kBusyTimeoutMs;
+    db->m_retryWithinMs = kBusyRetryMs;
     try {
-        db->m_db = std::make_unique<SQLite::Database>(path.toStdString(), flags, kBusyTimeoutMs);
+        // A connection serves the one thread of the screens: SQLite need not lock it at every call
+        // (a listing reads six columns of 50,000 acts, each read otherwise taking and releasing a mutex).
+        db->m_db = std::make_unique<SQLite::Database>(path.toStdString(), flags | SQLITE_OPEN_NOMUTEX, kBusyTimeoutMs);
         if (!registerProgramFunctions(db->m_db->getHandle())) {
             if (status)
                 *status = Status::failure(StoreError::Failed, QStringLiteral("Impossible de préparer la connexion."));
@@ -191,17 +198,50 @@ Status Database::step(const QString& sql, const QVariantList& binds,
                       const std::function<bool(SQLite::Statement&)>& each) {
     if (!m_db)
         return closedStatus();
-    try {
-        SQLite::Statement st(*m_db, sql.toStdString());
-        bindAll(st, binds);
-        while (st.executeStep()) {
-            if (!each(st))
-                break;
+    return retryingWhileBusy([&](bool* handedOver) {
+        try {
+            SQLite::Statement st(*m_db, sql.toStdString());
+            bindAll(st, binds);
+            while (st.executeStep()) {
+                *handedOver = true;
+                if (!each(st))
+                    break;
+            }
+        } catch (const SQLite::Exception& e) {
+            return fromException(e);
         }
-    } catch (const SQLite::Exception& e) {
-        return fromException(e);
+        return Status::success();
+    });
+}
+
+void Database::setLockWait(int waitMs, int retryWithinMs) {
+    m_lockWaitMs = waitMs;
+    m_retryWithinMs = retryWithinMs;
+    if (m_db)
+        sqlite3_busy_timeout(m_db->getHandle(), waitMs);
+}
+
+Status Database::retryingWhileBusy(const std::function<Status(bool* handedOver)>& run) {
+    const QDeadlineTimer deadline(m_retryWithinMs);
+    int pauseMs = 20;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0) {
+            // A random pause: two workstations that met do not meet again at the same instant.
+            const qint64 left = deadline.remainingTime();
+            QThread::msleep(quint64(qMin<qint64>(left, pauseMs + QRandomGenerator::global()->bounded(pauseMs))));
+            pauseMs = qMin(pauseMs * 2, 400);
+            // This try waits on the lock only for what is left of the whole time allowed.
+            sqlite3_busy_timeout(m_db->getHandle(),
+                                 int(qBound<qint64>(1, deadline.remainingTime(), qint64(m_lockWaitMs))));
+        }
+        bool handedOver = false;
+        const Status s = run(&handedOver);
+        if (attempt > 0 && m_db)
+            sqlite3_busy_timeout(m_db->getHandle(), m_lockWaitMs);
+        if (s.error != StoreError::Locked || handedOver || !m_db || m_retryWithinMs <= 0 ||
+            !sqlite3_get_autocommit(m_db->getHandle()) || deadline.remainingTime() <= 0)
+            return s;
     }
-    return Status::success();
 }
 
 Status Database::query(const QString& sql, const std::function<bool(const Row&)>& each) {
@@ -226,16 +266,18 @@ Status Database::scalar(const QString& sql, QVariant* value, const QVariantList&
 Status Database::executeRaw(const QString& sql, const QVariantList& binds, int* changes) {
     if (!m_db)
         return closedStatus();
-    try {
-        SQLite::Statement st(*m_db, sql.toStdString());
-        bindAll(st, binds);
-        const int n = st.exec();
-        if (changes)
-            *changes = n;
-    } catch (const SQLite::Exception& e) {
-        return fromException(e);
-    }
-    return Status::success();
+    return retryingWhileBusy([&](bool*) {
+        try {
+            SQLite::Statement st(*m_db, sql.toStdString());
+            bindAll(st, binds);
+            const int n = st.exec();
+            if (changes)
+                *changes = n;
+        } catch (const SQLite::Exception& e) {
+            return fromException(e);
+        }
+        return Status::success();
+    });
 }
 
 Status Database::executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next) {

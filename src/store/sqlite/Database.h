@@ -53,6 +53,10 @@ public:
     Status update(const QString& table, qint64 rowid, const Fields& fields);
     Status remove(const QString& table, qint64 rowid);
 
+    // How long a statement waits on another workstation's lock, and how long in all a write that
+    // still met it is tried again before it fails (0: never again).
+    void setLockWait(int waitMs, int retryWithinMs);
+
     // Both tables of the program are present.
     bool hasProgramTables();
 
@@ -62,12 +66,20 @@ public:
 private:
     Database() = default;
     static std::shared_ptr<Database> openWithFlags(const QString& path, int flags, Status* status);
+    // Runs a statement, and runs it again after a short pause while the base stays busy, outside
+    // of any transaction of the caller's and only before it handed anything over.
+    Status retryingWhileBusy(const std::function<Status(bool* handedOver)>& run);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
+    int m_lockWaitMs = 0;
+    int m_retryWithinMs = 0;
 };
 
 // Milliseconds a statement waits on another workstation's lock before it fails.
 inline constexpr int kBusyTimeoutMs = 5000;
+// Milliseconds in all during which a write that met a busy base is tried again, so that a
+// workstation is not starved by another one writing again and again.
+inline constexpr int kBusyRetryMs = 10000;
 
 } // namespace obs

@@ -38,12 +38,12 @@ std::optional<Money> Row::money(const QString& name) const {
         const double d = v.toDouble();
         if (!(std::fabs(d) < 9.2e18))
             return std::nullopt;
-        return Money::fromUnits(std::llround(d));
+        return Money::fromStored(std::llround(d));
     }
     bool ok = false;
     const qint64 units = v.toLongLong(&ok);
     if (ok)
-        return Money::fromUnits(units);
+        return Money::fromStored(units);
     return Money::parse(v.toString());
 }
 

@@ -2,10 +2,14 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace obs {
 
 namespace {
-const char* const kSchema[] = {
+// The tables first, then what rests on their rows (indexes, triggers): a restore fills the tables
+// in between, so that the triggers do not rewrite the rows it brings back.
+const char* const kTables[] = {
     R"(CREATE TABLE ACTES (
         NUMINT INTEGER PRIMARY KEY AUTOINCREMENT,
         Nom TEXT COLLATE FRENCH NOT NULL DEFAULT '',
@@ -28,6 +32,15 @@ const char* const kSchema[] = {
         PAYEDE INTEGER NOT NULL DEFAULT 0,
         REVERSE INTEGER,
         DateRev INTEGER))",
+    R"(CREATE TABLE MEMO (
+        NUMEROS INTEGER,
+        TEXTE TEXT COLLATE FRENCH NOT NULL DEFAULT '',
+        CCAM TEXT COLLATE FRENCH,
+        TARIFS INTEGER,
+        MUT1 INTEGER, MUT2 INTEGER, MUT3 INTEGER, MUT4 INTEGER, MUT5 INTEGER, MUT6 INTEGER,
+        "INDEX" INTEGER))",
+};
+const char* const kOnRows[] = {
     "CREATE INDEX ACTES_NOM ON ACTES (Nom, Prenom)",
     // A period's listing, with its criteria, lines and totals, is answered from this index alone, in
     // the listing's order (date, then name): a year of acts is read without touching the table.
@@ -36,36 +49,114 @@ const char* const kSchema[] = {
     // practitioner seek here, and what one owes the other is summed without reading the acts.
     "CREATE INDEX ACTES_PAIRE ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, MEDACTE COLLATE FRENCH_PRIMARY, Date, "
     "PRIX, REVERSE)",
-    R"(CREATE TABLE MEMO (
-        NUMEROS INTEGER,
-        TEXTE TEXT COLLATE FRENCH NOT NULL DEFAULT '',
-        CCAM TEXT COLLATE FRENCH,
-        TARIFS INTEGER,
-        MUT1 INTEGER, MUT2 INTEGER, MUT3 INTEGER, MUT4 INTEGER, MUT5 INTEGER, MUT6 INTEGER,
-        "INDEX" INTEGER))",
     "CREATE INDEX MEMO_TEXTE ON MEMO (NUMEROS, TEXTE)",
     // A row added without its place in the catalogue takes the next one: the order of creation.
     R"(CREATE TRIGGER MEMO_INDEX AFTER INSERT ON MEMO WHEN NEW."INDEX" IS NULL
        BEGIN UPDATE MEMO SET "INDEX" = (SELECT ifnull(max("INDEX"), 0) + 1 FROM MEMO) WHERE rowid = NEW.rowid; END)",
 };
+
+template <std::size_t N> Status runAll(Database& db, const char* const (&statements)[N]) {
+    for (const char* stmt : statements) {
+        Status s = db.executeRaw(QString::fromUtf8(stmt));
+        if (!s)
+            return s;
+    }
+    return Status::success();
+}
+
 } // namespace
+
+Status createProgramTables(Database& db) {
+    return runAll(db, kTables);
+}
+
+Status createProgramIndexesAndTriggers(Database& db) {
+    return runAll(db, kOnRows);
+}
 
 Status createSchema(Database& db) {
     Status s = db.executeRaw(QStringLiteral("BEGIN"));
     if (!s)
         return s;
-    for (const char* stmt : kSchema) {
-        s = db.executeRaw(QString::fromUtf8(stmt));
-        if (!s) {
-            db.executeRaw(QStringLiteral("ROLLBACK"));
-            return s;
-        }
+    s = createProgramTables(db);
+    if (s)
+        s = createProgramIndexesAndTriggers(db);
+    if (!s) {
+        db.executeRaw(QStringLiteral("ROLLBACK"));
+        return s;
     }
     return db.executeRaw(QStringLiteral("COMMIT"));
 }
 
 Status refreshStatistics(Database& db) {
     return db.executeRaw(QStringLiteral("ANALYZE"));
+}
+
+namespace {
+
+// The kind of value a declared column type stores, by the engine's own rules of affinity.
+QString affinityOf(const QString& declared) {
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("INT")))
+        return QStringLiteral("INTEGER");
+    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) || t.contains(QLatin1String("TEXT")))
+        return QStringLiteral("TEXT");
+    if (t.isEmpty() || t.contains(QLatin1String("BLOB")))
+        return QStringLiteral("BLOB");
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")))
+        return QStringLiteral("REAL");
+    return QStringLiteral("NUMERIC");
+}
+
+// Column name (upper case) -> affinity, in the table's order; empty when there is no such table.
+Status columnsOf(Database& db, const QString& schema, const QString& table, QList<std::pair<QString, QString>>* out) {
+    out->clear();
+    return db.queryRaw(
+        QStringLiteral("SELECT name, type FROM pragma_table_info(?, ?)"), {table, schema}, [&](const Row& r) {
+            out->append({r.values().value(0).toString().toUpper(), affinityOf(r.values().value(1).toString())});
+            return true;
+        });
+}
+
+} // namespace
+
+bool matchesProgramSchema(Database& db, const QString& schema, QString* why) {
+    Status s;
+    static const QString kMemory = QStringLiteral(":memory:");
+    auto reference = Database::create(kMemory, &s);
+    if (!reference || !(s = createProgramTables(*reference))) {
+        *why = s.message;
+        return false;
+    }
+    QStringList problems;
+    for (const QString table : {QStringLiteral("ACTES"), QStringLiteral("MEMO")}) {
+        QList<std::pair<QString, QString>> expected, found;
+        if (!(s = columnsOf(*reference, QStringLiteral("main"), table, &expected)) ||
+            !(s = columnsOf(db, schema, table, &found))) {
+            *why = s.message;
+            return false;
+        }
+        if (found.isEmpty()) {
+            problems << QStringLiteral("la table %1 est absente").arg(table);
+            continue;
+        }
+        for (const auto& [name, kind] : expected) {
+            auto it = std::find_if(found.cbegin(), found.cend(), [&](const auto& c) { return c.first == name; });
+            if (it == found.cend())
+                problems << QStringLiteral("la colonne %1.%2 est absente").arg(table, name);
+            else if (it->second != kind)
+                problems << QStringLiteral("la colonne %1.%2 n'est pas du type %3").arg(table, name, kind);
+        }
+        for (const auto& [name, kind] : found) {
+            if (std::none_of(expected.cbegin(), expected.cend(), [&](const auto& c) { return c.first == name; }))
+                problems << QStringLiteral("la colonne %1.%2 est inconnue").arg(table, name);
+        }
+    }
+    if (problems.isEmpty())
+        return true;
+    *why = QStringLiteral("Le fichier n'a pas les tables ACTES et MEMO d'Obsledger : %1.")
+               .arg(problems.join(QStringLiteral(" ; ")));
+    return false;
 }
 
 bool checkProgramDatabase(const QString& path, QString* why) {
@@ -94,11 +185,7 @@ bool checkProgramDatabase(const QString& path, QString* why) {
         *why = QStringLiteral("Le fichier est endommagé : %1").arg(problems.join(QStringLiteral("; ")));
         return false;
     }
-    if (!db->hasProgramTables()) {
-        *why = QStringLiteral("Le fichier n'a pas les tables ACTES et MEMO d'Obsledger.");
-        return false;
-    }
-    return true;
+    return matchesProgramSchema(*db, QStringLiteral("main"), why);
 }
 
 } // namespace obs

@@ -30,12 +30,12 @@ QVariant bound(const StoredDay& d) {
 std::optional<Money> moneyOf(const SQLite::Column& c) {
     switch (c.getType()) {
     case SQLITE_INTEGER:
-        return Money::fromUnits(c.getInt64());
+        return Money::fromStored(c.getInt64());
     case SQLITE_FLOAT: {
         const double v = c.getDouble();
         if (!(std::fabs(v) < 9.2e18))
             return std::nullopt;
-        return Money::fromUnits(std::llround(v));
+        return Money::fromStored(std::llround(v));
     }
     case SQLITE_TEXT:
         return Money::parse(QString::fromUtf8(c.getText(), c.getBytes()));
@@ -178,10 +178,6 @@ ReferenceEntry referenceEntryOfRow(const Row& row) {
     for (int k = 0; k < 6; ++k)
         e.excesses[k] = row.money(QStringLiteral("MUT%1").arg(k + 1));
     return e;
-}
-
-std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
-    return SqliteStore::open(location, status);
 }
 
 std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* status) {

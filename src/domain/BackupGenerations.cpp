@@ -1,0 +1,105 @@
+#include "domain/BackupGenerations.h"
+
+#include "store/sqlite/Collation.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace obs {
+
+namespace {
+
+// Only names of this form are ever removed from the user's folder.
+const QRegularExpression& generationPattern() {
+    static const QRegularExpression re(QStringLiteral("^OBSLEDGER-\\d{4}-\\d{2}-\\d{2}-\\d{4}\\.MDB$"));
+    return re;
+}
+
+bool copyFile(const QString& from, const QString& to, QString* why) {
+    QFile in(from);
+    QSaveFile out(to);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *why = in.errorString();
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly)) {
+        *why = out.errorString();
+        return false;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            *why = chunk.isEmpty() ? in.errorString() : out.errorString();
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        *why = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString generationFileName(const QDateTime& modified) {
+    return QStringLiteral("OBSLEDGER-") + modified.toString(QStringLiteral("yyyy-MM-dd-HHmm")) + QStringLiteral(".MDB");
+}
+
+QStringList backupGenerations(const QString& folder) {
+    QStringList out;
+    // The dated names sort as their dates do.
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        if (generationPattern().match(name).hasMatch())
+            out << QDir(folder).filePath(name);
+    }
+    return out;
+}
+
+bool keepBackupGeneration(const QString& backupFile, QString* why) {
+    const QFileInfo previous(backupFile);
+    if (!previous.isFile())
+        return true;
+    const QDateTime modified = previous.lastModified();
+    const QString dated = previous.absoluteDir().filePath(generationFileName(modified));
+    QString reason;
+    if (!copyFile(backupFile, dated, &reason)) {
+        *why = QStringLiteral("La sauvegarde précédente n'a pas pu être conservée dans « %1 » (%2) : elle n'a pas "
+                              "été remplacée.")
+                   .arg(QDir::toNativeSeparators(dated), reason);
+        return false;
+    }
+    // The copy keeps the date of the backup it holds.
+    QFile copy(dated);
+    if (copy.open(QIODevice::ReadWrite))
+        copy.setFileTime(modified, QFileDevice::FileModificationTime);
+    const QStringList kept = backupGenerations(previous.absolutePath());
+    for (qsizetype i = 0; i + kKeptBackupGenerations < kept.size(); ++i)
+        QFile::remove(kept[i]);
+    return true;
+}
+
+DatabaseSummary summarizeDatabase(const QString& path) {
+    DatabaseSummary summary;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return summary;
+    summary.modified = info.lastModified();
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 2000);
+        registerProgramFunctions(db.getHandle()); // the schema names the program's text order
+        SQLite::Statement count(db, "SELECT count(*) FROM ACTES");
+        if (count.executeStep())
+            summary.acts = count.getColumn(0).getInt64();
+    } catch (const SQLite::Exception&) {
+        // Not a database of the program: no count to show.
+    }
+    return summary;
+}
+
+} // namespace obs

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace obs {
+
+// How many earlier backups a backup folder keeps beside OBSLEDGER.MDB.
+inline constexpr int kKeptBackupGenerations = 10;
+
+// The dated name an earlier backup takes when a new one replaces it: OBSLEDGER-AAAA-MM-JJ-HHMM.MDB,
+// from its modification time.
+QString generationFileName(const QDateTime& modified);
+
+// The earlier backups of a folder, oldest first.
+QStringList backupGenerations(const QString& folder);
+
+// Keeps a copy of the backup file about to be replaced under its dated name, then removes the
+// oldest dated copies beyond kKeptBackupGenerations. Nothing to do when there is no backup yet.
+// False, with *why in French, when the copy could not be made: the backup file is then untouched.
+bool keepBackupGeneration(const QString& backupFile, QString* why);
+
+// What the restore question shows of a database file: when it was last written and its acts.
+struct DatabaseSummary {
+    QDateTime modified;         // invalid when the file is missing
+    std::optional<qint64> acts; // empty when the file cannot be read as a database
+};
+DatabaseSummary summarizeDatabase(const QString& path);
+
+} // namespace obs

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace obs {
+
+// What both sides hold after a copy, compared before it is reported done.
+struct ClinicTotals {
+    qint64 acts = 0;
+    qint64 entries = 0;
+    qint64 prices = 0;   // sum of PRIX, in units
+    qint64 reversed = 0; // sum of REVERSE
+    qint64 paid = 0;     // sum of PAYESECU + PAYECOMPLE + PAYEDE
+    friend bool operator==(const ClinicTotals&, const ClinicTotals&) = default;
+};
+
+// Copies both tables whole, numbers and order of entry kept, from one database to another; each is
+// a file path or a server. The source is read as one snapshot. A destination file that does not
+// exist is created; a destination that already holds acts is refused unless `replace`, and is then
+// emptied and filled in one transaction, all or nothing. Counts and sums are compared at the end.
+bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals = nullptr);
+
+} // namespace obs

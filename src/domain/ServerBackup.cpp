@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "domain/ServerBackup.h"
+
+#include "domain/ClinicCopy.h"
+#include "store/sqlite/Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace obs {
+
+namespace {
+// A copy of the server into a new file, put in place only once complete and sound.
+bool snapshotTo(const QString& conninfo, const QString& file, QString* why) {
+    const QString partial = file + QStringLiteral(".partiel");
+    QFile::remove(partial);
+    if (!copyClinic(conninfo, partial, false, why)) {
+        QFile::remove(partial);
+        return false;
+    }
+    QString problem;
+    if (!checkProgramDatabase(partial, &problem)) {
+        *why = problem;
+        QFile::remove(partial);
+        return false;
+    }
+    if (QFileInfo::exists(file) && !QFile::remove(file)) {
+        *why = QStringLiteral("Le fichier %1 ne peut pas être remplacé.").arg(QDir::toNativeSeparators(file));
+        QFile::remove(partial);
+        return false;
+    }
+    if (!QFile::rename(partial, file)) {
+        *why = QStringLiteral("Le fichier %1 n'a pas pu être écrit.").arg(QDir::toNativeSeparators(file));
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool backupServer(const QString& conninfo, const QString& backupFile, QString* why) {
+    if (backupFile.isEmpty()) {
+        *why = QStringLiteral("Aucun répertoire de sauvegarde n'est défini.");
+        return false;
+    }
+    return snapshotTo(conninfo, backupFile, why);
+}
+
+bool restoreServer(const QString& backupFile, const QString& conninfo, QString* why, QString* keptCopy) {
+    QString problem;
+    if (!checkProgramDatabase(backupFile, &problem)) {
+        *why = problem;
+        return false;
+    }
+    const QString kept = QFileInfo(backupFile).absoluteDir().filePath(kServerBeforeRestoreName);
+    if (!snapshotTo(conninfo, kept, why)) {
+        *why = QStringLiteral("La copie de la base avant restauration a échoué, rien n'a été restauré : %1").arg(*why);
+        return false;
+    }
+    if (keptCopy)
+        *keptCopy = kept;
+    return copyClinic(backupFile, conninfo, true, why);
+}
+
+} // namespace obs

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace obs {
+
+// Name of the copy of a server's rows that a restore keeps beside the backup it restores.
+inline const QString kServerBeforeRestoreName = QStringLiteral("OBSLEDGER.avant-restauration.MDB");
+
+// Writes the server's rows, read as one snapshot, into the backup file (an SQLite file of the
+// program, the same kind a file database's backup gives). A temporary file is filled and checked
+// first: a failed backup never spoils the previous one.
+bool backupServer(const QString& conninfo, const QString& backupFile, QString* why);
+
+// Checks the backup file, keeps the server's rows beside it (OBSLEDGER.avant-restauration.MDB),
+// then replaces the server's rows with the backup's in one transaction, all or nothing.
+bool restoreServer(const QString& backupFile, const QString& conninfo, QString* why, QString* keptCopy);
+
+} // namespace obs

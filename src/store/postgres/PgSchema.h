@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/Status.h"
+
+#include <QString>
+#include <optional>
+
+namespace obs {
+
+class PgConnection;
+
+// The program's text order on a server: obs_fold (base letters, what the order compares first and
+// what a name without wildcard is equal by), obs_case (case dropped, accents kept: the tie between
+// equal base letters) and obs_likefold (what the wildcards compare), each built from the same
+// character tables as the file engine, so both engines give the same rows in the same order.
+QString serverTextFunctionsSql();
+
+// The tables, indexes, text functions and the role obsledger_utilisateurs (rows of both tables
+// and their sequences, nothing else), in one transaction. The installer's tool only.
+Status createServerSchema(PgConnection& db);
+
+// Both tables of the program are present and readable.
+Status checkServerTables(PgConnection& db);
+
+// A pattern with the program's wildcards (* ? # [..]) as a whole-text regular expression over
+// obs_likefold(column); nothing when no text can match it.
+std::optional<QString> serverPatternRegex(const QString& pattern);
+
+inline const QString kServerRole = QStringLiteral("obsledger_utilisateurs");
+
+} // namespace obs

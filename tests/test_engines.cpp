@@ -1,0 +1,621 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The same clinic on a file and on a server gives the same rows in the same order, the same
+// totals, searches and errors: French text order, the program's wildcards, saves that never
+// overwrite another workstation's change, writes that wait a few seconds on a lock.
+#include "TestSupport.h"
+
+#include "domain/ClinicCopy.h"
+#include "domain/ServerBackup.h"
+#include "store/Store.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace obs;
+using obs::test::TempClinic;
+using obs::test::TempServerDatabase;
+
+namespace {
+
+const char* const kSurnames[] = {
+    "DUPONT", "dupont",   "Dupont-Martin", "DUPONT MARTIN", "D'ALMEIDA", "DALMEIDA", "LÉGER",    "LEGER",
+    "Léger",  "LEFEBVRE", "LEMAIRE",       "Émile",         "EMILE",     "Œuvre",    "OEUVRE",   "Cœur",
+    "COEUR",  "Çava",     "CAVA",          "zoé",           "Zoe",       "ZOÉ",      "Ångström", "Müller",
+    "MULLER", "Straße",   "STRASSE",       "O'NEIL",        "123",       "",         "É-à",      "Cesàr",
+    "Césa",   "CÉSAR",    "ñandu",         "NANDU",         "Ørsted",    "ORSTED",   "x%_y",     "a\\b"};
+const char* const kPractitioners[] = {"Dr MARTIN", "Dr Martín", "Dr D'ORVAL", "Dr LÉGER", "Dr leger", "Dr Œil", ""};
+const char* const kActs[] = {"Césarienne", "CESARIENNE urgente", "Accouchement", "accouchement gémellaire", "AVB"};
+
+// The same acts and reference entries, written through the store, so both engines number them alike.
+void fill(Store& store) {
+    int i = 0;
+    for (const char* surname : kSurnames) {
+        for (int k = 0; k < 3; ++k, ++i) {
+            Act a;
+            a.surname = QString::fromUtf8(surname);
+            a.firstName = QString::fromUtf8(kSurnames[(i * 7) % std::size(kSurnames)]);
+            a.date = 38353 + (i * 13) % 400;
+            a.followedBy = QString::fromUtf8(kPractitioners[i % std::size(kPractitioners)]);
+            a.performedBy = QString::fromUtf8(kPractitioners[(i / 3) % std::size(kPractitioners)]);
+            a.act = QString::fromUtf8(kActs[i % std::size(kActs)]);
+            a.code = QStringLiteral("JQGA%1").arg(i % 9, 3, 10, QLatin1Char('0'));
+            a.nightOrHoliday = i % 4 == 0 ? QStringLiteral("N") : (i % 4 == 1 ? QStringLiteral("F") : QString());
+            a.price = Money::fromUnits(1000000 + i * 12345);
+            if (i % 3)
+                a.excess = Money::fromUnits(i % 5 * 10000);
+            qint64 number = 0;
+            if (!store.acts().append(a, &number))
+                qFatal("append");
+            if (i % 2) {
+                Act paid = a;
+                paid.number = number;
+                paid.paidSecu = paid.paidComplementary = paid.paidExcess = Money();
+                Act edited = paid;
+                edited.paidSecu = Money::fromUnits(i * 100);
+                if (!store.acts().update(paid, edited, false))
+                    qFatal("update");
+            }
+            bool changed = false;
+            if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 10), &changed))
+                qFatal("reversal");
+        }
+    }
+    for (const char* label : kSurnames) {
+        ReferenceEntry e;
+        e.list = ReferenceList::MutualInsurers;
+        e.label = QString::fromUtf8(label);
+        e.code = QStringLiteral("C");
+        if (!store.references().add(e))
+            qFatal("add");
+    }
+}
+
+struct Pair {
+    std::shared_ptr<Store> file;
+    std::shared_ptr<Store> server;
+};
+
+std::shared_ptr<Store> openStore(const QString& location) {
+    Status s;
+    auto store = Store::open(location, &s);
+    if (!store)
+        qFatal("open: %s", qPrintable(s.message));
+    return store;
+}
+
+QList<qint64> walk(RecordCursor& c, bool forward) {
+    QList<qint64> out;
+    if (!(forward ? c.moveFirst() : c.moveLast()))
+        return out;
+    while (c.hasCurrent()) {
+        BrowsedRecord r;
+        if (!c.current(&r))
+            break;
+        if (auto* act = std::get_if<Act>(&r))
+            out << act->number;
+        else
+            out << qHash(std::get<ReferenceEntry>(r).label);
+        if (!(forward ? c.moveNext() : c.movePrevious()))
+            break;
+    }
+    return out;
+}
+
+QStringList listingOf(Store& store, ListingKind kind, const SearchCriteria& c) {
+    QStringList lines;
+    const Status s = store.acts().listing(kind, {38353, 38353 + 400}, c, [&](const ListingRow& r) {
+        lines << QStringLiteral("%1 %2 %3").arg(r.number).arg(r.surname, r.firstName);
+        return true;
+    });
+    if (!s)
+        lines << s.message;
+    std::optional<Money> total;
+    store.acts().listingTotal(kind, {38353, 38353 + 400}, c, &total);
+    lines << QStringLiteral("total %1").arg(total ? total->units() : -1);
+    return lines;
+}
+
+} // namespace
+
+class TestEngines : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { OBS_REQUIRE_SERVER(); }
+    void initTestCase();
+    void cleanupTestCase();
+    void browsingOrderIsTheSame();
+    void findAtEachKeystrokeIsTheSame_data();
+    void findAtEachKeystrokeIsTheSame();
+    void listingsAndTotalsAreTheSame_data();
+    void listingsAndTotalsAreTheSame();
+    void owedAmountsAreTheSame();
+    void referenceListsAreTheSame();
+    void saveOnlyWhenUnchanged_data();
+    void saveOnlyWhenUnchanged();
+    void referenceModifyComparesInOneStatement();
+    void writeWaitingOnALockReportsLocked();
+    void unreachableServerNamedWithoutPassword_data();
+    void unreachableServerNamedWithoutPassword();
+    void keystrokeSearchUsesTheIndex();
+    void workstationRoleMayWriteRowsOnly();
+    void copyThereAndBackKeepsEveryRow();
+    void serverBackupAndRestore();
+
+private:
+    std::unique_ptr<TempClinic> m_clinic;
+    std::unique_ptr<TempServerDatabase> m_server;
+    Pair m_stores;
+};
+
+void TestEngines::initTestCase() {
+    if (!TempServerDatabase::available())
+        return;
+    m_clinic = std::make_unique<TempClinic>();
+    m_server = std::make_unique<TempServerDatabase>();
+    m_stores = {openStore(m_clinic->dbPath()), openStore(m_server->conninfo())};
+    fill(*m_stores.file);
+    fill(*m_stores.server);
+}
+
+void TestEngines::cleanupTestCase() {
+    m_stores = {};
+    m_server.reset();
+    m_clinic.reset();
+}
+
+void TestEngines::browsingOrderIsTheSame() {
+    const BrowseQuery queries[] = {BrowseQuery::actsByName(), BrowseQuery::allActs(),
+                                   BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel),
+                                   BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByCatalogue),
+                                   BrowseQuery::allReferenceEntries()};
+    for (const BrowseQuery& q : queries) {
+        Status s1, s2;
+        auto c1 = m_stores.file->browse(q, &s1);
+        auto c2 = m_stores.server->browse(q, &s2);
+        QVERIFY(c1 && c2);
+        const QList<qint64> forward = walk(*c1, true);
+        QCOMPARE(walk(*c2, true), forward);
+        QList<qint64> backward = walk(*c1, false);
+        QCOMPARE(walk(*c2, false), backward);
+        std::reverse(backward.begin(), backward.end());
+        QCOMPARE(backward, forward);
+    }
+}
+
+void TestEngines::findAtEachKeystrokeIsTheSame_data() {
+    QTest::addColumn<QString>("typed");
+    for (const char* t : {"D",  "DU", "dupont", "DUPONT ", "DUPONT-", "D'", "LE", "LEG", "LÉG", "lég", "Œ",
+                          "OE", "CE", "CÉS",    "Z",       "ZZZZ",    "",   "1",  "'",   "É",   "X%",  "A\\"})
+        QTest::newRow(t) << QString::fromUtf8(t);
+}
+
+void TestEngines::findAtEachKeystrokeIsTheSame() {
+    QFETCH(QString, typed);
+    for (const BrowseQuery& q : {BrowseQuery::actsByName(), BrowseQuery::allActs(),
+                                 BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel)}) {
+        Status s;
+        auto c1 = m_stores.file->browse(q, &s);
+        auto c2 = m_stores.server->browse(q, &s);
+        bool m1 = false, m2 = false;
+        QVERIFY(c1->findFirst(typed, &m1));
+        QVERIFY(c2->findFirst(typed, &m2));
+        QCOMPARE(m2, m1);
+        BrowsedRecord r1, r2;
+        if (m1) {
+            QVERIFY(c1->current(&r1));
+            QVERIFY(c2->current(&r2));
+            QVERIFY(r1 == r2);
+            // And the next record after it.
+            if (c1->moveNext() && c1->hasCurrent()) {
+                QVERIFY(c2->moveNext());
+                QVERIFY(c1->current(&r1));
+                QVERIFY(c2->current(&r2));
+                QVERIFY(r1 == r2);
+            }
+        }
+    }
+}
+
+void TestEngines::listingsAndTotalsAreTheSame_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("followedBy");
+    QTest::addColumn<QString>("performedBy");
+    QTest::addColumn<QString>("act");
+    QTest::addColumn<QString>("nf");
+    const int search = int(ListingKind::Search);
+    QTest::newRow("every act") << search << ""
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("unpaid by name") << int(ListingKind::Unpaid) << ""
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("excess by name") << int(ListingKind::Excess) << ""
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("a name, any case and accent") << search << "dr leger"
+                                                 << ""
+                                                 << ""
+                                                 << "";
+    QTest::newRow("a name with its accent") << search << "Dr LÉGER"
+                                            << ""
+                                            << ""
+                                            << "";
+    QTest::newRow("star") << search << "Dr M*"
+                          << ""
+                          << ""
+                          << "";
+    QTest::newRow("question mark") << search << "Dr ?ARTIN"
+                                   << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("class and range") << search << "Dr [A-L]*"
+                                     << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("negated class") << search << "[!D]*"
+                                   << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("accented class") << search << "Dr L[é]ger"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("apostrophe") << search << "*'*"
+                                << "*"
+                                << ""
+                                << "";
+    QTest::newRow("empty class") << search << "[]*"
+                                 << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("reversed range") << search << "[z-a]*"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("unclosed class") << search << "Dr [M"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("regex signs taken as they are") << search << "Dr .*"
+                                                   << ""
+                                                   << ""
+                                                   << "";
+    QTest::newRow("ligature") << search << "dr œ*"
+                              << ""
+                              << ""
+                              << "";
+    QTest::newRow("ligature written out") << search << "dr oe*"
+                                          << ""
+                                          << ""
+                                          << "";
+    QTest::newRow("both practitioners") << search << "Dr M*"
+                                        << "dr leger"
+                                        << ""
+                                        << "";
+    QTest::newRow("act prefix") << search << ""
+                                << ""
+                                << "CES"
+                                << "";
+    QTest::newRow("act prefix, accent") << search << ""
+                                        << ""
+                                        << "accouchement g"
+                                        << "";
+    QTest::newRow("act with a digit") << search << ""
+                                      << ""
+                                      << "A#"
+                                      << "";
+    QTest::newRow("night") << search << ""
+                           << ""
+                           << ""
+                           << "n";
+    QTest::newRow("empty practitioner text matches nothing odd") << search << "Dr"
+                                                                 << ""
+                                                                 << ""
+                                                                 << "";
+}
+
+void TestEngines::listingsAndTotalsAreTheSame() {
+    QFETCH(int, kind);
+    QFETCH(QString, followedBy);
+    QFETCH(QString, performedBy);
+    QFETCH(QString, act);
+    QFETCH(QString, nf);
+    const SearchCriteria c{followedBy, performedBy, act, nf};
+    const QStringList onFile = listingOf(*m_stores.file, ListingKind(kind), c);
+    QCOMPARE(listingOf(*m_stores.server, ListingKind(kind), c), onFile);
+}
+
+void TestEngines::owedAmountsAreTheSame() {
+    QStringList patterns;
+    for (const char* p : kPractitioners)
+        patterns << QString::fromUtf8(p);
+    patterns << QStringLiteral("dr martin") << QStringLiteral("Dr *") << QStringLiteral("*");
+    int nonEmpty = 0;
+    for (const QString& follower : patterns) {
+        for (const QString& performer : patterns) {
+            PairSums a, b;
+            QVERIFY(m_stores.file->acts().pairSums({38353, 38353 + 400}, follower, performer, &a));
+            QVERIFY(m_stores.server->acts().pairSums({38353, 38353 + 400}, follower, performer, &b));
+            QCOMPARE(b.value, a.value);
+            QCOMPARE(b.reversed, a.reversed);
+            nonEmpty += a.value.has_value();
+            std::optional<qint64> n1, n2;
+            QVERIFY(m_stores.file->acts().latestOfPair(follower, performer, &n1));
+            QVERIFY(m_stores.server->acts().latestOfPair(follower, performer, &n2));
+            QCOMPARE(n2, n1);
+        }
+    }
+    QVERIFY(nonEmpty > 10);
+}
+
+void TestEngines::referenceListsAreTheSame() {
+    for (ReferenceOrder o : {ReferenceOrder::ByLabel, ReferenceOrder::ByCatalogue, ReferenceOrder::AsStored}) {
+        QStringList a, b;
+        QVERIFY(m_stores.file->references().labels(ReferenceList::MutualInsurers, o, &a));
+        QVERIFY(m_stores.server->references().labels(ReferenceList::MutualInsurers, o, &b));
+        QCOMPARE(b, a);
+    }
+    for (const char* label : {"léger", "LEGER", "oeuvre", "ŒUVRE", "strasse", "nobody"}) {
+        ReferenceEntry e1, e2;
+        bool f1 = false, f2 = false;
+        QVERIFY(m_stores.file->references().find(std::nullopt, QString::fromUtf8(label), &e1, &f1));
+        QVERIFY(m_stores.server->references().find(std::nullopt, QString::fromUtf8(label), &e2, &f2));
+        QCOMPARE(f2, f1);
+        QCOMPARE(e2.label, e1.label);
+    }
+}
+
+void TestEngines::saveOnlyWhenUnchanged_data() {
+    QTest::addColumn<QString>("otherChange");
+    QTest::addColumn<int>("error");
+    QTest::newRow("nothing") << QString() << int(StoreError::None);
+    QTest::newRow("a payment") << "UPDATE actes SET payesecu = 1000000" << int(StoreError::Changed);
+    QTest::newRow("the name's case only") << "UPDATE actes SET nom = 'dupont'" << int(StoreError::Changed);
+    QTest::newRow("a sum paid over") << "UPDATE actes SET reverse = 5" << int(StoreError::Changed);
+    QTest::newRow("an empty line made null") << "UPDATE actes SET ccam2 = NULL" << int(StoreError::None);
+    QTest::newRow("deleted") << "DELETE FROM actes" << int(StoreError::NoCurrentRecord);
+}
+
+void TestEngines::saveOnlyWhenUnchanged() {
+    QFETCH(QString, otherChange);
+    QFETCH(int, error);
+    TempServerDatabase server;
+    auto store = openStore(server.conninfo());
+    Act a;
+    a.surname = QStringLiteral("DUPONT");
+    a.date = 38353;
+    a.price = Money::fromEuros(100);
+    QVERIFY(store->acts().append(a, &a.number));
+    Act shown;
+    bool found = false;
+    QVERIFY(store->acts().find(a.number, &shown, &found) && found);
+    if (!otherChange.isEmpty())
+        QVERIFY(server.connection().script(otherChange));
+    Act edited = shown;
+    edited.paidComplementary = Money::fromEuros(7);
+    const Status s = store->acts().update(shown, edited, false);
+    QCOMPARE(int(s.error), error);
+    Act now;
+    if (store->acts().find(a.number, &now, &found) && found)
+        QCOMPARE(now.paidComplementary == Money::fromEuros(7), error == int(StoreError::None));
+    // A sum paid over adds to what another workstation stored, in the one statement.
+    if (found) {
+        bool changed = false;
+        QVERIFY(store->acts().addReversal(a.number, 38400, Money::fromEuros(3), &changed) && changed);
+        QVERIFY(store->acts().addReversal(a.number, 38401, Money::fromEuros(4), &changed) && changed);
+        QVERIFY(store->acts().find(a.number, &now, &found));
+        QCOMPARE(now.reversed, std::optional<Money>(Money::fromEuros(7) + (error == int(StoreError::Changed) &&
+                                                                                   otherChange.contains("reverse")
+                                                                               ? Money::fromUnits(5)
+                                                                               : Money())));
+        QCOMPARE(now.reversalDate, StoredDay(38401));
+    }
+}
+
+void TestEngines::referenceModifyComparesInOneStatement() {
+    TempServerDatabase server;
+    auto store = openStore(server.conninfo());
+    ReferenceEntry e;
+    e.list = ReferenceList::DeliveryActs;
+    e.label = QStringLiteral("Césarienne");
+    e.code = QStringLiteral("JQGA002");
+    e.tariff = Money::fromEuros(300);
+    QVERIFY(store->references().add(e));
+    ReferenceEntry edited = e;
+    edited.tariff = Money::fromEuros(310);
+    QVERIFY(server.connection().script("UPDATE memo SET tarifs = 3200000"));
+    bool found = false;
+    QCOMPARE(store->references().modify(e, edited, &found).error, StoreError::Changed);
+    e.tariff = Money::fromEuros(320);
+    QVERIFY(store->references().modify(e, edited, &found) && found);
+    edited.label = QStringLiteral("CÉSARIENNE");
+    QVERIFY(store->references().remove(ReferenceList::DeliveryActs, QStringLiteral("césarienne"), &found) && found);
+    QVERIFY(store->references().modify(e, edited, &found));
+    QVERIFY(!found);
+}
+
+void TestEngines::writeWaitingOnALockReportsLocked() {
+    TempServerDatabase server;
+    auto store = openStore(server.conninfo());
+    Act a;
+    a.surname = QStringLiteral("DUPONT");
+    QVERIFY(store->acts().append(a, &a.number));
+    // Another workstation holds the act in an open transaction.
+    Status s;
+    auto other = PgConnection::open(server.conninfo(), &s);
+    QVERIFY(other);
+    QVERIFY(other->script(QStringLiteral("BEGIN; UPDATE actes SET prix = 1")));
+    QElapsedTimer t;
+    t.start();
+    bool changed = false;
+    s = store->acts().addReversal(a.number, 38400, Money::fromEuros(1), &changed);
+    QCOMPARE(s.error, StoreError::Locked);
+    QVERIFY(s.message.startsWith(QStringLiteral("La base de données est occupée")));
+    QVERIFY(t.elapsed() >= kServerLockTimeoutMs - 500);
+    QVERIFY(other->script(QStringLiteral("ROLLBACK")));
+    QVERIFY(store->acts().addReversal(a.number, 38400, Money::fromEuros(1), &changed) && changed);
+}
+
+void TestEngines::unreachableServerNamedWithoutPassword_data() {
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("no such socket folder") << "host=/nonexistent/obsledger port=5999 user=marie password=S3cret!x"
+                                           << "host=/nonexistent/obsledger";
+    QTest::newRow("uri") << "postgresql://marie:S3cret!x@/compta?host=/nonexistent/obsledger"
+                         << "dbname=compta";
+    QTest::newRow("database without the tables") << QString() << "dbname=postgres";
+    QTest::newRow("no such database") << QStringLiteral("dbname=obs_nothing_here password=S3cret!x")
+                                      << "dbname=obs_nothing_here";
+}
+
+void TestEngines::unreachableServerNamedWithoutPassword() {
+    QFETCH(QString, location);
+    QFETCH(QString, named);
+    if (location.isEmpty() || location.startsWith(QLatin1String("dbname")))
+        location = qEnvironmentVariable("OBSLEDGER_TEST_SERVER") + u' ' +
+                   (location.isEmpty() ? QStringLiteral("dbname=postgres password=S3cret!x") : location);
+    QVERIFY(isServerLocation(location));
+    Status s;
+    auto store = Store::open(location, &s);
+    QVERIFY(!store);
+    QCOMPARE(s.error, StoreError::Unreadable);
+    QVERIFY2(s.message.contains(named), qPrintable(s.message));
+    QVERIFY2(!s.message.contains(QStringLiteral("S3cret")), qPrintable(s.message));
+    QVERIFY(!describeLocation(location).contains(QStringLiteral("S3cret")));
+}
+
+void TestEngines::keystrokeSearchUsesTheIndex() {
+    TempServerDatabase server;
+    QVERIFY(server.connection().script(
+        "INSERT INTO actes (nom, prenom) SELECT 'NOM' || g, 'Prénom' || g FROM generate_series(1, 20000) g; "
+        "ANALYZE actes"));
+    const QString keys = QStringLiteral("obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint");
+    // The name typed, then the next record: what the main window asks at each keystroke and step.
+    const QString statements[] = {
+        QStringLiteral("SELECT %1 FROM actes WHERE ((obs_fold(nom), obs_case(nom)) >= (obs_fold($1), "
+                       "obs_case($1))) ORDER BY %1 LIMIT 1")
+            .arg(keys),
+        QStringLiteral("SELECT %1 FROM actes WHERE ((%1) > ($1, $1, $1, $1, 5)) ORDER BY %1 LIMIT 1").arg(keys),
+        QStringLiteral("SELECT SUM(prix), SUM(reverse) FROM actes WHERE date BETWEEN 1 AND 5 AND obs_fold(medsuit) "
+                       "= obs_fold($1) AND obs_fold(medacte) = obs_fold($1)")};
+    for (const QString& sql : statements) {
+        QStringList plan;
+        QVERIFY(
+            server.connection().exec(QStringLiteral("EXPLAIN ") + sql, {QStringLiteral("nom1")}, [&](const PgRow& r) {
+                plan << r.text(0);
+                return true;
+            }));
+        QVERIFY2(plan.join(u'\n').contains(QStringLiteral("Index")), qPrintable(plan.join(u'\n')));
+        QVERIFY2(!plan.join(u'\n').contains(QStringLiteral("Seq Scan")), qPrintable(plan.join(u'\n')));
+    }
+}
+
+void TestEngines::workstationRoleMayWriteRowsOnly() {
+    TempServerDatabase server;
+    const QString login = QStringLiteral("obs_poste_%1").arg(QCoreApplication::applicationPid());
+    QVERIFY(server.connection().script(
+        QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN IN ROLE obsledger_utilisateurs").arg(login)));
+    {
+        auto store = openStore(server.conninfo() + QStringLiteral(" user=") + login);
+        Act a;
+        a.surname = QStringLiteral("DUPONT");
+        QVERIFY(store->acts().append(a, &a.number));
+        bool changed = false;
+        QVERIFY(store->acts().addReversal(a.number, 38400, Money::fromEuros(1), &changed) && changed);
+        QVERIFY(store->acts().remove(a.number));
+        ReferenceEntry e;
+        e.label = QStringLiteral("Dr MARTIN");
+        QVERIFY(store->references().add(e));
+        Status s;
+        auto own = PgConnection::open(server.conninfo() + QStringLiteral(" user=") + login, &s);
+        QVERIFY(own);
+        for (const char* ddl : {"CREATE TABLE autre (x int)", "ALTER TABLE actes ADD COLUMN x int", "DROP TABLE memo",
+                                "TRUNCATE actes", "CREATE INDEX autre ON actes (nom)"}) {
+            s = own->script(QString::fromLatin1(ddl));
+            QVERIFY2(!s.ok(), ddl);
+        }
+    }
+    QVERIFY(server.connection().script(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(login)));
+}
+
+void TestEngines::copyThereAndBackKeepsEveryRow() {
+    // The filled clinic file to a fresh server database, then back to a new file: every act and
+    // entry comes back as it was, numbers and order of entry included.
+    TempServerDatabase server;
+    QString why;
+    ClinicTotals totals;
+    QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why, &totals), qPrintable(why));
+    QCOMPARE(totals.acts, qint64(std::size(kSurnames) * 3));
+    QVERIFY(!copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why));
+    QVERIFY(why.contains(QStringLiteral("contient déjà")));
+    QVERIFY(!copyClinic(server.conninfo(), server.conninfo(), true, &why));
+    const QString back = m_clinic->file(QStringLiteral("retour.mdb"));
+    QVERIFY2(copyClinic(server.conninfo(), back, false, &why), qPrintable(why));
+    auto original = openStore(m_clinic->dbPath());
+    auto copied = openStore(back);
+    auto onServer = openStore(server.conninfo());
+    for (Store* other : {copied.get(), onServer.get()}) {
+        for (const BrowseQuery& q : {BrowseQuery::allActs(), BrowseQuery::allReferenceEntries()}) {
+            Status s;
+            auto c1 = original->browse(q, &s);
+            auto c2 = other->browse(q, &s);
+            QVERIFY(c1->moveFirst());
+            QVERIFY(c2->moveFirst());
+            int n = 0;
+            while (c1->hasCurrent()) {
+                BrowsedRecord r1, r2;
+                QVERIFY(c2->hasCurrent());
+                QVERIFY(c1->current(&r1));
+                QVERIFY(c2->current(&r2));
+                QVERIFY(r1 == r2);
+                QVERIFY(c1->moveNext());
+                QVERIFY(c2->moveNext());
+                ++n;
+            }
+            QVERIFY(c2->eof());
+            QVERIFY(n > 0);
+        }
+    }
+    // A new act on the server takes the number after the copied ones.
+    Act a;
+    a.surname = QStringLiteral("NOUVEAU");
+    QVERIFY(onServer->acts().append(a, &a.number));
+    QCOMPARE(a.number, totals.acts + 1);
+}
+
+void TestEngines::serverBackupAndRestore() {
+    TempServerDatabase server;
+    QString why;
+    QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why), qPrintable(why));
+    const QString folder = m_clinic->file(QStringLiteral("sauvegardes"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString backup = folder + QStringLiteral("/OBSLEDGER.MDB");
+    QVERIFY2(backupServer(server.conninfo(), backup, &why), qPrintable(why));
+    QVERIFY(!QFile::exists(backup + QStringLiteral(".partiel")));
+    // Another day's work, then the restore brings the backup's rows back and keeps today's.
+    QVERIFY(server.connection().script("DELETE FROM actes WHERE numint > 10; UPDATE memo SET texte = 'changé'"));
+    QString kept;
+    QVERIFY2(restoreServer(backup, server.conninfo(), &why, &kept), qPrintable(why));
+    QCOMPARE(kept, folder + QStringLiteral("/OBSLEDGER.avant-restauration.MDB"));
+    auto restored = openStore(server.conninfo());
+    auto original = openStore(m_clinic->dbPath());
+    QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));
+    ClinicTotals before;
+    QVERIFY(copyClinic(kept, m_clinic->file(QStringLiteral("avant.mdb")), false, &why, &before));
+    QCOMPARE(before.acts, qint64(10));
+    // A damaged backup is refused and the server's rows stay as they are.
+    QFile junk(folder + QStringLiteral("/autre/OBSLEDGER.MDB"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/autre")));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("pas une base") > 0);
+    junk.close();
+    QVERIFY(!restoreServer(junk.fileName(), server.conninfo(), &why, &kept));
+    QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));
+}
+
+QTEST_MAIN(TestEngines)
+#include "test_engines.moc"
