@@ -66,7 +66,7 @@ private slots:
     void captions() {
         QFETCH(QString, amount);
         QFETCH(QString, caption);
-        QCOMPARE(remainderCaption(*Money::parse(amount)), caption);
+        QCOMPARE(remainderCaption(Money::parse(amount)), caption);
     }
 
     // Stored amounts, then payments typed without saving.
