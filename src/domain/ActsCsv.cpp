@@ -67,7 +67,7 @@ QStringList ActsCsv::fields(const Act& a) {
     for (const QString& s : a.secondary)
         f << protectedText(s);
     f << amount(a.price) << amount(a.excess) << amount(a.paidSecu) << amount(a.paidComplementary)
-      << amount(a.paidExcess) << amount(remainderDue(a)) << amount(a.reversed) << date(a.reversalDate);
+      << amount(a.paidExcess) << frenchAmountText(remainderDue(a)) << amount(a.reversed) << date(a.reversalDate);
     return f;
 }
 

@@ -6,11 +6,11 @@ std::optional<Money> remainderDue(const std::optional<Money>& price, const std::
                                   const std::optional<Money>& paidSecu, const std::optional<Money>& paidComplementary,
                                   const std::optional<Money>& paidExcess) {
     const Money zero;
-    std::optional<Money> due = price.value_or(zero).plus(excess.value_or(zero));
-    for (const auto* paid : {&paidSecu, &paidComplementary, &paidExcess})
-        if (due)
-            due = due->minus(paid->value_or(zero));
-    return due;
+    const auto due = sumOf({price.value_or(zero), excess.value_or(zero)});
+    const auto paid = sumOf({paidSecu.value_or(zero), paidComplementary.value_or(zero), paidExcess.value_or(zero)});
+    if (!due || !paid)
+        return std::nullopt;
+    return due->minus(*paid);
 }
 
 std::optional<Money> remainderDue(const Act& act) {
@@ -23,12 +23,13 @@ std::optional<Money> excessRemainder(const std::optional<Money>& excess, const s
 
 QString remainderCaption(const std::optional<Money>& remainder) {
     if (!remainder)
-        return QString();
+        return QStringLiteral("Montant hors limites");
     if (*remainder < Money()) {
-        const auto overpaid = Money().minus(*remainder);
-        return overpaid ? QStringLiteral("Trop perçu : ") + overpaid->toFrench() + QStringLiteral(" €") : QString();
+        if (const auto overpaid = Money().minus(*remainder))
+            return QStringLiteral("Trop perçu : ") + overpaid->toEuroText();
+        return QStringLiteral("Montant hors limites");
     }
-    return remainder->toFrench() + QStringLiteral(" €");
+    return remainder->toEuroText();
 }
 
 } // namespace obs
