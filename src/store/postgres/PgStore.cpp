@@ -112,7 +112,7 @@ Status noCurrent() {
 // move asks the index for the neighbour row, so no statement or portal stays open on the server.
 class PgRecordCursor final : public RecordCursor {
 public:
-    struct Spec {
+    struct Shape {
         QString table;
         QString id;      // the row number that breaks ties
         QString columns; // what a record reads
@@ -124,7 +124,7 @@ public:
         int findBinds = 1;
     };
 
-    PgRecordCursor(std::shared_ptr<PgConnection> db, Spec spec) : m_db(std::move(db)), m_spec(std::move(spec)) {}
+    PgRecordCursor(std::shared_ptr<PgConnection> db, Shape shape) : m_db(std::move(db)), m_shape(std::move(shape)) {}
 
     Status start() {
         bool found = false;
@@ -162,9 +162,9 @@ public:
         if (Status s = usable(); !s)
             return s;
         QVariantList binds;
-        for (int i = 0; i < m_spec.findBinds; ++i)
+        for (int i = 0; i < m_shape.findBinds; ++i)
             binds << text;
-        return fetch(m_spec.findCondition, binds, true, matched);
+        return fetch(m_shape.findCondition, binds, true, matched);
     }
 
     Status current(BrowsedRecord* record) override {
@@ -174,9 +174,9 @@ public:
             return noCurrent();
         bool found = false;
         Status s =
-            m_db->exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(m_spec.columns, m_spec.table, m_spec.id),
+            m_db->exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(m_shape.columns, m_shape.table, m_shape.id),
                        {m_id}, [&](const PgRow& r) {
-                           if (m_spec.acts)
+                           if (m_shape.acts)
                                *record = actAt(r, 0);
                            else
                                *record = entryAt(r, 0);
@@ -198,9 +198,9 @@ private:
     QString order(bool forward) const {
         QStringList parts;
         const QString dir = forward ? QString() : QStringLiteral(" DESC");
-        for (const QString& k : m_spec.keys)
+        for (const QString& k : m_shape.keys)
             parts << k + dir;
-        parts << m_spec.id + dir;
+        parts << m_shape.id + dir;
         return parts.join(QStringLiteral(", "));
     }
 
@@ -208,24 +208,24 @@ private:
         *found = false;
         QStringList conds;
         QVariantList all;
-        if (!m_spec.where.isEmpty()) {
-            conds << u'(' + m_spec.where + u')';
-            all << m_spec.binds;
+        if (!m_shape.where.isEmpty()) {
+            conds << u'(' + m_shape.where + u')';
+            all << m_shape.binds;
         }
         if (!condition.isEmpty())
             conds << u'(' + condition + u')';
         all << binds;
-        QStringList selected = m_spec.keys;
-        selected << m_spec.id;
-        QString sql = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QStringLiteral(", ")), m_spec.table);
+        QStringList selected = m_shape.keys;
+        selected << m_shape.id;
+        QString sql = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QStringLiteral(", ")), m_shape.table);
         if (!conds.isEmpty())
             sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
         sql += QStringLiteral(" ORDER BY ") + order(forward) + QStringLiteral(" LIMIT 1");
         return m_db->exec(sql, all, [&](const PgRow& r) {
             m_keys.clear();
-            for (int i = 0; i < m_spec.keys.size(); ++i)
+            for (int i = 0; i < m_shape.keys.size(); ++i)
                 m_keys << r.text(i);
-            m_id = QVariant::fromValue<qint64>(r.integer(int(m_spec.keys.size())).value_or(0));
+            m_id = QVariant::fromValue<qint64>(r.integer(int(m_shape.keys.size())).value_or(0));
             m_bof = m_eof = false;
             *found = true;
             return false;
@@ -246,10 +246,10 @@ private:
 
     Status step(bool forward) {
         QStringList marks;
-        for (int i = 0; i <= m_spec.keys.size(); ++i)
+        for (int i = 0; i <= m_shape.keys.size(); ++i)
             marks << QStringLiteral("?");
-        QStringList cols = m_spec.keys;
-        cols << m_spec.id;
+        QStringList cols = m_shape.keys;
+        cols << m_shape.id;
         const QString cond =
             QStringLiteral("(%1) %2 (%3)")
                 .arg(cols.join(QStringLiteral(", ")), forward ? QStringLiteral(">") : QStringLiteral("<"),
@@ -264,7 +264,7 @@ private:
     }
 
     std::shared_ptr<PgConnection> m_db;
-    Spec m_spec;
+    Shape m_shape;
     bool m_bof = true;
     bool m_eof = true;
     QVariantList m_keys;
@@ -289,39 +289,39 @@ std::shared_ptr<PgStore> PgStore::open(const QString& conninfo, Status* status) 
 }
 
 std::unique_ptr<RecordCursor> PgStore::browse(const BrowseQuery& query, Status* status) {
-    PgRecordCursor::Spec spec;
+    PgRecordCursor::Shape shape;
     switch (query.source) {
     case BrowseQuery::Source::ActsByName:
     case BrowseQuery::Source::AllActs:
-        spec.table = QStringLiteral("actes");
-        spec.id = QStringLiteral("numint");
-        spec.columns = kActColumns;
-        spec.acts = true;
+        shape.table = QStringLiteral("actes");
+        shape.id = QStringLiteral("numint");
+        shape.columns = kActColumns;
+        shape.acts = true;
         if (query.source == BrowseQuery::Source::ActsByName)
-            spec.keys = QStringList{QStringLiteral("obs_fold(nom)"), QStringLiteral("obs_case(nom)"),
-                                    QStringLiteral("obs_fold(prenom)"), QStringLiteral("obs_case(prenom)")};
-        spec.findCondition = QStringLiteral("(%1) >= (obs_fold(?), obs_case(?))").arg(textKeys(QStringLiteral("nom")));
-        spec.findBinds = 2;
+            shape.keys = QStringList{QStringLiteral("obs_fold(nom)"), QStringLiteral("obs_case(nom)"),
+                                     QStringLiteral("obs_fold(prenom)"), QStringLiteral("obs_case(prenom)")};
+        shape.findCondition = QStringLiteral("(%1) >= (obs_fold(?), obs_case(?))").arg(textKeys(QStringLiteral("nom")));
+        shape.findBinds = 2;
         break;
     case BrowseQuery::Source::ReferenceList:
     case BrowseQuery::Source::AllReferenceEntries:
-        spec.table = QStringLiteral("memo");
-        spec.id = QStringLiteral("id");
-        spec.columns = kMemoColumns;
+        shape.table = QStringLiteral("memo");
+        shape.id = QStringLiteral("id");
+        shape.columns = kMemoColumns;
         if (query.source == BrowseQuery::Source::ReferenceList) {
-            spec.where = QStringLiteral("numeros = ?");
-            spec.binds = {int(query.list)};
+            shape.where = QStringLiteral("numeros = ?");
+            shape.binds = {int(query.list)};
             if (query.order == ReferenceOrder::ByLabel)
-                spec.keys = QStringList{QStringLiteral("obs_fold(texte)"), QStringLiteral("obs_case(texte)")};
+                shape.keys = QStringList{QStringLiteral("obs_fold(texte)"), QStringLiteral("obs_case(texte)")};
             else if (query.order == ReferenceOrder::ByCatalogue)
                 // An entry without its place comes first, as the file engine puts an empty value first.
-                spec.keys = QStringList{QStringLiteral("coalesce(\"index\", -9223372036854775808)")};
+                shape.keys = QStringList{QStringLiteral("coalesce(\"index\", -9223372036854775808)")};
         }
-        spec.findCondition = QStringLiteral("obs_fold(texte) = obs_fold(?) AND obs_case(texte) = obs_case(?)");
-        spec.findBinds = 2;
+        shape.findCondition = QStringLiteral("obs_fold(texte) = obs_fold(?) AND obs_case(texte) = obs_case(?)");
+        shape.findBinds = 2;
         break;
     }
-    auto cursor = std::make_unique<PgRecordCursor>(m_db, std::move(spec));
+    auto cursor = std::make_unique<PgRecordCursor>(m_db, std::move(shape));
     *status = cursor->start();
     if (!status->ok())
         return nullptr;

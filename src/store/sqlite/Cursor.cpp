@@ -12,10 +12,10 @@ QString quoted(const QString& name) {
 }
 } // namespace
 
-std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, Spec spec, Status* status) {
+std::unique_ptr<Cursor> Cursor::open(std::shared_ptr<Database> db, Shape shape, Status* status) {
     std::unique_ptr<Cursor> c(new Cursor());
     c->m_db = std::move(db);
-    c->m_spec = std::move(spec);
+    c->m_shape = std::move(shape);
     *status = c->usable();
     if (!status->ok())
         return nullptr;
@@ -35,13 +35,13 @@ Status Cursor::usable() const {
 }
 
 QString Cursor::baseSelect() const {
-    return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM %1").arg(m_spec.table);
+    return QStringLiteral("SELECT rowid AS \"__rowid\", * FROM %1").arg(m_shape.table);
 }
 
 QString Cursor::orderClause(Direction d) const {
     QStringList keys;
     const QString dir = d == Direction::Forward ? QString() : QStringLiteral(" DESC");
-    for (const QString& k : m_spec.orderKeys)
+    for (const QString& k : m_shape.orderKeys)
         keys << quoted(k) + dir;
     keys << QStringLiteral("rowid") + dir;
     return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
@@ -51,7 +51,7 @@ void Cursor::place(const Row& row) {
     m_row = row;
     m_rowid = row.integer(QStringLiteral("__rowid")).value_or(0);
     m_keys.clear();
-    for (const QString& k : m_spec.orderKeys)
+    for (const QString& k : m_shape.orderKeys)
         m_keys << row.value(k);
     m_bof = m_eof = false;
 }
@@ -60,9 +60,9 @@ Status Cursor::fetchOne(const QString& extraCondition, const QVariantList& binds
     *found = false;
     QStringList conds;
     QVariantList allBinds;
-    if (!m_spec.where.isEmpty()) {
-        conds << u'(' + m_spec.where + u')';
-        allBinds << m_spec.binds;
+    if (!m_shape.where.isEmpty()) {
+        conds << u'(' + m_shape.where + u')';
+        allBinds << m_shape.binds;
     }
     if (!extraCondition.isEmpty())
         conds << u'(' + extraCondition + u')';
@@ -162,13 +162,13 @@ Status Cursor::step(Direction d) {
         anyNull = anyNull || v.isNull();
     bool found = false;
     Status s;
-    if (!m_spec.orderKeys.isEmpty() && !anyNull) {
+    if (!m_shape.orderKeys.isEmpty() && !anyNull) {
         // First the rows that share the current order keys, then the next keys: both are seeks in
         // the index, even when thousands of acts share one patient's name.
         QStringList same;
         QStringList cols;
         QStringList marks;
-        for (const QString& k : m_spec.orderKeys) {
+        for (const QString& k : m_shape.orderKeys) {
             same << quoted(k) + QStringLiteral(" = ?");
             cols << quoted(k);
             marks << QStringLiteral("?");
@@ -183,7 +183,7 @@ Status Cursor::step(Direction d) {
                 m_keys, d, &found);
     } else {
         QVariantList binds;
-        const QString cond = neighbourCondition(m_spec.orderKeys, m_keys, forward, &binds);
+        const QString cond = neighbourCondition(m_shape.orderKeys, m_keys, forward, &binds);
         binds << QVariant::fromValue<qint64>(m_rowid);
         s = fetchOne(cond, binds, d, &found);
     }

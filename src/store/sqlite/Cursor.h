@@ -14,7 +14,7 @@ class Cursor {
 public:
     // What the cursor walks: the rows of a table meeting a condition (values bound to its ?), in
     // the order of the keys, then of the row number.
-    struct Spec {
+    struct Shape {
         QString table;
         QString where; // empty for every row
         QVariantList binds;
@@ -22,9 +22,9 @@ public:
     };
 
     // Opens the query and positions on its first row (or on nothing when empty).
-    static std::unique_ptr<Cursor> open(std::shared_ptr<Database> db, Spec spec, Status* status);
+    static std::unique_ptr<Cursor> open(std::shared_ptr<Database> db, Shape shape, Status* status);
 
-    const QString& table() const { return m_spec.table; }
+    const QString& table() const { return m_shape.table; }
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
     bool hasCurrent() const { return !m_bof && !m_eof; }
@@ -53,7 +53,7 @@ private:
     void place(const Row& row);
 
     std::shared_ptr<Database> m_db;
-    Spec m_spec;
+    Shape m_shape;
     bool m_bof = true;
     bool m_eof = true;
     qint64 m_rowid = 0;

@@ -195,17 +195,17 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* stat
 }
 
 std::unique_ptr<RecordCursor> SqliteStore::browse(const BrowseQuery& query, Status* status) {
-    Cursor::Spec spec;
+    Cursor::Shape shape;
     bool acts = false;
     QString find;
     switch (query.source) {
     case BrowseQuery::Source::ActsByName:
-        spec = {QStringLiteral("ACTES"), {}, {}, {QStringLiteral("Nom"), QStringLiteral("Prenom")}};
+        shape = {QStringLiteral("ACTES"), {}, {}, {QStringLiteral("Nom"), QStringLiteral("Prenom")}};
         acts = true;
         find = QStringLiteral("Nom >= ?");
         break;
     case BrowseQuery::Source::AllActs:
-        spec = {QStringLiteral("ACTES"), {}, {}, {}};
+        shape = {QStringLiteral("ACTES"), {}, {}, {}};
         acts = true;
         find = QStringLiteral("Nom >= ?");
         break;
@@ -215,16 +215,16 @@ std::unique_ptr<RecordCursor> SqliteStore::browse(const BrowseQuery& query, Stat
             keys << QStringLiteral("TEXTE");
         else if (query.order == ReferenceOrder::ByCatalogue)
             keys << QStringLiteral("INDEX");
-        spec = {QStringLiteral("MEMO"), QStringLiteral("NUMEROS = ?"), {int(query.list)}, keys};
+        shape = {QStringLiteral("MEMO"), QStringLiteral("NUMEROS = ?"), {int(query.list)}, keys};
         find = QStringLiteral("TEXTE = ?");
         break;
     }
     case BrowseQuery::Source::AllReferenceEntries:
-        spec = {QStringLiteral("MEMO"), {}, {}, {}};
+        shape = {QStringLiteral("MEMO"), {}, {}, {}};
         find = QStringLiteral("TEXTE = ?");
         break;
     }
-    auto cursor = Cursor::open(m_db, std::move(spec), status);
+    auto cursor = Cursor::open(m_db, std::move(shape), status);
     if (!cursor)
         return nullptr;
     return std::make_unique<SqliteRecordCursor>(std::move(cursor), acts, find);
