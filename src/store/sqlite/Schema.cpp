@@ -129,7 +129,7 @@ bool matchesProgramSchema(Database& db, const QString& schema, QString* why) {
         return false;
     }
     QStringList problems;
-    for (const QString table : {QStringLiteral("ACTES"), QStringLiteral("MEMO")}) {
+    for (const QString& table : {QStringLiteral("ACTES"), QStringLiteral("MEMO")}) {
         QList<std::pair<QString, QString>> expected, found;
         if (!(s = columnsOf(*reference, QStringLiteral("main"), table, &expected)) ||
             !(s = columnsOf(db, schema, table, &found))) {
@@ -140,14 +140,16 @@ bool matchesProgramSchema(Database& db, const QString& schema, QString* why) {
             problems << QStringLiteral("la table %1 est absente").arg(table);
             continue;
         }
-        for (const auto& [name, kind] : expected) {
+        for (const auto& column : expected) {
+            const QString& name = column.first;
             auto it = std::find_if(found.cbegin(), found.cend(), [&](const auto& c) { return c.first == name; });
             if (it == found.cend())
                 problems << QStringLiteral("la colonne %1.%2 est absente").arg(table, name);
-            else if (it->second != kind)
-                problems << QStringLiteral("la colonne %1.%2 n'est pas du type %3").arg(table, name, kind);
+            else if (it->second != column.second)
+                problems << QStringLiteral("la colonne %1.%2 n'est pas du type %3").arg(table, name, column.second);
         }
-        for (const auto& [name, kind] : found) {
+        for (const auto& column : found) {
+            const QString& name = column.first;
             if (std::none_of(expected.cbegin(), expected.cend(), [&](const auto& c) { return c.first == name; }))
                 problems << QStringLiteral("la colonne %1.%2 est inconnue").arg(table, name);
         }
