@@ -324,7 +324,7 @@ int exportActs(const QStringList& args) {
         err() << "Les dates --du et --au sont à donner sous la forme JJ/MM/AAAA.\n";
         return 2;
     }
-    if (!QFileInfo::exists(path)) {
+    if (!isServerLocation(path) && !QFileInfo::exists(path)) {
         err() << path << " : fichier introuvable.\n";
         return 1;
     }
