@@ -24,8 +24,7 @@ bool hasWildcard(const QString& text) {
     return false;
 }
 
-void ListingSum::add(const ListingRow& row) {
-    const std::optional<Money>& amount = m_kind == ListingKind::Remainder ? row.remainder : row.price;
+void ListingSum::add(const std::optional<Money>& amount) {
     if (!amount || m_overflow)
         return;
     if (!m_total) {

@@ -4,6 +4,7 @@
 #include "common/Money.h"
 #include "store/Status.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -98,9 +99,24 @@ struct ListingRow {
     StoredDay date;
     QString code;                // CCAM1
     std::optional<Money> excess; // DE
-    std::optional<Money> price;  // PRIX
     // PRIX + DE − (PAYESECU + PAYECOMPLE + PAYEDE), filled for the remainder listing.
     std::optional<Money> remainder;
+};
+
+// Names and codes repeat across a year's acts: each distinct text is kept once and shared by the
+// rows that hold it, so that a year's list stays small in memory.
+class TextPool {
+public:
+    QString shared(QString text) {
+        const auto it = m_texts.constFind(text);
+        if (it != m_texts.cend())
+            return *it;
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> m_texts;
 };
 
 // A listing's total summed row by row as SQL's SUM does (rows without an amount add nothing, no
@@ -111,7 +127,8 @@ public:
     // Whether the total is the sum of the listed rows (the excess total also counts acts outside
     // the list).
     bool fromRows() const { return m_kind != ListingKind::Excess; }
-    void add(const ListingRow& row);
+    // A row's amount: PRIX, or what is still to collect for the remainder listing.
+    void add(const std::optional<Money>& amount);
     // The total, or a failure when it overflowed.
     Status result(std::optional<Money>* total) const;
 

@@ -461,18 +461,21 @@ Status PgStore::listing(ListingKind kind, const Period& period, const SearchCrit
                                        : QStringLiteral(" ORDER BY %1, date, numint").arg(byName);
     ListingRow row;
     ListingSum sum(kind);
+    TextPool texts;
     bool stopped = false;
     const Status s = m_db->exec(sql, binds, [&](const PgRow& r) {
         row.number = r.integer(0).value_or(0);
-        row.surname = r.text(1);
-        row.firstName = r.text(2);
+        row.surname = texts.shared(r.text(1));
+        row.firstName = texts.shared(r.text(2));
         row.date = r.integer(3);
-        row.code = r.text(4);
+        row.code = texts.shared(r.text(4));
         row.excess = moneyAt(r, 5);
-        row.price = moneyAt(r, 6);
-        if (kind == ListingKind::Remainder)
+        if (kind == ListingKind::Remainder) {
             row.remainder = moneyAt(r, 7);
-        sum.add(row);
+            sum.add(row.remainder);
+        } else {
+            sum.add(moneyAt(r, 6));
+        }
         stopped = !each(row);
         return !stopped;
     });

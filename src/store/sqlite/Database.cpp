@@ -147,7 +147,7 @@ std::shared_ptr<Database> Database::openWithFlags(const QString& path, int flags
             db->m_db->exec("PRAGMA journal_mode=DELETE");
         db->m_db->exec("SELECT count(*) FROM sqlite_master");
         // A year's listing touches thousands of pages: keep them in memory rather than the default 2 MB.
-        db->m_db->exec("PRAGMA cache_size=-32768");
+        db->m_db->exec("PRAGMA cache_size=-4096");
     } catch (const SQLite::Exception& e) {
         if (status)
             *status = fromException(e);

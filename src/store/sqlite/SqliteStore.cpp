@@ -348,18 +348,21 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
                                        : QStringLiteral(" ORDER BY Nom, Prenom, Date, NUMINT");
     ListingRow row;
     ListingSum sum(kind);
+    TextPool texts;
     bool stopped = false;
     const Status s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
         row.number = st.getColumn(0).getInt64();
-        row.surname = textOf(st.getColumn(1));
-        row.firstName = textOf(st.getColumn(2));
+        row.surname = texts.shared(textOf(st.getColumn(1)));
+        row.firstName = texts.shared(textOf(st.getColumn(2)));
         row.date = dayOf(st.getColumn(3));
-        row.code = textOf(st.getColumn(4));
+        row.code = texts.shared(textOf(st.getColumn(4)));
         row.excess = moneyOf(st.getColumn(5));
-        row.price = moneyOf(st.getColumn(6));
-        if (kind == ListingKind::Remainder)
+        if (kind == ListingKind::Remainder) {
             row.remainder = moneyOf(st.getColumn(7));
-        sum.add(row);
+            sum.add(row.remainder);
+        } else {
+            sum.add(moneyOf(st.getColumn(6)));
+        }
         stopped = !each(row);
         return !stopped;
     });
