@@ -20,6 +20,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -400,6 +401,8 @@ void TestReleve::printToPdf() {
     Dialogs::setTestPrintFile(QString());
     QVERIFY2(QFile(pdf).size() > 1000, "nothing printed");
     QCOMPARE(pdfPages(pdf), pages);
+    if (const QString screens = qEnvironmentVariable("OBSLEDGER_SCREENS"); !screens.isEmpty() && colleagues == 0)
+        QFile::copy(pdf, QDir(screens).filePath(QStringLiteral("releve-impression.pdf")));
 
     const QString text =
         pdfTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}).simplified();
@@ -426,7 +429,9 @@ void TestReleve::preview() {
     seed(clinic);
     Statement s(clinic);
     s.choose(QStringLiteral("Dr Léger"), 2005);
+    s.window->resize(1000, 720); // as it opens on the clinic's screens
     s.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(s.window));
     obs::test::saveScreenshot(s.window, QStringLiteral("releve"));
     child<QPushButton>(s.window, "CmdApercu")->click();
     QDialog* dialog = nullptr;

@@ -15,6 +15,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDate>
 #include <QHeaderView>
 #include <QIcon>
@@ -22,6 +23,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QValueAxis>
 
@@ -35,7 +37,7 @@ const QStringList kShortMonths = {QStringLiteral("janv."), QStringLiteral("févr
                                   QStringLiteral("oct."),  QStringLiteral("nov."),  QStringLiteral("déc.")};
 
 // The chart's size when printed, in screen pixels; drawn at twice that for the printer.
-const QSize kPrintedChart(960, 380);
+const QSize kPrintedChart(660, 280);
 
 double euros(const std::optional<Money>& m) {
     return m ? double(m->units()) / Money::Scale : 0.0;
@@ -59,7 +61,9 @@ QChart* makeChart(QBarSet** billed, QBarSet** received) {
     chart->addAxis(months, Qt::AlignBottom);
     series->attachAxis(months);
     auto* amounts = new QValueAxis;
-    amounts->setLabelFormat(QStringLiteral("%.0f €"));
+    // The axis's format is read as Latin-1: the euro sign goes in its title.
+    amounts->setLabelFormat(QStringLiteral("%.0f"));
+    amounts->setTitleText(QStringLiteral("€"));
     chart->addAxis(amounts, Qt::AlignLeft);
     series->attachAxis(amounts);
     chart->legend()->setAlignment(Qt::AlignTop);
@@ -87,10 +91,22 @@ void fillChart(QChart* chart, QBarSet* billed, QBarSet* received, const YearStat
     }
 }
 
-void fillTable(QTableWidget* table, const QStringList& header, const std::vector<QStringList>& rows, int boldRow) {
+// A long heading on two lines, so that the column is as narrow as its figures.
+QString twoLines(QString heading) {
+    const qsizetype space = heading.lastIndexOf(u' ');
+    if (heading.size() > 12 && space > 0)
+        heading[space] = u'\n';
+    return heading;
+}
+
+void fillTable(QTableWidget* table, const QStringList& header, const std::vector<QStringList>& rows, int boldRow,
+               int widest) {
     table->clear();
     table->setColumnCount(int(header.size()));
-    table->setHorizontalHeaderLabels(header);
+    QStringList headings;
+    for (const QString& h : header)
+        headings << twoLines(h);
+    table->setHorizontalHeaderLabels(headings);
     table->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         for (int c = 0; c < rows[r].size(); ++c) {
@@ -104,7 +120,14 @@ void fillTable(QTableWidget* table, const QStringList& header, const std::vector
             table->setItem(r, c, item);
         }
     }
+    // The figures are all in view, never behind a scroll bar (unless the names are very long);
+    // measured without the last column's stretch, which follows the window's width.
+    table->horizontalHeader()->setStretchLastSection(false);
     table->resizeColumnsToContents();
+    const int width =
+        table->horizontalHeader()->length() + 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+    table->setMinimumWidth(std::min(widest, width));
+    table->horizontalHeader()->setStretchLastSection(true);
 }
 
 } // namespace
@@ -171,11 +194,11 @@ void YearStatementWindow::display(const YearStatement& statement) {
     std::vector<QStringList> months;
     for (const auto& line : m_sheet->lines())
         months.push_back(YearStatementSheet::shownCells(line));
-    fillTable(m_ui->TblMois, YearStatementSheet::monthHeader(), months, 12);
+    fillTable(m_ui->TblMois, YearStatementSheet::monthHeader(), months, 12, QWIDGETSIZE_MAX);
     std::vector<QStringList> reversals;
     for (const auto& r : m_sheet->reversals())
         reversals.push_back(YearStatementSheet::shownCells(r));
-    fillTable(m_ui->TblReversements, YearStatementSheet::reversalHeader(), reversals, -1);
+    fillTable(m_ui->TblReversements, YearStatementSheet::reversalHeader(), reversals, -1, 320);
     fillChart(m_chart, m_billed, m_received, *m_sheet);
 }
 
@@ -186,13 +209,17 @@ QImage YearStatementWindow::chartImage() const {
     fillChart(view.chart(), billed, received, *m_sheet);
     view.setRenderHint(QPainter::Antialiasing);
     view.setFrameShape(QFrame::NoFrame);
+    // Laid out at its printed size without appearing on the screen.
+    view.setAttribute(Qt::WA_DontShowOnScreen);
     view.resize(kPrintedChart);
+    view.show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     QImage image(kPrintedChart * 2, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(2.0, 2.0);
-    view.render(&painter);
+    // The scene drawn again at the image's size, sharp at twice the screen's.
+    view.render(&painter, QRectF(image.rect()), view.viewport()->rect());
     return image;
 }
 
