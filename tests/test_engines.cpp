@@ -26,6 +26,7 @@ const char* const kSurnames[] = {
     "MULLER", "Straße",   "STRASSE",       "O'NEIL",        "123",       "",         "É-à",      "Cesàr",
     "Césa",   "CÉSAR",    "ñandu",         "NANDU",         "Ørsted",    "ORSTED",   "x%_y",     "a\\b"};
 const char* const kPractitioners[] = {"Dr MARTIN", "Dr Martín", "Dr D'ORVAL", "Dr LÉGER", "Dr leger", "Dr Œil", ""};
+const char* const kOneDay[] = {"zoé", "Émile", "EMILE", "D'ALMEIDA", "dupont", "Cœur", "DUPONT"};
 const char* const kActs[] = {"Césarienne", "CESARIENNE urgente", "Accouchement", "accouchement gémellaire", "AVB"};
 
 // The same acts and reference entries, written through the store, so both engines number them alike.
@@ -61,6 +62,17 @@ void fill(Store& store) {
             if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 10), &changed))
                 qFatal("reversal");
         }
+    }
+    // Acts of one day: the search lists them by name, on both engines alike.
+    for (const char* surname : kOneDay) {
+        Act a;
+        a.surname = QString::fromUtf8(surname);
+        a.date = 38354;
+        a.followedBy = a.performedBy = QStringLiteral("Dr MARTIN");
+        a.price = Money::fromUnits(500000);
+        qint64 number = 0;
+        if (!store.acts().append(a, &number))
+            qFatal("append");
     }
     for (const char* label : kSurnames) {
         ReferenceEntry e;
@@ -106,7 +118,10 @@ QList<qint64> walk(RecordCursor& c, bool forward) {
 QStringList listingOf(Store& store, ListingKind kind, const SearchCriteria& c) {
     QStringList lines;
     const Status s = store.acts().listing(kind, {38353, 38353 + 400}, c, [&](const ListingRow& r) {
-        lines << QStringLiteral("%1 %2 %3").arg(r.number).arg(r.surname, r.firstName);
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(r.number)
+                     .arg(r.surname, r.firstName)
+                     .arg(r.remainder ? r.remainder->units() : -1);
         return true;
     });
     if (!s)
@@ -130,6 +145,8 @@ private slots:
     void findAtEachKeystrokeIsTheSame();
     void listingsAndTotalsAreTheSame_data();
     void listingsAndTotalsAreTheSame();
+    void remainderAndPatientAreTheSame_data();
+    void remainderAndPatientAreTheSame();
     void owedAmountsAreTheSame();
     void referenceListsAreTheSame();
     void saveOnlyWhenUnchanged_data();
@@ -328,6 +345,50 @@ void TestEngines::listingsAndTotalsAreTheSame() {
     const SearchCriteria c{followedBy, performedBy, act, nf};
     const QStringList onFile = listingOf(*m_stores.file, ListingKind(kind), c);
     QCOMPARE(listingOf(*m_stores.server, ListingKind(kind), c), onFile);
+}
+
+void TestEngines::remainderAndPatientAreTheSame_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("patient");
+    QTest::addColumn<QString>("performedBy");
+    QTest::addColumn<int>("atLeast");
+    const int search = int(ListingKind::Search);
+    const int remainder = int(ListingKind::Remainder);
+    QTest::newRow("still to collect") << remainder << ""
+                                      << "" << 50;
+    QTest::newRow("still to collect, one practitioner") << remainder << ""
+                                                        << "dr leger" << 1;
+    QTest::newRow("still to collect, one patient") << remainder << "leger"
+                                                   << "" << 1;
+    QTest::newRow("patient, any case and accent") << search << "léger"
+                                                  << "" << 9;
+    QTest::newRow("patient with its accent") << search << "CÉSAR"
+                                             << "" << 6;
+    QTest::newRow("patient, star") << search << "DU*"
+                                   << "" << 12;
+    QTest::newRow("patient, apostrophe") << search << "d'almeida"
+                                         << "" << 3;
+    QTest::newRow("patient, ligature") << search << "coeur"
+                                       << "" << 6;
+    QTest::newRow("patient and practitioner") << search << "D*"
+                                              << "Dr MARTIN" << 1;
+    QTest::newRow("no such patient") << remainder << "ZZZ"
+                                     << "" << 0;
+}
+
+void TestEngines::remainderAndPatientAreTheSame() {
+    QFETCH(int, kind);
+    QFETCH(QString, patient);
+    QFETCH(QString, performedBy);
+    QFETCH(int, atLeast);
+    SearchCriteria c;
+    c.patient = patient;
+    c.performedBy = performedBy;
+    const QStringList onFile = listingOf(*m_stores.file, ListingKind(kind), c);
+    QCOMPARE(listingOf(*m_stores.server, ListingKind(kind), c), onFile);
+    QVERIFY2(onFile.size() - 1 >= atLeast, qPrintable(onFile.join(u'\n')));
+    if (atLeast == 0)
+        QCOMPARE(onFile, QStringList{QStringLiteral("total -1")});
 }
 
 void TestEngines::owedAmountsAreTheSame() {
@@ -548,7 +609,7 @@ void TestEngines::copyThereAndBackKeepsEveryRow() {
     QString why;
     ClinicTotals totals;
     QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why, &totals), qPrintable(why));
-    QCOMPARE(totals.acts, qint64(std::size(kSurnames) * 3));
+    QCOMPARE(totals.acts, qint64(std::size(kSurnames) * 3 + std::size(kOneDay)));
     QVERIFY(!copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why));
     QVERIFY(why.contains(QStringLiteral("contient déjà")));
     QVERIFY(!copyClinic(server.conninfo(), server.conninfo(), true, &why));

@@ -175,20 +175,20 @@ private slots:
             return p.exitCode();
         };
         QByteArray out;
-        QCOMPARE(run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2005"}, &out), 0);
+        QCOMPARE(run({"export", clinic.location(), "--du", "01/01/2005", "--au", "31/12/2005"}, &out), 0);
         QList<QStringList> rows = obs::test::readCsv(out);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[1].at(1), QStringLiteral("DUPONT"));
         QCOMPARE(rows[2].at(1), QStringLiteral("LÉGER"));
         QCOMPARE(rows[2].at(14), QStringLiteral("313,5"));
         QCOMPARE(
-            run({"export", clinic.dbPath(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
+            run({"export", clinic.location(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
                 &out),
             0);
         rows = obs::test::readCsv(out);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[2].at(1), QStringLiteral("APRES"));
-        QCOMPARE(run({"export", clinic.dbPath(), "--du", "31/02/2005", "--au", "31/12/2005"}, &out), 2);
+        QCOMPARE(run({"export", clinic.location(), "--du", "31/02/2005", "--au", "31/12/2005"}, &out), 2);
         QCOMPARE(run({"export", clinic.file(QStringLiteral("absent.mdb")), "--du", "01/01/2005", "--au", "31/12/2005"},
                      &out),
                  1);

@@ -1,5 +1,6 @@
 #include "domain/BackupEngine.h"
 
+#include "common/FileCopy.h"
 #include "domain/BackupGenerations.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
@@ -182,22 +183,11 @@ public:
 
 private:
     static bool copyFile(const QString& from, const QString& to, QString* why) {
-        QFile in(from);
-        QFile out(to);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            *why = QStringLiteral("La sauvegarde n'a pas pu être lue (%1).")
-                       .arg(in.isOpen() ? out.errorString() : in.errorString());
-            return false;
-        }
-        while (!in.atEnd()) {
-            const QByteArray chunk = in.read(1 << 20);
-            if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-                *why = QStringLiteral("La sauvegarde n'a pas pu être lue (%1).")
-                           .arg(chunk.isEmpty() ? in.errorString() : out.errorString());
-                return false;
-            }
-        }
-        return true;
+        QString reason;
+        if (copyFileWhole(from, to, &reason))
+            return true;
+        *why = QStringLiteral("La sauvegarde n'a pas pu être lue (%1).").arg(reason);
+        return false;
     }
 
     QTemporaryFile m_temp;
@@ -316,32 +306,6 @@ bool isDamagedDatabase(const QString& path) {
     }
 }
 
-// A plain copy of a file, which replaces the target only once complete.
-bool copyWhole(const QString& from, const QString& to, QString* why) {
-    QFile in(from);
-    QSaveFile out(to);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *why = in.errorString();
-        return false;
-    }
-    if (!out.open(QIODevice::WriteOnly)) {
-        *why = out.errorString();
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            *why = chunk.isEmpty() ? in.errorString() : out.errorString();
-            return false;
-        }
-    }
-    if (!out.commit()) {
-        *why = out.errorString();
-        return false;
-    }
-    return true;
-}
-
 // A journal left beside a database file belongs to that file's content: once the file is
 // replaced whole, the engine would play it back into the restored content. It goes beside the
 // kept copy instead.
@@ -440,7 +404,7 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     // A damaged database is the very case for a restore: it is kept as it stands, and a new file
     // made from the backup takes its place whole.
     if (isDamagedDatabase(databasePath)) {
-        if (!copyWhole(databasePath, kept, &reason)) {
+        if (!copyFileWhole(databasePath, kept, &reason)) {
             *why = QStringLiteral("La base de données actuelle n'a pas pu être mise de côté dans « %1 » : %2")
                        .arg(QDir::toNativeSeparators(kept), reason);
             return false;

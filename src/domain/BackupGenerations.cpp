@@ -1,5 +1,6 @@
 #include "domain/BackupGenerations.h"
 
+#include "common/FileCopy.h"
 #include "store/sqlite/Collation.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace obs {
 
@@ -18,31 +18,6 @@ namespace {
 const QRegularExpression& generationPattern() {
     static const QRegularExpression re(QStringLiteral("^OBSLEDGER-\\d{4}-\\d{2}-\\d{2}-\\d{4}\\.MDB$"));
     return re;
-}
-
-bool copyFile(const QString& from, const QString& to, QString* why) {
-    QFile in(from);
-    QSaveFile out(to);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *why = in.errorString();
-        return false;
-    }
-    if (!out.open(QIODevice::WriteOnly)) {
-        *why = out.errorString();
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            *why = chunk.isEmpty() ? in.errorString() : out.errorString();
-            return false;
-        }
-    }
-    if (!out.commit()) {
-        *why = out.errorString();
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -68,7 +43,7 @@ bool keepBackupGeneration(const QString& backupFile, QString* why) {
     const QDateTime modified = previous.lastModified();
     const QString dated = previous.absoluteDir().filePath(generationFileName(modified));
     QString reason;
-    if (!copyFile(backupFile, dated, &reason)) {
+    if (!copyFileWhole(backupFile, dated, &reason)) {
         *why = QStringLiteral("La sauvegarde précédente n'a pas pu être conservée dans « %1 » (%2) : elle n'a pas "
                               "été remplacée.")
                    .arg(QDir::toNativeSeparators(dated), reason);

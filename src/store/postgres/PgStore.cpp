@@ -84,10 +84,14 @@ QString patternCondition(const QString& column, const QString& pattern, QVariant
     return QStringLiteral(" AND obs_likefold(%1) ~ ?").arg(column);
 }
 
+// What is still to collect on an act, as the main window computes it.
+const QString kRemainder = QStringLiteral(
+    "(coalesce(prix, 0) + coalesce(de, 0) - coalesce(payesecu, 0) - coalesce(payecomple, 0) - coalesce(payede, 0))");
+
 QString listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c, QVariantList* binds) {
     QString w = QStringLiteral("WHERE date BETWEEN ? AND ?");
     *binds << bound(period.firstDay) << bound(period.lastDay);
-    if (kind == ListingKind::Search) {
+    if (kind == ListingKind::Search || kind == ListingKind::Remainder) {
         if (!c.followedBy.isEmpty())
             w += patternCondition(QStringLiteral("medsuit"), c.followedBy, binds);
         if (!c.performedBy.isEmpty())
@@ -96,6 +100,10 @@ QString listingCondition(ListingKind kind, const Period& period, const SearchCri
             w += patternCondition(QStringLiteral("acte"), c.act + u'*', binds);
         if (!c.nightOrHoliday.isEmpty())
             w += patternCondition(QStringLiteral("nf"), c.nightOrHoliday + u'*', binds);
+        if (!c.patient.isEmpty())
+            w += patternCondition(QStringLiteral("nom"), c.patient, binds);
+        if (kind == ListingKind::Remainder)
+            w += QStringLiteral(" AND ") + kRemainder + QStringLiteral(" > 0");
     } else if (kind == ListingKind::Unpaid) {
         w += QStringLiteral(" AND payesecu = 0");
     } else {
@@ -433,12 +441,14 @@ Status PgStore::append(const Act& a, qint64* number) {
 Status PgStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                         const std::function<bool(const ListingRow&)>& each) {
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT numint, nom, prenom, date, ccam1, de FROM actes ") +
-                  listingCondition(kind, period, criteria, &binds);
-    // The search lists the acts in the order of their dates; the other two by name.
-    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY date, numint")
-                                       : QStringLiteral(" ORDER BY %1, %2, date, numint")
-                                             .arg(textKeys(QStringLiteral("nom")), textKeys(QStringLiteral("prenom")));
+    QString sql = QStringLiteral("SELECT numint, nom, prenom, date, ccam1, de") +
+                  (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) +
+                  QStringLiteral(" FROM actes ") + listingCondition(kind, period, criteria, &binds);
+    // The search lists the acts by date, then by name, as the file engine does; the others by name.
+    const QString byName =
+        QStringLiteral("%1, %2").arg(textKeys(QStringLiteral("nom")), textKeys(QStringLiteral("prenom")));
+    sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY date, %1, numint").arg(byName)
+                                       : QStringLiteral(" ORDER BY %1, date, numint").arg(byName);
     ListingRow row;
     return m_db->exec(sql, binds, [&](const PgRow& r) {
         row.number = r.integer(0).value_or(0);
@@ -447,6 +457,8 @@ Status PgStore::listing(ListingKind kind, const Period& period, const SearchCrit
         row.date = r.integer(3);
         row.code = r.text(4);
         row.excess = moneyAt(r, 5);
+        if (kind == ListingKind::Remainder)
+            row.remainder = moneyAt(r, 6);
         return each(row);
     });
 }
@@ -454,7 +466,9 @@ Status PgStore::listing(ListingKind kind, const Period& period, const SearchCrit
 Status PgStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                              std::optional<Money>* total) {
     QVariantList binds;
-    const QString column = kind == ListingKind::Excess ? QStringLiteral("de") : QStringLiteral("prix");
+    const QString column = kind == ListingKind::Excess      ? QStringLiteral("de")
+                           : kind == ListingKind::Remainder ? kRemainder
+                                                            : QStringLiteral("prix");
     // The excess total is the sum of DE over every act of the period: the acts without one add nothing.
     const QString sql =
         QStringLiteral("SELECT SUM(%1) FROM actes ").arg(column) +

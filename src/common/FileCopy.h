@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace obs {
+
+// Copies a file whole; the target is replaced only once the copy is complete, so a full disk or a
+// removed medium never leaves half a file under the target's name. *why says what went wrong.
+bool copyFileWhole(const QString& from, const QString& to, QString* why);
+
+} // namespace obs
