@@ -200,6 +200,7 @@ private slots:
     void sumsAsOnTheActs_data();
     void sumsAsOnTheActs();
     void damagedAmounts();
+    void noPractitioner();
     void exportReadBack();
     void printToPdf_data();
     void printToPdf();
@@ -318,6 +319,24 @@ void TestReleve::damagedAmounts() {
              qPrintable(Dialogs::lastText()));
     QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(1, 2), (QStringList{"0", "0 €"}));
     QCOMPARE(s.table("TblReversements")->rowCount(), 0);
+}
+
+void TestReleve::noPractitioner() {
+    obs::test::TempClinic clinic; // no reference list yet
+    Statement s(clinic);
+    QCOMPARE(child<QComboBox>(s.window, "CboPraticien")->count(), 0);
+    QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(0, 3), (QStringList{"Total", "0", "0 €"}));
+    const QString path = clinic.file(QStringLiteral("vide.csv"));
+    const QString pdf = clinic.file(QStringLiteral("vide.pdf"));
+    Dialogs::queueSaveFile(path);
+    Dialogs::queuePrinterChoice(true);
+    Dialogs::setTestPrintFile(pdf);
+    child<QPushButton>(s.window, "CmdExporter")->click();
+    child<QPushButton>(s.window, "CmdImprimer")->click();
+    Dialogs::setTestPrintFile(QString());
+    QVERIFY(!QFile::exists(path) && !QFile::exists(pdf));
+    QCOMPARE(Dialogs::shownTexts(), (QStringList{"Choisissez d'abord le praticien : il n'y a rien à exporter.",
+                                                 "Choisissez d'abord le praticien : il n'y a rien à imprimer."}));
 }
 
 void TestReleve::exportReadBack() {

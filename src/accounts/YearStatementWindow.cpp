@@ -233,7 +233,16 @@ bool YearStatementWindow::printOn(QPrinter* printer, int* pages) {
     return true;
 }
 
+bool YearStatementWindow::practitionerChosen(const QString& nothingTo) {
+    if (!m_ui->CboPraticien->currentText().isEmpty())
+        return true;
+    Dialogs::inform(this, QStringLiteral("Choisissez d'abord le praticien : il n'y a rien à %1.").arg(nothingTo));
+    return false;
+}
+
 void YearStatementWindow::print() {
+    if (!practitionerChosen(QStringLiteral("imprimer")))
+        return;
     QPrinter printer(QPrinter::HighResolution);
     if (!Dialogs::choosePrinter(this, &printer, QStringLiteral("Imprimer le relevé")))
         return; // cancelled: nothing is sent
@@ -241,6 +250,8 @@ void YearStatementWindow::print() {
 }
 
 void YearStatementWindow::preview() {
+    if (!practitionerChosen(QStringLiteral("imprimer")))
+        return;
     // Not modal: the statement stays in reach while its pages are looked at.
     auto* printer = new QPrinter(QPrinter::HighResolution);
     Dialogs::preparePrinter(printer);
@@ -248,18 +259,16 @@ void YearStatementWindow::preview() {
     dialog->setObjectName(QStringLiteral("FrmApercu"));
     dialog->setWindowTitle(QStringLiteral("Aperçu du relevé"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QObject::destroyed, this, [printer] { delete printer; });
+    // Not tied to this window: the dialog goes with it, and its printer must go then too.
+    connect(dialog, &QObject::destroyed, [printer] { delete printer; });
     connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { printOn(p); });
     dialog->resize(QSize(900, 700).boundedTo(screen() ? screen()->availableGeometry().size() : QSize(900, 700)));
     dialog->open();
 }
 
 void YearStatementWindow::exportStatement() {
-    const QString practitioner = m_ui->CboPraticien->currentText();
-    if (practitioner.isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("Choisissez d'abord le praticien : il n'y a rien à exporter."));
+    if (!practitionerChosen(QStringLiteral("exporter")))
         return;
-    }
     const QString path = Dialogs::chooseSaveFile(this, QStringLiteral("Exporter le relevé"),
                                                  QStringLiteral("releve-%1.csv").arg(m_ui->TxtAnnee->value()),
                                                  QStringLiteral("Fichiers CSV (*.csv)"));

@@ -38,6 +38,8 @@ public:
 private:
     void refresh();
     void display(const YearStatement& statement);
+    // Tells the user when no practitioner is chosen (an empty list): nothing to print or export.
+    bool practitionerChosen(const QString& nothingTo);
     void print();
     void preview();
     void exportStatement();
