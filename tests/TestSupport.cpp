@@ -303,4 +303,46 @@ void saveScreenshot(QWidget* window, const QString& name) {
     window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
+// Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
+QList<QStringList> readCsv(const QByteArray& bytes) {
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        qFatal("no byte order mark");
+    const QString text = QString::fromUtf8(bytes.mid(3));
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (inQuotes) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                inQuotes = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            inQuotes = true;
+        } else if (c == u';') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            if (c == u'\n')
+                qFatal("a bare line feed outside quotes");
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        qFatal("the last line does not end with CRLF");
+    return rows;
+}
+
 } // namespace obs::test

@@ -102,6 +102,10 @@ template <class T> T* child(const QWidget* window, const char* name) {
 // Saves a picture of the window into the folder named by OBSLEDGER_SCREENS, when it is set.
 void saveScreenshot(QWidget* window, const QString& name);
 
+// Reads a file of the exports (';' between fields) as a spreadsheet does: quoted fields may hold
+// ';', '""' and line breaks; fails the test without the byte order mark or the CRLF line ends.
+QList<QStringList> readCsv(const QByteArray& bytes);
+
 // A top-level window by its name, if one is open.
 QWidget* topLevel(const QString& objectName);
 

@@ -20,48 +20,6 @@ using obs::test::child;
 
 namespace {
 
-// Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
-QList<QStringList> readBack(const QByteArray& bytes) {
-    if (!bytes.startsWith("\xEF\xBB\xBF"))
-        qFatal("no byte order mark");
-    const QString text = QString::fromUtf8(bytes.mid(3));
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool inQuotes = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (inQuotes) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                inQuotes = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            inQuotes = true;
-        } else if (c == u';') {
-            row << field;
-            field.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            if (c == u'\n')
-                qFatal("a bare line feed outside quotes");
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty())
-        qFatal("the last line does not end with CRLF");
-    return rows;
-}
-
 Act sampleAct() {
     Act a;
     a.number = 42;
@@ -122,7 +80,7 @@ private slots:
         b.number = 43;
         b.price.reset();
         b.date.reset();
-        const QList<QStringList> rows = readBack(ActsCsv::document({a, b}));
+        const QList<QStringList> rows = obs::test::readCsv(ActsCsv::document({a, b}));
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0], ActsCsv::header());
         QCOMPARE(rows[0].size(), 22);
@@ -176,7 +134,7 @@ private slots:
         s.click("CmdExporter");
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QList<QStringList> rows = readBack(f.readAll());
+        const QList<QStringList> rows = obs::test::readCsv(f.readAll());
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[1].at(1), QStringLiteral("'=CMD|' /C calc'!A0"));
         QCOMPARE(rows[2].at(1), QStringLiteral("DUPONT"));
@@ -218,7 +176,7 @@ private slots:
         };
         QByteArray out;
         QCOMPARE(run({"export", clinic.location(), "--du", "01/01/2005", "--au", "31/12/2005"}, &out), 0);
-        QList<QStringList> rows = readBack(out);
+        QList<QStringList> rows = obs::test::readCsv(out);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[1].at(1), QStringLiteral("DUPONT"));
         QCOMPARE(rows[2].at(1), QStringLiteral("LÉGER"));
@@ -227,7 +185,7 @@ private slots:
             run({"export", clinic.location(), "--du", "01/01/2005", "--au", "31/12/2006", "--praticien", "dr martin"},
                 &out),
             0);
-        rows = readBack(out);
+        rows = obs::test::readCsv(out);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[2].at(1), QStringLiteral("APRES"));
         QCOMPARE(run({"export", clinic.location(), "--du", "31/02/2005", "--au", "31/12/2005"}, &out), 2);

@@ -4,6 +4,7 @@
 
 #include "about/AboutBox.h"
 #include "accounts/SearchWindow.h"
+#include "accounts/YearStatementWindow.h"
 #include "app/MainWindow.h"
 #include "app/StartWindow.h"
 #include "backup/BackupWindow.h"
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QtTest>
 
 using namespace obs;
@@ -89,6 +91,11 @@ QWidget* openWindow(const QString& which, SharedDatabase& database, BrowsedResul
     if (which == u"search") {
         auto* w = new SearchWindow(database);
         child<QPushButton>(w, "Command2")->click(); // every act of the period
+        return w;
+    }
+    if (which == u"releve") {
+        auto* w = new YearStatementWindow(database);
+        child<QSpinBox>(w, "TxtAnnee")->setValue(2005); // the demo acts' year, months filled
         return w;
     }
     qFatal("unknown window %s", qPrintable(which));
@@ -172,6 +179,7 @@ void TestWindowSizes::fitsAndShowsEverything_data() {
     QTest::newRow("entry") << "entry" << true;
     QTest::newRow("main") << "main" << true;
     QTest::newRow("search") << "search" << true;
+    QTest::newRow("releve") << "releve" << true;
 }
 
 void TestWindowSizes::fitsAndShowsEverything() {

@@ -3,6 +3,7 @@
 
 #include "accounts/ReversalPanel.h"
 #include "accounts/SearchPanel.h"
+#include "accounts/YearStatementWindow.h"
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Controls.h"
@@ -50,6 +51,8 @@ void SearchWindow::buildUi() {
     imprime->setShortcut(QKeySequence::Print);
     QAction* exporte = menu->addAction(QStringLiteral("Exporter la liste..."));
     exporte->setObjectName(QStringLiteral("Exporte"));
+    QAction* releve = menu->addAction(QStringLiteral("Relevé annuel..."));
+    releve->setObjectName(QStringLiteral("MnuReleve"));
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);
@@ -59,6 +62,7 @@ void SearchWindow::buildUi() {
 
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
     connect(exporte, &QAction::triggered, m_search, [this] { m_search->exportList(); });
+    connect(releve, &QAction::triggered, this, &SearchWindow::openYearStatement);
     connect(m_search, &SearchPanel::quitRequested, this, &SearchWindow::close);
     connect(m_search, &SearchPanel::actChosen, this, [this](qint64 number) {
         close();
@@ -89,6 +93,17 @@ void SearchWindow::load() {
     }
 
     m_label13->setText(kExplanation);
+}
+
+void SearchWindow::openYearStatement() {
+    // One statement window at a time: asked again, the open one comes to the front.
+    if (m_yearStatement) {
+        m_yearStatement->raise();
+        m_yearStatement->activateWindow();
+        return;
+    }
+    m_yearStatement = new YearStatementWindow(m_database, this);
+    m_yearStatement->show();
 }
 
 std::vector<ListPrint::Line> SearchWindow::composedPrint() const {

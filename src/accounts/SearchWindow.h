@@ -4,6 +4,7 @@
 #include "accounts/ListPrint.h"
 #include "widgets/Screen.h"
 
+#include <QPointer>
 #include <memory>
 
 class QLabel;
@@ -17,6 +18,7 @@ namespace obs {
 class ReversalPanel;
 class SearchPanel;
 class SharedDatabase;
+class YearStatementWindow;
 
 // The search and accounts screen: its search panel above, its reversal panel below, and the menu
 // that prints the found list.
@@ -30,6 +32,8 @@ public:
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
     SearchPanel* searchPanel() const { return m_search; }
+    // The yearly statement ("Relevé annuel..." in the menu), opened above this screen.
+    void openYearStatement();
 
 signals:
     // A found act was double-clicked: the screen has closed, the main window shows the act.
@@ -44,6 +48,7 @@ private:
     SearchPanel* m_search = nullptr;
     ReversalPanel* m_reversal = nullptr;
     QLabel* m_label13 = nullptr;
+    QPointer<YearStatementWindow> m_yearStatement;
 };
 
 } // namespace obs

@@ -17,13 +17,6 @@ QString date(const StoredDay& day) {
     return day ? frenchDate(dateOfDayNumber(*day)) : QString();
 }
 
-// A text field, not one of the amounts or dates the writer itself formats.
-QString protectedText(const QString& text) {
-    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
-        return u'\'' + text;
-    return text;
-}
-
 QString quoted(const QString& field) {
     if (!field.contains(u';') && !field.contains(u'"') && !field.contains(u'\n') && !field.contains(u'\r'))
         return field;
@@ -33,6 +26,13 @@ QString quoted(const QString& field) {
 }
 
 } // namespace
+
+// A text field, not one of the amounts or dates the writer itself formats.
+QString ActsCsv::protectedText(const QString& text) {
+    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
+        return u'\'' + text;
+    return text;
+}
 
 QStringList ActsCsv::header() {
     return {QStringLiteral("N°"),

@@ -16,6 +16,8 @@ class ActsCsv {
 public:
     static QStringList header();
     static QStringList fields(const Act& act);
+    // A text field protected from being taken for a formula (a leading apostrophe).
+    static QString protectedText(const QString& text);
     // One line of fields, quoted and protected as above, ending with CRLF.
     static QByteArray line(const QStringList& fields);
     // The whole file: the mark, the header line and one line an act.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Records.h"
 
+#include "common/DayNumber.h"
+
 namespace obs {
 
 std::optional<ReferenceList> referenceListOf(int number) {
@@ -22,6 +24,14 @@ bool hasWildcard(const QString& text) {
             return true;
     }
     return false;
+}
+
+std::array<qint64, 13> monthStarts(int year) {
+    std::array<qint64, 13> starts{};
+    for (int m = 0; m < 12; ++m)
+        starts[m] = dayNumberOf(QDate(year, m + 1, 1));
+    starts[12] = dayNumberOf(QDate(year + 1, 1, 1));
+    return starts;
 }
 
 void ListingSum::add(const std::optional<Money>& amount) {

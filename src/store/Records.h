@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace obs {
 
@@ -143,6 +144,48 @@ struct PairSums {
     std::optional<Money> value;    // sum of PRIX; nothing when no act
     std::optional<Money> reversed; // sum of REVERSE; nothing when none recorded
 };
+
+// What the acts a practitioner performed in a month (or a year) come to: their count and the sums
+// of their amounts as stored; nothing for a sum too large to be held (a damaged base).
+struct StatementFigures {
+    qint64 acts = 0;
+    std::optional<Money> price = Money();             // PRIX
+    std::optional<Money> excess = Money();            // DE
+    std::optional<Money> paidSecu = Money();          // PAYESECU
+    std::optional<Money> paidComplementary = Money(); // PAYECOMPLE
+    std::optional<Money> paidExcess = Money();        // PAYEDE
+
+    friend bool operator==(const StatementFigures&, const StatementFigures&) = default;
+};
+
+// The sums paid over in a year between a practitioner and one colleague (REVERSE of their acts of
+// the year). A sum paid over is recorded on the acts of the one who performed them for the
+// patients of the one who follows them, and goes from the first to the second.
+struct StatementReversal {
+    QString colleague;
+    // To the colleague: acts the practitioner performed for the colleague's patients. 0 when
+    // none was recorded that way, nothing when too large to be held.
+    std::optional<Money> paidOver;
+    // From the colleague: acts the colleague performed for the practitioner's patients.
+    std::optional<Money> received;
+
+    friend bool operator==(const StatementReversal&, const StatementReversal&) = default;
+};
+
+// A practitioner's yearly statement: the acts performed month by month (January first), and the
+// colleagues with sums paid over either way in the year, in the program's text order.
+struct YearStatement {
+    std::array<StatementFigures, 12> months;
+    std::vector<StatementReversal> reversals;
+
+    friend bool operator==(const YearStatement&, const YearStatement&) = default;
+};
+
+// The years a statement can be made for: whole years of the day numbers the program takes.
+inline constexpr int kFirstStatementYear = 1900;
+inline constexpr int kLastStatementYear = 9998;
+// The first day of each month of the year, January first, then the first day of the next year.
+std::array<qint64, 13> monthStarts(int year);
 
 // A text holding one of the program's wildcards (* ? # [) stands for several names.
 bool hasWildcard(const QString& text);

@@ -52,6 +52,11 @@ public:
     // false when the act is gone.
     virtual Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) = 0;
 
+    // The statement of `year` for the practitioner who performed the acts (a name or a pattern,
+    // matched as the listings match it): the acts of each month of the year by their date, and the
+    // sums paid over on the acts of the year between them and each colleague.
+    virtual Status yearStatement(int year, const QString& performer, YearStatement* statement) = 0;
+
 protected:
     // What both engines share for findMany: `query` reads the acts whose numbers are bound to the
     // marks it is given (a chunk at a time); the acts are put back in the order asked.

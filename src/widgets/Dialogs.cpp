@@ -112,14 +112,14 @@ QString Dialogs::chooseSaveFile(QWidget* parent, const QString& title, const QSt
     return QFileDialog::getSaveFileName(parent, title, suggested, filter);
 }
 
-bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer) {
+bool Dialogs::choosePrinter(QWidget* parent, QPrinter* printer, const QString& title) {
     if (state().on) {
         record(QStringLiteral("(choix de l'imprimante)"), QString(), true);
         preparePrinter(printer);
         return state().printerChoices.isEmpty() ? false : state().printerChoices.dequeue();
     }
     QPrintDialog dialog(printer, parent);
-    dialog.setWindowTitle(QStringLiteral("Imprimer la liste"));
+    dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
 }
 

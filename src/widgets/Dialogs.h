@@ -46,7 +46,8 @@ public:
     static QString chooseSaveFile(QWidget* parent, const QString& title, const QString& suggested,
                                   const QString& filter);
     // Printer choice (Qt's print dialog); false when cancelled.
-    static bool choosePrinter(QWidget* parent, QPrinter* printer);
+    static bool choosePrinter(QWidget* parent, QPrinter* printer,
+                              const QString& title = QStringLiteral("Imprimer la liste"));
     // Points a printer at the default printer, or in testing mode at the PDF file the test named.
     static void preparePrinter(QPrinter* printer);
 

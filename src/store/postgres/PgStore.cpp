@@ -637,4 +637,100 @@ Status PgStore::remove(ReferenceList list, const QString& label, bool* found) {
     return s;
 }
 
+// ---- Yearly statement ----
+
+namespace {
+
+// A sum as SQL gives it: 0 when there was nothing to add, nothing when it cannot be held.
+std::optional<Money> storedSum(const PgRow& r, int c) {
+    if (r.isNull(c))
+        return Money();
+    const auto v = r.integer(c);
+    return v ? Money::fromStored(*v) : std::nullopt;
+}
+
+// The month (1 to 12) of a day of the year, from the boundaries bound in order.
+QString monthOfDay(const QString& column, const std::array<qint64, 13>& starts, QVariantList* binds) {
+    QString e = QStringLiteral("CASE");
+    for (int m = 1; m < 12; ++m) {
+        e += QStringLiteral(" WHEN %1 < ?::bigint THEN %2").arg(column).arg(m);
+        *binds << bound(starts[m]);
+    }
+    return e + QStringLiteral(" ELSE 12 END");
+}
+
+// A practitioner's name matched as the listings match it, as a condition of its own.
+QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
+    if (!hasWildcard(pattern)) {
+        *binds << pattern;
+        return QStringLiteral("(obs_fold(%1) = obs_fold(?::text))").arg(column);
+    }
+    const auto re = serverPatternRegex(pattern);
+    if (!re)
+        return QStringLiteral("FALSE");
+    *binds << *re;
+    return QStringLiteral("(obs_likefold(%1) ~ ?::text)").arg(column);
+}
+
+} // namespace
+
+Status PgStore::yearStatement(int year, const QString& performer, YearStatement* statement) {
+    *statement = {};
+    if (year < kFirstStatementYear || year > kLastStatementYear)
+        return Status::failure(StoreError::RefusedValue,
+                               QStringLiteral("L'année %1 est hors des années possibles (%2 à %3).")
+                                   .arg(year)
+                                   .arg(kFirstStatementYear)
+                                   .arg(kLastStatementYear));
+    const auto starts = monthStarts(year);
+
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT ") + monthOfDay(QStringLiteral("date"), starts, &binds) +
+                  QStringLiteral(" AS mois, count(*), sum(prix), sum(de), sum(payesecu), sum(payecomple), sum(payede) "
+                                 "FROM actes WHERE date BETWEEN ? AND ?");
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND ") + nameMatch(QStringLiteral("medacte"), performer, &binds) +
+           QStringLiteral(" GROUP BY 1");
+    Status s = m_db->exec(sql, binds, [&](const PgRow& r) {
+        const auto month = r.integer(0).value_or(0);
+        if (month < 1 || month > 12)
+            return true;
+        StatementFigures& f = statement->months[month - 1];
+        f.acts = r.integer(1).value_or(0);
+        f.price = storedSum(r, 2);
+        f.excess = storedSum(r, 3);
+        f.paidSecu = storedSum(r, 4);
+        f.paidComplementary = storedSum(r, 5);
+        f.paidExcess = storedSum(r, 6);
+        return true;
+    });
+    if (!s) {
+        *statement = {};
+        return s;
+    }
+
+    // Each act of the year between the practitioner and a colleague, whichever performed it: its
+    // sum paid over went from the one who performed it to the one who follows the patient.
+    binds.clear();
+    sql = QStringLiteral("SELECT min(confrere COLLATE \"C\"), sum(CASE WHEN effectue THEN reverse END), "
+                         "sum(CASE WHEN effectue THEN NULL ELSE reverse END) FROM (SELECT ");
+    sql += nameMatch(QStringLiteral("medacte"), performer, &binds) + QStringLiteral(" AS effectue, CASE WHEN ");
+    sql += nameMatch(QStringLiteral("medacte"), performer, &binds) +
+           QStringLiteral(" THEN medsuit ELSE medacte END AS confrere, reverse FROM actes WHERE date BETWEEN ? AND ?");
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND (") + nameMatch(QStringLiteral("medacte"), performer, &binds) + QStringLiteral(" OR ") +
+           nameMatch(QStringLiteral("medsuit"), performer, &binds) + QStringLiteral(")");
+    sql += QStringLiteral(" AND NOT (") + nameMatch(QStringLiteral("medacte"), performer, &binds) +
+           QStringLiteral(" AND ") + nameMatch(QStringLiteral("medsuit"), performer, &binds) + QStringLiteral(")) t");
+    sql += QStringLiteral(" WHERE confrere <> '' GROUP BY obs_fold(confrere) HAVING sum(reverse) IS NOT NULL ORDER BY "
+                          "obs_fold(min(confrere COLLATE \"C\")), obs_case(min(confrere COLLATE \"C\"))");
+    s = m_db->exec(sql, binds, [&](const PgRow& r) {
+        statement->reversals.push_back({r.text(0), storedSum(r, 1), storedSum(r, 2)});
+        return true;
+    });
+    if (!s)
+        *statement = {};
+    return s;
+}
+
 } // namespace obs

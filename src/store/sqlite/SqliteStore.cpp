@@ -518,4 +518,94 @@ Status SqliteStore::remove(ReferenceList list, const QString& label, bool* found
     return s;
 }
 
+// ---- Yearly statement ----
+
+namespace {
+
+// A sum as SQL gives it: 0 when there was nothing to add, nothing when it cannot be held.
+std::optional<Money> storedSum(const SQLite::Column& c) {
+    return c.isNull() ? std::optional<Money>(Money()) : moneyOf(c);
+}
+
+// The month (1 to 12) of a day of the year, from the boundaries bound in order.
+QString monthOfDay(const QString& column, const std::array<qint64, 13>& starts, QVariantList* binds) {
+    QString e = QStringLiteral("CASE");
+    for (int m = 1; m < 12; ++m) {
+        e += QStringLiteral(" WHEN %1 < ? THEN %2").arg(column).arg(m);
+        *binds << bound(starts[m]);
+    }
+    return e + QStringLiteral(" ELSE 12 END");
+}
+
+// A practitioner's name matched as the listings match it, as a condition of its own. Kept off the
+// practitioner-pair index: the period's index answers a year's acts.
+QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
+    *binds << pattern;
+    if (!hasWildcard(pattern))
+        return QStringLiteral("(+%1 = ? COLLATE FRENCH_PRIMARY)").arg(column);
+    return QStringLiteral("(%1 LIKE ?)").arg(column);
+}
+
+} // namespace
+
+Status SqliteStore::yearStatement(int year, const QString& performer, YearStatement* statement) {
+    *statement = {};
+    if (year < kFirstStatementYear || year > kLastStatementYear)
+        return Status::failure(StoreError::RefusedValue,
+                               QStringLiteral("L'année %1 est hors des années possibles (%2 à %3).")
+                                   .arg(year)
+                                   .arg(kFirstStatementYear)
+                                   .arg(kLastStatementYear));
+    const auto starts = monthStarts(year);
+
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT ") + monthOfDay(QStringLiteral("Date"), starts, &binds) +
+                  QStringLiteral(" AS mois, COUNT(*), SUM(PRIX), SUM(DE), SUM(PAYESECU), SUM(PAYECOMPLE), SUM(PAYEDE) "
+                                 "FROM ACTES WHERE Date BETWEEN ? AND ?");
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND ") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+           QStringLiteral(" GROUP BY mois");
+    Status s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        const int month = st.getColumn(0).getInt();
+        if (month < 1 || month > 12)
+            return true;
+        StatementFigures& f = statement->months[month - 1];
+        f.acts = st.getColumn(1).getInt64();
+        f.price = storedSum(st.getColumn(2));
+        f.excess = storedSum(st.getColumn(3));
+        f.paidSecu = storedSum(st.getColumn(4));
+        f.paidComplementary = storedSum(st.getColumn(5));
+        f.paidExcess = storedSum(st.getColumn(6));
+        return true;
+    });
+    if (!s) {
+        *statement = {};
+        return s;
+    }
+
+    // Each act of the year between the practitioner and a colleague, whichever performed it: its
+    // sum paid over went from the one who performed it to the one who follows the patient.
+    binds.clear();
+    sql = QStringLiteral("SELECT MIN(confrere), SUM(CASE WHEN effectue THEN REVERSE END), "
+                         "SUM(CASE WHEN effectue THEN NULL ELSE REVERSE END) FROM (SELECT ");
+    sql += nameMatch(QStringLiteral("MEDACTE"), performer, &binds) + QStringLiteral(" AS effectue, CASE WHEN ");
+    sql += nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+           QStringLiteral(" THEN MEDSUIT ELSE MEDACTE END AS confrere, REVERSE FROM ACTES WHERE Date BETWEEN ? AND ?");
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND (") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) + QStringLiteral(" OR ") +
+           nameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral(")");
+    sql += QStringLiteral(" AND NOT (") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+           QStringLiteral(" AND ") + nameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral("))");
+    sql += QStringLiteral(" WHERE confrere <> '' GROUP BY confrere COLLATE FRENCH_PRIMARY HAVING SUM(REVERSE) IS NOT "
+                          "NULL ORDER BY MIN(confrere) COLLATE FRENCH");
+    s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
+        statement->reversals.push_back(
+            {textOf(st.getColumn(0)), storedSum(st.getColumn(1)), storedSum(st.getColumn(2))});
+        return true;
+    });
+    if (!s)
+        *statement = {};
+    return s;
+}
+
 } // namespace obs

@@ -38,6 +38,7 @@ private:
     Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override;
     Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override;
     Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override;
+    Status yearStatement(int year, const QString& performer, YearStatement* statement) override;
 
     // ReferenceTable
     Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) override;
