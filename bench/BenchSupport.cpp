@@ -4,7 +4,6 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
-#include "store/SharedStore.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 #include "widgets/Dialogs.h"
