@@ -588,9 +588,9 @@ void TestEngines::textKeysAreTheProgramOwn_data() {
     QTest::newRow("other scripts") << QStringLiteral("Σοφία Дмитрий Ørsted Ångström");
     QTest::newRow("empty") << QString();
     QString latin;
-    for (char32_t c = 0xA0; c <= 0x17F; ++c)
+    for (char32_t c = 0xA0; c <= 0x24F; ++c)
         latin += QString::fromUcs4(&c, 1);
-    QTest::newRow("Latin-1 and Latin Extended-A") << latin;
+    QTest::newRow("Latin-1, Latin Extended-A and -B") << latin;
 }
 
 void TestEngines::textKeysAreTheProgramOwn() {

@@ -26,7 +26,8 @@ bool usable(char32_t c) {
 
 // translate() of every character whose form differs; plain ASCII text takes lower() alone.
 // translate() looks each character up from the start of its list, so the characters of French
-// names come first (mapped to themselves when unchanged), the rare ones after.
+// names come first (mapped to themselves when unchanged), the rare ones after. Ligatures are
+// written out first: a character whose form is itself a ligature (Ǣ gives æ) keeps that form.
 QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
     QString from, to, dropped;
     QList<char32_t> order;
@@ -58,7 +59,7 @@ QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
             to += ch(c); // written out by replace() below
         }
     }
-    QString expr = QStringLiteral("translate(t, %1, %2)").arg(literal(from + dropped), literal(to));
+    QString expr = QStringLiteral("t");
     if (ligatures) {
         for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
             if (!usable(c))
@@ -68,7 +69,7 @@ QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
                 expr = QStringLiteral("replace(%1, %2, %3)").arg(expr, literal(ch(c)), literal(f));
         }
     }
-    return expr;
+    return QStringLiteral("translate(%1, %2, %3)").arg(expr, literal(from + dropped), literal(to));
 }
 
 // Plain ASCII text takes lower() alone, in a body small enough for the planner to inline at no
