@@ -13,7 +13,8 @@
 // The server is a PostgreSQL 15 of the benchmark's own: its folder $OBSLEDGER_BENCH_DIR/pg-<rows>
 // holds the data, the log and the Unix socket (no TCP); initialised and filled from the kept file
 // the first time (obsledger-admin copy's own code), reused by later runs while it holds the same
-// acts as the file, stopped at the end. As root it runs as the user postgres.
+// acts as the file with the program's indexes and text functions, stopped at the end. As root it
+// runs as the user postgres.
 
 #include "BenchSupport.h"
 
@@ -163,6 +164,34 @@ Signature serverSignature(PgConnection& db) {
     return sig;
 }
 
+// The server's indexes and text functions as the program creates them: a kept database made with
+// other ones (an earlier version of the program) is loaded again.
+QString schemaOf(PgConnection& db) {
+    QString out;
+    db.exec(QStringLiteral("SELECT indexname || ': ' || indexdef FROM pg_indexes WHERE tablename IN ('actes', 'memo') "
+                           "UNION ALL SELECT proname || ': ' || md5(pg_get_functiondef(oid)) FROM pg_proc WHERE "
+                           "proname LIKE 'obs%' OR proname = 'memo_index' ORDER BY 1"),
+            {}, [&](const PgRow& r) {
+                out += r.text(0) + u'\n';
+                return true;
+            });
+    return out;
+}
+
+QString programSchema(PgConnection& admin) {
+    const QString name = kDatabaseName + QStringLiteral("_schema");
+    admin.script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+    checkOk(admin.script(QStringLiteral("CREATE DATABASE %1").arg(name)), "create database");
+    QString schema;
+    {
+        auto db = connectOrFail(QStringLiteral("host=%1 user=postgres dbname=%2").arg(server().folder, name));
+        checkOk(createServerSchema(*db), "server tables");
+        schema = schemaOf(*db);
+    }
+    admin.script(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
+    return schema;
+}
+
 // Starts the benchmark's server (or finds it running) and makes it hold the acts of the file.
 void startServer(int rows, const QString& filePath) {
     Server& srv = server();
@@ -209,7 +238,7 @@ void startServer(int rows, const QString& filePath) {
             if (db && checkServerTables(*db)) {
                 // Acts left behind by a run stopped between adding and deleting.
                 db->exec(QStringLiteral("DELETE FROM actes WHERE nom = ?"), {kScratchSurname});
-                if (serverSignature(*db) == wanted)
+                if (serverSignature(*db) == wanted && schemaOf(*db) == programSchema(*admin))
                     return;
             }
         }
