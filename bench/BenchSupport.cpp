@@ -4,6 +4,7 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
+#include "store/SharedDatabase.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 #include "widgets/Dialogs.h"

@@ -17,7 +17,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev li
           fonts-dejavu-core xvfb xauth poppler-utils qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql
           clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
-          cups printer-driver-cups-pdf)  # a private print server for the printing test (scripts/with-pdf-printer.sh)
+          cups printer-driver-cups-pdf  # a private print server for the printing test (scripts/with-pdf-printer.sh)
+          libbenchmark-dev)  # the benchmarks are built with the tests, so that they keep building
 
 install_missing() {
     local missing=() p
@@ -32,6 +33,7 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Arguments: more CMake settings (the test build builds the benchmarks too, never runs them).
 build_all() {
     # Debian's hardening flags, so that the packaged programs are built as Debian builds its own.
     local cxxflags ldflags
@@ -39,7 +41,7 @@ build_all() {
     cxxflags="$(cd "$root" && dpkg-buildflags --get CPPFLAGS) $(cd "$root" && dpkg-buildflags --get CXXFLAGS)"
     ldflags=$(cd "$root" && dpkg-buildflags --get LDFLAGS)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
+          -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" "$@"
     cmake --build "$build" --parallel "$(nproc)"
 }
 
@@ -110,13 +112,13 @@ start_test_server() {
 case "${1:-}" in
 run)
     install_missing
-    build_all
+    build_all -DOBSLEDGER_BENCH=OFF
     run_program
     ;;
 test)
     install_missing
     check_format
-    build_all
+    build_all -DOBSLEDGER_BENCH=ON
     # The server stays up for the sanitizer run below too; the exit trap stops it.
     start_test_server
     # Under a print server of the tests' own, with a PDF printer as the default destination.
@@ -128,7 +130,7 @@ test)
     ;;
 package)
     install_missing
-    build_all
+    build_all -DOBSLEDGER_BENCH=OFF
     build_package
     echo "Paquet : $deb (installation : sudo apt install $deb)"
     ;;

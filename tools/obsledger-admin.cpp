@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 
 using namespace obs;
@@ -201,23 +202,15 @@ QStringList statements(const QString& text) {
     return list;
 }
 
-int serverSql(const QString& conninfo) {
-    Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (!db) {
-        err() << s.message << "\n";
-        return 1;
-    }
+using PrintRow = std::function<void(const QStringList&)>;
+
+// Runs the statements read on the standard input, each row printed with tabs between its fields;
+// stops at the first error, saying which statement failed.
+int runStatements(const std::function<Status(const QString&, const PrintRow&)>& run) {
     QTextStream in(stdin);
+    const PrintRow print = [](const QStringList& fields) { out() << fields.join(u'\t') << "\n"; };
     for (const QString& st : statements(in.readAll())) {
-        s = db->exec(st, {}, [](const PgRow& r) {
-            QStringList fields;
-            for (int i = 0; i < r.columns(); ++i)
-                fields << r.text(i);
-            out() << fields.join(u'\t') << "\n";
-            return true;
-        });
-        if (!s) {
+        if (const Status s = run(st, print); !s) {
             out().flush();
             err() << "Erreur : " << s.message << "\n  dans : " << st << "\n";
             return 1;
@@ -227,31 +220,37 @@ int serverSql(const QString& conninfo) {
 }
 
 int sql(const QString& path) {
-    if (isServerLocation(path))
-        return serverSql(path);
     Status s;
+    if (isServerLocation(path)) {
+        auto db = PgConnection::open(path, &s);
+        if (!db) {
+            err() << s.message << "\n";
+            return 1;
+        }
+        return runStatements([&](const QString& st, const PrintRow& print) {
+            return db->exec(st, {}, [&](const PgRow& r) {
+                QStringList fields;
+                for (int i = 0; i < r.columns(); ++i)
+                    fields << r.text(i);
+                print(fields);
+                return true;
+            });
+        });
+    }
     auto db = Database::open(path, &s);
     if (!db) {
         err() << s.message << "\n";
         return 1;
     }
-    QTextStream in(stdin);
-    const QStringList stmts = statements(in.readAll());
-    for (const QString& st : stmts) {
-        s = db->queryRaw(st, {}, [](const Row& r) {
+    return runStatements([&](const QString& st, const PrintRow& print) {
+        return db->queryRaw(st, {}, [&](const Row& r) {
             QStringList fields;
             for (const QVariant& v : r.values())
                 fields << (v.isNull() ? QString() : v.toString());
-            out() << fields.join(u'\t') << "\n";
+            print(fields);
             return true;
         });
-        if (!s) {
-            out().flush();
-            err() << "Erreur : " << s.message << "\n  dans : " << st << "\n";
-            return 1;
-        }
-    }
-    return 0;
+    });
 }
 
 int check(const QString& path) {

@@ -212,9 +212,7 @@ void ReferenceListsEditor::selectEntry() {
         return;
     bool matched = false;
     BrowsedRecord record;
-    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
-    if (s)
-        s = m_browsed.findFirst(label, &matched, &record);
+    Status s = seekStored(label, &matched, &record);
     if (!s) {
         Dialogs::warn(this, QStringLiteral("L'item « %1 » n'a pas pu être lu.\n%2").arg(label, s.message));
         return;
@@ -285,18 +283,31 @@ void ReferenceListsEditor::resetBoxes() {
     m_text1->setFocus();
 }
 
-void ReferenceListsEditor::add() {
+bool ReferenceListsEditor::typedEntry(const QString& noItem, const QString& noList, ReferenceEntry* entry) {
     if (m_text1->text().isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("Veuillez saisir un Item au préalable"));
-        return;
+        Dialogs::inform(this, noItem);
+        return false;
     }
     if (!m_list) {
-        Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."));
-        return;
+        Dialogs::inform(this, noList);
+        return false;
     }
+    entry->list = *m_list;
+    return entryFromBoxes(entry);
+}
+
+// The browsed list reopened on the chosen list as stored, then the entry with this label sought.
+Status ReferenceListsEditor::seekStored(const QString& label, bool* matched, BrowsedRecord* record) {
+    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
+    if (s)
+        s = m_browsed.findFirst(label, matched, record);
+    return s;
+}
+
+void ReferenceListsEditor::add() {
     ReferenceEntry entry;
-    entry.list = *m_list;
-    if (!entryFromBoxes(&entry))
+    if (!typedEntry(QStringLiteral("Veuillez saisir un Item au préalable"),
+                    QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."), &entry))
         return;
     const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_text1->text());
     if (!reopenDatabase(notAdded))
@@ -315,26 +326,16 @@ void ReferenceListsEditor::add() {
 }
 
 void ReferenceListsEditor::modify() {
-    if (m_text1->text().isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item par Double Click"));
-        return;
-    }
-    if (!m_list) {
-        Dialogs::inform(this, QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."));
-        return;
-    }
     ReferenceEntry entry;
-    entry.list = *m_list;
-    if (!entryFromBoxes(&entry))
+    if (!typedEntry(QStringLiteral("Veuillez selectionner un Item par Double Click"),
+                    QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."), &entry))
         return;
     const QString notChanged = QStringLiteral("L'item « %1 » n'a pas été modifié.").arg(m_remembered);
     if (!reopenDatabase(notChanged))
         return;
     bool matched = false;
     BrowsedRecord record;
-    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
-    if (s)
-        s = m_browsed.findFirst(m_remembered, &matched, &record);
+    Status s = seekStored(m_remembered, &matched, &record);
     if (s && matched) {
         // Compared with the entry as it was read when double-clicked; with none read, as it is now.
         const ReferenceEntry shown = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered
@@ -387,9 +388,7 @@ void ReferenceListsEditor::remove() {
         return;
     bool matched = false;
     BrowsedRecord record;
-    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
-    if (s)
-        s = m_browsed.findFirst(label, &matched, &record);
+    Status s = seekStored(label, &matched, &record);
     if (s && !matched)
         return; // already gone
     if (s)

@@ -60,6 +60,10 @@ private:
     // The entry from the boxes; false (and the message shown) when an amount box holds a text
     // that is not an amount.
     bool entryFromBoxes(ReferenceEntry* entry);
+    // What the boxes hold for the chosen list, after the checks every change shares; false once a
+    // message has said what is missing.
+    bool typedEntry(const QString& noItem, const QString& noList, ReferenceEntry* entry);
+    Status seekStored(const QString& label, bool* matched, BrowsedRecord* record);
     void resetBoxes();
     QString mutualName(int slot) const;
 
