@@ -180,6 +180,7 @@ QString schemaOf(PgConnection& db) {
 
 QString programSchema(PgConnection& admin) {
     const QString name = kDatabaseName + QStringLiteral("_schema");
+    admin.script(QStringLiteral("SET client_min_messages = warning"));
     admin.script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
     checkOk(admin.script(QStringLiteral("CREATE DATABASE %1").arg(name)), "create database");
     QString schema;
@@ -244,6 +245,7 @@ void startServer(int rows, const QString& filePath) {
         }
         std::fprintf(stderr, "bench: loading the server with the %d acts of %s (once; later runs reuse it)...\n", rows,
                      qPrintable(filePath));
+        admin->script(QStringLiteral("SET client_min_messages = warning"));
         checkOk(admin->script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(kDatabaseName)), "drop");
         checkOk(admin->script(QStringLiteral("CREATE DATABASE %1").arg(kDatabaseName)), "create database");
     }
