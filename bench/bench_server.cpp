@@ -318,8 +318,8 @@ private:
     PGconn* m_conn = nullptr;
 };
 
-// The statements of the acts by name, the listing and the owed amount, as the store writes them
-// ($n where it writes ?).
+// The statements of the acts by name, the listing and the owed amount, as the server store writes
+// them ($n where it writes ?): kept in step with src/store/postgres/PgStore.cpp.
 const QString kNameKeys = QStringLiteral("obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom)");
 QString namesSql(const QString& where, bool forward) {
     const QString dir = forward ? QString() : QStringLiteral(" DESC");
