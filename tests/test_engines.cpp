@@ -130,6 +130,12 @@ QStringList listingOf(Store& store, ListingKind kind, const SearchCriteria& c) {
     std::optional<Money> total;
     store.acts().listingTotal(kind, {38353, 38353 + 400}, c, &total);
     lines << QStringLiteral("total %1").arg(total ? total->units() : -1);
+    // The total summed while the rows are read is the same.
+    std::optional<Money> summed;
+    if (!store.acts().listing(
+            kind, {38353, 38353 + 400}, c, [](const ListingRow&) { return true; }, &summed) ||
+        summed != total)
+        lines << QStringLiteral("summed while reading: %1").arg(summed ? summed->units() : -1);
     return lines;
 }
 

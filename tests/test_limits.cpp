@@ -43,6 +43,7 @@ private slots:
     void mainWindowAmountsOutOfRange();
     void damagedStoredAmounts_data();
     void damagedStoredAmounts();
+    void listingTotalBeyondAnyAmount();
     void reversalRatesOutOfRange_data();
     void reversalRatesOutOfRange();
     void controlCharactersRefused_data();
@@ -152,6 +153,24 @@ void TestLimits::damagedStoredAmounts() {
     QCOMPARE(child<QLineEdit>(&w, "TxtEuros")->text(), QString());
     QCOMPARE(child<QLineEdit>(&w, "TxtPSecu")->text(), QString());
     QVERIFY(!child<QLabel>(&w, "LblTotalF")->text().startsWith(u'-'));
+}
+
+// Damaged amounts whose sum no amount holds: the acts are listed, the total is said missing, never
+// shown wrapped around.
+void TestLimits::listingTotalBeyondAnyAmount() {
+    TempClinic clinic;
+    clinic.writeRates();
+    for (const char* nom : {"DUPONT", "DURAND", "LEGER"})
+        clinic.addAct({{"Nom", nom}, {"Date", 38353}, {"PRIX", units(qint64(1) << 62)}});
+    obs::test::SearchScreen s(clinic);
+    s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
+    s.click("Command2");
+    QCOMPARE(s.lines().size(), 3);
+    QCOMPARE(s.totals().at(0), QStringLiteral("3"));
+    QCOMPARE(s.caption("LblTotalActes"), QString());
+    QVERIFY2(Dialogs::lastText().startsWith(QStringLiteral("Le total des actes trouvés n'a pas pu être calculé.")),
+             qPrintable(Dialogs::lastText()));
+    Dialogs::clearShown();
 }
 
 void TestLimits::reversalRatesOutOfRange_data() {

@@ -35,6 +35,8 @@ private slots:
     void openNeverCreates();
     void integrityCheckNeedsCollation();
     void moneySumsAreExact();
+    void totalSummedWhileReading_data();
+    void totalSummedWhileReading();
     void likePrefilterKeepsMatches();
 };
 
@@ -160,6 +162,55 @@ void TestStore::programQueries() {
     PairSums sums;
     QVERIFY(acts.pairSums({1, 2}, "*", "*", &sums));
     QVERIFY(!sums.reversed && !sums.value);
+}
+
+void TestStore::totalSummedWhileReading_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QVariantList>("prices");
+    QTest::addColumn<qint64>("expected"); // -1: no total, -2: said missing
+    const int search = int(ListingKind::Search);
+    QTest::newRow("cents") << search << QVariantList{qint64(1005000), qint64(9950000), qint64(1)} << qint64(10955001);
+    QTest::newRow("no amount adds nothing") << search << QVariantList{QVariant(), qint64(70000)} << qint64(70000);
+    QTest::newRow("no amount at all") << search << QVariantList{QVariant(), QVariant()} << qint64(-1);
+    QTest::newRow("negative") << search << QVariantList{qint64(-70000), qint64(20000)} << qint64(-50000);
+    QTest::newRow("unpaid") << int(ListingKind::Unpaid) << QVariantList{qint64(1), qint64(2)} << qint64(3);
+    QTest::newRow("still to collect") << int(ListingKind::Remainder) << QVariantList{qint64(10000), qint64(-5)}
+                                      << qint64(10000);
+    QTest::newRow("beyond what an amount holds")
+        << search << QVariantList{qint64(4000000000000000000), qint64(4000000000000000000), qint64(4000000000000000000)}
+        << qint64(-2);
+    QTest::newRow("damaged amount read as none") << search << QVariantList{1e300, qint64(5)} << qint64(5);
+    QTest::newRow("excess counts every act") << int(ListingKind::Excess) << QVariantList{qint64(100)} << qint64(200);
+}
+
+void TestStore::totalSummedWhileReading() {
+    QFETCH(int, kind);
+    QFETCH(QVariantList, prices);
+    QFETCH(qint64, expected);
+    TempClinic clinic;
+    for (const QVariant& price : prices)
+        clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}, {"PRIX", price}, {"DE", qint64(0)}});
+    if (ListingKind(kind) == ListingKind::Excess)
+        clinic.addAct({{"Nom", "LEGER"}, {"Date", 38353}, {"PAYESECU", qint64(1)}, {"DE", qint64(200)}});
+    Status st;
+    auto store = SqliteStore::open(clinic.dbPath(), &st);
+    QVERIFY(store);
+    std::optional<Money> total;
+    int rows = 0;
+    const Status s = store->acts().listing(
+        ListingKind(kind), {38353, 38353}, {},
+        [&](const ListingRow&) {
+            ++rows;
+            return true;
+        },
+        &total);
+    if (expected == -2) {
+        QCOMPARE(s.error, StoreError::TotalMissing);
+        QCOMPARE(rows, int(prices.size())); // every row handed over all the same
+        return;
+    }
+    QVERIFY2(s, qPrintable(s.message));
+    QCOMPARE(total ? total->units() : -1, expected);
 }
 
 void TestStore::cursorMovesAndEdges() {

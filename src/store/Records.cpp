@@ -24,4 +24,26 @@ bool hasWildcard(const QString& text) {
     return false;
 }
 
+void ListingSum::add(const ListingRow& row) {
+    const std::optional<Money>& amount = m_kind == ListingKind::Remainder ? row.remainder : row.price;
+    if (!amount || m_overflow)
+        return;
+    if (!m_total) {
+        m_total = amount;
+        return;
+    }
+    m_total = m_total->plus(*amount);
+    m_overflow = !m_total;
+}
+
+Status ListingSum::result(std::optional<Money>* total) const {
+    *total = m_total;
+    if (m_overflow)
+        return Status::failure(StoreError::TotalMissing,
+                               QStringLiteral("Le total dépasse les montants que le programme "
+                                              "sait compter : une fiche porte un montant "
+                                              "erroné."));
+    return Status::success();
+}
+
 } // namespace obs

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/Money.h"
+#include "store/Status.h"
 
 #include <QString>
 #include <QStringList>
@@ -97,8 +98,27 @@ struct ListingRow {
     StoredDay date;
     QString code;                // CCAM1
     std::optional<Money> excess; // DE
+    std::optional<Money> price;  // PRIX
     // PRIX + DE − (PAYESECU + PAYECOMPLE + PAYEDE), filled for the remainder listing.
     std::optional<Money> remainder;
+};
+
+// A listing's total summed row by row as SQL's SUM does (rows without an amount add nothing, no
+// row with one gives nothing), with an overflow said rather than wrapped.
+class ListingSum {
+public:
+    explicit ListingSum(ListingKind kind) : m_kind(kind) {}
+    // Whether the total is the sum of the listed rows (the excess total also counts acts outside
+    // the list).
+    bool fromRows() const { return m_kind != ListingKind::Excess; }
+    void add(const ListingRow& row);
+    // The total, or a failure when it overflowed.
+    Status result(std::optional<Money>* total) const;
+
+private:
+    ListingKind m_kind;
+    std::optional<Money> m_total;
+    bool m_overflow = false;
 };
 
 // What was paid for a pair of practitioners' acts in a period.

@@ -29,8 +29,12 @@ public:
     virtual Status append(const Act& act, qint64* number) = 0;
 
     // The acts of a listing, in the listing's order, handed over one at a time (false stops).
+    // With `total`, the listing's total as listingTotal gives it, summed during the same reading
+    // where it is the sum of the rows handed over (a year is read once, not twice). A total that
+    // cannot be had (beyond what an amount holds): TotalMissing, once every row was handed over.
     virtual Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
-                           const std::function<bool(const ListingRow&)>& each) = 0;
+                           const std::function<bool(const ListingRow&)>& each,
+                           std::optional<Money>* total = nullptr) = 0;
     // The listing's total (PRIX, DE for the excess listing, what is still to collect for the
     // remainder listing); nothing when no act.
     virtual Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,

@@ -439,9 +439,9 @@ Status PgStore::append(const Act& a, qint64* number) {
 }
 
 Status PgStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
-                        const std::function<bool(const ListingRow&)>& each) {
+                        const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) {
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT numint, nom, prenom, date, ccam1, de") +
+    QString sql = QStringLiteral("SELECT numint, nom, prenom, date, ccam1, de, prix") +
                   (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) +
                   QStringLiteral(" FROM actes ") + listingCondition(kind, period, criteria, &binds);
     // The search lists the acts by date, then by name, as the file engine does; the others by name.
@@ -450,17 +450,28 @@ Status PgStore::listing(ListingKind kind, const Period& period, const SearchCrit
     sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY date, %1, numint").arg(byName)
                                        : QStringLiteral(" ORDER BY %1, date, numint").arg(byName);
     ListingRow row;
-    return m_db->exec(sql, binds, [&](const PgRow& r) {
+    ListingSum sum(kind);
+    bool stopped = false;
+    const Status s = m_db->exec(sql, binds, [&](const PgRow& r) {
         row.number = r.integer(0).value_or(0);
         row.surname = r.text(1);
         row.firstName = r.text(2);
         row.date = r.integer(3);
         row.code = r.text(4);
         row.excess = moneyAt(r, 5);
+        row.price = moneyAt(r, 6);
         if (kind == ListingKind::Remainder)
-            row.remainder = moneyAt(r, 6);
-        return each(row);
+            row.remainder = moneyAt(r, 7);
+        sum.add(row);
+        stopped = !each(row);
+        return !stopped;
     });
+    if (!s || !total)
+        return s;
+    Status t = stopped || !sum.fromRows() ? listingTotal(kind, period, criteria, total) : sum.result(total);
+    if (!t && t.error != StoreError::Closed)
+        t.error = StoreError::TotalMissing;
+    return t;
 }
 
 Status PgStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,

@@ -327,9 +327,9 @@ Status SqliteStore::append(const Act& a, qint64* number) {
 }
 
 Status SqliteStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
-                            const std::function<bool(const ListingRow&)>& each) {
+                            const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) {
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE") +
+    QString sql = QStringLiteral("SELECT NUMINT, Nom, Prenom, Date, CCAM1, DE, PRIX") +
                   (kind == ListingKind::Remainder ? QStringLiteral(", ") + kRemainder : QString()) +
                   QStringLiteral(" FROM ACTES ") + listingCondition(kind, period, criteria, &binds);
     // The search lists the acts by date, then by name (the period index's own order); the other
@@ -337,17 +337,28 @@ Status SqliteStore::listing(ListingKind kind, const Period& period, const Search
     sql += kind == ListingKind::Search ? QStringLiteral(" ORDER BY Date, Nom, Prenom")
                                        : QStringLiteral(" ORDER BY Nom, Prenom, Date, NUMINT");
     ListingRow row;
-    return m_db->step(sql, binds, [&](SQLite::Statement& st) {
+    ListingSum sum(kind);
+    bool stopped = false;
+    const Status s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
         row.number = st.getColumn(0).getInt64();
         row.surname = textOf(st.getColumn(1));
         row.firstName = textOf(st.getColumn(2));
         row.date = dayOf(st.getColumn(3));
         row.code = textOf(st.getColumn(4));
         row.excess = moneyOf(st.getColumn(5));
+        row.price = moneyOf(st.getColumn(6));
         if (kind == ListingKind::Remainder)
-            row.remainder = moneyOf(st.getColumn(6));
-        return each(row);
+            row.remainder = moneyOf(st.getColumn(7));
+        sum.add(row);
+        stopped = !each(row);
+        return !stopped;
     });
+    if (!s || !total)
+        return s;
+    Status t = stopped || !sum.fromRows() ? listingTotal(kind, period, criteria, total) : sum.result(total);
+    if (!t && t.error != StoreError::Closed)
+        t.error = StoreError::TotalMissing;
+    return t;
 }
 
 Status SqliteStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,

@@ -31,7 +31,7 @@ private:
     Status remove(qint64 number) override;
     Status append(const Act& act, qint64* number) override;
     Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
-                   const std::function<bool(const ListingRow&)>& each) override;
+                   const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) override;
     Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
                         std::optional<Money>* total) override;
     Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override;
