@@ -323,7 +323,11 @@ private:
 const QString kNameKeys = QStringLiteral("obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom)");
 QString namesSql(const QString& where, bool forward) {
     const QString dir = forward ? QString() : QStringLiteral(" DESC");
-    QString sql = QStringLiteral("SELECT %1, numint FROM actes").arg(kNameKeys);
+    // The step reads the act itself with its keys.
+    QString sql = QStringLiteral("SELECT %1, numint, numint, nom, prenom, date, medsuit, medacte, acte, ccam1, nf, "
+                                 "ccam2, ccam3, ccam4, ccam5, ccam6, prix, de, payesecu, payecomple, payede, reverse, "
+                                 "daterev FROM actes")
+                      .arg(kNameKeys);
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE (") + where + u')';
     return sql + QStringLiteral(" ORDER BY obs_fold(nom)%1, obs_case(nom)%1, obs_fold(prenom)%1, obs_case(prenom)%1, "
@@ -338,10 +342,6 @@ const QByteArray kNextSql =
     namesSql(QStringLiteral("(%1, numint) > ($1, $2, $3, $4, $5)").arg(kNameKeys), true).toUtf8();
 const QByteArray kPreviousSql =
     namesSql(QStringLiteral("(%1, numint) < ($1, $2, $3, $4, $5)").arg(kNameKeys), false).toUtf8();
-const QByteArray kCurrentSql =
-    QByteArrayLiteral("SELECT numint, nom, prenom, date, medsuit, medacte, acte, ccam1, nf, ccam2, ccam3, ccam4, "
-                      "ccam5, ccam6, prix, de, payesecu, payecomple, payede, reverse, daterev FROM actes WHERE "
-                      "numint = $1");
 // The listing's total is summed from its rows (PRIX read with them).
 const QByteArray kYearSql = QByteArrayLiteral(
     "SELECT numint, nom, prenom, date, ccam1, de, prix FROM actes WHERE date BETWEEN $1 AND $2 ORDER BY date, "
@@ -589,7 +589,6 @@ void libpqKeystroke(benchmark::State& state) {
         const Stopwatch sw;
         db.run(kFirstSql.constData(), {});
         db.run(kFindSql.constData(), {text, text}, &found);
-        db.run(kCurrentSql.constData(), {found.value(4)});
         sw.lap(state, samples);
     }
     publish(state, QStringLiteral("keystroke"), Way::Libpq, samples);
@@ -668,7 +667,6 @@ void libpqStep(benchmark::State& state, const StepCase& c) {
         QList<QByteArray> row;
         const Stopwatch sw;
         db.run(c.sql->constData(), c.keyed ? keys : QList<QByteArray>(), &row);
-        db.run(kCurrentSql.constData(), {row.value(4)});
         sw.lap(state, samples);
         if (c.keyed && !row.isEmpty())
             keys = keysOf(row);
@@ -934,28 +932,23 @@ void psqlAll(benchmark::State& state) {
     const int repeat = 30;
     DirectServer& db = *setup().libpq;
     for (auto _ : state) {
-        // Keystrokes: the first act, the act at or after the text, its row.
+        // Keystrokes: the first act, then the act at or after the text.
         QStringList statements;
         for (const QString& p : keystrokePrefixes(repeat)) {
             const QByteArray t = p.toUtf8();
-            QList<QByteArray> found;
-            db.run(kFindSql.constData(), {t, t}, &found);
-            statements << withValues(kFirstSql, {}) << withValues(kFindSql, {t, t})
-                       << withValues(kCurrentSql, {found.value(4)});
+            statements << withValues(kFirstSql, {}) << withValues(kFindSql, {t, t});
         }
-        figures()[QStringLiteral("keystroke")].samples[Way::Psql] = grouped(psqlStatementTimes(statements), 3);
+        figures()[QStringLiteral("keystroke")].samples[Way::Psql] = grouped(psqlStatementTimes(statements), 2);
 
-        // Steps from the act at or after "M": the neighbour's keys, then its row.
+        // Steps from the act at or after "M".
         QList<QByteArray> at;
         db.run(kFindSql.constData(), {"M", "M"}, &at);
         for (const StepCase& c : kSteps) {
-            QList<QByteArray> row;
             const QList<QByteArray> keys = c.keyed ? keysOf(at) : QList<QByteArray>();
-            db.run(c.sql->constData(), keys, &row);
             statements.clear();
             for (int i = 0; i < repeat; ++i)
-                statements << withValues(*c.sql, keys) << withValues(kCurrentSql, {row.value(4)});
-            figures()[QString::fromLatin1(c.key)].samples[Way::Psql] = grouped(psqlStatementTimes(statements), 2);
+                statements << withValues(*c.sql, keys);
+            figures()[QString::fromLatin1(c.key)].samples[Way::Psql] = grouped(psqlStatementTimes(statements), 1);
         }
 
         // The years in turn.
@@ -1002,7 +995,6 @@ void explainPlans() {
         {"keystroke, the act at or after 'DU'", withValues(kFindSql, {"DU", "DU"}), "actes_nom"},
         {"next record", withValues(kNextSql, keysOf(at)), "actes_nom"},
         {"previous record", withValues(kPreviousSql, keysOf(at)), "actes_nom"},
-        {"the act shown", withValues(kCurrentSql, {at.value(4)}), "actes_pkey"},
         {"one year listed", withValues(kYearSql, {y.firstDay(), y.lastDay()}), "actes_date"},
         {"owed amount", withValues(kOwedSql, {y.firstDay(), y.lastDay(), "Dr BERTRAND", "Dr FONTAINE"}), "actes_paire"},
     };
@@ -1041,12 +1033,11 @@ void registerAll() {
             QStringLiteral("BM_File_") + tag, [fn](benchmark::State& st) { fn(st, Way::File); }, iterations);
     };
     declare(QStringLiteral("keystroke"), QStringLiteral("Keystroke in Text1 (search + show row)"), kClickGoalMs,
-            QString::fromUtf8(kFirstSql + " ; " + kFindSql + " ; " + kCurrentSql));
+            QString::fromUtf8(kFirstSql + " ; " + kFindSql));
     both(QStringLiteral("Keystroke"), programKeystroke, 300);
     add(QStringLiteral("BM_Libpq_Keystroke"), libpqKeystroke, 300);
     for (const StepCase& c : kSteps) {
-        declare(QString::fromLatin1(c.key), QString::fromLatin1(c.action), kClickGoalMs,
-                QString::fromUtf8(*c.sql + " ; " + kCurrentSql));
+        declare(QString::fromLatin1(c.key), QString::fromLatin1(c.action), kClickGoalMs, QString::fromUtf8(*c.sql));
         const QString tag = QString::fromLatin1(c.key);
         const QString name = tag.left(1).toUpper() + tag.mid(1);
         const int n = c.keyed ? 300 : 100;

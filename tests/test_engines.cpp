@@ -6,6 +6,7 @@
 
 #include "domain/ClinicCopy.h"
 #include "domain/ServerBackup.h"
+#include "store/BrowsedResult.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
@@ -148,6 +149,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void browsingOrderIsTheSame();
+    void stepsHandTheRecordAsStored();
+    void recordChangedAfterAStepIsReadAgain();
     void findAtEachKeystrokeIsTheSame_data();
     void findAtEachKeystrokeIsTheSame();
     void listingsAndTotalsAreTheSame_data();
@@ -209,6 +212,71 @@ void TestEngines::browsingOrderIsTheSame() {
         std::reverse(backward.begin(), backward.end());
         QCOMPARE(backward, forward);
     }
+}
+
+// The record the record buttons show: on the server it is read with the step itself; the same
+// records as the file's, and as a fresh read.
+void TestEngines::stepsHandTheRecordAsStored() {
+    using Move = BrowsedResult::Move;
+    for (const BrowseQuery& q : {BrowseQuery::actsByName(), BrowseQuery::allActs(),
+                                 BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel)}) {
+        BrowsedResult onFile, onServer;
+        QVERIFY(onFile.open(*m_stores.file, q));
+        QVERIFY(onServer.open(*m_stores.server, q));
+        BrowsedRecord r1, r2, previous;
+        if (q.source != BrowseQuery::Source::ReferenceList) {
+            bool matched = false;
+            QVERIFY(onFile.findFirst(QStringLiteral("D"), &matched, &r1) && matched);
+            QVERIFY(onServer.findFirst(QStringLiteral("D"), &matched, &r2) && matched);
+            QVERIFY(r2 == r1);
+        }
+        for (const Move move : {Move::Last, Move::First}) {
+            QVERIFY(onFile.step(move, &r1));
+            QVERIFY(onServer.step(move, &r2));
+            QVERIFY(r2 == r1);
+        }
+        int steps = 0;
+        while (!(r1 == previous)) {
+            previous = r1;
+            BrowsedRecord now;
+            QVERIFY(onServer.cursor()->current(&now));
+            QVERIFY(now == r2);
+            QVERIFY(onFile.step(Move::Next, &r1));
+            QVERIFY(onServer.step(Move::Next, &r2));
+            QVERIFY(r2 == r1);
+            QVERIFY(++steps < 1000);
+        }
+        QVERIFY(steps > 3);
+    }
+}
+
+// A record changed by another workstation after the step read it is read again: the record read
+// with a step is handed over once, right after it, never later.
+void TestEngines::recordChangedAfterAStepIsReadAgain() {
+    TempServerDatabase server;
+    auto store = openStore(server.conninfo());
+    Act a;
+    a.surname = QStringLiteral("DUPONT");
+    a.firstName = QStringLiteral("Marie");
+    QVERIFY(store->acts().append(a, &a.number));
+    BrowsedResult browsed;
+    QVERIFY(browsed.open(*store, BrowseQuery::actsByName()));
+    BrowsedRecord record;
+    QVERIFY(browsed.step(BrowsedResult::Move::First, &record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Marie"));
+    Act shown = std::get<Act>(record);
+    Act edited = shown;
+    edited.firstName = QStringLiteral("Marie-Anne");
+    QVERIFY(openStore(server.conninfo())->acts().update(shown, edited, false));
+    QVERIFY(browsed.cursor()->currentAfterMove(&record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Marie-Anne"));
+    // A move read the record; current() reads it again all the same.
+    QVERIFY(browsed.cursor()->moveLast());
+    shown = edited;
+    edited.firstName = QStringLiteral("Anne");
+    QVERIFY(openStore(server.conninfo())->acts().update(shown, edited, false));
+    QVERIFY(browsed.cursor()->current(&record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Anne"));
 }
 
 void TestEngines::findAtEachKeystrokeIsTheSame_data() {
