@@ -157,6 +157,7 @@ private slots:
     void listingsAndTotalsAreTheSame();
     void remainderAndPatientAreTheSame_data();
     void remainderAndPatientAreTheSame();
+    void findManyIsTheSame();
     void owedAmountsAreTheSame();
     void referenceListsAreTheSame();
     void saveOnlyWhenUnchanged_data();
@@ -467,6 +468,18 @@ void TestEngines::remainderAndPatientAreTheSame() {
     QVERIFY2(onFile.size() - 1 >= atLeast, qPrintable(onFile.join(u'\n')));
     if (atLeast == 0)
         QCOMPARE(onFile, QStringList{QStringLiteral("total -1")});
+}
+
+void TestEngines::findManyIsTheSame() {
+    std::vector<qint64> asked;
+    for (int round = 0; round < 6; ++round)
+        for (qint64 n = 140; n >= 0; --n)
+            asked.push_back(n); // past the last act and before the first, several chunks
+    std::vector<Act> onFile, onServer;
+    QVERIFY(m_stores.file->acts().findMany(asked, &onFile));
+    QVERIFY(m_stores.server->acts().findMany(asked, &onServer));
+    QCOMPARE(onFile.size(), size_t(6 * (std::size(kSurnames) * 3 + std::size(kOneDay))));
+    QVERIFY(onServer == onFile);
 }
 
 void TestEngines::owedAmountsAreTheSame() {

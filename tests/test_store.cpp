@@ -36,6 +36,7 @@ private slots:
     void integrityCheckNeedsCollation();
     void moneySumsAreExact();
     void totalSummedWhileReading_data();
+    void findManyKeepsTheOrderAsked();
     void totalSummedWhileReading();
     void likePrefilterKeepsMatches();
 };
@@ -211,6 +212,36 @@ void TestStore::totalSummedWhileReading() {
     }
     QVERIFY2(s, qPrintable(s.message));
     QCOMPARE(total ? total->units() : -1, expected);
+}
+
+// An export asks for a year's acts by number, some hundreds at a time: every act comes once per
+// time asked, in the list's order, across the chunks; an act gone meanwhile is left out.
+void TestStore::findManyKeepsTheOrderAsked() {
+    TempClinic clinic;
+    clinic.execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1300) "
+                                  "INSERT INTO ACTES (Nom, Date, PRIX) SELECT 'NOM' || i, 38353 + i, i * 100 FROM n"));
+    clinic.execute(QStringLiteral("DELETE FROM ACTES WHERE NUMINT = 700"));
+    std::vector<qint64> asked;
+    for (qint64 n = 1300; n >= 1; --n)
+        asked.push_back(n);
+    asked.push_back(5);      // asked twice
+    asked.push_back(999999); // never was
+    Status st;
+    auto store = SqliteStore::open(clinic.dbPath(), &st);
+    QVERIFY(store);
+    std::vector<Act> acts;
+    QVERIFY(store->acts().findMany(asked, &acts));
+    QCOMPARE(acts.size(), size_t(1300));
+    for (size_t i = 0, k = 0; i < asked.size(); ++i) {
+        if (asked[i] == 700 || asked[i] == 999999)
+            continue;
+        QCOMPARE(acts[k].number, asked[i]);
+        QCOMPARE(acts[k].surname, QStringLiteral("NOM%1").arg(asked[i]));
+        QCOMPARE(acts[k].price, std::optional<Money>(Money::fromUnits(asked[i] * 100)));
+        ++k;
+    }
+    QVERIFY(store->acts().findMany({}, &acts));
+    QVERIFY(acts.empty());
 }
 
 void TestStore::cursorMovesAndEdges() {

@@ -340,15 +340,8 @@ int exportActs(const QStringList& args) {
                                   return true;
                               });
     std::vector<Act> acts;
-    for (qint64 number : numbers) {
-        if (!s)
-            break;
-        Act act;
-        bool found = false;
-        s = store->acts().find(number, &act, &found);
-        if (s && found)
-            acts.push_back(std::move(act));
-    }
+    if (s)
+        s = store->acts().findMany(numbers, &acts);
     if (!s) {
         err() << "Erreur : " << s.message << "\n";
         return 1;

@@ -237,20 +237,16 @@ void SearchPanel::exportList() {
     if (!store)
         return;
     // Every column is read afresh: the list itself keeps only what its lines show.
+    std::vector<qint64> numbers;
+    numbers.reserve(m_found->rows().size());
+    for (const ListingRow& row : m_found->rows())
+        numbers.push_back(row.number);
     std::vector<Act> acts;
-    acts.reserve(m_found->rows().size());
-    for (const ListingRow& row : m_found->rows()) {
-        Act act;
-        bool found = false;
-        const Status s = store->acts().find(row.number, &act, &found);
-        if (!s) {
-            Dialogs::warn(this, QStringLiteral("L'acte n° %1 n'a pas pu être lu ; rien n'a été exporté.\n%2")
-                                    .arg(row.number)
-                                    .arg(s.message));
-            return;
-        }
-        if (found)
-            acts.push_back(std::move(act));
+    if (const Status s = store->acts().findMany(numbers, &acts); !s) {
+        Dialogs::warn(
+            this,
+            QStringLiteral("Les actes de la liste n'ont pas pu être lus ; rien n'a été exporté.\n%1").arg(s.message));
+        return;
     }
     QString error;
     if (!ActsCsv::write(path, ActsCsv::document(acts), &error)) {

@@ -4,6 +4,7 @@
 #include "store/postgres/PgStore.h"
 #include "store/sqlite/SqliteStore.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace obs {
@@ -19,6 +20,31 @@ bool isServerLocation(const QString& location) {
 
 QString describeLocation(const QString& location) {
     return isServerLocation(location) ? PgConnection::describe(location.trimmed()) : location;
+}
+
+Status ActsTable::findInChunks(const std::vector<qint64>& numbers, std::vector<Act>* acts, const ChunkQuery& query) {
+    constexpr size_t chunk = 500;
+    acts->clear();
+    acts->reserve(numbers.size());
+    QHash<qint64, Act> read;
+    for (size_t first = 0; first < numbers.size(); first += chunk) {
+        const size_t last = std::min(numbers.size(), first + chunk);
+        QStringList marks;
+        QVariantList binds;
+        for (size_t i = first; i < last; ++i) {
+            marks << QStringLiteral("?");
+            binds << QVariant::fromValue<qint64>(numbers[i]);
+        }
+        read.clear();
+        const Status s = query(marks.join(u','), binds, [&](Act&& act) { read.insert(act.number, std::move(act)); });
+        if (!s)
+            return s;
+        for (size_t i = first; i < last; ++i) {
+            if (const auto it = read.constFind(numbers[i]); it != read.cend())
+                acts->push_back(*it);
+        }
+    }
+    return Status::success();
 }
 
 std::shared_ptr<Store> Store::open(const QString& location, Status* status) {

@@ -18,6 +18,9 @@ public:
 
     // One act by number; *found is false when there is none.
     virtual Status find(qint64 number, Act* act, bool* found) = 0;
+    // The acts with these numbers, in the order given; those gone meanwhile are left out. Read a
+    // few hundred at a time, so that exporting a year's list is not one question an act.
+    virtual Status findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) = 0;
     // Writes what the main window edits (names, practitioners, acts, amounts and payments; the date
     // only when withDate is set), only if the stored act is still `shown` in every column, checked
     // in the same statement: Changed when another workstation changed it since, NoCurrentRecord
@@ -48,6 +51,13 @@ public:
     // Adds a sum paid over to what the act holds, in one statement, and dates it. *changed is
     // false when the act is gone.
     virtual Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) = 0;
+
+protected:
+    // What both engines share for findMany: `query` reads the acts whose numbers are bound to the
+    // marks it is given (a chunk at a time); the acts are put back in the order asked.
+    using ChunkQuery = std::function<Status(const QString& marks, const QVariantList& numbers,
+                                            const std::function<void(Act&&)>& each)>;
+    static Status findInChunks(const std::vector<qint64>& numbers, std::vector<Act>* acts, const ChunkQuery& query);
 };
 
 // The reference lists (table MEMO).

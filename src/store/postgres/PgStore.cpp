@@ -367,6 +367,16 @@ Status PgStore::find(qint64 number, Act* act, bool* found) {
                       });
 }
 
+Status PgStore::findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) {
+    return findInChunks(numbers, acts, [&](const QString& marks, const QVariantList& binds, const auto& each) {
+        return m_db->exec(QStringLiteral("SELECT %1 FROM actes WHERE numint IN (%2)").arg(kActColumns, marks), binds,
+                          [&](const PgRow& r) {
+                              each(actAt(r, 0));
+                              return true;
+                          });
+    });
+}
+
 namespace {
 // "every column as shown": texts compared exactly (case counts, an empty text matches a missing
 // one), numbers and days by value.

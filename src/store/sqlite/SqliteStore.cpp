@@ -242,6 +242,16 @@ Status SqliteStore::find(qint64 number, Act* act, bool* found) {
                           });
 }
 
+Status SqliteStore::findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) {
+    return findInChunks(numbers, acts, [&](const QString& marks, const QVariantList& binds, const auto& each) {
+        return m_db->queryRaw(QStringLiteral("SELECT %1 FROM ACTES WHERE NUMINT IN (%2)").arg(kActColumns, marks),
+                              binds, [&](const Row& row) {
+                                  each(actOfRow(row));
+                                  return true;
+                              });
+    });
+}
+
 namespace {
 // "every column as shown": texts compared exactly (case counts, an empty text matches a missing
 // one), numbers and days by value.

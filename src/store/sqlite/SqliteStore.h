@@ -27,6 +27,7 @@ private:
 
     // ActsTable
     Status find(qint64 number, Act* act, bool* found) override;
+    Status findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) override;
     Status update(const Act& shown, const Act& edited, bool withDate) override;
     Status remove(qint64 number) override;
     Status append(const Act& act, qint64* number) override;
