@@ -6,9 +6,11 @@
 
 #include "domain/ClinicCopy.h"
 #include "domain/ServerBackup.h"
+#include "store/BrowsedResult.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
+#include "store/sqlite/Collation.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -147,6 +149,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void browsingOrderIsTheSame();
+    void stepsHandTheRecordAsStored();
+    void recordChangedAfterAStepIsReadAgain();
     void findAtEachKeystrokeIsTheSame_data();
     void findAtEachKeystrokeIsTheSame();
     void listingsAndTotalsAreTheSame_data();
@@ -163,6 +167,9 @@ private slots:
     void unreachableServerNamedWithoutPassword_data();
     void unreachableServerNamedWithoutPassword();
     void keystrokeSearchUsesTheIndex();
+    void textKeysAreTheProgramOwn_data();
+    void textKeysAreTheProgramOwn();
+    void yearListingReadsThePeriodIndexInOrder();
     void workstationRoleMayWriteRowsOnly();
     void copyThereAndBackKeepsEveryRow();
     void serverBackupAndRestore();
@@ -206,6 +213,71 @@ void TestEngines::browsingOrderIsTheSame() {
         std::reverse(backward.begin(), backward.end());
         QCOMPARE(backward, forward);
     }
+}
+
+// The record the record buttons show: on the server it is read with the step itself; the same
+// records as the file's, and as a fresh read.
+void TestEngines::stepsHandTheRecordAsStored() {
+    using Move = BrowsedResult::Move;
+    for (const BrowseQuery& q : {BrowseQuery::actsByName(), BrowseQuery::allActs(),
+                                 BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel)}) {
+        BrowsedResult onFile, onServer;
+        QVERIFY(onFile.open(*m_stores.file, q));
+        QVERIFY(onServer.open(*m_stores.server, q));
+        BrowsedRecord r1, r2, previous;
+        if (q.source != BrowseQuery::Source::ReferenceList) {
+            bool matched = false;
+            QVERIFY(onFile.findFirst(QStringLiteral("D"), &matched, &r1) && matched);
+            QVERIFY(onServer.findFirst(QStringLiteral("D"), &matched, &r2) && matched);
+            QVERIFY(r2 == r1);
+        }
+        for (const Move move : {Move::Last, Move::First}) {
+            QVERIFY(onFile.step(move, &r1));
+            QVERIFY(onServer.step(move, &r2));
+            QVERIFY(r2 == r1);
+        }
+        int steps = 0;
+        while (!(r1 == previous)) {
+            previous = r1;
+            BrowsedRecord now;
+            QVERIFY(onServer.cursor()->current(&now));
+            QVERIFY(now == r2);
+            QVERIFY(onFile.step(Move::Next, &r1));
+            QVERIFY(onServer.step(Move::Next, &r2));
+            QVERIFY(r2 == r1);
+            QVERIFY(++steps < 1000);
+        }
+        QVERIFY(steps > 3);
+    }
+}
+
+// A record changed by another workstation after the step read it is read again: the record read
+// with a step is handed over once, right after it, never later.
+void TestEngines::recordChangedAfterAStepIsReadAgain() {
+    TempServerDatabase server;
+    auto store = openStore(server.conninfo());
+    Act a;
+    a.surname = QStringLiteral("DUPONT");
+    a.firstName = QStringLiteral("Marie");
+    QVERIFY(store->acts().append(a, &a.number));
+    BrowsedResult browsed;
+    QVERIFY(browsed.open(*store, BrowseQuery::actsByName()));
+    BrowsedRecord record;
+    QVERIFY(browsed.step(BrowsedResult::Move::First, &record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Marie"));
+    Act shown = std::get<Act>(record);
+    Act edited = shown;
+    edited.firstName = QStringLiteral("Marie-Anne");
+    QVERIFY(openStore(server.conninfo())->acts().update(shown, edited, false));
+    QVERIFY(browsed.cursor()->currentAfterMove(&record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Marie-Anne"));
+    // A move read the record; current() reads it again all the same.
+    QVERIFY(browsed.cursor()->moveLast());
+    shown = edited;
+    edited.firstName = QStringLiteral("Anne");
+    QVERIFY(openStore(server.conninfo())->acts().update(shown, edited, false));
+    QVERIFY(browsed.cursor()->current(&record));
+    QCOMPARE(std::get<Act>(record).firstName, QStringLiteral("Anne"));
 }
 
 void TestEngines::findAtEachKeystrokeIsTheSame_data() {
@@ -591,6 +663,64 @@ void TestEngines::keystrokeSearchUsesTheIndex() {
         QVERIFY2(plan.join(u'\n').contains(QStringLiteral("Index")), qPrintable(plan.join(u'\n')));
         QVERIFY2(!plan.join(u'\n').contains(QStringLiteral("Seq Scan")), qPrintable(plan.join(u'\n')));
     }
+}
+
+// The server's text keys give, character for character, what the program's own tables give: plain
+// ASCII text through lower(), any other text through the character tables.
+void TestEngines::textKeysAreTheProgramOwn_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ASCII") << QStringLiteral("DUPONT-Martin d'Almeida 12 [x]");
+    QTest::newRow("accents") << QStringLiteral("LÉGER Éloïse Cesàr Ñandú");
+    QTest::newRow("ligatures") << QStringLiteral("Œdipe Cæcilia Straße cœur");
+    QTest::newRow("other scripts") << QStringLiteral("Σοφία Дмитрий Ørsted Ångström");
+    QTest::newRow("empty") << QString();
+    QString latin;
+    for (char32_t c = 0xA0; c <= 0x24F; ++c)
+        latin += QString::fromUcs4(&c, 1);
+    QTest::newRow("Latin-1, Latin Extended-A and -B") << latin;
+}
+
+void TestEngines::textKeysAreTheProgramOwn() {
+    QFETCH(QString, text);
+    QString fold, caseKey, likeKey;
+    for (const char32_t c : text.toUcs4()) {
+        fold += primaryFoldOf(c);
+        const char32_t cased = caseFoldOf(c), liked = likeFoldOf(c);
+        caseKey += QString::fromUcs4(&cased, 1);
+        likeKey += QString::fromUcs4(&liked, 1);
+    }
+    QStringList got;
+    QVERIFY(m_server->connection().exec(QStringLiteral("SELECT obs_fold(?), obs_case(?), obs_likefold(?)"),
+                                        {text, text, text}, [&](const PgRow& r) {
+                                            got << r.text(0) << r.text(1) << r.text(2);
+                                            return false;
+                                        }));
+    QCOMPARE(got, (QStringList{fold, caseKey, likeKey}));
+}
+
+// The search's one-year listing, in the order of the dates then the names, comes from the period
+// index alone, already in that order; and no statement naming the text keys carries their
+// character tables (which cost the planner some 15 ms a statement when inlined).
+void TestEngines::yearListingReadsThePeriodIndexInOrder() {
+    TempServerDatabase server;
+    QVERIFY(server.connection().script(
+        "INSERT INTO actes (nom, prenom, date, prix) SELECT 'NOM' || (g % 97), 'Prénom' || g, 38000 + g % 3650, g "
+        "FROM generate_series(1, 30000) g"));
+    QVERIFY(server.connection().script("VACUUM (ANALYZE) actes"));
+    QStringList plan;
+    QVERIFY(server.connection().exec(
+        QStringLiteral(
+            "EXPLAIN VERBOSE SELECT numint, nom, prenom, date, ccam1, de, prix FROM actes WHERE date BETWEEN "
+            "? AND ? ORDER BY date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), "
+            "numint"),
+        {38400, 38765}, [&](const PgRow& r) {
+            plan << r.text(0);
+            return true;
+        }));
+    const QString text = plan.join(u'\n');
+    QVERIFY2(text.contains(QStringLiteral("Index Only Scan using actes_date")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Sort")), qPrintable(text));
+    QVERIFY2(text.size() < 4000, qPrintable(text.left(400)));
 }
 
 void TestEngines::workstationRoleMayWriteRowsOnly() {

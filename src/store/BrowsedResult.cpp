@@ -42,7 +42,7 @@ Status BrowsedResult::step(Move move, BrowsedRecord* record) {
     if (!s)
         return s;
     // A record deleted meanwhile reads as nothing: the display stays as it was.
-    const Status read = c.current(record);
+    const Status read = c.currentAfterMove(record);
     if (!read && read.error != StoreError::NoCurrentRecord)
         return read;
     return Status::success();
@@ -55,7 +55,7 @@ Status BrowsedResult::findFirst(const QString& text, bool* matched, BrowsedRecor
         return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
     Status s = m_cursor->findFirst(text, matched);
     if (s && *matched)
-        s = m_cursor->current(record);
+        s = m_cursor->currentAfterMove(record);
     return s;
 }
 

@@ -117,6 +117,9 @@ public:
     virtual Status findFirst(const QString& text, bool* matched) = 0;
     // The current record as stored now; NoCurrentRecord when none or deleted meanwhile.
     virtual Status current(BrowsedRecord* record) = 0;
+    // The current record right after a move or a find: an engine whose move read it already (a
+    // server, one round trip fewer) hands that over once; otherwise as current().
+    virtual Status currentAfterMove(BrowsedRecord* record) { return current(record); }
 };
 
 // A location naming a PostgreSQL server: a libpq URI (postgresql://, postgres://) or a

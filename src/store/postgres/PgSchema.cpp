@@ -26,7 +26,8 @@ bool usable(char32_t c) {
 
 // translate() of every character whose form differs; plain ASCII text takes lower() alone.
 // translate() looks each character up from the start of its list, so the characters of French
-// names come first (mapped to themselves when unchanged), the rare ones after.
+// names come first (mapped to themselves when unchanged), the rare ones after. Ligatures are
+// written out first: a character whose form is itself a ligature (Ǣ gives æ) keeps that form.
 QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
     QString from, to, dropped;
     QList<char32_t> order;
@@ -58,7 +59,7 @@ QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
             to += ch(c); // written out by replace() below
         }
     }
-    QString expr = QStringLiteral("translate(t, %1, %2)").arg(literal(from + dropped), literal(to));
+    QString expr = QStringLiteral("t");
     if (ligatures) {
         for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
             if (!usable(c))
@@ -68,14 +69,22 @@ QString foldBody(const std::function<QString(char32_t)>& form, bool ligatures) {
                 expr = QStringLiteral("replace(%1, %2, %3)").arg(expr, literal(ch(c)), literal(f));
         }
     }
-    return QStringLiteral("CASE WHEN octet_length(t) = char_length(t) THEN lower(t COLLATE \"C\") ELSE %1 END")
-        .arg(expr);
+    return QStringLiteral("translate(%1, %2, %3)").arg(expr, literal(from + dropped), literal(to));
 }
 
-QString function(const QString& name, const QString& body) {
-    return QStringLiteral("CREATE OR REPLACE FUNCTION %1(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT "
-                          "PARALLEL SAFE RETURN (%2) COLLATE \"C\";\n")
-        .arg(name, body);
+// Plain ASCII text takes lower() alone, in a body small enough for the planner to inline at no
+// cost; any other text goes to NAME_wide, which holds the character tables. Inlined whole, those
+// tables (some 27,000 characters) cost each statement naming the function 15 ms of planning and
+// several ms of execution; behind a PL/pgSQL function they are parsed once per session.
+QString function(const QString& name, const QString& wideBody) {
+    const QString tag = QStringLiteral("$obs_fold$");
+    Q_ASSERT(!wideBody.contains(tag));
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1_wide(t text) RETURNS text LANGUAGE plpgsql IMMUTABLE STRICT "
+                          "PARALLEL SAFE AS %3 BEGIN RETURN %2; END %3;\n"
+                          "CREATE OR REPLACE FUNCTION %1(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT "
+                          "PARALLEL SAFE RETURN (CASE WHEN octet_length(t) = char_length(t) THEN lower(t COLLATE "
+                          "\"C\") ELSE %1_wide(t) END) COLLATE \"C\";\n")
+        .arg(name, wideBody, tag);
 }
 
 const char* const kTables = R"(
@@ -103,8 +112,10 @@ CREATE TABLE actes (
     daterev bigint);
 -- The acts by name as the main window steps through them and finds a name at each keystroke.
 CREATE INDEX actes_nom ON actes (obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint);
--- A period with its criteria and totals.
-CREATE INDEX actes_date ON actes (date, numint) INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix);
+-- A period with its criteria and totals; the search's listing read from the index alone, in its
+-- order (by date, then by name).
+CREATE INDEX actes_date ON actes (date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint)
+    INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix, nom, prenom, ccam1);
 -- Practitioner pairs by base letters: reversals and searches by practitioner.
 CREATE INDEX actes_paire ON actes (obs_fold(medsuit), obs_fold(medacte), date, numint) INCLUDE (prix, reverse);
 CREATE TABLE memo (

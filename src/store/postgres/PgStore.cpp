@@ -175,7 +175,17 @@ public:
         return fetch(m_shape.findCondition, binds, true, matched);
     }
 
+    Status currentAfterMove(BrowsedRecord* record) override {
+        if (m_read && hasCurrent()) {
+            *record = std::move(*m_read);
+            m_read.reset();
+            return Status::success();
+        }
+        return current(record);
+    }
+
     Status current(BrowsedRecord* record) override {
+        m_read.reset();
         if (Status s = usable(); !s)
             return s;
         if (!hasCurrent())
@@ -212,8 +222,11 @@ private:
         return parts.join(QStringLiteral(", "));
     }
 
+    // Moves to the first row of the order (or of the reverse order) meeting the condition, reading
+    // the record itself in the same statement.
     Status fetch(const QString& condition, const QVariantList& binds, bool forward, bool* found) {
         *found = false;
+        m_read.reset();
         QStringList conds;
         QVariantList all;
         if (!m_shape.where.isEmpty()) {
@@ -224,7 +237,7 @@ private:
             conds << u'(' + condition + u')';
         all << binds;
         QStringList selected = m_shape.keys;
-        selected << m_shape.id;
+        selected << m_shape.id << m_shape.columns;
         QString sql = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QStringLiteral(", ")), m_shape.table);
         if (!conds.isEmpty())
             sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
@@ -233,7 +246,12 @@ private:
             m_keys.clear();
             for (int i = 0; i < m_shape.keys.size(); ++i)
                 m_keys << r.text(i);
-            m_id = QVariant::fromValue<qint64>(r.integer(int(m_shape.keys.size())).value_or(0));
+            const int id = int(m_shape.keys.size());
+            m_id = QVariant::fromValue<qint64>(r.integer(id).value_or(0));
+            if (m_shape.acts)
+                m_read = actAt(r, id + 1);
+            else
+                m_read = entryAt(r, id + 1);
             m_bof = m_eof = false;
             *found = true;
             return false;
@@ -277,6 +295,7 @@ private:
     bool m_eof = true;
     QVariantList m_keys;
     QVariant m_id;
+    std::optional<BrowsedRecord> m_read; // the record the last move read, until handed over
 };
 
 } // namespace
