@@ -13,6 +13,7 @@
 #include "store/sqlite/Collation.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QtTest>
 
 using namespace obs;
@@ -172,6 +173,7 @@ private slots:
     void yearListingReadsThePeriodIndexInOrder();
     void workstationRoleMayWriteRowsOnly();
     void copyThereAndBackKeepsEveryRow();
+    void upgradeBringsAnEarlierBaseInStep();
     void serverBackupAndRestore();
 
 private:
@@ -749,6 +751,31 @@ void TestEngines::workstationRoleMayWriteRowsOnly() {
         }
     }
     QVERIFY(server.connection().script(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(login)));
+}
+
+// A base made by an earlier version: other text functions and an index of another shape. The
+// upgrade command rebuilds them over the rows, after which the server lists as the file does.
+void TestEngines::upgradeBringsAnEarlierBaseInStep() {
+    TempServerDatabase server;
+    QString why;
+    QVERIFY2(copyClinic(m_clinic->dbPath(), server.conninfo(), false, &why), qPrintable(why));
+    QVERIFY(server.connection().script(
+        QStringLiteral("DROP INDEX actes_date; CREATE INDEX actes_date ON actes (date, numint);"
+                       "CREATE OR REPLACE FUNCTION obs_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT "
+                       "RETURN upper(t);")));
+    const auto admin = [](const QStringList& args) {
+        QProcess p;
+        p.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("obsledger-admin")), args);
+        p.waitForFinished(120000);
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QCOMPARE(admin({QStringLiteral("upgrade"), server.conninfo()}), 0);
+    const auto store = openStore(server.conninfo());
+    for (const SearchCriteria& c : {SearchCriteria{}, SearchCriteria{QStringLiteral("dr leger")},
+                                    SearchCriteria{{}, {}, {}, {}, QStringLiteral("coeur")}})
+        QCOMPARE(listingOf(*store, ListingKind::Search, c), listingOf(*m_stores.file, ListingKind::Search, c));
+    QCOMPARE(admin({QStringLiteral("upgrade"), m_clinic->dbPath()}), 2);
+    QCOMPARE(admin({QStringLiteral("upgrade"), QStringLiteral("host=/nulle-part user=personne")}), 1);
 }
 
 void TestEngines::copyThereAndBackKeepsEveryRow() {

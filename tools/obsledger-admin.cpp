@@ -66,6 +66,31 @@ int initServer(const QString& conninfo) {
     return 0;
 }
 
+int upgradeServer(const QString& conninfo) {
+    if (!isServerLocation(conninfo)) {
+        err() << "upgrade s'applique à un serveur (adresse postgresql://...) : un fichier n'en a pas besoin.\n";
+        return 2;
+    }
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (db)
+        s = checkServerTables(*db);
+    if (s)
+        s = replaceServerTextFunctions(*db);
+    if (s) {
+        db.reset();
+        db = PgConnection::open(conninfo, &s);
+        if (db)
+            s = rebuildServerIndexes(*db);
+    }
+    if (!s) {
+        err() << "La base " << describeLocation(conninfo) << " n'a pas été mise à jour : " << s.message << "\n";
+        return 1;
+    }
+    out() << "Base mise à jour : " << describeLocation(conninfo) << "\n";
+    return 0;
+}
+
 int init(const QString& path, bool demo) {
     if (isServerLocation(path)) {
         if (demo) {
@@ -386,6 +411,8 @@ int main(int argc, char* argv[]) {
         rc = files(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("sql"))
         rc = sql(args[1]);
+    else if (args.size() == 2 && args[0] == QLatin1String("upgrade"))
+        rc = upgradeServer(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))
         rc = check(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("restore"))

@@ -128,6 +128,8 @@ QString adminCommands() {
         "  obsledger-admin files DOSSIER          crée tarifs.cmt et taux.cmt manquants (valeurs usuelles)\n"
         "  obsledger-admin sql CHEMIN             exécute les instructions SQL lues sur l'entrée standard\n"
         "  obsledger-admin check CHEMIN           vérifie que le fichier est une base Obsledger saine\n"
+        "  obsledger-admin upgrade ADRESSE        met à jour les fonctions et les index d'une base sur un serveur\n"
+        "                                         créée par une version antérieure (les lignes sont gardées)\n"
         "  obsledger-admin restore SAUVEGARDE     remplace la base (CHEMIN) par une sauvegarde : OBSLEDGER.MDB\n"
         "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n"
         "  obsledger-admin export CHEMIN --du JJ/MM/AAAA --au JJ/MM/AAAA [--praticien NOM] [--suivi NOM]\n"

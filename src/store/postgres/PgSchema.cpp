@@ -112,10 +112,7 @@ CREATE TABLE actes (
     daterev bigint);
 -- The acts by name as the main window steps through them and finds a name at each keystroke.
 CREATE INDEX actes_nom ON actes (obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint);
--- A period with its criteria and totals; the search's listing read from the index alone, in its
--- order (by date, then by name).
-CREATE INDEX actes_date ON actes (date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint)
-    INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix, nom, prenom, ccam1);
+%1
 -- Practitioner pairs by base letters: reversals and searches by practitioner.
 CREATE INDEX actes_paire ON actes (obs_fold(medsuit), obs_fold(medacte), date, numint) INCLUDE (prix, reverse);
 CREATE TABLE memo (
@@ -147,6 +144,27 @@ GRANT SELECT, INSERT, UPDATE, DELETE ON actes, memo TO obsledger_utilisateurs;
 GRANT USAGE, SELECT ON SEQUENCE actes_numint_seq, memo_id_seq TO obsledger_utilisateurs;
 )";
 
+// A period with its criteria and totals.
+const char* const kPeriodIndex = R"(
+-- A period with its criteria and totals; the search's listing read from the index alone, in its
+-- order (by date, then by name).
+CREATE INDEX actes_date ON actes (date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint)
+    INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix, nom, prenom, ccam1);
+)";
+
+// Runs a script in one transaction: all of it or nothing.
+Status inOneTransaction(PgConnection& db, const QString& script) {
+    Status s = db.script(QStringLiteral("BEGIN"));
+    if (!s)
+        return s;
+    s = db.script(script);
+    if (!s) {
+        db.script(QStringLiteral("ROLLBACK"));
+        return s;
+    }
+    return db.script(QStringLiteral("COMMIT"));
+}
+
 QString uEscape(char32_t c) {
     if (c > 0xFFFF)
         return QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'));
@@ -162,15 +180,18 @@ QString serverTextFunctionsSql() {
 }
 
 Status createServerSchema(PgConnection& db) {
-    Status s = db.script(QStringLiteral("BEGIN"));
-    if (!s)
-        return s;
-    s = db.script(serverTextFunctionsSql() + QString::fromUtf8(kTables));
-    if (!s) {
-        db.script(QStringLiteral("ROLLBACK"));
-        return s;
-    }
-    return db.script(QStringLiteral("COMMIT"));
+    return inOneTransaction(db, serverTextFunctionsSql() +
+                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed()));
+}
+
+Status replaceServerTextFunctions(PgConnection& db) {
+    return inOneTransaction(db, serverTextFunctionsSql());
+}
+
+Status rebuildServerIndexes(PgConnection& db) {
+    return inOneTransaction(db, QStringLiteral("DROP INDEX IF EXISTS actes_date;\n") + QString::fromUtf8(kPeriodIndex) +
+                                    QStringLiteral("REINDEX TABLE actes;\nREINDEX TABLE memo;\nANALYZE actes;\n"
+                                                   "ANALYZE memo;\n"));
 }
 
 Status checkServerTables(PgConnection& db) {

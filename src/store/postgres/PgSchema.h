@@ -20,6 +20,14 @@ QString serverTextFunctionsSql();
 // and their sequences, nothing else), in one transaction. The installer's tool only.
 Status createServerSchema(PgConnection& db);
 
+// A base made by an earlier version brought to this one's text functions and indexes, every row
+// kept; the installer's tool only (the tables' owner). Two steps, each in one transaction: the
+// functions replaced, then the indexes built anew ON ANOTHER CONNECTION: a connection keeps the
+// index keys' functions as they were when it first used the table, and would rebuild the indexes
+// with the old ones.
+Status replaceServerTextFunctions(PgConnection& db);
+Status rebuildServerIndexes(PgConnection& db);
+
 // Both tables of the program are present and readable.
 Status checkServerTables(PgConnection& db);
 
