@@ -153,7 +153,10 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
     m_database.reopen();
     if (const auto store = searchStore(this, m_database)) {
         QStringList practitioners;
-        store->references().labels(ReferenceList::Practitioners, ReferenceOrder::ByLabel, &practitioners);
+        if (const Status s =
+                store->references().labels(ReferenceList::Practitioners, ReferenceOrder::ByLabel, &practitioners);
+            !s)
+            Dialogs::warn(this, QStringLiteral("La liste des praticiens n'a pas pu être lue.\n%1").arg(s.message));
         m_ui->CboPraticien->addItems(practitioners);
     }
     m_ui->TxtAnnee->setValue(QDate::currentDate().year());
