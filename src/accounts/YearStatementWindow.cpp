@@ -140,7 +140,10 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
 
     m_chart = makeChart(&m_billed, &m_received);
+    // The view hands back the empty chart it was made with: it is not deleted for us.
+    QChart* const madeWith = m_ui->GraphMois->chart();
     m_ui->GraphMois->setChart(m_chart);
+    delete madeWith;
     m_ui->GraphMois->setRenderHint(QPainter::Antialiasing);
     for (QTableWidget* t : {m_ui->TblMois, m_ui->TblReversements}) {
         t->verticalHeader()->hide();
