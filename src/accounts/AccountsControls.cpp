@@ -30,9 +30,13 @@ void restorePeriod(QLineEdit* from, QLineEdit* to, const QString& key) {
 }
 
 void rememberPeriod(const QLineEdit* from, const QLineEdit* to, const QString& key) {
-    // Only a convenience: a settings file that cannot be written costs the user nothing else.
-    Settings::setValue(kSettingsApp, kSettingsSection, key + QStringLiteral("_DU"), from->text().trimmed());
-    Settings::setValue(kSettingsApp, kSettingsSection, key + QStringLiteral("_AU"), to->text().trimmed());
+    // Only a convenience: a settings file that cannot be written costs the user nothing else. The
+    // file is rewritten (and flushed to the disk) only when the period changed, not at each click.
+    for (const auto& [suffix, box] : {std::pair{QStringLiteral("_DU"), from}, std::pair{QStringLiteral("_AU"), to}}) {
+        const QString value = box->text().trimmed();
+        if (Settings::value(kSettingsApp, kSettingsSection, key + suffix) != value)
+            Settings::setValue(kSettingsApp, kSettingsSection, key + suffix, value);
+    }
 }
 
 } // namespace obs::accounts
