@@ -4,9 +4,11 @@
 #include "accounts/SearchWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "common/Settings.h"
 #include "widgets/Dialogs.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -89,6 +91,14 @@ private slots:
             first.edit("TxtDate4")->setText(QStringLiteral("28/02/2005"));
             first.pair(QStringLiteral("Dr MARTIN"), QStringLiteral("Dr MARTIN"));
             first.click("CmdDoit");
+            // The same periods again: the settings file is left as it is (no rewrite at each click).
+            const QFileInfo settings(Settings::fileFor(kSettingsApp));
+            const QDateTime written = settings.lastModified();
+            QVERIFY(written.isValid());
+            QTest::qWait(20);
+            first.click("Command2");
+            first.click("CmdDoit");
+            QCOMPARE(QFileInfo(settings.filePath()).lastModified(), written);
         }
         {
             obs::test::SearchScreen second(clinic);
