@@ -55,28 +55,64 @@ QString ListPrint::printedOnText(const QDateTime& printedAt) {
         .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy")), printedAt.toString(QStringLiteral("HH:mm")));
 }
 
+namespace {
+QFont footFontOf(QFont base) {
+    base.setPointSize(ListPrint::kFootPointSize);
+    return base;
+}
+} // namespace
+
+PrintedPage::PrintedPage(QPrinter* printer, const QFont& base, double margin, const QDateTime& printedAt)
+    : m_margin(margin), m_footFont(footFontOf(base)), m_footMetrics(m_footFont, printer),
+      m_printedOn(ListPrint::printedOnText(printedAt)) {
+    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    m_width = page.width();
+    // The foot sits on the last line of the printable area.
+    m_footTop = page.height() - m_footMetrics.height();
+}
+
+void PrintedPage::drawFoot(QPainter& painter, int page, int pages) const {
+    painter.setFont(m_footFont);
+    const QString right = ListPrint::pageText(page, pages);
+    const double baseline = m_footTop + m_footMetrics.ascent();
+    painter.drawText(QPointF(m_margin, baseline), m_printedOn);
+    painter.drawText(QPointF(m_width - m_margin - m_footMetrics.horizontalAdvance(right), baseline), right);
+}
+
+bool PrintedPage::begin(QPainter& painter, QPrinter* printer, const QString& advice, QString* error) {
+    if (painter.begin(printer))
+        return true;
+    if (error)
+        *error = QStringLiteral("L'imprimante n'a pas pu être utilisée : aucune imprimante n'est disponible, ou "
+                                "elle est hors service. %1 Rien n'a été imprimé.")
+                     .arg(advice);
+    return false;
+}
+
+bool PrintedPage::end(QPainter& painter, QPrinter* printer, bool pageRefused, const QString& failure, QString* error) {
+    const bool ended = painter.end();
+    if (ended && !pageRefused && printer->printerState() != QPrinter::Error &&
+        printer->printerState() != QPrinter::Aborted)
+        return true;
+    if (error)
+        *error = failure;
+    return false;
+}
+
 bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString* error, const QDateTime& printedAt) {
     QPainter painter;
-    if (!painter.begin(printer)) {
-        if (error)
-            *error = QStringLiteral("L'imprimante n'a pas pu être utilisée : aucune imprimante n'est disponible, ou "
-                                    "elle est hors service. Vérifiez l'imprimante (ou choisissez-en une par le menu "
-                                    "« Imprimer la liste »). Rien n'a été imprimé.");
+    if (!PrintedPage::begin(painter, printer,
+                            QStringLiteral("Vérifiez l'imprimante (ou choisissez-en une par le menu « Imprimer la "
+                                           "liste »)."),
+                            error))
         return false;
-    }
-    const double dpi = printer->resolution();
-    const double margin = kMarginCm / 2.54 * dpi;
-    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
+    const double margin = kMarginCm / 2.54 * printer->resolution();
     // Letters are drawn one by one, without ligatures, which some printing chains cannot map back to
     // letters: the printed text stays searchable and its copies (PDF) read as on screen.
     QFont base = painter.font();
     base.setStyleStrategy(QFont::PreferNoShaping);
-    QFont footFont = base;
-    footFont.setPointSize(kFootPointSize);
-    const QFontMetricsF footMetrics(footFont, printer);
-    // The foot sits on the last line of the printable area; the lines stop a line above it.
-    const double footTop = page.height() - footMetrics.height();
-    const double bottom = footTop - footMetrics.lineSpacing();
+    const PrintedPage page(printer, base, margin, printedAt);
+    const double bottom = page.bodyBottom();
 
     // Placed first, so that each foot can say how many pages there are.
     struct Placed {
@@ -100,20 +136,11 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
     }
     const int pages = pageIndex + 1;
 
-    auto drawFoot = [&](int index) {
-        painter.setFont(footFont);
-        const QString left = printedOnText(printedAt);
-        const QString right = pageText(index + 1, pages);
-        const double baseline = footTop + footMetrics.ascent();
-        painter.drawText(QPointF(margin, baseline), left);
-        painter.drawText(QPointF(page.width() - margin - footMetrics.horizontalAdvance(right), baseline), right);
-    };
-
     bool pageRefused = false;
     int current = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (placed[i].page != current) {
-            drawFoot(current);
+            page.drawFoot(painter, current + 1, pages);
             if (!printer->newPage()) {
                 pageRefused = true;
                 break;
@@ -125,16 +152,11 @@ bool ListPrint::print(QPrinter* printer, const std::vector<Line>& lines, QString
         painter.drawText(QPointF(margin, placed[i].y), lines[i].text);
     }
     if (!pageRefused)
-        drawFoot(current);
-    const bool ended = painter.end();
-    if (!ended || pageRefused || printer->printerState() == QPrinter::Error ||
-        printer->printerState() == QPrinter::Aborted) {
-        if (error)
-            *error = QStringLiteral("L'impression de la liste a échoué : l'imprimante a signalé une erreur. "
-                                    "Vérifiez l'imprimante puis recommencez.");
-        return false;
-    }
-    return true;
+        page.drawFoot(painter, current + 1, pages);
+    return PrintedPage::end(painter, printer, pageRefused,
+                            QStringLiteral("L'impression de la liste a échoué : l'imprimante a signalé une erreur. "
+                                           "Vérifiez l'imprimante puis recommencez."),
+                            error);
 }
 
 } // namespace obs

@@ -1,13 +1,43 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
+class QPainter;
 class QPrinter;
 
 namespace obs {
+
+// What every printed page of the program carries and how a print ends, shared by the list and
+// the yearly statement.
+class PrintedPage {
+public:
+    // The page of `printer` with this margin; the foot in `base` (letters drawn one by one).
+    PrintedPage(QPrinter* printer, const QFont& base, double margin, const QDateTime& printedAt);
+    double margin() const { return m_margin; }
+    double width() const { return m_width; }
+    // Where the body stops: a line above the foot.
+    double bodyBottom() const { return m_footTop - m_footMetrics.lineSpacing(); }
+    // The date of printing at the left, the page's number among all at the right, on the last line.
+    void drawFoot(QPainter& painter, int page, int pages) const;
+
+    // Opens the painter on the printer; false with the French reason (`advice` says what to do).
+    static bool begin(QPainter& painter, QPrinter* printer, const QString& advice, QString* error);
+    // Ends the document; false with `failure` when the printer refused a page or reported an error.
+    static bool end(QPainter& painter, QPrinter* printer, bool pageRefused, const QString& failure, QString* error);
+
+private:
+    double m_margin;
+    double m_width;
+    QFont m_footFont;
+    QFontMetricsF m_footMetrics;
+    double m_footTop;
+    QString m_printedOn;
+};
 
 // The printed list of found acts: a heading that restates the criteria, then the found lines as
 // shown on screen. Composed first into printed lines with their font sizes, then sent.

@@ -81,24 +81,15 @@ bool StatementPrint::print(QPrinter* printer, const QString& practitioner, int y
     if (pages)
         *pages = 0;
     QPainter painter;
-    if (!painter.begin(printer)) {
-        if (error)
-            *error = QStringLiteral("L'imprimante n'a pas pu être utilisée : aucune imprimante n'est disponible, ou "
-                                    "elle est hors service. Vérifiez l'imprimante puis recommencez. Rien n'a été "
-                                    "imprimé.");
+    if (!PrintedPage::begin(painter, printer, QStringLiteral("Vérifiez l'imprimante puis recommencez."), error))
         return false;
-    }
     const double dpi = printer->resolution();
     const double margin = kMarginCm / 2.54 * dpi;
-    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
     // Letters drawn one by one, as on the printed list: the text of a PDF copy reads as on screen.
     QFont base = painter.font();
     base.setStyleStrategy(QFont::PreferNoShaping);
-    QFont footFont = base;
-    footFont.setPointSize(ListPrint::kFootPointSize);
-    const QFontMetricsF footMetrics(footFont, printer);
-    const double footTop = page.height() - footMetrics.height();
-    const double bodyHeight = footTop - footMetrics.lineSpacing() - margin;
+    const PrintedPage page(printer, base, margin, printedAt);
+    const double bodyHeight = page.bodyBottom() - margin;
     const double bodyWidth = page.width() - 2 * margin;
     const double scale = dpi / kLayoutDpi;
 
@@ -133,21 +124,13 @@ bool StatementPrint::print(QPrinter* printer, const QString& practitioner, int y
         doc.drawContents(&painter, QRectF(QPointF(0, p * doc.pageSize().height()), doc.pageSize()));
         painter.restore();
 
-        painter.setFont(footFont);
-        const QString left = ListPrint::printedOnText(printedAt);
-        const QString right = ListPrint::pageText(p + 1, count);
-        const double baseline = footTop + footMetrics.ascent();
-        painter.drawText(QPointF(margin, baseline), left);
-        painter.drawText(QPointF(page.width() - margin - footMetrics.horizontalAdvance(right), baseline), right);
+        page.drawFoot(painter, p + 1, count);
     }
-    const bool ended = painter.end();
-    if (!ended || pageRefused || printer->printerState() == QPrinter::Error ||
-        printer->printerState() == QPrinter::Aborted) {
-        if (error)
-            *error = QStringLiteral("L'impression du relevé a échoué : l'imprimante a signalé une erreur. "
-                                    "Vérifiez l'imprimante puis recommencez.");
+    if (!PrintedPage::end(painter, printer, pageRefused,
+                          QStringLiteral("L'impression du relevé a échoué : l'imprimante a signalé une erreur. "
+                                         "Vérifiez l'imprimante puis recommencez."),
+                          error))
         return false;
-    }
     if (pages)
         *pages = count;
     return true;
