@@ -72,16 +72,21 @@ QString textKeys(const QString& column) {
 
 // A practitioner or act criterion: a name without wildcard is an equality of base letters, which
 // the pair index answers; a pattern is matched as the file engine's LIKE matches it.
-QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds) {
+QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
     if (!hasWildcard(pattern)) {
         *binds << pattern;
-        return QStringLiteral(" AND obs_fold(%1) = obs_fold(?)").arg(column);
+        return QStringLiteral("(obs_fold(%1) = obs_fold(?::text))").arg(column);
     }
     const auto re = serverPatternRegex(pattern);
     if (!re)
-        return QStringLiteral(" AND FALSE");
+        return QStringLiteral("FALSE");
     *binds << *re;
-    return QStringLiteral(" AND obs_likefold(%1) ~ ?").arg(column);
+    return QStringLiteral("(obs_likefold(%1) ~ ?::text)").arg(column);
+}
+
+// The same, joined to the conditions before it.
+QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds) {
+    return QStringLiteral(" AND ") + nameMatch(column, pattern, binds);
 }
 
 // What is still to collect on an act, as the main window computes it.
@@ -676,19 +681,6 @@ QString monthOfDay(const QString& column, const std::array<qint64, 13>& starts, 
         *binds << bound(starts[m]);
     }
     return e + QStringLiteral(" ELSE 12 END");
-}
-
-// A practitioner's name matched as the listings match it, as a condition of its own.
-QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
-    if (!hasWildcard(pattern)) {
-        *binds << pattern;
-        return QStringLiteral("(obs_fold(%1) = obs_fold(?::text))").arg(column);
-    }
-    const auto re = serverPatternRegex(pattern);
-    if (!re)
-        return QStringLiteral("FALSE");
-    *binds << *re;
-    return QStringLiteral("(obs_likefold(%1) ~ ?::text)").arg(column);
 }
 
 } // namespace

@@ -67,12 +67,17 @@ QString textOf(const SQLite::Column& c) {
 // without wildcard is an equality of base letters, which the practitioner-pair index answers. Where
 // that index would walk a practitioner's whole history instead of the period's acts, the condition
 // is kept off it ("+column") and the period's index answers.
-QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds, bool seek = true) {
+QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds, bool seek = true) {
     *binds << pattern;
     const QString operand = seek ? column : u'+' + column;
     if (!hasWildcard(pattern))
-        return QStringLiteral(" AND (%1 = ? COLLATE FRENCH_PRIMARY)").arg(operand);
-    return QStringLiteral(" AND (%1 LIKE ?)").arg(column);
+        return QStringLiteral("(%1 = ? COLLATE FRENCH_PRIMARY)").arg(operand);
+    return QStringLiteral("(%1 LIKE ?)").arg(column);
+}
+
+// The same, joined to the conditions before it.
+QString patternCondition(const QString& column, const QString& pattern, QVariantList* binds, bool seek = true) {
+    return QStringLiteral(" AND ") + nameMatch(column, pattern, binds, seek);
 }
 
 // What is still to collect on an act, as the main window computes it.
@@ -537,13 +542,10 @@ QString monthOfDay(const QString& column, const std::array<qint64, 13>& starts, 
     return e + QStringLiteral(" ELSE 12 END");
 }
 
-// A practitioner's name matched as the listings match it, as a condition of its own. Kept off the
-// practitioner-pair index: the period's index answers a year's acts.
-QString nameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
-    *binds << pattern;
-    if (!hasWildcard(pattern))
-        return QStringLiteral("(+%1 = ? COLLATE FRENCH_PRIMARY)").arg(column);
-    return QStringLiteral("(%1 LIKE ?)").arg(column);
+// A practitioner's name matched as the listings match it, kept off the practitioner-pair index:
+// the period's index answers a year's acts.
+QString yearNameMatch(const QString& column, const QString& pattern, QVariantList* binds) {
+    return nameMatch(column, pattern, binds, false);
 }
 
 } // namespace
@@ -563,7 +565,7 @@ Status SqliteStore::yearStatement(int year, const QString& performer, YearStatem
                   QStringLiteral(" AS mois, COUNT(*), SUM(PRIX), SUM(DE), SUM(PAYESECU), SUM(PAYECOMPLE), SUM(PAYEDE) "
                                  "FROM ACTES WHERE Date BETWEEN ? AND ?");
     binds << bound(starts[0]) << bound(starts[12] - 1);
-    sql += QStringLiteral(" AND ") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+    sql += QStringLiteral(" AND ") + yearNameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
            QStringLiteral(" GROUP BY mois");
     Status s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
         const int month = st.getColumn(0).getInt();
@@ -588,14 +590,14 @@ Status SqliteStore::yearStatement(int year, const QString& performer, YearStatem
     binds.clear();
     sql = QStringLiteral("SELECT MIN(confrere), SUM(CASE WHEN effectue THEN REVERSE END), "
                          "SUM(CASE WHEN effectue THEN NULL ELSE REVERSE END) FROM (SELECT ");
-    sql += nameMatch(QStringLiteral("MEDACTE"), performer, &binds) + QStringLiteral(" AS effectue, CASE WHEN ");
-    sql += nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+    sql += yearNameMatch(QStringLiteral("MEDACTE"), performer, &binds) + QStringLiteral(" AS effectue, CASE WHEN ");
+    sql += yearNameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
            QStringLiteral(" THEN MEDSUIT ELSE MEDACTE END AS confrere, REVERSE FROM ACTES WHERE Date BETWEEN ? AND ?");
     binds << bound(starts[0]) << bound(starts[12] - 1);
-    sql += QStringLiteral(" AND (") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) + QStringLiteral(" OR ") +
-           nameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral(")");
-    sql += QStringLiteral(" AND NOT (") + nameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
-           QStringLiteral(" AND ") + nameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral("))");
+    sql += QStringLiteral(" AND (") + yearNameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+           QStringLiteral(" OR ") + yearNameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral(")");
+    sql += QStringLiteral(" AND NOT (") + yearNameMatch(QStringLiteral("MEDACTE"), performer, &binds) +
+           QStringLiteral(" AND ") + yearNameMatch(QStringLiteral("MEDSUIT"), performer, &binds) + QStringLiteral("))");
     sql += QStringLiteral(" WHERE confrere <> '' GROUP BY confrere COLLATE FRENCH_PRIMARY HAVING SUM(REVERSE) IS NOT "
                           "NULL ORDER BY MIN(confrere) COLLATE FRENCH");
     s = m_db->step(sql, binds, [&](SQLite::Statement& st) {
