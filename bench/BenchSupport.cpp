@@ -107,6 +107,26 @@ void build(const QString& path, int rows) {
 
 } // namespace
 
+int wantedRows() {
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
+    return ok && n > 0 ? n : 1'000'000;
+}
+
+namespace {
+int g_problems = 0;
+} // namespace
+
+void problem(const QString& what) {
+    ++g_problems;
+    if (g_problems <= 20)
+        std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
+}
+
+int problems() {
+    return g_problems;
+}
+
 QString benchFolder() {
     const QString env = qEnvironmentVariable("OBSLEDGER_BENCH_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp/obsledger-bench") : QDir::cleanPath(env);

@@ -32,6 +32,14 @@ namespace obs::bench {
 // Folder of the kept databases: $OBSLEDGER_BENCH_DIR, else /tmp/obsledger-bench.
 QString benchFolder();
 
+// How many acts the clinic measured holds: $OBSLEDGER_BENCH_ROWS, else 1,000,000.
+int wantedRows();
+
+// A benchmark that saw the program do something else than expected says so (the first twenty
+// times); the run then ends with 3.
+void problem(const QString& what);
+int problems();
+
 // A program database with `rows` act records (names of the demonstration clinic, dates over the
 // last 20 years) and the reference lists. Built once into benchFolder() and reused on later runs
 // while it holds exactly that count (acts left behind by an interrupted run are removed first).

@@ -40,12 +40,6 @@ constexpr double kClickGoalMs = 16;
 constexpr double kStartGoalMs = 500;
 constexpr double kMemoryGoalMiB = 150;
 
-int wantedRows() {
-    bool ok = false;
-    const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
-    return ok && n > 0 ? n : 1'000'000;
-}
-
 struct Setup {
     QString dbPath;
     // What the program holds for its screens: the shared database and the browsed result.
@@ -54,18 +48,11 @@ struct Setup {
     QPointer<MainWindow> main;
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
-    int problems = 0; // a benchmark that saw the program do something else than expected
 };
 
 Setup& setup() {
     static Setup s;
     return s;
-}
-
-void problem(const QString& what) {
-    ++setup().problems;
-    if (setup().problems <= 10)
-        std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -967,14 +954,14 @@ int main(int argc, char** argv) {
                                               "for the program alone)")
                                    .arg(peakAfterBuild, 0, 'f', 1)
                              : QString()));
-    if (s.problems > 0)
+    if (problems() > 0)
         r.addNote(
-            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
+            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(problems()));
     r.print();
 
     delete s.main.data();
     s.direct.reset();
     s.clinic.reset();
     benchmark::Shutdown();
-    return s.problems > 0 ? 3 : 0;
+    return problems() > 0 ? 3 : 0;
 }

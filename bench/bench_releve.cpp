@@ -36,30 +36,17 @@ constexpr double kGoalMs = 300;
 const QString kPractitioners[] = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr LEFEBVRE"),
                                   QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr BERTRAND")};
 
-int wantedRows() {
-    bool ok = false;
-    const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
-    return ok && n > 0 ? n : 1'000'000;
-}
-
 struct Setup {
     QString dbPath;
     SharedDatabase database;
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
     QPointer<YearStatementWindow> window;
-    int problems = 0;
 };
 
 Setup& setup() {
     static Setup s;
     return s;
-}
-
-void problem(const QString& what) {
-    ++setup().problems;
-    if (setup().problems <= 10)
-        std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
 }
 
 // Whole years inside the 20 years of acts, and a practitioner, taken in turn so that each
@@ -249,13 +236,13 @@ int main(int argc, char** argv) {
                   .arg(loadAverage(), 0, 'f', 2)
                   .arg(QThread::idealThreadCount()));
     explainQueries();
-    if (s.problems > 0)
-        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring.").arg(s.problems));
+    if (problems() > 0)
+        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring.").arg(problems()));
     r.print();
 
     delete s.window.data();
     s.direct.reset();
     s.clinic.reset();
     benchmark::Shutdown();
-    return s.problems > 0 ? 3 : 0;
+    return problems() > 0 ? 3 : 0;
 }

@@ -56,29 +56,16 @@ constexpr double kPaymentGoalMs = 50;
 const QString kNoReversal = QStringLiteral("Pas de reversement correspondant possible.");
 const QString kConfirmReversal = QStringLiteral("Voulez vous vraiment enregistrer la somme reversée ?");
 
-int wantedRows() {
-    bool ok = false;
-    const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
-    return ok && n > 0 ? n : 1'000'000;
-}
-
 struct Setup {
     QString dbPath;
     SharedDatabase database; // what the screens share, as the program holds it
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
-    int problems = 0;
 };
 
 Setup& setup() {
     static Setup s;
     return s;
-}
-
-void problem(const QString& what) {
-    ++setup().problems;
-    if (setup().problems <= 10)
-        std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -446,7 +433,7 @@ int listingChild(int argc, char** argv) {
                 m.peakMiB, elapsedMs(t0));
     std::fflush(stdout);
     delete w;
-    return setup().problems > 0 ? 3 : 0;
+    return problems() > 0 ? 3 : 0;
 }
 
 void programColdListing(benchmark::State& state) {
@@ -1013,14 +1000,14 @@ int main(int argc, char** argv) {
                   .arg(loadAverage(), 0, 'f', 2)
                   .arg(QThread::idealThreadCount()));
     explainQueries();
-    if (s.problems > 0)
+    if (problems() > 0)
         r.addNote(
-            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(s.problems));
+            QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.").arg(problems()));
     r.print();
 
     delete searchScreen();
     s.direct.reset();
     s.clinic.reset();
     benchmark::Shutdown();
-    return s.problems > 0 ? 3 : 0;
+    return problems() > 0 ? 3 : 0;
 }

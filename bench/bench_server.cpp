@@ -70,23 +70,10 @@ constexpr double kStartGoalMs = 500;
 const QString kPgBin = QStringLiteral("/usr/lib/postgresql/15/bin");
 const QString kDatabaseName = QStringLiteral("obsledger");
 
-int wantedRows() {
-    bool ok = false;
-    const int n = qEnvironmentVariableIntValue("OBSLEDGER_BENCH_ROWS", &ok);
-    return ok && n > 0 ? n : 1'000'000;
-}
-
 [[noreturn]] void fail(const QString& what) {
     std::fprintf(stderr, "bench: %s\n", qPrintable(what));
     std::fflush(stderr);
     std::exit(1);
-}
-
-int g_problems = 0;
-void problem(const QString& what) {
-    ++g_problems;
-    if (g_problems <= 20)
-        std::fprintf(stderr, "bench: unexpected: %s\n", qPrintable(what));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1096,9 +1083,9 @@ int main(int argc, char** argv) {
                    .arg(loadAverage(), 0, 'f', 2)
                    .arg(QThread::idealThreadCount());
     explainPlans();
-    if (g_problems > 0)
+    if (problems() > 0)
         notes() << QStringLiteral("\n%1 unexpected outcome(s) seen while measuring: see the messages above.")
-                       .arg(g_problems);
+                       .arg(problems());
     printFigures();
 
     delete s.onServer.main.data();
@@ -1109,5 +1096,5 @@ int main(int argc, char** argv) {
     s.clinic.reset();
     stopServer();
     benchmark::Shutdown();
-    return g_problems > 0 ? 3 : 0;
+    return problems() > 0 ? 3 : 0;
 }
