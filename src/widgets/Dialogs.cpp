@@ -15,7 +15,7 @@ namespace obs {
 namespace {
 struct TestState {
     bool on = false;
-    QQueue<bool> answers;
+    QQueue<Dialogs::Choice> answers;
     QQueue<QString> folders;
     QQueue<QString> saveFiles;
     QQueue<bool> printerChoices;
@@ -83,7 +83,7 @@ bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, c
             state().unexpected << text;
             return false;
         }
-        return state().answers.dequeue();
+        return state().answers.dequeue() == Choice::Yes;
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setInformativeText(details);
@@ -92,6 +92,40 @@ bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, c
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     return box.exec() == QMessageBox::Yes;
+}
+
+Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Default defaultAnswer,
+                                     const QString& details) {
+    const QString title = QStringLiteral("Attention");
+    if (state().on) {
+        record(text, title, true);
+        state().shown.last().details = details;
+        state().shown.last().defaultAnswer = defaultAnswer;
+        if (state().answers.isEmpty()) {
+            // Unexpected: the test fails, and the typing is kept as a Cancel would keep it.
+            state().unexpected << text;
+            return Choice::Cancel;
+        }
+        return state().answers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parent);
+    box.setInformativeText(details);
+    box.setDefaultButton(defaultAnswer == Default::Yes  ? QMessageBox::Yes
+                         : defaultAnswer == Default::No ? QMessageBox::No
+                                                        : QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Annuler"));
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Choice::Yes;
+    case QMessageBox::No:
+        return Choice::No;
+    default:
+        return Choice::Cancel;
+    }
 }
 
 QString Dialogs::chooseFolder(QWidget* parent, const QString& title) {
@@ -137,7 +171,10 @@ bool Dialogs::testing() {
     return state().on;
 }
 void Dialogs::queueAnswer(bool yes) {
-    state().answers.enqueue(yes);
+    state().answers.enqueue(yes ? Choice::Yes : Choice::No);
+}
+void Dialogs::queueChoice(Choice choice) {
+    state().answers.enqueue(choice);
 }
 void Dialogs::queueFolder(const QString& folder) {
     state().folders.enqueue(folder);

@@ -16,7 +16,9 @@ class Dialogs {
 public:
     // The button Enter chooses in a question. A question whose Yes destroys or replaces data
     // defaults to No, so that a key pressed by habit changes nothing.
-    enum class Default { Yes, No };
+    enum class Default { Yes, No, Cancel };
+    // The answer to a question that may also be cancelled.
+    enum class Choice { Yes, No, Cancel };
 
     struct Shown {
         QString text;
@@ -40,6 +42,10 @@ public:
     // smaller text below the question.
     static bool ask(QWidget* parent, const QString& text, Default defaultAnswer = Default::Yes,
                     const QString& details = QString());
+    // Question titled "Attention", question icon, Yes (Oui), No (Non) and Cancel (Annuler); Escape
+    // and the window's close give Cancel. Used before unsaved typing would be dropped.
+    static Choice askOrCancel(QWidget* parent, const QString& text, Default defaultAnswer = Default::Cancel,
+                              const QString& details = QString());
     // Folder chooser; empty when cancelled.
     static QString chooseFolder(QWidget* parent, const QString& title);
     // A file to write, chosen in a save dialog; empty when cancelled.
@@ -55,6 +61,7 @@ public:
     static void setTesting(bool on);
     static bool testing();
     static void queueAnswer(bool yes);
+    static void queueChoice(Choice choice);         // a Cancel queued for a Yes/No question answers No
     static void queueFolder(const QString& folder); // an empty text cancels
     static void queueSaveFile(const QString& path); // an empty text cancels
     static void queuePrinterChoice(bool accept);
