@@ -8,6 +8,7 @@
 #include "domain/ActsCsv.h"
 #include "domain/BackupEngine.h"
 #include "domain/BackupGenerations.h"
+#include "domain/ServerBackup.h"
 #include "store/sqlite/Schema.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -119,24 +120,25 @@ private slots:
     void modeOfEachFile_data() {
         QTest::addColumn<Writer>("write");
         QTest::addColumn<bool>("ownerOnly");
+        QTest::addColumn<bool>("server");
 
         QTest::newRow("base, obsledger-admin init") << Writer([](const QString& folder, const QString&) {
             const QString base = QDir(folder).filePath(QStringLiteral("OBSLEDGER.mdb"));
             if (runAdmin({QStringLiteral("init"), base}) != 0)
                 qFatal("init failed");
             return base;
-        }) << false;
+        }) << false << false;
         QTest::newRow("base, created by the program") << Writer([](const QString& folder, const QString&) {
             return newBase(QDir(folder).filePath(QStringLiteral("OBSLEDGER.mdb")));
-        }) << false;
+        }) << false << false;
         QTest::newRow("backup") << Writer([](const QString& folder, const QString& elsewhere) {
             return backupInto(oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb"))), folder);
-        }) << false;
+        }) << false << false;
         QTest::newRow("backup replacing an old one") << Writer([](const QString& folder, const QString& elsewhere) {
             const QString backup = backupFileIn(folder);
             oldBase(backup);
             return backupInto(oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb"))), folder);
-        }) << false;
+        }) << false << false;
         QTest::newRow("dated generation") << Writer([](const QString& folder, const QString& elsewhere) {
             const QString base = oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb")));
             backupInto(base, folder);
@@ -145,7 +147,7 @@ private slots:
             if (generations.size() != 1)
                 qFatal("no generation kept");
             return generations.first();
-        }) << false;
+        }) << false << false;
         QTest::newRow("kept before a restore") << Writer([](const QString& folder, const QString& elsewhere) {
             const QString backup = backupInto(oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb"))),
                                               makeFolder(QDir(elsewhere).filePath(QStringLiteral("cle")), false));
@@ -154,7 +156,7 @@ private slots:
             if (!restoreDatabase(backup, base, &why, &kept) || kept != beforeRestoreCopyOf(base))
                 qFatal("restore: %s", qPrintable(why));
             return kept;
-        }) << false;
+        }) << false << false;
         QTest::newRow("damaged base kept before a restore") << Writer([](const QString& folder,
                                                                          const QString& elsewhere) {
             const QString backup = backupInto(oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb"))),
@@ -168,7 +170,7 @@ private slots:
             if (!restoreDatabase(backup, base, &why, &kept) || kept.isEmpty())
                 qFatal("restore: %s", qPrintable(why));
             return kept;
-        }) << false;
+        }) << false << false;
         QTest::newRow("base put back by a restore") << Writer([](const QString& folder, const QString& elsewhere) {
             const QString backup = backupInto(oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb"))),
                                               makeFolder(QDir(elsewhere).filePath(QStringLiteral("cle")), false));
@@ -177,14 +179,14 @@ private slots:
             if (!restoreDatabase(backup, base, &why))
                 qFatal("restore: %s", qPrintable(why));
             return base;
-        }) << false;
+        }) << false << false;
         QTest::newRow("export") << Writer([](const QString& folder, const QString&) {
             const QString path = QDir(folder).filePath(QStringLiteral("actes.csv"));
             QString why;
             if (!ActsCsv::write(path, ActsCsv::line({QStringLiteral("DUPRÉ")}), &why))
                 qFatal("export: %s", qPrintable(why));
             return path;
-        }) << false;
+        }) << false << false;
         QTest::newRow("export over an earlier one") << Writer([](const QString& folder, const QString&) {
             const QString path = QDir(folder).filePath(QStringLiteral("actes.csv"));
             QFile old(path);
@@ -195,7 +197,7 @@ private slots:
             if (!ActsCsv::write(path, ActsCsv::line({QStringLiteral("DUPRÉ")}), &why))
                 qFatal("export: %s", qPrintable(why));
             return path;
-        }) << false;
+        }) << false << false;
         QTest::newRow("obsledger-admin export > file") << Writer([](const QString& folder, const QString& elsewhere) {
             const QString base = oldBase(QDir(elsewhere).filePath(QStringLiteral("OBSLEDGER.mdb")));
             const QString path = QDir(folder).filePath(QStringLiteral("actes.csv"));
@@ -206,19 +208,30 @@ private slots:
             if (!QFile(path).open(QIODevice::ReadOnly) || QFileInfo(path).size() == 0)
                 qFatal("nothing exported");
             return path;
-        }) << false;
+        }) << false << false;
+        QTest::newRow("backup of a server") << Writer([](const QString& folder, const QString&) {
+            obs::test::TempServerDatabase server;
+            const QString backup = backupFileIn(folder);
+            QString why;
+            if (!backupServer(server.conninfo(), backup, &why))
+                qFatal("server backup: %s", qPrintable(why));
+            return backup;
+        }) << false << true;
         QTest::newRow("settings") << Writer([](const QString& folder, const QString&) {
             qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder));
             QString why;
             if (!Settings::setBackupFolder(folder, &why))
                 qFatal("settings: %s", qPrintable(why));
             return Settings::fileFor(kSettingsApp);
-        }) << true;
+        }) << true << false;
     }
 
     void modeOfEachFile() {
         QFETCH(Writer, write);
         QFETCH(bool, ownerOnly);
+        QFETCH(bool, server);
+        if (server)
+            OBS_REQUIRE_SERVER();
         const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
         for (const bool clinicFolder : {false, true}) {
             QTemporaryDir top;
