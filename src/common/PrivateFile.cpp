@@ -24,7 +24,16 @@ QString systemError(const QString& path, int error) {
         .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// A folder whose file system keeps no Unix rights (a USB key in FAT, a share without Unix
+// extensions) refuses any change: its files have the rights its mount gives, and a backup onto it
+// must still be made.
+bool keepsNoRights(int error) {
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
 bool failed(QString* why, const QString& path, int error) {
+    if (keepsNoRights(error))
+        return true;
     if (why)
         *why = systemError(path, error);
     return false;
@@ -41,8 +50,11 @@ unsigned clinicFileMode(const QString& folder, FileReaders readers) {
 }
 
 bool restrictToClinic(int fd, const QString& target, QString* why, FileReaders readers) {
-    if (fd < 0)
-        return failed(why, target, EBADF);
+    if (fd < 0) {
+        if (why)
+            *why = systemError(target, EBADF);
+        return false;
+    }
     if (::fchmod(fd, mode_t(clinicFileMode(folderOf(target), readers))) != 0)
         return failed(why, target, errno);
     return true;

@@ -20,7 +20,8 @@ unsigned clinicFileMode(const QString& folder, FileReaders readers = FileReaders
 
 // Gives a file that will stand at `target` the rights above for the target's folder; the process's
 // umask plays no part. Called before any data is written into it, so that the data is never
-// readable by others, even for an instant. False with a reason when the rights cannot be set.
+// readable by others, even for an instant. False with a reason when the rights cannot be set; a
+// file system that keeps no Unix rights (a USB key in FAT) leaves its files as its mount says.
 bool restrictToClinic(int fd, const QString& target, QString* why = nullptr, FileReaders readers = FileReaders::Clinic);
 bool restrictToClinic(QFileDevice& file, const QString& target, QString* why = nullptr,
                       FileReaders readers = FileReaders::Clinic);
