@@ -245,6 +245,12 @@ void TestBackup::restoreChosenBackup() {
     QSignalSpy restored(form.data(), &BackupWindow::restored);
     auto* list = child<QListWidget>(form, "LstSauvegardes");
     list->setCurrentRow(1);
+    // A dated copy touched since (copied to another key, say) keeps the date of its name.
+    {
+        QFile dated(QDir(folder).filePath("OBSLEDGER-2026-11-28-1815.MDB"));
+        QVERIFY(dated.open(QIODevice::ReadWrite));
+        QVERIFY(dated.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime));
+    }
 
     // The restore question, default Non; a No changes nothing.
     Dialogs::clearShown();

@@ -57,8 +57,10 @@ QString summaryLine(const QString& what, const QString& path) {
     const DatabaseSummary s = summarizeDatabase(path);
     if (!s.modified.isValid())
         return QStringLiteral("%1 : introuvable (« %2 »)").arg(what, QDir::toNativeSeparators(path));
+    // A dated earlier backup is shown at the date its name gives, as in the list.
+    const QDateTime dated = generationTime(path);
     return QStringLiteral("%1 : %2, %3 (« %4 »)")
-        .arg(what, dayAndTime(s.modified), actsText(s.acts), QDir::toNativeSeparators(path));
+        .arg(what, dayAndTime(dated.isValid() ? dated : s.modified), actsText(s.acts), QDir::toNativeSeparators(path));
 }
 
 // A path inside a button caption: an ampersand in a folder name is shown, not taken as a shortcut.
