@@ -160,6 +160,7 @@ private slots:
     void initWithoutTheRoleSaysHow();
     void readmeStepsOnAFreshServer();
     void workstationLoginRestores();
+    void earlierBaseGetsItsRightsByUpgrade();
 
 private:
     // Runs a line of the README in a shell whose `sudo -u postgres` reaches the fresh server as its
@@ -170,6 +171,7 @@ private:
     std::unique_ptr<FreshServer> m_server;
     QTemporaryDir m_dir;
     QList<QStringList> m_blocks;
+    QString m_backup; // made by the workstation's login
 };
 
 void TestServerInstall::initTestCase() {
@@ -288,6 +290,7 @@ void TestServerInstall::workstationLoginRestores() {
     const QString backup = m_dir.filePath(QStringLiteral("cle/OBSLEDGER.MDB"));
     QString why, kept;
     QVERIFY2(backupServer(marie, backup, &why), qPrintable(why));
+    m_backup = backup;
 
     // A day's mistakes, then the restore by the workstation.
     QVERIFY(db->script(QStringLiteral("DELETE FROM actes WHERE numint > 10")));
@@ -322,6 +325,24 @@ void TestServerInstall::workstationLoginRestores() {
          {"CREATE TABLE autre (x int)", "ALTER TABLE actes ADD COLUMN x int", "DROP TABLE memo", "TRUNCATE actes",
           "ALTER SEQUENCE actes_numint_seq RESTART", "CREATE ROLE intrus", "DROP FUNCTION obs_analyse()"})
         QVERIFY2(!db->script(QString::fromLatin1(ddl)).ok(), ddl);
+}
+
+void TestServerInstall::earlierBaseGetsItsRightsByUpgrade() {
+    QVERIFY(!m_backup.isEmpty());
+    // The rights an earlier version's init gave: the workstations could not set the numbers.
+    auto owner = connectTo(m_server->as(QStringLiteral("compta_admin"), QStringLiteral("compta")));
+    QVERIFY(owner);
+    QVERIFY(owner->script(QStringLiteral("REVOKE UPDATE ON SEQUENCE actes_numint_seq, memo_id_seq FROM "
+                                         "obsledger_utilisateurs; DROP FUNCTION obs_analyse()")));
+    const QString marie = m_server->as(QStringLiteral("marie"), QStringLiteral("compta"));
+    QString why, kept;
+    QVERIFY(!restoreServer(m_backup, marie, &why, &kept));
+    QVERIFY2(why.contains(QStringLiteral("obsledger-admin upgrade")), qPrintable(why));
+    // The owner's upgrade gives them, and the same restore goes through.
+    const Run up =
+        shell(QStringLiteral("obsledger-admin upgrade \"postgresql://compta_admin@serveur.clinique.lan/compta\""));
+    QVERIFY2(up.code == 0, qPrintable(up.err));
+    QVERIFY2(restoreServer(m_backup, marie, &why, &kept), qPrintable(why));
 }
 
 QTEST_MAIN(TestServerInstall)

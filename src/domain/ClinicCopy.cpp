@@ -383,6 +383,10 @@ bool copyClinic(const QString& from, const QString& to, bool replace, QString* w
     if (!s) {
         dest->rollback();
         *why = QStringLiteral("La copie a échoué, la destination est inchangée : %1").arg(s.message);
+        // A base made by an earlier version does not let the workstations set its numbers.
+        if (serverDest && s.error == StoreError::ReadOnly)
+            *why += QStringLiteral("\nSi la base a été créée par une version antérieure, son propriétaire lui donne "
+                                   "les droits de celle-ci : obsledger-admin upgrade ADRESSE.");
         return false;
     }
     if (!(s = dest->totals(&b)) || !(a == b)) {
