@@ -215,6 +215,11 @@ void startServer(int rows, const QString& filePath) {
     const Signature wanted = fileSignature(filePath);
     {
         auto admin = connectOrFail(srv.adminConninfo());
+        // The workstations' role, which the server's administrator makes before init.
+        checkOk(admin->script(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN; EXCEPTION WHEN duplicate_object THEN "
+                                             "NULL; END $$")
+                                  .arg(kServerRole)),
+                "role");
         bool exists = false;
         admin->exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {kDatabaseName}, [&](const PgRow&) {
             exists = true;

@@ -53,6 +53,14 @@ TempServerDatabase::TempServerDatabase() {
     if (!s)
         qFatal("CREATE DATABASE: %s", qPrintable(s.message));
     m_conninfo = testServer() + QStringLiteral(" dbname=") + m_name;
+    // The server's administrator makes the workstations' role once; tests running side by side may
+    // both try.
+    s = connectTo(testServer() + QStringLiteral(" dbname=postgres"))
+            ->script(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN; EXCEPTION WHEN duplicate_object OR "
+                                    "unique_violation THEN NULL; END $$")
+                         .arg(kServerRole));
+    if (!s)
+        qFatal("CREATE ROLE: %s", qPrintable(s.message));
     m_db = connectTo(m_conninfo);
     s = createServerSchema(*m_db);
     if (!s)
@@ -62,8 +70,25 @@ TempServerDatabase::TempServerDatabase() {
 TempServerDatabase::~TempServerDatabase() {
     m_db.reset();
     Status s;
-    if (auto admin = PgConnection::open(testServer() + QStringLiteral(" dbname=postgres"), &s))
+    if (auto admin = PgConnection::open(testServer() + QStringLiteral(" dbname=postgres"), &s)) {
         admin->script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+        if (!m_login.isEmpty())
+            admin->script(QStringLiteral("DROP ROLE IF EXISTS %1").arg(m_login));
+    }
+}
+
+QString TempServerDatabase::userConninfo() {
+    if (m_login.isEmpty()) {
+        const QString login = m_name + QStringLiteral("_poste");
+        const Status s =
+            m_db->script(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2; GRANT CONNECT ON DATABASE %3 TO %1")
+                             .arg(login, kServerRole, m_name));
+        if (!s)
+            qFatal("CREATE ROLE: %s", qPrintable(s.message));
+        m_login = login;
+    }
+    // The last "user" of a connection string is the one taken.
+    return m_conninfo + QStringLiteral(" user=") + m_login;
 }
 
 TempClinic::TempClinic(bool demo) {
@@ -104,6 +129,11 @@ TempClinic::~TempClinic() {
     if (m_db)
         m_db->close();
     m_server.reset();
+}
+
+void TempClinic::useWorkstationLogin() {
+    if (m_server)
+        Settings::setServer(m_server->userConninfo());
 }
 
 QString TempClinic::location() const {

@@ -31,12 +31,17 @@ public:
     TempServerDatabase();
     ~TempServerDatabase();
     QString conninfo() const { return m_conninfo; }
+    // The same database reached as a clinic's workstation reaches it: a login of its own that is a
+    // member of obsledger_utilisateurs, neither the tables' owner nor a superuser. Made at the
+    // first call, dropped with the database.
+    QString userConninfo();
     // A connection of the test's own.
     PgConnection& connection() { return *m_db; }
 
 private:
     QString m_name;
     QString m_conninfo;
+    QString m_login;
     std::unique_ptr<PgConnection> m_db;
 };
 
@@ -68,6 +73,9 @@ public:
     // OBSLEDGER_TEST_ENGINE=serveur (then the setting SERVEUR names a fresh server database).
     QString location() const;
     bool onServer() const { return m_server != nullptr; }
+    // On the server, the screens log in from now on as a workstation does (a member of
+    // obsledger_utilisateurs), not as the test server's administrator. Nothing on a file.
+    void useWorkstationLogin();
     // A statement as another workstation would run it, on whichever engine the clinic uses.
     void execute(const QString& sql);
     QString appDir() const;

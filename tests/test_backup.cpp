@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QtTest>
@@ -71,6 +72,41 @@ QPushButton* buttonOf(QWidget* w, const char* name) {
     return child<QPushButton>(w, name);
 }
 
+// A backup made on the screen, as the user makes it; the screen closes after it.
+void backupFromScreen() {
+    auto* form = new BackupWindow();
+    buttonOf(form, "CmdSauve")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Sauvegarde terminée"));
+}
+
+// The folder's backup made to look written at `when`: the dated copy it becomes takes that date.
+void dateBackup(const QString& folder, const QDateTime& when) {
+    QFile f(QDir(folder).filePath("OBSLEDGER.MDB"));
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+// Three backups on three evenings: DUPONT alone, then with MARTIN, then with ZOLA. The folder then
+// holds the latest and two dated earlier ones.
+QString threeBackups(TempClinic& clinic) {
+    const QString folder = makeFolder(clinic, QStringLiteral("cle"));
+    if (!Settings::setBackupFolder(folder))
+        qFatal("backup folder");
+    addPatient(clinic, "DUPONT");
+    backupFromScreen();
+    dateBackup(folder, QDateTime(QDate(2026, 11, 28), QTime(18, 15)));
+    addPatient(clinic, "MARTIN");
+    backupFromScreen();
+    dateBackup(folder, QDateTime(QDate(2026, 11, 29), QTime(18, 20)));
+    addPatient(clinic, "ZOLA");
+    backupFromScreen();
+    return folder;
+}
+
+QStringList listed(QWidget* form) {
+    return obs::test::itemTexts(child<QListWidget>(form, "LstSauvegardes"));
+}
+
 } // namespace
 
 class TestBackup : public QObject {
@@ -79,6 +115,11 @@ private slots:
     void backupFileName_data();
     void backupFileName();
     void captionsAtLoad();
+    void captionsWithoutFolder();
+    void longPathsStayInsideTheScreen();
+    void earlierBackupsListed();
+    void restoreChosenBackup();
+    void restoreChosenBackupGoneMeanwhile();
     void chooseFolderThenBackup();
     void cancelChooser();
     void backupWithoutFolderWritesNothing();
@@ -142,6 +183,120 @@ void TestBackup::captionsAtLoad() {
     QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1")));
 }
 
+void TestBackup::captionsWithoutFolder() {
+    TempClinic clinic;
+    BackupWindow form;
+    // Where the copy would go is said, never left blank; the restore names the folder it reads.
+    QCOMPARE(buttonOf(&form, "CmdSauve")->text(), QStringLiteral("Sauvegarder tout le repertoire : ") + kCrLf +
+                                                      clinic.dbPath() + kCrLf + "vers" + kCrLf +
+                                                      "(aucun répertoire de sauvegarde choisi)");
+    QCOMPARE(buttonOf(&form, "CmdRestaure")->text(),
+             QStringLiteral("Restaurer les fichiers sauvegardés dans ") + clinic.appDir() + " vers " + clinic.dbPath());
+    QCOMPARE(child<QLabel>(&form, "LblSauvegardes")->text(), QStringLiteral("Sauvegardes précédentes : aucune"));
+}
+
+void TestBackup::longPathsStayInsideTheScreen() {
+    TempClinic clinic;
+    const QString deep = QStringLiteral("Sauvegardes de la clinique du bord de mer, service de gynécologie");
+    const QString folder = makeFolder(clinic, deep + "/" + deep + "/" + deep);
+    QVERIFY(Settings::setBackupFolder(folder));
+    QVERIFY(Settings::setDatabasePath(folder + QStringLiteral("/Comptabilité partagée des praticiens/OBSLEDGER.mdb")));
+    BackupWindow form;
+    form.show();
+    // A 1024x768 screen holds the whole window, its frame and title bar included.
+    QVERIFY2(form.width() <= 1000, qPrintable(QString::number(form.width())));
+    QVERIFY2(form.height() <= 700, qPrintable(QString::number(form.height())));
+    for (const char* name : {"CmdSauve", "CmdRestaure"}) {
+        QPushButton* b = buttonOf(&form, name);
+        QVERIFY2(b->text().contains(QChar(0x2026)), qPrintable(b->text()));
+        QVERIFY(b->toolTip().contains(folder));
+        QVERIFY(b->width() >= b->sizeHint().width());
+    }
+    QCOMPARE(child<QLabel>(&form, "Label1")->toolTip(), folder);
+}
+
+void TestBackup::earlierBackupsListed() {
+    TempClinic clinic;
+    clinic.useWorkstationLogin();
+    const QString folder = threeBackups(clinic);
+    QPointer<BackupWindow> form = new BackupWindow();
+    // The latest first, with the acts each holds.
+    QCOMPARE(listed(form), (QStringList{"29/11/2026 à 18:20, 2 actes", "28/11/2026 à 18:15, 1 acte"}));
+    QCOMPARE(child<QLabel>(form, "LblSauvegardes")->text(), QStringLiteral("Sauvegardes précédentes :"));
+    QPushButton* chosen = buttonOf(form, "CmdRestaurerChoix");
+    QCOMPARE(chosen->text(), QStringLiteral("Restaurer la sauvegarde choisie"));
+    QVERIFY(!chosen->isEnabled());
+    child<QListWidget>(form, "LstSauvegardes")->setCurrentRow(1);
+    QVERIFY(chosen->isEnabled());
+    // Another folder chosen: its own earlier backups, none here.
+    Dialogs::queueFolder(makeFolder(clinic, QStringLiteral("autre")));
+    buttonOf(form, "Command2")->click();
+    QCOMPARE(listed(form), QStringList());
+    QVERIFY(!chosen->isEnabled());
+    delete form;
+}
+
+void TestBackup::restoreChosenBackup() {
+    TempClinic clinic;
+    clinic.useWorkstationLogin();
+    const QString folder = threeBackups(clinic);
+    const qint64 lastGiven = addPatient(clinic, "APRES");
+    QPointer<BackupWindow> form = new BackupWindow();
+    QSignalSpy restored(form.data(), &BackupWindow::restored);
+    auto* list = child<QListWidget>(form, "LstSauvegardes");
+    list->setCurrentRow(1);
+    // A dated copy touched since (copied to another key, say) keeps the date of its name.
+    {
+        QFile dated(QDir(folder).filePath("OBSLEDGER-2026-11-28-1815.MDB"));
+        QVERIFY(dated.open(QIODevice::ReadWrite));
+        QVERIFY(dated.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime));
+    }
+
+    // The restore question, default Non; a No changes nothing.
+    Dialogs::clearShown();
+    Dialogs::queueAnswer(false);
+    buttonOf(form, "CmdRestaurerChoix")->click();
+    const Dialogs::Shown asked = Dialogs::shown().value(0);
+    QVERIFY(asked.question);
+    QCOMPARE(asked.text, QStringLiteral("Voulez-vous vraiment remplacer la base actuelle par la sauvegarde ?"));
+    QCOMPARE(asked.title, QStringLiteral("Attention"));
+    QCOMPARE(asked.defaultAnswer, Dialogs::Default::No);
+    QVERIFY2(asked.details.contains(QStringLiteral("Sauvegarde : 28/11/2026 à 18:15, 1 acte")),
+             qPrintable(asked.details));
+    QVERIFY2(asked.details.contains(QStringLiteral("Base actuelle : ")) && asked.details.contains("4 actes"),
+             qPrintable(asked.details));
+    QCOMPARE(clinic.count("ACTES"), 4);
+    QVERIFY(form && restored.isEmpty());
+
+    Dialogs::queueAnswer(true);
+    buttonOf(form, "CmdRestaurerChoix")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
+    QCOMPARE(restored.count(), 1);
+    QTRY_VERIFY(!form);
+    QCOMPARE(clinic.count("ACTES"), 1);
+    QCOMPARE(clinic.scalar("SELECT Nom FROM ACTES").toString(), QStringLiteral("DUPONT"));
+    // The latest backup and the dated ones are as they were.
+    QCOMPARE(actsIn(QDir(folder).filePath("OBSLEDGER.MDB")), 3);
+    QCOMPARE(QDir(folder).entryList({"OBSLEDGER-*.MDB"}, QDir::Files).size(), 2);
+    // A number given out before the restore is not given again.
+    QVERIFY(addPatient(clinic, "NOUVEAU") > lastGiven);
+}
+
+void TestBackup::restoreChosenBackupGoneMeanwhile() {
+    TempClinic clinic;
+    const QString folder = threeBackups(clinic);
+    QPointer<BackupWindow> form = new BackupWindow();
+    form->show();
+    child<QListWidget>(form, "LstSauvegardes")->setCurrentRow(0);
+    QVERIFY(QFile::remove(QDir(folder).filePath("OBSLEDGER-2026-11-29-1820.MDB")));
+    buttonOf(form, "CmdRestaurerChoix")->click();
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(listed(form), QStringList{"28/11/2026 à 18:15, 1 acte"});
+    QCOMPARE(clinic.count("ACTES"), 3);
+    delete form;
+}
+
 void TestBackup::chooseFolderThenBackup() {
     TempClinic clinic;
     addPatient(clinic, "DUPONT");
@@ -181,8 +336,9 @@ void TestBackup::cancelChooser() {
     buttonOf(&form, "Command2")->click();
     QCOMPARE(child<QLabel>(&form, "Label1")->text(), QString());
     QCOMPARE(Settings::backupFolder(), QString());
-    QCOMPARE(buttonOf(&form, "CmdSauve")->text(),
-             QStringLiteral("Lancer la Sauvegarde de ") + kCrLf + clinic.dbPath() + kCrLf + "vers" + kCrLf);
+    QCOMPARE(buttonOf(&form, "CmdSauve")->text(), QStringLiteral("Lancer la Sauvegarde de ") + kCrLf + clinic.dbPath() +
+                                                      kCrLf + "vers" + kCrLf +
+                                                      "(aucun répertoire de sauvegarde choisi)");
     // The restore caption keeps the folder read at load.
     QVERIFY(buttonOf(&form, "CmdRestaure")->text().contains(clinic.file("ancien")));
 }

@@ -129,7 +129,8 @@ void TestRestoreSafety::takesOnlyTheRows() {
     QVERIFY(clinic.db().executeRaw("UPDATE MEMO SET \"INDEX\" = NULL"));
     const QString backup = backupOf(clinic);
     runOn(backup, {hostile});
-    clinic.addAct({{"Nom", "ZOLA"}});
+    // Entered after the backup: the restore removes it, and its number with it is never given again.
+    const qint64 lastGiven = clinic.addAct({{"Nom", "ZOLA"}});
 
     QString why, kept;
     QVERIFY2(restoreDatabase(backup, clinic.dbPath(), &why, &kept), qPrintable(why));
@@ -148,7 +149,8 @@ void TestRestoreSafety::takesOnlyTheRows() {
     act.followedBy = QStringLiteral("A");
     qint64 number = 0;
     QVERIFY(store->acts().append(act, &number));
-    QCOMPARE(number, deleted + 1);
+    QVERIFY(lastGiven > deleted);
+    QCOMPARE(number, lastGiven + 1);
     ReferenceEntry entry;
     entry.label = QStringLiteral("Dr Y");
     QVERIFY(store->references().add(entry));

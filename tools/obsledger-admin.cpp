@@ -10,6 +10,7 @@
 #include "domain/BackupEngine.h"
 #include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
+#include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
 #include "store/Store.h"
 #include "store/postgres/PgConnection.h"
@@ -48,7 +49,8 @@ int usage() {
     return 2;
 }
 
-// The tables, indexes, text functions and the workstations' role on a server's empty database.
+// The tables, indexes and text functions on a server's empty database, and the rights of the
+// workstations' role, which the server's administrator has made (the tables' owner may not).
 int initServer(const QString& conninfo) {
     Status s;
     auto db = PgConnection::open(conninfo, &s);
@@ -65,7 +67,7 @@ int initServer(const QString& conninfo) {
         err() << "La base n'a pas pu être créée sur " << db->location() << " : " << s.message << "\n";
         return 1;
     }
-    out() << "Base créée : " << db->location() << " (rôle " << kServerRole << ")\n";
+    out() << "Base créée : " << db->location() << " (droits donnés au rôle " << kServerRole << ")\n";
     return 0;
 }
 
@@ -303,9 +305,21 @@ int check(const QString& path) {
     return 0;
 }
 
-// Puts a backup (OBSLEDGER.MDB or one of its dated copies) in place of the database named by
-// CHEMIN, with the checks and the kept copy of the backup screen's restore.
+// Puts a backup (OBSLEDGER.MDB or one of its dated copies) in place of the database the program
+// uses (SERVEUR, else CHEMIN), with the checks and the kept copy of the backup screen's restore.
 int restore(const QString& backup) {
+    const QString server = Settings::server();
+    if (!server.isEmpty()) {
+        QString why, kept;
+        if (!restoreServer(QFileInfo(backup).absoluteFilePath(), server, &why, &kept)) {
+            err() << "Restauration non effectuée : " << why << "\n";
+            return 1;
+        }
+        out() << "Base restaurée : " << describeLocation(server) << " (depuis " << QFileInfo(backup).absoluteFilePath()
+              << ")\n";
+        out() << "Les lignes remplacées sont conservées dans " << kept << "\n";
+        return 0;
+    }
     const QString none = QStringLiteral("\x01");
     const QString database = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
     if (database == none) {

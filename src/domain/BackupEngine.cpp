@@ -219,6 +219,24 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
     };
     if (!(s = target.executeRaw(QStringLiteral("BEGIN IMMEDIATE"))))
         return fail(s);
+    // The highest act number given out by a database's own count (nothing when it has none).
+    auto highestGiven = [&](const QString& schema, QVariant* given) {
+        QVariant tables;
+        Status st = target.scalar(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND "
+                                                 "name = 'sqlite_sequence'")
+                                      .arg(schema),
+                                  &tables);
+        if (!st || tables.toLongLong() == 0)
+            return st;
+        return target.scalar(QStringLiteral("SELECT max(seq) FROM %1.sqlite_sequence WHERE name = 'ACTES' AND "
+                                            "typeof(seq) = 'integer'")
+                                 .arg(schema),
+                             given);
+    };
+    // Read before the table goes, which takes its count with it.
+    QVariant givenHere;
+    if (!(s = highestGiven(QStringLiteral("main"), &givenHere)))
+        return fail(s);
     std::vector<std::pair<QString, QString>> objects;
     s = target.queryRaw(QStringLiteral("SELECT type, name FROM main.sqlite_master WHERE type IN ('view', 'trigger', "
                                        "'table') AND lower(substr(name, 1, 7)) <> 'sqlite_' ORDER BY type = 'table'"),
@@ -245,18 +263,17 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
         !(s = target.executeRaw(
               QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
         return fail(s);
-    // Act numbers already given out in the backup are not given again.
-    QVariant sequences;
-    if (!(s = target.scalar(QStringLiteral("SELECT count(*) FROM sauvegarde.sqlite_master WHERE type = 'table' AND "
-                                           "name = 'sqlite_sequence'"),
-                            &sequences)))
+    // Act numbers already given out, in the backup or in the database replaced, are not given again:
+    // a number still shown on another workstation, or kept in the copy before the restore, never
+    // comes to name another act.
+    QVariant givenThere;
+    if (!(s = highestGiven(QStringLiteral("sauvegarde"), &givenThere)))
         return fail(s);
-    if (sequences.toLongLong() > 0) {
-        QVariant given;
-        if (!(s = target.scalar(QStringLiteral("SELECT max(seq) FROM sauvegarde.sqlite_sequence WHERE name = 'ACTES' "
-                                               "AND typeof(seq) = 'integer'"),
-                                &given)))
-            return fail(s);
+    {
+        const QVariant given =
+            givenHere.isNull() || (!givenThere.isNull() && givenThere.toLongLong() > givenHere.toLongLong())
+                ? givenThere
+                : givenHere;
         if (!given.isNull()) {
             int changes = 0;
             const QVariantList seq{given};

@@ -36,6 +36,13 @@ QStringList backupGenerations(const QString& folder) {
     return out;
 }
 
+QDateTime generationTime(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (!generationPattern().match(name).hasMatch())
+        return {};
+    return QDateTime::fromString(name.mid(10, 15), QStringLiteral("yyyy-MM-dd-HHmm"));
+}
+
 bool keepBackupGeneration(const QString& backupFile, QString* why) {
     const QFileInfo previous(backupFile);
     if (!previous.isFile())

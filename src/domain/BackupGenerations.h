@@ -17,6 +17,9 @@ QString generationFileName(const QDateTime& modified);
 // The earlier backups of a folder, oldest first.
 QStringList backupGenerations(const QString& folder);
 
+// The date and time an earlier backup's name gives; invalid for another name.
+QDateTime generationTime(const QString& path);
+
 // Keeps a copy of the backup file about to be replaced under its dated name, then removes the
 // oldest dated copies beyond kKeptBackupGenerations. Nothing to do when there is no backup yet.
 // False, with *why in French, when the copy could not be made: the backup file is then untouched.

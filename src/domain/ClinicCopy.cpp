@@ -139,7 +139,11 @@ public:
                  : QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(names(kMemo, false), marks),
             row);
     }
-    Status commit() override { return m_db->executeRaw(QStringLiteral("COMMIT")); }
+    // The planner's figures describe the rows brought in, not those replaced.
+    Status commit() override {
+        Status s = refreshStatistics(*m_db);
+        return s ? m_db->executeRaw(QStringLiteral("COMMIT")) : s;
+    }
     void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
     Status totals(ClinicTotals* t) override {
         return m_db->queryRaw(
@@ -214,11 +218,14 @@ public:
         Status s = flush(true);
         if (s)
             s = flush(false);
-        // The next act and entry take numbers after the copied ones.
+        // The next act and entry take numbers after the copied ones, and never a number already
+        // given out before the copy (the file engine keeps its highest number the same way).
         if (s)
-            s = m_db->script(QStringLiteral(
-                "SELECT setval('actes_numint_seq', coalesce((SELECT max(numint) FROM actes), 0) + 1, false); "
-                "SELECT setval('memo_id_seq', coalesce((SELECT max(id) FROM memo), 0) + 1, false); COMMIT"));
+            s = m_db->script(QStringLiteral("%1; %2; COMMIT")
+                                 .arg(nextNumberPast("actes_numint_seq", "numint", "actes"),
+                                      nextNumberPast("memo_id_seq", "id", "memo")));
+        if (s)
+            analyse();
         return s;
     }
     void rollback() override { m_db->script(QStringLiteral("ROLLBACK")); }
@@ -233,6 +240,28 @@ public:
     }
 
 private:
+    static QString nextNumberPast(const char* sequence, const char* column, const char* table) {
+        return QStringLiteral("SELECT setval('%1', greatest(coalesce((SELECT max(%2) FROM %3), 0) + 1, (SELECT CASE "
+                              "WHEN is_called THEN last_value + 1 ELSE last_value END FROM %1)), false)")
+            .arg(QString::fromLatin1(sequence), QString::fromLatin1(column), QString::fromLatin1(table));
+    }
+
+    // The planner's statistics describe the rows just brought in at once, rather than once the
+    // server gets round to it: the first listings are planned on them. Through the function the
+    // tables' owner made for it (ANALYZE is the owner's right); a base made before it had one is
+    // analysed directly, which only its owner may do. A failure here leaves the copy as it is.
+    void analyse() {
+        bool owned = false;
+        m_db->exec(QStringLiteral("SELECT to_regprocedure('obs_analyse()') IS NOT NULL"), {}, [&](const PgRow& r) {
+            owned = r.text(0) == QLatin1String("t");
+            return false;
+        });
+        if (!m_db->script(
+                QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; %1; COMMIT")
+                    .arg(owned ? QStringLiteral("SELECT obs_analyse()") : QStringLiteral("ANALYZE actes, memo"))))
+            m_db->script(QStringLiteral("ROLLBACK"));
+    }
+
     Status flush(bool acts) {
         auto& batch = acts ? m_acts : m_memo;
         if (batch.isEmpty())
@@ -354,6 +383,10 @@ bool copyClinic(const QString& from, const QString& to, bool replace, QString* w
     if (!s) {
         dest->rollback();
         *why = QStringLiteral("La copie a échoué, la destination est inchangée : %1").arg(s.message);
+        // A base made by an earlier version does not let the workstations set its numbers.
+        if (serverDest && s.error == StoreError::ReadOnly)
+            *why += QStringLiteral("\nSi la base a été créée par une version antérieure, son propriétaire lui donne "
+                                   "les droits de celle-ci : obsledger-admin upgrade ADRESSE.");
         return false;
     }
     if (!(s = dest->totals(&b)) || !(a == b)) {

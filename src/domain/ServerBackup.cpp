@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "domain/ServerBackup.h"
 
+#include "domain/BackupGenerations.h"
 #include "domain/ClinicCopy.h"
+#include "store/postgres/PgConnection.h"
 #include "store/sqlite/Schema.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 namespace obs {
 
 namespace {
-// A copy of the server into a new file, put in place only once complete and sound.
-bool snapshotTo(const QString& conninfo, const QString& file, QString* why) {
+// A copy of the server into a new file, put in place only once complete and sound. beforeReplace
+// runs once the copy is ready, just before the file is replaced; its failure leaves the file as it
+// was.
+bool snapshotTo(const QString& conninfo, const QString& file, QString* why,
+                const std::function<bool(QString*)>& beforeReplace = {}) {
     const QString partial = file + QStringLiteral(".partiel");
     QFile::remove(partial);
     if (!copyClinic(conninfo, partial, false, why)) {
@@ -22,6 +28,10 @@ bool snapshotTo(const QString& conninfo, const QString& file, QString* why) {
     QString problem;
     if (!checkProgramDatabase(partial, &problem)) {
         *why = problem;
+        QFile::remove(partial);
+        return false;
+    }
+    if (beforeReplace && !beforeReplace(why)) {
         QFile::remove(partial);
         return false;
     }
@@ -43,7 +53,21 @@ bool backupServer(const QString& conninfo, const QString& backupFile, QString* w
         *why = QStringLiteral("Aucun répertoire de sauvegarde n'est défini.");
         return false;
     }
-    return snapshotTo(conninfo, backupFile, why);
+    // The backup being replaced is kept under its date, as with a file database.
+    return snapshotTo(conninfo, backupFile, why,
+                      [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
+}
+
+std::optional<qint64> serverActCount(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    std::optional<qint64> acts;
+    if (db)
+        db->exec(QStringLiteral("SELECT count(*) FROM actes"), {}, [&](const PgRow& r) {
+            acts = r.integer(0);
+            return false;
+        });
+    return acts;
 }
 
 bool restoreServer(const QString& backupFile, const QString& conninfo, QString* why, QString* keptCopy) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace obs {
 
@@ -10,11 +11,14 @@ inline const QString kServerBeforeRestoreName = QStringLiteral("OBSLEDGER.avant-
 
 // Writes the server's rows, read as one snapshot, into the backup file (an SQLite file of the
 // program, the same kind a file database's backup gives). A temporary file is filled and checked
-// first: a failed backup never spoils the previous one.
+// first: a failed backup never spoils the previous one, which is kept beside it under its date.
 bool backupServer(const QString& conninfo, const QString& backupFile, QString* why);
 
 // Checks the backup file, keeps the server's rows beside it (OBSLEDGER.avant-restauration.MDB),
 // then replaces the server's rows with the backup's in one transaction, all or nothing.
 bool restoreServer(const QString& backupFile, const QString& conninfo, QString* why, QString* keptCopy);
+
+// The number of acts on the server; nothing when it cannot be read.
+std::optional<qint64> serverActCount(const QString& conninfo);
 
 } // namespace obs

@@ -133,15 +133,25 @@ BEGIN
     RETURN NEW;
 END $$;
 CREATE TRIGGER memo_index BEFORE INSERT ON memo FOR EACH ROW EXECUTE FUNCTION memo_index();
-DO $$ BEGIN
-    IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'obsledger_utilisateurs') THEN
-        CREATE ROLE obsledger_utilisateurs NOLOGIN;
-    END IF;
-END $$;
+)";
+
+// What the workstations' role may do: read and write the rows of both tables, take and set their
+// numbers (a copy or a restore puts the sequences past the rows it brought in), and have the
+// planner's statistics refreshed after such a load. ANALYZE is the tables' owner's right alone,
+// hence a function run with it that does nothing else. No table can be created, changed, emptied
+// at once or dropped through the role. The role itself is made by the server's administrator.
+const char* const kRights = R"(
 REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 GRANT USAGE ON SCHEMA public TO obsledger_utilisateurs;
 GRANT SELECT, INSERT, UPDATE, DELETE ON actes, memo TO obsledger_utilisateurs;
-GRANT USAGE, SELECT ON SEQUENCE actes_numint_seq, memo_id_seq TO obsledger_utilisateurs;
+GRANT USAGE, SELECT, UPDATE ON SEQUENCE actes_numint_seq, memo_id_seq TO obsledger_utilisateurs;
+CREATE OR REPLACE FUNCTION obs_analyse() RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+    SET search_path = public, pg_temp AS $$
+BEGIN
+    ANALYZE actes, memo;
+END $$;
+REVOKE ALL ON FUNCTION obs_analyse() FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION obs_analyse() TO obsledger_utilisateurs;
 )";
 
 // A period with its criteria and totals.
@@ -179,13 +189,36 @@ QString serverTextFunctionsSql() {
            function(QStringLiteral("obs_likefold"), foldBody([](char32_t c) { return ch(likeFoldOf(c)); }, false));
 }
 
+QString createServerRoleCommand() {
+    return QStringLiteral("sudo -u postgres psql -c \"CREATE ROLE %1 NOLOGIN\"").arg(kServerRole);
+}
+
+Status checkServerRole(PgConnection& db) {
+    bool present = false;
+    Status s = db.exec(QStringLiteral("SELECT 1 FROM pg_roles WHERE rolname = ?"), {kServerRole}, [&](const PgRow&) {
+        present = true;
+        return false;
+    });
+    if (s && !present)
+        s = Status::failure(StoreError::Failed,
+                            QStringLiteral("le rôle %1 n'existe pas sur ce serveur. L'administrateur du serveur le "
+                                           "crée une fois, sur le serveur : %2")
+                                .arg(kServerRole, createServerRoleCommand()));
+    return s;
+}
+
 Status createServerSchema(PgConnection& db) {
+    if (Status s = checkServerRole(db); !s)
+        return s;
     return inOneTransaction(db, serverTextFunctionsSql() +
-                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed()));
+                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed()) +
+                                    QString::fromUtf8(kRights));
 }
 
 Status replaceServerTextFunctions(PgConnection& db) {
-    return inOneTransaction(db, serverTextFunctionsSql());
+    if (Status s = checkServerRole(db); !s)
+        return s;
+    return inOneTransaction(db, serverTextFunctionsSql() + QString::fromUtf8(kRights));
 }
 
 Status rebuildServerIndexes(PgConnection& db) {

@@ -16,15 +16,21 @@ class PgConnection;
 // character tables as the file engine, so both engines give the same rows in the same order.
 QString serverTextFunctionsSql();
 
-// The tables, indexes, text functions and the role obsledger_utilisateurs (rows of both tables
-// and their sequences, nothing else), in one transaction. The installer's tool only.
+// The tables, indexes and text functions, and the rights of the role obsledger_utilisateurs (rows
+// of both tables, their sequences, their statistics refreshed; nothing else), in one transaction.
+// The role must exist: the tables' owner is not allowed to create roles. The installer's tool only.
 Status createServerSchema(PgConnection& db);
 
-// A base made by an earlier version brought to this one's text functions and indexes, every row
-// kept; the installer's tool only (the tables' owner). Two steps, each in one transaction: the
-// functions replaced, then the indexes built anew ON ANOTHER CONNECTION: a connection keeps the
-// index keys' functions as they were when it first used the table, and would rebuild the indexes
-// with the old ones.
+// The role obsledger_utilisateurs exists; else a failure that says how the server's administrator
+// creates it (createServerRoleCommand()).
+Status checkServerRole(PgConnection& db);
+QString createServerRoleCommand();
+
+// A base made by an earlier version brought to this one's text functions, rights and indexes, every
+// row kept; the installer's tool only (the tables' owner). Two steps, each in one transaction: the
+// functions and rights replaced, then the indexes built anew ON ANOTHER CONNECTION: a connection
+// keeps the index keys' functions as they were when it first used the table, and would rebuild the
+// indexes with the old ones.
 Status replaceServerTextFunctions(PgConnection& db);
 Status rebuildServerIndexes(PgConnection& db);
 
