@@ -30,14 +30,16 @@ QString userName() {
 }
 
 QString fileRemedy(const QString& file, const QString& folder) {
-    return QStringLiteral(
-               "Demandez à l'administrateur de donner au groupe des utilisateurs de la clinique le droit d'écrire "
-               "dans le fichier et dans son dossier, et de mettre « %1 » dans ce groupe, par exemple (groupe "
-               "compta) :\n"
-               "    sudo chgrp compta %2 %3\n"
-               "    sudo chmod 2770 %2\n"
-               "    sudo chmod 660 %3\n"
-               "    sudo usermod -aG compta %1   (puis se reconnecter)")
+    // One path a line: the lines stay whole in a message box.
+    return QStringLiteral("Demandez à l'administrateur de donner au groupe des utilisateurs de la clinique le droit "
+                          "d'écrire dans le fichier et dans son dossier, et de mettre « %1 » dans ce groupe, par "
+                          "exemple (groupe compta) :\n"
+                          "    sudo chgrp compta %2\n"
+                          "    sudo chmod 2770 %2\n"
+                          "    sudo chgrp compta %3\n"
+                          "    sudo chmod 660 %3\n"
+                          "    sudo usermod -aG compta %1\n"
+                          "puis « %1 » se reconnecte.")
         .arg(userName(), folder, file);
 }
 
