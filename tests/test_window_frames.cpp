@@ -61,7 +61,10 @@ public:
             const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
             for (int i = 0; i < 100 && running(server) && !QFile::exists(socket); ++i)
                 usleep(50000);
-            if (!running(server) || !QFile::exists(socket)) {
+            // Ours, not another test's that took the display meanwhile: the lock names our server.
+            QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(n));
+            const bool ours = lock.open(QIODevice::ReadOnly) && lock.readAll().trimmed().toLongLong() == server;
+            if (!running(server) || !QFile::exists(socket) || !ours) {
                 stop(server);
                 continue; // taken meanwhile: the next one
             }
