@@ -8,7 +8,6 @@
 #include "accounts/YearStatementWindow.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
-#include "domain/Remainder.h"
 #include "store/Store.h"
 #include "store/sqlite/Collation.h"
 #include "widgets/Dialogs.h"
@@ -152,7 +151,12 @@ Expected expectedOf(const QString& practitioner, int year) {
 }
 
 QString euro(Money m) {
-    return m.toEuroText();
+    return accountingEuroText(m);
+}
+
+// The narrow no-break space between thousands, the no-break space before the euro sign.
+QString spaced(QString text) {
+    return text.replace(u'_', QChar(0x202F)).replace(u'~', QChar(0xA0));
 }
 
 QStringList rowTexts(const QTableWidget* table, int row) {
@@ -197,6 +201,9 @@ class TestReleve : public QObject {
 private slots:
     void init() { Dialogs::clearShown(); }
     void openedFromSearchMenu();
+    void accountingForm_data();
+    void accountingForm();
+    void figuresAsAnAccountantReadsThem();
     void sumsAsOnTheActs_data();
     void sumsAsOnTheActs();
     void damagedAmounts();
@@ -228,6 +235,71 @@ void TestReleve::openedFromSearchMenu() {
              (QStringList{"Dr ABSENT", "Dr DUBOIS", "Dr Léger", "Dr MARTIN"}));
     QCOMPARE(child<QSpinBox>(window, "TxtAnnee")->value(), QDate::currentDate().year());
     QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestReleve::accountingForm_data() {
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("thousands") << "1183,7"
+                               << "1_183,70~€";
+    QTest::newRow("zero") << "0"
+                          << "0,00~€";
+    QTest::newRow("below a euro") << "0,5"
+                                  << "0,50~€";
+    QTest::newRow("three digits, no group") << "999,99"
+                                            << "999,99~€";
+    QTest::newRow("four digits") << "1000"
+                                 << "1_000,00~€";
+    QTest::newRow("millions") << "10000000"
+                              << "10_000_000,00~€";
+    QTest::newRow("negative thousands") << "-1183,7"
+                                        << "-1_183,70~€";
+    QTest::newRow("half a cent, even below") << "0,125"
+                                             << "0,12~€";
+    QTest::newRow("half a cent, even above") << "0,135"
+                                             << "0,14~€";
+    QTest::newRow("a part of a cent below zero shows no sign") << "-0,0001"
+                                                               << "0,00~€";
+    QTest::newRow("rounded up to a new group") << "999,995"
+                                               << "1_000,00~€";
+}
+
+void TestReleve::accountingForm() {
+    QFETCH(QString, amount);
+    QFETCH(QString, shown);
+    QCOMPARE(accountingEuroText(*Money::parse(amount)), spaced(shown));
+    // The largest figure a base may hold is shown whole, its sign too.
+    QCOMPARE(accountingEuroText(Money::fromUnits(std::numeric_limits<qint64>::min())),
+             spaced("-922_337_203_685_477,58~€"));
+}
+
+void TestReleve::figuresAsAnAccountantReadsThem() {
+    obs::test::TempClinic clinic;
+    clinic.addMemo(1, QStringLiteral("Dr Léger"));
+    for (const auto& [day, price, secu] : {std::tuple{3, "1000", "1183,7"}, std::tuple{4, "183,7", "0"}})
+        clinic.addAct({{QStringLiteral("Nom"), QStringLiteral("PATIENTE")},
+                       {QStringLiteral("Date"), QVariant::fromValue<qint64>(dayNumberOf(QDate(2005, 2, day)))},
+                       {QStringLiteral("MEDACTE"), QStringLiteral("Dr Léger")},
+                       {QStringLiteral("PRIX"), stored(price)},
+                       {QStringLiteral("PAYESECU"), stored(secu)}});
+    Statement s(clinic);
+    s.choose(QStringLiteral("Dr Léger"), 2005);
+    QTableWidget* months = s.table("TblMois");
+    // February: 1 183,70 billed, 1 183,70 received, nothing left; the year the same.
+    for (int row : {1, 12}) {
+        QCOMPARE(rowTexts(months, row).mid(1),
+                 (QStringList{"2", spaced("1_183,70~€"), spaced("0,00~€"), spaced("1_183,70~€"), spaced("0,00~€"),
+                              spaced("0,00~€"), spaced("0,00~€")}));
+        for (int c = 1; c < months->columnCount(); ++c)
+            QVERIFY(months->item(row, c)->textAlignment() & Qt::AlignRight);
+        QVERIFY(months->item(row, 0)->textAlignment() & Qt::AlignLeft);
+    }
+    // Overpaid: below zero, as in a ledger.
+    clinic.execute(QStringLiteral("UPDATE ACTES SET PAYESECU = PAYESECU + 120000 WHERE PRIX = 1837000"));
+    s.choose(QStringLiteral("Dr Léger"), 2006);
+    s.choose(QStringLiteral("Dr Léger"), 2005);
+    QCOMPARE(rowTexts(months, 1)[7], spaced("-12,00~€"));
+    QVERIFY2(Dialogs::shownTexts().isEmpty(), qPrintable(Dialogs::shownTexts().join(u'|')));
 }
 
 void TestReleve::sumsAsOnTheActs_data() {
@@ -269,7 +341,7 @@ void TestReleve::sumsAsOnTheActs() {
                                    euro(m[2]),
                                    euro(m[3]),
                                    euro(m[4]),
-                                   remainderCaption(billed.minus(received))};
+                                   euro(*billed.minus(received))};
         QStringList shown = rowTexts(months, row);
         shown[0] = shown[0].toLower();
         QStringList wanted = expected;
@@ -303,10 +375,10 @@ void TestReleve::damagedAmounts() {
     s.choose(QStringLiteral("Dr Léger"), 2005);
     const QStringList january = rowTexts(s.table("TblMois"), 0);
     QCOMPARE(january[2], QStringLiteral("Montant hors limites"));
-    QCOMPARE(january[4], QStringLiteral("284 €"));
+    QCOMPARE(january[4], spaced("284,00~€"));
     QCOMPARE(january[7], QStringLiteral("Montant hors limites"));
     QCOMPARE(rowTexts(s.table("TblMois"), 12)[2], QStringLiteral("Montant hors limites"));
-    QCOMPARE(rowTexts(s.table("TblMois"), 2)[2], QStringLiteral("0,0001 €"));
+    QCOMPARE(rowTexts(s.table("TblMois"), 2)[2], spaced("0,00~€"));
 
     // Sums beyond any whole number: the statement is refused with its reason, nothing half shown.
     clinic.execute(QStringLiteral("UPDATE ACTES SET PRIX = 9223372036854775807 WHERE Nom IN ('PATIENTE1', "
@@ -317,7 +389,7 @@ void TestReleve::damagedAmounts() {
     QCOMPARE(Dialogs::shownTexts().size(), 1);
     QVERIFY2(Dialogs::lastText().startsWith(QStringLiteral("Le relevé n'a pas pu être établi.")),
              qPrintable(Dialogs::lastText()));
-    QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(1, 2), (QStringList{"0", "0 €"}));
+    QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(1, 2), (QStringList{"0", spaced("0,00~€")}));
     QCOMPARE(s.table("TblReversements")->rowCount(), 0);
 }
 
@@ -325,7 +397,7 @@ void TestReleve::noPractitioner() {
     obs::test::TempClinic clinic; // no reference list yet
     Statement s(clinic);
     QCOMPARE(child<QComboBox>(s.window, "CboPraticien")->count(), 0);
-    QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(0, 3), (QStringList{"Total", "0", "0 €"}));
+    QCOMPARE(rowTexts(s.table("TblMois"), 12).mid(0, 3), (QStringList{"Total", "0", spaced("0,00~€")}));
     const QString path = clinic.file(QStringLiteral("vide.csv"));
     const QString pdf = clinic.file(QStringLiteral("vide.pdf"));
     Dialogs::queueSaveFile(path);
@@ -425,10 +497,14 @@ void TestReleve::printToPdf() {
 
     const QString text =
         pdfTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}).simplified();
-    // The table's cells, read back without the spaces the text extraction adds or drops.
-    QString cells = text;
-    cells.remove(u' ');
-    const auto printed = [&](const QStringList& row) { return cells.contains(row.join(QString()).remove(u' ')); };
+    // The table's cells, read back without the spaces the text extraction adds, drops or turns
+    // into plain ones (the no-break spaces of the amounts).
+    const auto squeezed = [](QString t) {
+        t.removeIf([](QChar c) { return c.isSpace(); });
+        return t;
+    };
+    const QString cells = squeezed(text);
+    const auto printed = [&](const QStringList& row) { return cells.contains(squeezed(row.join(QString()))); };
     QVERIFY2(text.contains(QStringLiteral("Relevé annuel 2005")), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("Actes effectués par le Dr Léger")));
     QVERIFY(text.contains(QStringLiteral("Imprimé le %1").arg(QDate::currentDate().toString(u"dd/MM/yyyy"))));
@@ -439,7 +515,7 @@ void TestReleve::printToPdf() {
         QVERIFY2(printed(rowTexts(s.table("TblMois"), row)), qPrintable(text));
     for (int row = 0; row < s.table("TblReversements")->rowCount(); ++row)
         QVERIFY2(printed(rowTexts(s.table("TblReversements"), row)), qPrintable(text));
-    QVERIFY(printed({"Dr MARTIN", "75,5 €", "42,25 €"}));
+    QVERIFY(printed({"Dr MARTIN", "75,50 €", "42,25 €"}));
     QCOMPARE(Dialogs::shownTexts(), QStringList(2, QStringLiteral("(choix de l'imprimante)")));
 }
 

@@ -1,20 +1,7 @@
-// Every window fits a 1024x740 screen and shows its texts whole, at its first size, at its
-// smallest size and enlarged.
-#include "TestSupport.h"
-
-#include "about/AboutBox.h"
-#include "accounts/SearchWindow.h"
-#include "accounts/YearStatementWindow.h"
-#include "app/MainWindow.h"
-#include "app/StartWindow.h"
-#include "backup/BackupWindow.h"
-#include "common/Settings.h"
-#include "domain/DemoData.h"
-#include "domain/TariffFile.h"
-#include "entry/ActEntryWindow.h"
-#include "reference/ReferenceListsEditor.h"
-#include "reference/TariffEditor.h"
-#include "widgets/Dialogs.h"
+// Every window shows its texts whole, at its first size, at its smallest size and enlarged, and
+// is no larger than a 1024x768 screen less a task bar. Whether its frame, title bar included,
+// stays inside the screen under a real window manager: test_window_frames.
+#include "ProgramWindows.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -32,74 +19,10 @@
 #include <QtTest>
 
 using namespace obs;
-using obs::test::child;
 
 namespace {
 
 const QSize kRoom(1024, 740);
-
-// The tariff and rates files beside the program, so that every screen loads without a message.
-void writeProgramFiles(const obs::test::TempClinic& clinic) {
-    clinic.writeRates();
-    QString error;
-    if (!TariffFile::write(TariffFile::initialTexts(), &error))
-        qFatal("cannot write the tariff file: %s", qPrintable(error));
-}
-
-// The window as the program opens it, with the lists and texts a working clinic shows.
-QWidget* openWindow(const QString& which, SharedDatabase& database, BrowsedResult& browsed) {
-    if (which == u"start")
-        return new StartWindow();
-    if (which == u"about")
-        return new AboutBox();
-    if (which == u"backup")
-        return new BackupWindow();
-    if (which == u"tariff")
-        return new TariffEditor();
-    if (which == u"reference") {
-        auto* w = new ReferenceListsEditor(database, browsed);
-        // The acts list shows the most boxes: code, tariff and the six insurers, here filled.
-        child<QPushButton>(w, "CmdAccts")->click();
-        auto* list = child<QListWidget>(w, "List1");
-        list->setCurrentRow(0);
-        emit list->itemDoubleClicked(list->currentItem());
-        if (child<QLineEdit>(w, "TxtMut1")->text().isEmpty())
-            qFatal("no act chosen");
-        return w;
-    }
-    if (which == u"entry") {
-        auto* w = new ActEntryWindow(database, browsed);
-        // An act chosen: its code, the amounts and the francs are shown.
-        for (const char* name : {"CmbActesAcct1", "CmbActesAcct2"}) {
-            auto* acts = child<QComboBox>(w, name);
-            acts->setCurrentIndex(0);
-            emit acts->activated(0);
-        }
-        if (child<QLineEdit>(w, "TxtCCAMA1")->text().isEmpty())
-            qFatal("no act chosen");
-        return w;
-    }
-    if (which == u"main") {
-        auto* w = new MainWindow(database, browsed);
-        if (!w->load())
-            qFatal("main window did not load");
-        child<QLineEdit>(w, "Text1")->setText(QStringLiteral("D")); // a record found by name
-        if (child<QLineEdit>(w, "TxtNom")->text().isEmpty())
-            qFatal("no record shown");
-        return w;
-    }
-    if (which == u"search") {
-        auto* w = new SearchWindow(database);
-        child<QPushButton>(w, "Command2")->click(); // every act of the period
-        return w;
-    }
-    if (which == u"releve") {
-        auto* w = new YearStatementWindow(database);
-        child<QSpinBox>(w, "TxtAnnee")->setValue(2005); // the demo acts' year, months filled
-        return w;
-    }
-    qFatal("unknown window %s", qPrintable(which));
-}
 
 // A control of the program (not a part Qt builds inside a combo box, a calendar or a scroll area).
 bool isProgramControl(const QWidget* w) {
@@ -159,39 +82,23 @@ QString shown(const QSize& s) {
 class TestWindowSizes : public QObject {
     Q_OBJECT
 private slots:
-    void screenIsTheSmallestSupported();
     void fitsAndShowsEverything_data();
     void fitsAndShowsEverything();
 };
 
-void TestWindowSizes::screenIsTheSmallestSupported() {
-    QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry().size(), kRoom);
-}
-
 void TestWindowSizes::fitsAndShowsEverything_data() {
     QTest::addColumn<QString>("which");
     QTest::addColumn<bool>("resizable");
-    QTest::newRow("start") << "start" << false;
-    QTest::newRow("about") << "about" << false;
-    QTest::newRow("backup") << "backup" << true;
-    QTest::newRow("tariff") << "tariff" << true;
-    QTest::newRow("reference") << "reference" << true;
-    QTest::newRow("entry") << "entry" << true;
-    QTest::newRow("main") << "main" << true;
-    QTest::newRow("search") << "search" << true;
-    QTest::newRow("releve") << "releve" << true;
+    for (const QString& w : obs::test::programWindows())
+        QTest::newRow(qPrintable(w)) << w << (w != u"start" && w != u"about");
 }
 
 void TestWindowSizes::fitsAndShowsEverything() {
     QFETCH(QString, which);
     QFETCH(bool, resizable);
     obs::test::TempClinic clinic;
-    writeProgramFiles(clinic);
-    QVERIFY(fillDemoReferences(clinic.db()));
-    QVERIFY(fillDemoActs(clinic.db(), 60, QDate(2005, 1, 1), QDate(2005, 8, 31)));
-    Settings::setBackupFolder(clinic.file(QStringLiteral("sauvegardes")));
-
-    std::unique_ptr<QWidget> window(openWindow(which, clinic.database(), clinic.browsed()));
+    obs::test::fillClinic(clinic);
+    std::unique_ptr<QWidget> window(obs::test::openProgramWindow(which, clinic.database(), clinic.browsed()));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
@@ -241,6 +148,9 @@ int main(int argc, char** argv) {
     file.close();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toUtf8());
     QApplication app(argc, argv);
+    // Not a test: without this screen the sizes below would be measured on another one.
+    if (QGuiApplication::primaryScreen()->availableGeometry().size() != kRoom)
+        qFatal("the offscreen screen is not 1024x740: the configuration was not read");
     TestWindowSizes test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -5,6 +5,7 @@
 #include "domain/UsualFiles.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 
@@ -27,6 +28,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("obsledger"));
+    // The menu's logo on every window, those that name no icon of their own too.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
     if (!obs::loadFrenchTranslations(app))
         std::fprintf(stderr, "Obsledger : traductions françaises de Qt introuvables (paquet qt6-translations-l10n).\n");
     if (QString error; !obs::prepareApplicationFolder(&error))

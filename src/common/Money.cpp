@@ -199,4 +199,19 @@ std::optional<Money> amountToCents(const QString& text) {
     return cents;
 }
 
+QString accountingEuroText(Money m) {
+    const qint64 cents = divideHalfEven(m.units(), 100);
+    // Unsigned: the smallest 64-bit figure has no positive counterpart.
+    const quint64 a = cents < 0 ? 0 - quint64(cents) : quint64(cents);
+    const QString whole = QString::number(a / 100);
+    QString grouped;
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0)
+            grouped += QChar(kThousandsSeparator);
+        grouped += whole[i];
+    }
+    return (cents < 0 ? QStringLiteral("-") : QString()) + grouped + u',' +
+           QString::number(a % 100).rightJustified(2, u'0') + QStringLiteral("\u00A0€");
+}
+
 } // namespace obs

@@ -83,4 +83,11 @@ std::optional<Money> sumOf(std::initializer_list<Money> amounts);
 // giving 0; nothing when the text is not a number or the amount lies beyond the screens' range.
 std::optional<Money> amountToCents(const QString& text);
 
+// An amount as an accountant reads it in a table of figures: two decimals (half to even), the
+// digits grouped by thousands with a narrow no-break space, then a no-break space and the euro
+// sign ("1 183,70 €", "-12,00 €"), so that a column aligned on the right lines up its commas.
+QString accountingEuroText(Money m);
+// The separator of the thousands in that form (U+202F, as French typography and Qt's French locale).
+inline constexpr char16_t kThousandsSeparator = u'\u202F';
+
 } // namespace obs

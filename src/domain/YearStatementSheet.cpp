@@ -2,7 +2,6 @@
 #include "domain/YearStatementSheet.h"
 
 #include "domain/ActsCsv.h"
-#include "domain/Remainder.h"
 
 namespace obs {
 
@@ -35,8 +34,9 @@ void complete(YearStatementSheet::Line& line) {
     line.remainder = line.billed && line.received ? line.billed->minus(*line.received) : std::nullopt;
 }
 
+// A table of figures: two decimals, thousands apart, an overpaid remainder below zero.
 QString shown(const std::optional<Money>& m) {
-    return m ? m->toEuroText() : kOutOfRange;
+    return m ? accountingEuroText(*m) : kOutOfRange;
 }
 
 QString exported(const std::optional<Money>& m) {
@@ -88,7 +88,7 @@ QStringList YearStatementSheet::reversalHeader() {
 
 QStringList YearStatementSheet::shownCells(const Line& l) {
     return {l.label,           QString::number(l.acts),    shown(l.price),      shown(l.excess),
-            shown(l.paidSecu), shown(l.paidComplementary), shown(l.paidExcess), remainderCaption(l.remainder)};
+            shown(l.paidSecu), shown(l.paidComplementary), shown(l.paidExcess), shown(l.remainder)};
 }
 
 QStringList YearStatementSheet::shownCells(const StatementReversal& r) {

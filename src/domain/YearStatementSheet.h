@@ -40,7 +40,8 @@ public:
     static QString monthName(int month); // 1 to 12: "Janvier"...
     static QStringList monthHeader();
     static QStringList reversalHeader();
-    // The cells as the screen and the print show them (amounts with " €").
+    // The cells as the screen and the print show them: amounts as an accountant reads them
+    // ("1 183,70 €", accountingEuroText), an overpaid remainder below zero.
     static QStringList shownCells(const Line& line);
     static QStringList shownCells(const StatementReversal& reversal);
 

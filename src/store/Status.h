@@ -18,6 +18,14 @@ enum class StoreError {
     Failed           // anything else
 };
 
+// The engine's own words (often English) follow the store's French text on a line of their own
+// behind this mark; message boxes show such lines apart, in their smaller text.
+inline const QString kEngineDetailMark = QStringLiteral("Détail technique : ");
+inline QString withEngineDetail(const QString& french, const QString& engine) {
+    const QString detail = engine.simplified();
+    return detail.isEmpty() ? french : french + u'\n' + kEngineDetailMark + detail;
+}
+
 struct Status {
     StoreError error = StoreError::None;
     QString message;

@@ -2,6 +2,7 @@
 
 #include "common/Settings.h"
 #include "store/SharedDatabase.h"
+#include "store/WriteAccess.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
@@ -12,6 +13,8 @@ namespace obs {
 const char* const kDatabaseNotFoundMessage =
     "La base de données 'OBSLEDGER.mdb' est introuvable. Veuillez à l'aide du SUPERVISEUR la placer dans un "
     "repertoire quelconque de votre reseau puis relancer le programme";
+
+const char* const kReadOnlyBaseMessage = "La base est en lecture seule pour cet utilisateur : ";
 
 namespace {
 
@@ -48,6 +51,16 @@ OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool t
         if (endOnFailure)
             endProgram();
         return OpenOutcome::Failed;
+    }
+    // Every screen writes: found now, before anything is typed that could not be saved.
+    if (const auto readOnly = readOnlyBase(*database.store())) {
+        Dialogs::explain(parent, QString::fromUtf8(kReadOnlyBaseMessage) + describeLocation(database.location()),
+                         readOnly->refused + QStringLiteral("\n\n") + readOnly->remedy +
+                             (endOnFailure ? QStringLiteral("\n\nLe programme va se fermer.") : QString()),
+                         true);
+        if (endOnFailure)
+            endProgram();
+        return OpenOutcome::ReadOnly;
     }
     return OpenOutcome::Opened;
 }

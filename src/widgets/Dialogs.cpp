@@ -1,13 +1,19 @@
 #include "widgets/Dialogs.h"
 
+#include "store/Status.h"
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QQueue>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QtDebug>
 
+#include <algorithm>
 #include <utility>
 
 namespace obs {
@@ -28,6 +34,36 @@ TestState& state() {
     static TestState s;
     return s;
 }
+
+// The engine's own words in a message (its lines behind the store's mark) move to the smaller text
+// below it, after the details already given: the message itself reads in French.
+QString separateEngineWords(const QString& text, QString* details) {
+    QStringList kept, engine;
+    for (const QString& line : text.split(u'\n'))
+        (line.startsWith(kEngineDetailMark) ? engine : kept) << line;
+    if (!engine.isEmpty())
+        *details = details->isEmpty() ? engine.join(u'\n') : *details + QStringLiteral("\n\n") + engine.join(u'\n');
+    return kept.join(u'\n');
+}
+
+// Room a window manager's title bar takes besides the title: the window's icon on the left, the
+// buttons on the right (openbox: iconify, maximise, close) and their margins.
+constexpr int kTitleBarRoom = 150;
+
+// A message box is as narrow as its text, and its title bar the same: a short message ("Enregistré !")
+// left the title cut down to its first letter. The box is made wide enough for its whole title,
+// as a title bar writes it (bold), within the screen.
+void showWholeTitle(QMessageBox& box) {
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    int width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    if (const QScreen* screen = box.screen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    // The box sets its own fixed size from its layout's smallest width: a spacer widens that.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
 } // namespace
 
 QStringList Dialogs::takeUnexpectedQuestions() {
@@ -44,31 +80,34 @@ void Dialogs::record(const QString& text, const QString& title, bool question) {
 
 void Dialogs::inform(QWidget* parent, const QString& text, const QString& title) {
     const QString t = title.isEmpty() ? appTitle() : title;
+    QString details;
+    const QString main = separateEngineWords(text, &details);
     if (state().on) {
-        record(text, t, false);
+        record(main, t, false);
+        state().shown.last().details = details;
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, t, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, t, main, QMessageBox::Ok, parent);
+    box.setInformativeText(details);
+    showWholeTitle(box);
     box.exec();
 }
 
 void Dialogs::warn(QWidget* parent, const QString& text) {
-    if (state().on) {
-        record(text, appTitle(), false);
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, appTitle(), text, QMessageBox::Ok, parent);
-    box.exec();
+    explain(parent, text, QString(), true);
 }
 
-void Dialogs::explain(QWidget* parent, const QString& text, const QString& details, bool warning) {
+void Dialogs::explain(QWidget* parent, const QString& text, const QString& given, bool warning) {
+    QString details = given;
+    const QString main = separateEngineWords(text, &details);
     if (state().on) {
-        record(text, appTitle(), false);
+        record(main, appTitle(), false);
         state().shown.last().details = details;
         return;
     }
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, appTitle(), text, QMessageBox::Ok, parent);
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, appTitle(), main, QMessageBox::Ok, parent);
     box.setInformativeText(details);
+    showWholeTitle(box);
     box.exec();
 }
 
@@ -91,6 +130,7 @@ bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, c
     box.setEscapeButton(QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    showWholeTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -118,6 +158,7 @@ Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Defau
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Annuler"));
+    showWholeTitle(box);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Choice::Yes;

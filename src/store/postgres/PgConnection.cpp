@@ -128,10 +128,12 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
     c->m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (!c->m_conn || PQstatus(c->m_conn) != CONNECTION_OK) {
         const QString why = c->m_conn ? serverMessage(c->m_conn) : QStringLiteral("mémoire insuffisante");
-        *status = Status::failure(StoreError::Unreadable,
-                                  QStringLiteral("Le serveur de la base de données (%1) est inaccessible ou refuse la "
-                                                 "connexion : %2")
-                                      .arg(c->m_described, why));
+        *status = Status::failure(
+            StoreError::Unreadable,
+            withEngineDetail(QStringLiteral("Le serveur de la base de données (%1) est inaccessible ou refuse la "
+                                            "connexion.")
+                                 .arg(c->m_described),
+                             why));
         return nullptr;
     }
     *status = c->script(QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
@@ -158,24 +160,29 @@ Status PgConnection::statusFromServer(const char* sqlstate, const QString& detai
     // A lock held too long, a statement stopped by its time limit, two writers crossing: the
     // workstation tries again later.
     if (code == "55P03" || code == "57014" || code == "40P01" || code == "40001")
-        return Status::failure(StoreError::Locked,
-                               QStringLiteral("La base de données est occupée par un autre poste. Réessayez dans un "
-                                              "instant. (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::Locked,
+            withEngineDetail(QStringLiteral("La base de données est occupée par un autre poste. Réessayez dans un "
+                                            "instant."),
+                             detail));
     if (code == "42501" || code == "25006")
-        return Status::failure(StoreError::ReadOnly,
-                               QStringLiteral("La base de données ne peut pas être modifiée : ce poste n'en a pas le "
-                                              "droit. (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::ReadOnly,
+            withEngineDetail(QStringLiteral("La base de données ne peut pas être modifiée : ce poste n'en a pas le "
+                                            "droit."),
+                             detail));
     if (cls == "23" || cls == "22")
-        return Status::failure(StoreError::RefusedValue,
-                               QStringLiteral("Une valeur a été refusée par la base de données. (%1)").arg(detail));
+        return Status::failure(
+            StoreError::RefusedValue,
+            withEngineDetail(QStringLiteral("Une valeur a été refusée par la base de données."), detail));
     if (cls == "08" || cls == "57" || code == "42P01" || code == "3D000" || cls == "28")
-        return Status::failure(StoreError::Unreadable,
-                               QStringLiteral("Le serveur de la base de données est inaccessible ou n'a pas les tables "
-                                              "du programme. (%1)")
-                                   .arg(detail));
-    return Status::failure(StoreError::Failed, QStringLiteral("Erreur de la base de données. (%1)").arg(detail));
+        return Status::failure(
+            StoreError::Unreadable,
+            withEngineDetail(QStringLiteral("Le serveur de la base de données est inaccessible ou n'a pas les tables "
+                                            "du programme."),
+                             detail));
+    return Status::failure(StoreError::Failed,
+                           withEngineDetail(QStringLiteral("Erreur de la base de données."), detail));
 }
 
 Status PgConnection::exec(const QString& sql, const QVariantList& binds, const std::function<bool(const PgRow&)>& each,

@@ -92,38 +92,45 @@ Status Database::statusFromEngine(int code, const QString& detail) {
     switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return Status::failure(StoreError::Locked,
-                               QStringLiteral("La base de données est occupée par un autre poste. Réessayez dans un "
-                                              "instant. (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::Locked,
+            withEngineDetail(QStringLiteral("La base de données est occupée par un autre poste. Réessayez dans un "
+                                            "instant."),
+                             detail));
     case SQLITE_READONLY:
     case SQLITE_PERM:
-        return Status::failure(StoreError::ReadOnly,
-                               QStringLiteral("La base de données ne peut pas être modifiée : le fichier ou son "
-                                              "dossier est en lecture seule. (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::ReadOnly,
+            withEngineDetail(QStringLiteral("La base de données ne peut pas être modifiée : le fichier ou son "
+                                            "dossier est en lecture seule."),
+                             detail));
     case SQLITE_CANTOPEN:
         return Status::failure(
             StoreError::Unreadable,
-            QStringLiteral("Le fichier de la base de données est introuvable ou inaccessible. (%1)").arg(detail));
+            withEngineDetail(QStringLiteral("Le fichier de la base de données est introuvable ou inaccessible."),
+                             detail));
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return Status::failure(StoreError::Unreadable,
-                               QStringLiteral("Le fichier n'est pas une base de données lisible. (%1)").arg(detail));
+        return Status::failure(
+            StoreError::Unreadable,
+            withEngineDetail(QStringLiteral("Le fichier n'est pas une base de données lisible."), detail));
     case SQLITE_IOERR:
     case SQLITE_FULL:
-        return Status::failure(StoreError::Failed,
-                               QStringLiteral("Erreur de lecture ou d'écriture du fichier de la base de données "
-                                              "(disque plein ou dossier réseau inaccessible). (%1)")
-                                   .arg(detail));
+        return Status::failure(
+            StoreError::Failed,
+            withEngineDetail(QStringLiteral("Erreur de lecture ou d'écriture du fichier de la base de données "
+                                            "(disque plein ou dossier réseau inaccessible)."),
+                             detail));
     case SQLITE_CONSTRAINT:
     case SQLITE_MISMATCH:
     case SQLITE_TOOBIG:
     case SQLITE_RANGE:
-        return Status::failure(StoreError::RefusedValue,
-                               QStringLiteral("Une valeur a été refusée par la base de données. (%1)").arg(detail));
+        return Status::failure(
+            StoreError::RefusedValue,
+            withEngineDetail(QStringLiteral("Une valeur a été refusée par la base de données."), detail));
     default:
-        return Status::failure(StoreError::Failed, QStringLiteral("Erreur de la base de données. (%1)").arg(detail));
+        return Status::failure(StoreError::Failed,
+                               withEngineDetail(QStringLiteral("Erreur de la base de données."), detail));
     }
 }
 

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Every window of the program, opened as the program opens it on a working clinic's base: the
+// lists filled, an act chosen, a record shown. Shared by the window size tests.
+#include "TestSupport.h"
+
+#include "about/AboutBox.h"
+#include "accounts/SearchWindow.h"
+#include "accounts/YearStatementWindow.h"
+#include "app/MainWindow.h"
+#include "app/StartWindow.h"
+#include "backup/BackupWindow.h"
+#include "common/Settings.h"
+#include "domain/DemoData.h"
+#include "domain/TariffFile.h"
+#include "entry/ActEntryWindow.h"
+#include "reference/ReferenceListsEditor.h"
+#include "reference/TariffEditor.h"
+#include "widgets/Dialogs.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStringList>
+
+namespace obs::test {
+
+// The windows by the names the tests give them.
+inline QStringList programWindows() {
+    return {QStringLiteral("start"),  QStringLiteral("about"),     QStringLiteral("backup"),
+            QStringLiteral("tariff"), QStringLiteral("reference"), QStringLiteral("entry"),
+            QStringLiteral("main"),   QStringLiteral("search"),    QStringLiteral("releve")};
+}
+
+// The tariff and rates files beside the program, the demo lists and 60 acts of 2005, a backup
+// folder: every screen loads without a message.
+inline void fillClinic(TempClinic& clinic) {
+    clinic.writeRates();
+    QString error;
+    if (!TariffFile::write(TariffFile::initialTexts(), &error))
+        qFatal("cannot write the tariff file: %s", qPrintable(error));
+    if (!fillDemoReferences(clinic.db()) || !fillDemoActs(clinic.db(), 60, QDate(2005, 1, 1), QDate(2005, 8, 31)))
+        qFatal("cannot fill the demo base");
+    Settings::setBackupFolder(clinic.file(QStringLiteral("sauvegardes")));
+}
+
+// The window as the program opens it, with the lists and texts a working clinic shows.
+inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database, BrowsedResult& browsed) {
+    if (which == u"start")
+        return new StartWindow();
+    if (which == u"about")
+        return new AboutBox();
+    if (which == u"backup")
+        return new BackupWindow();
+    if (which == u"tariff")
+        return new TariffEditor();
+    if (which == u"reference") {
+        auto* w = new ReferenceListsEditor(database, browsed);
+        // The acts list shows the most boxes: code, tariff and the six insurers, here filled.
+        child<QPushButton>(w, "CmdAccts")->click();
+        auto* list = child<QListWidget>(w, "List1");
+        list->setCurrentRow(0);
+        emit list->itemDoubleClicked(list->currentItem());
+        if (child<QLineEdit>(w, "TxtMut1")->text().isEmpty())
+            qFatal("no act chosen");
+        return w;
+    }
+    if (which == u"entry") {
+        auto* w = new ActEntryWindow(database, browsed);
+        // An act chosen: its code, the amounts and the francs are shown.
+        for (const char* name : {"CmbActesAcct1", "CmbActesAcct2"}) {
+            auto* acts = child<QComboBox>(w, name);
+            acts->setCurrentIndex(0);
+            emit acts->activated(0);
+        }
+        if (child<QLineEdit>(w, "TxtCCAMA1")->text().isEmpty())
+            qFatal("no act chosen");
+        return w;
+    }
+    if (which == u"main") {
+        auto* w = new MainWindow(database, browsed);
+        if (!w->load())
+            qFatal("main window did not load");
+        child<QLineEdit>(w, "Text1")->setText(QStringLiteral("D")); // a record found by name
+        if (child<QLineEdit>(w, "TxtNom")->text().isEmpty())
+            qFatal("no record shown");
+        return w;
+    }
+    if (which == u"search") {
+        auto* w = new SearchWindow(database);
+        child<QPushButton>(w, "Command2")->click(); // every act of the period
+        return w;
+    }
+    if (which == u"releve") {
+        auto* w = new YearStatementWindow(database);
+        child<QSpinBox>(w, "TxtAnnee")->setValue(2005); // the demo acts' year, months filled
+        return w;
+    }
+    qFatal("unknown window %s", qPrintable(which));
+}
+
+} // namespace obs::test
