@@ -112,6 +112,11 @@ void ReferenceListsEditor::buildUi() {
     m_lblMut = {m_ui->LblMut1, m_ui->LblMut2, m_ui->LblMut3, m_ui->LblMut4, m_ui->LblMut5, m_ui->LblMut6};
     for (QLineEdit* box : m_txtMut)
         AmountKeyFilter::install(box);
+    // A long insurer name goes on two lines rather than widen the window past a small screen.
+    for (QLabel* label : m_lblMut) {
+        label->setWordWrap(true);
+        label->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 26);
+    }
     // Room for the long act labels of the catalogue ("Accouchement unique par voie naturelle chez une ...").
     m_list1->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
     QPushButton* cmdMedecins = m_ui->CmdMedecins;
