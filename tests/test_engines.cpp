@@ -166,6 +166,7 @@ private slots:
     void referenceModifyComparesInOneStatement();
     void insurerSlotsMoveAlike_data();
     void insurerSlotsMoveAlike();
+    void failedMoveWritesNothing();
     void writeWaitingOnALockReportsLocked();
     void unreachableServerNamedWithoutPassword_data();
     void unreachableServerNamedWithoutPassword();
@@ -666,6 +667,52 @@ void TestEngines::insurerSlotsMoveAlike() {
     QCOMPARE(MutualSlots::question(plans[1]), MutualSlots::question(plans[0]));
     QVERIFY(plans[1].sourceOf == plans[0].sourceOf);
     QCOMPARE(outcomes[1], outcomes[0]);
+}
+
+// The insurer change and the move of the amounts are one: when the move fails, the list stays
+// as it was.
+void TestEngines::failedMoveWritesNothing() {
+    TempClinic clinic;
+    TempServerDatabase server;
+    QVERIFY(clinic.db().executeRaw(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF MUT2 ON MEMO BEGIN SELECT "
+                                                  "RAISE(ABORT, 'refusé'); END")));
+    QVERIFY(server.connection().script(
+        QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                       "'refusé'; END $$; CREATE TRIGGER refuse BEFORE UPDATE OF mut2 ON memo FOR EACH ROW "
+                       "EXECUTE FUNCTION refuse();")));
+    for (const auto& store : {openStore(clinic.dbPath()), openStore(server.conninfo())}) {
+        for (const char* name : {"AXA", "MGEN"}) {
+            ReferenceEntry e;
+            e.list = ReferenceList::MutualInsurers;
+            e.label = QString::fromUtf8(name);
+            QVERIFY(store->references().add(e));
+        }
+        ReferenceEntry act;
+        act.list = ReferenceList::DeliveryActs;
+        act.label = QStringLiteral("Césarienne");
+        act.excesses[0] = Money::fromEuros(10);
+        act.excesses[1] = Money::fromEuros(20);
+        QVERIFY(store->references().add(act));
+        ReferenceChange change;
+        change.kind = ReferenceChange::Kind::Add;
+        change.edited.list = ReferenceList::MutualInsurers;
+        change.edited.label = QStringLiteral("Groupama");
+        MutualSlots::Plan plan;
+        QVERIFY(store->references().slotPlan(change, &plan));
+        QVERIFY(plan.movesInsurers());
+        bool found = false;
+        QVERIFY(!store->references().apply(change, plan, &found));
+        QStringList insurers;
+        QVERIFY(store->references().labels(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, &insurers));
+        QCOMPARE(insurers, (QStringList{"AXA", "MGEN"}));
+        ReferenceEntry now;
+        QVERIFY(store->references().find(ReferenceList::DeliveryActs, act.label, &now, &found) && found);
+        QCOMPARE(now.excesses, act.excesses);
+        // The store goes on working after the failed transaction.
+        change.edited.label = QStringLiteral("Swiss Life");
+        QVERIFY(store->references().slotPlan(change, &plan));
+        QVERIFY(store->references().apply(change, plan, &found) && found);
+    }
 }
 
 void TestEngines::writeWaitingOnALockReportsLocked() {

@@ -5,6 +5,7 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
+#include "domain/TariffFile.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
 #include "store/Store.h"
@@ -177,6 +178,8 @@ private slots:
     void modifyWithoutMatchingItem();
     void databaseFailuresReported();
     void closingClosesTariffEditor();
+    void closingAsksAboutTariffTyping();
+    void longInsurerNameKeepsWindowNarrow();
     void mainWindowAfterEditorCloses();
     void demoLooksRight();
 };
@@ -1005,6 +1008,45 @@ void TestReference::closingClosesTariffEditor() {
     QCOMPARE(closed.count(), 1);
     QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
     QTRY_VERIFY(e.form.isNull());
+}
+
+void TestReference::closingAsksAboutTariffTyping() {
+    TempClinic clinic;
+    Editor e(clinic);
+    QSignalSpy closed(e.form.data(), &Screen::closed);
+    e.click("Command1");
+    QWidget* tariffs = obs::test::topLevel(QStringLiteral("form20"));
+    QVERIFY(tariffs);
+    Dialogs::clearShown(); // no tariff file here
+    child<QLineEdit>(tariffs, "TxtENuit")->setText(QStringLiteral("26,5"));
+    // Annuler on the tariff editor's question: both stay, the typing with them.
+    Dialogs::queueChoice(Dialogs::Choice::Cancel);
+    e.click("CmdQuitter");
+    QCOMPARE(Dialogs::shownTexts(), QStringList{"Enregistrer les modifications de cette fiche ?"});
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(obs::test::topLevel(QStringLiteral("form20")));
+    QCOMPARE(child<QLineEdit>(tariffs, "TxtENuit")->text(), QStringLiteral("26,5"));
+    // Oui: the tariffs are saved, then both close.
+    Dialogs::queueChoice(Dialogs::Choice::Yes);
+    e.click("CmdQuitter");
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
+    QCOMPARE(TariffFile::read().values[TariffFile::NightIndex], QStringLiteral("26,5"));
+}
+
+void TestReference::longInsurerNameKeepsWindowNarrow() {
+    TempClinic clinic;
+    clinic.addMemo(6, "Mutuelle Générale de l'Éducation Nationale et des Fonctionnaires de l'État");
+    clinic.addMemo(6, "MGEN");
+    Editor e(clinic);
+    e.click("CmdAccts");
+    QCoreApplication::processEvents();
+    QCOMPARE(e.mutualCaptions().at(1),
+             QStringLiteral("Mutuelle Générale de l'Éducation Nationale et des Fonctionnaires de l'État"));
+    // Whole, on lines of its own, in a window that still fits a 1024 pixels wide screen.
+    QVERIFY(e.label("LblMut2")->wordWrap());
+    QVERIFY(e.form->minimumSizeHint().width() < 1000);
+    QVERIFY(e.form->width() < 1000);
 }
 
 void TestReference::mainWindowAfterEditorCloses() {
