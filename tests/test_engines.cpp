@@ -164,6 +164,9 @@ private slots:
     void saveOnlyWhenUnchanged_data();
     void saveOnlyWhenUnchanged();
     void referenceModifyComparesInOneStatement();
+    void insurerSlotsMoveAlike_data();
+    void insurerSlotsMoveAlike();
+    void failedMoveWritesNothing();
     void writeWaitingOnALockReportsLocked();
     void unreachableServerNamedWithoutPassword_data();
     void unreachableServerNamedWithoutPassword();
@@ -589,6 +592,127 @@ void TestEngines::referenceModifyComparesInOneStatement() {
     QVERIFY(store->references().remove(ReferenceList::DeliveryActs, QStringLiteral("césarienne"), &found) && found);
     QVERIFY(store->references().modify(e, edited, &found));
     QVERIFY(!found);
+}
+
+void TestEngines::insurerSlotsMoveAlike_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("renamed");
+    QTest::newRow("added among accents") << int(ReferenceChange::Kind::Add) << "ça va"
+                                         << "";
+    QTest::newRow("added, same letters as another") << int(ReferenceChange::Kind::Add) << "LÉGER"
+                                                    << "";
+    QTest::newRow("renamed across accents") << int(ReferenceChange::Kind::Modify) << "Cœur"
+                                            << "Œuvre";
+    QTest::newRow("renamed by case only") << int(ReferenceChange::Kind::Modify) << "zoé"
+                                          << "ZOÉ";
+    QTest::newRow("removed, typed in another case") << int(ReferenceChange::Kind::Remove) << "coeur"
+                                                    << "";
+    QTest::newRow("removed first") << int(ReferenceChange::Kind::Remove) << "Ångström"
+                                   << "";
+}
+
+// The slots are computed by each engine's own text order: the same insurers move to the same
+// columns, and the act entries' amounts with them.
+void TestEngines::insurerSlotsMoveAlike() {
+    QFETCH(int, kind);
+    QFETCH(QString, label);
+    QFETCH(QString, renamed);
+    TempClinic clinic;
+    TempServerDatabase server;
+    QList<std::shared_ptr<Store>> stores{openStore(clinic.dbPath()), openStore(server.conninfo())};
+    QList<MutualSlots::Plan> plans;
+    QList<QStringList> outcomes;
+    for (const auto& store : stores) {
+        for (const char* name : {"Émile", "EMILE", "Cœur", "COEUR", "zoé", "Léger", "Ångström"}) {
+            ReferenceEntry e;
+            e.list = ReferenceList::MutualInsurers;
+            e.label = QString::fromUtf8(name);
+            QVERIFY(store->references().add(e));
+        }
+        for (ReferenceList list : {ReferenceList::DeliveryActs, ReferenceList::SurgicalActs}) {
+            ReferenceEntry act;
+            act.list = list;
+            act.label = QStringLiteral("Césarienne");
+            for (int k = 0; k < 6; ++k)
+                act.excesses[size_t(k)] = Money::fromEuros(k + 1);
+            QVERIFY(store->references().add(act));
+        }
+        ReferenceChange change;
+        change.kind = ReferenceChange::Kind(kind);
+        change.shown.list = change.edited.list = ReferenceList::MutualInsurers;
+        change.shown.label = label;
+        change.edited.label = change.kind == ReferenceChange::Kind::Add ? label : renamed;
+        if (change.kind == ReferenceChange::Kind::Modify) {
+            bool found = false;
+            QVERIFY(store->references().find(ReferenceList::MutualInsurers, label, &change.shown, &found) && found);
+        }
+        MutualSlots::Plan plan;
+        QVERIFY(store->references().slotPlan(change, &plan));
+        bool found = false;
+        QVERIFY(store->references().apply(change, plan, &found));
+        QVERIFY(found);
+        plans << plan;
+        QStringList outcome;
+        QVERIFY(store->references().labels(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, &outcome));
+        for (ReferenceList list : {ReferenceList::DeliveryActs, ReferenceList::SurgicalActs}) {
+            ReferenceEntry act;
+            QVERIFY(store->references().find(list, QStringLiteral("Césarienne"), &act, &found) && found);
+            for (const auto& m : act.excesses)
+                outcome << (m ? m->toFrench() : QStringLiteral("-"));
+        }
+        outcomes << outcome;
+    }
+    QCOMPARE(plans[1].movesInsurers(), plans[0].movesInsurers());
+    QCOMPARE(MutualSlots::question(plans[1]), MutualSlots::question(plans[0]));
+    QVERIFY(plans[1].sourceOf == plans[0].sourceOf);
+    QCOMPARE(outcomes[1], outcomes[0]);
+}
+
+// The insurer change and the move of the amounts are one: when the move fails, the list stays
+// as it was.
+void TestEngines::failedMoveWritesNothing() {
+    TempClinic clinic;
+    TempServerDatabase server;
+    QVERIFY(clinic.db().executeRaw(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF MUT2 ON MEMO BEGIN SELECT "
+                                                  "RAISE(ABORT, 'refusé'); END")));
+    QVERIFY(server.connection().script(
+        QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                       "'refusé'; END $$; CREATE TRIGGER refuse BEFORE UPDATE OF mut2 ON memo FOR EACH ROW "
+                       "EXECUTE FUNCTION refuse();")));
+    for (const auto& store : {openStore(clinic.dbPath()), openStore(server.conninfo())}) {
+        for (const char* name : {"AXA", "MGEN"}) {
+            ReferenceEntry e;
+            e.list = ReferenceList::MutualInsurers;
+            e.label = QString::fromUtf8(name);
+            QVERIFY(store->references().add(e));
+        }
+        ReferenceEntry act;
+        act.list = ReferenceList::DeliveryActs;
+        act.label = QStringLiteral("Césarienne");
+        act.excesses[0] = Money::fromEuros(10);
+        act.excesses[1] = Money::fromEuros(20);
+        QVERIFY(store->references().add(act));
+        ReferenceChange change;
+        change.kind = ReferenceChange::Kind::Add;
+        change.edited.list = ReferenceList::MutualInsurers;
+        change.edited.label = QStringLiteral("Groupama");
+        MutualSlots::Plan plan;
+        QVERIFY(store->references().slotPlan(change, &plan));
+        QVERIFY(plan.movesInsurers());
+        bool found = false;
+        QVERIFY(!store->references().apply(change, plan, &found));
+        QStringList insurers;
+        QVERIFY(store->references().labels(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, &insurers));
+        QCOMPARE(insurers, (QStringList{"AXA", "MGEN"}));
+        ReferenceEntry now;
+        QVERIFY(store->references().find(ReferenceList::DeliveryActs, act.label, &now, &found) && found);
+        QCOMPARE(now.excesses, act.excesses);
+        // The store goes on working after the failed transaction.
+        change.edited.label = QStringLiteral("Swiss Life");
+        QVERIFY(store->references().slotPlan(change, &plan));
+        QVERIFY(store->references().apply(change, plan, &found) && found);
+    }
 }
 
 void TestEngines::writeWaitingOnALockReportsLocked() {

@@ -5,8 +5,10 @@
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
+#include "domain/TariffFile.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
+#include "store/Store.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 
@@ -37,8 +39,11 @@ struct Editor {
         QVERIFY(QTest::qWaitForWindowExposed(form.data()));
     }
     ~Editor() {
-        if (form)
-            form->close();
+        if (!form)
+            return;
+        if (form->hasUnsavedChange())
+            Dialogs::queueChoice(Dialogs::Choice::No); // what a test left typed is dropped
+        form->close();
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.data(), n); }
     QLabel* label(const char* n) const { return child<QLabel>(form.data(), n); }
@@ -91,15 +96,52 @@ std::vector<Row> memo(TempClinic& clinic, int category) {
     return rows;
 }
 
+std::optional<Money> euros(const char* text) {
+    return Money::parse(QString::fromUtf8(text));
+}
+
+// What is stored, read through the data layer, on whichever engine the clinic uses.
+std::shared_ptr<Store> storeOf(TempClinic& clinic) {
+    Status s;
+    auto store = Store::open(clinic.location(), &s);
+    if (!store)
+        qFatal("store: %s", qPrintable(s.message));
+    return store;
+}
+
+// The six amounts of an entry in the French form, empty where there is none.
+QStringList storedAmounts(TempClinic& clinic, ReferenceList list, const QString& label) {
+    ReferenceEntry entry;
+    bool found = false;
+    if (!storeOf(clinic)->references().find(list, label, &entry, &found) || !found)
+        return {QStringLiteral("(absent)")};
+    QStringList amounts;
+    for (const auto& m : entry.excesses)
+        amounts << (m ? m->toFrench() : QString());
+    return amounts;
+}
+
+// The labels of a list as stored.
 QStringList labels(TempClinic& clinic, int category) {
     QStringList texts;
-    for (const Row& r : memo(clinic, category))
-        texts << r.text("TEXTE");
+    if (!storeOf(clinic)->references().labels(*referenceListOf(category), ReferenceOrder::AsStored, &texts))
+        qFatal("labels");
     return texts;
 }
 
-std::optional<Money> euros(const char* text) {
-    return Money::parse(QString::fromUtf8(text));
+std::optional<Money> storedTariff(TempClinic& clinic, ReferenceList list, const QString& label) {
+    ReferenceEntry entry;
+    bool found = false;
+    if (!storeOf(clinic)->references().find(list, label, &entry, &found) || !found)
+        return std::nullopt;
+    return entry.tariff;
+}
+
+QStringList insurersByLabel(TempClinic& clinic) {
+    QStringList names;
+    if (!storeOf(clinic)->references().labels(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, &names))
+        qFatal("labels");
+    return names;
 }
 
 } // namespace
@@ -115,6 +157,13 @@ private slots:
     void addPractitionersAndUnsortedList();
     void mutualSlots();
     void onlySixSlots();
+    void insurerChangeMovesAmounts_data();
+    void insurerChangeMovesAmounts();
+    void slotMoveRefusedWhenListChanged();
+    void deleteAsksAndKeepsOrder_data();
+    void deleteAsksAndKeepsOrder();
+    void unsavedTypingAsked_data();
+    void unsavedTypingAsked();
     void mutualNamesShownAsTyped();
     void addActWithAmounts();
     void doubleClickShowsRow();
@@ -129,6 +178,8 @@ private slots:
     void modifyWithoutMatchingItem();
     void databaseFailuresReported();
     void closingClosesTariffEditor();
+    void closingAsksAboutTariffTyping();
+    void longInsurerNameKeepsWindowNarrow();
     void mainWindowAfterEditorCloses();
     void demoLooksRight();
 };
@@ -293,20 +344,22 @@ void TestReference::mutualSlots() {
     QCOMPARE(e.edit("TxtMut1")->text(), QStringLiteral("15")); // the amount for A
     QCOMPARE(e.edit("TxtMut3")->text(), QStringLiteral("30"));
 
-    // A new insurer AA takes slot 2: B and C move on, the amounts stay in their columns.
+    // A new insurer AA takes slot 2: B and C move on, and their amounts with them.
     e.click("CmdMut");
     e.type("Text1", "AA");
+    Dialogs::queueAnswer(true);
     e.click("CmdAjoute");
     e.click("CmdAccts");
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "AA", "B", "C", "", ""}));
     e.doubleClick("Césarienne");
-    QCOMPARE(e.edit("TxtMut2")->text(), QStringLiteral("20"));
-    QCOMPARE(e.edit("TxtMut4")->text(), QString());
+    QCOMPARE(e.edit("TxtMut2")->text(), QString());
+    QCOMPARE(e.edit("TxtMut3")->text(), QStringLiteral("20"));
+    QCOMPARE(e.edit("TxtMut4")->text(), QStringLiteral("30"));
     const Row act = memo(clinic, 2).front();
     QCOMPARE(act.money("MUT1"), euros("15"));
-    QCOMPARE(act.money("MUT2"), euros("20"));
-    QCOMPARE(act.money("MUT3"), euros("30"));
-    QVERIFY(act.isNull("MUT4"));
+    QVERIFY(act.isNull("MUT2"));
+    QCOMPARE(act.money("MUT3"), euros("20"));
+    QCOMPARE(act.money("MUT4"), euros("30"));
     // The other lists leave the mutual labels as they are.
     e.click("CmdMedecins");
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "AA", "B", "C", "", ""}));
@@ -320,6 +373,292 @@ void TestReference::onlySixSlots() {
     e.click("CmdChir");
     QCOMPARE(e.mutualCaptions(), (QStringList{"A", "B", "C", "D", "E", "F"}));
     QCOMPARE(child<QListWidget>(e.form.data(), "List2")->count(), 8);
+}
+
+void TestReference::insurerChangeMovesAmounts_data() {
+    QTest::addColumn<QStringList>("insurers"); // as stored; the act's amounts 1, 2, 3... follow their order by label
+    QTest::addColumn<QString>("action");       // add, rename or remove
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("renamed");
+    QTest::addColumn<bool>("agreed");
+    QTest::addColumn<QStringList>("said"); // lines the question holds; none: no question
+    QTest::addColumn<bool>("lossDefaultsToNo");
+    QTest::addColumn<QStringList>("amounts"); // the act's MUT1 to MUT6 afterwards
+    QTest::addColumn<QStringList>("byLabel"); // the insurers by label afterwards
+
+    const QStringList three{"MGEN", "AXA", "Harmonie"};
+    const QStringList six{"F", "E", "D", "C", "B", "A"};
+    const QStringList seven{"G", "F", "E", "D", "C", "B", "A"};
+    QTest::newRow("three, added second") << three << "add"
+                                         << "Groupama"
+                                         << "" << true
+                                         << QStringList{"« Harmonie » passe de la colonne 2 à la colonne 3",
+                                                        "« MGEN » passe de la colonne 3 à la colonne 4",
+                                                        "« Groupama » prend la colonne 2, sans montant"}
+                                         << false << QStringList{"1", "", "2", "3", "", ""}
+                                         << QStringList{"AXA", "Groupama", "Harmonie", "MGEN"};
+    QTest::newRow("three, added first") << three << "add"
+                                        << "AG2R"
+                                        << "" << true
+                                        << QStringList{"« AXA » passe de la colonne 1 à la colonne 2",
+                                                       "« MGEN » passe de la colonne 3 à la colonne 4",
+                                                       "« AG2R » prend la colonne 1, sans montant"}
+                                        << false << QStringList{"", "1", "2", "3", "", ""}
+                                        << QStringList{"AG2R", "AXA", "Harmonie", "MGEN"};
+    QTest::newRow("three, added last") << three << "add"
+                                       << "Swiss Life"
+                                       << "" << true << QStringList{} << false << QStringList{"1", "2", "3", "", "", ""}
+                                       << QStringList{"AXA", "Harmonie", "MGEN", "Swiss Life"};
+    QTest::newRow("three, renamed past another")
+        << three << "rename"
+        << "AXA"
+        << "Malakoff" << true
+        << QStringList{"« Harmonie » passe de la colonne 2 à la colonne 1",
+                       "« AXA » passe de la colonne 1 à la colonne 2"}
+        << false << QStringList{"2", "1", "3", "", "", ""} << QStringList{"Harmonie", "Malakoff", "MGEN"};
+    QTest::newRow("three, renamed in place")
+        << three << "rename"
+        << "Harmonie"
+        << "Harmonie Mutuelle" << true << QStringList{} << false << QStringList{"1", "2", "3", "", "", ""}
+        << QStringList{"AXA", "Harmonie Mutuelle", "MGEN"};
+    QTest::newRow("three, first removed")
+        << three << "remove"
+        << "AXA"
+        << "" << true
+        << QStringList{"« Harmonie » passe de la colonne 2 à la colonne 1",
+                       "« MGEN » passe de la colonne 3 à la colonne 2"}
+        << false << QStringList{"2", "3", "", "", "", ""} << QStringList{"Harmonie", "MGEN"};
+    QTest::newRow("three, moves declined")
+        << three << "add"
+        << "AG2R"
+        << "" << false << QStringList{"« MGEN » passe de la colonne 3 à la colonne 4"} << false
+        << QStringList{"1", "2", "3", "", "", ""} << QStringList{"AXA", "Harmonie", "MGEN"};
+    QTest::newRow("six, a seventh pushes the last out")
+        << six << "add"
+        << "AA"
+        << "" << true
+        << QStringList{"« B » passe de la colonne 2 à la colonne 3", "« E » passe de la colonne 5 à la colonne 6",
+                       "« F » sort des six colonnes (colonne 6) : ses montants seront perdus"}
+        << true << QStringList{"1", "", "2", "3", "4", "5"} << QStringList{"A", "AA", "B", "C", "D", "E", "F"};
+    QTest::newRow("six, loss declined") << six << "add"
+                                        << "AA"
+                                        << "" << false << QStringList{"« F » sort des six colonnes (colonne 6)"} << true
+                                        << QStringList{"1", "2", "3", "4", "5", "6"}
+                                        << QStringList{"A", "B", "C", "D", "E", "F"};
+    QTest::newRow("six, seventh added last")
+        << six << "add"
+        << "Z"
+        << "" << true << QStringList{} << false << QStringList{"1", "2", "3", "4", "5", "6"}
+        << QStringList{"A", "B", "C", "D", "E", "F", "Z"};
+    QTest::newRow("seven, removal brings the seventh in")
+        << seven << "remove"
+        << "B"
+        << "" << true
+        << QStringList{"« C » passe de la colonne 3 à la colonne 2", "« F » passe de la colonne 6 à la colonne 5",
+                       "« G » prend la colonne 6, sans montant"}
+        << false << QStringList{"1", "3", "4", "5", "6", ""} << QStringList{"A", "C", "D", "E", "F", "G"};
+    QTest::newRow("seven, first renamed past the sixth")
+        << seven << "rename"
+        << "A"
+        << "Z" << true
+        << QStringList{"« B » passe de la colonne 2 à la colonne 1",
+                       "« A » sort des six colonnes (colonne 1) : ses montants seront perdus",
+                       "« G » prend la colonne 6, sans montant"}
+        << true << QStringList{"2", "3", "4", "5", "6", ""} << QStringList{"B", "C", "D", "E", "F", "G", "Z"};
+}
+
+void TestReference::insurerChangeMovesAmounts() {
+    QFETCH(QStringList, insurers);
+    QFETCH(QString, action);
+    QFETCH(QString, label);
+    QFETCH(QString, renamed);
+    QFETCH(bool, agreed);
+    QFETCH(QStringList, said);
+    QFETCH(bool, lossDefaultsToNo);
+    QFETCH(QStringList, amounts);
+    QFETCH(QStringList, byLabel);
+    TempClinic clinic;
+    for (const QString& name : insurers)
+        clinic.addMemo(6, name);
+    QStringList before = insurers;
+    before.sort();
+    QStringList columns;
+    for (int k = 1; k <= before.size() && k <= 6; ++k)
+        columns << QString::number(k);
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5", columns);
+    clinic.addMemo(3, "Conisation", "JKFA001", "100", columns);
+    clinic.addMemo(1, "Dr MARTIN", QString(), QString(), {"1", "2", "3", "4", "5", "6"});
+
+    Editor e(clinic);
+    e.click("CmdMut");
+    if (action == u"remove") {
+        e.doubleClick(label);
+        Dialogs::queueAnswer(true);
+    } else if (action == u"rename") {
+        e.doubleClick(label);
+    }
+    if (!said.isEmpty())
+        Dialogs::queueAnswer(agreed);
+    if (action != u"remove")
+        e.type("Text1", action == u"add" ? label : renamed);
+    e.click(action == u"add" ? "CmdAjoute" : action == u"rename" ? "CmdModif" : "CmdSupprime");
+
+    QList<Dialogs::Shown> shown = Dialogs::shown();
+    if (action == u"remove")
+        shown.removeFirst(); // "Supprimer « X » ?"
+    QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty()) {
+        QVERIFY(shown[0].question);
+        QCOMPARE(shown[0].title, QStringLiteral("Attention"));
+        for (const QString& line : said)
+            QVERIFY2(shown[0].text.contains(line), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].defaultAnswer, lossDefaultsToNo ? Dialogs::Default::No : Dialogs::Default::Yes);
+    }
+    QCOMPARE(insurersByLabel(clinic), byLabel);
+    QCOMPARE(storedAmounts(clinic, ReferenceList::DeliveryActs, "Césarienne"), amounts);
+    QCOMPARE(storedAmounts(clinic, ReferenceList::SurgicalActs, "Conisation"), amounts);
+    // Only the act lists carry amounts for the insurers.
+    QCOMPARE(storedAmounts(clinic, ReferenceList::Practitioners, "Dr MARTIN"),
+             (QStringList{"1", "2", "3", "4", "5", "6"}));
+    if (agreed || said.isEmpty()) {
+        QVERIFY(e.edit("Text1")->text().isEmpty());
+    } else {
+        // Declined: nothing written, the typing stays.
+        QCOMPARE(e.edit("Text1")->text(), action == u"add" ? label : renamed);
+    }
+    // The editor's captions follow the insurers, so each column shows its own insurer's amount.
+    e.click("CmdAccts");
+    QCOMPARE(e.mutualCaptions().mid(0, std::min<qsizetype>(6, byLabel.size())), byLabel.mid(0, 6));
+}
+
+void TestReference::slotMoveRefusedWhenListChanged() {
+    // Another workstation adds an insurer between the question and the answer: the move the user
+    // agreed to no longer holds, so nothing is written.
+    TempClinic clinic;
+    for (const char* m : {"AXA", "MGEN"})
+        clinic.addMemo(6, m);
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5", {"10", "20"});
+    auto store = storeOf(clinic);
+    ReferenceChange change;
+    change.kind = ReferenceChange::Kind::Add;
+    change.edited.list = ReferenceList::MutualInsurers;
+    change.edited.label = QStringLiteral("AG2R");
+    MutualSlots::Plan plan;
+    QVERIFY(store->references().slotPlan(change, &plan));
+    QVERIFY(plan.movesInsurers());
+    clinic.addMemo(6, "AAA");
+    bool found = false;
+    QCOMPARE(store->references().apply(change, plan, &found).error, StoreError::Changed);
+    QCOMPARE(insurersByLabel(clinic), (QStringList{"AAA", "AXA", "MGEN"}));
+    QCOMPARE(storedAmounts(clinic, ReferenceList::DeliveryActs, "Césarienne"),
+             (QStringList{"10", "20", "", "", "", ""}));
+    // Read again, the plan holds and goes through.
+    QVERIFY(store->references().slotPlan(change, &plan));
+    QVERIFY(store->references().apply(change, plan, &found) && found);
+    QCOMPARE(insurersByLabel(clinic), (QStringList{"AAA", "AG2R", "AXA", "MGEN"}));
+    QCOMPARE(storedAmounts(clinic, ReferenceList::DeliveryActs, "Césarienne"),
+             (QStringList{"10", "", "20", "", "", ""}));
+}
+
+void TestReference::deleteAsksAndKeepsOrder_data() {
+    QTest::addColumn<int>("answer"); // 1 Oui, 0 Non
+    QTest::newRow("Oui deletes") << 1;
+    QTest::newRow("Non keeps") << 0;
+}
+
+void TestReference::deleteAsksAndKeepsOrder() {
+    QFETCH(int, answer);
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr ROUX");
+    clinic.addMemo(1, "Dr MARTIN");
+    Editor e(clinic);
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr ALBERT");
+    e.click("CmdAjoute");
+    QCOMPARE(e.items(), (QStringList{"Dr ROUX", "Dr MARTIN", "Dr ALBERT"})); // as stored after an add
+    e.doubleClick("Dr MARTIN");
+    Dialogs::queueAnswer(answer == 1);
+    e.click("CmdSupprime");
+    QCOMPARE(Dialogs::shown().size(), 1);
+    QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("Supprimer « Dr MARTIN » ?"));
+    QCOMPARE(Dialogs::shown()[0].title, QStringLiteral("Attention"));
+    QCOMPARE(Dialogs::shown()[0].defaultAnswer, Dialogs::Default::No);
+    if (answer == 1) {
+        QCOMPARE(labels(clinic, 1), (QStringList{"Dr ROUX", "Dr ALBERT"}));
+        QCOMPARE(e.items(), (QStringList{"Dr ALBERT", "Dr ROUX"}));
+        QVERIFY(e.edit("Text1")->text().isEmpty());
+    } else {
+        QCOMPARE(labels(clinic, 1), (QStringList{"Dr ROUX", "Dr MARTIN", "Dr ALBERT"}));
+        QCOMPARE(e.items(), (QStringList{"Dr ROUX", "Dr MARTIN", "Dr ALBERT"}));
+        QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTIN"));
+    }
+}
+
+void TestReference::unsavedTypingAsked_data() {
+    QTest::addColumn<QString>("leave"); // how the typing is left: CmdQuitter, frame, doubleClick
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("changing"); // an entry was double-clicked, or a new one typed
+    for (const char* leave : {"CmdQuitter", "frame", "doubleClick"}) {
+        for (bool changing : {true, false}) {
+            const char* what = changing ? "change" : "new";
+            QTest::addRow("%s, %s, Oui saves", leave, what) << leave << int(Dialogs::Choice::Yes) << changing;
+            QTest::addRow("%s, %s, Non drops", leave, what) << leave << int(Dialogs::Choice::No) << changing;
+            QTest::addRow("%s, %s, Annuler stays", leave, what) << leave << int(Dialogs::Choice::Cancel) << changing;
+        }
+    }
+}
+
+void TestReference::unsavedTypingAsked() {
+    QFETCH(QString, leave);
+    QFETCH(int, choice);
+    QFETCH(bool, changing);
+    TempClinic clinic;
+    clinic.addMemo(3, "Conisation", "JKFA001", "100", {"10"});
+    clinic.addMemo(3, "Hystéroscopie", "JKQE001", "80", {"5"});
+    Editor e(clinic);
+    QSignalSpy closed(e.form.data(), &Screen::closed);
+    e.click("CmdChir");
+    if (changing) {
+        // Looked at, nothing typed: going on asks nothing.
+        e.doubleClick("Hystéroscopie");
+        e.doubleClick("Conisation");
+        QVERIFY(Dialogs::shown().isEmpty());
+        e.type("TxtTARIFS", "120");
+    } else {
+        e.type("Text1", "Colposcopie");
+        e.type("TxtTARIFS", "29,31");
+    }
+    Dialogs::queueChoice(Dialogs::Choice(choice));
+    if (leave == u"CmdQuitter")
+        e.click("CmdQuitter");
+    else if (leave == u"frame")
+        e.form->close();
+    else
+        e.doubleClick("Hystéroscopie");
+    QCOMPARE(Dialogs::shown().size(), 1);
+    QCOMPARE(Dialogs::shown()[0].text, QStringLiteral("Enregistrer les modifications de cette fiche ?"));
+    QCOMPARE(Dialogs::shown()[0].title, QStringLiteral("Attention"));
+    QCOMPARE(Dialogs::shown()[0].defaultAnswer, Dialogs::Default::Cancel);
+    const bool stays = Dialogs::Choice(choice) == Dialogs::Choice::Cancel;
+    const bool saved = Dialogs::Choice(choice) == Dialogs::Choice::Yes;
+    const QStringList stored = labels(clinic, 3);
+    if (changing) {
+        QCOMPARE(stored, (QStringList{"Conisation", "Hystéroscopie"}));
+        QCOMPARE(storedTariff(clinic, ReferenceList::SurgicalActs, "Conisation"), euros(saved ? "120" : "100"));
+    } else {
+        QCOMPARE(stored, (saved ? QStringList{"Conisation", "Hystéroscopie", "Colposcopie"}
+                                : QStringList{"Conisation", "Hystéroscopie"}));
+    }
+    if (leave == u"doubleClick") {
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(e.edit("Text1")->text(),
+                 QString::fromUtf8(stays ? (changing ? "Conisation" : "Colposcopie") : "Hystéroscopie"));
+        QCOMPARE(e.edit("TxtTARIFS")->text(), QString::fromUtf8(stays ? (changing ? "120" : "29,31") : "80"));
+    } else {
+        QCOMPARE(closed.count(), stays ? 0 : 1);
+        if (stays)
+            QCOMPARE(e.edit("TxtTARIFS")->text(), QString::fromUtf8(changing ? "120" : "29,31"));
+    }
 }
 
 void TestReference::mutualNamesShownAsTyped() {
@@ -409,6 +748,7 @@ void TestReference::sameLabelTwice() {
     e.list()->setCurrentRow(1);
     e.doubleClick(e.list()->item(1)->text());
     e.type("Text1", "MGEN Filia");
+    Dialogs::queueAnswer(true); // the two insurers swap columns
     e.click("CmdModif");
     QCOMPARE(labels(clinic, 6), (QStringList{"MGEN Filia", "MGEN"}));
     QCOMPARE(e.items(), (QStringList{"MGEN Filia", "MGEN"}));
@@ -451,8 +791,11 @@ void TestReference::modifyAndDeleteByDoubleClick() {
     QCOMPARE(e.edit("Text1")->text(), label);
     e.type("Text1", renamed);
     e.type("TxtTARIFS", "120");
+    // An insurer renamed past another moves to its column: the amounts follow once agreed.
+    Dialogs::queueAnswer(true);
     e.click("CmdModif");
-    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QVERIFY(Dialogs::shownTexts().isEmpty() || category == 6);
+    Dialogs::clearShown();
     QCOMPARE(labels(clinic, category), (QStringList{"Aaa", renamed, "Zzz"}));
     const Row changed = memo(clinic, category)[1];
     QCOMPARE(changed.money("TARIFS"), euros("120"));
@@ -463,8 +806,14 @@ void TestReference::modifyAndDeleteByDoubleClick() {
     QCOMPARE(e.form->rememberedItem(), label); // not cleared by Modify
 
     e.doubleClick(renamed);
+    Dialogs::queueAnswer(true);
+    Dialogs::queueAnswer(true); // an insurer: those after it move up a column
     e.click("CmdSupprime");
-    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QCOMPARE(Dialogs::shownTexts().value(0), QStringLiteral("Supprimer « %1 » ?").arg(renamed));
+    QVERIFY(Dialogs::shown().size() == 1 ||
+            (category == 6 && Dialogs::shown().size() == 2 &&
+             Dialogs::shownTexts()[1].contains(QStringLiteral("« Zzz » passe de la colonne 3 à la colonne 2"))));
+    Dialogs::clearShown();
     QCOMPARE(labels(clinic, category), (QStringList{"Aaa", "Zzz"}));
     QCOMPARE(e.items(), (QStringList{"Aaa", "Zzz"}));
     QCOMPARE(labels(clinic, category == 1 ? 5 : 1), QStringList{label});
@@ -483,13 +832,14 @@ void TestReference::typedTextNeverChangesQuery() {
     e.click("CmdAjoute");
     QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX", odd}));
     e.doubleClick(odd);
+    Dialogs::queueAnswer(true);
     e.click("CmdSupprime");
     QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX"}));
     e.doubleClick("Dr ROUX");
     e.type("Text1", "Dr ROUX'); DELETE FROM MEMO; --");
     e.click("CmdModif");
     QCOMPARE(labels(clinic, 1), (QStringList{"Dr MARTIN", "Dr ROUX'); DELETE FROM MEMO; --"}));
-    QVERIFY(Dialogs::shownTexts().isEmpty());
+    QCOMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("Supprimer « %1 » ?").arg(odd)});
 }
 
 void TestReference::deleteRightAfterAdd() {
@@ -523,6 +873,7 @@ void TestReference::deleteWithNothingHighlighted() {
     clinic.addMemo(1, "Dr ROUX");
     e.click("CmdMedecins");
     e.list()->setCurrentItem(e.item("Dr ROUX"));
+    Dialogs::queueAnswer(true);
     e.click("CmdSupprime");
     QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTIN"});
     QCOMPARE(e.form->rememberedItem(), QStringLiteral("Dr ROUX"));
@@ -567,7 +918,9 @@ void TestReference::badAmountRefused() {
     QCOMPARE(e.edit(box.toLatin1().constData())->text(), text);
     // Modify
     Dialogs::clearShown();
+    Dialogs::queueChoice(Dialogs::Choice::No); // the refused typing is dropped
     e.doubleClick("Conisation");
+    Dialogs::clearShown();
     e.type("Text1", "Conisation au laser");
     e.type(box.toLatin1().constData(), text);
     e.click("CmdModif");
@@ -596,6 +949,7 @@ void TestReference::modifyWithoutMatchingItem() {
     QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTIN"});
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTINEZ"));
     // The remembered label belongs to another list: nothing is written, and the user is told.
+    Dialogs::queueChoice(Dialogs::Choice::No);
     e.doubleClick("Dr MARTIN");
     e.click("CmdMut");
     e.type("Text1", "MGEN Filia");
@@ -626,14 +980,15 @@ void TestReference::databaseFailuresReported() {
     QCOMPARE(Dialogs::shownTexts().size(), 2);
     QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("L'item « Dr MARTINEAU » n'a pas été ajouté.")));
     e.list()->setCurrentRow(0);
+    Dialogs::queueAnswer(true);
     e.click("CmdSupprime");
-    QCOMPARE(Dialogs::shownTexts().size(), 3);
+    QCOMPARE(Dialogs::shownTexts().size(), 4);
     QVERIFY(Dialogs::lastText().startsWith(QStringLiteral("L'item « Dr MARTIN » n'a pas été supprimé.")));
     QCOMPARE(e.edit("Text1")->text(), QStringLiteral("Dr MARTINEAU"));
     QCOMPARE(e.items(), QStringList{"Dr MARTIN"});
     QVERIFY(QFile::rename(moved, clinic.dbPath()));
     e.click("CmdModif");
-    QCOMPARE(Dialogs::shownTexts().size(), 3);
+    QCOMPARE(Dialogs::shownTexts().size(), 4);
     QCOMPARE(labels(clinic, 1), QStringList{"Dr MARTINEAU"});
 }
 
@@ -653,6 +1008,45 @@ void TestReference::closingClosesTariffEditor() {
     QCOMPARE(closed.count(), 1);
     QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
     QTRY_VERIFY(e.form.isNull());
+}
+
+void TestReference::closingAsksAboutTariffTyping() {
+    TempClinic clinic;
+    Editor e(clinic);
+    QSignalSpy closed(e.form.data(), &Screen::closed);
+    e.click("Command1");
+    QWidget* tariffs = obs::test::topLevel(QStringLiteral("form20"));
+    QVERIFY(tariffs);
+    Dialogs::clearShown(); // no tariff file here
+    child<QLineEdit>(tariffs, "TxtENuit")->setText(QStringLiteral("26,5"));
+    // Annuler on the tariff editor's question: both stay, the typing with them.
+    Dialogs::queueChoice(Dialogs::Choice::Cancel);
+    e.click("CmdQuitter");
+    QCOMPARE(Dialogs::shownTexts(), QStringList{"Enregistrer les modifications de cette fiche ?"});
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(obs::test::topLevel(QStringLiteral("form20")));
+    QCOMPARE(child<QLineEdit>(tariffs, "TxtENuit")->text(), QStringLiteral("26,5"));
+    // Oui: the tariffs are saved, then both close.
+    Dialogs::queueChoice(Dialogs::Choice::Yes);
+    e.click("CmdQuitter");
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
+    QCOMPARE(TariffFile::read().values[TariffFile::NightIndex], QStringLiteral("26,5"));
+}
+
+void TestReference::longInsurerNameKeepsWindowNarrow() {
+    TempClinic clinic;
+    clinic.addMemo(6, "Mutuelle Générale de l'Éducation Nationale et des Fonctionnaires de l'État");
+    clinic.addMemo(6, "MGEN");
+    Editor e(clinic);
+    e.click("CmdAccts");
+    QCoreApplication::processEvents();
+    QCOMPARE(e.mutualCaptions().at(1),
+             QStringLiteral("Mutuelle Générale de l'Éducation Nationale et des Fonctionnaires de l'État"));
+    // Whole, on lines of its own, in a window that still fits a 1024 pixels wide screen.
+    QVERIFY(e.label("LblMut2")->wordWrap());
+    QVERIFY(e.form->minimumSizeHint().width() < 1000);
+    QVERIFY(e.form->width() < 1000);
 }
 
 void TestReference::mainWindowAfterEditorCloses() {

@@ -78,6 +78,8 @@ private slots:
     void lettersInMcsShowMessageNextTime();
     void saveWritesWholeFile();
     void cancelWritesNothing();
+    void unsavedTypingOnClose_data();
+    void unsavedTypingOnClose();
     void unwritableFileKeepsEditorOpen();
     void oneSharedEditor();
     void layout();
@@ -331,9 +333,65 @@ void TestTariff::cancelWritesNothing() {
     writeFile(tariffPath(clinic), kInitialLine);
     Editor e;
     e.box("TxtEC")->setText(QStringLiteral("99"));
+    Dialogs::queueChoice(Dialogs::Choice::No);
     e.click("Command2");
     QVERIFY(!e.form->isVisible());
     QCOMPARE(readFile(tariffPath(clinic)), kInitialLine);
+}
+
+void TestTariff::unsavedTypingOnClose_data() {
+    QTest::addColumn<bool>("byFrame");
+    QTest::addColumn<int>("choice");
+    for (bool frame : {false, true}) {
+        const char* how = frame ? "frame" : "Command2";
+        QTest::addRow("%s, Oui saves", how) << frame << int(Dialogs::Choice::Yes);
+        QTest::addRow("%s, Non drops", how) << frame << int(Dialogs::Choice::No);
+        QTest::addRow("%s, Annuler stays", how) << frame << int(Dialogs::Choice::Cancel);
+    }
+}
+
+void TestTariff::unsavedTypingOnClose() {
+    QFETCH(bool, byFrame);
+    QFETCH(int, choice);
+    TempClinic clinic;
+    writeFile(tariffPath(clinic), kInitialLine);
+    TariffEditor* form = TariffEditor::open();
+    QSignalSpy closed(form, &Screen::closed);
+    auto close = [&] {
+        if (byFrame)
+            form->close();
+        else
+            child<QPushButton>(form, "Command2")->click();
+    };
+    // Nothing typed: it closes without a word.
+    close();
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(Dialogs::shown().isEmpty());
+
+    form = TariffEditor::open();
+    QSignalSpy closedAgain(form, &Screen::closed);
+    child<QLineEdit>(form, "TxtENuit")->setText(QStringLiteral("26,5"));
+    Dialogs::queueChoice(Dialogs::Choice(choice));
+    close();
+    QCOMPARE(Dialogs::shown().size(), 1);
+    const Dialogs::Shown asked = Dialogs::shown().first();
+    QCOMPARE(asked.text, QStringLiteral("Enregistrer les modifications de cette fiche ?"));
+    QCOMPARE(asked.title, QStringLiteral("Attention"));
+    QCOMPARE(asked.defaultAnswer, Dialogs::Default::Cancel);
+    const QString night = TariffFile::read(tariffPath(clinic)).values[TariffFile::NightIndex];
+    if (Dialogs::Choice(choice) == Dialogs::Choice::Cancel) {
+        QCOMPARE(closedAgain.count(), 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(child<QLineEdit>(form, "TxtENuit")->text(), QStringLiteral("26,5"));
+        QCOMPARE(night, QStringLiteral("25,15"));
+        Dialogs::queueChoice(Dialogs::Choice::No);
+        TariffEditor::closeShared();
+    } else {
+        QCOMPARE(closedAgain.count(), 1);
+        QCOMPARE(night,
+                 Dialogs::Choice(choice) == Dialogs::Choice::Yes ? QStringLiteral("26,5") : QStringLiteral("25,15"));
+    }
+    QVERIFY(!obs::test::topLevel(QStringLiteral("form20")));
 }
 
 void TestTariff::unwritableFileKeepsEditorOpen() {
@@ -368,7 +426,8 @@ void TestTariff::oneSharedEditor() {
     QCOMPARE(second, first);
     QCOMPARE(Dialogs::shownTexts().size(), 1); // the file is not read again
     QCOMPARE(child<QLineEdit>(second, "TxtEC")->text(), QStringLiteral("21"));
-    TariffEditor::closeShared();
+    Dialogs::queueChoice(Dialogs::Choice::No);
+    QVERIFY(TariffEditor::closeShared());
     TariffEditor::closeShared(); // nothing open: nothing happens
     // Opened afresh at once, before the closed one is gone: a new editor that reads the file.
     TariffEditor* third = TariffEditor::open();

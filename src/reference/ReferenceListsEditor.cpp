@@ -90,6 +90,7 @@ ReferenceListsEditor::ReferenceListsEditor(SharedDatabase& database, BrowsedResu
     refuseControlCharacters(this);
     m_label11->setText(kOpeningHelp);
     openDatabaseAtLoad(this, m_database, true, true);
+    markClean();
 }
 
 ReferenceListsEditor::~ReferenceListsEditor() = default;
@@ -111,6 +112,11 @@ void ReferenceListsEditor::buildUi() {
     m_lblMut = {m_ui->LblMut1, m_ui->LblMut2, m_ui->LblMut3, m_ui->LblMut4, m_ui->LblMut5, m_ui->LblMut6};
     for (QLineEdit* box : m_txtMut)
         AmountKeyFilter::install(box);
+    // A long insurer name goes on two lines rather than widen the window past a small screen.
+    for (QLabel* label : m_lblMut) {
+        label->setWordWrap(true);
+        label->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 26);
+    }
     // Room for the long act labels of the catalogue ("Accouchement unique par voie naturelle chez une ...").
     m_list1->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
     QPushButton* cmdMedecins = m_ui->CmdMedecins;
@@ -131,8 +137,8 @@ void ReferenceListsEditor::buildUi() {
     connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::MutualInsurers); });
     connect(command1, &QPushButton::clicked, this, [] { TariffEditor::open(); });
     connect(cmdQuitter, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdAjoute, &QPushButton::clicked, this, &ReferenceListsEditor::add);
-    connect(cmdModif, &QPushButton::clicked, this, &ReferenceListsEditor::modify);
+    connect(cmdAjoute, &QPushButton::clicked, this, [this] { add(); });
+    connect(cmdModif, &QPushButton::clicked, this, [this] { modify(); });
     connect(cmdSupprime, &QPushButton::clicked, this, &ReferenceListsEditor::remove);
     connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { selectEntry(); });
 
@@ -140,8 +146,42 @@ void ReferenceListsEditor::buildUi() {
 }
 
 void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
-    TariffEditor::closeShared();
+    // The tariff editor goes with this one, after its own unsaved typing was settled.
+    if (!settleUnsavedChange() || !TariffEditor::closeShared()) {
+        event->ignore();
+        return;
+    }
     Screen::closeEvent(event);
+}
+
+QStringList ReferenceListsEditor::boxTexts() const {
+    QStringList texts{m_text1->text(), m_txtCcam->text(), m_txtTarifs->text()};
+    for (const QLineEdit* box : m_txtMut)
+        texts << box->text();
+    return texts;
+}
+
+bool ReferenceListsEditor::hasUnsavedChange() const {
+    // Without a label or a list there is nothing that could be saved.
+    return m_list && !m_text1->text().isEmpty() && boxTexts() != m_clean;
+}
+
+bool ReferenceListsEditor::settleUnsavedChange() {
+    if (!hasUnsavedChange())
+        return true;
+    switch (Dialogs::askOrCancel(this, QStringLiteral("Enregistrer les modifications de cette fiche ?"))) {
+    case Dialogs::Choice::Yes: {
+        // The entry last double-clicked in this list is changed; anything else typed is a new entry.
+        const bool changing = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered;
+        return changing ? modify() : add();
+    }
+    case Dialogs::Choice::No:
+        markClean();
+        return true;
+    case Dialogs::Choice::Cancel:
+        break;
+    }
+    return false;
 }
 
 std::optional<QStringList> ReferenceListsEditor::readList(ReferenceList list, ReferenceOrder order,
@@ -206,6 +246,12 @@ void ReferenceListsEditor::selectEntry() {
     if (!m_list || !item || !item->isSelected())
         return;
     const QString label = item->text();
+    if (!settleUnsavedChange())
+        return;
+    showEntry(label);
+}
+
+void ReferenceListsEditor::showEntry(const QString& label) {
     m_remembered = label;
     m_text1->setText(label);
     if (!reopenDatabase(QStringLiteral("L'item « %1 » n'a pas pu être lu.").arg(label)))
@@ -219,13 +265,16 @@ void ReferenceListsEditor::selectEntry() {
     }
     const auto* entry = std::get_if<ReferenceEntry>(&record);
     m_shown.reset();
-    if (!matched || !entry)
+    if (!matched || !entry) {
+        markClean();
         return; // removed meanwhile: only the label is taken
+    }
     m_shown = *entry;
     for (int k = 0; k < 6; ++k)
         m_txtMut[k]->setText(amountText(entry->excesses[size_t(k)]));
     m_txtCcam->setText(entry->code);
     m_txtTarifs->setText(amountText(entry->tariff));
+    markClean();
 }
 
 QString ReferenceListsEditor::mutualName(int slot) const {
@@ -281,6 +330,38 @@ void ReferenceListsEditor::resetBoxes() {
     m_txtCcam->clear();
     m_txtTarifs->setText(QStringLiteral("0"));
     m_text1->setFocus();
+    markClean();
+}
+
+bool ReferenceListsEditor::applyChange(const ReferenceChange& change, const QString& failureText, bool* found) {
+    *found = false;
+    ReferenceTable& table = m_database.store()->references();
+    MutualSlots::Plan plan;
+    Status s = table.slotPlan(change, &plan);
+    if (s && plan.movesInsurers()) {
+        // Amounts that would be lost are dropped only by a deliberate Yes.
+        const auto byDefault = plan.losesAmounts() ? Dialogs::Default::No : Dialogs::Default::Yes;
+        if (!Dialogs::ask(this, MutualSlots::question(plan), byDefault))
+            return false;
+    }
+    if (s)
+        s = table.apply(change, plan, found);
+    if (s.error == StoreError::Changed) {
+        const QString again =
+            change.kind == ReferenceChange::Kind::Modify
+                ? QStringLiteral("Double-cliquez à nouveau sur l'item pour voir ses valeurs actuelles, puis refaites "
+                                 "la modification.")
+                : QStringLiteral("Choisissez de nouveau la liste pour la voir à jour, puis recommencez.");
+        Dialogs::warn(this, failureText + u'\n' + s.message + u' ' + again);
+        return false;
+    }
+    if (!s) {
+        Dialogs::warn(this, failureText + u'\n' + s.message);
+        return false;
+    }
+    if (plan.rewritesColumns())
+        m_shown.reset(); // the amounts read at the last double-click have moved
+    return true;
 }
 
 bool ReferenceListsEditor::typedEntry(const QString& noItem, const QString& noList, ReferenceEntry* entry) {
@@ -304,35 +385,37 @@ Status ReferenceListsEditor::seekStored(const QString& label, bool* matched, Bro
     return s;
 }
 
-void ReferenceListsEditor::add() {
+bool ReferenceListsEditor::add() {
     ReferenceEntry entry;
     if (!typedEntry(QStringLiteral("Veuillez saisir un Item au préalable"),
                     QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."), &entry))
-        return;
+        return false;
     const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_text1->text());
     if (!reopenDatabase(notAdded))
-        return;
-    Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
-    if (s)
-        s = m_database.store()->references().add(entry);
+        return false;
+    const Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
     if (!s) {
         Dialogs::warn(this, notAdded + u'\n' + s.message);
-        return;
+        return false;
     }
+    bool added = false;
+    if (!applyChange({ReferenceChange::Kind::Add, {}, entry}, notAdded, &added))
+        return false;
     // Refilled as stored: the new entry shows where the database puts it, unsorted.
     fillList(m_list1, *m_list, ReferenceOrder::AsStored,
              QStringLiteral("L'item a été ajouté, mais la liste n'a pas pu être relue."));
     resetBoxes();
+    return true;
 }
 
-void ReferenceListsEditor::modify() {
+bool ReferenceListsEditor::modify() {
     ReferenceEntry entry;
     if (!typedEntry(QStringLiteral("Veuillez selectionner un Item par Double Click"),
                     QStringLiteral("Veuillez selectionner au préalable Médecin u Actes."), &entry))
-        return;
+        return false;
     const QString notChanged = QStringLiteral("L'item « %1 » n'a pas été modifié.").arg(m_remembered);
     if (!reopenDatabase(notChanged))
-        return;
+        return false;
     bool matched = false;
     BrowsedRecord record;
     Status s = seekStored(m_remembered, &matched, &record);
@@ -341,17 +424,12 @@ void ReferenceListsEditor::modify() {
         const ReferenceEntry shown = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered
                                          ? *m_shown
                                          : std::get<ReferenceEntry>(record);
-        s = m_database.store()->references().modify(shown, entry, &matched);
-    }
-    if (s.error == StoreError::Changed) {
-        Dialogs::warn(this, notChanged + QStringLiteral("\nCet item a été modifié sur un autre poste depuis son "
-                                                        "affichage. Double-cliquez à nouveau sur l'item pour voir ses "
-                                                        "valeurs actuelles, puis refaites la modification."));
-        return;
+        if (!applyChange({ReferenceChange::Kind::Modify, shown, entry}, notChanged, &matched))
+            return false;
     }
     if (!s) {
         Dialogs::warn(this, notChanged + u'\n' + s.message);
-        return;
+        return false;
     }
     if (!matched) {
         // Nothing to change: say so and keep what was typed rather than clear it as after a change.
@@ -362,12 +440,13 @@ void ReferenceListsEditor::modify() {
                                                  "Double-cliquez sur l'item à modifier dans cette liste, puis "
                                                  "cliquez sur « Modifier ».")
                                       .arg(m_remembered, m_frame1->title()));
-        return;
+        return false;
     }
     m_shown.reset();
     fillList(m_list1, *m_list, ReferenceOrder::AsStored,
              QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
     resetBoxes();
+    return true;
 }
 
 void ReferenceListsEditor::remove() {
@@ -383,21 +462,27 @@ void ReferenceListsEditor::remove() {
         return;
     const QString label = item->text();
     m_remembered = label;
+    if (!Dialogs::ask(this, QStringLiteral("Supprimer « %1 » ?").arg(label), Dialogs::Default::No))
+        return;
     const QString notDeleted = QStringLiteral("L'item « %1 » n'a pas été supprimé.").arg(label);
     if (!reopenDatabase(notDeleted))
         return;
     bool matched = false;
     BrowsedRecord record;
     Status s = seekStored(label, &matched, &record);
-    if (s && !matched)
-        return; // already gone
-    if (s)
-        s = m_database.store()->references().remove(*m_list, label, &matched);
     if (!s) {
         Dialogs::warn(this, notDeleted + u'\n' + s.message);
         return;
     }
-    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+    if (!matched)
+        return; // already gone
+    ReferenceChange change{ReferenceChange::Kind::Remove, {}, {}};
+    change.shown.list = *m_list;
+    change.shown.label = label;
+    if (!applyChange(change, notDeleted, &matched))
+        return;
+    // Sorted again: the list reads as the user left it, by label.
+    fillList(m_list1, *m_list, ReferenceOrder::ByLabel,
              QStringLiteral("L'item a été supprimé, mais la liste n'a pas pu être relue."));
     resetBoxes();
 }

@@ -38,6 +38,8 @@ public:
     std::optional<ReferenceList> currentList() const { return m_list; }
     // The label last double-clicked or taken by a deletion.
     QString rememberedItem() const { return m_remembered; }
+    // Typing in the entry boxes that neither an add nor a change has saved.
+    bool hasUnsavedChange() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,9 +48,20 @@ private:
     void buildUi();
     void chooseList(ReferenceList list);
     void selectEntry();
-    void add();
-    void modify();
+    void showEntry(const QString& label);
+    // Each returns whether the change was written.
+    bool add();
+    bool modify();
     void remove();
+    // Asks before a change of the mutual-insurer list moves insurers to other columns, then makes
+    // the change with the move; false (a message shown, unless the user declined) when nothing was
+    // written. *found false when the entry to change is gone.
+    bool applyChange(const ReferenceChange& change, const QString& failureText, bool* found);
+    // The texts of the entry boxes: what an unsaved change is measured against.
+    QStringList boxTexts() const;
+    void markClean() { m_clean = boxTexts(); }
+    // Before typing would be dropped: saves, drops or stays as the user answers; false to stay.
+    bool settleUnsavedChange();
 
     static bool isActList(ReferenceList list) {
         return list == ReferenceList::DeliveryActs || list == ReferenceList::SurgicalActs;
@@ -85,6 +98,7 @@ private:
     std::optional<ReferenceList> m_list;
     // The entry as read at the last double-click: Modify writes only if it is still so.
     std::optional<ReferenceEntry> m_shown;
+    QStringList m_clean;
     SharedDatabase& m_database;
     BrowsedResult& m_browsed;
 };

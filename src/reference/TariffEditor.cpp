@@ -64,12 +64,19 @@ TariffEditor* TariffEditor::open() {
     return g_editor;
 }
 
-void TariffEditor::closeShared() {
-    if (g_editor)
-        g_editor->close();
+bool TariffEditor::closeShared() {
+    return !g_editor || g_editor->close();
 }
 
 void TariffEditor::closeEvent(QCloseEvent* event) {
+    if (hasUnsavedChange()) {
+        const auto choice =
+            Dialogs::askOrCancel(this, QStringLiteral("Enregistrer les modifications de cette fiche ?"));
+        if (choice == Dialogs::Choice::Cancel || (choice == Dialogs::Choice::Yes && !write())) {
+            event->ignore();
+            return;
+        }
+    }
     Screen::closeEvent(event);
     // A closed editor waits for its deletion: the next opening makes a new one that reads the file.
     if (event->isAccepted() && g_editor == this)
@@ -127,9 +134,11 @@ void TariffEditor::load() {
     for (int i = 0; i < TariffFile::FieldCount; ++i)
         m_boxes[i]->setText(file.values.value(i));
     if (!file.found || file.incomplete) {
+        m_saved = values();
         Dialogs::inform(this, kUnreadable);
         return;
     }
+    m_saved = values();
     // An empty file holds no group: its missing values count as 0.
     const QStringList group = file.groups > 0 ? file.values
                                               : QStringList{QStringLiteral("0"), QStringLiteral("0"),
@@ -144,6 +153,11 @@ void TariffEditor::load() {
 }
 
 void TariffEditor::save() {
+    if (write())
+        close();
+}
+
+bool TariffEditor::write() {
     const QStringList texts = values();
     const auto& fields = TariffFile::fields();
     for (int i = 0; i < texts.size(); ++i) {
@@ -154,7 +168,7 @@ void TariffEditor::save() {
                                                "de nouveau.")
                                     .arg(QString::fromUtf8(fields[i].label)));
             m_boxes[i]->setFocus();
-            return;
+            return false;
         }
         // The file holds 8-bit text: a character it cannot hold would come back as another one.
         if (parseQuotedFields(quotedFieldLine({texts[i]})) != QStringList{texts[i]}) {
@@ -163,7 +177,7 @@ void TariffEditor::save() {
                                                "enregistrez de nouveau.")
                                     .arg(QString::fromUtf8(fields[i].label), texts[i]));
             m_boxes[i]->setFocus();
-            return;
+            return false;
         }
     }
     QString error;
@@ -172,9 +186,10 @@ void TariffEditor::save() {
                                            "saisies restent affichées : vérifiez que le dossier du programme "
                                            "accepte l'écriture, puis cliquez de nouveau sur « Enregistrer ».")
                                 .arg(TariffFile::path(), error));
-        return;
+        return false;
     }
-    close();
+    m_saved = texts;
+    return true;
 }
 
 } // namespace obs

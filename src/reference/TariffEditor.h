@@ -23,11 +23,13 @@ public:
 
     // Opens the one editor, or brings it forward without reading the file again.
     static TariffEditor* open();
-    // Closes it without saving, if it is open.
-    static void closeShared();
+    // Closes it, if it is open, asking first about unsaved typing; false when the user stays.
+    static bool closeShared();
 
     // The 44 box texts in the file's order.
     QStringList values() const;
+    // Typing not yet written to the file.
+    bool hasUnsavedChange() const { return values() != m_saved; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -36,11 +38,14 @@ private:
     void buildUi();
     void load();
     void save();
+    // Writes the file from the boxes; false once a message said why not.
+    bool write();
 
     std::unique_ptr<Ui::TariffEditor> m_ui;
     QList<QLineEdit*> m_boxes; // in the file's order
     QLabel* m_lblCsMcs = nullptr;
     QLabel* m_lblCMcsMpc = nullptr;
+    QStringList m_saved; // the box texts as read or last written
 };
 
 } // namespace obs

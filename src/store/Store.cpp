@@ -47,6 +47,45 @@ Status ActsTable::findInChunks(const std::vector<qint64>& numbers, std::vector<A
     return Status::success();
 }
 
+Status ReferenceTable::planWith(const ReferenceChange& change, const SlotSteps& steps, MutualSlots::Plan* plan) {
+    *plan = {};
+    if (change.list() != ReferenceList::MutualInsurers)
+        return Status::success();
+    std::vector<MutualSlots::Insurer> before;
+    std::vector<MutualSlots::Insurer> after;
+    Status s = steps.order(change, false, &before);
+    if (s)
+        s = steps.order(change, true, &after);
+    if (s)
+        *plan = MutualSlots::plan(before, after);
+    return s;
+}
+
+Status ReferenceTable::applyWith(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found,
+                                 const SlotSteps& steps) {
+    *found = false;
+    Status s = steps.begin();
+    if (!s)
+        return s;
+    // Read inside the transaction: no other workstation can change the list between the reading
+    // and the writing.
+    MutualSlots::Plan now;
+    s = planWith(change, steps, &now);
+    if (s && now != agreed)
+        s = Status::failure(StoreError::Changed,
+                            QStringLiteral("La liste des mutuelles a été modifiée sur un autre poste depuis son "
+                                           "affichage."));
+    if (s)
+        s = steps.write(change, found);
+    if (s && *found && now.rewritesColumns())
+        s = steps.moveColumns(now);
+    if (s && *found)
+        s = steps.commit();
+    if (!s || !*found)
+        steps.rollback();
+    return s;
+}
+
 std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
     if (isServerLocation(location))
         return PgStore::open(location.trimmed(), status);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "domain/MutualSlots.h"
 #include "store/Records.h"
 #include "store/Status.h"
 
@@ -65,6 +66,16 @@ protected:
     static Status findInChunks(const std::vector<qint64>& numbers, std::vector<Act>* acts, const ChunkQuery& query);
 };
 
+// A change of one reference entry, as the editor makes it.
+struct ReferenceChange {
+    enum class Kind { Add, Modify, Remove };
+    Kind kind = Kind::Add;
+    ReferenceEntry shown;  // Modify, Remove: the entry as read (Remove needs its list and label only)
+    ReferenceEntry edited; // Add, Modify: what is written
+
+    ReferenceList list() const { return kind == Kind::Add ? edited.list : shown.list; }
+};
+
 // The reference lists (table MEMO).
 class ReferenceTable {
 public:
@@ -81,6 +92,33 @@ public:
     // it since; *found false (nothing written) when there is no such entry.
     virtual Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) = 0;
     virtual Status remove(ReferenceList list, const QString& label, bool* found) = 0;
+
+    // The insurers in slot order now and as `change` would leave them, each in the engine's text
+    // order as labels(ByLabel) gives it, and what that does to the act entries' columns. Nothing is
+    // written.
+    virtual Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) = 0;
+    // Makes the change as add, modify or remove do, and in the same transaction moves the excess
+    // amounts of every act entry (deliveries and surgery) so that each insurer keeps its own, as
+    // slotPlan gives it. `agreed` is the plan the user was shown: when the list now gives another
+    // (changed on another workstation meanwhile), Changed and nothing written. *found false, nothing
+    // written, when the entry to modify or remove is gone.
+    virtual Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) = 0;
+
+protected:
+    // What an engine gives to make a change with its slot move; the steps run in this order.
+    struct SlotSteps {
+        std::function<Status()> begin;
+        std::function<void()> rollback;
+        std::function<Status()> commit;
+        // The insurers in slot order, as the change would leave them when `changed`.
+        std::function<Status(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>*)> order;
+        std::function<Status(const ReferenceChange& change, bool* found)> write;
+        // Every act entry's MUTk takes what MUT(sourceOf[k]) held, or no value.
+        std::function<Status(const MutualSlots::Plan& plan)> moveColumns;
+    };
+    static Status planWith(const ReferenceChange& change, const SlotSteps& steps, MutualSlots::Plan* plan);
+    static Status applyWith(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found,
+                            const SlotSteps& steps);
 };
 
 // What the shared result holds: acts by name, every act as stored, or a reference list.

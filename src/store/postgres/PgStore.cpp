@@ -661,6 +661,90 @@ Status PgStore::remove(ReferenceList list, const QString& label, bool* found) {
     return s;
 }
 
+// The insurers in the order labels(ByLabel) gives; a new one after those of the same label, as its
+// row will be stored after theirs.
+Status PgStore::insurerOrder(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers) {
+    insurers->clear();
+    QString label = QStringLiteral("texte");
+    QString where = QStringLiteral("numeros = ?");
+    QString added;
+    QVariantList binds;
+    if (changed && change.kind == ReferenceChange::Kind::Modify) {
+        label = QStringLiteral("CASE WHEN id = (%1) THEN ?::text ELSE texte END").arg(kFirstEntry);
+        binds << int(change.shown.list) << change.shown.label << change.shown.label << orEmpty(change.edited.label);
+    }
+    binds << int(ReferenceList::MutualInsurers);
+    if (changed && change.kind == ReferenceChange::Kind::Remove) {
+        where += QStringLiteral(" AND id IS DISTINCT FROM (%1)").arg(kFirstEntry);
+        binds << int(change.shown.list) << change.shown.label << change.shown.label;
+    }
+    if (changed && change.kind == ReferenceChange::Kind::Add) {
+        added = QStringLiteral(" UNION ALL SELECT -1, ?::text, 1");
+        binds << orEmpty(change.edited.label);
+    }
+    const QString sql = QStringLiteral("SELECT id, t FROM (SELECT id, %1 AS t, 0 AS n FROM memo WHERE %2%3) s "
+                                       "ORDER BY %4, n, id")
+                            .arg(label, where, added, textKeys(QStringLiteral("t")));
+    return m_db->exec(sql, binds, [&](const PgRow& r) {
+        insurers->push_back({r.integer(0).value_or(0), r.text(1)});
+        return true;
+    });
+}
+
+ReferenceTable::SlotSteps PgStore::slotSteps() {
+    SlotSteps steps;
+    steps.begin = [this] { return m_db->script(QStringLiteral("BEGIN")); };
+    steps.rollback = [this] { m_db->script(QStringLiteral("ROLLBACK")); };
+    steps.commit = [this] { return m_db->script(QStringLiteral("COMMIT")); };
+    steps.order = [this](const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers) {
+        return insurerOrder(change, changed, insurers);
+    };
+    steps.write = [this](const ReferenceChange& change, bool* found) {
+        switch (change.kind) {
+        case ReferenceChange::Kind::Add:
+            *found = true;
+            return add(change.edited);
+        case ReferenceChange::Kind::Modify:
+            return modify(change.shown, change.edited, found);
+        case ReferenceChange::Kind::Remove:
+            break;
+        }
+        return remove(change.shown.list, change.shown.label, found);
+    };
+    steps.moveColumns = [this](const MutualSlots::Plan& plan) {
+        QStringList sets;
+        for (int k = 0; k < MutualSlots::kCount; ++k) {
+            const auto& source = plan.sourceOf[size_t(k)];
+            if (source != k + 1)
+                sets << QStringLiteral("mut%1 = %2")
+                            .arg(k + 1)
+                            .arg(source ? QStringLiteral("mut%1").arg(*source) : QStringLiteral("NULL"));
+        }
+        return m_db->exec(QStringLiteral("UPDATE memo SET %1 WHERE numeros IN (?, ?)").arg(sets.join(u", ")),
+                          {int(ReferenceList::DeliveryActs), int(ReferenceList::SurgicalActs)});
+    };
+    return steps;
+}
+
+Status PgStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) {
+    return planWith(change, slotSteps(), plan);
+}
+
+Status PgStore::apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) {
+    // Both workstations changing the list at once: the second waits, then reads the list as the
+    // first left it.
+    SlotSteps steps = slotSteps();
+    steps.begin = [this] {
+        Status s = m_db->script(QStringLiteral("BEGIN"));
+        if (s)
+            s = m_db->exec(QStringLiteral("LOCK TABLE memo IN SHARE ROW EXCLUSIVE MODE"));
+        if (!s)
+            m_db->script(QStringLiteral("ROLLBACK"));
+        return s;
+    };
+    return applyWith(change, agreed, found, steps);
+}
+
 // ---- Yearly statement ----
 
 namespace {

@@ -47,6 +47,10 @@ private:
     Status add(const ReferenceEntry& entry) override;
     Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) override;
     Status remove(ReferenceList list, const QString& label, bool* found) override;
+    Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) override;
+    Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) override;
+    SlotSteps slotSteps();
+    Status insurerOrder(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers);
 
     std::shared_ptr<PgConnection> m_db;
 };

@@ -523,6 +523,82 @@ Status SqliteStore::remove(ReferenceList list, const QString& label, bool* found
     return s;
 }
 
+// The insurers in the order labels(ByLabel) gives; a new one after those of the same label, as its
+// row will be stored after theirs.
+Status SqliteStore::insurerOrder(const ReferenceChange& change, bool changed,
+                                 std::vector<MutualSlots::Insurer>* insurers) {
+    insurers->clear();
+    const QString first =
+        QStringLiteral("(SELECT rowid FROM MEMO WHERE NUMEROS = ? AND TEXTE = ? ORDER BY rowid LIMIT 1)");
+    QString label = QStringLiteral("TEXTE");
+    QString where = QStringLiteral("NUMEROS = ?");
+    QString added;
+    QVariantList binds;
+    if (changed && change.kind == ReferenceChange::Kind::Modify) {
+        label = QStringLiteral("CASE WHEN rowid = %1 THEN ? ELSE TEXTE END").arg(first);
+        binds << int(change.shown.list) << change.shown.label << change.edited.label;
+    }
+    binds << int(ReferenceList::MutualInsurers);
+    if (changed && change.kind == ReferenceChange::Kind::Remove) {
+        where += QStringLiteral(" AND rowid IS NOT %1").arg(first);
+        binds << int(change.shown.list) << change.shown.label;
+    }
+    if (changed && change.kind == ReferenceChange::Kind::Add) {
+        added = QStringLiteral(" UNION ALL SELECT -1, ?, 1");
+        binds << change.edited.label;
+    }
+    const QString sql = QStringLiteral("SELECT id, t FROM (SELECT rowid AS id, %1 AS t, 0 AS n FROM MEMO WHERE %2%3) "
+                                       "ORDER BY t COLLATE FRENCH, n, id")
+                            .arg(label, where, added);
+    return m_db->queryRaw(sql, binds, [&](const Row& row) {
+        insurers->push_back({row.integer(QStringLiteral("id")).value_or(0), row.text(QStringLiteral("t"))});
+        return true;
+    });
+}
+
+ReferenceTable::SlotSteps SqliteStore::slotSteps() {
+    SlotSteps steps;
+    steps.begin = [this] { return m_db->executeRaw(QStringLiteral("BEGIN IMMEDIATE")); };
+    steps.rollback = [this] { m_db->executeRaw(QStringLiteral("ROLLBACK")); };
+    steps.commit = [this] { return m_db->executeRaw(QStringLiteral("COMMIT")); };
+    steps.order = [this](const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers) {
+        return insurerOrder(change, changed, insurers);
+    };
+    steps.write = [this](const ReferenceChange& change, bool* found) {
+        switch (change.kind) {
+        case ReferenceChange::Kind::Add:
+            *found = true;
+            return add(change.edited);
+        case ReferenceChange::Kind::Modify:
+            return modify(change.shown, change.edited, found);
+        case ReferenceChange::Kind::Remove:
+            break;
+        }
+        return remove(change.shown.list, change.shown.label, found);
+    };
+    steps.moveColumns = [this](const MutualSlots::Plan& plan) {
+        QStringList sets;
+        for (int k = 0; k < MutualSlots::kCount; ++k) {
+            const auto& source = plan.sourceOf[size_t(k)];
+            if (source != k + 1)
+                sets << QStringLiteral("MUT%1 = %2")
+                            .arg(k + 1)
+                            .arg(source ? QStringLiteral("MUT%1").arg(*source) : QStringLiteral("NULL"));
+        }
+        return m_db->executeRaw(QStringLiteral("UPDATE MEMO SET %1 WHERE NUMEROS IN (?, ?)").arg(sets.join(u", ")),
+                                {int(ReferenceList::DeliveryActs), int(ReferenceList::SurgicalActs)});
+    };
+    return steps;
+}
+
+Status SqliteStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) {
+    return planWith(change, slotSteps(), plan);
+}
+
+Status SqliteStore::apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) {
+    return applyWith(change, agreed, found, slotSteps());
+}
+
 // ---- Yearly statement ----
 
 namespace {
