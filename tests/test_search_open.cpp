@@ -81,6 +81,7 @@ private slots:
     void backToTheSearch_data();
     void backToTheSearch();
     void quittingForgetsTheSearch();
+    void backToALineFarDown();
 };
 
 void TestSearchOpen::openThirdLine() {
@@ -311,6 +312,26 @@ void TestSearchOpen::quittingForgetsTheSearch() {
     QCOMPARE(s.found()->model()->rowCount(), 0);
     QVERIFY(child<QComboBox>(s.search, "CmbPrat1")->currentText().isEmpty());
     QVERIFY(child<QLabel>(s.search, "Label1")->text().isEmpty());
+}
+
+void TestSearchOpen::backToALineFarDown() {
+    TempClinic clinic;
+    for (int i = 0; i < 60; ++i)
+        clinic.addAct({{"Nom", QStringLiteral("PATIENTE%1").arg(i, 2, 10, QChar(u'0'))}, {"Date", 38400 + i}});
+    Session s(clinic);
+    s.list();
+    QVERIFY(QTest::qWaitForWindowExposed(s.search));
+    s.found()->scrollTo(s.found()->model()->index(55, 0));
+    s.open(55);
+    QTRY_VERIFY(!s.search);
+    QCOMPARE(s.box("TxtNom"), QStringLiteral("PATIENTE55"));
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(QTest::qWaitForWindowExposed(s.search));
+    // The line the user was on is in view again.
+    QListView* l = s.found();
+    QCOMPARE(l->currentIndex().row(), 55);
+    QTRY_VERIFY(l->viewport()->rect().contains(l->visualRect(l->currentIndex())));
 }
 
 QTEST_MAIN(TestSearchOpen)

@@ -19,6 +19,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 namespace obs {
 
@@ -231,7 +232,10 @@ void SearchPanel::restore(const SearchState& st) {
     if (st.currentLine >= 0 && st.currentLine < m_found->rowCount()) {
         const QModelIndex line = m_found->index(st.currentLine, 0);
         m_list2->setCurrentIndex(line);
-        m_list2->scrollTo(line, QAbstractItemView::PositionAtCenter);
+        // Once the list is laid out on the screen, the line the user was on is in view.
+        QTimer::singleShot(0, m_list2, [view = m_list2] {
+            view->scrollTo(view->currentIndex(), QAbstractItemView::PositionAtCenter);
+        });
     }
 }
 

@@ -43,13 +43,12 @@ void placeWithinScreen(QWidget* window, QRect frame) {
     const QRect room = screenRoom(window);
     const int x = std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() + 1 - frame.width()));
     const int y = std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height()));
-    // Through the native window: a hidden window keeps its old place, and a move to that same place
-    // would not tell the window manager to use it rather than place the window anew.
+    window->move(x, y);
+    // Also through the native window: a move to the place the hidden window already had would not
+    // tell the window manager to use that place rather than place the window anew.
     if (QWindow* native = window->windowHandle()) {
         const QMargins frameSides = expectedFrame(window);
         native->setPosition(x + frameSides.left(), y + frameSides.top());
-    } else {
-        window->move(x, y);
     }
 }
 
