@@ -82,6 +82,7 @@ private slots:
     void backToTheSearch();
     void quittingForgetsTheSearch();
     void backToALineFarDown();
+    void keptSearchForgottenAfterBackupScreen();
 };
 
 void TestSearchOpen::openThirdLine() {
@@ -332,6 +333,25 @@ void TestSearchOpen::backToALineFarDown() {
     QListView* l = s.found();
     QCOMPARE(l->currentIndex().row(), 55);
     QTRY_VERIFY(l->viewport()->rect().contains(l->visualRect(l->currentIndex())));
+}
+
+void TestSearchOpen::keptSearchForgottenAfterBackupScreen() {
+    // The base may have been put back from a backup meanwhile: the kept lines may name other acts.
+    TempClinic clinic;
+    seedFour(clinic);
+    Session s(clinic);
+    s.list();
+    s.open(0);
+    QTRY_VERIFY(!s.search);
+    child<QPushButton>(&s.main, "Command5")->click();
+    QPointer<QWidget> backup = obs::test::topLevel(QStringLiteral("Form21"));
+    QVERIFY(backup);
+    backup->close();
+    QTRY_VERIFY(s.main.isVisible());
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(s.search);
+    QCOMPARE(s.found()->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(TestSearchOpen)

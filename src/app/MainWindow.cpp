@@ -612,6 +612,8 @@ void MainWindow::refreshAfterBackup() {
     // The result followed by the record buttons belonged to the base as it was: they start again
     // from the first or the last act by name.
     m_browsed.reset();
+    // So did the search kept to come back to.
+    m_searchKept.reset();
     if (!m_shown)
         return;
     const qint64 number = m_shown->number;
