@@ -1,5 +1,6 @@
 // The main window driven through its controls, on a real database file.
 #include "TestSupport.h"
+#include "test_entry_support.h"
 
 #include "app/MainWindow.h"
 #include "app/Program.h"
@@ -13,6 +14,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(obs::Dialogs::Choice)
 
 using namespace obs;
 using obs::test::child;
@@ -33,7 +36,20 @@ struct Window {
     void click(const char* n) const { child<QPushButton>(form.get(), n)->click(); }
     void type(const char* text) const { QTest::keyClicks(edit("Text1"), QString::fromUtf8(text)); }
     QString shownName() const { return edit("TxtNom")->text(); }
+    bool marked() const { return !label("LblNonEnregistre")->isHidden(); }
 };
+
+const QString kLeaveQuestion = QStringLiteral("Enregistrer les modifications de cette fiche ?");
+
+// The questions asked so far, by their text.
+QStringList questionsAsked() {
+    QStringList out;
+    for (const Dialogs::Shown& s : Dialogs::shown()) {
+        if (s.question)
+            out << s.text;
+    }
+    return out;
+}
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -44,6 +60,8 @@ private slots:
     void searchApostropheName();
     void recordButtonsAtEdges();
     void recordButtonsBeforeAnySearch();
+    void firstAndLastBeforeAnySearch_data();
+    void firstAndLastBeforeAnySearch();
     void recordButtonsOnEmptyTable();
     void recordButtonsOnReferenceList();
     void recordButtonsAfterDatabaseClosed();
@@ -66,6 +84,15 @@ private slots:
     void startUpPaths();
     void startUpUnreadableFile();
     void closingEndsEverything();
+    void leavingUnsavedAct_data();
+    void leavingUnsavedAct();
+    void leavingWhenSaveFails_data();
+    void leavingWhenSaveFails();
+    void cancelledKeystrokeKeepsSearchText();
+    void nothingAskedWithoutTyping();
+    void saveQuestionDefaultsToYes();
+    void afterBackupScreen_data();
+    void afterBackupScreen();
 };
 
 void TestMainWindow::searchAtEachKeystroke() {
@@ -142,12 +169,47 @@ void TestMainWindow::recordButtonsAtEdges() {
 }
 
 void TestMainWindow::recordButtonsBeforeAnySearch() {
+    // Nothing to step from: "<" and ">" do nothing until an act is shown.
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     Window w(clinic);
-    for (const char* b : {"Command1", "Command2", "Command3", "Command4"})
+    for (const char* b : {"Command3", "Command4"})
         w.click(b);
     QVERIFY(w.shownName().isEmpty());
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestMainWindow::firstAndLastBeforeAnySearch_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QString>("thenExpected");
+    QTest::newRow("first") << "Command1"
+                           << "BERNARD"
+                           << "Command4"
+                           << "MARTIN";
+    QTest::newRow("last") << "Command2"
+                          << "ROUX"
+                          << "Command3"
+                          << "PETIT";
+}
+
+void TestMainWindow::firstAndLastBeforeAnySearch() {
+    QFETCH(QString, button);
+    QFETCH(QString, expected);
+    QFETCH(QString, then);
+    QFETCH(QString, thenExpected);
+    TempClinic clinic;
+    // Entered in another order than by name.
+    for (const char* n : {"PETIT", "ROUX", "BERNARD", "MARTIN"})
+        clinic.addAct({{"Nom", n}});
+    Window w(clinic);
+    QVERIFY(w.edit("Text1")->text().isEmpty());
+    w.click(button.toLatin1().constData());
+    QCOMPARE(w.shownName(), expected);
+    // The record buttons then go on by name from there.
+    w.click(then.toLatin1().constData());
+    QCOMPARE(w.shownName(), thenExpected);
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
@@ -532,6 +594,304 @@ void TestMainWindow::saveAfterAnotherWorkstation() {
         QCOMPARE(clinic.scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), 0); // nothing written
         QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("200"));             // shown as stored now
     }
+}
+
+namespace {
+// What the main window shows of the act DUPONT and whether it is still open on it.
+struct Leaving {
+    const char* action;
+    const char* wentOnTo; // the act shown after going on, or the screen then open, or "" when closed
+};
+
+const Leaving kLeavings[] = {
+    {"Command1", "BERNARD"}, {"Command2", "ROUX"},       {"Command3", "BERNARD"}, {"Command4", "DUPUIS"},
+    {"Text1", "DUPUIS"},     {"CmdFermer", ""},          {"close", ""},           {"CmdCreer", "Form2"},
+    {"CmdActes", "Form8"},   {"CmdRecherche", "Form10"}, {"Command5", "Form21"},
+};
+
+// A clinic whose every screen opens without a message, and the acts around DUPONT by name.
+void seedForLeaving(TempClinic& clinic) {
+    clinic.writeRates();
+    obs::test::writeTariffs();
+    obs::test::seedReferences(clinic);
+    clinic.addAct({{"Nom", "ROUX"}});
+    clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}, {"PRIX", euros("100")}, {"PAYESECU", euros("0")}});
+    clinic.addAct({{"Nom", "DUPUIS"}});
+    clinic.addAct({{"Nom", "BERNARD"}});
+}
+
+void perform(Window& w, const QString& action) {
+    if (action == u"Text1")
+        QTest::keyClick(w.edit("Text1"), 'U');
+    else if (action == u"close")
+        w.form->close();
+    else
+        w.click(action.toLatin1().constData());
+}
+
+// Closes what the action opened, without the main window coming back.
+void disposeScreens(const MainWindow* main) {
+    QList<QPointer<QWidget>> screens;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != main && top->inherits("obs::Screen"))
+            screens << top;
+    }
+    for (const QPointer<QWidget>& screen : screens)
+        delete screen.data();
+}
+} // namespace
+
+void TestMainWindow::leavingUnsavedAct_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("wentOnTo");
+    QTest::addColumn<Dialogs::Choice>("answer");
+    for (const Leaving& l : kLeavings) {
+        QTest::addRow("%s, Oui", l.action) << l.action << l.wentOnTo << Dialogs::Choice::Yes;
+        QTest::addRow("%s, Non", l.action) << l.action << l.wentOnTo << Dialogs::Choice::No;
+        QTest::addRow("%s, Annuler", l.action) << l.action << l.wentOnTo << Dialogs::Choice::Cancel;
+    }
+}
+
+void TestMainWindow::leavingUnsavedAct() {
+    // Typing left unsaved is never dropped silently: saved, dropped or kept as the user answers.
+    QFETCH(QString, action);
+    QFETCH(QString, wentOnTo);
+    QFETCH(Dialogs::Choice, answer);
+    TempClinic clinic;
+    seedForLeaving(clinic);
+    Window w(clinic);
+    w.form->show();
+    w.type("DUP");
+    QCOMPARE(w.shownName(), QStringLiteral("DUPONT"));
+    w.edit("TxtPSecu")->setText("70");
+    QVERIFY(w.marked());
+
+    Dialogs::queueChoice(answer);
+    perform(w, action);
+    QCOMPARE(questionsAsked(), QStringList{kLeaveQuestion});
+    const Dialogs::Shown asked = Dialogs::shown().first();
+    QCOMPARE(asked.title, QStringLiteral("Attention"));
+    QCOMPARE(asked.defaultAnswer, Dialogs::Default::Cancel);
+
+    const qint64 stored = clinic.scalar("SELECT PAYESECU FROM ACTES WHERE Nom='DUPONT'").toLongLong();
+    QCOMPARE(stored, answer == Dialogs::Choice::Yes ? Money::fromEuros(70).units() : 0);
+    if (answer == Dialogs::Choice::Cancel) {
+        // Nothing happened: the act, its typing and the search text stay.
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.shownName(), QStringLiteral("DUPONT"));
+        QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("70"));
+        QVERIFY(w.marked());
+        QCOMPARE(w.edit("Text1")->text(), QStringLiteral("DUP"));
+        for (const char* screen : {"Form2", "Form8", "Form10", "Form21"})
+            QVERIFY2(!obs::test::topLevel(QString::fromLatin1(screen)), screen);
+        // The user goes on later: nothing is asked again once the typing is saved.
+        return;
+    }
+    if (wentOnTo.isEmpty()) {
+        QVERIFY(!w.form->isVisible());
+    } else if (wentOnTo.startsWith(u"Form")) {
+        QWidget* screen = obs::test::topLevel(wentOnTo);
+        QVERIFY(screen && screen->isVisible());
+        QVERIFY(!w.form->isVisible());
+        // Kept while hidden: the act as saved, or as stored when the typing was dropped.
+        QCOMPARE(w.edit("TxtPSecu")->text(),
+                 answer == Dialogs::Choice::Yes ? QStringLiteral("70") : QStringLiteral("0"));
+        QVERIFY(!w.marked());
+        disposeScreens(w.form.get());
+    } else {
+        QCOMPARE(w.shownName(), wentOnTo);
+        QVERIFY(!w.marked());
+    }
+    QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Fiche modifiée")) || answer == Dialogs::Choice::Yes);
+}
+
+void TestMainWindow::leavingWhenSaveFails_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("otherWorkstation");
+    QTest::addColumn<QString>("message");
+    const struct {
+        const char* name;
+        const char* box;
+        const char* typed;
+        const char* other;
+        const char* message;
+    } failures[] = {
+        {"refused amount", "TxtPSecu", "1,2,3", "", "n'est pas un nombre valide"},
+        {"invalid date", "TxtDate", "31/02/2005", "", "n'est pas une date valide"},
+        {"changed elsewhere", "TxtPSecu", "70", "UPDATE ACTES SET PAYECOMPLE = 300000", "modifiée sur un autre poste"},
+        {"deleted elsewhere", "TxtPSecu", "70", "DELETE FROM ACTES WHERE Nom = 'DUPONT'",
+         "Selectionnez un nom au préalable."},
+    };
+    for (const char* action : {"Command1", "Text1", "CmdFermer", "CmdRecherche", "Command5"}) {
+        for (const auto& f : failures)
+            QTest::addRow("%s, %s", action, f.name) << action << f.box << f.typed << f.other << f.message;
+    }
+}
+
+void TestMainWindow::leavingWhenSaveFails() {
+    // Oui but the save fails: the window stays where it is.
+    QFETCH(QString, action);
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, otherWorkstation);
+    QFETCH(QString, message);
+    TempClinic clinic;
+    seedForLeaving(clinic);
+    Window w(clinic);
+    w.form->show();
+    w.type("DUP");
+    w.edit(box.toLatin1().constData())->setText(typed);
+    if (!otherWorkstation.isEmpty())
+        clinic.execute(otherWorkstation);
+    Dialogs::queueChoice(Dialogs::Choice::Yes);
+    perform(w, action);
+    QCOMPARE(questionsAsked(), QStringList{kLeaveQuestion});
+    QVERIFY2(Dialogs::lastText().contains(message), qPrintable(Dialogs::lastText()));
+    QVERIFY(w.form->isVisible());
+    QCOMPARE(w.edit("Text1")->text(), QStringLiteral("DUP"));
+    QCOMPARE(w.label("LblNumero")->text().isEmpty(), false);
+    for (const char* screen : {"Form10", "Form21"})
+        QVERIFY2(!obs::test::topLevel(QString::fromLatin1(screen)), screen);
+    if (otherWorkstation.isEmpty()) {
+        // The typing stays to be corrected.
+        QCOMPARE(w.shownName(), QStringLiteral("DUPONT"));
+        QCOMPARE(w.edit(box.toLatin1().constData())->text(), typed);
+        QVERIFY(w.marked());
+    }
+    QCOMPARE(clinic.scalar("SELECT count(*) FROM ACTES WHERE PAYESECU <> 0").toLongLong(), 0);
+}
+
+void TestMainWindow::cancelledKeystrokeKeepsSearchText() {
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "DUPONT"}});
+    clinic.addAct({{"Nom", "DURAND"}});
+    Window w(clinic);
+    w.type("DUR");
+    QCOMPARE(w.shownName(), QStringLiteral("DURAND"));
+    w.edit("TxtPrenom")->setText("Léa");
+    QLineEdit* text1 = w.edit("Text1");
+    // A letter typed in the middle, then a letter removed: both cancelled.
+    text1->setCursorPosition(2);
+    Dialogs::queueChoice(Dialogs::Choice::Cancel);
+    QTest::keyClick(text1, 'P');
+    QCOMPARE(text1->text(), QStringLiteral("DUR"));
+    QCOMPARE(text1->cursorPosition(), 2);
+    Dialogs::queueChoice(Dialogs::Choice::Cancel);
+    QTest::keyClick(text1, Qt::Key_Backspace);
+    QCOMPARE(text1->text(), QStringLiteral("DUR"));
+    QCOMPARE(text1->cursorPosition(), 2);
+    QCOMPARE(w.shownName(), QStringLiteral("DURAND"));
+    QCOMPARE(w.edit("TxtPrenom")->text(), QStringLiteral("Léa"));
+    // Dropped: the keystroke goes through and searches.
+    Dialogs::queueChoice(Dialogs::Choice::No);
+    QTest::keyClick(text1, Qt::Key_Backspace);
+    QCOMPARE(text1->text(), QStringLiteral("DR"));
+    QCOMPARE(w.shownName(), QStringLiteral("DUPONT"));
+    QVERIFY(clinic.scalar("SELECT Prenom FROM ACTES WHERE Nom='DURAND'").toString().isEmpty());
+    QCOMPARE(questionsAsked().size(), 3);
+    // Emptying the box searches nothing and so asks nothing.
+    w.edit("TxtPrenom")->setText("Anne");
+    text1->clear();
+    QCOMPARE(questionsAsked().size(), 3);
+    QCOMPARE(w.edit("TxtPrenom")->text(), QStringLiteral("Anne"));
+}
+
+void TestMainWindow::nothingAskedWithoutTyping() {
+    TempClinic clinic;
+    seedForLeaving(clinic);
+    Window w(clinic);
+    w.form->show();
+    w.type("DUP");
+    // Typed, then put back as it was: nothing to save.
+    w.edit("TxtNom")->setText("X");
+    w.edit("TxtNom")->setText("DUPONT");
+    for (const char* b : {"Command4", "Command3", "Command1", "Command2"})
+        w.click(b);
+    QTest::keyClick(w.edit("Text1"), 'U');
+    w.click("CmdRecherche");
+    QVERIFY(obs::test::topLevel("Form10"));
+    disposeScreens(w.form.get());
+    QVERIFY(questionsAsked().isEmpty());
+}
+
+void TestMainWindow::saveQuestionDefaultsToYes() {
+    // Ctrl+S then Enter saves what the user asked to save; answered No, the mark stays.
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "DUPONT"}});
+    Window w(clinic);
+    w.type("DUP");
+    w.edit("TxtPSecu")->setText("70");
+    Dialogs::queueAnswer(false);
+    w.click("CmdEnreg");
+    QCOMPARE(Dialogs::shown().last().defaultAnswer, Dialogs::Default::Yes);
+    QVERIFY(w.marked());
+    QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), 0);
+    Dialogs::queueAnswer(true);
+    w.click("CmdEnreg");
+    QCOMPARE(Dialogs::lastText(), QStringLiteral("Fiche modifiée"));
+    QVERIFY(!w.marked());
+    // The deletion stays on No.
+    Dialogs::queueAnswer(false);
+    w.click("CmdSup");
+    QCOMPARE(Dialogs::shown().last().defaultAnswer, Dialogs::Default::No);
+}
+
+void TestMainWindow::afterBackupScreen_data() {
+    QTest::addColumn<QString>("restored");
+    QTest::addColumn<QString>("shownAfter");
+    QTest::addColumn<QString>("paidAfter");
+    QTest::newRow("act as it was backed up") << "UPDATE ACTES SET PAYESECU = 500000, Prenom = 'Avant'"
+                                             << "DUPONT"
+                                             << "50";
+    QTest::newRow("act not in the backup") << "DELETE FROM ACTES WHERE Nom = 'DUPONT'"
+                                           << ""
+                                           << "";
+    QTest::newRow("nothing restored") << ""
+                                      << "DUPONT"
+                                      << "0";
+}
+
+void TestMainWindow::afterBackupScreen() {
+    // The base may be put back from a backup while the backup screen is open: back on the main
+    // window, the act shown is the restored one, and saving it is no clash with another workstation.
+    QFETCH(QString, restored);
+    QFETCH(QString, shownAfter);
+    QFETCH(QString, paidAfter);
+    TempClinic clinic;
+    seedForLeaving(clinic);
+    Window w(clinic);
+    w.form->show();
+    w.type("DUP");
+    w.click("Command5");
+    QPointer<QWidget> backup = obs::test::topLevel("Form21");
+    QVERIFY(backup);
+    QVERIFY(!w.form->isVisible());
+    if (!restored.isEmpty())
+        clinic.execute(restored);
+    backup->close();
+    QTRY_VERIFY(w.form->isVisible());
+    QCOMPARE(w.shownName(), shownAfter);
+    QCOMPARE(w.edit("TxtPSecu")->text(), paidAfter);
+    QVERIFY(!w.marked());
+    if (!shownAfter.isEmpty()) {
+        w.edit("TxtPCompl")->setText("30");
+        Dialogs::queueAnswer(true);
+        w.click("CmdEnreg");
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Fiche modifiée"));
+        QCOMPARE(clinic.scalar("SELECT PAYECOMPLE FROM ACTES WHERE Nom='DUPONT'").toLongLong(),
+                 Money::fromEuros(30).units());
+    } else {
+        QVERIFY(w.label("LblNumero")->text().isEmpty());
+        QCOMPARE(w.label("Label12")->text(), QStringLiteral("Comptabilité entre médecins"));
+    }
+    // The record buttons follow the base as it is now.
+    w.click("Command1");
+    QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
+    w.click("Command4");
+    QCOMPARE(w.shownName(), shownAfter.isEmpty() ? QStringLiteral("DUPUIS") : QStringLiteral("DUPONT"));
+    QVERIFY(questionsAsked().size() <= 1);
 }
 
 QTEST_MAIN(TestMainWindow)

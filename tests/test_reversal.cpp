@@ -337,6 +337,7 @@ void TestReversal::paymentAnsweredNo() {
     Dialogs::queueAnswer(false);
     s.pay(QStringLiteral("100"));
     QCOMPARE(Dialogs::shownTexts(), QStringList{kConfirm});
+    QCOMPARE(Dialogs::shown().first().defaultAnswer, Dialogs::Default::Yes); // the save asked for
     QVERIFY(s.form);
     QCOMPARE(s.edit("TxtSommeRev")->text(), QStringLiteral("100"));
     QVERIFY(clinic.scalar(QStringLiteral("SELECT REVERSE FROM ACTES")).isNull());

@@ -7,6 +7,7 @@
 #include "common/Money.h"
 #include "widgets/Dialogs.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -77,6 +78,11 @@ private slots:
     void openActWithoutDate();
     void openDeletedAct();
     void doubleClickOutsideLines();
+    void backToTheSearch_data();
+    void backToTheSearch();
+    void quittingForgetsTheSearch();
+    void backToALineFarDown();
+    void keptSearchForgottenAfterBackupScreen();
 };
 
 void TestSearchOpen::openThirdLine() {
@@ -209,6 +215,143 @@ void TestSearchOpen::doubleClickOutsideLines() {
     QVERIFY(s.search && s.search->isVisible());
     QVERIFY(!s.main.isVisible());
     QVERIFY(s.caption("LblNumero").isEmpty());
+}
+
+namespace {
+// What the search half shows: period, criteria, totals and the found list.
+QStringList searchShown(QWidget* search) {
+    QStringList out;
+    for (const char* e : {"TxtDate1", "TxtDate2", "TxtPatiente"})
+        out << child<QLineEdit>(search, e)->text();
+    for (const char* c : {"CmbPrat1", "CmbPrat2", "CmbActes", "CmbNF"})
+        out << child<QComboBox>(search, c)->currentText();
+    for (const char* l : {"Label4", "Label1", "LblTotalActes", "LblTotalActesF"})
+        out << child<QLabel>(search, l)->text();
+    out << obs::test::itemTexts(child<QListView>(search, "List2"));
+    out << obs::test::itemTexts(child<QListView>(search, "List1"));
+    return out;
+}
+
+void seedFour(TempClinic& clinic) {
+    clinic.addAct({{"Nom", "ALPHA"}, {"Date", 38400}, {"MEDSUIT", "Dr MARTIN"}, {"PRIX", euros("100")}});
+    clinic.addAct(
+        {{"Nom", "BRAVO"}, {"Date", 38401}, {"MEDSUIT", "Dr MARTIN"}, {"PRIX", euros("200")}, {"DE", euros("50")}});
+    clinic.addAct({{"Nom", "CHARLIE"}, {"Date", 38402}, {"MEDSUIT", "Dr MARTIN"}, {"PRIX", euros("300")}, {"NF", "N"}});
+    clinic.addAct({{"Nom", "DELTA"}, {"Date", 38403}, {"MEDSUIT", "Dr BERTRAND"}, {"PRIX", euros("400")}});
+}
+} // namespace
+
+void TestSearchOpen::backToTheSearch_data() {
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<int>("line");
+    QTest::newRow("search") << "Command2" << 1;
+    QTest::newRow("unpaid") << "CmdImpayes" << 2;
+    QTest::newRow("excess fee") << "CmdDE" << 0;
+}
+
+void TestSearchOpen::backToTheSearch() {
+    // After a found act was opened, the search comes back as it was left, to open the next one.
+    QFETCH(QString, listing);
+    QFETCH(int, line);
+    TempClinic clinic;
+    seedFour(clinic);
+    Session s(clinic);
+    child<QLineEdit>(s.search, "TxtDate1")->setText("01/01/2005");
+    child<QLineEdit>(s.search, "TxtDate2")->setText("31/12/2005");
+    child<QComboBox>(s.search, "CmbPrat1")->setEditText("Dr MARTIN");
+    child<QPushButton>(s.search, listing.toLatin1().constData())->click();
+    QVERIFY(s.found()->model()->rowCount() > line);
+    const QStringList before = searchShown(s.search);
+    const QString number = s.numberOn(line);
+    s.open(line);
+    QTRY_VERIFY(!s.search);
+    QCOMPARE(s.caption("LblNumero"), number);
+
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(s.search);
+    QVERIFY(!s.main.isVisible());
+    QCOMPARE(searchShown(s.search), before);
+    QCOMPARE(s.found()->currentIndex().row(), line);
+    // The next act of the list opens the same way.
+    if (s.found()->model()->rowCount() > line + 1) {
+        const QString next = s.numberOn(line + 1);
+        s.open(line + 1);
+        QTRY_VERIFY(!s.search);
+        QCOMPARE(s.caption("LblNumero"), next);
+        child<QPushButton>(&s.main, "CmdRecherche")->click();
+        s.search = obs::test::topLevel(QStringLiteral("Form10"));
+        QVERIFY(s.search);
+        QCOMPARE(searchShown(s.search), before);
+    }
+    // A new search replaces the list, as ever.
+    child<QComboBox>(s.search, "CmbPrat1")->setEditText("Dr BERTRAND");
+    s.list();
+    QCOMPARE(obs::test::itemTexts(s.found()).size(), 1);
+    QVERIFY(obs::test::itemTexts(s.found()).first().startsWith(QStringLiteral("DELTA")));
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestSearchOpen::quittingForgetsTheSearch() {
+    TempClinic clinic;
+    seedFour(clinic);
+    Session s(clinic);
+    child<QComboBox>(s.search, "CmbPrat1")->setEditText("Dr MARTIN");
+    s.list();
+    s.open(0);
+    QTRY_VERIFY(!s.search);
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QCOMPARE(s.found()->model()->rowCount(), 3);
+    // Left by "Quitter": the next opening starts afresh.
+    child<QPushButton>(s.search, "CmdQuitte")->click();
+    QTRY_VERIFY(!s.search);
+    QVERIFY(s.main.isVisible());
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(s.search);
+    QCOMPARE(s.found()->model()->rowCount(), 0);
+    QVERIFY(child<QComboBox>(s.search, "CmbPrat1")->currentText().isEmpty());
+    QVERIFY(child<QLabel>(s.search, "Label1")->text().isEmpty());
+}
+
+void TestSearchOpen::backToALineFarDown() {
+    TempClinic clinic;
+    for (int i = 0; i < 60; ++i)
+        clinic.addAct({{"Nom", QStringLiteral("PATIENTE%1").arg(i, 2, 10, QChar(u'0'))}, {"Date", 38400 + i}});
+    Session s(clinic);
+    s.list();
+    QVERIFY(QTest::qWaitForWindowExposed(s.search));
+    s.found()->scrollTo(s.found()->model()->index(55, 0));
+    s.open(55);
+    QTRY_VERIFY(!s.search);
+    QCOMPARE(s.box("TxtNom"), QStringLiteral("PATIENTE55"));
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(QTest::qWaitForWindowExposed(s.search));
+    // The line the user was on is in view again.
+    QListView* l = s.found();
+    QCOMPARE(l->currentIndex().row(), 55);
+    QTRY_VERIFY(l->viewport()->rect().contains(l->visualRect(l->currentIndex())));
+}
+
+void TestSearchOpen::keptSearchForgottenAfterBackupScreen() {
+    // The base may have been put back from a backup meanwhile: the kept lines may name other acts.
+    TempClinic clinic;
+    seedFour(clinic);
+    Session s(clinic);
+    s.list();
+    s.open(0);
+    QTRY_VERIFY(!s.search);
+    child<QPushButton>(&s.main, "Command5")->click();
+    QPointer<QWidget> backup = obs::test::topLevel(QStringLiteral("Form21"));
+    QVERIFY(backup);
+    backup->close();
+    QTRY_VERIFY(s.main.isVisible());
+    child<QPushButton>(&s.main, "CmdRecherche")->click();
+    s.search = obs::test::topLevel(QStringLiteral("Form10"));
+    QVERIFY(s.search);
+    QCOMPARE(s.found()->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(TestSearchOpen)

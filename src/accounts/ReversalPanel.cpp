@@ -222,7 +222,8 @@ void ReversalPanel::recordPayment() {
         Dialogs::inform(this, kNoReversal);
         return;
     }
-    if (!Dialogs::ask(this, kConfirmReversal))
+    // Recording the sum is the save the user asked for: Enter records it.
+    if (!Dialogs::ask(this, kConfirmReversal, Dialogs::Default::Yes))
         return;
     // Added to what the act already holds, in one statement: an earlier payment recorded on the
     // same act stays counted as paid.

@@ -19,6 +19,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 namespace obs {
 
@@ -196,6 +197,46 @@ void SearchPanel::clearSearch() {
     m_txtPatiente->clear();
     showCountAndTotal(QString(), QString(), QString());
     m_found->clear();
+}
+
+SearchState SearchPanel::state() const {
+    SearchState st;
+    st.from = m_txtDate1->text();
+    st.to = m_txtDate2->text();
+    st.followedBy = m_cmbPrat1->currentText();
+    st.performedBy = m_cmbPrat2->currentText();
+    st.act = m_cmbActes->currentText();
+    st.nightOrHoliday = m_cmbNF->currentText();
+    st.patient = m_txtPatiente->text();
+    st.totalCaption = m_label4->text();
+    st.count = m_label1->text();
+    st.euros = m_lblTotalActes->text();
+    st.francs = m_lblTotalActesF->text();
+    st.kind = m_found->kind();
+    st.rows = m_found->rows();
+    st.currentLine = m_list2->currentIndex().row();
+    return st;
+}
+
+void SearchPanel::restore(const SearchState& st) {
+    m_txtDate1->setText(st.from);
+    m_txtDate2->setText(st.to);
+    for (const auto& [box, text] : {std::pair{m_cmbPrat1, &st.followedBy}, std::pair{m_cmbPrat2, &st.performedBy},
+                                    std::pair{m_cmbActes, &st.act}})
+        box->setEditText(*text);
+    m_cmbNF->setCurrentIndex(m_cmbNF->findText(st.nightOrHoliday));
+    m_txtPatiente->setText(st.patient);
+    m_label4->setText(st.totalCaption);
+    showCountAndTotal(st.count, st.euros, st.francs);
+    m_found->setRows(st.kind, st.rows);
+    if (st.currentLine >= 0 && st.currentLine < m_found->rowCount()) {
+        const QModelIndex line = m_found->index(st.currentLine, 0);
+        m_list2->setCurrentIndex(line);
+        // Once the list is laid out on the screen, the line the user was on is in view.
+        QTimer::singleShot(0, m_list2, [view = m_list2] {
+            view->scrollTo(view->currentIndex(), QAbstractItemView::PositionAtCenter);
+        });
+    }
 }
 
 void SearchPanel::openFoundAct(const QModelIndex& index) {

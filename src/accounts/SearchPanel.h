@@ -22,6 +22,17 @@ namespace obs {
 class ListingModel;
 class SharedDatabase;
 
+// What the search half shows: the period, the criteria, the found list with its count and total,
+// and the line the user was on. Kept while a found act is open in the main window.
+struct SearchState {
+    QString from, to;
+    QString followedBy, performedBy, act, nightOrHoliday, patient;
+    QString totalCaption, count, euros, francs;
+    ListingKind kind = ListingKind::Search;
+    std::vector<ListingRow> rows;
+    int currentLine = -1;
+};
+
 // The search half of the search screen: lists the acts of a period by criteria with their count
 // and total, the unpaid acts and the acts with an excess fee, and prints the found list.
 class SearchPanel : public QGroupBox {
@@ -38,6 +49,9 @@ public:
     // Writes the acts of the found list, every column, to a file the user chooses.
     void exportList();
     const ListingModel& found() const { return *m_found; }
+    SearchState state() const;
+    // Shows a kept state again as it was, without searching.
+    void restore(const SearchState& state);
 
 signals:
     // A found act was double-clicked.

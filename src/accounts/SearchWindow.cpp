@@ -8,6 +8,7 @@
 #include "store/SharedDatabase.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
+#include "widgets/ScreenRoom.h"
 #include "widgets/TextGuard.h"
 
 #include "ui_SearchWindow.h"
@@ -15,7 +16,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 
 namespace obs {
 
@@ -70,10 +70,8 @@ void SearchWindow::buildUi() {
     });
     connect(m_reversal, &ReversalPanel::finished, this, &SearchWindow::close);
 
-    QSize size(1180, 860);
-    if (const QScreen* shown = screen())
-        size = size.boundedTo(shown->availableGeometry().size());
-    resize(size.expandedTo(minimumSizeHint()));
+    // Roomy where the screen allows, but always whole on it, title bar included.
+    resize(sizeWithinScreen(this, QSize(1180, 860)).expandedTo(minimumSizeHint()));
 }
 
 void SearchWindow::load() {
@@ -104,6 +102,14 @@ void SearchWindow::openYearStatement() {
     }
     m_yearStatement = new YearStatementWindow(m_database, this);
     m_yearStatement->show();
+}
+
+SearchState SearchWindow::state() const {
+    return m_search->state();
+}
+
+void SearchWindow::resume(const SearchState& state) {
+    m_search->restore(state);
 }
 
 std::vector<ListPrint::Line> SearchWindow::composedPrint() const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "accounts/ListPrint.h"
+#include "accounts/SearchPanel.h"
 #include "widgets/Screen.h"
 
 #include <QPointer>
@@ -32,6 +33,9 @@ public:
     // The printed lines of the found list under its heading, as the print buttons send them.
     std::vector<ListPrint::Line> composedPrint() const;
     SearchPanel* searchPanel() const { return m_search; }
+    // The search half as shown, and shown again at a later opening.
+    SearchState state() const;
+    void resume(const SearchState& state);
     // The yearly statement ("Relevé annuel..." in the menu), opened above this screen.
     void openYearStatement();
 

@@ -15,6 +15,7 @@
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
+#include "widgets/ScreenRoom.h"
 #include "widgets/TextGuard.h"
 
 #include "ui_MainWindow.h"
@@ -26,6 +27,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace obs {
 
@@ -33,6 +37,7 @@ namespace {
 
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
+const QString kSaveBeforeLeaving = QStringLiteral("Enregistrer les modifications de cette fiche ?");
 // Shown in place of a total that cannot be worked out from amounts beyond the program's range.
 const QString kOutOfRange = QStringLiteral("Montant hors limites (10000000 € au plus)");
 
@@ -115,7 +120,7 @@ void MainWindow::buildUi() {
     for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
         AmountKeyFilter::install(box);
 
-    connect(m_text1, &QLineEdit::textChanged, this, &MainWindow::searchByName);
+    connect(m_text1, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
     connect(c1, &QPushButton::clicked, this, [this] { moveRecord(Move::First); });
     connect(c2, &QPushButton::clicked, this, [this] { moveRecord(Move::Last); });
     connect(c3, &QPushButton::clicked, this, [this] { moveRecord(Move::Previous); });
@@ -167,10 +172,32 @@ QStringList MainWindow::boxTexts() const {
     return texts;
 }
 
+bool MainWindow::hasUnsavedChanges() const {
+    return m_shown.has_value() && boxTexts() != m_shownTexts;
+}
+
+bool MainWindow::settleUnsaved() {
+    if (!hasUnsavedChanges())
+        return true;
+    switch (Dialogs::askOrCancel(this, kSaveBeforeLeaving)) {
+    case Dialogs::Choice::Yes:
+        return writeRecord();
+    case Dialogs::Choice::No: {
+        // The typing is dropped: the act is shown again as it was read.
+        const Act shown = *m_shown;
+        showAct(shown, m_shownPriceForm);
+        return true;
+    }
+    case Dialogs::Choice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void MainWindow::updateUnsavedMark() {
     if (m_filling)
         return;
-    const bool unsaved = m_shown.has_value() && boxTexts() != m_shownTexts;
+    const bool unsaved = hasUnsavedChanges();
     QFont f = m_cmdEnreg->font();
     if (f.bold() != unsaved) {
         f.setBold(unsaved);
@@ -185,14 +212,29 @@ bool MainWindow::load() {
 
 SearchWindow* MainWindow::makeSearchWindow() {
     auto* search = new SearchWindow(m_database);
+    // Back from a found act, the search shows its criteria and found list again.
+    if (m_searchKept)
+        search->resume(*std::exchange(m_searchKept, nullptr));
     // The search screen names the act; the act is shown here, through the one display.
-    connect(search, &SearchWindow::actChosen, this, [this](qint64 number) {
-        show();
-        raise();
-        activateWindow();
+    connect(search, &SearchWindow::actChosen, this, [this, search](qint64 number) {
+        m_searchKept = std::make_shared<const SearchState>(search->state());
+        comeBack();
         openAct(number);
     });
     return search;
+}
+
+void MainWindow::searchTextChanged(const QString& text) {
+    if (!text.isEmpty() && !settleUnsaved()) {
+        // Cancelled: the keystroke is undone, the act and its typing stay.
+        const int position = m_text1->cursorPosition() - int(text.size() - m_searchText.size());
+        const QSignalBlocker quiet(m_text1);
+        m_text1->setText(m_searchText);
+        m_text1->setCursorPosition(std::clamp(position, 0, int(m_searchText.size())));
+        return;
+    }
+    m_searchText = text;
+    searchByName(text);
 }
 
 void MainWindow::searchByName(const QString& text) {
@@ -221,6 +263,21 @@ void MainWindow::searchByName(const QString& text) {
 }
 
 void MainWindow::moveRecord(Move move) {
+    const bool toAnEnd = move == Move::First || move == Move::Last;
+    if (!m_browsed.isOpen() && !toAnEnd)
+        return; // nothing to step through yet
+    if (!settleUnsaved())
+        return;
+    // Before any search, the first and the last act go by name.
+    if (!m_browsed.isOpen()) {
+        std::shared_ptr<Store> store = m_database.store();
+        if (!store)
+            return;
+        if (const Status opened = m_browsed.open(*store, BrowseQuery::actsByName()); !opened) {
+            Dialogs::warn(this, QStringLiteral("Les fiches n'ont pas pu être lues.\n%1").arg(opened.message));
+            return;
+        }
+    }
     BrowsedRecord record;
     const Status s = m_browsed.step(move, &record);
     if (s.error == StoreError::NoCurrentRecord) {
@@ -235,6 +292,7 @@ void MainWindow::moveRecord(Move move) {
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_shown = act;
+    m_shownPriceForm = priceForm;
     m_filling = true;
     const QString date = storedDateText(act.date);
     m_lblNumero->setText(QString::number(act.number));
@@ -359,14 +417,20 @@ void MainWindow::clearRecord() {
 }
 
 void MainWindow::save() {
-    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?"), Dialogs::Default::No))
+    // The user asked for the save: Enter saves.
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?"), Dialogs::Default::Yes))
         return;
+    if (writeRecord())
+        Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
+}
+
+bool MainWindow::writeRecord() {
     bool numberOk = false;
     const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
     std::shared_ptr<Store> store = m_database.store();
     if (!numberOk || !store) {
         Dialogs::inform(this, kSelectFirst);
-        return;
+        return false;
     }
     // The act as shown; a number typed into no act (never shown) is read as stored now.
     Act act;
@@ -378,12 +442,12 @@ void MainWindow::save() {
         s = store->acts().find(number, &act, &found);
         if (s && !found) {
             Dialogs::inform(this, kSelectFirst);
-            return;
+            return false;
         }
         if (!s) {
             Dialogs::warn(this,
                           QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
-            return;
+            return false;
         }
     }
     const Act shown = act;
@@ -399,7 +463,7 @@ void MainWindow::save() {
                                 .arg(dateText));
         m_txtDate->setFocus();
         m_txtDate->selectAll();
-        return;
+        return false;
     }
     act.act = m_txtActe->text();
     act.followedBy = m_txtPrat1->text();
@@ -426,7 +490,7 @@ void MainWindow::save() {
                                     .arg(QString::fromUtf8(a.caption), text));
             a.box->setFocus();
             a.box->selectAll();
-            return;
+            return false;
         }
         if (!m->inAmountRange()) {
             Dialogs::warn(this, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
@@ -434,7 +498,7 @@ void MainWindow::save() {
                                     .arg(QString::fromUtf8(a.caption), text));
             a.box->setFocus();
             a.box->selectAll();
-            return;
+            return false;
         }
         act.*a.column = m;
     }
@@ -447,7 +511,7 @@ void MainWindow::save() {
                          QStringLiteral("Cette fiche a été supprimée sur un autre poste depuis son affichage : rien "
                                         "n'a été enregistré."),
                          true);
-        return;
+        return false;
     }
     if (s.error == StoreError::Changed) {
         // Another workstation saved it first: its values are shown, the typing here is not written.
@@ -455,11 +519,11 @@ void MainWindow::save() {
                                            "n'a été enregistré.\nLa fiche est affichée telle qu'elle est maintenant "
                                            "enregistrée ; refaites vos modifications puis enregistrez."));
         openAct(number);
-        return;
+        return false;
     }
     if (!s) {
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas été modifiée.\n%1").arg(s.message));
-        return;
+        return false;
     }
     // The act as now stored is what the next save compares with.
     bool found = false;
@@ -468,7 +532,7 @@ void MainWindow::save() {
         m_shown = saved;
     m_shownTexts = boxTexts();
     updateUnsavedMark();
-    Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
+    return true;
 }
 
 void MainWindow::remove() {
@@ -496,6 +560,9 @@ void MainWindow::remove() {
 
 template <class T>
 void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain) {
+    // The window keeps its contents while hidden, but typing left unsaved there would be forgotten.
+    if (hideMain && !slot && !settleUnsaved())
+        return;
     if (!slot) {
         slot = make();
         connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);
@@ -505,11 +572,24 @@ void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::f
     slot->show();
     slot->raise();
     slot->activateWindow();
-    if (hideMain)
+    if (hideMain && isVisible()) {
+        m_placed = frameGeometry();
         hide();
+    }
+}
+
+void MainWindow::comeBack() {
+    // Where it was, and whole on the screen: the window manager would otherwise place it anew.
+    if (!isVisible() && m_placed.isValid())
+        placeWithinScreen(this, m_placed);
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::openBackup() {
+    if (!m_backup && !settleUnsaved())
+        return;
     // The file must be free to be copied or replaced.
     m_database.close();
     openScreen(m_backup, [] { return new BackupWindow(); });
@@ -520,17 +600,39 @@ void MainWindow::screenClosed() {
         return;
     if (sender() == m_about.data() && isVisible())
         return;
-    if (sender() == m_backup.data() && !m_database.store()) {
-        if (!load())
+    if (sender() == m_backup.data()) {
+        if (!m_database.store() && !load())
             return;
+        refreshAfterBackup();
     }
-    show();
-    raise();
-    activateWindow();
+    comeBack();
+}
+
+void MainWindow::refreshAfterBackup() {
+    // The result followed by the record buttons belonged to the base as it was: they start again
+    // from the first or the last act by name.
+    m_browsed.reset();
+    // So did the search kept to come back to.
+    m_searchKept.reset();
+    if (!m_shown)
+        return;
+    const qint64 number = m_shown->number;
+    Act act;
+    bool found = false;
+    std::shared_ptr<Store> store = m_database.store();
+    if (store && store->acts().find(number, &act, &found) && found)
+        showAct(act, m_shownPriceForm); // as the base now holds it, so that a save compares with that
+    else
+        clearRecord();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Ending the program closes every screen; nothing is asked or saved.
+    // Typing not yet saved is saved, dropped or kept (the program then goes on) as the user says.
+    if (!m_ending && !endRequested() && !settleUnsaved()) {
+        event->ignore();
+        return;
+    }
+    // Ending the program closes every screen; nothing else is asked or saved.
     m_ending = true;
     event->accept();
     for (QWidget* w : QApplication::topLevelWidgets()) {

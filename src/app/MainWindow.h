@@ -24,6 +24,7 @@ class BrowsedResult;
 class SharedDatabase;
 class ReferenceListsEditor;
 class SearchWindow;
+struct SearchState;
 class BackupWindow;
 class AboutBox;
 class Screen;
@@ -57,26 +58,39 @@ public:
     // Sets "Montant Total"; the francs follow whenever it is not empty.
     void setTotalCaption(const QString& caption);
 
+    // Typing not yet saved in the act shown.
+    bool hasUnsavedChanges() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildUi();
+    void searchTextChanged(const QString& text);
     void searchByName(const QString& text);
     using Move = BrowsedResult::Move;
     void moveRecord(Move move);
+    // Before the act shown is left: asks whether to save unsaved typing; true to go on (saved or
+    // dropped), false to stay with the typing kept.
+    bool settleUnsaved();
     void recomputeTotalFromBoxes();
     // The texts of the act's boxes, as the save reads them.
     QStringList boxTexts() const;
     // Shows whether the boxes differ from the act as shown (or as last saved).
     void updateUnsavedMark();
     void save();
+    // Writes the boxes into the act shown; false (and said why) when nothing was written.
+    bool writeRecord();
     void remove();
     template <class T>
     void openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain = true);
     SearchWindow* makeSearchWindow();
     void openBackup();
     void screenClosed();
+    // Shows the window again after another screen.
+    void comeBack();
+    // The base may have been replaced behind the window (a restore): the act shown is read again.
+    void refreshAfterBackup();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_label12 = nullptr;
@@ -109,7 +123,12 @@ private:
     std::optional<Act> m_shown;
     // The boxes' texts when the act was shown or saved: any difference is an unsaved change.
     QStringList m_shownTexts;
+    PriceForm m_shownPriceForm = PriceForm::RoundedToCents;
     bool m_filling = false; // showAct is filling the boxes
+    // The search box's text as last searched, put back when a keystroke is cancelled.
+    QString m_searchText;
+    // The search screen's criteria and found list, kept when a found act was opened from it.
+    std::shared_ptr<const SearchState> m_searchKept;
     BrowsedResult& m_browsed;
     QPointer<ActEntryWindow> m_entry;
     QPointer<ReferenceListsEditor> m_reference;
@@ -117,6 +136,8 @@ private:
     QPointer<BackupWindow> m_backup;
     QPointer<AboutBox> m_about;
     bool m_ending = false;
+    // Where the window stood, frame included, when another screen hid it.
+    QRect m_placed;
 };
 
 } // namespace obs
