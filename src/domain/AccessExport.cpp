@@ -2,6 +2,7 @@
 #include "domain/AccessExport.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace obs {
 
@@ -36,7 +37,8 @@ bool readAccessExport(const QByteArray& output, AccessTable* table, QString* why
         header.chop(1);
     table->columns = header.split(u',');
     for (const QString& name : std::as_const(table->columns))
-        if (name.isEmpty() || name.contains(u'"'))
+        if (name.isEmpty() || name.contains(u'"') ||
+            std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20; }))
             return fail(1, QStringLiteral("nom de colonne illisible « %1 »").arg(name));
     p = eol + 1;
     ++line;
@@ -50,6 +52,8 @@ bool readAccessExport(const QByteArray& output, AccessTable* table, QString* why
         row.clear();
         for (;;) {
             QString text;
+            if (p >= end)
+                return fail(rowLine, QStringLiteral("la sortie s'arrête au milieu d'une ligne"));
             if (*p == '"') {
                 // Quoted: up to a quote that is not doubled.
                 field.clear();
