@@ -24,9 +24,9 @@ QString formerRegisterMessage(const QString& path) {
     const QString target =
         QDir::toNativeSeparators(QFileInfo(path).absoluteDir().filePath(QStringLiteral("NOUVEAU-OBSLEDGER.mdb")));
     return QStringLiteral("Le fichier %1 est une base Access de l'ancien registre : le programme ne l'ouvre pas "
-                          "directement. Importez ses actes dans une nouvelle base, puis indiquez celle-ci :\n"
-                          "obsledger-admin import \"%1\" \"%2\"\n"
-                          "obsledger-admin set-path \"%2\"")
+                          "directement.\n\nImportez ses actes dans une nouvelle base, puis indiquez celle-ci :\n\n"
+                          "obsledger-admin import \"%1\" \"%2\"\n\n"
+                          "obsledger-admin set-path \"%2\"\n")
         .arg(shown, target);
 }
 
