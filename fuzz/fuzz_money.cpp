@@ -1,10 +1,9 @@
 // Typed amounts: the reader of amounts against a plain reference, the shown forms read back, and the
-// 16-bit whole number of the fee columns.
+// amount to the cent that the fee columns keep.
 #include "FuzzSupport.h"
 #include "common/Money.h"
 
 #include <algorithm>
-#include <limits>
 
 using namespace obs;
 using namespace obs::fuzz;
@@ -66,18 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<qint64> got = m ? std::optional<qint64>(m->units()) : std::nullopt;
     FUZZ_CHECK(got == want, QStringLiteral("%1 read as %2 instead of %3").arg(escaped(text), shown(got), shown(want)));
 
-    const auto whole = amountToInteger(text);
+    const auto stored = amountToCents(text);
     if (text.trimmed().isEmpty()) {
-        FUZZ_CHECK(whole == qint16(0), QStringLiteral("an empty amount is not 0"));
+        FUZZ_CHECK(stored == Money(), QStringLiteral("an empty amount is not 0"));
     } else if (!m) {
-        FUZZ_CHECK(!whole, QStringLiteral("%1 is not an amount yet gave a number").arg(escaped(text)));
+        FUZZ_CHECK(!stored, QStringLiteral("%1 is not an amount yet gave a number").arg(escaped(text)));
     } else {
-        const qint64 rounded = divideHalfEven(m->units(), Money::Scale);
-        const bool fits =
-            rounded >= std::numeric_limits<qint16>::min() && rounded <= std::numeric_limits<qint16>::max();
-        FUZZ_CHECK(fits ? whole == qint16(rounded) : !whole,
-                   QStringLiteral("%1 gave the whole number %2")
-                       .arg(escaped(text), whole ? QString::number(*whole) : "nothing"));
+        const Money cents = m->roundedTo2();
+        FUZZ_CHECK(cents.inAmountRange() ? stored == cents : !stored,
+                   QStringLiteral("%1 stored as %2").arg(escaped(text), stored ? stored->toFrench() : "nothing"));
     }
     if (!m)
         return 0;

@@ -17,8 +17,8 @@ private slots:
     void parseAndShow();
     void francs_data();
     void francs();
-    void amountToInteger_data();
-    void amountToInteger();
+    void amountToCents_data();
+    void amountToCents();
     void roundings();
     void dayNumbers_data();
     void dayNumbers();
@@ -93,32 +93,35 @@ void TestCore::francs() {
     QCOMPARE(francsCaption(*Money::parse(euros)), francs);
 }
 
-void TestCore::amountToInteger_data() {
+void TestCore::amountToCents_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("value");
-    QTest::newRow("empty") << "" << true << 0;
-    QTest::newRow("12,5 to even") << "12,5" << true << 12;
-    QTest::newRow("13,5 to even") << "13,5" << true << 14;
-    QTest::newRow("2,5") << "2,5" << true << 2;
-    QTest::newRow("338,65") << "338,65" << true << 339;
-    QTest::newRow("312,5") << "312,5" << true << 312;
-    QTest::newRow("upper bound") << "32767" << true << 32767;
-    QTest::newRow("over") << "32767,5" << false << 0;
-    QTest::newRow("far over") << "40000" << false << 0;
-    QTest::newRow("lower bound") << "-32768" << true << -32768;
-    QTest::newRow("not a number") << "1,2,3" << false << 0;
-    QTest::newRow("lone comma") << "," << false << 0;
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("empty") << "" << true << "0";
+    QTest::newRow("blanks") << "  " << true << "0";
+    QTest::newRow("cents kept") << "332,56" << true << "332,56";
+    QTest::newRow("half euro kept") << "313,5" << true << "313,5";
+    QTest::newRow("338,65") << "338,65" << true << "338,65";
+    QTest::newRow("half cent to even, down") << "334,425" << true << "334,42";
+    QTest::newRow("half cent to even, up") << "334,435" << true << "334,44";
+    QTest::newRow("beyond a 16-bit number") << "40000,5" << true << "40000,5";
+    QTest::newRow("upper bound") << "10000000" << true << "10000000";
+    QTest::newRow("rounds back to the bound") << "10000000,004" << true << "10000000";
+    QTest::newRow("over") << "10000000,01" << false << "";
+    QTest::newRow("lower bound") << "-10000000" << true << "-10000000";
+    QTest::newRow("under") << "-10000000,01" << false << "";
+    QTest::newRow("not a number") << "1,2,3" << false << "";
+    QTest::newRow("lone comma") << "," << false << "";
 }
 
-void TestCore::amountToInteger() {
+void TestCore::amountToCents() {
     QFETCH(QString, text);
     QFETCH(bool, valid);
-    QFETCH(int, value);
-    const auto v = obs::amountToInteger(text);
+    QFETCH(QString, stored);
+    const auto v = obs::amountToCents(text);
     QCOMPARE(v.has_value(), valid);
     if (v)
-        QCOMPARE(int(*v), value);
+        QCOMPARE(v->toFrench(), stored);
 }
 
 void TestCore::roundings() {

@@ -35,17 +35,36 @@ private:
     QLineEdit* box(const char* name) const { return child<QLineEdit>(m_form, name); }
     QComboBox* comboBox(const char* name) const { return child<QComboBox>(m_form, name); }
     QString caption(const char* name) const { return child<QLabel>(m_form, name)->text(); }
-    void clickSave(std::optional<bool> answer) {
-        if (answer)
+    // Saves, answering the confirmation; the performer is chosen first unless the test is about its absence.
+    void clickSave(std::optional<bool> answer, bool withPerformer = true) {
+        if (answer) {
+            if (withPerformer)
+                choosePerformer(m_form);
             Dialogs::queueAnswer(*answer);
+        }
         child<QPushButton>(m_form, "Cmdenreg")->click();
     }
-    std::vector<Row> storedActs() {
-        std::vector<Row> rows;
-        if (!m_clinic->db().queryRows(QStringLiteral("SELECT * FROM ACTES ORDER BY NUMINT"), &rows))
-            qFatal("cannot read the stored acts");
-        return rows;
+    // Everything the entry shows, to tell that a declined save changed nothing.
+    QStringList snapshot() const {
+        QStringList out;
+        for (const QLineEdit* e : m_form->findChildren<QLineEdit*>())
+            out << e->objectName() + u'=' + e->text();
+        for (const QComboBox* c : m_form->findChildren<QComboBox*>())
+            out << c->objectName() + u'=' + c->currentText();
+        for (const QRadioButton* r : m_form->findChildren<QRadioButton*>())
+            out << r->objectName() + u'=' + (r->isChecked() ? u'1' : u'0');
+        for (const char* name : {"LblFrancs", "LblDEF"})
+            out << QString::fromLatin1(name) + u'=' + caption(name);
+        out << listLines(m_form);
+        return out;
     }
+    // A column of the latest stored act, read with plain SQL on either engine.
+    QVariant stored(const char* column) {
+        return m_clinic->scalar(
+            QStringLiteral("SELECT %1 FROM ACTES ORDER BY NUMINT DESC LIMIT 1").arg(QString::fromLatin1(column)));
+    }
+    QString storedText(const char* column) { return stored(column).toString(); }
+    Money storedMoney(const char* column) { return Money::fromUnits(stored(column).toLongLong()); }
     static QStringList items(const QComboBox* c) {
         QStringList out;
         for (int i = 0; i < c->count(); ++i)
@@ -151,12 +170,12 @@ private slots:
     }
 
     void withoutDefaultPractitioner() {
-        QVERIFY(m_clinic->db().executeRaw(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 5")));
+        m_clinic->execute(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 5"));
         open();
         QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Définir le médecin par défaut"));
         QTest::keyClicks(box("TxtNom"), QStringLiteral("x"));
         clickSave(true);
-        QCOMPARE(storedActs().front().text(QStringLiteral("MEDSUIT")), QStringLiteral("Définir le médecin par défaut"));
+        QCOMPARE(storedText("MEDSUIT"), QStringLiteral("Définir le médecin par défaut"));
     }
 
     void listThatCannotBeReadClosesTheScreen() {
@@ -313,30 +332,33 @@ private slots:
         clickSave(true);
         QCOMPARE(Dialogs::shown().at(0).text, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?"));
         QCOMPARE(Dialogs::shown().at(0).title, QStringLiteral("Attention"));
+        // The user asked to save: Enter saves.
+        QCOMPARE(Dialogs::shown().at(0).defaultAnswer, Dialogs::Default::Yes);
         QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
-        const std::vector<Row> rows = storedActs();
-        QCOMPARE(rows.size(), size_t(1));
-        const Row& r = rows.front();
-        QCOMPARE(r.text("Nom"), QStringLiteral("DUPONT"));
-        QCOMPARE(r.text("Prenom"), QStringLiteral("Marie"));
-        QCOMPARE(r.integer("Date").value_or(-1), qint64(38353));
-        QCOMPARE(r.text("MEDSUIT"), QStringLiteral("Dr DEFAUT"));
-        QCOMPARE(r.text("MEDACTE"), QStringLiteral("Dr MARTIN"));
-        QCOMPARE(r.text("Acte"), QStringLiteral("Accouchement simple"));
-        QCOMPARE(r.text("CCAM1"), QStringLiteral("JQGD010"));
-        QCOMPARE(r.text("NF"), QStringLiteral("N"));
-        QCOMPARE(r.text("CCAM2"), QStringLiteral("JQGD002  Délivrance artificielle 20,9"));
-        QCOMPARE(r.text("CCAM3"), QStringLiteral("JQGD013  Révision utérine 20,9"));
-        for (const char* empty : {"CCAM4", "CCAM5", "CCAM6"}) {
-            QVERIFY(!r.isNull(QString::fromLatin1(empty)));
-            QCOMPARE(r.text(QString::fromLatin1(empty)), QString());
-        }
-        QCOMPARE(r.money("PRIX"), Money::fromEuros(380)); // 355,3 + 25,15 = 380,45
-        QCOMPARE(r.money("DE"), Money::fromEuros(40));
-        QCOMPARE(r.money("PAYESECU"), Money());
-        QCOMPARE(r.money("PAYECOMPLE"), Money());
-        QCOMPARE(r.money("PAYEDE"), Money());
-        QVERIFY(r.isNull("DateRev"));
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 1);
+        QCOMPARE(storedText("Nom"), QStringLiteral("DUPONT"));
+        QCOMPARE(storedText("Prenom"), QStringLiteral("Marie"));
+        QCOMPARE(storedText("Date").toLongLong(), qint64(38353));
+        QCOMPARE(storedText("MEDSUIT"), QStringLiteral("Dr DEFAUT"));
+        QCOMPARE(storedText("MEDACTE"), QStringLiteral("Dr MARTIN"));
+        QCOMPARE(storedText("Acte"), QStringLiteral("Accouchement simple"));
+        QCOMPARE(storedText("CCAM1"), QStringLiteral("JQGD010"));
+        QCOMPARE(storedText("NF"), QStringLiteral("N"));
+        QCOMPARE(storedText("CCAM2"), QStringLiteral("JQGD002  Délivrance artificielle 20,9"));
+        QCOMPARE(storedText("CCAM3"), QStringLiteral("JQGD013  Révision utérine 20,9"));
+        // Lines that do not exist are stored as empty texts, not as nothing.
+        QCOMPARE(m_clinic
+                     ->scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE CCAM4 = '' AND CCAM5 = '' "
+                                             "AND CCAM6 = ''"))
+                     .toLongLong(),
+                 qint64(1));
+        QCOMPARE(storedMoney("PRIX"), *Money::parse(QStringLiteral("380,45"))); // 355,3 + 25,15
+        QCOMPARE(storedMoney("DE"), Money::fromEuros(40));
+        QCOMPARE(m_clinic
+                     ->scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE PAYESECU = 0 AND PAYECOMPLE = 0 "
+                                             "AND PAYEDE = 0 AND DateRev IS NULL"))
+                     .toLongLong(),
+                 qint64(1));
 
         // Cleared for the next act; the practitioner in charge stays.
         QCOMPARE(box("TxtNom")->text(), QString());
@@ -370,61 +392,121 @@ private slots:
         QCOMPARE(box("TxtEuros")->text(), QStringLiteral("313,5"));
     }
 
-    void answeringNoClearsWithoutStoring() {
+    void answeringNoKeepsTheEntry() {
         open();
         fillTypicalEntry();
+        QComboBox* performer = comboBox("CmbPrat2");
+        performer->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(performer->hasFocus());
+        const QStringList before = snapshot();
         clickSave(false);
         QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
         QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Enregistré !")));
+        QCOMPARE(snapshot(), before);
+        QVERIFY(performer->hasFocus());
+        // The same entry is then saved whole.
+        clickSave(true);
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 1);
+        QCOMPARE(storedText("Nom"), QStringLiteral("DUPONT"));
+        QCOMPARE(storedText("CCAM3"), QStringLiteral("JQGD013  Révision utérine 20,9"));
+        QCOMPARE(storedMoney("PRIX"), *Money::parse(QStringLiteral("380,45")));
         QCOMPARE(box("TxtNom")->text(), QString());
-        QCOMPARE(listLines(m_form), QStringList());
-        QCOMPARE(comboBox("CmbPrat1")->currentText(), QStringLiteral("Dr DEFAUT"));
         QTRY_VERIFY(box("TxtNom")->hasFocus());
+    }
+
+    void savingWithoutPerformer_data() {
+        QTest::addColumn<QString>("performer");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("none, No keeps the entry") << "" << false;
+        QTest::newRow("blanks, No keeps the entry") << "  " << false;
+        QTest::newRow("none, Yes stores") << "" << true;
+    }
+    void savingWithoutPerformer() {
+        QFETCH(QString, performer);
+        QFETCH(bool, yes);
+        open();
+        fillTypicalEntry();
+        comboBox("CmbPrat2")->setEditText(performer);
+        box("TxtNom")->setFocus(Qt::OtherFocusReason);
+        const QStringList before = snapshot();
+        Dialogs::queueAnswer(true);
+        Dialogs::queueAnswer(yes);
+        clickSave(std::nullopt);
+        QCOMPARE(Dialogs::shown().size(), yes ? 3 : 2);
+        const Dialogs::Shown asked = Dialogs::shown().at(1);
+        QCOMPARE(asked.text, QStringLiteral("Aucun praticien n'a effectué l'acte. Enregistrer quand même ?"));
+        QCOMPARE(asked.title, QStringLiteral("Attention"));
+        QCOMPARE(asked.defaultAnswer, Dialogs::Default::No);
+        if (yes) {
+            QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
+            QCOMPARE(storedText("MEDACTE"), performer);
+            QCOMPARE(box("TxtNom")->text(), QString());
+        } else {
+            QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
+            QCOMPARE(snapshot(), before);
+            // Where the missing choice is made.
+            QTRY_VERIFY(comboBox("CmbPrat2")->hasFocus());
+        }
     }
 
     void storedDate_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<qint64>("stored");
+        QTest::addColumn<qint64>("day");
         QTest::newRow("empty") << "" << qint64(0);
         QTest::newRow("no such day") << "31/02/2005" << qint64(0);
         QTest::newRow("first of January 2005") << "01/01/2005" << qint64(38353);
     }
     void storedDate() {
         QFETCH(QString, typed);
-        QFETCH(qint64, stored);
+        QFETCH(qint64, day);
         open();
         QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
         box("TxtDate")->setText(typed);
         clickSave(true);
-        QCOMPARE(storedActs().front().integer("Date").value_or(-1), stored);
+        QCOMPARE(storedText("Date").toLongLong(), day);
     }
 
-    void storedAmountsInWholeEuros_data() {
+    // What is stored is what the total and the excess show, to the cent.
+    void storedAmountsToTheCent_data() {
         QTest::addColumn<QString>("acts");
         QTest::addColumn<QString>("excess");
-        QTest::addColumn<qint64>("prix");
-        QTest::addColumn<qint64>("de");
-        QTest::newRow("338,65") << "338,65"
-                                << "0" << qint64(339) << qint64(0);
-        QTest::newRow("312,5 to even") << "312,5"
-                                       << "12,5" << qint64(312) << qint64(12);
-        QTest::newRow("313,5 to even") << "313,5"
-                                       << "13,5" << qint64(314) << qint64(14);
+        QTest::addColumn<QString>("prix");
+        QTest::addColumn<QString>("de");
+        QTest::newRow("cents") << "332,56"
+                               << "12,5"
+                               << "332,56"
+                               << "12,5";
+        QTest::newRow("half euro") << "313,5"
+                                   << "13,5"
+                                   << "313,5"
+                                   << "13,5";
         QTest::newRow("empty excess") << "20"
-                                      << "" << qint64(20) << qint64(0);
+                                      << ""
+                                      << "20"
+                                      << "0";
+        QTest::newRow("half cent to even") << "334,425"
+                                           << "0,005"
+                                           << "334,42"
+                                           << "0";
+        QTest::newRow("beyond 32767 €") << "40000,4"
+                                        << "32768"
+                                        << "40000,4"
+                                        << "32768";
     }
-    void storedAmountsInWholeEuros() {
+    void storedAmountsToTheCent() {
         QFETCH(QString, acts);
         QFETCH(QString, excess);
-        QFETCH(qint64, prix);
-        QFETCH(qint64, de);
+        QFETCH(QString, prix);
+        QFETCH(QString, de);
         open();
         QTest::keyClicks(box("TxtNom"), QStringLiteral("martin"));
         box("TxtEuros")->setText(acts);
         box("TxtDE")->setText(excess);
         clickSave(true);
-        QCOMPARE(storedActs().front().money("PRIX"), Money::fromEuros(prix));
-        QCOMPARE(storedActs().front().money("DE"), Money::fromEuros(de));
+        QCOMPARE(Dialogs::lastText(), QStringLiteral("Enregistré !"));
+        QCOMPARE(storedMoney("PRIX"), *Money::parse(prix));
+        QCOMPARE(storedMoney("DE"), *Money::parse(de));
     }
 
     void onlyFiveSecondaryActsAreStored() {
@@ -439,11 +521,10 @@ private slots:
         const QStringList lines = listLines(m_form);
         QCOMPARE(lines.size(), 7);
         clickSave(true);
-        const Row r = storedActs().front();
         for (int i = 1; i <= 5; ++i)
-            QCOMPARE(r.text(QStringLiteral("CCAM%1").arg(i + 1)), lines[i]);
-        // 369,2 + 20,9 + 20,9 + 156,75 + 20,9 + 20,9 + 20,9 = 630,45
-        QCOMPARE(r.money("PRIX"), Money::fromEuros(630));
+            QCOMPARE(storedText(QStringLiteral("CCAM%1").arg(i + 1).toLatin1().constData()), lines[i]);
+        // 369,2 + 20,9 + 20,9 + 156,75 + 20,9 + 20,9 + 20,9
+        QCOMPARE(storedMoney("PRIX"), *Money::parse(QStringLiteral("630,45")));
     }
 
     void refusedRowKeepsTheEntry() {
@@ -471,10 +552,10 @@ private slots:
         open();
         const QStringList expected{
             QStringLiteral("TxtNom"),        QStringLiteral("TxtPrenom"),     QStringLiteral("CmbPrat1"),
-            QStringLiteral("TxtDate"),       QStringLiteral("CmbActesAcct1"), QStringLiteral("CmbActesAcct2"),
-            QStringLiteral("CmbActesChir1"), QStringLiteral("CmbActesChir2"), QStringLiteral("OptFerie"),
-            QStringLiteral("OptNuit"),       QStringLiteral("Cmdenreg"),      QStringLiteral("CmdQuitte"),
-            QStringLiteral("CmdMaJour")};
+            QStringLiteral("TxtDate"),       QStringLiteral("CmbPrat2"),      QStringLiteral("CmbActesAcct1"),
+            QStringLiteral("CmbActesAcct2"), QStringLiteral("CmbActesChir1"), QStringLiteral("CmbActesChir2"),
+            QStringLiteral("OptFerie"),      QStringLiteral("OptNuit"),       QStringLiteral("Cmdenreg"),
+            QStringLiteral("CmdQuitte"),     QStringLiteral("CmdMaJour")};
         QStringList seen;
         QWidget* w = box("TxtNom");
         for (int guard = 0; guard < 500 && seen.size() < expected.size(); ++guard, w = w->nextInFocusChain()) {
@@ -510,13 +591,87 @@ private slots:
         }
     }
 
-    void closingByTheFrameAsksNothing() {
+    void tabFromTheDateReachesThePerformer() {
         open();
+        QLineEdit* date = box("TxtDate");
+        date->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, QStringLiteral("01/01/2005"));
+        QTest::keyClick(date, Qt::Key_Tab);
+        QTRY_VERIFY(comboBox("CmbPrat2")->hasFocus());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Dr BERTRAND"));
+        QCOMPARE(comboBox("CmbPrat2")->currentText(), QStringLiteral("Dr BERTRAND"));
+        QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    void closingByTheFrameWithNothingTypedAsksNothing() {
+        open();
+        // The practitioner in charge and the act type stay from one act to the next: no typing.
+        comboBox("CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
+        select(m_form, "OptChir");
         QSignalSpy closed(m_form, &Screen::closed);
         m_form->close();
         QCOMPARE(closed.count(), 1);
         QVERIFY(Dialogs::shown().isEmpty());
         m_form = nullptr;
+    }
+
+    // Closed by its frame with an act typed: Oui saves through the usual checks, then closes; Non
+    // drops the typing and closes; Annuler, or a save that does not happen, keeps the window and the typing.
+    void closingByTheFrameWithTyping_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("Annuler") << "act" << int(Dialogs::Choice::Cancel) << false << 0;
+        QTest::newRow("Non") << "act" << int(Dialogs::Choice::No) << true << 0;
+        QTest::newRow("Oui") << "act" << int(Dialogs::Choice::Yes) << true << 1;
+        QTest::newRow("Oui, no surname") << "no surname" << int(Dialogs::Choice::Yes) << false << 0;
+        QTest::newRow("Oui, no performer, Non") << "no performer" << int(Dialogs::Choice::Yes) << false << 0;
+        QTest::newRow("only a mutual insurer, Annuler") << "mutual" << int(Dialogs::Choice::Cancel) << false << 0;
+    }
+    void closingByTheFrameWithTyping() {
+        QFETCH(QString, what);
+        QFETCH(int, choice);
+        QFETCH(bool, closes);
+        QFETCH(int, stored);
+        open();
+        if (what == u"mutual") {
+            select(m_form, "OptMut3");
+        } else {
+            fillTypicalEntry();
+            if (what == u"no surname")
+                box("TxtNom")->clear();
+            if (what == u"no performer")
+                comboBox("CmbPrat2")->setEditText(QString());
+        }
+        const QStringList before = snapshot();
+        QPointer<ActEntryWindow> form = m_form;
+        QSignalSpy closed(m_form, &Screen::closed);
+        Dialogs::queueChoice(Dialogs::Choice(choice));
+        if (what == u"no performer")
+            Dialogs::queueAnswer(false);
+        m_form->close();
+        const Dialogs::Shown asked = Dialogs::shown().at(0);
+        QCOMPARE(asked.text, QStringLiteral("Enregistrer les modifications de cette fiche ?"));
+        QCOMPARE(asked.title, QStringLiteral("Attention"));
+        QCOMPARE(asked.defaultAnswer, Dialogs::Default::Cancel);
+        // Oui is the confirmation: the save does not ask it again.
+        QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")));
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), stored);
+        if (stored) {
+            QCOMPARE(storedText("Nom"), QStringLiteral("DUPONT"));
+            QVERIFY(Dialogs::shownTexts().contains(QStringLiteral("Enregistré !")));
+        }
+        if (closes) {
+            QCOMPARE(closed.count(), 1);
+            QTRY_VERIFY(form.isNull());
+            m_form = nullptr;
+        } else {
+            QCOMPARE(closed.count(), 0);
+            QVERIFY(m_form->isVisible());
+            QCOMPARE(snapshot(), before);
+        }
     }
 
     void mainWindowHidesWhileTheEntryIsOpen() {

@@ -96,15 +96,24 @@ inline QStringList listLines(const QWidget* form) {
     return out;
 }
 
+// The practitioner who performed the act, chosen when none is: a save then asks only for confirmation.
+inline void choosePerformer(const QWidget* form) {
+    if (child<QComboBox>(form, "CmbPrat2")->currentText().isEmpty())
+        chooseItem(form, "CmbPrat2", QStringLiteral("Dr MARTIN"));
+}
+
 inline void select(const QWidget* form, const char* optionName) {
     child<QRadioButton>(form, optionName)->click();
 }
 
-// Closes the screen for good at the end of a test.
+// Closes the screen for good at the end of a test; whatever the test left typed is dropped first,
+// so that closing asks nothing.
 inline void dispose(ActEntryWindow* form) {
     QPointer<ActEntryWindow> guard(form);
-    if (guard)
+    if (guard) {
+        guard->clearEntry();
         guard->close();
+    }
     QTRY_VERIFY(guard.isNull());
 }
 

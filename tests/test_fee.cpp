@@ -42,6 +42,7 @@ private:
     void saveWithAnswer(bool yes) {
         if (child<QLineEdit>(m_form, "TxtNom")->text().isEmpty())
             QTest::keyClicks(child<QLineEdit>(m_form, "TxtNom"), QStringLiteral("dupont"));
+        choosePerformer(m_form);
         Dialogs::queueAnswer(yes);
         child<QPushButton>(m_form, "Cmdenreg")->click();
     }
@@ -69,7 +70,8 @@ private slots:
         QCOMPARE(text(m_form, "TxtCCAMA1"), QStringLiteral("JQGD010"));
         QCOMPARE(listLines(m_form), QStringList{QStringLiteral("JQGD010  Accouchement simple 313,5")});
         saveWithAnswer(true);
-        QCOMPARE(savedRow().money(QStringLiteral("PRIX")), Money::fromEuros(314));
+        // The fee shown is the fee stored, to the cent.
+        QCOMPARE(savedRow().money(QStringLiteral("PRIX")), *Money::parse(QStringLiteral("313,5")));
     }
 
     void secondaryActsAddHalfTheirValue() {
@@ -116,7 +118,7 @@ private slots:
         QCOMPARE(caption("LblFrancs"), QStringLiteral("2221,4 F"));
         saveWithAnswer(true);
         const Row row = savedRow();
-        QCOMPARE(row.money(QStringLiteral("PRIX")), Money::fromEuros(339));
+        QCOMPARE(row.money(QStringLiteral("PRIX")), *Money::parse(QStringLiteral("338,65")));
         QCOMPARE(row.text(QStringLiteral("NF")), QStringLiteral("N"));
     }
 
@@ -200,7 +202,7 @@ private slots:
         saveWithAnswer(true);
         std::vector<Row> rows;
         QVERIFY(m_clinic->db().queryRows(QStringLiteral("SELECT * FROM ACTES ORDER BY NUMINT DESC"), &rows));
-        QCOMPARE(rows.front().money(QStringLiteral("PRIX")), Money::fromEuros(21));
+        QCOMPARE(rows.front().money(QStringLiteral("PRIX")), *Money::parse(QStringLiteral("20,9")));
         // The line of a secondary act chosen first is not one of the stored secondary lines.
         QCOMPARE(rows.front().text(QStringLiteral("CCAM2")), QString());
     }
@@ -375,8 +377,8 @@ private slots:
         QCOMPARE(caption("LblDEF"), francs);
     }
 
-    // Amounts that cannot be stored as whole euros are refused with a message; nothing is appended
-    // and the entry stays on screen.
+    // Amounts that are not numbers or lie beyond what the screens take are refused with a message;
+    // nothing is appended and the entry stays on screen.
     void amountsThatCannotBeStored_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
@@ -388,14 +390,14 @@ private slots:
                                     << ","
                                     << "n'est pas un nombre";
         QTest::newRow("total too large") << "TxtEuros"
-                                         << "32767,5"
-                                         << "32767";
+                                         << "10000000,01"
+                                         << "doit être compris entre -10000000 et 10000000 €";
         QTest::newRow("excess not a number") << "TxtDE"
                                              << "1,2,3"
                                              << "n'est pas un nombre";
         QTest::newRow("excess too large") << "TxtDE"
-                                          << "40000"
-                                          << "32767";
+                                          << "10000001"
+                                          << "doit être compris entre -10000000 et 10000000 €";
     }
     void amountsThatCannotBeStored() {
         QFETCH(QString, box);
@@ -416,11 +418,11 @@ private slots:
 
     void largestStorableTotal() {
         open();
-        QTest::keyClicks(child<QLineEdit>(m_form, "TxtNom"), QStringLiteral("dupont"));
-        typeInto("TxtEuros", QStringLiteral("32767,4"));
-        Dialogs::queueAnswer(true);
-        child<QPushButton>(m_form, "Cmdenreg")->click();
-        QCOMPARE(savedRow().money(QStringLiteral("PRIX")), Money::fromEuros(32767));
+        typeInto("TxtEuros", QStringLiteral("9999974,85"));
+        select(m_form, "OptNuit");
+        QCOMPARE(text(m_form, "TxtEurosT"), QStringLiteral("10000000"));
+        saveWithAnswer(true);
+        QCOMPARE(savedRow().money(QStringLiteral("PRIX")), Money::fromEuros(10000000));
     }
 
     void missingTariffFile() {

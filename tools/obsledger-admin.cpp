@@ -3,6 +3,7 @@
 #include "common/CommandLine.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "common/PrivateFile.h"
 #include "common/Settings.h"
 #include "common/Version.h"
 #include "domain/ActsCsv.h"
@@ -25,6 +26,8 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace obs;
 
@@ -339,6 +342,17 @@ int restore(const QString& backup) {
 }
 
 // The acts of a period, every column, in the spreadsheet form the search screen exports.
+// The file the shell made for the output (`> actes.csv`) is about to hold the acts: it gets the
+// clinic's rights before anything is written, as the program's own exports do. A file that already
+// holds something (`>>`), another user's file or a pipe is left as it is.
+void restrictOutputFile() {
+    struct stat st {};
+    if (::fstat(STDOUT_FILENO, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 || st.st_uid != ::geteuid())
+        return;
+    const QString target = QFileInfo(QStringLiteral("/proc/self/fd/1")).symLinkTarget();
+    restrictToClinic(STDOUT_FILENO, target, nullptr, target.isEmpty() ? FileReaders::Owner : FileReaders::Clinic);
+}
+
 int exportActs(const QStringList& args) {
     const QString path = args.value(1);
     QString from, to;
@@ -389,6 +403,7 @@ int exportActs(const QStringList& args) {
         return 1;
     }
     const QByteArray doc = ActsCsv::document(acts);
+    restrictOutputFile();
     if (std::fwrite(doc.constData(), 1, size_t(doc.size()), stdout) != size_t(doc.size()) || std::fflush(stdout) != 0) {
         err() << "La sortie n'a pas pu être écrite.\n";
         return 1;

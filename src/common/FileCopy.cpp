@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/FileCopy.h"
 
+#include "common/PrivateFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -17,6 +19,8 @@ bool copyFileWhole(const QString& from, const QString& to, QString* why) {
         *why = out.errorString();
         return false;
     }
+    if (!restrictToClinic(out, to, why))
+        return false;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {

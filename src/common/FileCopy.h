@@ -6,7 +6,8 @@
 namespace obs {
 
 // Copies a file whole; the target is replaced only once the copy is complete, so a full disk or a
-// removed medium never leaves half a file under the target's name. *why says what went wrong.
+// removed medium never leaves half a file under the target's name. The copy is the clinic's only
+// (owner and setgid folder's group). *why says what went wrong.
 bool copyFileWhole(const QString& from, const QString& to, QString* why);
 
 } // namespace obs

@@ -187,16 +187,16 @@ QString francsCaption(Money euros) {
     return francs ? francs->toFrench() + QStringLiteral(" F") : QString();
 }
 
-std::optional<qint16> amountToInteger(const QString& text) {
+std::optional<Money> amountToCents(const QString& text) {
     if (text.trimmed().isEmpty())
-        return qint16(0);
+        return Money();
     const auto m = Money::parse(text);
     if (!m)
         return std::nullopt;
-    const qint64 whole = divideHalfEven(m->units(), Money::Scale);
-    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+    const Money cents = m->roundedTo2();
+    if (!cents.inAmountRange())
         return std::nullopt;
-    return static_cast<qint16>(whole);
+    return cents;
 }
 
 } // namespace obs

@@ -79,8 +79,8 @@ QString francsCaption(Money euros);
 // Sum of amounts; nothing when it cannot be held.
 std::optional<Money> sumOf(std::initializer_list<Money> amounts);
 
-// A typed value turned into a 16-bit whole number: empty gives 0, a half rounds to even;
-// a text that is not a number or a number outside -32768..32767 gives nothing.
-std::optional<qint16> amountToInteger(const QString& text);
+// A typed amount as an act record keeps it: to the cent (a half to the even cent), an empty text
+// giving 0; nothing when the text is not a number or the amount lies beyond the screens' range.
+std::optional<Money> amountToCents(const QString& text);
 
 } // namespace obs

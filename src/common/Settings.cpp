@@ -1,6 +1,7 @@
 #include "common/Settings.h"
 
 #include "common/AppPaths.h"
+#include "common/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -127,6 +128,9 @@ bool Settings::setValue(const QString& app, const QString& section, const QStrin
             *error = f.errorString();
         return false;
     }
+    // The file names the clinic's base and server: its user's alone.
+    if (!restrictToClinic(f, path, error, FileReaders::Owner))
+        return false;
     QTextStream out(&f);
     out.setEncoding(QStringConverter::Utf8);
     for (const QString& l : lines)

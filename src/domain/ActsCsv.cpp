@@ -1,6 +1,7 @@
 #include "domain/ActsCsv.h"
 
 #include "common/DayNumber.h"
+#include "common/PrivateFile.h"
 #include "domain/Remainder.h"
 
 #include <QSaveFile>
@@ -89,9 +90,12 @@ QByteArray ActsCsv::document(const std::vector<Act>& acts) {
 
 bool ActsCsv::write(const QString& path, const QByteArray& document, QString* error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
+    QString rights;
+    if (!file.open(QIODevice::WriteOnly) || !restrictToClinic(file, path, &rights) ||
+        file.write(document) != document.size() || !file.commit()) {
         if (error)
-            *error = QStringLiteral("Le fichier « %1 » n'a pas pu être écrit : %2").arg(path, file.errorString());
+            *error = QStringLiteral("Le fichier « %1 » n'a pas pu être écrit : %2")
+                         .arg(path, rights.isEmpty() ? file.errorString() : rights);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "domain/BackupEngine.h"
 
 #include "common/FileCopy.h"
+#include "common/PrivateFile.h"
 #include "domain/BackupGenerations.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
@@ -73,8 +74,8 @@ const QString kPartialSuffix = QStringLiteral(".partiel");
 
 // Fills a temporary file beside the target (through `fill`), and renames it into place. On failure
 // the target is as it was and no temporary is left.
-bool writeThenRename(const QString& targetFile, const QString& rightsSource,
-                     const std::function<bool(const QString& tempPath, QString* why)>& fill, QString* why) {
+bool writeThenRename(const QString& targetFile, const std::function<bool(const QString& tempPath, QString* why)>& fill,
+                     QString* why) {
     const QFileInfo target(targetFile);
     const QDir folder = target.absoluteDir();
     if (!folder.exists()) {
@@ -96,10 +97,11 @@ bool writeThenRename(const QString& targetFile, const QString& rightsSource,
         return false; // the temporary file goes with `temp`
     }
     QFile::remove(journal);
-    // A file replaced keeps its rights; a new one takes the source's. Either stays writable by its
-    // owner: a database restored from a write-protected backup must still take the acts entered.
-    const QFileInfo rightsFrom(QFileInfo::exists(targetFile) ? targetFile : rightsSource);
-    QFile::setPermissions(tempPath, rightsFrom.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // The clinic's rights, whatever the source's or the file replaced: writable by its owner (a
+    // database restored from a write-protected backup must still take the acts entered), never
+    // readable by other accounts.
+    if (!restrictToClinic(tempPath, targetFile, why))
+        return false;
     std::error_code error;
     std::filesystem::rename(fsPath(tempPath), fsPath(targetFile), error);
     if (error) {
@@ -117,7 +119,7 @@ bool writeThenRename(const QString& targetFile, const QString& rightsSource,
 bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool check, int lockWaitMs, QString* why,
                   const std::function<bool(QString*)>& beforeReplace = {}) {
     return writeThenRename(
-        targetFile, sourcePath,
+        targetFile,
         [&](const QString& tempPath, QString* why) {
             {
                 auto from = openConnection(sourcePath, SQLite::OPEN_READWRITE, lockWaitMs, why);
@@ -277,10 +279,9 @@ bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
 }
 
 // A new database file at targetFile holding the program's schema and the rows of the checked copy.
-bool newDatabaseFromBackup(const QString& copyPath, const QString& targetFile, const QString& backupFile,
-                           QString* why) {
+bool newDatabaseFromBackup(const QString& copyPath, const QString& targetFile, QString* why) {
     return writeThenRename(
-        targetFile, backupFile,
+        targetFile,
         [&](const QString& tempPath, QString* why) {
             Status s;
             auto db = Database::create(tempPath, &s);
@@ -398,8 +399,7 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     const QString kept = beforeRestoreCopyOf(databasePath);
     // With no database left at its place, the backup simply takes it.
     if (!QFileInfo::exists(databasePath))
-        return setJournalAside(databasePath, kept, why) &&
-               newDatabaseFromBackup(copy.path(), databasePath, backupFile, why);
+        return setJournalAside(databasePath, kept, why) && newDatabaseFromBackup(copy.path(), databasePath, why);
 
     // A damaged database is the very case for a restore: it is kept as it stands, and a new file
     // made from the backup takes its place whole.
@@ -411,8 +411,7 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         }
         if (keptCopy)
             *keptCopy = kept;
-        return setJournalAside(databasePath, kept, why) &&
-               newDatabaseFromBackup(copy.path(), databasePath, backupFile, why);
+        return setJournalAside(databasePath, kept, why) && newDatabaseFromBackup(copy.path(), databasePath, why);
     }
 
     // The database being replaced is kept, so that a mistaken restore can be undone.

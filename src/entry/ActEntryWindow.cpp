@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFocusEvent>
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -148,11 +150,12 @@ void ActEntryWindow::buildUi() {
 
 void ActEntryWindow::setTabOrder() {
     const QList<QWidget*> chain = {
-        m_txtNom,        m_txtPrenom,   m_cmbPrat1,  m_txtDate,   m_cmbActesAcct1, m_cmbActesAcct2, m_cmbActesChir1,
-        m_cmbActesChir2, m_optFerie,    m_optNuit,   m_cmdEnreg,  m_cmdQuitte,     m_cmdMaJour,     m_cmbPrat2,
-        m_monthView,     m_optAcct,     m_optChir,   m_txtCCAMA1, m_txtCCAMA2,     m_txtCCAMC1,     m_txtCCAMC2,
-        m_optNo,         m_txtCotation, m_txtCCAMAC, m_lstActes,  m_txtEuros,      m_txtOp,         m_txtOpE,
-        m_txtEurosT,     m_optMut[0],   m_optMut[1], m_optMut[2], m_optMut[3],     m_optMut[4],     m_optMut[5],
+        // The performer is asked for right after the date, as the help text says.
+        m_txtNom,        m_txtPrenom,     m_cmbPrat1,  m_txtDate,   m_cmbPrat2,  m_cmbActesAcct1, m_cmbActesAcct2,
+        m_cmbActesChir1, m_cmbActesChir2, m_optFerie,  m_optNuit,   m_cmdEnreg,  m_cmdQuitte,     m_cmdMaJour,
+        m_monthView,     m_optAcct,       m_optChir,   m_txtCCAMA1, m_txtCCAMA2, m_txtCCAMC1,     m_txtCCAMC2,
+        m_optNo,         m_txtCotation,   m_txtCCAMAC, m_lstActes,  m_txtEuros,  m_txtOp,         m_txtOpE,
+        m_txtEurosT,     m_optMut[0],     m_optMut[1], m_optMut[2], m_optMut[3], m_optMut[4],     m_optMut[5],
         m_optMut[6],     m_txtDE};
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
@@ -200,7 +203,7 @@ void ActEntryWindow::connectReactions() {
     connect(m_txtEurosT, &QLineEdit::textChanged, this, &ActEntryWindow::totalChanged);
     connect(m_txtDE, &QLineEdit::textChanged, this, &ActEntryWindow::excessChanged);
 
-    connect(m_cmdEnreg, &QPushButton::clicked, this, &ActEntryWindow::save);
+    connect(m_cmdEnreg, &QPushButton::clicked, this, [this] { save(); });
     connect(m_cmdQuitte, &QPushButton::clicked, this, &ActEntryWindow::quit);
     connect(m_cmdMaJour, &QPushButton::clicked, this, [] { TariffEditor::open(); });
     auto* save = new QShortcut(QKeySequence::Save, this);
@@ -343,6 +346,7 @@ void ActEntryWindow::abandonLoad(const QString& why) {
                                            "d'actes et de mutuelles n'ont pas pu être lues.\n%1")
                                 .arg(why));
     // A half-loaded screen would save acts with missing choices: it goes away at once.
+    m_leaving = true;
     QTimer::singleShot(0, this, &QWidget::close);
 }
 
@@ -541,15 +545,23 @@ void ActEntryWindow::checkDate() {
 
 // ---- Saving, clearing, closing ----
 
-void ActEntryWindow::save() {
+bool ActEntryWindow::save(bool confirmed) {
+    // Where the user was: a declined save gives the focus back there, with the entry untouched.
+    const QPointer<QWidget> focused = focusWidget();
+    auto keepEntry = [&focused](QWidget* focusHere = nullptr) {
+        if (QWidget* w = focusHere ? focusHere : focused.data())
+            w->setFocus(Qt::OtherFocusReason);
+        return false;
+    };
+
     if (m_txtNom->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Il faut remplir le champ NOM"));
-        return;
+        return false;
     }
     const qint64 day = dayNumberOfTypedOrZero(m_txtDate->text());
 
-    // The total and the excess are stored as whole euros: a text that is not a number, or an amount
-    // too large for the column, is refused here so that nothing wrong or half-written is stored.
+    // The total and the excess are stored to the cent as shown: a text that is not a number, or an
+    // amount beyond what the screens take, is refused here so that nothing wrong is stored.
     const QString totalText = m_txtEurosT->text();
     if (totalText.trimmed().isEmpty() &&
         !(FeeComputation::boxAmount(m_txtEuros->text()) && FeeComputation::boxAmount(m_txtOpE->text()))) {
@@ -557,26 +569,24 @@ void ActEntryWindow::save() {
                                            "nombre : le total ne peut pas être calculé.\nCorrigez-le avant "
                                            "d'enregistrer ; la fiche n'a pas été enregistrée.")
                                 .arg(m_txtEuros->text(), m_txtOpE->text()));
-        return;
+        return false;
     }
     auto refuse = [this](const QString& what, const QString& text) {
-        const QString why = Money::parse(text)
-                                ? QStringLiteral("%1 (%2 €) dépasse la limite de 32767 € que la fiche peut "
-                                                 "recevoir.")
-                                      .arg(what, text)
-                                : QStringLiteral("%1 (« %2 ») n'est pas un nombre.").arg(what, text);
+        const QString why = Money::parse(text) ? QStringLiteral("%1 (%2 €) doit être compris entre -%3 et %3 €.")
+                                                     .arg(what, text, QString::number(Money::LargestEuros))
+                                               : QStringLiteral("%1 (« %2 ») n'est pas un nombre.").arg(what, text);
         Dialogs::warn(this, why + QStringLiteral("\nCorrigez-le avant d'enregistrer ; la fiche n'a pas été "
                                                  "enregistrée."));
     };
-    const auto prix = amountToInteger(totalText);
+    const auto prix = amountToCents(totalText);
     if (!prix) {
         refuse(QStringLiteral("Le montant total"), totalText);
-        return;
+        return false;
     }
-    const auto de = amountToInteger(m_txtDE->text());
+    const auto de = amountToCents(m_txtDE->text());
     if (!de) {
         refuse(QStringLiteral("Le dépassement"), m_txtDE->text());
-        return;
+        return false;
     }
 
     std::shared_ptr<Store> store = m_database.store();
@@ -586,37 +596,44 @@ void ActEntryWindow::save() {
         Dialogs::warn(this, QStringLiteral("Les fiches ne sont pas accessibles : la fiche n'a pas été "
                                            "enregistrée.\n%1")
                                 .arg(opened.message));
-        return;
+        return false;
     }
-    if (Dialogs::ask(this, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?"))) {
-        auto line = [this](int i) { return i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString(); };
-        Act act;
-        act.surname = m_txtNom->text();
-        act.firstName = m_txtPrenom->text();
-        act.date = day;
-        act.followedBy = m_cmbPrat1->currentText();
-        act.performedBy = m_cmbPrat2->currentText();
-        act.act = m_txtCotation->text();
-        act.code = m_txtCCAMAC->text();
-        act.nightOrHoliday = m_txtOp->text();
-        // The first line is the principal act's: the five after it are the secondary acts.
-        for (int i = 0; i < 5; ++i)
-            act.secondary[size_t(i)] = line(i + 1);
-        act.price = Money::fromEuros(*prix);
-        act.excess = Money::fromEuros(*de);
-        qint64 number = 0;
-        const Status appended = store->acts().append(act, &number);
-        if (!appended) {
-            // Nothing was stored: the entry stays on screen so that the user can try again.
-            Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être enregistrée ; la saisie reste à "
-                                               "l'écran.\n%1")
-                                    .arg(appended.message));
-            return;
-        }
-        Dialogs::inform(this, QStringLiteral("Enregistré !"));
+    if (!confirmed && !Dialogs::ask(this, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")))
+        return keepEntry();
+    // An act without the practitioner who did it cannot be counted between practitioners later.
+    if (m_cmbPrat2->currentText().trimmed().isEmpty() &&
+        !Dialogs::ask(this, QStringLiteral("Aucun praticien n'a effectué l'acte. Enregistrer quand même ?"),
+                      Dialogs::Default::No))
+        return keepEntry(m_cmbPrat2);
+
+    auto line = [this](int i) { return i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString(); };
+    Act act;
+    act.surname = m_txtNom->text();
+    act.firstName = m_txtPrenom->text();
+    act.date = day;
+    act.followedBy = m_cmbPrat1->currentText();
+    act.performedBy = m_cmbPrat2->currentText();
+    act.act = m_txtCotation->text();
+    act.code = m_txtCCAMAC->text();
+    act.nightOrHoliday = m_txtOp->text();
+    // The first line is the principal act's: the five after it are the secondary acts.
+    for (int i = 0; i < 5; ++i)
+        act.secondary[size_t(i)] = line(i + 1);
+    act.price = *prix;
+    act.excess = *de;
+    qint64 number = 0;
+    const Status appended = store->acts().append(act, &number);
+    if (!appended) {
+        // Nothing was stored: the entry stays on screen so that the user can try again.
+        Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être enregistrée ; la saisie reste à "
+                                           "l'écran.\n%1")
+                                .arg(appended.message));
+        return false;
     }
+    Dialogs::inform(this, QStringLiteral("Enregistré !"));
     clearEntry();
     m_txtNom->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void ActEntryWindow::clearEntry() {
@@ -648,14 +665,49 @@ void ActEntryWindow::clearEntry() {
     m_fee.reset();
 }
 
+bool ActEntryWindow::hasTyping() const {
+    for (const QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtCotation, m_txtCCAMAC})
+        if (!box->text().isEmpty())
+            return true;
+    for (const QComboBox* c : {m_cmbPrat2, m_cmbActesAcct1, m_cmbActesAcct2, m_cmbActesChir1, m_cmbActesChir2})
+        if (!c->currentText().isEmpty())
+            return true;
+    for (const QLineEdit* amount : {m_txtEuros, m_txtDE})
+        if (!amount->text().isEmpty() && amount->text() != u"0")
+            return true;
+    return m_lstActes->count() > 0 || !m_optNo->isChecked() || !m_optMut[0]->isChecked();
+}
+
+void ActEntryWindow::closeEvent(QCloseEvent* event) {
+    // Closed by its frame with an act typed: the typing is not dropped without a word.
+    if (!m_leaving && m_loaded && hasTyping()) {
+        switch (Dialogs::askOrCancel(this, QStringLiteral("Enregistrer les modifications de cette fiche ?"))) {
+        case Dialogs::Choice::Cancel:
+            event->ignore();
+            return;
+        case Dialogs::Choice::Yes:
+            if (!save(true)) {
+                event->ignore();
+                return;
+            }
+            break;
+        case Dialogs::Choice::No:
+            break;
+        }
+    }
+    Screen::closeEvent(event);
+}
+
 void ActEntryWindow::escapePressed() {
     quit();
 }
 
 void ActEntryWindow::quit() {
     // Yes throws the typing away.
-    if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?"), Dialogs::Default::No))
+    if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?"), Dialogs::Default::No)) {
+        m_leaving = true;
         close();
+    }
 }
 
 } // namespace obs

@@ -42,9 +42,14 @@ public:
     // Clears the entry for the next act (EFFACE).
     void clearEntry();
 
+    // True when the entry holds something the user typed or chose for the act, beyond what
+    // clearing it leaves (the practitioner in charge and the act type stay from one act to the next).
+    bool hasTyping() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void escapePressed() override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildUi();
@@ -78,11 +83,15 @@ private:
     void showHolidayHint();
     // Shows the public holidays and Sundays of the calendar's page in red.
     void markHolidays(int year, int month);
-    void save();
+    // Checks, asks and stores the entry; true when the act was stored. Already confirmed when the
+    // user chose to save while closing the window.
+    bool save(bool confirmed = false);
     void quit();
 
     std::unique_ptr<Ui::ActEntryWindow> m_ui;
     bool m_loaded = false;
+    // The user already chose to drop the typing ("Fermer sans enregistrer ?"), or the load failed.
+    bool m_leaving = false;
     FeeComputation m_fee;
     FeeComputation::Supplements m_supplements;
 

@@ -1,12 +1,14 @@
 #include "store/sqlite/Database.h"
 
 #include "common/AccessFile.h"
+#include "common/PrivateFile.h"
 #include "store/sqlite/Collation.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
@@ -177,6 +179,17 @@ std::shared_ptr<Database> Database::open(const QString& path, Status* status) {
 }
 
 std::shared_ptr<Database> Database::create(const QString& path, Status* status) {
+    // The engine would create the file readable by every account (0644): it is made first with the
+    // clinic's rights, and the engine's journals take the rights of the file.
+    const bool inMemory =
+        path.isEmpty() || path == QLatin1String(":memory:") || path.startsWith(QLatin1String("file:"));
+    QString why;
+    if (!inMemory && !createClinicFile(path, &why) && QFileInfo::exists(path)) {
+        QFile::remove(path);
+        if (status)
+            *status = Status::failure(StoreError::Failed, why);
+        return nullptr;
+    }
     return openWithFlags(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, status);
 }
 
