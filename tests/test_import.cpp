@@ -452,7 +452,8 @@ void TestImport::unreadableValueImportsNothing() {
     csv.close();
     writeScript(dir.filePath(QStringLiteral("mdb-ver")), "echo JET4\n");
     writeScript(dir.filePath(QStringLiteral("mdb-tables")), "echo ACTES\n");
-    writeScript(dir.filePath(QStringLiteral("mdb-export")), "cat \"" + dir.path().toUtf8() + "/$2.csv\"\n");
+    writeScript(dir.filePath(QStringLiteral("mdb-export")),
+                "for a; do t=$a; done; cat \"" + dir.path().toUtf8() + "/$t.csv\"\n");
     qputenv("PATH", dir.path().toUtf8() + ":/usr/bin:/bin");
     LegacyImportReport report;
     QString why;
@@ -472,11 +473,14 @@ void TestImport::columnsMissingAndUnknown() {
         f.write(bytes);
     };
     // Names in other cases, CCAM6 and the payments missing, one column of the register's own.
-    write("actes.csv", "numint,NOM,prenom,date,Cotation,PRIX\n5,\"DUPONT\",\"Marie\",38353.75,\"K 20\",313.5000\n");
+    // A date of Access's own kind comes as mdb-export is told to print it.
+    write("actes.csv", "numint,NOM,prenom,date,Cotation,PRIX\n5,\"DUPONT\",\"Marie\",38353.75,\"K 20\",313.5000\n"
+                       "6,\"DURAND\",,\"2005-01-02 10:30:00\",,\n");
     write("memo.csv", "Numeros,Texte,Tarifs\n2,\"Accouchement\",313.5000\n");
     writeScript(dir.filePath(QStringLiteral("mdb-ver")), "echo JET3\n");
     writeScript(dir.filePath(QStringLiteral("mdb-tables")), "printf 'actes\\nmemo\\n'\n");
-    writeScript(dir.filePath(QStringLiteral("mdb-export")), "cat \"" + dir.path().toUtf8() + "/$2.csv\"\n");
+    writeScript(dir.filePath(QStringLiteral("mdb-export")),
+                "for a; do t=$a; done; cat \"" + dir.path().toUtf8() + "/$t.csv\"\n");
     qputenv("PATH", dir.path().toUtf8() + ":/usr/bin:/bin");
     LegacyImportReport report;
     QString why;
@@ -497,6 +501,9 @@ void TestImport::columnsMissingAndUnknown() {
     QCOMPARE(a.price, Money::parse(QStringLiteral("313,5")));
     QCOMPARE(a.paidSecu, Money()); // an act without payments is an unpaid act
     QCOMPARE(a.secondary[4], QString());
+    QVERIFY(store->acts().find(6, &a, &found) && found);
+    QCOMPARE(a.date, StoredDay(38354));
+    QCOMPARE(a.price, std::nullopt);
     QCOMPARE(clinic.scalar(QStringLiteral("SELECT TARIFS FROM MEMO")).toLongLong(), 3135000);
 }
 

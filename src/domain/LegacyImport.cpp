@@ -125,7 +125,15 @@ bool readValue(const QString& field, Kind kind, Value* v, QString* what) {
     case Kind::Day: {
         bool ok = false;
         const double d = field.toDouble(&ok);
-        const auto day = ok ? storedDayOf(d) : std::nullopt;
+        auto day = ok ? storedDayOf(d) : std::nullopt;
+        // A date column of Access's own kind, printed as mdb-export is told (-T).
+        if (!ok) {
+            const QDate date = QDate::fromString(field.left(10), QStringLiteral("yyyy-MM-dd"));
+            if (date.isValid()) {
+                ok = true;
+                day = storedDayOf(double(dayNumberOf(date)));
+            }
+        }
         if (!day) {
             *what = ok ? QStringLiteral("n'est pas une date des années 100 à 9999")
                        : QStringLiteral("n'est pas un numéro de jour");
@@ -190,7 +198,7 @@ bool readRow(const QString& table, const AccessTable& t, size_t row, const Colum
             *why = QStringLiteral("%1, ligne %2 de l'export, colonne %3 : « %4 » %5. Rien n'a été importé.")
                        .arg(table)
                        .arg(t.lines[row])
-                       .arg(QString::fromLatin1(rules[i].name), fields[at].left(60), what);
+                       .arg(QString::fromLatin1(rules[i].name), at >= 0 ? fields[at].left(60) : QString(), what);
             return false;
         }
     }
@@ -316,7 +324,9 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
         Status s = readStoredFigures(destination, &before);
         if (!s) {
             *why =
-                QStringLiteral("La destination %1 ne peut pas être utilisée : %2").arg(report->destination, s.message);
+                QStringLiteral(
+                    "La destination %1 ne peut pas être utilisée (une base préparée par obsledger-admin init ?) : %2")
+                    .arg(report->destination, s.message);
             return false;
         }
         existed = true;
@@ -384,14 +394,16 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
 
     AccessTable actsRead, memoRead;
     QString problem;
-    if (!runMdbTool(QStringLiteral("mdb-export"), {accessFile, actsTable}, &out, why))
+    // Dates of Access's own kind, if a register has any, with their four-digit year.
+    const QStringList exportOptions{QStringLiteral("-T"), QStringLiteral("%Y-%m-%d %H:%M:%S")};
+    if (!runMdbTool(QStringLiteral("mdb-export"), exportOptions + QStringList{accessFile, actsTable}, &out, why))
         return false;
     if (!readAccessExport(out, &actsRead, &problem)) {
         *why = QStringLiteral("La table ACTES n'a pas pu être lue (%1). Rien n'a été importé.").arg(problem);
         return false;
     }
     if (!memoTable.isEmpty()) {
-        if (!runMdbTool(QStringLiteral("mdb-export"), {accessFile, memoTable}, &out, why))
+        if (!runMdbTool(QStringLiteral("mdb-export"), exportOptions + QStringList{accessFile, memoTable}, &out, why))
             return false;
         if (!readAccessExport(out, &memoRead, &problem)) {
             *why = QStringLiteral("La table MEMO n'a pas pu être lue (%1). Rien n'a été importé.").arg(problem);
