@@ -365,6 +365,8 @@ void TestImport::refusals_data() {
                                     << "ne peut pas être créée";
     QTest::newRow("destination not a base") << "junk-destination"
                                             << "n'est pas une base Obsledger";
+    QTest::newRow("server unreachable") << "no-server"
+                                        << "ne peut pas être utilisée";
 }
 
 void TestImport::refusals() {
@@ -401,6 +403,9 @@ void TestImport::refusals() {
     else if (kind == QLatin1String("no-folder")) {
         QVERIFY(QFile::copy(legacy("small.mdb"), source));
         destination = dir.filePath(QStringLiteral("absent/OBSLEDGER.mdb"));
+    } else if (kind == QLatin1String("no-server")) {
+        QVERIFY(QFile::copy(legacy("small.mdb"), source));
+        destination = QStringLiteral("host=%1 dbname=obsledger connect_timeout=2").arg(dir.filePath("pas-de-serveur"));
     } else if (kind == QLatin1String("junk-destination")) {
         QVERIFY(QFile::copy(legacy("small.mdb"), source));
         write(destination, "not a base");
@@ -411,7 +416,8 @@ void TestImport::refusals() {
     QVERIFY(!importLegacyRegister(source, destination, false, &report, &why));
     QVERIFY2(why.contains(message), qPrintable(why));
     QCOMPARE(QFileInfo::exists(destination), existed);
-    if (kind == QLatin1String("no-folder") || kind == QLatin1String("junk-destination"))
+    if (kind == QLatin1String("no-folder") || kind == QLatin1String("junk-destination") ||
+        kind == QLatin1String("no-server"))
         return;
     // Nothing written into the clinic's own base either.
     QVERIFY(!importLegacyRegister(source, clinic.location(), false, &report, &why));
