@@ -231,6 +231,8 @@ void TestImport::smallFileEveryValue() {
     QVERIFY(report.missingColumns.isEmpty());
     QVERIFY(report.ignoredColumns.isEmpty());
     QCOMPARE(report.format, QStringLiteral("JET4"));
+    QCOMPARE(report.entriesWithoutIndex, 1);
+    QVERIFY(report.text().contains(QStringLiteral("1 item(s) sans INDEX")));
 
     const Table acts = expectedTable("ACTES");
     QCOMPARE(clinic.count(QStringLiteral("ACTES")), acts.rows.size());

@@ -486,6 +486,7 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
         for (int k = 0; k < 6; ++k)
             e.excesses[k] = money(v[4 + k]);
         e.index = v[10].number;
+        report->entriesWithoutIndex += !e.index;
         for (int k = 0; k < 7; ++k)
             if (!addTo(&read.entrySums[k], v[3 + k].number)) {
                 *why = overflow;
@@ -586,6 +587,9 @@ QString LegacyImportReport::text() const {
                      .arg(missingColumns.join(QStringLiteral(", ")));
     if (!ignoredColumns.isEmpty())
         lines << QStringLiteral("  Colonnes inconnues, ignorées : %1").arg(ignoredColumns.join(QStringLiteral(", ")));
+    if (entriesWithoutIndex > 0)
+        lines << QStringLiteral("  MEMO : %1 item(s) sans INDEX placé(s) après les autres, comme un item ajouté")
+                     .arg(entriesWithoutIndex);
     if (!keptCopy.isEmpty())
         lines << QStringLiteral("  La base remplacée est conservée dans %1").arg(QDir::toNativeSeparators(keptCopy));
     const double perThousand = read.acts > 0 ? double(milliseconds) * 1000.0 / double(read.acts) : 0.0;

@@ -11,13 +11,14 @@ namespace obs {
 // What an import of the former register did, for its report.
 struct LegacyImportReport {
     QString source;
-    QString destination;        // as messages show it
-    QString format;             // mdb-ver's answer: JET3, JET4, ACE12...
-    StoredFigures read;         // what the Access file holds
-    StoredFigures found;        // what the destination holds afterwards
-    QStringList missingColumns; // TABLE.Column taken as empty
-    QStringList ignoredColumns; // TABLE.Column not read
-    QString keptCopy;           // the copy of the replaced base, if one was kept
+    QString destination;            // as messages show it
+    QString format;                 // mdb-ver's answer: JET3, JET4, ACE12...
+    StoredFigures read;             // what the Access file holds
+    StoredFigures found;            // what the destination holds afterwards
+    QStringList missingColumns;     // TABLE.Column taken as empty
+    QStringList ignoredColumns;     // TABLE.Column not read
+    qint64 entriesWithoutIndex = 0; // MEMO rows without INDEX: they take the next place, as new entries do
+    QString keptCopy;               // the copy of the replaced base, if one was kept
     qint64 milliseconds = 0;
     bool matches = false; // every figure of the destination equals the source's
 
