@@ -15,7 +15,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libsqlite3-dev libsqlitecpp-dev
           fonts-dejavu-core xvfb xauth openbox x11-utils poppler-utils qt6-translations-l10n
-          dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql
+          dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql mdbtools
           clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
           cups printer-driver-cups-pdf  # a private print server for the printing test (scripts/with-pdf-printer.sh)
           libbenchmark-dev)  # the benchmarks are built with the tests, so that they keep building

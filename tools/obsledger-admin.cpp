@@ -10,6 +10,7 @@
 #include "domain/BackupEngine.h"
 #include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
+#include "domain/LegacyImport.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
 #include "store/Store.h"
@@ -143,6 +144,22 @@ int copy(const QString& from, const QString& to, bool replace) {
     out() << "Copie vérifiée vers " << describeLocation(to) << " : " << totals.acts << " actes, " << totals.entries
           << " items ; prix " << Money::fromUnits(totals.prices).toFrench() << ", reversé "
           << Money::fromUnits(totals.reversed).toFrench() << " (identiques à la source).\n";
+    return 0;
+}
+
+// The former register's Access file into a new base, then its report; 0 only when the new base
+// was found equal to the old one.
+int importRegister(const QString& access, const QString& to, bool replace) {
+    LegacyImportReport report;
+    QString why;
+    const bool done = importLegacyRegister(access, to, replace, &report, &why);
+    if (done || report.found.acts > 0 || report.found.entries > 0)
+        out() << report.text();
+    if (!done) {
+        out().flush();
+        err() << why << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -434,6 +451,9 @@ int main(int argc, char* argv[]) {
     else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
              args[0] == QLatin1String("copy"))
         rc = copy(args[1], args[2], args.size() == 4);
+    else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
+             args[0] == QLatin1String("import"))
+        rc = importRegister(args[1], args[2], args.size() == 4);
     else if (args.size() == 1 && args[0] == QLatin1String("path"))
         rc = showPath();
     else if (args.size() == 2 && args[0] == QLatin1String("files"))

@@ -1,5 +1,6 @@
 #include "store/sqlite/Database.h"
 
+#include "common/AccessFile.h"
 #include "common/PrivateFile.h"
 #include "store/sqlite/Collation.h"
 
@@ -173,6 +174,12 @@ std::shared_ptr<Database> Database::open(const QString& path, Status* status) {
             *status =
                 Status::failure(StoreError::Unreadable,
                                 QStringLiteral("Le fichier de la base de données est introuvable : %1").arg(path));
+        return nullptr;
+    }
+    // The former register's Access file is no database of this engine, but it can be imported.
+    if (isAccessDatabaseFile(path)) {
+        if (status)
+            *status = Status::failure(StoreError::Unreadable, formerRegisterMessage(path));
         return nullptr;
     }
     return openWithFlags(path, SQLite::OPEN_READWRITE, status);
