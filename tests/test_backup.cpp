@@ -139,7 +139,6 @@ private slots:
     void restoreWithoutSettingReadsApplicationFolder();
     void quitButton();
     void roundTripThroughMainWindow();
-    void screenshots();
 };
 
 void TestBackup::backupFileName_data() {
@@ -713,24 +712,6 @@ void TestBackup::roundTripThroughMainWindow() {
     QTest::keyClicks(text1, "MARTIN");
     QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("MARTIN"));
     QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 3);
-}
-
-void TestBackup::screenshots() {
-    const QString shots = qEnvironmentVariable("OBSLEDGER_SHOTS");
-    if (shots.isEmpty())
-        QSKIP("OBSLEDGER_SHOTS names no folder");
-    TempClinic clinic;
-    QVERIFY(Settings::setBackupFolder(QStringLiteral("/media/cle-usb/Sauvegardes")));
-    QVERIFY(Settings::setDatabasePath(QStringLiteral("/srv/clinique/comptabilite/OBSLEDGER.mdb")));
-    QDir().mkpath(shots);
-    BackupWindow* form = new BackupWindow();
-    form->show();
-    QVERIFY(form->grab().save(QDir(shots).filePath("form21.png")));
-    AboutBox* about = new AboutBox();
-    about->show();
-    QVERIFY(about->grab().save(QDir(shots).filePath("frmabout.png")));
-    form->close();
-    about->close();
 }
 
 QTEST_MAIN(TestBackup)

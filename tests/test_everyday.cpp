@@ -104,7 +104,6 @@ private slots:
     void backupKeepsGenerations_data();
     void backupKeepsGenerations();
     void adminRestoresAGeneration();
-    void screenshotUnsavedMark();
 };
 
 void TestEveryday::destructiveQuestionsDefaultToNo_data() {
@@ -487,31 +486,6 @@ void TestEveryday::adminRestoresAGeneration() {
             QVERIFY(!QString::fromUtf8(p.readAllStandardError()).isEmpty());
     }
     QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 4);
-}
-
-void TestEveryday::screenshotUnsavedMark() {
-    const QString shots = qEnvironmentVariable("OBSLEDGER_SHOTS");
-    if (shots.isEmpty())
-        QSKIP("OBSLEDGER_SHOTS names no folder");
-    TempClinic clinic;
-    clinic.addAct({{"Nom", "DUPONT"},
-                   {"Prenom", "Marie"},
-                   {"Date", 46300},
-                   {"Acte", "Accouchement simple"},
-                   {"CCAM1", "JQGD010"},
-                   {"MEDSUIT", "Dr MARTIN"},
-                   {"MEDACTE", "Dr BERTRAND"},
-                   {"PRIX", moneyValue(Money::parse("313,5"))},
-                   {"DE", moneyValue(Money::fromEuros(150))},
-                   {"PAYESECU", moneyValue(Money::parse("219,45"))}});
-    Window w(clinic);
-    w.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
-    w.type("DUP");
-    w.edit("TxtPCompl")->setText("94,05");
-    QVERIFY(w.marked());
-    QDir().mkpath(shots);
-    QVERIFY(w.form->grab().save(QDir(shots).filePath("main-unsaved.png")));
 }
 
 QTEST_MAIN(TestEveryday)
