@@ -8,7 +8,7 @@
 # Needs the Debian packages xvfb, openbox and x11-utils for the framed pictures.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-$root/build}
+build=$(realpath "${1:-$root/build}")
 pictures=$(realpath -m "${2:-$build/screenshots}")
 cmake --build "$build" --target screenshots test_window_frames
 mkdir -p "$pictures/cadres"

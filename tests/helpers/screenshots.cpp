@@ -136,6 +136,9 @@ private slots:
             save(w.get(), which == QByteArray("tariff") ? "form20" : "form8-accouchements");
             if (which == QByteArray("reference")) {
                 child<QPushButton>(w.get(), "CmdMedecins")->click();
+                auto* list = child<QListWidget>(w.get(), "List1");
+                list->setCurrentRow(1);
+                emit list->itemDoubleClicked(list->currentItem());
                 save(w.get(), "form8-medecins");
             }
         }
