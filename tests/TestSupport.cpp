@@ -327,6 +327,19 @@ void SearchScreen::pay(const QString& sum) const {
     click("CmdRev");
 }
 
+qint64 actsIn(const QString& path) {
+    Status s;
+    auto db = Database::open(path, &s);
+    QVariant n;
+    if (!db || !db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
+        return -1;
+    return n.toLongLong();
+}
+
+QVariant euros(const QString& text) {
+    return moneyValue(Money::parse(text));
+}
+
 ProgramRun runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env, int timeoutMs) {
     QProcess p;
     if (!env.isEmpty())

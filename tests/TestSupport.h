@@ -105,6 +105,12 @@ struct ClinicWithRates : TempClinic {
     ClinicWithRates() { writeRates(); }
 };
 
+// Rows of ACTES in a database file, read through a connection of its own; -1 when unreadable.
+qint64 actsIn(const QString& path);
+
+// An amount in the French form ("313,5") as an act's field holds it; empty or not a number: none.
+QVariant euros(const QString& text);
+
 // A named control of a window; fails the test when absent.
 template <class T> T* child(const QWidget* window, const char* name) {
     T* w = window->findChild<T*>(QString::fromLatin1(name));

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 using namespace obs;
+using obs::test::actsIn;
 using obs::test::child;
 using obs::test::TempClinic;
 
@@ -31,18 +32,6 @@ const QString kCrLf = QStringLiteral("\r\n");
 qint64 addPatient(TempClinic& clinic, const char* name) {
     return clinic.addAct(
         {{QStringLiteral("Nom"), QString::fromUtf8(name)}, {QStringLiteral("Prenom"), QStringLiteral("Anne")}});
-}
-
-// Rows of ACTES in a database file, read through a connection of its own.
-qint64 actsIn(const QString& path) {
-    Status s;
-    auto db = Database::open(path, &s);
-    if (!db)
-        return -1;
-    QVariant n;
-    if (!db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
-        return -1;
-    return n.toLongLong();
 }
 
 QString makeFolder(const TempClinic& clinic, const QString& name) {

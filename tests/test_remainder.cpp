@@ -18,12 +18,9 @@
 
 using namespace obs;
 using obs::test::child;
+using obs::test::euros;
 
 namespace {
-
-QVariant euros(const QString& text) {
-    return moneyValue(Money::parse(text));
-}
 
 struct Clinic : obs::test::ClinicWithRates {
     qint64 act(const QString& nom, QDate date, const QString& prix, const QString& de, const QString& secu,

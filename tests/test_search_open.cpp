@@ -18,14 +18,11 @@
 
 using namespace obs;
 using obs::test::child;
+using obs::test::euros;
 
 namespace {
 
 using Clinic = obs::test::ClinicWithRates;
-
-QVariant euros(const char* text) {
-    return moneyValue(Money::parse(QString::fromUtf8(text)));
-}
 
 // The main window with the search screen opened from it, as the user gets there.
 struct Session {
