@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every window of the program, opened as the program opens it on a working clinic's base: the
-// lists filled, an act chosen, a record shown. Shared by the window size tests.
+// lists filled, an act chosen, a record shown. Shared by the window size tests and the pictures
+// of scripts/screenshots.sh.
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"

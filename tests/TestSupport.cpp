@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -326,11 +327,39 @@ void SearchScreen::pay(const QString& sum) const {
     click("CmdRev");
 }
 
-void saveScreenshot(QWidget* window, const QString& name) {
-    const QString folder = qEnvironmentVariable("OBSLEDGER_SCREENS");
-    if (folder.isEmpty())
-        return;
-    window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+qint64 actsIn(const QString& path) {
+    Status s;
+    auto db = Database::open(path, &s);
+    QVariant n;
+    if (!db || !db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
+        return -1;
+    return n.toLongLong();
+}
+
+QVariant euros(const QString& text) {
+    return moneyValue(Money::parse(text));
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env, int timeoutMs) {
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.start(program, args);
+    ProgramRun r;
+    if (!p.waitForStarted(10000) || !p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not run: ") + p.errorString();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QString builtProgram(const QString& name) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
 // Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.

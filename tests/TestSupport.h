@@ -5,6 +5,7 @@
 #include "store/sqlite/Database.h"
 
 #include <QPointer>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
@@ -99,6 +100,17 @@ private:
     BrowsedResult m_browsed;
 };
 
+// A clinic whose rates file holds the usual rates, so that the search screen loads quietly.
+struct ClinicWithRates : TempClinic {
+    ClinicWithRates() { writeRates(); }
+};
+
+// Rows of ACTES in a database file, read through a connection of its own; -1 when unreadable.
+qint64 actsIn(const QString& path);
+
+// An amount in the French form ("313,5") as an act's field holds it; empty or not a number: none.
+QVariant euros(const QString& text);
+
 // A named control of a window; fails the test when absent.
 template <class T> T* child(const QWidget* window, const char* name) {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
@@ -107,8 +119,17 @@ template <class T> T* child(const QWidget* window, const char* name) {
     return w;
 }
 
-// Saves a picture of the window into the folder named by OBSLEDGER_SCREENS, when it is set.
-void saveScreenshot(QWidget* window, const QString& name);
+// What a program run by a test gave back.
+struct ProgramRun {
+    int code = -1; // -1: it did not start, crashed or did not end in time
+    QString out;
+    QString err;
+};
+// Runs a program to its end, in the given environment (the test's own when empty).
+ProgramRun runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
+                      int timeoutMs = 120000);
+// A program built beside the tests: obsledger-admin, obsledger.
+QString builtProgram(const QString& name);
 
 // Reads a file of the exports (';' between fields) as a spreadsheet does: quoted fields may hold
 // ';', '""' and line breaks; fails the test without the byte order mark or the CRLF line ends.

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 using namespace obs;
+using obs::test::actsIn;
 using obs::test::child;
 using obs::test::TempClinic;
 
@@ -31,18 +32,6 @@ const QString kCrLf = QStringLiteral("\r\n");
 qint64 addPatient(TempClinic& clinic, const char* name) {
     return clinic.addAct(
         {{QStringLiteral("Nom"), QString::fromUtf8(name)}, {QStringLiteral("Prenom"), QStringLiteral("Anne")}});
-}
-
-// Rows of ACTES in a database file, read through a connection of its own.
-qint64 actsIn(const QString& path) {
-    Status s;
-    auto db = Database::open(path, &s);
-    if (!db)
-        return -1;
-    QVariant n;
-    if (!db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
-        return -1;
-    return n.toLongLong();
 }
 
 QString makeFolder(const TempClinic& clinic, const QString& name) {
@@ -139,7 +128,6 @@ private slots:
     void restoreWithoutSettingReadsApplicationFolder();
     void quitButton();
     void roundTripThroughMainWindow();
-    void screenshots();
 };
 
 void TestBackup::backupFileName_data() {
@@ -713,24 +701,6 @@ void TestBackup::roundTripThroughMainWindow() {
     QTest::keyClicks(text1, "MARTIN");
     QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("MARTIN"));
     QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 3);
-}
-
-void TestBackup::screenshots() {
-    const QString shots = qEnvironmentVariable("OBSLEDGER_SHOTS");
-    if (shots.isEmpty())
-        QSKIP("OBSLEDGER_SHOTS names no folder");
-    TempClinic clinic;
-    QVERIFY(Settings::setBackupFolder(QStringLiteral("/media/cle-usb/Sauvegardes")));
-    QVERIFY(Settings::setDatabasePath(QStringLiteral("/srv/clinique/comptabilite/OBSLEDGER.mdb")));
-    QDir().mkpath(shots);
-    BackupWindow* form = new BackupWindow();
-    form->show();
-    QVERIFY(form->grab().save(QDir(shots).filePath("form21.png")));
-    AboutBox* about = new AboutBox();
-    about->show();
-    QVERIFY(about->grab().save(QDir(shots).filePath("frmabout.png")));
-    form->close();
-    about->close();
 }
 
 QTEST_MAIN(TestBackup)

@@ -170,10 +170,8 @@ private slots:
     void writeWaitingOnALockReportsLocked();
     void unreachableServerNamedWithoutPassword_data();
     void unreachableServerNamedWithoutPassword();
-    void keystrokeSearchUsesTheIndex();
     void textKeysAreTheProgramOwn_data();
     void textKeysAreTheProgramOwn();
-    void yearListingReadsThePeriodIndexInOrder();
     void workstationRoleMayWriteRowsOnly();
     void copyThereAndBackKeepsEveryRow();
     void upgradeBringsAnEarlierBaseInStep();
@@ -765,32 +763,6 @@ void TestEngines::unreachableServerNamedWithoutPassword() {
     QVERIFY(!describeLocation(location).contains(QStringLiteral("S3cret")));
 }
 
-void TestEngines::keystrokeSearchUsesTheIndex() {
-    TempServerDatabase server;
-    QVERIFY(server.connection().script(
-        "INSERT INTO actes (nom, prenom) SELECT 'NOM' || g, 'Prénom' || g FROM generate_series(1, 20000) g; "
-        "ANALYZE actes"));
-    const QString keys = QStringLiteral("obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint");
-    // The name typed, then the next record: what the main window asks at each keystroke and step.
-    const QString statements[] = {
-        QStringLiteral("SELECT %1 FROM actes WHERE ((obs_fold(nom), obs_case(nom)) >= (obs_fold($1), "
-                       "obs_case($1))) ORDER BY %1 LIMIT 1")
-            .arg(keys),
-        QStringLiteral("SELECT %1 FROM actes WHERE ((%1) > ($1, $1, $1, $1, 5)) ORDER BY %1 LIMIT 1").arg(keys),
-        QStringLiteral("SELECT SUM(prix), SUM(reverse) FROM actes WHERE date BETWEEN 1 AND 5 AND obs_fold(medsuit) "
-                       "= obs_fold($1) AND obs_fold(medacte) = obs_fold($1)")};
-    for (const QString& sql : statements) {
-        QStringList plan;
-        QVERIFY(
-            server.connection().exec(QStringLiteral("EXPLAIN ") + sql, {QStringLiteral("nom1")}, [&](const PgRow& r) {
-                plan << r.text(0);
-                return true;
-            }));
-        QVERIFY2(plan.join(u'\n').contains(QStringLiteral("Index")), qPrintable(plan.join(u'\n')));
-        QVERIFY2(!plan.join(u'\n').contains(QStringLiteral("Seq Scan")), qPrintable(plan.join(u'\n')));
-    }
-}
-
 // The server's text keys give, character for character, what the program's own tables give: plain
 // ASCII text through lower(), any other text through the character tables.
 void TestEngines::textKeysAreTheProgramOwn_data() {
@@ -822,31 +794,6 @@ void TestEngines::textKeysAreTheProgramOwn() {
                                             return false;
                                         }));
     QCOMPARE(got, (QStringList{fold, caseKey, likeKey}));
-}
-
-// The search's one-year listing, in the order of the dates then the names, comes from the period
-// index alone, already in that order; and no statement naming the text keys carries their
-// character tables (which cost the planner some 15 ms a statement when inlined).
-void TestEngines::yearListingReadsThePeriodIndexInOrder() {
-    TempServerDatabase server;
-    QVERIFY(server.connection().script(
-        "INSERT INTO actes (nom, prenom, date, prix) SELECT 'NOM' || (g % 97), 'Prénom' || g, 38000 + g % 3650, g "
-        "FROM generate_series(1, 30000) g"));
-    QVERIFY(server.connection().script("VACUUM (ANALYZE) actes"));
-    QStringList plan;
-    QVERIFY(server.connection().exec(
-        QStringLiteral(
-            "EXPLAIN VERBOSE SELECT numint, nom, prenom, date, ccam1, de, prix FROM actes WHERE date BETWEEN "
-            "? AND ? ORDER BY date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), "
-            "numint"),
-        {38400, 38765}, [&](const PgRow& r) {
-            plan << r.text(0);
-            return true;
-        }));
-    const QString text = plan.join(u'\n');
-    QVERIFY2(text.contains(QStringLiteral("Index Only Scan using actes_date")), qPrintable(text));
-    QVERIFY2(!text.contains(QStringLiteral("Sort")), qPrintable(text));
-    QVERIFY2(text.size() < 4000, qPrintable(text.left(400)));
 }
 
 void TestEngines::workstationRoleMayWriteRowsOnly() {

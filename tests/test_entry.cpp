@@ -697,31 +697,6 @@ private slots:
         QVERIFY(m_form->isVisible());
         topLevel(QStringLiteral("form20"))->close();
     }
-
-    // With OBSLEDGER_SHOTS naming a folder, the filled screen is saved there as form2.png.
-    void screenshot() {
-        const QString folder = qEnvironmentVariable("OBSLEDGER_SHOTS");
-        if (folder.isEmpty())
-            QSKIP("OBSLEDGER_SHOTS is not set");
-        m_clinic.reset();
-        m_clinic = std::make_unique<TempClinic>();
-        QVERIFY(fillDemoReferences(m_clinic->db()));
-        open();
-        m_form->resize(m_form->sizeHint());
-        QTest::keyClicks(box("TxtNom"), QStringLiteral("lefebvre"));
-        QTest::keyClicks(box("TxtPrenom"), QStringLiteral("Camille"));
-        box("TxtDate")->setText(QStringLiteral("14/03/2005"));
-        chooseItem(m_form, "CmbPrat2", QStringLiteral("Dr D'ORVAL"));
-        chooseItem(m_form, "CmbActesAcct1",
-                   QStringLiteral("Accouchement unique par voie naturelle chez une primipare"));
-        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Délivrance artificielle"));
-        chooseItem(m_form, "CmbActesAcct2", QStringLiteral("Suture de déchirure périnéale complète"));
-        select(m_form, "OptNuit");
-        select(m_form, "OptMut2");
-        QCOMPARE(box("TxtEurosT")->text(), QStringLiteral("401,35"));
-        QDir().mkpath(folder);
-        QVERIFY(m_form->grab().save(QDir(folder).filePath(QStringLiteral("form2.png"))));
-    }
 };
 
 QTEST_MAIN(EntryTest)

@@ -27,6 +27,7 @@
 Q_DECLARE_METATYPE(obs::Dialogs::Default)
 
 using namespace obs;
+using obs::test::actsIn;
 using obs::test::child;
 using obs::test::TempClinic;
 
@@ -56,15 +57,6 @@ struct Window {
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
 };
-
-qint64 actsIn(const QString& path) {
-    Status s;
-    auto db = Database::open(path, &s);
-    QVariant n;
-    if (!db || !db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &n))
-        return -1;
-    return n.toLongLong();
-}
 
 void addActs(TempClinic& clinic, int n) {
     for (int i = 0; i < n; ++i)
@@ -104,7 +96,6 @@ private slots:
     void backupKeepsGenerations_data();
     void backupKeepsGenerations();
     void adminRestoresAGeneration();
-    void screenshotUnsavedMark();
 };
 
 void TestEveryday::destructiveQuestionsDefaultToNo_data() {
@@ -476,42 +467,16 @@ void TestEveryday::adminRestoresAGeneration() {
         qint64 actsAfter;
     } runs[] = {{junk, 1, 4}, {second, 0, 1}};
     for (const auto& run : runs) {
-        QProcess p;
-        p.start(QDir(QCoreApplication::applicationDirPath()).filePath("obsledger-admin"), {"restore", run.file});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), run.code);
+        const obs::test::ProgramRun r =
+            obs::test::runProgram(obs::test::builtProgram("obsledger-admin"), {"restore", run.file}, {}, 30000);
+        QCOMPARE(r.code, run.code);
         QCOMPARE(clinic.count("ACTES"), run.actsAfter);
         if (run.code == 0)
-            QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(clinic.dbPath() + ".avant-restauration"));
+            QVERIFY(r.out.contains(clinic.dbPath() + ".avant-restauration"));
         else
-            QVERIFY(!QString::fromUtf8(p.readAllStandardError()).isEmpty());
+            QVERIFY(!r.err.isEmpty());
     }
     QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 4);
-}
-
-void TestEveryday::screenshotUnsavedMark() {
-    const QString shots = qEnvironmentVariable("OBSLEDGER_SHOTS");
-    if (shots.isEmpty())
-        QSKIP("OBSLEDGER_SHOTS names no folder");
-    TempClinic clinic;
-    clinic.addAct({{"Nom", "DUPONT"},
-                   {"Prenom", "Marie"},
-                   {"Date", 46300},
-                   {"Acte", "Accouchement simple"},
-                   {"CCAM1", "JQGD010"},
-                   {"MEDSUIT", "Dr MARTIN"},
-                   {"MEDACTE", "Dr BERTRAND"},
-                   {"PRIX", moneyValue(Money::parse("313,5"))},
-                   {"DE", moneyValue(Money::fromEuros(150))},
-                   {"PAYESECU", moneyValue(Money::parse("219,45"))}});
-    Window w(clinic);
-    w.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
-    w.type("DUP");
-    w.edit("TxtPCompl")->setText("94,05");
-    QVERIFY(w.marked());
-    QDir().mkpath(shots);
-    QVERIFY(w.form->grab().save(QDir(shots).filePath("main-unsaved.png")));
 }
 
 QTEST_MAIN(TestEveryday)

@@ -97,14 +97,12 @@ QMap<QString, qint64> largeFigures() {
 
 // Runs the installer's tool as the clinic would.
 int admin(const QStringList& args, QString* out, QString* err = nullptr) {
-    QProcess p;
-    p.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("obsledger-admin")), args);
-    if (!p.waitForFinished(120000))
-        return -1;
-    *out = QString::fromUtf8(p.readAllStandardOutput());
+    const obs::test::ProgramRun r =
+        obs::test::runProgram(obs::test::builtProgram(QStringLiteral("obsledger-admin")), args);
+    *out = r.out;
     if (err)
-        *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitCode();
+        *err = r.err;
+    return r.code;
 }
 
 // The PATH of the test, put back when the test ends.

@@ -25,11 +25,7 @@ using namespace obs::test;
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 // Runs one of the built programs with no screen at all, in a home of its own: a program that
 // went past its command line would stop on the missing screen or touch that home.
@@ -40,20 +36,7 @@ Run runProgram(const QString& program, const QStringList& args, const QString& h
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QDir(QCoreApplication::applicationDirPath()).filePath(program), args);
-    Run r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("did not run: ") + p.errorString();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return obs::test::runProgram(builtProgram(program), args, env, 30000);
 }
 
 QByteArray readAll(const QString& path) {

@@ -19,12 +19,10 @@ Q_DECLARE_METATYPE(obs::Dialogs::Choice)
 
 using namespace obs;
 using obs::test::child;
+using obs::test::euros;
 using obs::test::TempClinic;
 
 namespace {
-QVariant euros(const char* text) {
-    return moneyValue(Money::parse(QString::fromUtf8(text)));
-}
 
 struct Window {
     std::unique_ptr<MainWindow> form;

@@ -28,12 +28,7 @@ namespace {
 
 using Line = ListPrint::Line;
 
-struct TempClinic : obs::test::TempClinic {
-    TempClinic() {
-        QFile rates(appDir() + QStringLiteral("/taux.cmt"));
-        if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
-            qFatal("cannot write the rates file");
-    }
+struct TempClinic : obs::test::ClinicWithRates {
     void act(const QString& nom, int day, const char* secu = "0") {
         addAct({{QStringLiteral("Nom"), nom},
                 {QStringLiteral("Prenom"), QStringLiteral("Marie")},
@@ -44,14 +39,12 @@ struct TempClinic : obs::test::TempClinic {
     }
 };
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QString pdfText(const QString& pdf, const QStringList& options = {}) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), options + QStringList{pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const obs::test::ProgramRun r =
+        obs::test::runProgram(QStringLiteral("pdftotext"), options + QStringList{pdf, QStringLiteral("-")}, {}, 30000);
+    return r.code == 0 ? r.out : QString();
 }
 
 // The printed lines of the text, blanks runs made single.
@@ -208,7 +201,7 @@ void TestPrint::headingAfterUnpaidListing() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     clinic.act(QStringLiteral("DURAND"), 1, "70");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     child<QComboBox>(s.form, "CmbPrat2")->setEditText(QStringLiteral("Dr D'ORVAL"));
     s.click("CmdImpayes");
@@ -230,7 +223,7 @@ void TestPrint::printToPdf() {
     clinic.act(QStringLiteral("MOREL"), 2);
     const QString pdf = clinic.file(QStringLiteral("liste.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     s.click("Command1");
@@ -252,7 +245,7 @@ void TestPrint::pageSetUp() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("page.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -290,7 +283,7 @@ void TestPrint::longListContinuesOnNewPages() {
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 200);
     const QString pdf = clinic.file(QStringLiteral("long.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -304,7 +297,7 @@ void TestPrint::printerChoice() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("choix.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QAction* imprime = s.form->findChild<QAction*>(QStringLiteral("Imprime"));
     QVERIFY(imprime);
@@ -324,7 +317,7 @@ void TestPrint::unusablePrinter() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     Dialogs::setTestPrintFile(clinic.file(QStringLiteral("pas-de-dossier/liste.pdf")));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -379,7 +372,7 @@ void TestPrint::printOnDefaultPrinter() {
     for (int i = 0; i < 90; ++i)
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 120, i % 3 ? "0" : "70");
     Dialogs::setTestPrintFile(QString()); // the default printer, as on a workstation
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     // Named after the search, the practitioner shows in the heading only.
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));

@@ -1097,20 +1097,6 @@ void TestReference::demoLooksRight() {
     for (int i = 0; i < list->count(); ++i)
         QVERIFY2(list->fontMetrics().horizontalAdvance(list->item(i)->text()) + 8 < list->viewport()->width(),
                  qPrintable(list->item(i)->text()));
-    if (const QByteArray shots = qgetenv("OBSLEDGER_SHOTS"); !shots.isEmpty()) {
-        const QString folder = QString::fromLocal8Bit(shots);
-        QCoreApplication::processEvents(); // pending layout changes
-        e.form->grab().save(folder + QStringLiteral("/form8-accouchements.png"));
-        e.click("CmdMedecins");
-        e.doubleClick(QStringLiteral("Dr D'ORVAL"));
-        QCoreApplication::processEvents();
-        e.form->grab().save(folder + QStringLiteral("/form8-medecins.png"));
-        ReferenceListsEditor fresh(clinic.database(), clinic.browsed());
-        fresh.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
-        fresh.grab().save(folder + QStringLiteral("/form8.png"));
-        fresh.close();
-    }
 }
 
 QTEST_MAIN(TestReference)

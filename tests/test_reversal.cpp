@@ -32,12 +32,6 @@ const QString kBadDate = QStringLiteral("La Date est saisie selon un mode incorr
 const QString kA = QStringLiteral("Dr FONTAINE");
 const QString kB = QStringLiteral("Dr D'ORVAL");
 
-void writeRates(const TempClinic& clinic, const QByteArray& content) {
-    QFile f(clinic.appDir() + QStringLiteral("/taux.cmt"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(content), content.size());
-}
-
 qint64 pairAct(TempClinic& clinic, QDate date, const char* prix, const QString& suit = kB, const QString& done = kA,
                const QVariant& reverse = QVariant()) {
     return clinic.addAct({{QStringLiteral("Nom"), QStringLiteral("DUPONT")},
@@ -48,7 +42,7 @@ qint64 pairAct(TempClinic& clinic, QDate date, const char* prix, const QString& 
                           {QStringLiteral("REVERSE"), reverse}});
 }
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QVariant stored(TempClinic& clinic, const char* column, qint64 id) {
     return clinic.scalar(
@@ -109,8 +103,8 @@ void TestReversal::ratesFileRead() {
     QFETCH(QString, clinic);
     QFETCH(QString, practitioner);
     TempClinic c;
-    writeRates(c, content);
-    Screen10 s(c);
+    c.writeRates(content);
+    SearchScreen s(c);
     QCOMPARE(s.edit("TxtTauxClin")->text(), clinic);
     QCOMPARE(s.edit("TxtTauxPrat")->text(), practitioner);
     QVERIFY(Dialogs::shownTexts().isEmpty());
@@ -119,7 +113,7 @@ void TestReversal::ratesFileRead() {
 void TestReversal::ratesFileMissing() {
     TempClinic clinic;
     clinic.addMemo(1, kA);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(Dialogs::shownTexts(), QStringList{kNoRatesFile});
     QVERIFY(s.edit("TxtTauxClin")->text().isEmpty());
     QVERIFY(s.edit("TxtTauxPrat")->text().isEmpty());
@@ -130,8 +124,8 @@ void TestReversal::ratesFileMissing() {
 
 void TestReversal::ratesSaved() {
     TempClinic clinic;
-    writeRates(clinic, "\"5\",\"20\"\r\n");
-    Screen10 s(clinic);
+    clinic.writeRates("\"5\",\"20\"\r\n");
+    SearchScreen s(clinic);
     s.edit("TxtTauxClin")->setText(QStringLiteral("10"));
     s.edit("TxtTauxPrat")->setText(QStringLiteral("50"));
     s.click("CmdModif");
@@ -140,15 +134,15 @@ void TestReversal::ratesSaved() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("\"10\",\"50\"\r\n"));
     // Read back as written at the next opening.
-    Screen10 again(clinic);
+    SearchScreen again(clinic);
     QCOMPARE(again.edit("TxtTauxClin")->text(), QStringLiteral("10"));
     QCOMPARE(again.edit("TxtTauxPrat")->text(), QStringLiteral("50"));
 }
 
 void TestReversal::ratesNotWritable() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    clinic.writeRates("\"10\",\"50\"\r\n");
+    SearchScreen s(clinic);
     // A folder in the file's place: the file cannot be replaced.
     QVERIFY(QFile::remove(clinic.appDir() + QStringLiteral("/taux.cmt")));
     QVERIFY(QDir(clinic.appDir()).mkdir(QStringLiteral("taux.cmt")));
@@ -163,8 +157,8 @@ void TestReversal::ratesNotWritable() {
 
 void TestReversal::ratesWithQuoteRefused() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    clinic.writeRates("\"10\",\"50\"\r\n");
+    SearchScreen s(clinic);
     QTest::keyClicks(s.edit("TxtTauxPrat"), QStringLiteral("\"1"));
     QCOMPARE(s.edit("TxtTauxPrat")->text(), QStringLiteral("501")); // the quote key is refused
     s.edit("TxtTauxPrat")->setText(QStringLiteral("5\"0"));         // pasted
@@ -179,10 +173,10 @@ void TestReversal::ratesWithQuoteRefused() {
 
 void TestReversal::practitionerCaptions() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     clinic.addMemo(1, kA);
     clinic.addMemo(1, kB);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(s.caption("Label9"), QString());
     QCOMPARE(child<QPushButton>(s.form, "CmdDoit")->text(), QStringLiteral("Doit"));
     s.combo("CmbPPrat2")->setCurrentIndex(s.combo("CmbPPrat2")->findText(kA));
@@ -197,13 +191,13 @@ void TestReversal::practitionerCaptions() {
 
 void TestReversal::owedAmount() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2004, 1, 1}, "600");
     pairAct(clinic, {2010, 12, 31}, "400");
     pairAct(clinic, {2011, 1, 1}, "5000");        // after the period
     pairAct(clinic, {2005, 1, 1}, "700", kA, kB); // the other way round
     pairAct(clinic, {2005, 1, 1}, "800", QStringLiteral("Dr D'ORVALE"), kA);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"1000 €", "0", "450 €", "2951,81 F"}));
@@ -212,12 +206,12 @@ void TestReversal::owedAmount() {
 
 void TestReversal::owedAfterPayments() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "600");
     const qint64 latest = pairAct(clinic, {2006, 6, 1}, "400");
     pairAct(clinic, {2005, 6, 1}, "50", kB, QString()); // no performing practitioner: never paid on
     {
-        Screen10 s(clinic);
+        SearchScreen s(clinic);
         s.pair(kA, kB);
         s.edit("TxtDateRev")->setText(QStringLiteral("02/07/2006"));
         Dialogs::queueAnswer(true);
@@ -228,7 +222,7 @@ void TestReversal::owedAfterPayments() {
     QCOMPARE(stored(clinic, "REVERSE", latest).toLongLong(), Money::fromEuros(100).units());
     QCOMPARE(stored(clinic, "DateRev", latest).toLongLong(), dayNumberOf({2006, 7, 2}));
     {
-        Screen10 s(clinic);
+        SearchScreen s(clinic);
         s.pair(kA, kB);
         s.click("CmdDoit");
         QCOMPARE(s.owed(), (QStringList{"1000 €", "100 €", "350 €", "2295,85 F"}));
@@ -240,7 +234,7 @@ void TestReversal::owedAfterPayments() {
     }
     QCOMPARE(stored(clinic, "REVERSE", latest).toLongLong(), Money::fromEuros(150).units());
     QCOMPARE(stored(clinic, "DateRev", latest).toLongLong(), dayNumberOf({2006, 8, 3}));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"1000 €", "150 €", "300 €", "1967,87 F"}));
@@ -249,16 +243,16 @@ void TestReversal::owedAfterPayments() {
 
 void TestReversal::paymentOnLatestActAfterPeriod() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
     const qint64 later = pairAct(clinic, {2011, 3, 1}, "200", kB, kA, moneyValue(Money::fromEuros(20)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     Dialogs::queueAnswer(true);
     s.pay(QStringLiteral("100,5"));
     QTRY_VERIFY(!s.form);
     QCOMPARE(stored(clinic, "REVERSE", later).toLongLong(), Money::parse(QStringLiteral("120,5"))->units());
-    Screen10 again(clinic);
+    SearchScreen again(clinic);
     again.pair(kA, kB);
     again.click("CmdDoit");
     QCOMPARE(again.owed(), (QStringList{"1000 €", "0", "450 €", "2951,81 F"}));
@@ -307,10 +301,10 @@ void TestReversal::paymentGuards() {
     QFETCH(QString, sum);
     QFETCH(QString, message);
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
     pairAct(clinic, {2005, 2, 1}, "1000", QString(), QString());
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(performer, followUp);
     s.edit("TxtDateRev")->setText(date);
     Dialogs::queueAnswer(true);
@@ -330,9 +324,9 @@ void TestReversal::paymentGuards() {
 
 void TestReversal::paymentAnsweredNo() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     Dialogs::queueAnswer(false);
     s.pay(QStringLiteral("100"));
@@ -345,9 +339,9 @@ void TestReversal::paymentAnsweredNo() {
 
 void TestReversal::paymentNotStored() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     const qint64 id = pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     // Another workstation is writing: the payment cannot be stored.
     QVERIFY(clinic.db().executeRaw(QStringLiteral("BEGIN IMMEDIATE")));
@@ -379,9 +373,9 @@ void TestReversal::owedRefusesBadInput() {
     QFETCH(QString, clinicRate);
     QFETCH(QString, message);
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     const QStringList before = s.owed();
@@ -400,9 +394,9 @@ void TestReversal::owedRefusesBadInput() {
 
 void TestReversal::owedNegative() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "100", kB, kA, moneyValue(Money::fromEuros(60)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"100 €", "60 €", "-15 €", "-98,39 F"}));
@@ -434,10 +428,10 @@ void TestReversal::owedUnrounded() {
     QFETCH(QString, practitionerRate);
     QFETCH(QStringList, shown);
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
+    clinic.writeRates("\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, prix.toUtf8().constData(), kB, kA,
             paid.isEmpty() ? QVariant() : moneyValue(Money::parse(paid)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.edit("TxtTauxClin")->setText(clinicRate);
     s.edit("TxtTauxPrat")->setText(practitionerRate);
@@ -447,8 +441,8 @@ void TestReversal::owedUnrounded() {
 
 void TestReversal::sumInFrancs() {
     TempClinic clinic;
-    writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    clinic.writeRates("\"10\",\"50\"\r\n");
+    SearchScreen s(clinic);
     QLineEdit* sum = s.edit("TxtSommeRev");
     QTest::keyClicks(sum, QStringLiteral("12.5"));
     QCOMPARE(sum->text(), QStringLiteral("12,5"));

@@ -22,14 +22,7 @@ using obs::test::child;
 
 namespace {
 
-// A clinic whose application folder holds the rates file, so that loading the screen says nothing.
-struct TempClinic : obs::test::TempClinic {
-    TempClinic() {
-        QFile rates(appDir() + QStringLiteral("/taux.cmt"));
-        if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
-            qFatal("cannot write the rates file");
-    }
-};
+using Clinic = obs::test::ClinicWithRates;
 
 const QString kBadDate = QStringLiteral("La Date est saisie selon un mode incorrect. Veuillez corriger.");
 
@@ -47,7 +40,7 @@ struct Act {
     QString secu = QStringLiteral("0");
 };
 
-qint64 add(TempClinic& clinic, const Act& a) {
+qint64 add(Clinic& clinic, const Act& a) {
     Fields f{{QStringLiteral("Nom"), a.nom},
              {QStringLiteral("Prenom"), a.prenom},
              {QStringLiteral("MEDSUIT"), a.suit},
@@ -63,7 +56,7 @@ qint64 add(TempClinic& clinic, const Act& a) {
     return clinic.addAct(f);
 }
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QStringList names(const QStringList& lines) {
     QStringList out;
@@ -92,18 +85,17 @@ private slots:
     void hiddenListInStep();
     void clearing();
     void closingShowsMainWindow();
-    void screenshot();
 };
 
 void TestSearch::loadFillsListsEmpty() {
-    TempClinic clinic;
+    Clinic clinic;
     clinic.addMemo(1, QStringLiteral("Dr MARTIN"));
     clinic.addMemo(1, QStringLiteral("Dr BERTRAND"));
     clinic.addMemo(1, QStringLiteral("Dr D'ORVAL"));
     clinic.addMemo(2, QStringLiteral("Révision utérine"));
     clinic.addMemo(2, QStringLiteral("Accouchement unique"));
     clinic.addMemo(3, QStringLiteral("Hystérectomie totale"));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(s.form->windowTitle(), QStringLiteral("Recherches et reversements"));
     const QStringList practitioners{QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr D'ORVAL"),
                                     QStringLiteral("Dr MARTIN")};
@@ -140,13 +132,13 @@ void TestSearch::loadFillsListsEmpty() {
 }
 
 void TestSearch::periodBoundsIncluded() {
-    TempClinic clinic;
+    Clinic clinic;
     add(clinic, {.nom = QStringLiteral("AVANT"), .date = {2004, 12, 31}, .prix = QStringLiteral("1")});
     add(clinic, {.nom = QStringLiteral("PREMIER"), .date = {2005, 1, 1}, .prix = QStringLiteral("100")});
     add(clinic, {.nom = QStringLiteral("MILIEU"), .date = {2005, 6, 15}, .prix = QStringLiteral("200,5")});
     add(clinic, {.nom = QStringLiteral("DERNIER"), .date = {2005, 12, 31}, .prix = QStringLiteral("300")});
     add(clinic, {.nom = QStringLiteral("APRES"), .date = {2006, 1, 1}, .prix = QStringLiteral("1")});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.click("Command2");
     QCOMPARE(names(s.lines()), (QStringList{"DERNIER", "MILIEU", "PREMIER"}));
@@ -238,7 +230,7 @@ void TestSearch::criteria() {
     QFETCH(QString, act);
     QFETCH(QString, nf);
     QFETCH(QStringList, found);
-    TempClinic clinic;
+    Clinic clinic;
     for (const char* p : {"MART", "MARTIN", "BERTRAND", "D'ORVAL"})
         clinic.addMemo(1, QString::fromUtf8(p));
     clinic.addMemo(2, QStringLiteral("Césarienne programmée"));
@@ -249,7 +241,7 @@ void TestSearch::criteria() {
     add(clinic, {.nom = "D", .suit = "D'ORVAL", .done = "MART", .acte = "CESARIENNE en urgence", .nf = "N"});
     add(clinic, {.nom = "E", .suit = "", .done = "", .acte = "Révision utérine", .nf = ""});
     add(clinic, {.nom = "OUT", .date = {2011, 1, 1}, .suit = "MART", .done = "BERTRAND", .nf = "N"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.type("CmbPrat1", followUp);
     s.type("CmbPrat2", performer);
     s.type("CmbActes", act);
@@ -264,9 +256,9 @@ void TestSearch::criteria() {
 }
 
 void TestSearch::typedTextsStayOutOfLists() {
-    TempClinic clinic;
+    Clinic clinic;
     clinic.addMemo(1, QStringLiteral("Dr MARTIN"));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.type("CmbPrat1", QStringLiteral("Dr M*"));
     QTest::keyClick(s.combo("CmbPrat1")->lineEdit(), Qt::Key_Return);
     s.click("Command2");
@@ -290,10 +282,10 @@ void TestSearch::invalidPeriodKeepsResults_data() {
 void TestSearch::invalidPeriodKeepsResults() {
     QFETCH(QString, from);
     QFETCH(QString, to);
-    TempClinic clinic;
+    Clinic clinic;
     add(clinic, {.nom = "DUPONT", .prix = "600"});
     add(clinic, {.nom = "DURAND", .prix = "400"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.list("List2")->model()->rowCount(), 2);
     s.period(from, to);
@@ -309,10 +301,10 @@ void TestSearch::invalidPeriodKeepsResults() {
 }
 
 void TestSearch::totalsInEurosAndFrancs() {
-    TempClinic clinic;
+    Clinic clinic;
     add(clinic, {.nom = "DUPONT", .prix = "313,5"});
     add(clinic, {.nom = "DURAND", .prix = "686,5"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.label("LblTotalActes")->text(), QStringLiteral("1000 €"));
     QCOMPARE(s.label("LblTotalActesF")->text(), QStringLiteral("6559,57 F"));
@@ -323,9 +315,9 @@ void TestSearch::totalsInEurosAndFrancs() {
 }
 
 void TestSearch::nothingFound() {
-    TempClinic clinic;
+    Clinic clinic;
     add(clinic, {.nom = "DUPONT", .date = {2003, 5, 5}});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.label("Label1")->text(), QStringLiteral("0"));
     QCOMPARE(s.label("LblTotalActes")->text(), QStringLiteral("0"));
@@ -359,19 +351,19 @@ void TestSearch::searchLineForms() {
     QFETCH(QString, de);
     QFETCH(QString, ccam1);
     QFETCH(QString, line);
-    TempClinic clinic;
+    Clinic clinic;
     add(clinic, {.ccam1 = ccam1, .de = de});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.lines(), QStringList{line});
 }
 
 void TestSearch::hiddenListInStep() {
-    TempClinic clinic;
+    Clinic clinic;
     QMap<QString, qint64> ids;
     for (const char* n : {"MOREAU", "BLANC", "ZOLA", "DUPONT"})
         ids[QString::fromUtf8(n)] = add(clinic, {.nom = QString::fromUtf8(n)});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     const QStringList lines = s.lines();
     const QStringList numbers = s.lines("List1");
@@ -381,10 +373,10 @@ void TestSearch::hiddenListInStep() {
 }
 
 void TestSearch::clearing() {
-    TempClinic clinic;
+    Clinic clinic;
     clinic.addMemo(1, QStringLiteral("MART"));
     add(clinic, {.suit = "MART", .nf = "N"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.combo("CmbPrat1")->setCurrentIndex(0);
     s.type("CmbPrat2", QStringLiteral("*"));
@@ -410,7 +402,7 @@ void TestSearch::clearing() {
 }
 
 void TestSearch::closingShowsMainWindow() {
-    TempClinic clinic;
+    Clinic clinic;
     MainWindow main(clinic.database(), clinic.browsed());
     QVERIFY(main.load());
     main.show();
@@ -421,27 +413,6 @@ void TestSearch::closingShowsMainWindow() {
     child<QPushButton>(search, "CmdQuitte")->click();
     QVERIFY(main.isVisible());
     QTRY_VERIFY(!search);
-}
-
-// With OBSLEDGER_SHOTS naming a folder, the filled screen is saved there as form10.png.
-void TestSearch::screenshot() {
-    const QString folder = qEnvironmentVariable("OBSLEDGER_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("OBSLEDGER_SHOTS is not set");
-    TempClinic clinic;
-    QVERIFY(fillDemoReferences(clinic.db()));
-    QVERIFY(fillDemoActs(clinic.db(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
-    Screen10 s(clinic);
-    s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
-    s.type("CmbPrat1", QStringLiteral("Dr D'ORVAL"));
-    s.click("Command2");
-    s.combo("CmbPPrat2")->setCurrentIndex(s.combo("CmbPPrat2")->findText(QStringLiteral("Dr FONTAINE")));
-    s.combo("CmbPPrat1")->setCurrentIndex(s.combo("CmbPPrat1")->findText(QStringLiteral("Dr D'ORVAL")));
-    s.click("CmdDoit");
-    QTest::keyClicks(s.edit("TxtSommeRev"), QStringLiteral("150.5"));
-    s.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(s.form));
-    QVERIFY(s.form->grab().save(QDir(folder).filePath(QStringLiteral("form10.png"))));
 }
 
 QTEST_MAIN(TestSearch)

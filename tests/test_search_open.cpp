@@ -18,26 +18,17 @@
 
 using namespace obs;
 using obs::test::child;
+using obs::test::euros;
 
 namespace {
 
-struct TempClinic : obs::test::TempClinic {
-    TempClinic() {
-        QFile rates(appDir() + QStringLiteral("/taux.cmt"));
-        if (!rates.open(QIODevice::WriteOnly) || rates.write("\"10\",\"50\"\r\n") != 11)
-            qFatal("cannot write the rates file");
-    }
-};
-
-QVariant euros(const char* text) {
-    return moneyValue(Money::parse(QString::fromUtf8(text)));
-}
+using Clinic = obs::test::ClinicWithRates;
 
 // The main window with the search screen opened from it, as the user gets there.
 struct Session {
     MainWindow main;
     QPointer<QWidget> search;
-    explicit Session(TempClinic& clinic) : main(clinic.database(), clinic.browsed()) {
+    explicit Session(Clinic& clinic) : main(clinic.database(), clinic.browsed()) {
         if (!main.load())
             qFatal("the main window did not load");
         main.show();
@@ -86,7 +77,7 @@ private slots:
 };
 
 void TestSearchOpen::openThirdLine() {
-    TempClinic clinic;
+    Clinic clinic;
     // Two acts dated before DUPONT's: the search lists by date, so DUPONT comes third.
     for (const char* n : {"ALPHA", "BRAVO"})
         clinic.addAct({{"Nom", QString::fromUtf8(n)}, {"Date", 38400}, {"PRIX", euros("10")}});
@@ -140,7 +131,7 @@ void TestSearchOpen::openThirdLine() {
 }
 
 void TestSearchOpen::openReplacesSecondaryLines() {
-    TempClinic clinic;
+    Clinic clinic;
     const qint64 full = clinic.addAct({{"Nom", "PLEIN"},
                                        {"Date", 38500},
                                        {"CCAM2", "A"},
@@ -176,7 +167,7 @@ void TestSearchOpen::openReplacesSecondaryLines() {
 }
 
 void TestSearchOpen::openActWithoutDate() {
-    TempClinic clinic;
+    Clinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Anne"}, {"Date", 38500}});
     Session s(clinic);
     s.list();
@@ -189,7 +180,7 @@ void TestSearchOpen::openActWithoutDate() {
 }
 
 void TestSearchOpen::openDeletedAct() {
-    TempClinic clinic;
+    Clinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38500}});
     Session s(clinic);
     s.list();
@@ -204,7 +195,7 @@ void TestSearchOpen::openDeletedAct() {
 }
 
 void TestSearchOpen::doubleClickOutsideLines() {
-    TempClinic clinic;
+    Clinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38500}});
     Session s(clinic);
     s.list();
@@ -232,7 +223,7 @@ QStringList searchShown(QWidget* search) {
     return out;
 }
 
-void seedFour(TempClinic& clinic) {
+void seedFour(Clinic& clinic) {
     clinic.addAct({{"Nom", "ALPHA"}, {"Date", 38400}, {"MEDSUIT", "Dr MARTIN"}, {"PRIX", euros("100")}});
     clinic.addAct(
         {{"Nom", "BRAVO"}, {"Date", 38401}, {"MEDSUIT", "Dr MARTIN"}, {"PRIX", euros("200")}, {"DE", euros("50")}});
@@ -253,7 +244,7 @@ void TestSearchOpen::backToTheSearch() {
     // After a found act was opened, the search comes back as it was left, to open the next one.
     QFETCH(QString, listing);
     QFETCH(int, line);
-    TempClinic clinic;
+    Clinic clinic;
     seedFour(clinic);
     Session s(clinic);
     child<QLineEdit>(s.search, "TxtDate1")->setText("01/01/2005");
@@ -293,7 +284,7 @@ void TestSearchOpen::backToTheSearch() {
 }
 
 void TestSearchOpen::quittingForgetsTheSearch() {
-    TempClinic clinic;
+    Clinic clinic;
     seedFour(clinic);
     Session s(clinic);
     child<QComboBox>(s.search, "CmbPrat1")->setEditText("Dr MARTIN");
@@ -316,7 +307,7 @@ void TestSearchOpen::quittingForgetsTheSearch() {
 }
 
 void TestSearchOpen::backToALineFarDown() {
-    TempClinic clinic;
+    Clinic clinic;
     for (int i = 0; i < 60; ++i)
         clinic.addAct({{"Nom", QStringLiteral("PATIENTE%1").arg(i, 2, 10, QChar(u'0'))}, {"Date", 38400 + i}});
     Session s(clinic);
@@ -337,7 +328,7 @@ void TestSearchOpen::backToALineFarDown() {
 
 void TestSearchOpen::keptSearchForgottenAfterBackupScreen() {
     // The base may have been put back from a backup meanwhile: the kept lines may name other acts.
-    TempClinic clinic;
+    Clinic clinic;
     seedFour(clinic);
     Session s(clinic);
     s.list();

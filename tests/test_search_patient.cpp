@@ -18,9 +18,8 @@ using namespace obs;
 using obs::test::child;
 
 namespace {
-struct Clinic : obs::test::TempClinic {
+struct Clinic : obs::test::ClinicWithRates {
     Clinic() {
-        writeRates();
         for (const char* nom : {"DUPONT", "DUPRÉ", "Léger", "MARTIN"})
             addAct({{QStringLiteral("Nom"), QString::fromUtf8(nom)},
                     {QStringLiteral("Prenom"), QStringLiteral("Anne")},

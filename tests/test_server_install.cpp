@@ -23,28 +23,10 @@ namespace {
 
 const QString kPgBin = qEnvironmentVariable("OBSLEDGER_PG_BIN", QStringLiteral("/usr/lib/postgresql/15/bin"));
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Run = obs::test::ProgramRun;
 
 Run run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {}) {
-    QProcess p;
-    if (!env.isEmpty())
-        p.setProcessEnvironment(env);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("did not run: ") + p.errorString();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return obs::test::runProgram(program, args, env);
 }
 
 bool writeFile(const QString& path, const QByteArray& content, QFile::Permissions mode) {

@@ -467,13 +467,6 @@ void TestTariff::layout() {
             }
         }
     }
-    if (const QByteArray shots = qgetenv("OBSLEDGER_SHOTS"); !shots.isEmpty()) {
-        writeFile(tariffPath(clinic), kInitialLine);
-        TariffEditor full;
-        full.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&full));
-        full.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/form20.png"));
-    }
 }
 
 QTEST_MAIN(TestTariff)

@@ -7,6 +7,7 @@
 #include "domain/ActsCsv.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
+#include "widgets/ScreenRoom.h"
 
 #include "ui_YearStatementWindow.h"
 
@@ -172,10 +173,8 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
     connect(m_ui->CmdExporter, &QPushButton::clicked, this, &YearStatementWindow::exportStatement);
     connect(m_ui->CmdFermer, &QPushButton::clicked, this, &YearStatementWindow::close);
 
-    QSize size(1000, 720);
-    if (const QScreen* shown = screen())
-        size = size.boundedTo(shown->availableGeometry().size());
-    resize(size.expandedTo(minimumSizeHint()));
+    // Its frame, title bar included, fits the screen as well.
+    resize(sizeWithinScreen(this, QSize(1000, 720)).expandedTo(minimumSizeHint()));
 }
 
 YearStatementWindow::~YearStatementWindow() = default;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/postgres/PgConnection.h"
 
+#include "store/StatementLog.h"
+
 #include <libpq-fe.h>
 
 #include <vector>
@@ -191,6 +193,8 @@ Status PgConnection::exec(const QString& sql, const QVariantList& binds, const s
         *changes = 0;
     if (!m_conn)
         return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
+    if (statementLog())
+        statementLog()(sql, binds);
     std::vector<QByteArray> texts(binds.size());
     std::vector<const char*> values(binds.size(), nullptr);
     for (int i = 0; i < binds.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "common/AccessFile.h"
 #include "common/PrivateFile.h"
+#include "store/StatementLog.h"
 #include "store/sqlite/Collation.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
@@ -18,6 +19,8 @@ namespace obs {
 namespace {
 
 void bindAll(SQLite::Statement& st, const QVariantList& binds) {
+    if (statementLog())
+        statementLog()(QString::fromStdString(st.getQuery()), binds);
     for (int i = 0; i < binds.size(); ++i) {
         const QVariant& v = binds[i];
         const int pos = i + 1;
