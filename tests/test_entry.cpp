@@ -705,7 +705,7 @@ private slots:
             QSKIP("OBSLEDGER_SHOTS is not set");
         m_clinic.reset();
         m_clinic = std::make_unique<TempClinic>();
-        QVERIFY(fillDemoReferences(m_clinic->db()));
+        QVERIFY(fillDemoReferences(m_clinic->dbPath()));
         open();
         m_form->resize(m_form->sizeHint());
         QTest::keyClicks(box("TxtNom"), QStringLiteral("lefebvre"));

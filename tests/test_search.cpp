@@ -429,8 +429,8 @@ void TestSearch::screenshot() {
     if (folder.isEmpty())
         QSKIP("OBSLEDGER_SHOTS is not set");
     TempClinic clinic;
-    QVERIFY(fillDemoReferences(clinic.db()));
-    QVERIFY(fillDemoActs(clinic.db(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
+    QVERIFY(fillDemoReferences(clinic.dbPath()));
+    QVERIFY(fillDemoActs(clinic.dbPath(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
     Screen10 s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.type("CmbPrat1", QStringLiteral("Dr D'ORVAL"));
