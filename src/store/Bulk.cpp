@@ -157,20 +157,13 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
                                      "remplacer).")
                           .arg(describeLocation(to))
                           .arg(held));
-    // MEMO rows carry their order of entry, which a server keeps as their id.
-    qint64 memoId = 0;
-    const bool serverDest = isServerLocation(to);
     s = source->beginRead();
     if (s)
         s = dest->beginWrite();
     if (s)
         s = source->read(true, [&](const QVariantList& row) { return dest->write(true, row); });
     if (s)
-        s = source->read(false, [&](const QVariantList& row) {
-            if (!serverDest)
-                return dest->write(false, row);
-            return dest->write(false, QVariantList{QVariant::fromValue<qint64>(++memoId)} + row);
-        });
+        s = source->read(false, [&](const QVariantList& row) { return dest->write(false, row); });
     ClinicTotals a, b;
     if (s)
         s = source->totals(&a);
@@ -182,7 +175,7 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
         dest->rollback();
         QString why = QStringLiteral("La copie a échoué, la destination est inchangée : %1").arg(s.message);
         // A base made by an earlier version does not let the workstations set its numbers.
-        if (serverDest && s.error == StoreError::ReadOnly)
+        if (isServerLocation(to) && s.error == StoreError::ReadOnly)
             why += QStringLiteral("\nSi la base a été créée par une version antérieure, son propriétaire lui donne "
                                   "les droits de celle-ci : obsledger-admin upgrade ADRESSE.");
         return Status::failure(s.error, why);

@@ -72,7 +72,7 @@ public:
     virtual Status actCount(qint64* n) = 0;
     // Empties both tables, in the transaction the rows are then written in.
     virtual Status beginWrite() = 0;
-    // A row as read from another side (on a server, MEMO rows lead with their order of entry, from 1).
+    // A row as another side read it; MEMO rows come in their order of entry, which they keep.
     virtual Status write(bool acts, const QVariantList& row) = 0;
     virtual Status commit() = 0;
     virtual void rollback() = 0;

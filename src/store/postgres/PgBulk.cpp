@@ -59,6 +59,9 @@ public:
     Status write(bool acts, const QVariantList& row) override {
         // Rows go in batches: one statement for many rows, far fewer round trips.
         auto& batch = acts ? m_acts : m_memo;
+        // An entry's id is its place in the order of entry.
+        if (!acts)
+            batch << QVariant::fromValue<qint64>(++m_memoId);
         batch << row;
         if (batch.size() >= 21 * 1000)
             return flush(acts);
@@ -131,6 +134,7 @@ private:
     std::unique_ptr<PgConnection> m_db;
     QVariantList m_acts;
     QVariantList m_memo;
+    qint64 m_memoId = 0;
 };
 
 QString marks(int n) {
