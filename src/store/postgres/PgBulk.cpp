@@ -244,19 +244,25 @@ Status createBase(const QString& conninfo, NewBaseStep* step, const std::vector<
     return s;
 }
 
+namespace {
+// A connection to a base that has the program's tables; nothing, with *s saying why, otherwise.
+std::unique_ptr<PgConnection> openProgramBase(const QString& conninfo, Status* s) {
+    auto db = PgConnection::open(conninfo, s);
+    if (db)
+        *s = checkServerTables(*db);
+    return *s ? std::move(db) : nullptr;
+}
+} // namespace
+
 Status checkBase(const QString& conninfo) {
     Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (db)
-        s = checkServerTables(*db);
+    openProgramBase(conninfo, &s);
     return s;
 }
 
 Status upgrade(const QString& conninfo) {
     Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (db)
-        s = checkServerTables(*db);
+    auto db = openProgramBase(conninfo, &s);
     if (s)
         s = replaceServerTextFunctions(*db);
     if (s) {
