@@ -112,6 +112,15 @@ QString storedFiguresSql(bool server) {
            sums.join(QStringLiteral(", "));
 }
 
+void takeStoredFigures(const std::function<qint64(int column)>& at, StoredFigures* f) {
+    f->acts = at(0);
+    f->entries = at(1);
+    for (size_t i = 0; i < f->actSums.size(); ++i)
+        f->actSums[i] = at(int(2 + i));
+    for (size_t i = 0; i < f->entrySums.size(); ++i)
+        f->entrySums[i] = at(int(2 + f->actSums.size() + i));
+}
+
 QString copyTotalsSql(bool server) {
     const QString sql = QStringLiteral(
         "SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2), (SELECT coalesce(sum(%3), 0) FROM %1), (SELECT "

@@ -59,6 +59,8 @@ void appendEntryValues(const ReferenceEntry& e, QVariantList* binds);
 // one engine spells the tables and columns.
 QString storedFiguresSql(bool server);
 QString copyTotalsSql(bool server);
+// Takes the figures from a row of storedFiguresSql, `at` giving the integer of a column.
+void takeStoredFigures(const std::function<qint64(int column)>& at, StoredFigures* figures);
 
 // One side of a copy: a base read as one snapshot, or written in one transaction.
 class BulkSide {

@@ -192,12 +192,7 @@ Status readStoredFigures(const QString& conninfo, StoredFigures* figures) {
     s = db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     if (s)
         s = db->exec(storedFiguresSql(true), {}, [&](const PgRow& r) {
-            figures->acts = r.integer(0).value_or(0);
-            figures->entries = r.integer(1).value_or(0);
-            for (size_t i = 0; i < figures->actSums.size(); ++i)
-                figures->actSums[i] = r.integer(int(2 + i)).value_or(0);
-            for (size_t i = 0; i < figures->entrySums.size(); ++i)
-                figures->entrySums[i] = r.integer(int(2 + figures->actSums.size() + i)).value_or(0);
+            takeStoredFigures([&](int i) { return r.integer(i).value_or(0); }, figures);
             return false;
         });
     if (s)

@@ -396,12 +396,7 @@ Status readStoredFigures(const QString& path, StoredFigures* figures) {
     s = db->executeRaw(QStringLiteral("BEGIN"));
     if (s)
         s = db->queryRaw(storedFiguresSql(false), {}, [&](const Row& r) {
-            figures->acts = r.values().value(0).toLongLong();
-            figures->entries = r.values().value(1).toLongLong();
-            for (size_t i = 0; i < figures->actSums.size(); ++i)
-                figures->actSums[i] = r.values().value(int(2 + i)).toLongLong();
-            for (size_t i = 0; i < figures->entrySums.size(); ++i)
-                figures->entrySums[i] = r.values().value(int(2 + figures->actSums.size() + i)).toLongLong();
+            takeStoredFigures([&](int i) { return r.values().value(i).toLongLong(); }, figures);
             return false;
         });
     if (s)
