@@ -141,8 +141,13 @@ Status upgradeServer(const QString& address);
 // program's text order; each row comes as its fields in text, an empty text for no value.
 class MaintenanceSession {
 public:
-    virtual ~MaintenanceSession() = default;
-    virtual Status run(const QString& statement, const std::function<void(const QStringList&)>& row) = 0;
+    using RowSink = std::function<void(const QStringList& fields)>;
+    using Runner = std::function<Status(const QString& statement, const RowSink& row)>;
+    explicit MaintenanceSession(Runner run) : m_run(std::move(run)) {}
+    Status run(const QString& statement, const RowSink& row) { return m_run(statement, row); }
+
+private:
+    Runner m_run; // holds the connection
 };
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& location, Status* status);
 

@@ -277,30 +277,19 @@ bool hasPassword(const QString& conninfo) {
     return PgConnection::hasPassword(conninfo);
 }
 
-namespace {
-class ServerSession final : public MaintenanceSession {
-public:
-    explicit ServerSession(std::unique_ptr<PgConnection> db) : m_db(std::move(db)) {}
-    Status run(const QString& statement, const std::function<void(const QStringList&)>& row) override {
-        return m_db->exec(statement, {}, [&](const PgRow& r) {
+std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& conninfo, Status* status) {
+    std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, status);
+    if (!db)
+        return nullptr;
+    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
+        return db->exec(statement, {}, [&](const PgRow& r) {
             QStringList fields;
             for (int i = 0; i < r.columns(); ++i)
                 fields << r.text(i);
             row(fields);
             return true;
         });
-    }
-
-private:
-    std::unique_ptr<PgConnection> m_db;
-};
-} // namespace
-
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& conninfo, Status* status) {
-    auto db = PgConnection::open(conninfo, status);
-    if (!db)
-        return nullptr;
-    return std::make_unique<ServerSession>(std::move(db));
+    });
 }
 
 } // namespace obs::pg_bulk

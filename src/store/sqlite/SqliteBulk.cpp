@@ -451,30 +451,19 @@ Status checkBase(const QString& path) {
     return checkSnapshot(path);
 }
 
-namespace {
-class FileSession final : public MaintenanceSession {
-public:
-    explicit FileSession(std::shared_ptr<Database> db) : m_db(std::move(db)) {}
-    Status run(const QString& statement, const std::function<void(const QStringList&)>& row) override {
-        return m_db->queryRaw(statement, {}, [&](const Row& r) {
+std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status) {
+    std::shared_ptr<Database> db = Database::open(path, status);
+    if (!db)
+        return nullptr;
+    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
+        return db->queryRaw(statement, {}, [&](const Row& r) {
             QStringList fields;
             for (const QVariant& v : r.values())
                 fields << (v.isNull() ? QString() : v.toString());
             row(fields);
             return true;
         });
-    }
-
-private:
-    std::shared_ptr<Database> m_db;
-};
-} // namespace
-
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status) {
-    auto db = Database::open(path, status);
-    if (!db)
-        return nullptr;
-    return std::make_unique<FileSession>(std::move(db));
+    });
 }
 
 } // namespace sqlite_bulk
