@@ -7,6 +7,7 @@
 #include "store/SharedDatabase.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
+#include "store/sqlite/SqliteBulk.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Screen.h"
 
@@ -88,9 +89,9 @@ void build(const QString& path, int rows) {
         check(db->executeRaw(QStringLiteral("PRAGMA synchronous=OFF")), "pragma");
         check(db->executeRaw(QStringLiteral("PRAGMA cache_size=-400000")), "pragma");
         check(createSchema(*db), "creating the tables");
-        check(fillDemoReferences(*db), "filling the reference lists");
         const QDate today = QDate::currentDate();
-        check(fillDemoActs(*db, rows, today.addYears(-20), today), "filling the acts");
+        check(sqlite_bulk::appendRows(*db, demoReferences(), demoActs(rows, today.addYears(-20), today)),
+              "filling the reference lists and the acts");
         if (countActs(*db) != rows)
             fail(QStringLiteral("the new database does not hold %1 acts").arg(rows));
         // A clinic's file grows day after day, its period index in date order; the generator's acts

@@ -43,7 +43,8 @@ inline void fillClinic(TempClinic& clinic) {
     QString error;
     if (!TariffFile::write(TariffFile::initialTexts(), &error))
         qFatal("cannot write the tariff file: %s", qPrintable(error));
-    if (!fillDemoReferences(clinic.db()) || !fillDemoActs(clinic.db(), 60, QDate(2005, 1, 1), QDate(2005, 8, 31)))
+    if (!fillDemoReferences(clinic.dbPath()) ||
+        !fillDemoActs(clinic.dbPath(), 60, QDate(2005, 1, 1), QDate(2005, 8, 31)))
         qFatal("cannot fill the demo base");
     Settings::setBackupFolder(clinic.file(QStringLiteral("sauvegardes")));
 }

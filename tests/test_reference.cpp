@@ -1080,7 +1080,7 @@ void TestReference::mainWindowAfterEditorCloses() {
 
 void TestReference::demoLooksRight() {
     TempClinic clinic;
-    QVERIFY(fillDemoReferences(clinic.db()));
+    QVERIFY(fillDemoReferences(clinic.dbPath()));
     Editor e(clinic);
     e.form->resize(e.form->sizeHint());
     e.click("CmdAccts");

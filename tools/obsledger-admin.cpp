@@ -13,11 +13,8 @@
 #include "domain/LegacyImport.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
+#include "store/Bulk.h"
 #include "store/Store.h"
-#include "store/postgres/PgConnection.h"
-#include "store/postgres/PgSchema.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/Schema.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -53,43 +50,30 @@ int usage() {
 // The tables, indexes and text functions on a server's empty database, and the rights of the
 // workstations' role, which the server's administrator has made (the tables' owner may not).
 int initServer(const QString& conninfo) {
-    Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (!db) {
-        err() << s.message << "\n";
+    NewBaseStep step = NewBaseStep::NotReached;
+    const Status s = createBase(conninfo, &step);
+    switch (step) {
+    case NewBaseStep::Made:
+        out() << "Base créée : " << describeLocation(conninfo) << " (droits donnés au rôle " << workstationRole()
+              << ")\n";
+        return 0;
+    case NewBaseStep::NotFilled:
+        err() << "La base n'a pas pu être créée sur " << describeLocation(conninfo) << " : " << s.message << "\n";
         return 1;
+    case NewBaseStep::NotReached:
+    case NewBaseStep::AlreadyThere:
+        break;
     }
-    if (db->exec(QStringLiteral("SELECT 1 FROM actes LIMIT 1")).ok()) {
-        err() << "La base " << db->location() << " a déjà les tables d'Obsledger : elle n'a pas été modifiée.\n";
-        return 1;
-    }
-    s = createServerSchema(*db);
-    if (!s) {
-        err() << "La base n'a pas pu être créée sur " << db->location() << " : " << s.message << "\n";
-        return 1;
-    }
-    out() << "Base créée : " << db->location() << " (droits donnés au rôle " << kServerRole << ")\n";
-    return 0;
+    err() << s.message << "\n";
+    return 1;
 }
 
-int upgradeServer(const QString& conninfo) {
+int upgrade(const QString& conninfo) {
     if (!isServerLocation(conninfo)) {
         err() << "upgrade s'applique à un serveur (adresse postgresql://...) : un fichier n'en a pas besoin.\n";
         return 2;
     }
-    Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (db)
-        s = checkServerTables(*db);
-    if (s)
-        s = replaceServerTextFunctions(*db);
-    if (s) {
-        db.reset();
-        db = PgConnection::open(conninfo, &s);
-        if (db)
-            s = rebuildServerIndexes(*db);
-    }
-    if (!s) {
+    if (const Status s = upgradeServer(conninfo); !s) {
         err() << "La base " << describeLocation(conninfo) << " n'a pas été mise à jour : " << s.message << "\n";
         return 1;
     }
@@ -109,25 +93,16 @@ int init(const QString& path, bool demo) {
         err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
         return 1;
     }
-    Status s;
-    auto db = Database::create(path, &s);
-    if (!db) {
+    NewBaseStep step = NewBaseStep::NotReached;
+    const QDate today = QDate::currentDate();
+    const Status s = demo ? createBase(path, &step, demoReferences(), demoActs(400, today.addMonths(-8), today))
+                          : createBase(path, &step);
+    if (step == NewBaseStep::NotReached) {
         err() << "Impossible de créer " << path << " : " << s.message << "\n";
         return 1;
     }
-    s = createSchema(*db);
-    if (s && demo) {
-        s = fillDemoReferences(*db);
-        const QDate today = QDate::currentDate();
-        if (s)
-            s = fillDemoActs(*db, 400, today.addMonths(-8), today);
-        if (s)
-            s = refreshStatistics(*db);
-    }
     if (!s) {
         err() << "La base n'a pas pu être créée : " << s.message << "\n";
-        db->close();
-        QFile::remove(path);
         return 1;
     }
     out() << "Base créée : " << path << (demo ? " (données de démonstration)" : "") << "\n";
@@ -168,7 +143,7 @@ int setServer(const QString& conninfo) {
         err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
         return 2;
     }
-    if (PgConnection::hasPassword(conninfo)) {
+    if (locationHasPassword(conninfo)) {
         err() << "L'adresse contient un mot de passe : il ne doit pas être écrit dans les réglages. Mettez-le dans "
                  "~/.pgpass (voir README) et retirez-le de l'adresse.\n";
         return 2;
@@ -268,57 +243,22 @@ int runStatements(const std::function<Status(const QString&, const PrintRow&)>& 
 
 int sql(const QString& path) {
     Status s;
-    if (isServerLocation(path)) {
-        auto db = PgConnection::open(path, &s);
-        if (!db) {
-            err() << s.message << "\n";
-            return 1;
-        }
-        return runStatements([&](const QString& st, const PrintRow& print) {
-            return db->exec(st, {}, [&](const PgRow& r) {
-                QStringList fields;
-                for (int i = 0; i < r.columns(); ++i)
-                    fields << r.text(i);
-                print(fields);
-                return true;
-            });
-        });
-    }
-    auto db = Database::open(path, &s);
-    if (!db) {
+    auto session = openMaintenanceSession(path, &s);
+    if (!session) {
         err() << s.message << "\n";
         return 1;
     }
-    return runStatements([&](const QString& st, const PrintRow& print) {
-        return db->queryRaw(st, {}, [&](const Row& r) {
-            QStringList fields;
-            for (const QVariant& v : r.values())
-                fields << (v.isNull() ? QString() : v.toString());
-            print(fields);
-            return true;
-        });
-    });
+    return runStatements([&](const QString& st, const PrintRow& print) { return session->run(st, print); });
 }
 
 int check(const QString& path) {
-    if (isServerLocation(path)) {
-        Status s;
-        auto db = PgConnection::open(path, &s);
-        if (db)
-            s = checkServerTables(*db);
-        if (!s) {
-            err() << describeLocation(path) << " : " << s.message << "\n";
-            return 1;
-        }
-        out() << describeLocation(path) << " : base Obsledger lisible.\n";
-        return 0;
-    }
-    QString why;
-    if (!checkProgramDatabase(path, &why)) {
-        err() << path << " : " << why << "\n";
+    const bool server = isServerLocation(path);
+    const QString shown = server ? describeLocation(path) : path;
+    if (const Status s = checkBase(path); !s) {
+        err() << shown << " : " << s.message << "\n";
         return 1;
     }
-    out() << path << " : base Obsledger saine.\n";
+    out() << shown << (server ? " : base Obsledger lisible.\n" : " : base Obsledger saine.\n");
     return 0;
 }
 
@@ -461,7 +401,7 @@ int main(int argc, char* argv[]) {
     else if (args.size() == 2 && args[0] == QLatin1String("sql"))
         rc = sql(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("upgrade"))
-        rc = upgradeServer(args[1]);
+        rc = upgrade(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))
         rc = check(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("restore"))

@@ -3,11 +3,7 @@
 #include "common/FileCopy.h"
 #include "common/PrivateFile.h"
 #include "domain/BackupGenerations.h"
-#include "store/sqlite/Collation.h"
-#include "store/sqlite/Schema.h"
-
-#include <SQLiteCpp/SQLiteCpp.h>
-#include <sqlite3.h>
+#include "store/Bulk.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -26,48 +22,9 @@ namespace obs {
 
 namespace {
 
-QString engineText(int code, const char* detail) {
-    return Database::statusFromEngine(code, QString::fromUtf8(detail)).message;
-}
-
 std::filesystem::path fsPath(const QString& path) {
     const QByteArray utf8 = path.toUtf8();
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.constData()), utf8.size()));
-}
-
-// A connection of the copy's own, with the program's text order, that waits lockWaitMs on
-// another workstation's lock. A file that is not a database fails here.
-std::unique_ptr<SQLite::Database> openConnection(const QString& path, int flags, int lockWaitMs, QString* why) {
-    try {
-        auto db = std::make_unique<SQLite::Database>(path.toStdString(), flags, lockWaitMs);
-        registerProgramFunctions(db->getHandle());
-        db->exec("SELECT count(*) FROM sqlite_master");
-        return db;
-    } catch (const SQLite::Exception& e) {
-        *why = engineText(e.getErrorCode(), e.what());
-        return nullptr;
-    }
-}
-
-// Copies every page in one step: one read lock on the source, one write transaction on the
-// destination, so the copy is consistent and the destination is replaced all or nothing.
-bool copyPages(SQLite::Database& from, SQLite::Database& to, QString* why) {
-    sqlite3_backup* backup = sqlite3_backup_init(to.getHandle(), "main", from.getHandle(), "main");
-    if (!backup) {
-        *why = engineText(sqlite3_extended_errcode(to.getHandle()), sqlite3_errmsg(to.getHandle()));
-        return false;
-    }
-    const int step = sqlite3_backup_step(backup, -1);
-    const int finish = sqlite3_backup_finish(backup); // rolls the destination back unless done
-    if (step != SQLITE_DONE) {
-        *why = engineText(step, sqlite3_errstr(step));
-        return false;
-    }
-    if (finish != SQLITE_OK) {
-        *why = engineText(finish, sqlite3_errstr(finish));
-        return false;
-    }
-    return true;
 }
 
 const QString kPartialSuffix = QStringLiteral(".partiel");
@@ -121,16 +78,12 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
     return writeThenRename(
         targetFile,
         [&](const QString& tempPath, QString* why) {
-            {
-                auto from = openConnection(sourcePath, SQLite::OPEN_READWRITE, lockWaitMs, why);
-                auto to = from ? openConnection(tempPath, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, lockWaitMs, why)
-                               : nullptr;
-                if (!from || !to || !copyPages(*from, *to, why))
-                    return false;
+            if (Status s = snapshotFile(sourcePath, tempPath, lockWaitMs); !s) {
+                *why = s.message;
+                return false;
             }
-            QString reason;
-            if (check && !checkProgramDatabase(tempPath, &reason)) {
-                *why = QStringLiteral("La copie n'est pas une base de données saine : %1").arg(reason);
+            if (Status s = check ? checkSnapshot(tempPath) : Status::success(); !s) {
+                *why = QStringLiteral("La copie n'est pas une base de données saine : %1").arg(s.message);
                 return false;
             }
             return !beforeReplace || beforeReplace(why);
@@ -197,131 +150,17 @@ private:
     QString m_path;
 };
 
-QString quoted(const QString& name) {
-    QString q = name;
-    return u'"' + q.replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
-// Replaces everything the database holds by the rows of the checked copy of a backup, in one
-// transaction: the tables, indexes and triggers are the program's own, never the backup's (a
-// trigger or a view brought in by a backup would act on the next act entered).
-bool fillFromBackup(Database& target, const QString& copyPath, QString* why) {
-    Status s = target.executeRaw(QStringLiteral("ATTACH DATABASE ? AS sauvegarde"), {copyPath});
-    if (!s) {
-        *why = s.message;
-        return false;
-    }
-    auto fail = [&](const Status& failed) {
-        *why = failed.message;
-        target.executeRaw(QStringLiteral("ROLLBACK"));
-        target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
-        return false;
-    };
-    if (!(s = target.executeRaw(QStringLiteral("BEGIN IMMEDIATE"))))
-        return fail(s);
-    // The highest act number given out by a database's own count (nothing when it has none).
-    auto highestGiven = [&](const QString& schema, QVariant* given) {
-        QVariant tables;
-        Status st = target.scalar(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND "
-                                                 "name = 'sqlite_sequence'")
-                                      .arg(schema),
-                                  &tables);
-        if (!st || tables.toLongLong() == 0)
-            return st;
-        return target.scalar(QStringLiteral("SELECT max(seq) FROM %1.sqlite_sequence WHERE name = 'ACTES' AND "
-                                            "typeof(seq) = 'integer'")
-                                 .arg(schema),
-                             given);
-    };
-    // Read before the table goes, which takes its count with it.
-    QVariant givenHere;
-    if (!(s = highestGiven(QStringLiteral("main"), &givenHere)))
-        return fail(s);
-    std::vector<std::pair<QString, QString>> objects;
-    s = target.queryRaw(QStringLiteral("SELECT type, name FROM main.sqlite_master WHERE type IN ('view', 'trigger', "
-                                       "'table') AND lower(substr(name, 1, 7)) <> 'sqlite_' ORDER BY type = 'table'"),
-                        {}, [&](const Row& r) {
-                            objects.emplace_back(r.values().value(0).toString(), r.values().value(1).toString());
-                            return true;
-                        });
-    if (!s)
-        return fail(s);
-    for (const auto& [type, name] : objects) {
-        if (!(s = target.executeRaw(QStringLiteral("DROP %1 IF EXISTS main.%2").arg(type.toUpper(), quoted(name)))))
-            return fail(s);
-    }
-    if (!(s = createProgramTables(target)))
-        return fail(s);
-    const QString acts =
-        QStringLiteral("NUMINT, Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, "
-                       "CCAM4, CCAM5, CCAM6, PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev");
-    const QString memo =
-        QStringLiteral("rowid, NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, MUT4, MUT5, MUT6, \"INDEX\"");
-    if (!(s = target.executeRaw(
-              QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT")
-                  .arg(acts))) ||
-        !(s = target.executeRaw(
-              QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
-        return fail(s);
-    // Act numbers already given out, in the backup or in the database replaced, are not given again:
-    // a number still shown on another workstation, or kept in the copy before the restore, never
-    // comes to name another act.
-    QVariant givenThere;
-    if (!(s = highestGiven(QStringLiteral("sauvegarde"), &givenThere)))
-        return fail(s);
-    {
-        const QVariant given =
-            givenHere.isNull() || (!givenThere.isNull() && givenThere.toLongLong() > givenHere.toLongLong())
-                ? givenThere
-                : givenHere;
-        if (!given.isNull()) {
-            int changes = 0;
-            const QVariantList seq{given};
-            if (!(s = target.executeRaw(
-                      QStringLiteral("UPDATE main.sqlite_sequence SET seq = max(seq, ?) WHERE name = 'ACTES'"), seq,
-                      &changes)))
-                return fail(s);
-            if (changes == 0 &&
-                !(s = target.executeRaw(
-                      QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) VALUES ('ACTES', ?)"), seq)))
-                return fail(s);
-        }
-    }
-    // The planner's figures describe the rows just brought in, not those replaced.
-    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = refreshStatistics(target)) ||
-        !(s = target.executeRaw(QStringLiteral("COMMIT"))))
-        return fail(s);
-    target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
-    return true;
-}
-
 // A new database file at targetFile holding the program's schema and the rows of the checked copy.
 bool newDatabaseFromBackup(const QString& copyPath, const QString& targetFile, QString* why) {
     return writeThenRename(
         targetFile,
         [&](const QString& tempPath, QString* why) {
-            Status s;
-            auto db = Database::create(tempPath, &s);
-            if (!db) {
+            const Status s = createFromSnapshot(tempPath, copyPath);
+            if (!s)
                 *why = s.message;
-                return false;
-            }
-            return fillFromBackup(*db, copyPath, why);
+            return s.ok();
         },
         why);
-}
-
-// Whether the file at path cannot be read as a database at all (overwritten, header destroyed):
-// its content cannot be taken or replaced through the engine, only the file as a whole.
-bool isDamagedDatabase(const QString& path) {
-    try {
-        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-        db.exec("SELECT count(*) FROM sqlite_master");
-        return false;
-    } catch (const SQLite::Exception& e) {
-        const int code = e.getErrorCode() & 0xFF;
-        return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
-    }
 }
 
 // A journal left beside a database file belongs to that file's content: once the file is
@@ -408,7 +247,13 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     // may change it (its journal mode, a journal left beside it played back).
     QString reason;
     PrivateCopy copy(backupFile, databasePath);
-    if (!copy.make(&reason) || !checkProgramDatabase(copy.path(), &reason)) {
+    bool sound = copy.make(&reason);
+    if (sound) {
+        const Status s = checkSnapshot(copy.path());
+        sound = s.ok();
+        reason = s.message;
+    }
+    if (!sound) {
         *why = QStringLiteral("Le fichier « %1 » n'est pas une sauvegarde valable d'OBSLEDGER.\n%2")
                    .arg(QDir::toNativeSeparators(backupFile), reason);
         return false;
@@ -420,7 +265,7 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
 
     // A damaged database is the very case for a restore: it is kept as it stands, and a new file
     // made from the backup takes its place whole.
-    if (isDamagedDatabase(databasePath)) {
+    if (isUnreadableBaseFile(databasePath)) {
         if (!copyFileWhole(databasePath, kept, &reason)) {
             *why = QStringLiteral("La base de données actuelle n'a pas pu être mise de côté dans « %1 » : %2")
                        .arg(QDir::toNativeSeparators(kept), reason);
@@ -439,14 +284,10 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     }
     if (keptCopy)
         *keptCopy = kept;
-    Status s;
-    auto live = Database::open(databasePath, &s);
-    if (!live) {
+    const Status s = replaceFromSnapshot(databasePath, copy.path(), lockWaitMs);
+    if (!s)
         *why = s.message;
-        return false;
-    }
-    live->setLockWait(lockWaitMs, 0);
-    return fillFromBackup(*live, copy.path(), why);
+    return s.ok();
 }
 
 } // namespace obs

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/sqlite/Database.h"
+#include "store/Bulk.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ bool sameFile(const QString& a, const QString& b);
 // its date (the last ten kept): a failed backup never spoils the good one. *why says what went
 // wrong, in French.
 bool backupDatabase(const QString& databasePath, const QString& backupFile, QString* why,
-                    int lockWaitMs = kBusyTimeoutMs);
+                    int lockWaitMs = kFileLockWaitMs);
 
 // Replaces the database's content with the backup's, all or nothing. The backup must be a sound
 // database of the program; the database being replaced is kept first as its before-restore copy.
@@ -36,6 +36,6 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
 // When another workstation is writing, the restore waits lockWaitMs and then fails untouched.
 // *keptCopy names the copy kept (empty when there was no database to keep).
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy = nullptr,
-                     int lockWaitMs = kBusyTimeoutMs);
+                     int lockWaitMs = kFileLockWaitMs);
 
 } // namespace obs

@@ -1,9 +1,7 @@
 #include "domain/BackupGenerations.h"
 
 #include "common/FileCopy.h"
-#include "store/sqlite/Collation.h"
-
-#include <SQLiteCpp/SQLiteCpp.h>
+#include "store/Bulk.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,15 +70,7 @@ DatabaseSummary summarizeDatabase(const QString& path) {
     if (!info.isFile())
         return summary;
     summary.modified = info.lastModified();
-    try {
-        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 2000);
-        registerProgramFunctions(db.getHandle()); // the schema names the program's text order
-        SQLite::Statement count(db, "SELECT count(*) FROM ACTES");
-        if (count.executeStep())
-            summary.acts = count.getColumn(0).getInt64();
-    } catch (const SQLite::Exception&) {
-        // Not a database of the program: no count to show.
-    }
+    summary.acts = countActs(path);
     return summary;
 }
 

@@ -1,19 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "store/Bulk.h"
+
 #include <QString>
 
 namespace obs {
-
-// What both sides hold after a copy, compared before it is reported done.
-struct ClinicTotals {
-    qint64 acts = 0;
-    qint64 entries = 0;
-    qint64 prices = 0;   // sum of PRIX, in units
-    qint64 reversed = 0; // sum of REVERSE
-    qint64 paid = 0;     // sum of PAYESECU + PAYECOMPLE + PAYEDE
-    friend bool operator==(const ClinicTotals&, const ClinicTotals&) = default;
-};
 
 // Copies both tables whole, numbers and order of entry kept, from one database to another; each is
 // a file path or a server. The source is read as one snapshot. A destination file that does not

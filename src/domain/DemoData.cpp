@@ -2,6 +2,7 @@
 
 #include "common/DayNumber.h"
 #include "common/Money.h"
+#include "store/Bulk.h"
 
 #include <QRandomGenerator>
 
@@ -9,7 +10,7 @@ namespace obs {
 
 namespace {
 
-struct Act {
+struct DemoAct {
     const char* ccam;
     const char* label;
     const char* tariff;
@@ -20,7 +21,7 @@ const char* const kPractitioners[] = {"Dr BERTRAND", "Dr D'ORVAL", "Dr FONTAINE"
 const char* const kInsurers[] = {"AG2R La Mondiale",  "Harmonie Mutuelle", "Malakoff Humanis", "MGEN",
                                  "Mutuelle Générale", "Swiss Life"};
 
-const Act kDeliveries[] = {
+const DemoAct kDeliveries[] = {
     {"JQGD010", "Accouchement unique par voie naturelle chez une primipare", "313,5", {150, 120, 100, 80, 60, 200}},
     {"JQGD012", "Accouchement unique par voie naturelle chez une multipare", "313,5", {150, 120, 100, 80, 60, 200}},
     {"JQGA002", "Césarienne programmée", "313,5", {200, 150, 120, 100, 80, 250}},
@@ -31,7 +32,7 @@ const Act kDeliveries[] = {
     {"JMCA006", "Suture de déchirure périnéale complète", "83,6", {60, 40, 40, 30, 20, 80}},
 };
 
-const Act kSurgery[] = {
+const DemoAct kSurgery[] = {
     {"JKFA015", "Hystérectomie totale par laparotomie", "239,49", {250, 200, 150, 150, 100, 300}},
     {"JKFC005", "Hystérectomie totale par cœlioscopie", "351,98", {300, 250, 200, 150, 120, 350}},
     {"JJFC010", "Kystectomie ovarienne par cœlioscopie", "193,07", {150, 120, 100, 80, 60, 200}},
@@ -49,59 +50,47 @@ const char* const kFirstNames[] = {"Camille",  "Chloé",   "Claire", "Élise",  
                                    "Julie",    "Laura",   "Léa",    "Lucie",  "Manon",   "Marie",  "Mathilde",
                                    "Nathalie", "Pauline", "Sarah",  "Sophie", "Valérie", "Zoé"};
 
-QVariant money(const char* text) {
-    return moneyValue(Money::parse(QString::fromUtf8(text)));
+std::optional<Money> money(const char* text) {
+    return Money::parse(QString::fromUtf8(text));
 }
 
 } // namespace
 
-Status fillDemoReferences(Database& db) {
-    Status s = db.executeRaw(QStringLiteral("BEGIN"));
-    auto add = [&](int cat, const QString& text, const Act* act) {
-        if (!s)
-            return;
-        Fields f{{QStringLiteral("NUMEROS"), cat}, {QStringLiteral("TEXTE"), text}};
+std::vector<ReferenceEntry> demoReferences() {
+    std::vector<ReferenceEntry> out;
+    auto add = [&](ReferenceList list, const QString& text, const DemoAct* act) {
+        ReferenceEntry e;
+        e.list = list;
+        e.label = text;
         if (act) {
-            f.emplace_back(QStringLiteral("CCAM"), QString::fromUtf8(act->ccam));
-            f.emplace_back(QStringLiteral("TARIFS"), money(act->tariff));
+            e.code = QString::fromUtf8(act->ccam);
+            e.tariff = money(act->tariff);
             for (int k = 0; k < 6; ++k)
-                f.emplace_back(QStringLiteral("MUT%1").arg(k + 1), moneyValue(Money::fromEuros(act->mut[k])));
+                e.excesses[k] = Money::fromEuros(act->mut[k]);
         }
-        s = db.insert(QStringLiteral("MEMO"), f);
+        out.push_back(std::move(e));
     };
     for (const char* p : kPractitioners)
-        add(1, QString::fromUtf8(p), nullptr);
-    add(5, QStringLiteral("Dr MARTIN"), nullptr);
+        add(ReferenceList::Practitioners, QString::fromUtf8(p), nullptr);
+    add(ReferenceList::DefaultPractitioner, QStringLiteral("Dr MARTIN"), nullptr);
     for (const char* m : kInsurers)
-        add(6, QString::fromUtf8(m), nullptr);
-    for (const Act& a : kDeliveries)
-        add(2, QString::fromUtf8(a.label), &a);
-    for (const Act& a : kSurgery)
-        add(3, QString::fromUtf8(a.label), &a);
-    if (!s) {
-        db.executeRaw(QStringLiteral("ROLLBACK"));
-        return s;
-    }
-    return db.executeRaw(QStringLiteral("COMMIT"));
+        add(ReferenceList::MutualInsurers, QString::fromUtf8(m), nullptr);
+    for (const DemoAct& a : kDeliveries)
+        add(ReferenceList::DeliveryActs, QString::fromUtf8(a.label), &a);
+    for (const DemoAct& a : kSurgery)
+        add(ReferenceList::SurgicalActs, QString::fromUtf8(a.label), &a);
+    return out;
 }
 
-Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to, quint32 seed) {
-    QRandomGenerator rng(seed);
+ActSource demoActs(int count, const QDate& from, const QDate& to, quint32 seed) {
     const qint64 d0 = dayNumberOf(from), d1 = dayNumberOf(to);
-    Status s = db.executeRaw(QStringLiteral("BEGIN"));
-    if (!s)
-        return s;
-    const QString insert = QStringLiteral(
-        "INSERT INTO ACTES (Nom, Prenom, Date, MEDSUIT, MEDACTE, Acte, CCAM1, NF, CCAM2, CCAM3, CCAM4, CCAM5, CCAM6, "
-        "PRIX, DE, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     const int nPrat = int(std::size(kPractitioners));
-    int i = 0;
-    s = db.executeMany(insert, [&](QVariantList* out) {
+    return [=, rng = QRandomGenerator(seed), i = 0](Act* out) mutable {
         if (i++ >= count)
             return false;
         const bool surgery = rng.bounded(4) == 0;
-        const Act& act = surgery ? kSurgery[rng.bounded(int(std::size(kSurgery)))]
-                                 : kDeliveries[rng.bounded(5)]; // principal deliveries only
+        const DemoAct& act = surgery ? kSurgery[rng.bounded(int(std::size(kSurgery)))]
+                                     : kDeliveries[rng.bounded(5)]; // principal deliveries only
         const qint64 day = d0 + (d1 > d0 ? qint64(rng.bounded(quint32(d1 - d0 + 1))) : 0);
         const QString suit = QString::fromUtf8(kPractitioners[rng.bounded(nPrat)]);
         // Most acts are done by the practitioner who follows the patient; some by a colleague standing in.
@@ -118,7 +107,7 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
         }
         QStringList secondary;
         if (!surgery && rng.bounded(3) == 0) {
-            const Act& sec = kDeliveries[5 + rng.bounded(3)];
+            const DemoAct& sec = kDeliveries[5 + rng.bounded(3)];
             const Money half = Money::parse(QString::fromUtf8(sec.tariff)).value().half();
             secondary << QString::fromUtf8(sec.ccam) + QStringLiteral("  ") + QString::fromUtf8(sec.label) + u' ' +
                              half.toFrench();
@@ -136,26 +125,33 @@ Status fillDemoActs(Database& db, int count, const QDate& from, const QDate& to,
             compl_ = total.minus(secu).value();
             payeDe = state >= 4 ? de : Money();
         }
-        QVariantList& binds = *out;
-        binds = {QString::fromUtf8(kSurnames[rng.bounded(int(std::size(kSurnames)))]),
-                 QString::fromUtf8(kFirstNames[rng.bounded(int(std::size(kFirstNames)))]),
-                 QVariant::fromValue<qint64>(day),
-                 suit,
-                 done,
-                 QString::fromUtf8(act.label),
-                 QString::fromUtf8(act.ccam),
-                 nf};
-        for (const QString& l : secondary)
-            binds << l;
-        binds << moneyValue(total) << moneyValue(de) << moneyValue(secu) << moneyValue(compl_) << moneyValue(payeDe)
-              << QVariant() << QVariant();
+        Act a;
+        a.surname = QString::fromUtf8(kSurnames[rng.bounded(int(std::size(kSurnames)))]);
+        a.firstName = QString::fromUtf8(kFirstNames[rng.bounded(int(std::size(kFirstNames)))]);
+        a.date = day;
+        a.followedBy = suit;
+        a.performedBy = done;
+        a.act = QString::fromUtf8(act.label);
+        a.code = QString::fromUtf8(act.ccam);
+        a.nightOrHoliday = nf;
+        for (int k = 0; k < 5; ++k)
+            a.secondary[size_t(k)] = secondary[k];
+        a.price = total;
+        a.excess = de;
+        a.paidSecu = secu;
+        a.paidComplementary = compl_;
+        a.paidExcess = payeDe;
+        *out = std::move(a);
         return true;
-    });
-    if (!s) {
-        db.executeRaw(QStringLiteral("ROLLBACK"));
-        return s;
-    }
-    return db.executeRaw(QStringLiteral("COMMIT"));
+    };
+}
+
+Status fillDemoReferences(const QString& location) {
+    return appendRows(location, demoReferences());
+}
+
+Status fillDemoActs(const QString& location, int count, const QDate& from, const QDate& to, quint32 seed) {
+    return appendRows(location, {}, demoActs(count, from, to, seed));
 }
 
 } // namespace obs

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "store/BulkLoad.h"
+#include "store/Bulk.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,8 +3,7 @@
 
 #include "domain/BackupGenerations.h"
 #include "domain/ClinicCopy.h"
-#include "store/postgres/PgConnection.h"
-#include "store/sqlite/Schema.h"
+#include "store/Bulk.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,9 +24,8 @@ bool snapshotTo(const QString& conninfo, const QString& file, QString* why,
         QFile::remove(partial);
         return false;
     }
-    QString problem;
-    if (!checkProgramDatabase(partial, &problem)) {
-        *why = problem;
+    if (const Status s = checkSnapshot(partial); !s) {
+        *why = s.message;
         QFile::remove(partial);
         return false;
     }
@@ -59,21 +57,12 @@ bool backupServer(const QString& conninfo, const QString& backupFile, QString* w
 }
 
 std::optional<qint64> serverActCount(const QString& conninfo) {
-    Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    std::optional<qint64> acts;
-    if (db)
-        db->exec(QStringLiteral("SELECT count(*) FROM actes"), {}, [&](const PgRow& r) {
-            acts = r.integer(0);
-            return false;
-        });
-    return acts;
+    return countActs(conninfo);
 }
 
 bool restoreServer(const QString& backupFile, const QString& conninfo, QString* why, QString* keptCopy) {
-    QString problem;
-    if (!checkProgramDatabase(backupFile, &problem)) {
-        *why = problem;
+    if (const Status s = checkSnapshot(backupFile); !s) {
+        *why = s.message;
         return false;
     }
     const QString kept = QFileInfo(backupFile).absoluteDir().filePath(kServerBeforeRestoreName);

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Store.h"
 
+#include "store/Bulk.h"
+#include "store/BulkSide.h"
+#include "store/postgres/PgBulk.h"
 #include "store/postgres/PgStore.h"
+#include "store/sqlite/SqliteBulk.h"
 #include "store/sqlite/SqliteStore.h"
 
 #include <QHash>
@@ -90,6 +94,64 @@ std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
     if (isServerLocation(location))
         return PgStore::open(location.trimmed(), status);
     return SqliteStore::open(location, status);
+}
+
+// The whole-base operations of store/Bulk.h, on the engine the location names.
+
+std::unique_ptr<BulkSide> openBulkSide(const QString& location, bool create, Status* status) {
+    if (isServerLocation(location))
+        return pg_bulk::openSide(location.trimmed(), status);
+    return sqlite_bulk::openSide(location, create, status);
+}
+
+Status appendRows(const QString& location, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    if (isServerLocation(location))
+        return pg_bulk::appendRows(location.trimmed(), entries, acts);
+    return sqlite_bulk::appendRows(location, entries, acts);
+}
+
+Status readStoredFigures(const QString& location, StoredFigures* figures) {
+    *figures = StoredFigures();
+    if (isServerLocation(location))
+        return pg_bulk::readStoredFigures(location.trimmed(), figures);
+    return sqlite_bulk::readStoredFigures(location, figures);
+}
+
+std::optional<qint64> countActs(const QString& location) {
+    if (isServerLocation(location))
+        return pg_bulk::countActs(location.trimmed());
+    return sqlite_bulk::countActs(location);
+}
+
+Status createBase(const QString& location, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
+                  const ActSource& acts) {
+    if (isServerLocation(location))
+        return pg_bulk::createBase(location.trimmed(), step, entries, acts);
+    return sqlite_bulk::createBase(location, step, entries, acts);
+}
+
+QString workstationRole() {
+    return pg_bulk::workstationRole();
+}
+
+bool locationHasPassword(const QString& location) {
+    return isServerLocation(location) && pg_bulk::hasPassword(location);
+}
+
+Status checkBase(const QString& location) {
+    if (isServerLocation(location))
+        return pg_bulk::checkBase(location.trimmed());
+    return sqlite_bulk::checkBase(location);
+}
+
+Status upgradeServer(const QString& address) {
+    return pg_bulk::upgrade(address.trimmed());
+}
+
+std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& location, Status* status) {
+    if (isServerLocation(location))
+        return pg_bulk::openMaintenanceSession(location.trimmed(), status);
+    return sqlite_bulk::openMaintenanceSession(location, status);
 }
 
 } // namespace obs

@@ -48,7 +48,7 @@ private slots:
     // The act entry filled for a delivery at night, with two secondary acts and an insurer.
     void entry() {
         TempClinic clinic;
-        QVERIFY(fillDemoReferences(clinic.db()));
+        QVERIFY(fillDemoReferences(clinic.dbPath()));
         writeTariffs();
         QPointer<ActEntryWindow> form = openEntry(clinic);
         form->resize(form->sizeHint());
@@ -74,8 +74,8 @@ private slots:
     // The search screen after a year's listing of one practitioner and the owed amount of a pair.
     void search() {
         ClinicWithRates clinic;
-        QVERIFY(fillDemoReferences(clinic.db()));
-        QVERIFY(fillDemoActs(clinic.db(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
+        QVERIFY(fillDemoReferences(clinic.dbPath()));
+        QVERIFY(fillDemoActs(clinic.dbPath(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
         SearchScreen s(clinic);
         s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
         s.type("CmbPrat1", QStringLiteral("Dr D'ORVAL"));

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/Bulk.h"
+
+#include "common/DayNumber.h"
+#include "common/Money.h"
+#include "store/BulkSide.h"
+#include "store/Store.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace obs {
+
+const std::array<const char*, 8> kSummedActColumns = {"PRIX",   "DE",      "PAYESECU", "PAYECOMPLE",
+                                                      "PAYEDE", "REVERSE", "Date",     "DateRev"};
+const std::array<const char*, 7> kSummedEntryColumns = {"TARIFS", "MUT1", "MUT2", "MUT3", "MUT4", "MUT5", "MUT6"};
+
+QString bulkColumnNames(bool acts, bool server) {
+    QStringList out;
+    auto add = [&](const BulkColumn& c) {
+        const QString n = QString::fromLatin1(c.name);
+        out << (n == QLatin1String("INDEX") ? (server ? QStringLiteral("\"index\"") : QStringLiteral("\"INDEX\""))
+                                            : (server ? n.toLower() : n));
+    };
+    if (acts)
+        for (const BulkColumn& c : kBulkActs)
+            add(c);
+    else
+        for (const BulkColumn& c : kBulkMemo)
+            add(c);
+    return out.join(QStringLiteral(", "));
+}
+
+QVariant normalisedBulkValue(const QVariant& v, BulkKind kind) {
+    if (v.isNull())
+        return QVariant();
+    switch (kind) {
+    case BulkKind::Text:
+        return v.toString();
+    case BulkKind::Day: {
+        const StoredDay d = storedDayOf(v);
+        return d ? QVariant::fromValue<qint64>(*d) : QVariant();
+    }
+    case BulkKind::Amount: {
+        if (v.typeId() == QMetaType::QString) {
+            const auto m = Money::parse(v.toString());
+            return m ? QVariant::fromValue<qint64>(m->units()) : QVariant();
+        }
+        if (v.typeId() == QMetaType::Double) {
+            const double d = v.toDouble();
+            return std::fabs(d) < 9.2e18 ? QVariant::fromValue<qint64>(std::llround(d)) : QVariant();
+        }
+        bool ok = false;
+        const qint64 n = v.toLongLong(&ok);
+        return ok ? QVariant::fromValue<qint64>(n) : QVariant();
+    }
+    case BulkKind::Number: {
+        bool ok = false;
+        const qint64 n = v.toLongLong(&ok);
+        return ok ? QVariant::fromValue<qint64>(n) : QVariant();
+    }
+    }
+    return {};
+}
+
+QVariant bulkDay(const StoredDay& d) {
+    return d ? QVariant::fromValue<qint64>(*d) : QVariant();
+}
+
+QVariant bulkInteger(const std::optional<qint64>& n) {
+    return n ? QVariant::fromValue<qint64>(*n) : QVariant();
+}
+
+QVariant bulkMoney(const std::optional<Money>& m) {
+    return m ? QVariant::fromValue<qint64>(m->units()) : QVariant();
+}
+
+QVariant bulkText(const QString& text) {
+    return QVariant(text.isNull() ? QString(QLatin1String("")) : text);
+}
+
+void appendActValues(const Act& a, bool paymentsAsZero, QVariantList* binds) {
+    *binds << bulkText(a.surname) << bulkText(a.firstName) << bulkDay(a.date) << bulkText(a.followedBy)
+           << bulkText(a.performedBy) << bulkText(a.act) << bulkText(a.code) << bulkText(a.nightOrHoliday);
+    for (const QString& line : a.secondary)
+        *binds << bulkText(line);
+    const auto paid = [&](const std::optional<Money>& m) {
+        return paymentsAsZero ? std::optional<Money>(m.value_or(Money())) : m;
+    };
+    *binds << bulkMoney(a.price) << bulkMoney(a.excess) << bulkMoney(paid(a.paidSecu))
+           << bulkMoney(paid(a.paidComplementary)) << bulkMoney(paid(a.paidExcess)) << bulkMoney(a.reversed)
+           << bulkDay(a.reversalDate);
+}
+
+void appendEntryValues(const ReferenceEntry& e, QVariantList* binds) {
+    *binds << int(e.list) << e.label << (e.code.isNull() ? QVariant() : QVariant(e.code)) << bulkMoney(e.tariff);
+    for (const auto& m : e.excesses)
+        *binds << bulkMoney(m);
+}
+
+QString storedFiguresSql(bool server) {
+    QStringList sums;
+    for (const char* c : kSummedActColumns)
+        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)")
+                    .arg(server ? QString::fromLatin1(c).toLower() : QString::fromLatin1(c),
+                         server ? QStringLiteral("actes") : QStringLiteral("ACTES"));
+    for (const char* c : kSummedEntryColumns)
+        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)")
+                    .arg(server ? QString::fromLatin1(c).toLower() : QString::fromLatin1(c),
+                         server ? QStringLiteral("memo") : QStringLiteral("MEMO"));
+    return QStringLiteral("SELECT (SELECT count(*) FROM ACTES), (SELECT count(*) FROM MEMO), ") +
+           sums.join(QStringLiteral(", "));
+}
+
+void takeStoredFigures(const std::function<qint64(int column)>& at, StoredFigures* f) {
+    f->acts = at(0);
+    f->entries = at(1);
+    for (size_t i = 0; i < f->actSums.size(); ++i)
+        f->actSums[i] = at(int(2 + i));
+    for (size_t i = 0; i < f->entrySums.size(); ++i)
+        f->entrySums[i] = at(int(2 + f->actSums.size() + i));
+}
+
+QString copyTotalsSql(bool server) {
+    const QString sql = QStringLiteral(
+        "SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2), (SELECT coalesce(sum(%3), 0) FROM %1), (SELECT "
+        "coalesce(sum(%4), 0) FROM %1), (SELECT coalesce(sum(%5) + sum(%6) + sum(%7), 0) FROM %1)");
+    return server ? sql.arg("actes", "memo", "prix", "reverse", "payesecu", "payecomple", "payede")
+                  : sql.arg("ACTES", "MEMO", "PRIX", "REVERSE", "PAYESECU", "PAYECOMPLE", "PAYEDE");
+}
+
+namespace {
+
+QString totalsText(const ClinicTotals& t) {
+    return QStringLiteral("%1 actes, %2 items, prix %3, reversé %4, payé %5")
+        .arg(t.acts)
+        .arg(t.entries)
+        .arg(Money::fromUnits(t.prices).toFrench(), Money::fromUnits(t.reversed).toFrench(),
+             Money::fromUnits(t.paid).toFrench());
+}
+
+Status failed(const QString& why) {
+    return Status::failure(StoreError::Failed, why);
+}
+
+} // namespace
+
+Status copyBase(const QString& from, const QString& to, bool replace, ClinicTotals* totals) {
+    // Copying a base onto itself would empty it.
+    if (describeLocation(from.trimmed()) == describeLocation(to.trimmed()) ||
+        (!isServerLocation(from) && !isServerLocation(to) &&
+         QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath() && QFileInfo::exists(to)))
+        return failed(QStringLiteral("La source et la destination sont la même base : rien n'a été copié."));
+    Status s;
+    auto source = openBulkSide(from, false, &s);
+    if (!source)
+        return failed(QStringLiteral("Source illisible : %1").arg(s.message));
+    auto dest = openBulkSide(to, true, &s);
+    if (!dest)
+        return failed(QStringLiteral("Destination inutilisable : %1").arg(s.message));
+    qint64 held = 0;
+    if (!(s = dest->actCount(&held)))
+        return s;
+    if (held > 0 && !replace)
+        return failed(QStringLiteral("La destination %1 contient déjà %2 actes : rien n'a été copié (--replace pour la "
+                                     "remplacer).")
+                          .arg(describeLocation(to))
+                          .arg(held));
+    s = source->beginRead();
+    if (s)
+        s = dest->beginWrite();
+    if (s)
+        s = source->read(true, [&](const QVariantList& row) { return dest->write(true, row); });
+    if (s)
+        s = source->read(false, [&](const QVariantList& row) { return dest->write(false, row); });
+    ClinicTotals a, b;
+    if (s)
+        s = source->totals(&a);
+    if (s)
+        s = source->endRead();
+    if (s)
+        s = dest->commit();
+    if (!s) {
+        dest->rollback();
+        QString why = QStringLiteral("La copie a échoué, la destination est inchangée : %1").arg(s.message);
+        // A base made by an earlier version does not let the workstations set its numbers.
+        if (isServerLocation(to) && s.error == StoreError::ReadOnly)
+            why += QStringLiteral("\nSi la base a été créée par une version antérieure, son propriétaire lui donne "
+                                  "les droits de celle-ci : obsledger-admin upgrade ADRESSE.");
+        return Status::failure(s.error, why);
+    }
+    if (!(s = dest->totals(&b)) || !(a == b))
+        return failed(QStringLiteral("La copie ne correspond pas à la source : source %1 ; destination %2")
+                          .arg(totalsText(a), s ? totalsText(b) : s.message));
+    if (totals)
+        *totals = b;
+    return Status::success();
+}
+
+} // namespace obs

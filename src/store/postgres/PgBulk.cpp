@@ -1,0 +1,295 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/postgres/PgBulk.h"
+
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
+
+namespace obs::pg_bulk {
+
+namespace {
+
+class ServerSide final : public BulkSide {
+public:
+    explicit ServerSide(std::unique_ptr<PgConnection> db) : m_db(std::move(db)) {}
+    // One snapshot of both tables, however long the copy takes.
+    Status beginRead() override {
+        return m_db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL "
+                                           "statement_timeout = 0"));
+    }
+    Status endRead() override { return m_db->script(QStringLiteral("COMMIT")); }
+    Status read(bool acts, const RowSink& each) override {
+        const QString sql =
+            acts ? QStringLiteral("SELECT %1 FROM actes ORDER BY numint").arg(bulkColumnNames(true, true))
+                 : QStringLiteral("SELECT %1 FROM memo ORDER BY id").arg(bulkColumnNames(false, true));
+        Status s = m_db->script(QStringLiteral("DECLARE copie NO SCROLL CURSOR FOR ") + sql);
+        while (s) {
+            int rows = 0;
+            Status inner;
+            s = m_db->exec(QStringLiteral("FETCH 5000 FROM copie"), {}, [&](const PgRow& r) {
+                ++rows;
+                QVariantList row;
+                for (int i = 0; i < r.columns(); ++i) {
+                    const BulkKind k = acts ? kBulkActs[i].kind : kBulkMemo[i].kind;
+                    row << (r.isNull(i)           ? QVariant()
+                            : k == BulkKind::Text ? QVariant(r.text(i))
+                                                  : QVariant::fromValue<qint64>(r.integer(i).value_or(0)));
+                }
+                inner = each(row);
+                return inner.ok();
+            });
+            if (s && !inner)
+                s = inner;
+            if (!s || rows == 0)
+                break;
+        }
+        if (s)
+            s = m_db->script(QStringLiteral("CLOSE copie"));
+        return s;
+    }
+    Status actCount(qint64* n) override {
+        return m_db->exec(QStringLiteral("SELECT count(*) FROM actes"), {}, [&](const PgRow& r) {
+            *n = r.integer(0).value_or(0);
+            return false;
+        });
+    }
+    Status beginWrite() override {
+        return m_db->script(
+            QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; DELETE FROM actes; DELETE FROM memo"));
+    }
+    Status write(bool acts, const QVariantList& row) override {
+        // Rows go in batches: one statement for many rows, far fewer round trips.
+        auto& batch = acts ? m_acts : m_memo;
+        // An entry's id is its place in the order of entry.
+        if (!acts)
+            batch << QVariant::fromValue<qint64>(++m_memoId);
+        batch << row;
+        if (batch.size() >= 21 * 1000)
+            return flush(acts);
+        return Status::success();
+    }
+    Status commit() override {
+        Status s = flush(true);
+        if (s)
+            s = flush(false);
+        // The next act and entry take numbers after the copied ones, and never a number already
+        // given out before the copy (the file engine keeps its highest number the same way).
+        if (s)
+            s = m_db->script(QStringLiteral("%1; %2; COMMIT")
+                                 .arg(nextNumberPast("actes_numint_seq", "numint", "actes"),
+                                      nextNumberPast("memo_id_seq", "id", "memo")));
+        if (s)
+            analyse();
+        return s;
+    }
+    void rollback() override { m_db->script(QStringLiteral("ROLLBACK")); }
+    Status totals(ClinicTotals* t) override {
+        return m_db->exec(copyTotalsSql(true), {}, [&](const PgRow& r) {
+            *t = {r.integer(0).value_or(0), r.integer(1).value_or(0), r.integer(2).value_or(0),
+                  r.integer(3).value_or(0), r.integer(4).value_or(0)};
+            return false;
+        });
+    }
+
+private:
+    static QString nextNumberPast(const char* sequence, const char* column, const char* table) {
+        return QStringLiteral("SELECT setval('%1', greatest(coalesce((SELECT max(%2) FROM %3), 0) + 1, (SELECT CASE "
+                              "WHEN is_called THEN last_value + 1 ELSE last_value END FROM %1)), false)")
+            .arg(QString::fromLatin1(sequence), QString::fromLatin1(column), QString::fromLatin1(table));
+    }
+
+    // The planner's statistics describe the rows just brought in at once, rather than once the
+    // server gets round to it: the first listings are planned on them. Through the function the
+    // tables' owner made for it (ANALYZE is the owner's right); a base made before it had one is
+    // analysed directly, which only its owner may do. A failure here leaves the copy as it is.
+    void analyse() {
+        bool owned = false;
+        m_db->exec(QStringLiteral("SELECT to_regprocedure('obs_analyse()') IS NOT NULL"), {}, [&](const PgRow& r) {
+            owned = r.text(0) == QLatin1String("t");
+            return false;
+        });
+        if (!m_db->script(
+                QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; %1; COMMIT")
+                    .arg(owned ? QStringLiteral("SELECT obs_analyse()") : QStringLiteral("ANALYZE actes, memo"))))
+            m_db->script(QStringLiteral("ROLLBACK"));
+    }
+
+    Status flush(bool acts) {
+        auto& batch = acts ? m_acts : m_memo;
+        if (batch.isEmpty())
+            return Status::success();
+        const int width = acts ? kBulkActColumns : kBulkMemoColumns + 1; // memo rows lead with their id
+        QStringList tuples;
+        const QString one = u'(' + QStringLiteral("?, ").repeated(width - 1) + QStringLiteral("?)");
+        for (int i = 0; i < batch.size() / width; ++i)
+            tuples << one;
+        // The memo rows keep their order of entry through id, given in order.
+        const QString sql = acts ? QStringLiteral("INSERT INTO actes (%1) VALUES %2")
+                                       .arg(bulkColumnNames(true, true), tuples.join(QStringLiteral(", ")))
+                                 : QStringLiteral("INSERT INTO memo (id, %1) VALUES %2")
+                                       .arg(bulkColumnNames(false, true), tuples.join(QStringLiteral(", ")));
+        const Status s = m_db->exec(sql, batch);
+        batch.clear();
+        return s;
+    }
+    std::unique_ptr<PgConnection> m_db;
+    QVariantList m_acts;
+    QVariantList m_memo;
+    qint64 m_memoId = 0;
+};
+
+QString marks(int n) {
+    return QStringLiteral("?, ").repeated(n - 1) + u'?';
+}
+
+} // namespace
+
+std::unique_ptr<BulkSide> openSide(const QString& conninfo, Status* s) {
+    auto db = PgConnection::open(conninfo, s);
+    if (!db)
+        return nullptr;
+    if (Status t = checkServerTables(*db); !t) {
+        *s = Status::failure(
+            StoreError::Unreadable,
+            QStringLiteral("la base %1 n'a pas les tables d'Obsledger (obsledger-admin init)").arg(db->location()));
+        return nullptr;
+    }
+    return std::make_unique<ServerSide>(std::move(db));
+}
+
+Status appendRows(const QString& conninfo, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db)
+        return s;
+    const QString columns = bulkColumnNames(true, true).section(QStringLiteral(", "), 1);
+    s = db->script(QStringLiteral("BEGIN"));
+    for (size_t i = 0; s && i < entries.size(); ++i) {
+        QVariantList binds;
+        appendEntryValues(entries[i], &binds);
+        s = db->exec(QStringLiteral("INSERT INTO memo (numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, mut5, "
+                                    "mut6) VALUES (%1)")
+                         .arg(marks(10)),
+                     binds);
+    }
+    Act act;
+    while (s && acts && acts(&act)) {
+        QVariantList binds;
+        appendActValues(act, false, &binds);
+        s = db->exec(QStringLiteral("INSERT INTO actes (%1) VALUES (%2)").arg(columns, marks(kBulkActColumns - 1)),
+                     binds);
+    }
+    if (s)
+        return db->script(QStringLiteral("COMMIT"));
+    db->script(QStringLiteral("ROLLBACK"));
+    return s;
+}
+
+Status readStoredFigures(const QString& conninfo, StoredFigures* figures) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db)
+        return s;
+    s = db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    if (s)
+        s = db->exec(storedFiguresSql(true), {}, [&](const PgRow& r) {
+            takeStoredFigures([&](int i) { return r.integer(i).value_or(0); }, figures);
+            return false;
+        });
+    if (s)
+        s = db->exec(QStringLiteral("SELECT numint FROM actes ORDER BY numint"), {}, [&](const PgRow& r) {
+            figures->numbers.push_back(r.integer(0).value_or(0));
+            return true;
+        });
+    if (s)
+        s = db->script(QStringLiteral("COMMIT"));
+    return s;
+}
+
+std::optional<qint64> countActs(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    std::optional<qint64> acts;
+    if (db)
+        db->exec(QStringLiteral("SELECT count(*) FROM actes"), {}, [&](const PgRow& r) {
+            acts = r.integer(0);
+            return false;
+        });
+    return acts;
+}
+
+Status createBase(const QString& conninfo, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
+                  const ActSource& acts) {
+    *step = NewBaseStep::NotReached;
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    if (!db)
+        return s;
+    if (db->exec(QStringLiteral("SELECT 1 FROM actes LIMIT 1")).ok()) {
+        *step = NewBaseStep::AlreadyThere;
+        return Status::failure(StoreError::Failed,
+                               QStringLiteral("La base %1 a déjà les tables d'Obsledger : elle n'a pas été modifiée.")
+                                   .arg(db->location()));
+    }
+    *step = NewBaseStep::NotFilled;
+    s = createServerSchema(*db);
+    if (s && (!entries.empty() || acts))
+        s = pg_bulk::appendRows(conninfo, entries, acts);
+    if (s)
+        *step = NewBaseStep::Made;
+    return s;
+}
+
+namespace {
+// A connection to a base that has the program's tables; nothing, with *s saying why, otherwise.
+std::unique_ptr<PgConnection> openProgramBase(const QString& conninfo, Status* s) {
+    auto db = PgConnection::open(conninfo, s);
+    if (db)
+        *s = checkServerTables(*db);
+    return *s ? std::move(db) : nullptr;
+}
+} // namespace
+
+Status checkBase(const QString& conninfo) {
+    Status s;
+    openProgramBase(conninfo, &s);
+    return s;
+}
+
+Status upgrade(const QString& conninfo) {
+    Status s;
+    auto db = openProgramBase(conninfo, &s);
+    if (s)
+        s = replaceServerTextFunctions(*db);
+    if (s) {
+        db.reset();
+        db = PgConnection::open(conninfo, &s);
+        if (db)
+            s = rebuildServerIndexes(*db);
+    }
+    return s;
+}
+
+QString workstationRole() {
+    return kServerRole;
+}
+
+bool hasPassword(const QString& conninfo) {
+    return PgConnection::hasPassword(conninfo);
+}
+
+std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& conninfo, Status* status) {
+    std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, status);
+    if (!db)
+        return nullptr;
+    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
+        return db->exec(statement, {}, [&](const PgRow& r) {
+            QStringList fields;
+            for (int i = 0; i < r.columns(); ++i)
+                fields << r.text(i);
+            row(fields);
+            return true;
+        });
+    });
+}
+
+} // namespace obs::pg_bulk

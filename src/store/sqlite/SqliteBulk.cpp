@@ -1,0 +1,471 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/sqlite/SqliteBulk.h"
+
+#include "store/sqlite/Collation.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/Schema.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace obs {
+
+static_assert(kFileLockWaitMs == kBusyTimeoutMs, "one wait for every file operation");
+
+namespace {
+
+QString engineText(int code, const char* detail) {
+    return Database::statusFromEngine(code, QString::fromUtf8(detail)).message;
+}
+
+Status failed(const QString& why) {
+    return Status::failure(StoreError::Failed, why);
+}
+
+// A connection of the snapshot's own, with the program's text order, that waits lockWaitMs on
+// another workstation's lock. A file that is not a database fails here.
+std::unique_ptr<SQLite::Database> openConnection(const QString& path, int flags, int lockWaitMs, Status* s) {
+    try {
+        auto db = std::make_unique<SQLite::Database>(path.toStdString(), flags, lockWaitMs);
+        registerProgramFunctions(db->getHandle());
+        db->exec("SELECT count(*) FROM sqlite_master");
+        return db;
+    } catch (const SQLite::Exception& e) {
+        *s = failed(engineText(e.getErrorCode(), e.what()));
+        return nullptr;
+    }
+}
+
+// Copies every page in one step: one read lock on the source, one write transaction on the
+// destination.
+Status copyPages(SQLite::Database& from, SQLite::Database& to) {
+    sqlite3_backup* backup = sqlite3_backup_init(to.getHandle(), "main", from.getHandle(), "main");
+    if (!backup)
+        return failed(engineText(sqlite3_extended_errcode(to.getHandle()), sqlite3_errmsg(to.getHandle())));
+    const int step = sqlite3_backup_step(backup, -1);
+    const int finish = sqlite3_backup_finish(backup); // rolls the destination back unless done
+    if (step != SQLITE_DONE)
+        return failed(engineText(step, sqlite3_errstr(step)));
+    if (finish != SQLITE_OK)
+        return failed(engineText(finish, sqlite3_errstr(finish)));
+    return Status::success();
+}
+
+QString quoted(const QString& name) {
+    QString q = name;
+    return u'"' + q.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// Replaces everything the base holds by the rows of the checked snapshot, in one transaction: the
+// tables, indexes and triggers are the program's own, never the snapshot's (a trigger or a view
+// brought in by a backup would act on the next act entered).
+Status fillFromSnapshot(Database& target, const QString& snapshot) {
+    Status s = target.executeRaw(QStringLiteral("ATTACH DATABASE ? AS sauvegarde"), {snapshot});
+    if (!s)
+        return s;
+    auto fail = [&](const Status& failed) {
+        target.executeRaw(QStringLiteral("ROLLBACK"));
+        target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
+        return failed;
+    };
+    if (!(s = target.executeRaw(QStringLiteral("BEGIN IMMEDIATE"))))
+        return fail(s);
+    // The highest act number given out by a base's own count (nothing when it has none).
+    auto highestGiven = [&](const QString& schema, QVariant* given) {
+        QVariant tables;
+        Status st = target.scalar(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND "
+                                                 "name = 'sqlite_sequence'")
+                                      .arg(schema),
+                                  &tables);
+        if (!st || tables.toLongLong() == 0)
+            return st;
+        return target.scalar(QStringLiteral("SELECT max(seq) FROM %1.sqlite_sequence WHERE name = 'ACTES' AND "
+                                            "typeof(seq) = 'integer'")
+                                 .arg(schema),
+                             given);
+    };
+    // Read before the table goes, which takes its count with it.
+    QVariant givenHere;
+    if (!(s = highestGiven(QStringLiteral("main"), &givenHere)))
+        return fail(s);
+    std::vector<std::pair<QString, QString>> objects;
+    s = target.queryRaw(QStringLiteral("SELECT type, name FROM main.sqlite_master WHERE type IN ('view', 'trigger', "
+                                       "'table') AND lower(substr(name, 1, 7)) <> 'sqlite_' ORDER BY type = 'table'"),
+                        {}, [&](const Row& r) {
+                            objects.emplace_back(r.values().value(0).toString(), r.values().value(1).toString());
+                            return true;
+                        });
+    if (!s)
+        return fail(s);
+    for (const auto& [type, name] : objects) {
+        if (!(s = target.executeRaw(QStringLiteral("DROP %1 IF EXISTS main.%2").arg(type.toUpper(), quoted(name)))))
+            return fail(s);
+    }
+    if (!(s = createProgramTables(target)))
+        return fail(s);
+    const QString acts = bulkColumnNames(true, false);
+    const QString memo = QStringLiteral("rowid, ") + bulkColumnNames(false, false);
+    if (!(s = target.executeRaw(
+              QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT")
+                  .arg(acts))) ||
+        !(s = target.executeRaw(
+              QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
+        return fail(s);
+    // Act numbers already given out, in the snapshot or in the base replaced, are not given again:
+    // a number still shown on another workstation, or kept in the copy before the restore, never
+    // comes to name another act.
+    QVariant givenThere;
+    if (!(s = highestGiven(QStringLiteral("sauvegarde"), &givenThere)))
+        return fail(s);
+    {
+        const QVariant given =
+            givenHere.isNull() || (!givenThere.isNull() && givenThere.toLongLong() > givenHere.toLongLong())
+                ? givenThere
+                : givenHere;
+        if (!given.isNull()) {
+            int changes = 0;
+            const QVariantList seq{given};
+            if (!(s = target.executeRaw(
+                      QStringLiteral("UPDATE main.sqlite_sequence SET seq = max(seq, ?) WHERE name = 'ACTES'"), seq,
+                      &changes)))
+                return fail(s);
+            if (changes == 0 &&
+                !(s = target.executeRaw(
+                      QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) VALUES ('ACTES', ?)"), seq)))
+                return fail(s);
+        }
+    }
+    // The planner's figures describe the rows just brought in, not those replaced.
+    if (!(s = createProgramIndexesAndTriggers(target)) || !(s = refreshStatistics(target)) ||
+        !(s = target.executeRaw(QStringLiteral("COMMIT"))))
+        return fail(s);
+    target.executeRaw(QStringLiteral("DETACH DATABASE sauvegarde"));
+    return Status::success();
+}
+
+class FileSide final : public BulkSide {
+public:
+    explicit FileSide(std::shared_ptr<Database> db) : m_db(std::move(db)) {}
+    Status beginRead() override { return m_db->executeRaw(QStringLiteral("BEGIN")); }
+    Status endRead() override { return m_db->executeRaw(QStringLiteral("COMMIT")); }
+    Status read(bool acts, const RowSink& each) override {
+        const QString sql =
+            acts ? QStringLiteral("SELECT %1 FROM ACTES ORDER BY NUMINT").arg(bulkColumnNames(true, false))
+                 : QStringLiteral("SELECT %1 FROM MEMO ORDER BY rowid").arg(bulkColumnNames(false, false));
+        Status inner;
+        Status s = m_db->queryRaw(sql, {}, [&](const Row& r) {
+            QVariantList row;
+            const auto& values = r.values();
+            for (int i = 0; i < values.size(); ++i)
+                row << normalisedBulkValue(values[i], acts ? kBulkActs[i].kind : kBulkMemo[i].kind);
+            inner = each(row);
+            return inner.ok();
+        });
+        return s ? inner : s;
+    }
+    Status actCount(qint64* n) override {
+        QVariant v;
+        Status s = m_db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &v);
+        *n = v.toLongLong();
+        return s;
+    }
+    Status beginWrite() override {
+        Status s = m_db->executeRaw(QStringLiteral("BEGIN IMMEDIATE"));
+        if (s)
+            s = m_db->executeRaw(QStringLiteral("DELETE FROM ACTES"));
+        if (s)
+            s = m_db->executeRaw(QStringLiteral("DELETE FROM MEMO"));
+        return s;
+    }
+    Status write(bool acts, const QVariantList& row) override {
+        const QString marks = QStringLiteral("?, ").repeated(int(row.size()) - 1) + u'?';
+        return m_db->executeRaw(
+            acts ? QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(bulkColumnNames(true, false), marks)
+                 : QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(bulkColumnNames(false, false), marks),
+            row);
+    }
+    // The planner's figures describe the rows brought in, not those replaced.
+    Status commit() override {
+        Status s = refreshStatistics(*m_db);
+        return s ? m_db->executeRaw(QStringLiteral("COMMIT")) : s;
+    }
+    void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
+    Status totals(ClinicTotals* t) override {
+        return m_db->queryRaw(copyTotalsSql(false), {}, [&](const Row& r) {
+            const auto& v = r.values();
+            *t = {v[0].toLongLong(), v[1].toLongLong(), v[2].toLongLong(), v[3].toLongLong(), v[4].toLongLong()};
+            return false;
+        });
+    }
+
+private:
+    std::shared_ptr<Database> m_db;
+};
+
+QString marks(int n) {
+    return QStringLiteral("?, ").repeated(n - 1) + u'?';
+}
+
+Status writeStoredRows(Database& db, const std::vector<Act>& acts, const std::vector<StoredEntry>& entries) {
+    size_t next = 0;
+    Status s = db.executeMany(
+        QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(bulkColumnNames(true, false), marks(kBulkActColumns)),
+        [&](QVariantList* binds) {
+            if (next >= acts.size())
+                return false;
+            const Act& a = acts[next++];
+            *binds << QVariant::fromValue<qint64>(a.number);
+            appendActValues(a, true, binds);
+            return true;
+        });
+    if (!s)
+        return s;
+    next = 0;
+    return db.executeMany(
+        QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(bulkColumnNames(false, false), marks(kBulkMemoColumns)),
+        [&](QVariantList* binds) {
+            if (next >= entries.size())
+                return false;
+            const StoredEntry& e = entries[next++];
+            *binds << bulkInteger(e.list) << bulkText(e.label) << bulkText(e.code) << bulkMoney(e.tariff);
+            for (const auto& m : e.excesses)
+                *binds << bulkMoney(m);
+            *binds << bulkInteger(e.index);
+            return true;
+        });
+}
+
+// Entries as the reference editor adds them (no catalogue code: no value), then acts as the entry
+// screen appends them (the next numbers), each list in a transaction of its own.
+Status appendNewRows(Database& db, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    auto inTransaction = [&](const std::function<Status()>& write) {
+        Status s = db.executeRaw(QStringLiteral("BEGIN"));
+        if (s)
+            s = write();
+        if (!s) {
+            db.executeRaw(QStringLiteral("ROLLBACK"));
+            return s;
+        }
+        return db.executeRaw(QStringLiteral("COMMIT"));
+    };
+    Status s = Status::success();
+    if (!entries.empty())
+        s = inTransaction([&] {
+            size_t next = 0;
+            return db.executeMany(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, "
+                                                 "MUT4, MUT5, MUT6) VALUES (%1)")
+                                      .arg(marks(10)),
+                                  [&](QVariantList* binds) {
+                                      if (next >= entries.size())
+                                          return false;
+                                      appendEntryValues(entries[next++], binds);
+                                      return true;
+                                  });
+        });
+    if (s && acts)
+        s = inTransaction([&] {
+            const QString columns = bulkColumnNames(true, false).section(QStringLiteral(", "), 1);
+            return db.executeMany(
+                QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(columns, marks(kBulkActColumns - 1)),
+                [&](QVariantList* binds) {
+                    Act act;
+                    if (!acts(&act))
+                        return false;
+                    appendActValues(act, false, binds);
+                    return true;
+                });
+        });
+    return s;
+}
+
+} // namespace
+
+Status snapshotFile(const QString& source, const QString& target, int lockWaitMs) {
+    Status s;
+    auto from = openConnection(source, SQLite::OPEN_READWRITE, lockWaitMs, &s);
+    auto to = from ? openConnection(target, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, lockWaitMs, &s) : nullptr;
+    if (!from || !to)
+        return s;
+    return copyPages(*from, *to);
+}
+
+Status checkSnapshot(const QString& path) {
+    QString why;
+    if (!checkProgramDatabase(path, &why))
+        return Status::failure(StoreError::Unreadable, why);
+    return Status::success();
+}
+
+bool isUnreadableBaseFile(const QString& path) {
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+        db.exec("SELECT count(*) FROM sqlite_master");
+        return false;
+    } catch (const SQLite::Exception& e) {
+        const int code = e.getErrorCode() & 0xFF;
+        return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+    }
+}
+
+Status replaceFromSnapshot(const QString& path, const QString& snapshot, int lockWaitMs) {
+    Status s;
+    auto live = Database::open(path, &s);
+    if (!live)
+        return s;
+    live->setLockWait(lockWaitMs, 0);
+    return fillFromSnapshot(*live, snapshot);
+}
+
+Status createFromSnapshot(const QString& path, const QString& snapshot) {
+    Status s;
+    auto db = Database::create(path, &s);
+    if (!db)
+        return s;
+    return fillFromSnapshot(*db, snapshot);
+}
+
+Status writeNewClinicFile(const QString& path, const std::vector<Act>& acts, const std::vector<StoredEntry>& entries) {
+    Status s;
+    {
+        auto db = Database::create(path, &s);
+        if (!db)
+            return s;
+        // A scratch file, removed on any failure: no journal, no waiting on the disk.
+        s = db->queryRaw(QStringLiteral("PRAGMA journal_mode=OFF"), {}, [](const Row&) { return false; });
+        if (s)
+            s = db->executeRaw(QStringLiteral("PRAGMA synchronous=OFF"));
+        if (s)
+            s = db->executeRaw(QStringLiteral("BEGIN"));
+        if (s)
+            s = createProgramTables(*db);
+        if (s)
+            s = createProgramIndexesAndTriggers(*db);
+        if (s)
+            s = writeStoredRows(*db, acts, entries);
+        if (s)
+            s = db->executeRaw(QStringLiteral("COMMIT"));
+    }
+    if (!s)
+        QFile::remove(path);
+    return s;
+}
+
+namespace sqlite_bulk {
+
+std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* s) {
+    std::shared_ptr<Database> db;
+    if (create && !QFileInfo::exists(path)) {
+        db = Database::create(path, s);
+        if (db)
+            *s = createSchema(*db);
+        if (!db || !*s)
+            return nullptr;
+    } else {
+        db = Database::open(path, s);
+        if (!db)
+            return nullptr;
+        if (!db->hasProgramTables()) {
+            *s = Status::failure(StoreError::Unreadable,
+                                 QStringLiteral("le fichier %1 n'a pas les tables d'Obsledger").arg(path));
+            return nullptr;
+        }
+    }
+    return std::make_unique<FileSide>(std::move(db));
+}
+
+Status appendRows(Database& db, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    return appendNewRows(db, entries, acts);
+}
+
+Status appendRows(const QString& path, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    Status s;
+    auto db = Database::open(path, &s);
+    if (!db)
+        return s;
+    return appendNewRows(*db, entries, acts);
+}
+
+Status readStoredFigures(const QString& path, StoredFigures* figures) {
+    Status s;
+    auto db = Database::open(path, &s);
+    if (!db)
+        return s;
+    s = db->executeRaw(QStringLiteral("BEGIN"));
+    if (s)
+        s = db->queryRaw(storedFiguresSql(false), {}, [&](const Row& r) {
+            takeStoredFigures([&](int i) { return r.values().value(i).toLongLong(); }, figures);
+            return false;
+        });
+    if (s)
+        s = db->queryRaw(QStringLiteral("SELECT NUMINT FROM ACTES ORDER BY NUMINT"), {}, [&](const Row& r) {
+            figures->numbers.push_back(r.values().value(0).toLongLong());
+            return true;
+        });
+    db->executeRaw(QStringLiteral("COMMIT"));
+    return s;
+}
+
+std::optional<qint64> countActs(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 2000);
+        registerProgramFunctions(db.getHandle()); // the schema names the program's text order
+        SQLite::Statement count(db, "SELECT count(*) FROM ACTES");
+        if (count.executeStep())
+            return count.getColumn(0).getInt64();
+    } catch (const SQLite::Exception&) {
+        // Not a base of the program: no count.
+    }
+    return std::nullopt;
+}
+
+Status createBase(const QString& path, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
+                  const ActSource& acts) {
+    Status s;
+    *step = NewBaseStep::NotReached;
+    {
+        auto db = Database::create(path, &s);
+        if (!db)
+            return s;
+        *step = NewBaseStep::NotFilled;
+        s = createSchema(*db);
+        if (s && (!entries.empty() || acts)) {
+            s = appendNewRows(*db, entries, acts);
+            if (s)
+                s = refreshStatistics(*db);
+        }
+    }
+    if (!s) {
+        QFile::remove(path);
+        return s;
+    }
+    *step = NewBaseStep::Made;
+    return s;
+}
+
+Status checkBase(const QString& path) {
+    return checkSnapshot(path);
+}
+
+std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status) {
+    std::shared_ptr<Database> db = Database::open(path, status);
+    if (!db)
+        return nullptr;
+    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
+        return db->queryRaw(statement, {}, [&](const Row& r) {
+            QStringList fields;
+            for (const QVariant& v : r.values())
+                fields << (v.isNull() ? QString() : v.toString());
+            row(fields);
+            return true;
+        });
+    });
+}
+
+} // namespace sqlite_bulk
+
+} // namespace obs
