@@ -163,9 +163,9 @@ CREATE INDEX actes_date ON actes (date, obs_fold(nom), obs_case(nom), obs_fold(p
     INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix, nom, prenom, ccam1);
 -- One practitioner's acts of a period, by base letters, in the listing's order, with its lines.
 CREATE INDEX IF NOT EXISTS actes_suivi ON actes (obs_fold(medsuit), date, obs_fold(nom), obs_case(nom),
-    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (nom, prenom, ccam1, de, prix);
+    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (medacte, nom, prenom, ccam1, de, prix);
 CREATE INDEX IF NOT EXISTS actes_fait ON actes (obs_fold(medacte), date, obs_fold(nom), obs_case(nom),
-    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (nom, prenom, ccam1, de, prix);
+    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (medsuit, nom, prenom, ccam1, de, prix);
 )";
 
 // Runs a script in one transaction: all of it or nothing.

@@ -40,11 +40,12 @@ const char* const kTables[] = {
         MUT1 INTEGER, MUT2 INTEGER, MUT3 INTEGER, MUT4 INTEGER, MUT5 INTEGER, MUT6 INTEGER,
         "INDEX" INTEGER))",
 };
-// By practitioner, in the base-letter order their criterion compares, then by date and name.
+// By practitioner, in the base-letter order their criterion compares, then by date and name. The
+// other practitioner is carried too: a pair's listing read here never goes to the acts.
 const char* const kFollowedByIndex = "CREATE INDEX IF NOT EXISTS ACTES_SUIVI ON ACTES (MEDSUIT COLLATE FRENCH_PRIMARY, "
-                                     "Date, Nom, Prenom, CCAM1, DE, PRIX)";
+                                     "Date, Nom, Prenom, MEDACTE, CCAM1, DE, PRIX)";
 const char* const kPerformedByIndex = "CREATE INDEX IF NOT EXISTS ACTES_FAIT ON ACTES (MEDACTE COLLATE FRENCH_PRIMARY, "
-                                      "Date, Nom, Prenom, CCAM1, DE, PRIX)";
+                                      "Date, Nom, Prenom, MEDSUIT, CCAM1, DE, PRIX)";
 // The indexes a file made by an earlier version may lack.
 const char* const kLaterIndexes[] = {kFollowedByIndex, kPerformedByIndex};
 
