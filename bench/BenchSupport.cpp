@@ -140,14 +140,17 @@ void addMissingIndexes(const QString& path) {
         fail(QStringLiteral("cannot open %1: %2").arg(path, s.message));
     std::vector<QString> missing;
     for (const auto& [name, sql] : wanted) {
-        bool present = false;
-        check(db->queryRaw(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"), {name},
-                           [&](const Row&) {
-                               present = true;
+        QString held;
+        check(db->queryRaw(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?"), {name},
+                           [&](const Row& r) {
+                               held = r.value(QStringLiteral("sql")).toString();
                                return false;
                            }),
               "reading the indexes");
-        if (!present)
+        // An index of that name made otherwise (by an earlier trial) is made again as the program makes it.
+        if (!held.isEmpty() && held != sql)
+            check(db->executeRaw(QStringLiteral("DROP INDEX \"%1\"").arg(name)), "dropping an index");
+        if (held != sql)
             missing.push_back(sql);
     }
     if (missing.empty())

@@ -106,8 +106,7 @@ QVariant day(qint64 d) {
 // The listings measured: the search with and without criteria, the unpaid and the excess fees.
 
 // A criterion as the engine receives it from the program: a name without wildcard is an equality
-// of base letters, which the pair index answers only when both names are given ("+column" keeps it
-// off that index otherwise); a pattern goes through the program's LIKE.
+// of base letters, which the practitioner indexes answer; a pattern goes through the program's LIKE.
 QString patternCondition(const char* column, const QString& pattern, QVariantList* binds, bool seek) {
     *binds << pattern;
     const QString name = QString::fromLatin1(column);
@@ -120,12 +119,10 @@ QString listingWhere(ListingKind kind, const obs::Period& p, const SearchCriteri
     QString w = QStringLiteral(" WHERE Date BETWEEN ? AND ?");
     *binds << day(p.firstDay) << day(p.lastDay);
     if (kind == ListingKind::Search) {
-        const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
-                          !hasWildcard(c.performedBy);
         if (!c.followedBy.isEmpty())
-            w += patternCondition("MEDSUIT", c.followedBy, binds, pair);
+            w += patternCondition("MEDSUIT", c.followedBy, binds, true);
         if (!c.performedBy.isEmpty())
-            w += patternCondition("MEDACTE", c.performedBy, binds, pair);
+            w += patternCondition("MEDACTE", c.performedBy, binds, true);
         if (!c.act.isEmpty())
             w += patternCondition("Acte", c.act + u'*', binds, true);
         if (!c.nightOrHoliday.isEmpty())
