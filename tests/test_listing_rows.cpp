@@ -130,6 +130,16 @@ void TestListingRows::rowsShareTheirTextsAndCopyApart() {
         rows.push_back(r);
     }
     QCOMPARE(rows[0].surname.constData(), rows[2].surname.constData());
+    // A text starting where a held one does, but shorter, is kept as itself.
+    ListingRows edges;
+    const QString whole = pool.shared(QStringLiteral("DUPONTEL"));
+    ListingRow longer, shorter;
+    longer.surname = whole;
+    shorter.surname = QString::fromRawData(whole.constData(), 6);
+    edges.push_back(longer);
+    edges.push_back(shorter);
+    QCOMPARE(edges[0].surname, QStringLiteral("DUPONTEL"));
+    QCOMPARE(edges[1].surname, QStringLiteral("DUPONT"));
     ListingRows copy = rows;
     ListingRow extra;
     extra.number = 99;

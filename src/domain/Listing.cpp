@@ -29,11 +29,13 @@ ListingRows& ListingRows::operator=(const ListingRows& other) {
 
 quint32 ListingRows::textIndex(const QString& text) {
     const auto it = m_textAt.constFind(text.constData());
-    if (it != m_textAt.cend())
+    // The same place and length: the same characters (a shorter text may start where a held one does).
+    if (it != m_textAt.cend() && m_texts[it.value()].size() == text.size())
         return it.value();
     const auto index = quint32(m_texts.size());
     m_texts.push_back(text);
-    m_textAt.insert(m_texts.back().constData(), index);
+    if (it == m_textAt.cend())
+        m_textAt.insert(m_texts.back().constData(), index);
     return index;
 }
 
