@@ -147,7 +147,7 @@ void SearchPanel::runListing(ListingKind kind) {
     }
 
     // The lines are formatted when shown; the act numbers come with the rows, so both lists stay in step.
-    std::vector<ListingRow> rows;
+    ListingRows rows;
     std::optional<Money> total;
     Status s = store->acts().listing(
         kind, period, criteria,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "accounts/ListPrint.h"
+#include "domain/Listing.h"
 #include "store/Records.h"
 
 #include <QGroupBox>
@@ -29,7 +30,7 @@ struct SearchState {
     QString followedBy, performedBy, act, nightOrHoliday, patient;
     QString totalCaption, count, euros, francs;
     ListingKind kind = ListingKind::Search;
-    std::vector<ListingRow> rows;
+    ListingRows rows;
     int currentLine = -1;
 };
 

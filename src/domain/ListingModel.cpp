@@ -3,7 +3,7 @@
 
 namespace obs {
 
-void ListingModel::setRows(ListingKind kind, std::vector<ListingRow> rows) {
+void ListingModel::setRows(ListingKind kind, ListingRows rows) {
     beginResetModel();
     m_rows = std::move(rows);
     m_listing = Listing(kind);
@@ -12,14 +12,14 @@ void ListingModel::setRows(ListingKind kind, std::vector<ListingRow> rows) {
 
 void ListingModel::clear() {
     beginResetModel();
-    m_rows = {};
+    ListingRows().swap(m_rows);
     endResetModel();
 }
 
 QStringList ListingModel::lines() const {
     QStringList out;
     out.reserve(int(m_rows.size()));
-    for (const ListingRow& row : m_rows)
+    for (const ListingRow row : m_rows)
         out << m_listing.line(row);
     return out;
 }
@@ -31,12 +31,12 @@ int ListingModel::rowCount(const QModelIndex& parent) const {
 QVariant ListingModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
-    const ListingRow& row = m_rows[size_t(index.row())];
+    const auto i = size_t(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return m_listing.line(row);
+        return m_listing.line(m_rows[i]);
     case NumberRole:
-        return QVariant::fromValue<qint64>(row.number);
+        return QVariant::fromValue<qint64>(m_rows.number(i));
     default:
         return {};
     }
@@ -54,7 +54,9 @@ int ListingNumbersModel::rowCount(const QModelIndex& parent) const {
 QVariant ListingNumbersModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return QString::number(m_source->rows().at(size_t(index.row())).number);
+    if (size_t(index.row()) >= m_source->rows().size())
+        return {};
+    return QString::number(m_source->rows().number(size_t(index.row())));
 }
 
 } // namespace obs

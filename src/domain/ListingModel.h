@@ -17,11 +17,13 @@ public:
 
     using QAbstractListModel::QAbstractListModel;
 
-    // Replaces the rows (in the listing's order) and the form of their lines.
-    void setRows(ListingKind kind, std::vector<ListingRow> rows);
+    // Replaces the rows (in the listing's order) and the form of their lines; the rows replaced
+    // are freed first.
+    void setRows(ListingKind kind, ListingRows rows);
+    // Frees the rows at once: the next listing's rows are built without them.
     void clear();
 
-    const std::vector<ListingRow>& rows() const { return m_rows; }
+    const ListingRows& rows() const { return m_rows; }
     ListingKind kind() const { return m_listing.kind(); }
     // Every line, as the found list shows them.
     QStringList lines() const;
@@ -30,7 +32,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<ListingRow> m_rows;
+    ListingRows m_rows;
     Listing m_listing{ListingKind::Search};
 };
 

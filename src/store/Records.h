@@ -4,6 +4,7 @@
 #include "common/Money.h"
 #include "store/Status.h"
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -105,19 +106,33 @@ struct ListingRow {
 };
 
 // Names and codes repeat across a year's acts: each distinct text is kept once and shared by the
-// rows that hold it, so that a year's list stays small in memory.
+// rows that hold it, so that a year's list stays small in memory. Looked up with a cheap hash of
+// its own: a year of acts asks some 150,000 times, mostly for texts already held.
 class TextPool {
 public:
-    QString shared(QString text) {
-        const auto it = m_texts.constFind(text);
-        if (it != m_texts.cend())
-            return *it;
-        m_texts.insert(text);
-        return text;
-    }
+    // The held text equal to this one (this one, held from now on, the first time).
+    QString shared(QString text);
+    // The held text of these UTF-8 bytes: converted only the first time they are seen, so that an
+    // engine handing out UTF-8 pays no conversion for a name that repeats.
+    QString sharedUtf8(const char* bytes, qsizetype size);
 
 private:
-    QSet<QString> m_texts;
+    struct Slot {
+        quint32 hash = 0;
+        quint32 entry = 0; // 1 + the index in m_texts; 0 for a free slot
+    };
+    struct Table {
+        std::vector<Slot> places; // a power of two, at most half taken
+        qsizetype used = 0;
+    };
+    // The slot of a text of this hash accepted by `same`, or the free slot where it belongs.
+    template <typename Same> static Slot& find(Table& table, quint32 hash, Same same);
+    static void grow(Table& table);
+
+    std::vector<QString> m_texts;
+    std::vector<QByteArray> m_bytes; // beside m_texts: the UTF-8 a text was found by, if any
+    Table m_byText;                  // looked up by shared()
+    Table m_byBytes;                 // looked up by sharedUtf8()
 };
 
 // A listing's total summed row by row as SQL's SUM does (rows without an amount add nothing, no

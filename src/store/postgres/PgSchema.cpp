@@ -154,12 +154,18 @@ REVOKE ALL ON FUNCTION obs_analyse() FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION obs_analyse() TO obsledger_utilisateurs;
 )";
 
-// A period with its criteria and totals.
+// A period with its criteria and totals, and one practitioner's period (the indexes an upgrade
+// makes again or adds).
 const char* const kPeriodIndex = R"(
 -- A period with its criteria and totals; the search's listing read from the index alone, in its
 -- order (by date, then by name).
 CREATE INDEX actes_date ON actes (date, obs_fold(nom), obs_case(nom), obs_fold(prenom), obs_case(prenom), numint)
     INCLUDE (medsuit, medacte, acte, nf, payesecu, de, prix, nom, prenom, ccam1);
+-- One practitioner's acts of a period, by base letters, in the listing's order, with its lines.
+CREATE INDEX IF NOT EXISTS actes_suivi ON actes (obs_fold(medsuit), date, obs_fold(nom), obs_case(nom),
+    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (medacte, nom, prenom, ccam1, de, prix);
+CREATE INDEX IF NOT EXISTS actes_fait ON actes (obs_fold(medacte), date, obs_fold(nom), obs_case(nom),
+    obs_fold(prenom), obs_case(prenom), numint) INCLUDE (medsuit, nom, prenom, ccam1, de, prix);
 )";
 
 // Runs a script in one transaction: all of it or nothing.

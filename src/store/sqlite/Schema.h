@@ -10,6 +10,8 @@ Status createSchema(Database& db);
 // indexes and triggers.
 Status createProgramTables(Database& db);
 Status createProgramIndexesAndTriggers(Database& db);
+// Adds the indexes a file made by an earlier version lacks; nothing when it has them all.
+Status createMissingIndexes(Database& db);
 
 // Whether the tables ACTES and MEMO of a database (main, or an attached one by its name) have
 // exactly the program's columns, each of the same kind of value. *why names what differs.
