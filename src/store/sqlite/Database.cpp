@@ -45,6 +45,28 @@ void bindAll(SQLite::Statement& st, const QVariantList& binds) {
     }
 }
 
+// One value bound to a statement, as bindAll binds it.
+int bindOne(sqlite3_stmt* st, int pos, const QVariant& v) {
+    if (v.isNull())
+        return sqlite3_bind_null(st, pos);
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(st, pos, v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, pos, v.toDouble());
+    default: {
+        const QByteArray text = v.toString().toUtf8();
+        return sqlite3_bind_text(st, pos, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
 Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns) {
     const int n = st.getColumnCount();
     if (!columns) {
@@ -221,22 +243,29 @@ Status Database::queryRaw(const QString& sql, const QVariantList& binds, const s
     return Status::success();
 }
 
-Status Database::step(const QString& sql, const QVariantList& binds,
-                      const std::function<bool(SQLite::Statement&)>& each) {
+Status Database::step(const QString& sql, const QVariantList& binds, const std::function<bool(sqlite3_stmt*)>& each,
+                      qint64* changes) {
     if (!m_db)
         return closedStatus();
+    sqlite3* handle = m_db->getHandle();
+    const QByteArray text = sql.toUtf8();
     return retryingWhileBusy([&](bool* handedOver) {
-        try {
-            SQLite::Statement st(*m_db, sql.toStdString());
-            bindAll(st, binds);
-            while (st.executeStep()) {
-                *handedOver = true;
-                if (!each(st))
-                    break;
-            }
-        } catch (const SQLite::Exception& e) {
-            return fromException(e);
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        for (int i = 0; rc == SQLITE_OK && i < binds.size(); ++i)
+            rc = bindOne(raw, i + 1, binds[i]);
+        if (rc != SQLITE_OK)
+            return statusFromEngine(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            *handedOver = true;
+            if (!each(raw))
+                break;
         }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return statusFromEngine(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+        if (changes)
+            *changes = sqlite3_stmt_readonly(raw) ? 0 : sqlite3_changes(handle);
         return Status::success();
     });
 }
