@@ -14,6 +14,24 @@
 using namespace obs;
 using obs::test::TempClinic;
 
+namespace {
+// What a cursor gives from its first record on, and from its last back (put in the same order).
+template <class Key> bool walkBothWays(RecordCursor& c, Key key, QVariantList* forward, QVariantList* backward) {
+    BrowsedRecord r;
+    for (c.moveFirst(); !c.eof(); c.moveNext()) {
+        if (!c.current(&r))
+            return false;
+        *forward << key(r);
+    }
+    for (c.moveLast(); !c.bof(); c.movePrevious()) {
+        if (!c.current(&r))
+            return false;
+        backward->prepend(key(r));
+    }
+    return true;
+}
+} // namespace
+
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
@@ -367,19 +385,11 @@ void TestStore::cursorCatalogueOrderWithEntriesWithoutPlace() {
     QCOMPARE(listed.mid(0, 2), (QStringList{"Biopsie", "Forceps"}));
     auto c = store->browse(BrowseQuery::reference(ReferenceList::DeliveryActs, ReferenceOrder::ByCatalogue), &s);
     QVERIFY(c);
-    QStringList forward, backward;
-    BrowsedRecord r;
-    for (; !c->eof(); c->moveNext()) {
-        QVERIFY(c->current(&r));
-        forward << std::get<ReferenceEntry>(r).label;
-    }
-    QCOMPARE(forward, listed);
-    QVERIFY(c->moveLast());
-    for (; !c->bof(); c->movePrevious()) {
-        QVERIFY(c->current(&r));
-        backward.prepend(std::get<ReferenceEntry>(r).label);
-    }
-    QCOMPARE(backward, listed);
+    QVariantList forward, backward;
+    QVERIFY(walkBothWays(
+        *c, [](const BrowsedRecord& r) { return std::get<ReferenceEntry>(r).label; }, &forward, &backward));
+    QCOMPARE(forward, QVariant(listed).toList());
+    QCOMPARE(backward, forward);
 }
 
 void TestStore::numbersNeverReused() {
@@ -520,19 +530,13 @@ void TestStore::cursorStepsThroughSharedNames() {
     QVERIFY(store);
     auto c = store->browse(BrowseQuery::actsByName(), &s);
     QVERIFY(c);
-    QList<qint64> forward, backward;
-    BrowsedRecord r;
-    for (; !c->eof(); c->moveNext()) {
-        QVERIFY(c->current(&r));
-        forward << std::get<Act>(r).number;
-    }
-    QCOMPARE(forward, ids);
-    QVERIFY(c->moveLast());
-    for (; !c->bof(); c->movePrevious()) {
-        QVERIFY(c->current(&r));
-        backward.prepend(std::get<Act>(r).number);
-    }
-    QCOMPARE(backward, ids);
+    QVariantList forward, backward, numbers;
+    QVERIFY(walkBothWays(
+        *c, [](const BrowsedRecord& r) { return std::get<Act>(r).number; }, &forward, &backward));
+    for (qint64 id : ids)
+        numbers << id;
+    QCOMPARE(forward, numbers);
+    QCOMPARE(backward, numbers);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

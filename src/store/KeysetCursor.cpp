@@ -66,24 +66,15 @@ Status KeysetCursor::usable() const {
     return Status::success();
 }
 
-Status KeysetCursor::moveNext() {
+// Past the last row: eof; before the first: bof; from either end, the row at that end.
+Status KeysetCursor::move(bool forward) {
     if (Status s = usable(); !s)
         return s;
-    if (m_eof)
+    if (forward ? m_eof : m_bof)
         return noCurrent();
-    if (m_bof)
-        return moveFirst();
-    return step(true);
-}
-
-Status KeysetCursor::movePrevious() {
-    if (Status s = usable(); !s)
-        return s;
-    if (m_bof)
-        return noCurrent();
-    if (m_eof)
-        return moveLast();
-    return step(false);
+    if (forward ? m_bof : m_eof)
+        return moveEnd(forward);
+    return step(forward);
 }
 
 Status KeysetCursor::findFirst(const QString& text, bool* matched) {

@@ -33,8 +33,8 @@ public:
     bool eof() const override { return m_eof; }
     Status moveFirst() override { return moveEnd(true); }
     Status moveLast() override { return moveEnd(false); }
-    Status moveNext() override;
-    Status movePrevious() override;
+    Status moveNext() override { return move(true); }
+    Status movePrevious() override { return move(false); }
     Status findFirst(const QString& text, bool* matched) override;
     Status current(BrowsedRecord* record) override;
     Status currentAfterMove(BrowsedRecord* record) override;
@@ -47,6 +47,7 @@ private:
     // the record itself in the same statement.
     Status fetch(const QString& condition, const QVariantList& binds, bool forward, bool* found);
     Status moveEnd(bool first);
+    Status move(bool forward);
     Status step(bool forward);
     BrowsedRecord recordAt(const SqlRow& row, int first) const;
 

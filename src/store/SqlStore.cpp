@@ -171,18 +171,12 @@ Status SqlStore::remove(qint64 number) {
 
 Status SqlStore::append(const Act& a, qint64* number) {
     QVariantList binds;
-    bindColumns(actsTable(), Column<Act>::Added, a, &binds);
-    QStringList marks;
-    for (qsizetype i = 0; i < binds.size(); ++i)
-        marks << QStringLiteral("?");
+    const QString sql = insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + n("NUMINT");
     *number = 0;
-    return m_db->run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                         .arg(n("ACTES"), columnList(m_sql, actsTable(), Column<Act>::Added),
-                              marks.join(QStringLiteral(", ")), n("NUMINT")),
-                     binds, [&](const SqlRow& r) {
-                         *number = r.integer(0).value_or(0);
-                         return true;
-                     });
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        *number = r.integer(0).value_or(0);
+        return true;
+    });
 }
 
 Status SqlStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
@@ -329,14 +323,8 @@ QString SqlStore::firstEntry(ReferenceList list, const QString& label, QVariantL
 
 Status SqlStore::add(const ReferenceEntry& entry) {
     QVariantList binds;
-    bindColumns(memoTable(), Column<ReferenceEntry>::Added, entry, &binds);
-    QStringList marks;
-    for (qsizetype i = 0; i < binds.size(); ++i)
-        marks << QStringLiteral("?");
-    return m_db->run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                         .arg(n("MEMO"), columnList(m_sql, memoTable(), Column<ReferenceEntry>::Added),
-                              marks.join(QStringLiteral(", "))),
-                     binds);
+    const QString sql = insertion(m_sql, memoTable(), entry, &binds);
+    return m_db->run(sql, binds);
 }
 
 Status SqlStore::modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) {
@@ -391,9 +379,10 @@ Status SqlStore::insurerOrder(const ReferenceChange& change, bool changed,
         added = QStringLiteral(" UNION ALL SELECT -1, %1, 1").arg(m_sql.textMark());
         binds << bound(change.edited.label);
     }
-    const QString sql = QStringLiteral("SELECT id, t FROM (SELECT %1 AS id, %2 AS t, 0 AS n FROM %3 WHERE %4%5) s "
+    const QString sql = QStringLiteral("SELECT id, t FROM (SELECT %1, %2 AS t, 0 AS n FROM %3 WHERE %4%5) s "
                                        "ORDER BY %6, n, id")
-                            .arg(id, label, n("MEMO"), where, added, m_sql.expressionOrder(QStringLiteral("t")));
+                            .arg(id == QLatin1String("id") ? id : id + QStringLiteral(" AS id"), label, n("MEMO"),
+                                 where, added, m_sql.expressionOrder(QStringLiteral("t")));
     return m_db->run(sql, binds, [&](const SqlRow& r) {
         insurers->push_back({r.integer(0).value_or(0), r.text(1)});
         return true;

@@ -90,6 +90,16 @@ QString assignments(const Dialect& d, const Table<R>& t, unsigned uses, const R&
     return sets.join(QStringLiteral(", "));
 }
 
+template <class R> QString insertion(const Dialect& d, const Table<R>& t, const R& r, QVariantList* binds) {
+    const qsizetype first = binds->size();
+    bindColumns(t, Column<R>::Added, r, binds);
+    QStringList marks;
+    for (qsizetype i = first; i < binds->size(); ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(d.name(QString::fromLatin1(t.name)), columnList(d, t, Column<R>::Added), marks.join(QStringLiteral(", ")));
+}
+
 template <class R> QString unchanged(const Dialect& d, const Table<R>& t, const R& r, QVariantList* binds) {
     QString w;
     R& record = const_cast<R&>(r);
@@ -146,6 +156,7 @@ const Table<ReferenceEntry>& memoTable() {
 #define OBS_TABLE_FUNCTIONS(R)                                                                                         \
     template QString columnList(const Dialect&, const Table<R>&, unsigned);                                            \
     template QString assignments(const Dialect&, const Table<R>&, unsigned, const R&, QVariantList*);                  \
+    template QString insertion(const Dialect&, const Table<R>&, const R&, QVariantList*);                              \
     template QString unchanged(const Dialect&, const Table<R>&, const R&, QVariantList*);                              \
     template void bindColumns(const Table<R>&, unsigned, const R&, QVariantList*);                                     \
     template R recordAt(const Table<R>&, const SqlRow&, int);

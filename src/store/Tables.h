@@ -40,6 +40,8 @@ template <class R> QString columnList(const Dialect& d, const Table<R>& t, unsig
 // "A = ?, B = ?" for the columns with any of these uses, their values bound in the same order.
 template <class R>
 QString assignments(const Dialect& d, const Table<R>& t, unsigned uses, const R& r, QVariantList* binds);
+// "INSERT INTO T (A, B) VALUES (?, ?)" for a new row's columns, their values bound in order.
+template <class R> QString insertion(const Dialect& d, const Table<R>& t, const R& r, QVariantList* binds);
 // " AND A ... ? AND B ... ?": every Compared column still as in `r` (texts exactly, an empty text
 // matching a missing one; numbers and days by value).
 template <class R> QString unchanged(const Dialect& d, const Table<R>& t, const R& r, QVariantList* binds);

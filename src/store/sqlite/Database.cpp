@@ -17,38 +17,11 @@ namespace obs {
 
 namespace {
 
-void bindAll(SQLite::Statement& st, const QVariantList& binds) {
-    for (int i = 0; i < binds.size(); ++i) {
-        const QVariant& v = binds[i];
-        const int pos = i + 1;
-        if (v.isNull()) {
-            st.bind(pos);
-            continue;
-        }
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::Bool:
-            st.bind(pos, static_cast<int64_t>(v.toLongLong()));
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            st.bind(pos, v.toDouble());
-            break;
-        default:
-            st.bind(pos, v.toString().toStdString());
-            break;
-        }
-    }
-}
-
-// One value bound to a statement, as bindAll binds it.
-int bindOne(sqlite3_stmt* st, int pos, const QVariant& v) {
+// How a value is bound: numbers as numbers, anything else as its text, a null as no value.
+enum class Bound { Null, Integer, Real, Text };
+Bound boundAs(const QVariant& v) {
     if (v.isNull())
-        return sqlite3_bind_null(st, pos);
+        return Bound::Null;
     switch (v.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -56,15 +29,46 @@ int bindOne(sqlite3_stmt* st, int pos, const QVariant& v) {
     case QMetaType::ULongLong:
     case QMetaType::Short:
     case QMetaType::Bool:
-        return sqlite3_bind_int64(st, pos, v.toLongLong());
+        return Bound::Integer;
     case QMetaType::Double:
     case QMetaType::Float:
+        return Bound::Real;
+    default:
+        return Bound::Text;
+    }
+}
+
+void bindAll(SQLite::Statement& st, const QVariantList& binds) {
+    for (int i = 0; i < binds.size(); ++i) {
+        const QVariant& v = binds[i];
+        const int pos = i + 1;
+        switch (boundAs(v)) {
+        case Bound::Null:
+            st.bind(pos);
+            break;
+        case Bound::Integer:
+            st.bind(pos, static_cast<int64_t>(v.toLongLong()));
+            break;
+        case Bound::Real:
+            st.bind(pos, v.toDouble());
+            break;
+        case Bound::Text:
+            st.bind(pos, v.toString().toStdString());
+            break;
+        }
+    }
+}
+
+int bindOne(sqlite3_stmt* st, int pos, const QVariant& v) {
+    const Bound kind = boundAs(v);
+    if (kind == Bound::Null)
+        return sqlite3_bind_null(st, pos);
+    if (kind == Bound::Integer)
+        return sqlite3_bind_int64(st, pos, v.toLongLong());
+    if (kind == Bound::Real)
         return sqlite3_bind_double(st, pos, v.toDouble());
-    default: {
-        const QByteArray text = v.toString().toUtf8();
-        return sqlite3_bind_text(st, pos, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    }
+    const QByteArray text = v.toString().toUtf8();
+    return sqlite3_bind_text(st, pos, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
 Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns) {
