@@ -4,13 +4,15 @@
 // overwrite another workstation's change, writes that wait a few seconds on a lock.
 #include "TestSupport.h"
 
+#include "common/FrenchText.h"
 #include "domain/ClinicCopy.h"
 #include "domain/ServerBackup.h"
 #include "store/BrowsedResult.h"
 #include "store/Store.h"
+#include "store/Tables.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
-#include "store/sqlite/Collation.h"
+#include "store/sqlite/Database.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -170,6 +172,9 @@ private slots:
     void writeWaitingOnALockReportsLocked();
     void unreachableServerNamedWithoutPassword_data();
     void unreachableServerNamedWithoutPassword();
+    void tablesAreAsDescribedOnBothEngines();
+    void patternsMatchAlike_data();
+    void patternsMatchAlike();
     void textKeysAreTheProgramOwn_data();
     void textKeysAreTheProgramOwn();
     void workstationRoleMayWriteRowsOnly();
@@ -765,6 +770,83 @@ void TestEngines::unreachableServerNamedWithoutPassword() {
 
 // The server's text keys give, character for character, what the program's own tables give: plain
 // ASCII text through lower(), any other text through the character tables.
+// Every column the store reads and writes, by the name and kind its description gives, on the file
+// and on the server; nothing else but the catalogue's place and the server's row number.
+void TestEngines::tablesAreAsDescribedOnBothEngines() {
+    auto kind = [](const FieldRef& f) {
+        return std::holds_alternative<QString*>(f) ? QStringLiteral("text") : QStringLiteral("number");
+    };
+    QSet<QString> described;
+    Act act;
+    ReferenceEntry entry;
+    for (const auto& column : actsTable().columns)
+        described
+            << QStringLiteral("actes.%1 %2").arg(QString::fromLatin1(column.name).toLower(), kind(column.field(act)));
+    for (const auto& column : memoTable().columns)
+        described
+            << QStringLiteral("memo.%1 %2").arg(QString::fromLatin1(column.name).toLower(), kind(column.field(entry)));
+    QSet<QString> onFile, onServer;
+    Status s;
+    auto file = Database::open(m_clinic->dbPath(), &s);
+    QVERIFY(file);
+    QVERIFY(file->queryRaw(QStringLiteral("SELECT lower(m.name) || '.' || lower(p.name) || ' ' || CASE WHEN p.type = "
+                                          "'TEXT' THEN 'text' ELSE 'number' END FROM sqlite_master m, "
+                                          "pragma_table_info(m.name) p WHERE m.name IN ('ACTES', 'MEMO')"),
+                           {}, [&](const Row& r) {
+                               onFile << r.values().value(0).toString();
+                               return true;
+                           }));
+    QVERIFY(m_server->connection().exec(
+        QStringLiteral("SELECT table_name || '.' || column_name || ' ' || CASE WHEN data_type = 'text' THEN 'text' "
+                       "ELSE 'number' END FROM information_schema.columns WHERE table_schema = current_schema() AND "
+                       "table_name IN ('actes', 'memo')"),
+        {}, [&](const PgRow& r) {
+            onServer << r.text(0);
+            return true;
+        }));
+    QCOMPARE(onFile - described, (QSet<QString>{QStringLiteral("memo.index number")}));
+    QCOMPARE(onServer - described,
+             (QSet<QString>{QStringLiteral("memo.index number"), QStringLiteral("memo.id number")}));
+    QCOMPARE(described - onFile, QSet<QString>());
+    QCOMPARE(described - onServer, QSet<QString>());
+}
+
+// A pattern means the same on the server (a regular expression over the texts as LIKE folds them)
+// as the file's LIKE: classes, ranges, negations, and what no text can match.
+void TestEngines::patternsMatchAlike_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("prefix") << QStringLiteral("dup*");
+    QTest::newRow("one character") << QStringLiteral("L?GER");
+    QTest::newRow("digit") << QStringLiteral("JQGA00#");
+    QTest::newRow("class") << QStringLiteral("[DL]*");
+    QTest::newRow("class with accents") << QStringLiteral("[éÇ]*");
+    QTest::newRow("range") << QStringLiteral("[a-e]*");
+    QTest::newRow("reversed range") << QStringLiteral("[e-a]*");
+    QTest::newRow("negated") << QStringLiteral("[!DL]*");
+    QTest::newRow("negated, nothing listed") << QStringLiteral("[!]*");
+    QTest::newRow("bracket without end") << QStringLiteral("[D*");
+    QTest::newRow("empty brackets") << QStringLiteral("[]*");
+    QTest::newRow("regex signs typed") << QStringLiteral("x%_y*");
+    QTest::newRow("backslash") << QStringLiteral("a\\*");
+    QTest::newRow("ligature") << QStringLiteral("C?ur");
+}
+
+void TestEngines::patternsMatchAlike() {
+    QFETCH(QString, pattern);
+    const auto re = likeRegex(pattern);
+    for (const char* surname : kSurnames) {
+        const QString text = QString::fromUtf8(surname);
+        bool onServer = false;
+        if (re)
+            QVERIFY(m_server->connection().exec(QStringLiteral("SELECT obs_likefold(?) ~ ?"), {text, *re},
+                                                [&](const PgRow& r) {
+                                                    onServer = r.text(0) == QLatin1String("t");
+                                                    return false;
+                                                }));
+        QVERIFY2(onServer == jetLike(pattern, text), qPrintable(text));
+    }
+}
+
 void TestEngines::textKeysAreTheProgramOwn_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("ASCII") << QStringLiteral("DUPONT-Martin d'Almeida 12 [x]");

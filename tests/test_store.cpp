@@ -1,11 +1,10 @@
 // The store: the text order, LIKE, the keyset cursor and its edges.
 #include "TestSupport.h"
 
+#include "common/FrenchText.h"
 #include "common/Money.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
-#include "store/sqlite/Collation.h"
-#include "store/sqlite/Cursor.h"
 #include "store/sqlite/Schema.h"
 #include "store/sqlite/SqliteStore.h"
 
@@ -14,6 +13,24 @@
 
 using namespace obs;
 using obs::test::TempClinic;
+
+namespace {
+// What a cursor gives from its first record on, and from its last back (put in the same order).
+template <class Key> bool walkBothWays(RecordCursor& c, Key key, QVariantList* forward, QVariantList* backward) {
+    BrowsedRecord r;
+    for (c.moveFirst(); !c.eof(); c.moveNext()) {
+        if (!c.current(&r))
+            return false;
+        *forward << key(r);
+    }
+    for (c.moveLast(); !c.bof(); c.movePrevious()) {
+        if (!c.current(&r))
+            return false;
+        backward->prepend(key(r));
+    }
+    return true;
+}
+} // namespace
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -29,6 +46,7 @@ private slots:
     void cursorStepsThroughSharedNames();
     void cursorEmptyAndDeletedRows();
     void cursorOnClosedDatabase();
+    void cursorCatalogueOrderWithEntriesWithoutPlace();
     void numbersNeverReused();
     void newRowDefaultsAndMemoIndex();
     void quotingKeepsTypedTextWhole();
@@ -249,14 +267,16 @@ void TestStore::cursorMovesAndEdges() {
     for (const char* n : {"MARTIN", "DUBOIS", "dupont", "DUPONT", "LÉGER", "LEFEBVRE", "LEMAIRE"})
         clinic.addAct({{"Nom", QString::fromUtf8(n)}, {"Prenom", QString::fromUtf8(n) == "dupont" ? "Anne" : "Zoé"}});
     Status s;
-    auto c = Cursor::open(std::shared_ptr<Database>(&clinic.db(), [](Database*) {}),
-                          {"ACTES", {}, {}, {"Nom", "Prenom"}}, &s);
+    auto store = SqliteStore::open(clinic.dbPath(), &s);
+    QVERIFY(store);
+    auto c = store->browse(BrowseQuery::actsByName(), &s);
     QVERIFY(c);
     QStringList order;
-    Row r;
+    BrowsedRecord r;
+    auto surname = [&] { return std::get<Act>(r).surname; };
     for (; !c->eof(); c->moveNext()) {
         QVERIFY(c->current(&r));
-        order << r.text("Nom");
+        order << surname();
     }
     QCOMPARE(order, (QStringList{"DUBOIS", "dupont", "DUPONT", "LEFEBVRE", "LÉGER", "LEMAIRE", "MARTIN"}));
     QVERIFY(c->eof());
@@ -264,17 +284,17 @@ void TestStore::cursorMovesAndEdges() {
     QCOMPARE(c->moveNext().error, StoreError::NoCurrentRecord);
     QVERIFY(c->movePrevious()); // from after the end: the last row
     QVERIFY(c->current(&r));
-    QCOMPARE(r.text("Nom"), QStringLiteral("MARTIN"));
+    QCOMPARE(surname(), QStringLiteral("MARTIN"));
     QVERIFY(c->moveFirst());
     QVERIFY(c->movePrevious());
     QVERIFY(c->bof());
     QVERIFY(c->moveNext()); // from before the start: the first row
     QVERIFY(c->current(&r));
-    QCOMPARE(r.text("Nom"), QStringLiteral("DUBOIS"));
+    QCOMPARE(surname(), QStringLiteral("DUBOIS"));
     QVERIFY(c->moveLast());
     QVERIFY(c->movePrevious());
     QVERIFY(c->current(&r));
-    QCOMPARE(r.text("Nom"), QStringLiteral("LEMAIRE"));
+    QCOMPARE(surname(), QStringLiteral("LEMAIRE"));
 }
 
 void TestStore::cursorFindFirst() {
@@ -346,6 +366,30 @@ void TestStore::cursorOnClosedDatabase() {
     QCOMPARE(browsed.cursor()->current(&r).error, StoreError::Closed);
     QVERIFY(shared.open(clinic.dbPath())); // a new database: the old result still fails softly
     QCOMPARE(browsed.step(BrowsedResult::Move::First, &r).error, StoreError::Closed);
+}
+
+// Entries without their place in the catalogue (a base of the former register) come first, as the
+// list gives them, and the steps visit every entry once either way.
+void TestStore::cursorCatalogueOrderWithEntriesWithoutPlace() {
+    TempClinic clinic;
+    for (const char* label : {"Ablation", "Biopsie", "Césarienne", "Déclenchement", "Épisiotomie", "Forceps"})
+        clinic.addMemo(2, QString::fromUtf8(label));
+    QVERIFY(clinic.db().executeRaw(
+        QStringLiteral("UPDATE MEMO SET \"INDEX\" = NULL WHERE TEXTE IN ('Forceps', 'Biopsie')")));
+    QVERIFY(clinic.db().executeRaw(QStringLiteral("UPDATE MEMO SET \"INDEX\" = 1 WHERE TEXTE = 'Épisiotomie'")));
+    Status s;
+    auto store = SqliteStore::open(clinic.dbPath(), &s);
+    QVERIFY(store);
+    QStringList listed;
+    QVERIFY(store->references().labels(ReferenceList::DeliveryActs, ReferenceOrder::ByCatalogue, &listed));
+    QCOMPARE(listed.mid(0, 2), (QStringList{"Biopsie", "Forceps"}));
+    auto c = store->browse(BrowseQuery::reference(ReferenceList::DeliveryActs, ReferenceOrder::ByCatalogue), &s);
+    QVERIFY(c);
+    QVariantList forward, backward;
+    QVERIFY(walkBothWays(
+        *c, [](const BrowsedRecord& r) { return std::get<ReferenceEntry>(r).label; }, &forward, &backward));
+    QCOMPARE(forward, QVariant(listed).toList());
+    QCOMPARE(backward, forward);
 }
 
 void TestStore::numbersNeverReused() {
@@ -482,22 +526,17 @@ void TestStore::cursorStepsThroughSharedNames() {
     ids << clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Zoé"}});
     ids << clinic.addAct({{"Nom", "ZOLA"}});
     Status s;
-    auto c = Cursor::open(std::shared_ptr<Database>(&clinic.db(), [](Database*) {}),
-                          {"ACTES", {}, {}, {"Nom", "Prenom"}}, &s);
+    auto store = SqliteStore::open(clinic.dbPath(), &s);
+    QVERIFY(store);
+    auto c = store->browse(BrowseQuery::actsByName(), &s);
     QVERIFY(c);
-    QList<qint64> forward, backward;
-    Row r;
-    for (; !c->eof(); c->moveNext()) {
-        QVERIFY(c->current(&r));
-        forward << *r.integer("NUMINT");
-    }
-    QCOMPARE(forward, ids);
-    QVERIFY(c->moveLast());
-    for (; !c->bof(); c->movePrevious()) {
-        QVERIFY(c->current(&r));
-        backward.prepend(*r.integer("NUMINT"));
-    }
-    QCOMPARE(backward, ids);
+    QVariantList forward, backward, numbers;
+    QVERIFY(walkBothWays(
+        *c, [](const BrowsedRecord& r) { return std::get<Act>(r).number; }, &forward, &backward));
+    for (qint64 id : ids)
+        numbers << id;
+    QCOMPARE(forward, numbers);
+    QCOMPARE(backward, numbers);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -57,13 +57,6 @@ public:
     // matched as the listings match it): the acts of each month of the year by their date, and the
     // sums paid over on the acts of the year between them and each colleague.
     virtual Status yearStatement(int year, const QString& performer, YearStatement* statement) = 0;
-
-protected:
-    // What both engines share for findMany: `query` reads the acts whose numbers are bound to the
-    // marks it is given (a chunk at a time); the acts are put back in the order asked.
-    using ChunkQuery = std::function<Status(const QString& marks, const QVariantList& numbers,
-                                            const std::function<void(Act&&)>& each)>;
-    static Status findInChunks(const std::vector<qint64>& numbers, std::vector<Act>* acts, const ChunkQuery& query);
 };
 
 // A change of one reference entry, as the editor makes it.
@@ -103,22 +96,6 @@ public:
     // (changed on another workstation meanwhile), Changed and nothing written. *found false, nothing
     // written, when the entry to modify or remove is gone.
     virtual Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) = 0;
-
-protected:
-    // What an engine gives to make a change with its slot move; the steps run in this order.
-    struct SlotSteps {
-        std::function<Status()> begin;
-        std::function<void()> rollback;
-        std::function<Status()> commit;
-        // The insurers in slot order, as the change would leave them when `changed`.
-        std::function<Status(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>*)> order;
-        std::function<Status(const ReferenceChange& change, bool* found)> write;
-        // Every act entry's MUTk takes what MUT(sourceOf[k]) held, or no value.
-        std::function<Status(const MutualSlots::Plan& plan)> moveColumns;
-    };
-    static Status planWith(const ReferenceChange& change, const SlotSteps& steps, MutualSlots::Plan* plan);
-    static Status applyWith(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found,
-                            const SlotSteps& steps);
 };
 
 // What the shared result holds: acts by name, every act as stored, or a reference list.

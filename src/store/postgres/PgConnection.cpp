@@ -17,10 +17,13 @@ bool PgRow::isNull(int column) const {
     return PQgetisnull(m_result, m_row, column);
 }
 
-QString PgRow::text(int column) const {
-    if (isNull(column))
-        return QString();
-    return QString::fromUtf8(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+QByteArrayView PgRow::utf8(int column) const {
+    return QByteArrayView(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+}
+
+std::optional<Money> PgRow::money(int column) const {
+    const auto v = integer(column);
+    return v ? Money::fromStored(*v) : std::nullopt;
 }
 
 std::optional<qint64> PgRow::integer(int column) const {

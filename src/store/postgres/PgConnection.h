@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "store/Connection.h"
 #include "store/Status.h"
 
 #include <QString>
@@ -13,14 +14,20 @@ struct pg_result;
 
 namespace obs {
 
-// One row of a server's answer, read by column number.
-class PgRow {
+// One row of a server's answer, read by column number. The server's columns hold only what the
+// program writes: whole numbers and texts.
+class PgRow final : public SqlRow {
 public:
     PgRow(pg_result* result, int row) : m_result(result), m_row(row) {}
     int columns() const;
-    bool isNull(int column) const;
-    QString text(int column) const; // empty for a null
-    std::optional<qint64> integer(int column) const;
+    bool isNull(int column) const override;
+    QString text(int column) const { return SqlRow::text(column); } // empty for a null
+    std::optional<qint64> integer(int column) const override;
+    QByteArrayView utf8(int column) const override;
+    std::optional<Money> money(int column) const override;
+    StoredDay day(int column) const override { return integer(column); }
+    // Its text: a cursor's keys are never empty on the server.
+    QVariant value(int column) const override { return text(column); }
 
 private:
     pg_result* m_result;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/postgres/PgSchema.h"
 
+#include "common/FrenchText.h"
 #include "store/postgres/PgConnection.h"
-#include "store/sqlite/Collation.h"
 
 #include <QSet>
 
@@ -181,12 +181,6 @@ Status inOneTransaction(PgConnection& db, const QString& script) {
     return db.script(QStringLiteral("COMMIT"));
 }
 
-QString uEscape(char32_t c) {
-    if (c > 0xFFFF)
-        return QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'));
-    return QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
-}
-
 } // namespace
 
 QString serverTextFunctionsSql() {
@@ -236,74 +230,6 @@ Status rebuildServerIndexes(PgConnection& db) {
 Status checkServerTables(PgConnection& db) {
     return db.exec(QStringLiteral("SELECT (SELECT numint FROM actes LIMIT 1), (SELECT id FROM memo LIMIT 1), "
                                   "obs_fold('a')"));
-}
-
-std::optional<QString> serverPatternRegex(const QString& pattern) {
-    // The same reading of the pattern as the file engine's LIKE, element by element; every
-    // character is written as an escape, so nothing the user types is taken as regex syntax.
-    const QString p = pattern;
-    QString re = QStringLiteral("^");
-    int pi = 0;
-    auto fold = [](QChar c) { return likeFoldOf(c.unicode()); };
-    while (pi < p.size()) {
-        const QChar pc = p[pi];
-        if (pc == u'*') {
-            re += QStringLiteral(".*");
-            ++pi;
-            continue;
-        }
-        if (pc == u'?') {
-            re += u'.';
-            ++pi;
-            continue;
-        }
-        if (pc == u'#') {
-            re += QStringLiteral("[0-9]");
-            ++pi;
-            continue;
-        }
-        if (pc == u'[') {
-            int close = pi + 1;
-            while (close < p.size() && p[close] != u']')
-                ++close;
-            if (close < p.size() && close > pi + 1) {
-                int k = pi + 1;
-                const bool negate = p[k] == u'!';
-                if (negate)
-                    ++k;
-                QString members;
-                for (; k < close; ++k) {
-                    if (k + 2 < close && p[k + 1] == u'-') {
-                        const char32_t lo = fold(p[k]), hi = fold(p[k + 2]);
-                        if (lo <= hi)
-                            members += uEscape(lo) + u'-' + uEscape(hi);
-                        k += 2;
-                    } else {
-                        members += uEscape(fold(p[k]));
-                    }
-                }
-                if (members.isEmpty()) {
-                    if (!negate)
-                        return std::nullopt;
-                    re += u'.';
-                } else {
-                    re += (negate ? QStringLiteral("[^") : QStringLiteral("[")) + members + u']';
-                }
-                pi = close + 1;
-                continue;
-            }
-        }
-        char32_t c = pc.unicode();
-        if (pc.isHighSurrogate() && pi + 1 < p.size() && p[pi + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(pc, p[pi + 1]);
-            ++pi;
-        } else {
-            c = fold(pc);
-        }
-        re += uEscape(c);
-        ++pi;
-    }
-    return re + u'$';
 }
 
 } // namespace obs

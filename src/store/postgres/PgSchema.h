@@ -4,7 +4,6 @@
 #include "store/Status.h"
 
 #include <QString>
-#include <optional>
 
 namespace obs {
 
@@ -36,10 +35,6 @@ Status rebuildServerIndexes(PgConnection& db);
 
 // Both tables of the program are present and readable.
 Status checkServerTables(PgConnection& db);
-
-// A pattern with the program's wildcards (* ? # [..]) as a whole-text regular expression over
-// obs_likefold(column); nothing when no text can match it.
-std::optional<QString> serverPatternRegex(const QString& pattern);
 
 inline const QString kServerRole = QStringLiteral("obsledger_utilisateurs");
 

@@ -18,34 +18,60 @@ namespace obs {
 
 namespace {
 
+// How a value is bound: numbers as numbers, anything else as its text, a null as no value.
+enum class Bound { Null, Integer, Real, Text };
+Bound boundAs(const QVariant& v) {
+    if (v.isNull())
+        return Bound::Null;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::Bool:
+        return Bound::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return Bound::Real;
+    default:
+        return Bound::Text;
+    }
+}
+
 void bindAll(SQLite::Statement& st, const QVariantList& binds) {
     if (statementLog())
         statementLog()(QString::fromStdString(st.getQuery()), binds);
     for (int i = 0; i < binds.size(); ++i) {
         const QVariant& v = binds[i];
         const int pos = i + 1;
-        if (v.isNull()) {
+        switch (boundAs(v)) {
+        case Bound::Null:
             st.bind(pos);
-            continue;
-        }
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::Bool:
+            break;
+        case Bound::Integer:
             st.bind(pos, static_cast<int64_t>(v.toLongLong()));
             break;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case Bound::Real:
             st.bind(pos, v.toDouble());
             break;
-        default:
+        case Bound::Text:
             st.bind(pos, v.toString().toStdString());
             break;
         }
     }
+}
+
+int bindOne(sqlite3_stmt* st, int pos, const QVariant& v) {
+    const Bound kind = boundAs(v);
+    if (kind == Bound::Null)
+        return sqlite3_bind_null(st, pos);
+    if (kind == Bound::Integer)
+        return sqlite3_bind_int64(st, pos, v.toLongLong());
+    if (kind == Bound::Real)
+        return sqlite3_bind_double(st, pos, v.toDouble());
+    const QByteArray text = v.toString().toUtf8();
+    return sqlite3_bind_text(st, pos, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
 Row readRow(SQLite::Statement& st, std::shared_ptr<const Columns>& columns) {
@@ -225,22 +251,29 @@ Status Database::queryRaw(const QString& sql, const QVariantList& binds, const s
     return Status::success();
 }
 
-Status Database::step(const QString& sql, const QVariantList& binds,
-                      const std::function<bool(SQLite::Statement&)>& each) {
+Status Database::step(const QString& sql, const QVariantList& binds, const std::function<bool(sqlite3_stmt*)>& each,
+                      qint64* changes) {
     if (!m_db)
         return closedStatus();
+    sqlite3* handle = m_db->getHandle();
+    const QByteArray text = sql.toUtf8();
     return retryingWhileBusy([&](bool* handedOver) {
-        try {
-            SQLite::Statement st(*m_db, sql.toStdString());
-            bindAll(st, binds);
-            while (st.executeStep()) {
-                *handedOver = true;
-                if (!each(st))
-                    break;
-            }
-        } catch (const SQLite::Exception& e) {
-            return fromException(e);
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        for (int i = 0; rc == SQLITE_OK && i < binds.size(); ++i)
+            rc = bindOne(raw, i + 1, binds[i]);
+        if (rc != SQLITE_OK)
+            return statusFromEngine(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            *handedOver = true;
+            if (!each(raw))
+                break;
         }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return statusFromEngine(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+        if (changes)
+            *changes = sqlite3_stmt_readonly(raw) ? 0 : sqlite3_changes(handle);
         return Status::success();
     });
 }

@@ -12,6 +12,7 @@ class Database;
 class Statement;
 } // namespace SQLite
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace obs {
 
@@ -45,9 +46,10 @@ public:
     // One statement run again and again: next() fills the values of each run, false when done.
     Status executeMany(const QString& sql, const std::function<bool(QVariantList*)>& next);
     Status queryRaw(const QString& sql, const QVariantList& binds, const std::function<bool(const Row&)>& each);
-    // The same, handing over the statement itself: a long listing reads its few columns without
-    // turning every value into a QVariant first.
-    Status step(const QString& sql, const QVariantList& binds, const std::function<bool(SQLite::Statement&)>& each);
+    // The same, handing over the statement itself: a long listing reads its few columns in place,
+    // without turning every value into a QVariant first. *changes: rows written.
+    Status step(const QString& sql, const QVariantList& binds, const std::function<bool(sqlite3_stmt*)>& each,
+                qint64* changes = nullptr);
 
     Status insert(const QString& table, const Fields& fields, qint64* rowid = nullptr);
     Status update(const QString& table, qint64 rowid, const Fields& fields);

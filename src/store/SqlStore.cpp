@@ -1,0 +1,533 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/SqlStore.h"
+
+#include "store/KeysetCursor.h"
+#include "store/Tables.h"
+
+#include <QHash>
+
+namespace obs {
+
+namespace {
+
+Status noCurrent() {
+    return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+}
+
+// A sum as SQL gives it: 0 when there was nothing to add, nothing when it cannot be held.
+std::optional<Money> storedSum(const SqlRow& r, int c) {
+    return r.isNull(c) ? std::optional<Money>(Money()) : r.money(c);
+}
+
+} // namespace
+
+// What is still to collect on an act, as the main window computes it.
+QString SqlStore::remainder() const {
+    return QStringLiteral("(coalesce(%1, 0) + coalesce(%2, 0) - coalesce(%3, 0) - coalesce(%4, 0) - coalesce(%5, 0))")
+        .arg(n("PRIX"), n("DE"), n("PAYESECU"), n("PAYECOMPLE"), n("PAYEDE"));
+}
+
+QString SqlStore::listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c,
+                                   QVariantList* binds) const {
+    QString w = QStringLiteral("WHERE %1 BETWEEN ? AND ?").arg(n("Date"));
+    *binds << bound(period.firstDay) << bound(period.lastDay);
+    auto match = [&](const char* column, const QString& pattern, bool seek) {
+        w += QStringLiteral(" AND ") + m_sql.nameMatch(n(column), pattern, binds, seek);
+    };
+    if (kind == ListingKind::Search || kind == ListingKind::Remainder) {
+        // Both practitioners named: the pair index seeks the pair's acts of the period directly.
+        // Otherwise the period's index answers, rather than a practitioner's whole history.
+        const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
+                          !hasWildcard(c.performedBy);
+        if (!c.followedBy.isEmpty())
+            match("MEDSUIT", c.followedBy, pair);
+        if (!c.performedBy.isEmpty())
+            match("MEDACTE", c.performedBy, pair);
+        if (!c.act.isEmpty())
+            match("Acte", c.act + u'*', true);
+        if (!c.nightOrHoliday.isEmpty())
+            match("NF", c.nightOrHoliday + u'*', true);
+        if (!c.patient.isEmpty())
+            match("Nom", c.patient, false);
+        if (kind == ListingKind::Remainder)
+            w += QStringLiteral(" AND ") + remainder() + QStringLiteral(" > 0");
+    } else if (kind == ListingKind::Unpaid) {
+        w += QStringLiteral(" AND %1 = 0").arg(n("PAYESECU"));
+    } else {
+        w += QStringLiteral(" AND %1 <> 0").arg(n("DE"));
+    }
+    return w;
+}
+
+std::unique_ptr<RecordCursor> SqlStore::browse(const BrowseQuery& query, Status* status) {
+    KeysetCursor::Shape shape;
+    const bool acts = query.source == BrowseQuery::Source::ActsByName || query.source == BrowseQuery::Source::AllActs;
+    shape.acts = acts;
+    if (acts) {
+        shape.table = n("ACTES");
+        shape.id = n("NUMINT");
+        shape.columns = columnList(m_sql, actsTable());
+        if (query.source == BrowseQuery::Source::ActsByName)
+            shape.keys = m_sql.textKeys(n("Nom")) + m_sql.textKeys(n("Prenom"));
+        shape.find = [this](const QString& text, QVariantList* binds) {
+            return m_sql.textAtOrAfter(n("Nom"), text, binds);
+        };
+    } else {
+        shape.table = n("MEMO");
+        shape.id = m_sql.memoId();
+        shape.columns = columnList(m_sql, memoTable());
+        if (query.source == BrowseQuery::Source::ReferenceList) {
+            shape.where = n("NUMEROS") + QStringLiteral(" = ?");
+            shape.binds = {int(query.list)};
+            if (query.order == ReferenceOrder::ByLabel)
+                shape.keys = m_sql.textKeys(n("TEXTE"));
+            else if (query.order == ReferenceOrder::ByCatalogue)
+                // An entry without its place comes first.
+                shape.keys = QStringList{QStringLiteral("coalesce(\"%1\", -9223372036854775808)").arg(n("INDEX"))};
+        }
+        shape.find = [this](const QString& text, QVariantList* binds) {
+            return m_sql.textEquals(n("TEXTE"), text, binds);
+        };
+    }
+    return KeysetCursor::open(m_db, m_sql, std::move(shape), status);
+}
+
+// ---- Acts ----
+
+Status SqlStore::find(qint64 number, Act* act, bool* found) {
+    *found = false;
+    return m_db->run(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columnList(m_sql, actsTable()), n("ACTES"), n("NUMINT")),
+        {bound(number)}, [&](const SqlRow& r) {
+            *act = recordAt(actsTable(), r, 0);
+            *found = true;
+            return false;
+        });
+}
+
+Status SqlStore::findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) {
+    // A few hundred at a time, put back in the order asked.
+    constexpr size_t chunk = 500;
+    acts->clear();
+    acts->reserve(numbers.size());
+    QHash<qint64, Act> read;
+    const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                               .arg(columnList(m_sql, actsTable()), n("ACTES"), n("NUMINT"));
+    for (size_t first = 0; first < numbers.size(); first += chunk) {
+        const size_t last = std::min(numbers.size(), first + chunk);
+        QStringList marks;
+        QVariantList binds;
+        for (size_t i = first; i < last; ++i) {
+            marks << QStringLiteral("?");
+            binds << bound(numbers[i]);
+        }
+        read.clear();
+        const Status s = m_db->run(select.arg(marks.join(u',')), binds, [&](const SqlRow& r) {
+            Act act = recordAt(actsTable(), r, 0);
+            read.insert(act.number, std::move(act));
+            return true;
+        });
+        if (!s)
+            return s;
+        for (size_t i = first; i < last; ++i) {
+            if (const auto it = read.constFind(numbers[i]); it != read.cend())
+                acts->push_back(*it);
+        }
+    }
+    return Status::success();
+}
+
+Status SqlStore::update(const Act& shown, const Act& a, bool withDate) {
+    using C = Column<Act>;
+    QVariantList binds;
+    QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("ACTES")) +
+                  assignments(m_sql, actsTable(), C::Edited | (withDate ? C::Dated : 0u), a, &binds) +
+                  QStringLiteral(" WHERE %1 = ?").arg(n("NUMINT"));
+    binds << bound(shown.number);
+    sql += unchanged(m_sql, actsTable(), shown, &binds);
+    qint64 changes = 0;
+    Status s = m_db->run(sql, binds, {}, &changes);
+    if (!s || changes > 0)
+        return s;
+    Act now;
+    bool found = false;
+    s = find(shown.number, &now, &found);
+    if (!s)
+        return s;
+    if (!found)
+        return noCurrent();
+    return Status::failure(StoreError::Changed,
+                           QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage."));
+}
+
+Status SqlStore::remove(qint64 number) {
+    qint64 changes = 0;
+    Status s = m_db->run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(n("ACTES"), n("NUMINT")), {bound(number)},
+                         {}, &changes);
+    if (s && changes == 0)
+        return noCurrent();
+    return s;
+}
+
+Status SqlStore::append(const Act& a, qint64* number) {
+    QVariantList binds;
+    const QString sql = insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + n("NUMINT");
+    *number = 0;
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        *number = r.integer(0).value_or(0);
+        return true;
+    });
+}
+
+Status SqlStore::listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                         const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) {
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT %1, %2, %3, %4, %5, %6, %7")
+                      .arg(n("NUMINT"), n("Nom"), n("Prenom"), n("Date"), n("CCAM1"), n("DE"), n("PRIX")) +
+                  (kind == ListingKind::Remainder ? QStringLiteral(", ") + remainder() : QString()) +
+                  QStringLiteral(" FROM %1 ").arg(n("ACTES")) + listingCondition(kind, period, criteria, &binds);
+    // The search lists the acts by date, then by name (the period index's own order); the others
+    // by name.
+    const QString byName = (m_sql.textKeys(n("Nom")) + m_sql.textKeys(n("Prenom"))).join(QStringLiteral(", "));
+    sql += kind == ListingKind::Search
+               ? QStringLiteral(" ORDER BY %1, %2").arg(n("Date"), byName) + m_sql.dayListingTie()
+               : QStringLiteral(" ORDER BY %1, %2, %3").arg(byName, n("Date"), n("NUMINT"));
+    ListingRow row;
+    ListingSum sum(kind);
+    TextPool texts;
+    bool stopped = false;
+    const Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
+        row.number = r.integer(0).value_or(0);
+        row.surname = texts.shared(r.text(1));
+        row.firstName = texts.shared(r.text(2));
+        row.date = r.day(3);
+        row.code = texts.shared(r.text(4));
+        row.excess = r.money(5);
+        if (kind == ListingKind::Remainder) {
+            row.remainder = r.money(7);
+            sum.add(row.remainder);
+        } else {
+            sum.add(r.money(6));
+        }
+        stopped = !each(row);
+        return !stopped;
+    });
+    if (!s || !total)
+        return s;
+    Status t = stopped || !sum.fromRows() ? listingTotal(kind, period, criteria, total) : sum.result(total);
+    if (!t && t.error != StoreError::Closed)
+        t.error = StoreError::TotalMissing;
+    return t;
+}
+
+Status SqlStore::listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                              std::optional<Money>* total) {
+    QVariantList binds;
+    const QString column = kind == ListingKind::Excess      ? n("DE")
+                           : kind == ListingKind::Remainder ? remainder()
+                                                            : n("PRIX");
+    // The excess total is the sum of DE over every act of the period: the acts without one add nothing.
+    const QString sql =
+        QStringLiteral("SELECT SUM(%1) FROM %2 ").arg(column, n("ACTES")) +
+        (kind == ListingKind::Excess ? listingCondition(ListingKind::Search, period, SearchCriteria{}, &binds)
+                                     : listingCondition(kind, period, criteria, &binds));
+    *total = std::nullopt;
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        *total = r.money(0);
+        return false;
+    });
+}
+
+Status SqlStore::pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) {
+    QVariantList binds{bound(period.firstDay), bound(period.lastDay)};
+    // One condition after the other: the values are bound in the order of their marks.
+    QString sql = QStringLiteral("SELECT SUM(%1), SUM(%2) FROM %3 WHERE %4 BETWEEN ? AND ?")
+                      .arg(n("PRIX"), n("REVERSE"), n("ACTES"), n("Date"));
+    sql += QStringLiteral(" AND ") + m_sql.nameMatch(n("MEDSUIT"), follower, &binds, true);
+    sql += QStringLiteral(" AND ") + m_sql.nameMatch(n("MEDACTE"), performer, &binds, true);
+    *sums = {};
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        sums->value = r.money(0);
+        sums->reversed = r.money(1);
+        return false;
+    });
+}
+
+Status SqlStore::latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) {
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE TRUE").arg(n("NUMINT"), n("ACTES"));
+    sql += QStringLiteral(" AND ") + m_sql.nameMatch(n("MEDSUIT"), follower, &binds, true);
+    sql += QStringLiteral(" AND ") + m_sql.nameMatch(n("MEDACTE"), performer, &binds, true);
+    sql +=
+        QStringLiteral(" ORDER BY %1 DESC%2, %3 DESC LIMIT 1").arg(n("Date"), m_sql.nullsLastDescending(), n("NUMINT"));
+    *number = std::nullopt;
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        *number = r.integer(0);
+        return false;
+    });
+}
+
+Status SqlStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed) {
+    qint64 changes = 0;
+    const Status s = m_db->run(QStringLiteral("UPDATE %1 SET %2 = ?, %3 = coalesce(%3, 0) + ? WHERE %4 = ?")
+                                   .arg(n("ACTES"), n("DateRev"), n("REVERSE"), n("NUMINT")),
+                               {bound(day), bound(amount.units()), bound(number)}, {}, &changes);
+    *changed = changes > 0;
+    return s;
+}
+
+// ---- Reference lists ----
+
+Status SqlStore::labels(ReferenceList list, ReferenceOrder order, QStringList* labels) {
+    labels->clear();
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY ").arg(n("TEXTE"), n("MEMO"), n("NUMEROS"));
+    switch (order) {
+    case ReferenceOrder::ByLabel:
+        sql += m_sql.textKeys(n("TEXTE")).join(QStringLiteral(", ")) + QStringLiteral(", ");
+        break;
+    case ReferenceOrder::ByCatalogue:
+        sql += QStringLiteral("\"%1\"%2, ").arg(n("INDEX"), m_sql.nullsFirst());
+        break;
+    case ReferenceOrder::AsStored:
+        break;
+    }
+    return m_db->run(sql + m_sql.memoId(), {int(list)}, [&](const SqlRow& r) {
+        labels->append(r.text(0));
+        return true;
+    });
+}
+
+Status SqlStore::find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry, bool* found) {
+    *found = false;
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnList(m_sql, memoTable()), n("MEMO")) +
+                  m_sql.textEquals(n("TEXTE"), label, &binds);
+    if (list) {
+        sql += QStringLiteral(" AND %1 = ?").arg(n("NUMEROS"));
+        binds << int(*list);
+    }
+    sql += QStringLiteral(" ORDER BY %1 LIMIT 1").arg(m_sql.memoId());
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        *entry = recordAt(memoTable(), r, 0);
+        *found = true;
+        return false;
+    });
+}
+
+// The first entry (as stored) of a list with this label, without regard to case.
+QString SqlStore::firstEntry(ReferenceList list, const QString& label, QVariantList* binds) const {
+    *binds << int(list);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND ").arg(m_sql.memoId(), n("MEMO"), n("NUMEROS")) +
+           m_sql.textEquals(n("TEXTE"), label, binds) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(m_sql.memoId());
+}
+
+Status SqlStore::add(const ReferenceEntry& entry) {
+    QVariantList binds;
+    const QString sql = insertion(m_sql, memoTable(), entry, &binds);
+    return m_db->run(sql, binds);
+}
+
+Status SqlStore::modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) {
+    QVariantList binds;
+    QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("MEMO")) +
+                  assignments(m_sql, memoTable(), Column<ReferenceEntry>::Edited, edited, &binds);
+    sql += QStringLiteral(" WHERE %1 = (%2)").arg(m_sql.memoId(), firstEntry(shown.list, shown.label, &binds));
+    sql += unchanged(m_sql, memoTable(), shown, &binds);
+    qint64 changes = 0;
+    Status s = m_db->run(sql, binds, {}, &changes);
+    *found = changes > 0;
+    if (!s || changes > 0)
+        return s;
+    ReferenceEntry now;
+    s = find(shown.list, shown.label, &now, found);
+    if (s && *found)
+        return Status::failure(StoreError::Changed,
+                               QStringLiteral("Cet item a été modifié sur un autre poste depuis son affichage."));
+    return s;
+}
+
+Status SqlStore::remove(ReferenceList list, const QString& label, bool* found) {
+    QVariantList binds;
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = (%3)")
+                            .arg(n("MEMO"), m_sql.memoId(), firstEntry(list, label, &binds));
+    qint64 changes = 0;
+    const Status s = m_db->run(sql, binds, {}, &changes);
+    *found = changes > 0;
+    return s;
+}
+
+// The insurers in the order labels(ByLabel) gives; a new one after those of the same label, as its
+// row will be stored after theirs.
+Status SqlStore::insurerOrder(const ReferenceChange& change, bool changed,
+                              std::vector<MutualSlots::Insurer>* insurers) {
+    insurers->clear();
+    const QString id = m_sql.memoId();
+    QString label = n("TEXTE");
+    QString where = n("NUMEROS") + QStringLiteral(" = ?");
+    QString added;
+    QVariantList binds;
+    if (changed && change.kind == ReferenceChange::Kind::Modify) {
+        label = QStringLiteral("CASE WHEN %1 = (%2) THEN %3 ELSE %4 END")
+                    .arg(id, firstEntry(change.shown.list, change.shown.label, &binds), m_sql.textMark(), label);
+        binds << bound(change.edited.label);
+    }
+    binds << int(ReferenceList::MutualInsurers);
+    if (changed && change.kind == ReferenceChange::Kind::Remove)
+        where += QStringLiteral(" AND %1%2(%3)")
+                     .arg(id, m_sql.nullSafe(false), firstEntry(change.shown.list, change.shown.label, &binds));
+    if (changed && change.kind == ReferenceChange::Kind::Add) {
+        added = QStringLiteral(" UNION ALL SELECT -1, %1, 1").arg(m_sql.textMark());
+        binds << bound(change.edited.label);
+    }
+    const QString sql = QStringLiteral("SELECT id, t FROM (SELECT %1, %2 AS t, 0 AS n FROM %3 WHERE %4%5) s "
+                                       "ORDER BY %6, n, id")
+                            .arg(id == QLatin1String("id") ? id : id + QStringLiteral(" AS id"), label, n("MEMO"),
+                                 where, added, m_sql.expressionOrder(QStringLiteral("t")));
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        insurers->push_back({r.integer(0).value_or(0), r.text(1)});
+        return true;
+    });
+}
+
+Status SqlStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) {
+    *plan = {};
+    if (change.list() != ReferenceList::MutualInsurers)
+        return Status::success();
+    std::vector<MutualSlots::Insurer> before;
+    std::vector<MutualSlots::Insurer> after;
+    Status s = insurerOrder(change, false, &before);
+    if (s)
+        s = insurerOrder(change, true, &after);
+    if (s)
+        *plan = MutualSlots::plan(before, after);
+    return s;
+}
+
+Status SqlStore::write(const ReferenceChange& change, bool* found) {
+    switch (change.kind) {
+    case ReferenceChange::Kind::Add:
+        *found = true;
+        return add(change.edited);
+    case ReferenceChange::Kind::Modify:
+        return modify(change.shown, change.edited, found);
+    case ReferenceChange::Kind::Remove:
+        break;
+    }
+    return remove(change.shown.list, change.shown.label, found);
+}
+
+// Every act entry's MUTk takes what MUT(sourceOf[k]) held, or no value.
+Status SqlStore::moveColumns(const MutualSlots::Plan& plan) {
+    QStringList sets;
+    for (int k = 0; k < MutualSlots::kCount; ++k) {
+        const auto& source = plan.sourceOf[size_t(k)];
+        auto slot = [&](int j) { return m_sql.name(QStringLiteral("MUT%1").arg(j)); };
+        if (source != k + 1)
+            sets << QStringLiteral("%1 = %2").arg(slot(k + 1), source ? slot(*source) : QStringLiteral("NULL"));
+    }
+    return m_db->run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (?, ?)")
+                         .arg(n("MEMO"), sets.join(QStringLiteral(", ")), n("NUMEROS")),
+                     {int(ReferenceList::DeliveryActs), int(ReferenceList::SurgicalActs)});
+}
+
+Status SqlStore::apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) {
+    *found = false;
+    // Both workstations changing the list at once: the second waits, then reads the list as the
+    // first left it; no other workstation changes it between the reading and the writing.
+    Status s = m_db->beginWriting(n("MEMO"));
+    if (!s)
+        return s;
+    MutualSlots::Plan now;
+    s = slotPlan(change, &now);
+    if (s && now != agreed)
+        s = Status::failure(StoreError::Changed,
+                            QStringLiteral("La liste des mutuelles a été modifiée sur un autre poste depuis son "
+                                           "affichage."));
+    if (s)
+        s = write(change, found);
+    if (s && *found && now.rewritesColumns())
+        s = moveColumns(now);
+    if (s && *found)
+        s = m_db->commit();
+    if (!s || !*found)
+        m_db->rollback();
+    return s;
+}
+
+// ---- Yearly statement ----
+
+Status SqlStore::yearStatement(int year, const QString& performer, YearStatement* statement) {
+    *statement = {};
+    if (year < kFirstStatementYear || year > kLastStatementYear)
+        return Status::failure(StoreError::RefusedValue,
+                               QStringLiteral("L'année %1 est hors des années possibles (%2 à %3).")
+                                   .arg(year)
+                                   .arg(kFirstStatementYear)
+                                   .arg(kLastStatementYear));
+    const auto starts = monthStarts(year);
+    // A practitioner's name matched as the listings match it, kept off the practitioner-pair index:
+    // the period's index answers a year's acts.
+    auto performed = [&](const char* column, QVariantList* binds) {
+        return m_sql.nameMatch(n(column), performer, binds, false);
+    };
+    const QString period = QStringLiteral("%1 BETWEEN ? AND ?").arg(n("Date"));
+
+    // The month (1 to 12) of a day of the year, from the boundaries bound in order.
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT CASE");
+    for (int m = 1; m < 12; ++m) {
+        sql += QStringLiteral(" WHEN %1 < %2 THEN %3").arg(n("Date"), m_sql.numberMark()).arg(m);
+        binds << bound(starts[m]);
+    }
+    sql += QStringLiteral(" ELSE 12 END AS mois, count(*), sum(%1), sum(%2), sum(%3), sum(%4), sum(%5) FROM %6 WHERE ")
+               .arg(n("PRIX"), n("DE"), n("PAYESECU"), n("PAYECOMPLE"), n("PAYEDE"), n("ACTES")) +
+           period;
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND ") + performed("MEDACTE", &binds) + QStringLiteral(" GROUP BY 1");
+    Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
+        const auto month = r.integer(0).value_or(0);
+        if (month < 1 || month > 12)
+            return true;
+        StatementFigures& f = statement->months[month - 1];
+        f.acts = r.integer(1).value_or(0);
+        f.price = storedSum(r, 2);
+        f.excess = storedSum(r, 3);
+        f.paidSecu = storedSum(r, 4);
+        f.paidComplementary = storedSum(r, 5);
+        f.paidExcess = storedSum(r, 6);
+        return true;
+    });
+    if (!s) {
+        *statement = {};
+        return s;
+    }
+
+    // Each act of the year between the practitioner and a colleague, whichever performed it: its
+    // sum paid over went from the one who performed it to the one who follows the patient.
+    binds.clear();
+    const QString spelling = QStringLiteral("min(%1)").arg(m_sql.bytewise(QStringLiteral("confrere")));
+    sql = QStringLiteral("SELECT %1, sum(CASE WHEN effectue THEN %2 END), sum(CASE WHEN effectue THEN NULL ELSE %2 "
+                         "END) FROM (SELECT ")
+              .arg(spelling, n("REVERSE"));
+    sql += performed("MEDACTE", &binds) + QStringLiteral(" AS effectue, CASE WHEN ");
+    sql += performed("MEDACTE", &binds) +
+           QStringLiteral(" THEN %1 ELSE %2 END AS confrere, %3 FROM %4 WHERE ")
+               .arg(n("MEDSUIT"), n("MEDACTE"), n("REVERSE"), n("ACTES")) +
+           period;
+    binds << bound(starts[0]) << bound(starts[12] - 1);
+    sql += QStringLiteral(" AND (") + performed("MEDACTE", &binds) + QStringLiteral(" OR ") +
+           performed("MEDSUIT", &binds) + QStringLiteral(")");
+    sql += QStringLiteral(" AND NOT (") + performed("MEDACTE", &binds) + QStringLiteral(" AND ") +
+           performed("MEDSUIT", &binds) + QStringLiteral(")) t");
+    sql += QStringLiteral(" WHERE confrere <> '' GROUP BY %1 HAVING sum(%2) IS NOT NULL ORDER BY %3")
+               .arg(m_sql.primaryKey(QStringLiteral("confrere")), n("REVERSE"), m_sql.expressionOrder(spelling));
+    s = m_db->run(sql, binds, [&](const SqlRow& r) {
+        statement->reversals.push_back({r.text(0), storedSum(r, 1), storedSum(r, 2)});
+        return true;
+    });
+    if (!s)
+        *statement = {};
+    return s;
+}
+
+} // namespace obs

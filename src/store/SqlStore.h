@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/Connection.h"
+#include "store/Store.h"
+
+namespace obs {
+
+// The program's database over an engine's connection: every statement is written here once, from
+// the tables' description, and the engine's dialect says only how it spells what differs.
+class SqlStore : public Store, private ActsTable, private ReferenceTable {
+public:
+    bool isOpen() const override { return m_db->isOpen(); }
+    ActsTable& acts() override { return *this; }
+    ReferenceTable& references() override { return *this; }
+    std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) override;
+
+protected:
+    SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect) : m_db(std::move(db)), m_sql(dialect) {}
+
+private:
+    // ActsTable
+    Status find(qint64 number, Act* act, bool* found) override;
+    Status findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) override;
+    Status update(const Act& shown, const Act& edited, bool withDate) override;
+    Status remove(qint64 number) override;
+    Status append(const Act& act, qint64* number) override;
+    Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                   const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) override;
+    Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                        std::optional<Money>* total) override;
+    Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override;
+    Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override;
+    Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override;
+    Status yearStatement(int year, const QString& performer, YearStatement* statement) override;
+
+    // ReferenceTable
+    Status labels(ReferenceList list, ReferenceOrder order, QStringList* labels) override;
+    Status find(std::optional<ReferenceList> list, const QString& label, ReferenceEntry* entry, bool* found) override;
+    Status add(const ReferenceEntry& entry) override;
+    Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) override;
+    Status remove(ReferenceList list, const QString& label, bool* found) override;
+    Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) override;
+    Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) override;
+
+    QString n(const char* column) const { return m_sql.name(QString::fromLatin1(column)); }
+    QString remainder() const;
+    QString listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c,
+                             QVariantList* binds) const;
+    QString firstEntry(ReferenceList list, const QString& label, QVariantList* binds) const;
+    Status insurerOrder(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers);
+    Status write(const ReferenceChange& change, bool* found);
+    Status moveColumns(const MutualSlots::Plan& plan);
+
+protected:
+    std::shared_ptr<Connection> m_db;
+    const Dialect& m_sql;
+};
+
+} // namespace obs
