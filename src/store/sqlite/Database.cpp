@@ -257,6 +257,8 @@ Status Database::step(const QString& sql, const QVariantList& binds, const std::
         return closedStatus();
     sqlite3* handle = m_db->getHandle();
     const QByteArray text = sql.toUtf8();
+    if (statementLog())
+        statementLog()(sql, binds);
     return retryingWhileBusy([&](bool* handedOver) {
         sqlite3_stmt* raw = nullptr;
         int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
