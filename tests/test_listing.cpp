@@ -41,7 +41,7 @@ struct TempClinic : obs::test::TempClinic {
     }
 };
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 } // namespace
 
@@ -63,7 +63,7 @@ void TestListing::unpaidActs() {
     clinic.act("DURAND", "Léa", {2005, 3, 15}, "2000", "0", "300");
     const qint64 b = clinic.act("BLANC", "Zoé", {2005, 12, 31}, "200", "50", "0", "JQGD010");
     clinic.act("BOYER", "Anne", {2006, 1, 1}, "999", "0", "0");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     child<QLineEdit>(s.form, "TxtDate1")->setText(QStringLiteral("01/01/2005"));
     child<QLineEdit>(s.form, "TxtDate2")->setText(QStringLiteral("31/12/2005"));
     s.click("CmdImpayes");
@@ -77,7 +77,7 @@ void TestListing::unpaidActs() {
 void TestListing::unpaidIgnoresCriteria() {
     TempClinic clinic;
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "100", "0", "0");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QComboBox* prat = child<QComboBox>(s.form, "CmbPrat1");
     prat->setEditText(QStringLiteral("Dr PERSONNE"));
     child<QComboBox>(s.form, "CmbNF")->setCurrentIndex(1);
@@ -96,7 +96,7 @@ void TestListing::excessActs() {
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "313,5", "150", "300", "JQGA002");
     clinic.act("DURAND", "Léa", {2005, 3, 15}, "400", "0", "0");
     clinic.act("MOREL", "Inès", {2005, 4, 1}, "400", "12,5", "0", "JQGD010");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("CmdDE");
     QCOMPARE(s.lines(), (QStringList{"DUPONT   Marie   15/03/2005 (JQGA002) Mut: 150 €",
                                      "MOREL   Inès   01/04/2005 (JQGD010) Mut: 12,5 €"}));
@@ -109,7 +109,7 @@ void TestListing::excessOrderByName() {
     clinic.act("MARTIN", "Anne", {2005, 1, 2}, "100", "100", "0");
     clinic.act("dupont", "Zoé", {2005, 1, 3}, "100", "100", "0");
     clinic.act("DUPONT", "Claire", {2005, 1, 4}, "100", "100", "0");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("CmdDE");
     const QStringList lines = s.lines();
     QCOMPARE(lines.size(), 3);
@@ -122,7 +122,7 @@ void TestListing::excessOrderByName() {
 
 void TestListing::captionFollowsLastListing() {
     TempClinic clinic;
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("CmdDE");
     QCOMPARE(s.label("Label4")->text(), kExcessCaption);
     s.click("Command2");
@@ -142,7 +142,7 @@ void TestListing::nothingToList() {
     QFETCH(QString, button);
     TempClinic clinic;
     clinic.act("DUPONT", "Marie", {2005, 3, 15}, "100", "0", "70");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.lines().size(), 1);
     s.click(button.toLatin1().constData());

@@ -44,7 +44,7 @@ struct TempClinic : obs::test::TempClinic {
     }
 };
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QString pdfText(const QString& pdf, const QStringList& options = {}) {
     QProcess p;
@@ -208,7 +208,7 @@ void TestPrint::headingAfterUnpaidListing() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     clinic.act(QStringLiteral("DURAND"), 1, "70");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     child<QComboBox>(s.form, "CmbPrat2")->setEditText(QStringLiteral("Dr D'ORVAL"));
     s.click("CmdImpayes");
@@ -230,7 +230,7 @@ void TestPrint::printToPdf() {
     clinic.act(QStringLiteral("MOREL"), 2);
     const QString pdf = clinic.file(QStringLiteral("liste.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
     s.click("Command1");
@@ -252,7 +252,7 @@ void TestPrint::pageSetUp() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("page.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -290,7 +290,7 @@ void TestPrint::longListContinuesOnNewPages() {
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 200);
     const QString pdf = clinic.file(QStringLiteral("long.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -304,7 +304,7 @@ void TestPrint::printerChoice() {
     clinic.act(QStringLiteral("DUPONT"), 0);
     const QString pdf = clinic.file(QStringLiteral("choix.pdf"));
     Dialogs::setTestPrintFile(pdf);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QAction* imprime = s.form->findChild<QAction*>(QStringLiteral("Imprime"));
     QVERIFY(imprime);
@@ -324,7 +324,7 @@ void TestPrint::unusablePrinter() {
     TempClinic clinic;
     clinic.act(QStringLiteral("DUPONT"), 0);
     Dialogs::setTestPrintFile(clinic.file(QStringLiteral("pas-de-dossier/liste.pdf")));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     s.click("Command1");
     Dialogs::setTestPrintFile(QString());
@@ -379,7 +379,7 @@ void TestPrint::printOnDefaultPrinter() {
     for (int i = 0; i < 90; ++i)
         clinic.act(QStringLiteral("PATIENTE%1").arg(i, 3, 10, QChar(u'0')), i % 120, i % 3 ? "0" : "70");
     Dialogs::setTestPrintFile(QString()); // the default printer, as on a workstation
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     // Named after the search, the practitioner shows in the heading only.
     child<QComboBox>(s.form, "CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));

@@ -48,7 +48,7 @@ qint64 pairAct(TempClinic& clinic, QDate date, const char* prix, const QString& 
                           {QStringLiteral("REVERSE"), reverse}});
 }
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QVariant stored(TempClinic& clinic, const char* column, qint64 id) {
     return clinic.scalar(
@@ -110,7 +110,7 @@ void TestReversal::ratesFileRead() {
     QFETCH(QString, practitioner);
     TempClinic c;
     writeRates(c, content);
-    Screen10 s(c);
+    SearchScreen s(c);
     QCOMPARE(s.edit("TxtTauxClin")->text(), clinic);
     QCOMPARE(s.edit("TxtTauxPrat")->text(), practitioner);
     QVERIFY(Dialogs::shownTexts().isEmpty());
@@ -119,7 +119,7 @@ void TestReversal::ratesFileRead() {
 void TestReversal::ratesFileMissing() {
     TempClinic clinic;
     clinic.addMemo(1, kA);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(Dialogs::shownTexts(), QStringList{kNoRatesFile});
     QVERIFY(s.edit("TxtTauxClin")->text().isEmpty());
     QVERIFY(s.edit("TxtTauxPrat")->text().isEmpty());
@@ -131,7 +131,7 @@ void TestReversal::ratesFileMissing() {
 void TestReversal::ratesSaved() {
     TempClinic clinic;
     writeRates(clinic, "\"5\",\"20\"\r\n");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.edit("TxtTauxClin")->setText(QStringLiteral("10"));
     s.edit("TxtTauxPrat")->setText(QStringLiteral("50"));
     s.click("CmdModif");
@@ -140,7 +140,7 @@ void TestReversal::ratesSaved() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("\"10\",\"50\"\r\n"));
     // Read back as written at the next opening.
-    Screen10 again(clinic);
+    SearchScreen again(clinic);
     QCOMPARE(again.edit("TxtTauxClin")->text(), QStringLiteral("10"));
     QCOMPARE(again.edit("TxtTauxPrat")->text(), QStringLiteral("50"));
 }
@@ -148,7 +148,7 @@ void TestReversal::ratesSaved() {
 void TestReversal::ratesNotWritable() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     // A folder in the file's place: the file cannot be replaced.
     QVERIFY(QFile::remove(clinic.appDir() + QStringLiteral("/taux.cmt")));
     QVERIFY(QDir(clinic.appDir()).mkdir(QStringLiteral("taux.cmt")));
@@ -164,7 +164,7 @@ void TestReversal::ratesNotWritable() {
 void TestReversal::ratesWithQuoteRefused() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QTest::keyClicks(s.edit("TxtTauxPrat"), QStringLiteral("\"1"));
     QCOMPARE(s.edit("TxtTauxPrat")->text(), QStringLiteral("501")); // the quote key is refused
     s.edit("TxtTauxPrat")->setText(QStringLiteral("5\"0"));         // pasted
@@ -182,7 +182,7 @@ void TestReversal::practitionerCaptions() {
     writeRates(clinic, "\"10\",\"50\"\r\n");
     clinic.addMemo(1, kA);
     clinic.addMemo(1, kB);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(s.caption("Label9"), QString());
     QCOMPARE(child<QPushButton>(s.form, "CmdDoit")->text(), QStringLiteral("Doit"));
     s.combo("CmbPPrat2")->setCurrentIndex(s.combo("CmbPPrat2")->findText(kA));
@@ -203,7 +203,7 @@ void TestReversal::owedAmount() {
     pairAct(clinic, {2011, 1, 1}, "5000");        // after the period
     pairAct(clinic, {2005, 1, 1}, "700", kA, kB); // the other way round
     pairAct(clinic, {2005, 1, 1}, "800", QStringLiteral("Dr D'ORVALE"), kA);
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"1000 €", "0", "450 €", "2951,81 F"}));
@@ -217,7 +217,7 @@ void TestReversal::owedAfterPayments() {
     const qint64 latest = pairAct(clinic, {2006, 6, 1}, "400");
     pairAct(clinic, {2005, 6, 1}, "50", kB, QString()); // no performing practitioner: never paid on
     {
-        Screen10 s(clinic);
+        SearchScreen s(clinic);
         s.pair(kA, kB);
         s.edit("TxtDateRev")->setText(QStringLiteral("02/07/2006"));
         Dialogs::queueAnswer(true);
@@ -228,7 +228,7 @@ void TestReversal::owedAfterPayments() {
     QCOMPARE(stored(clinic, "REVERSE", latest).toLongLong(), Money::fromEuros(100).units());
     QCOMPARE(stored(clinic, "DateRev", latest).toLongLong(), dayNumberOf({2006, 7, 2}));
     {
-        Screen10 s(clinic);
+        SearchScreen s(clinic);
         s.pair(kA, kB);
         s.click("CmdDoit");
         QCOMPARE(s.owed(), (QStringList{"1000 €", "100 €", "350 €", "2295,85 F"}));
@@ -240,7 +240,7 @@ void TestReversal::owedAfterPayments() {
     }
     QCOMPARE(stored(clinic, "REVERSE", latest).toLongLong(), Money::fromEuros(150).units());
     QCOMPARE(stored(clinic, "DateRev", latest).toLongLong(), dayNumberOf({2006, 8, 3}));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"1000 €", "150 €", "300 €", "1967,87 F"}));
@@ -252,13 +252,13 @@ void TestReversal::paymentOnLatestActAfterPeriod() {
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
     const qint64 later = pairAct(clinic, {2011, 3, 1}, "200", kB, kA, moneyValue(Money::fromEuros(20)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     Dialogs::queueAnswer(true);
     s.pay(QStringLiteral("100,5"));
     QTRY_VERIFY(!s.form);
     QCOMPARE(stored(clinic, "REVERSE", later).toLongLong(), Money::parse(QStringLiteral("120,5"))->units());
-    Screen10 again(clinic);
+    SearchScreen again(clinic);
     again.pair(kA, kB);
     again.click("CmdDoit");
     QCOMPARE(again.owed(), (QStringList{"1000 €", "0", "450 €", "2951,81 F"}));
@@ -310,7 +310,7 @@ void TestReversal::paymentGuards() {
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
     pairAct(clinic, {2005, 2, 1}, "1000", QString(), QString());
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(performer, followUp);
     s.edit("TxtDateRev")->setText(date);
     Dialogs::queueAnswer(true);
@@ -332,7 +332,7 @@ void TestReversal::paymentAnsweredNo() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     Dialogs::queueAnswer(false);
     s.pay(QStringLiteral("100"));
@@ -347,7 +347,7 @@ void TestReversal::paymentNotStored() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     const qint64 id = pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     // Another workstation is writing: the payment cannot be stored.
     QVERIFY(clinic.db().executeRaw(QStringLiteral("BEGIN IMMEDIATE")));
@@ -381,7 +381,7 @@ void TestReversal::owedRefusesBadInput() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "1000");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     const QStringList before = s.owed();
@@ -402,7 +402,7 @@ void TestReversal::owedNegative() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, "100", kB, kA, moneyValue(Money::fromEuros(60)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.click("CmdDoit");
     QCOMPARE(s.owed(), (QStringList{"100 €", "60 €", "-15 €", "-98,39 F"}));
@@ -437,7 +437,7 @@ void TestReversal::owedUnrounded() {
     writeRates(clinic, "\"10\",\"50\"\r\n");
     pairAct(clinic, {2005, 1, 1}, prix.toUtf8().constData(), kB, kA,
             paid.isEmpty() ? QVariant() : moneyValue(Money::parse(paid)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.pair(kA, kB);
     s.edit("TxtTauxClin")->setText(clinicRate);
     s.edit("TxtTauxPrat")->setText(practitionerRate);
@@ -448,7 +448,7 @@ void TestReversal::owedUnrounded() {
 void TestReversal::sumInFrancs() {
     TempClinic clinic;
     writeRates(clinic, "\"10\",\"50\"\r\n");
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QLineEdit* sum = s.edit("TxtSommeRev");
     QTest::keyClicks(sum, QStringLiteral("12.5"));
     QCOMPARE(sum->text(), QStringLiteral("12,5"));

@@ -63,7 +63,7 @@ qint64 add(TempClinic& clinic, const Act& a) {
     return clinic.addAct(f);
 }
 
-using Screen10 = obs::test::SearchScreen;
+using obs::test::SearchScreen;
 
 QStringList names(const QStringList& lines) {
     QStringList out;
@@ -103,7 +103,7 @@ void TestSearch::loadFillsListsEmpty() {
     clinic.addMemo(2, QStringLiteral("Révision utérine"));
     clinic.addMemo(2, QStringLiteral("Accouchement unique"));
     clinic.addMemo(3, QStringLiteral("Hystérectomie totale"));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     QCOMPARE(s.form->windowTitle(), QStringLiteral("Recherches et reversements"));
     const QStringList practitioners{QStringLiteral("Dr BERTRAND"), QStringLiteral("Dr D'ORVAL"),
                                     QStringLiteral("Dr MARTIN")};
@@ -146,7 +146,7 @@ void TestSearch::periodBoundsIncluded() {
     add(clinic, {.nom = QStringLiteral("MILIEU"), .date = {2005, 6, 15}, .prix = QStringLiteral("200,5")});
     add(clinic, {.nom = QStringLiteral("DERNIER"), .date = {2005, 12, 31}, .prix = QStringLiteral("300")});
     add(clinic, {.nom = QStringLiteral("APRES"), .date = {2006, 1, 1}, .prix = QStringLiteral("1")});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.click("Command2");
     QCOMPARE(names(s.lines()), (QStringList{"DERNIER", "MILIEU", "PREMIER"}));
@@ -249,7 +249,7 @@ void TestSearch::criteria() {
     add(clinic, {.nom = "D", .suit = "D'ORVAL", .done = "MART", .acte = "CESARIENNE en urgence", .nf = "N"});
     add(clinic, {.nom = "E", .suit = "", .done = "", .acte = "Révision utérine", .nf = ""});
     add(clinic, {.nom = "OUT", .date = {2011, 1, 1}, .suit = "MART", .done = "BERTRAND", .nf = "N"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.type("CmbPrat1", followUp);
     s.type("CmbPrat2", performer);
     s.type("CmbActes", act);
@@ -266,7 +266,7 @@ void TestSearch::criteria() {
 void TestSearch::typedTextsStayOutOfLists() {
     TempClinic clinic;
     clinic.addMemo(1, QStringLiteral("Dr MARTIN"));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.type("CmbPrat1", QStringLiteral("Dr M*"));
     QTest::keyClick(s.combo("CmbPrat1")->lineEdit(), Qt::Key_Return);
     s.click("Command2");
@@ -293,7 +293,7 @@ void TestSearch::invalidPeriodKeepsResults() {
     TempClinic clinic;
     add(clinic, {.nom = "DUPONT", .prix = "600"});
     add(clinic, {.nom = "DURAND", .prix = "400"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.list("List2")->model()->rowCount(), 2);
     s.period(from, to);
@@ -312,7 +312,7 @@ void TestSearch::totalsInEurosAndFrancs() {
     TempClinic clinic;
     add(clinic, {.nom = "DUPONT", .prix = "313,5"});
     add(clinic, {.nom = "DURAND", .prix = "686,5"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.label("LblTotalActes")->text(), QStringLiteral("1000 €"));
     QCOMPARE(s.label("LblTotalActesF")->text(), QStringLiteral("6559,57 F"));
@@ -325,7 +325,7 @@ void TestSearch::totalsInEurosAndFrancs() {
 void TestSearch::nothingFound() {
     TempClinic clinic;
     add(clinic, {.nom = "DUPONT", .date = {2003, 5, 5}});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.label("Label1")->text(), QStringLiteral("0"));
     QCOMPARE(s.label("LblTotalActes")->text(), QStringLiteral("0"));
@@ -361,7 +361,7 @@ void TestSearch::searchLineForms() {
     QFETCH(QString, line);
     TempClinic clinic;
     add(clinic, {.ccam1 = ccam1, .de = de});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     QCOMPARE(s.lines(), QStringList{line});
 }
@@ -371,7 +371,7 @@ void TestSearch::hiddenListInStep() {
     QMap<QString, qint64> ids;
     for (const char* n : {"MOREAU", "BLANC", "ZOLA", "DUPONT"})
         ids[QString::fromUtf8(n)] = add(clinic, {.nom = QString::fromUtf8(n)});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.click("Command2");
     const QStringList lines = s.lines();
     const QStringList numbers = s.lines("List1");
@@ -384,7 +384,7 @@ void TestSearch::clearing() {
     TempClinic clinic;
     clinic.addMemo(1, QStringLiteral("MART"));
     add(clinic, {.suit = "MART", .nf = "N"});
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.combo("CmbPrat1")->setCurrentIndex(0);
     s.type("CmbPrat2", QStringLiteral("*"));
@@ -431,7 +431,7 @@ void TestSearch::screenshot() {
     TempClinic clinic;
     QVERIFY(fillDemoReferences(clinic.db()));
     QVERIFY(fillDemoActs(clinic.db(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
-    Screen10 s(clinic);
+    SearchScreen s(clinic);
     s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
     s.type("CmbPrat1", QStringLiteral("Dr D'ORVAL"));
     s.click("Command2");
