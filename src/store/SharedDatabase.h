@@ -15,6 +15,8 @@ public:
     QString location() const { return m_location; }
     // Reads again where the base is from the settings, without opening it.
     void followSettings();
+    // Names the base outright, without the settings (the benchmarks' own bases).
+    void setLocation(const QString& location) { m_location = location; }
 
     // Opens the database and makes it the shared one in place of the previous one (kept on failure).
     Status open(const QString& location);
