@@ -9,6 +9,7 @@
 #include "accounts/SearchWindow.h"
 #include "accounts/YearStatementWindow.h"
 #include "app/MainWindow.h"
+#include "app/Navigator.h"
 #include "app/StartWindow.h"
 #include "backup/BackupWindow.h"
 #include "common/Settings.h"
@@ -61,6 +62,7 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
         return new TariffEditor();
     if (which == u"reference") {
         auto* w = new ReferenceListsEditor(database, browsed);
+        (new Navigator(database, browsed, w))->answer(w); // its tariff button answered as in the program
         // The acts list shows the most boxes: code, tariff and the six insurers, here filled.
         child<QPushButton>(w, "CmdAccts")->click();
         auto* list = child<QListWidget>(w, "List1");
@@ -72,6 +74,7 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
     }
     if (which == u"entry") {
         auto* w = new ActEntryWindow(database, browsed);
+        (new Navigator(database, browsed, w))->answer(w); // its tariff button answered as in the program
         // An act chosen: its code, the amounts and the francs are shown.
         for (const char* name : {"CmbActesAcct1", "CmbActesAcct2"}) {
             auto* acts = child<QComboBox>(w, name);

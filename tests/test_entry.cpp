@@ -2,6 +2,7 @@
 // record, clearing for the next one, and closing.
 
 #include "app/MainWindow.h"
+#include "app/Navigator.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
@@ -692,6 +693,8 @@ private slots:
 
     void tariffEditorOpensOverTheEntry() {
         open();
+        Navigator screens(m_clinic->database(), m_clinic->browsed());
+        screens.answer(m_form);
         child<QPushButton>(m_form, "CmdMaJour")->click();
         QTRY_VERIFY(topLevel(QStringLiteral("form20")));
         QVERIFY(m_form->isVisible());

@@ -2,6 +2,7 @@
 // An installed program: --help, --version and wrong options of both programs run as processes,
 // and the application folder of a program whose own folder is read-only.
 #include "TestSupport.h"
+#include "app/Navigator.h"
 #include "common/AppPaths.h"
 #include "common/QuotedFieldFile.h"
 #include "common/Version.h"
@@ -217,12 +218,13 @@ void TestInstall::usualFilesWrittenOnceInDataFolder() {
 
 void TestInstall::tariffEditorSavesWithReadOnlyProgramFolder() {
     TempClinic clinic;
+    Navigator screens(clinic.database(), clinic.browsed());
     qunsetenv("OBSLEDGER_APPDIR");
     qputenv("XDG_DATA_HOME", clinic.file(QStringLiteral("data")).toUtf8());
     simulateProgramFolder(clinic.file(QStringLiteral("usr/bin")), false);
     QVERIFY(prepareApplicationFolder(nullptr));
 
-    auto* editor = TariffEditor::open();
+    auto* editor = screens.openTariffs();
     QSignalSpy closed(editor, &Screen::closed);
     QLineEdit* night = child<QLineEdit>(editor, "TxtENuit");
     night->clear();

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
+#include "app/Navigator.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
@@ -33,8 +34,12 @@ const QString kOpeningHelp = QStringLiteral(
     "à jour la valeur des lettres clefs utilisées.");
 
 struct Editor {
+    Navigator screens;
     QPointer<ReferenceListsEditor> form;
-    explicit Editor(TempClinic& clinic) : form(new ReferenceListsEditor(clinic.database(), clinic.browsed())) {
+    explicit Editor(TempClinic& clinic)
+        : screens(clinic.database(), clinic.browsed()),
+          form(new ReferenceListsEditor(clinic.database(), clinic.browsed())) {
+        screens.answer(form.data());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.data()));
     }

@@ -1,6 +1,7 @@
 // The tariff file and the tariff editor, on real files in a temporary application folder.
 #include "TestSupport.h"
 
+#include "app/Navigator.h"
 #include "common/QuotedFieldFile.h"
 #include "domain/TariffFile.h"
 #include "reference/TariffEditor.h"
@@ -273,8 +274,9 @@ void TestTariff::quoteRefusedInOtherBoxes() {
 void TestTariff::characterOutsideFileRefused() {
     // The file's 8-bit text holds the euro sign and accents, not every character a box can take.
     TempClinic clinic;
+    Navigator screens(clinic.database(), clinic.browsed());
     writeFile(tariffPath(clinic), kInitialLine);
-    auto* e = TariffEditor::open();
+    auto* e = screens.openTariffs();
     QSignalSpy closed(e, &Screen::closed);
     QLineEdit* box = child<QLineEdit>(e, "TxtGyn05");
     box->clear();
@@ -307,8 +309,9 @@ void TestTariff::lettersInMcsShowMessageNextTime() {
 
 void TestTariff::saveWritesWholeFile() {
     TempClinic clinic;
+    Navigator screens(clinic.database(), clinic.browsed());
     writeFile(tariffPath(clinic), kInitialLine);
-    auto* e = TariffEditor::open();
+    auto* e = screens.openTariffs();
     QSignalSpy closed(e, &Screen::closed);
     QLineEdit* nuit = child<QLineEdit>(e, "TxtENuit");
     nuit->clear();
@@ -354,8 +357,9 @@ void TestTariff::unsavedTypingOnClose() {
     QFETCH(bool, byFrame);
     QFETCH(int, choice);
     TempClinic clinic;
+    Navigator screens(clinic.database(), clinic.browsed());
     writeFile(tariffPath(clinic), kInitialLine);
-    TariffEditor* form = TariffEditor::open();
+    TariffEditor* form = screens.openTariffs();
     QSignalSpy closed(form, &Screen::closed);
     auto close = [&] {
         if (byFrame)
@@ -368,7 +372,7 @@ void TestTariff::unsavedTypingOnClose() {
     QCOMPARE(closed.count(), 1);
     QVERIFY(Dialogs::shown().isEmpty());
 
-    form = TariffEditor::open();
+    form = screens.openTariffs();
     QSignalSpy closedAgain(form, &Screen::closed);
     child<QLineEdit>(form, "TxtENuit")->setText(QStringLiteral("26,5"));
     Dialogs::queueChoice(Dialogs::Choice(choice));
@@ -385,7 +389,7 @@ void TestTariff::unsavedTypingOnClose() {
         QCOMPARE(child<QLineEdit>(form, "TxtENuit")->text(), QStringLiteral("26,5"));
         QCOMPARE(night, QStringLiteral("25,15"));
         Dialogs::queueChoice(Dialogs::Choice::No);
-        TariffEditor::closeShared();
+        screens.closeTariffs();
     } else {
         QCOMPARE(closedAgain.count(), 1);
         QCOMPARE(night,
@@ -397,8 +401,9 @@ void TestTariff::unsavedTypingOnClose() {
 void TestTariff::unwritableFileKeepsEditorOpen() {
     // A folder standing where the file should be: it cannot be replaced, whoever runs the program.
     TempClinic clinic;
+    Navigator screens(clinic.database(), clinic.browsed());
     QVERIFY(QDir(clinic.appDir()).mkdir(QStringLiteral("tarifs.cmt")));
-    auto* e = TariffEditor::open();
+    auto* e = screens.openTariffs();
     QSignalSpy closed(e, &Screen::closed);
     child<QLineEdit>(e, "TxtEC")->setText(QStringLiteral("25"));
     Dialogs::clearShown();
@@ -418,22 +423,23 @@ void TestTariff::unwritableFileKeepsEditorOpen() {
 
 void TestTariff::oneSharedEditor() {
     TempClinic clinic;
-    TariffEditor* first = TariffEditor::open();
+    Navigator screens(clinic.database(), clinic.browsed());
+    TariffEditor* first = screens.openTariffs();
     QCOMPARE(Dialogs::shownTexts(), QStringList{kUnreadable});
     child<QLineEdit>(first, "TxtEC")->setText(QStringLiteral("21"));
     writeFile(tariffPath(clinic), quotedFieldLine(group({{0, "30"}})));
-    TariffEditor* second = TariffEditor::open();
+    TariffEditor* second = screens.openTariffs();
     QCOMPARE(second, first);
     QCOMPARE(Dialogs::shownTexts().size(), 1); // the file is not read again
     QCOMPARE(child<QLineEdit>(second, "TxtEC")->text(), QStringLiteral("21"));
     Dialogs::queueChoice(Dialogs::Choice::No);
-    QVERIFY(TariffEditor::closeShared());
-    TariffEditor::closeShared(); // nothing open: nothing happens
+    QVERIFY(screens.closeTariffs());
+    screens.closeTariffs(); // nothing open: nothing happens
     // Opened afresh at once, before the closed one is gone: a new editor that reads the file.
-    TariffEditor* third = TariffEditor::open();
+    TariffEditor* third = screens.openTariffs();
     QVERIFY(third != first);
     QCOMPARE(child<QLineEdit>(third, "TxtEC")->text(), QStringLiteral("30"));
-    TariffEditor::closeShared();
+    screens.closeTariffs();
 }
 
 void TestTariff::layout() {

@@ -166,13 +166,12 @@ int showPath() {
         out() << Settings::server() << "\n";
         return 0;
     }
-    const QString none = QStringLiteral("\x01");
-    const QString path = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
-    if (path == none) {
+    const std::optional<QString> path = Settings::databasePathSet();
+    if (!path) {
         err() << "CHEMIN n'est pas défini (" << Settings::fileFor(kSettingsApp) << ").\n";
         return 3;
     }
-    out() << path << "\n";
+    out() << *path << "\n";
     return 0;
 }
 
@@ -277,13 +276,13 @@ int restore(const QString& backup) {
         out() << "Les lignes remplacées sont conservées dans " << kept << "\n";
         return 0;
     }
-    const QString none = QStringLiteral("\x01");
-    const QString database = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
-    if (database == none) {
+    const std::optional<QString> chosen = Settings::databasePathSet();
+    if (!chosen) {
         err() << "CHEMIN n'est pas défini (" << Settings::fileFor(kSettingsApp)
               << ") : indiquez d'abord la base avec obsledger-admin set-path CHEMIN.\n";
         return 3;
     }
+    const QString database = *chosen;
     QString why, kept;
     if (!restoreDatabase(QFileInfo(backup).absoluteFilePath(), database, &why, &kept)) {
         err() << "Restauration non effectuée : " << why << "\n";

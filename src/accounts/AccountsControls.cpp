@@ -20,23 +20,16 @@ void fillEmpty(const std::initializer_list<QComboBox*>& boxes, const QStringList
     }
 }
 
-void restorePeriod(QLineEdit* from, QLineEdit* to, const QString& key) {
-    const QString first = Settings::value(kSettingsApp, kSettingsSection, key + QStringLiteral("_DU"));
-    const QString last = Settings::value(kSettingsApp, kSettingsSection, key + QStringLiteral("_AU"));
-    if (!parseFrenchDate(first) || !parseFrenchDate(last))
+void restorePeriod(QLineEdit* from, QLineEdit* to, Settings::PeriodOf screen) {
+    const Settings::Period period = Settings::period(screen);
+    if (!parseFrenchDate(period.first) || !parseFrenchDate(period.last))
         return;
-    from->setText(first);
-    to->setText(last);
+    from->setText(period.first);
+    to->setText(period.last);
 }
 
-void rememberPeriod(const QLineEdit* from, const QLineEdit* to, const QString& key) {
-    // Only a convenience: a settings file that cannot be written costs the user nothing else. The
-    // file is rewritten (and flushed to the disk) only when the period changed, not at each click.
-    for (const auto& [suffix, box] : {std::pair{QStringLiteral("_DU"), from}, std::pair{QStringLiteral("_AU"), to}}) {
-        const QString value = box->text().trimmed();
-        if (Settings::value(kSettingsApp, kSettingsSection, key + suffix) != value)
-            Settings::setValue(kSettingsApp, kSettingsSection, key + suffix, value);
-    }
+void rememberPeriod(const QLineEdit* from, const QLineEdit* to, Settings::PeriodOf screen) {
+    Settings::setPeriod(screen, {from->text().trimmed(), to->text().trimmed()});
 }
 
 } // namespace obs::accounts

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Settings.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QString>
@@ -13,9 +15,9 @@ void fillEmpty(const std::initializer_list<QComboBox*>& boxes, const QStringList
 
 extern const QString kBadDate;
 
-// The last period used on the search screen, kept per user in the settings under `key`: shown
-// again at the next opening when both dates are still real dates.
-void restorePeriod(QLineEdit* from, QLineEdit* to, const QString& key);
-void rememberPeriod(const QLineEdit* from, const QLineEdit* to, const QString& key);
+// The last period used on the search screen, kept per user in the settings: shown again at the
+// next opening when both dates are still real dates.
+void restorePeriod(QLineEdit* from, QLineEdit* to, Settings::PeriodOf screen);
+void rememberPeriod(const QLineEdit* from, const QLineEdit* to, Settings::PeriodOf screen);
 
 } // namespace obs::accounts

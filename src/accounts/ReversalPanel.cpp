@@ -50,15 +50,15 @@ void ReversalPanel::buildUi() {
     m_cmbPPrat1 = m_ui->CmbPPrat1;
     m_cmbPPrat2 = m_ui->CmbPPrat2;
     m_cmdDoit = m_ui->CmdDoit;
-    m_label7 = m_ui->label7;
+    m_reversedCaption = m_ui->label7;
     m_lblDejaVerse = m_ui->LblDejaVerse;
-    m_label9 = m_ui->Label9;
-    m_label8 = m_ui->Label8;
+    m_actsTotalCaption = m_ui->Label9;
+    m_actsTotal = m_ui->Label8;
     m_lblDoit = m_ui->LblDoit;
     m_lblDoitF = m_ui->LblDoitF;
     m_txtTauxClin = m_ui->TxtTauxClin;
     m_txtTauxPrat = m_ui->TxtTauxPrat;
-    m_label12 = m_ui->Label12;
+    m_reversedTodayCaption = m_ui->Label12;
     m_txtDateRev = m_ui->TxtDateRev;
     m_txtSommeRev = m_ui->TxtSommeRev;
     m_lblSommeRev = m_ui->LblSommeRev;
@@ -88,7 +88,7 @@ bool ReversalPanel::loadRates() {
         m_txtTauxPrat->setText(rates.rates.practitioner);
     }
     m_txtDateRev->setText(frenchDate(QDate::currentDate()));
-    accounts::restorePeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
+    accounts::restorePeriod(m_txtDate3, m_txtDate4, Settings::PeriodOf::Reversal);
     return rates.found;
 }
 
@@ -99,11 +99,12 @@ void ReversalPanel::setPractitioners(const QStringList& practitioners) {
 void ReversalPanel::practitionerChosen() {
     const QString a = m_cmbPPrat2->currentText();
     const QString b = m_cmbPPrat1->currentText();
-    m_label9->setText(QStringLiteral("Total des actes pratiqués par le ") + a + QStringLiteral(" pour le ") + b);
-    m_label7->setText(QStringLiteral("Somme dèja reversée par le ") + a + QStringLiteral(" au ") + b);
+    m_actsTotalCaption->setText(QStringLiteral("Total des actes pratiqués par le ") + a + QStringLiteral(" pour le ") +
+                                b);
+    m_reversedCaption->setText(QStringLiteral("Somme dèja reversée par le ") + a + QStringLiteral(" au ") + b);
     m_cmdDoit->setText(a + QStringLiteral(" doit au ") + b);
-    m_label12->setText(QStringLiteral("Somme reversée ce jour") + kBreak + QStringLiteral("par le ") + a + kBreak +
-                       QStringLiteral("au ") + b);
+    m_reversedTodayCaption->setText(QStringLiteral("Somme reversée ce jour") + kBreak + QStringLiteral("par le ") + a +
+                                    kBreak + QStringLiteral("au ") + b);
 }
 
 void ReversalPanel::computeOwed() {
@@ -115,7 +116,7 @@ void ReversalPanel::computeOwed() {
         Dialogs::inform(this, accounts::kBadDate);
         return;
     }
-    accounts::rememberPeriod(m_txtDate3, m_txtDate4, QStringLiteral("REVERSEMENT"));
+    accounts::rememberPeriod(m_txtDate3, m_txtDate4, Settings::PeriodOf::Reversal);
     // A figure too long to be read at all is out of range rather than no number.
     static const QRegularExpression figure(QStringLiteral("^\\s*[-+]?[0-9]+([.,][0-9]*)?\\s*$"));
     auto rateOf = [](const QLineEdit* box) {
@@ -159,7 +160,7 @@ void ReversalPanel::computeOwed() {
     }
     const auto& value = sums.value;
     const auto& paid = sums.reversed;
-    m_label8->setText(value ? value->toEuroText() : QStringLiteral("0"));
+    m_actsTotal->setText(value ? value->toEuroText() : QStringLiteral("0"));
     m_lblDejaVerse->setText(paid ? paid->toEuroText() : QStringLiteral("0"));
     const Reversal::OwedCaptions owed =
         Reversal::owedCaptions(value.value_or(Money()), paid.value_or(Money()), *clinicRate, *practitionerRate);

@@ -43,8 +43,6 @@ protected:
     }
 };
 
-const QString kPeriodKey = QStringLiteral("RECHERCHE");
-
 } // namespace
 
 std::shared_ptr<Store> searchStore(QWidget* parent, SharedDatabase& database) {
@@ -76,15 +74,15 @@ void SearchPanel::buildUi() {
     m_cmbActes = m_ui->CmbActes;
     m_cmbNF = m_ui->CmbNF;
     m_txtPatiente = m_ui->TxtPatiente;
-    m_list1 = m_ui->List1;
-    m_list2 = m_ui->List2;
-    m_label1 = m_ui->Label1;
-    m_label4 = m_ui->Label4;
+    m_foundNumbers = m_ui->List1;
+    m_foundList = m_ui->List2;
+    m_foundCount = m_ui->Label1;
+    m_totalCaption = m_ui->Label4;
     m_lblTotalActes = m_ui->LblTotalActes;
     m_lblTotalActesF = m_ui->LblTotalActesF;
-    QPushButton* command1 = m_ui->Command1;
-    QPushButton* command2 = m_ui->Command2;
-    QPushButton* command3 = m_ui->Command3;
+    QPushButton* printButton = m_ui->Command1;
+    QPushButton* listButton = m_ui->Command2;
+    QPushButton* clearButton = m_ui->Command3;
     QPushButton* cmdImpayes = m_ui->CmdImpayes;
     QPushButton* cmdDE = m_ui->CmdDE;
     QPushButton* cmdRestes = m_ui->CmdRestes;
@@ -96,21 +94,21 @@ void SearchPanel::buildUi() {
     m_cmbNF->addItems({QStringLiteral("F"), QStringLiteral("N")});
     m_cmbNF->setCurrentIndex(-1);
     m_cmbNF->installEventFilter(new ClearChoiceFilter(m_cmbNF));
-    command3->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
-    m_list2->setModel(m_found);
-    m_list1->setModel(new ListingNumbersModel(m_found));
-    m_label4->setText(Listing::totalCaption(ListingKind::Search));
-    accounts::restorePeriod(m_txtDate1, m_txtDate2, kPeriodKey);
+    clearButton->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    m_foundList->setModel(m_found);
+    m_foundNumbers->setModel(new ListingNumbersModel(m_found));
+    m_totalCaption->setText(Listing::totalCaption(ListingKind::Search));
+    accounts::restorePeriod(m_txtDate1, m_txtDate2, Settings::PeriodOf::Search);
 
-    connect(command2, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
+    connect(listButton, &QPushButton::clicked, this, [this] { runListing(ListingKind::Search); });
     connect(cmdImpayes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Unpaid); });
     connect(cmdDE, &QPushButton::clicked, this, [this] { runListing(ListingKind::Excess); });
     connect(cmdRestes, &QPushButton::clicked, this, [this] { runListing(ListingKind::Remainder); });
     connect(m_ui->CmdExporter, &QPushButton::clicked, this, &SearchPanel::exportList);
-    connect(command3, &QPushButton::clicked, this, &SearchPanel::clearSearch);
+    connect(clearButton, &QPushButton::clicked, this, &SearchPanel::clearSearch);
     connect(cmdQuitte, &QPushButton::clicked, this, &SearchPanel::quitRequested);
-    connect(m_list2, &QListView::doubleClicked, this, &SearchPanel::openFoundAct);
-    connect(command1, &QPushButton::clicked, this, [this] { printList(false); });
+    connect(m_foundList, &QListView::doubleClicked, this, &SearchPanel::openFoundAct);
+    connect(printButton, &QPushButton::clicked, this, [this] { printList(false); });
 }
 
 void SearchPanel::setLists(const QStringList& practitioners, const QStringList& deliveryActs) {
@@ -119,13 +117,13 @@ void SearchPanel::setLists(const QStringList& practitioners, const QStringList& 
 }
 
 void SearchPanel::showCountAndTotal(const QString& count, const QString& euros, const QString& francs) {
-    m_label1->setText(count);
+    m_foundCount->setText(count);
     m_lblTotalActes->setText(euros);
     m_lblTotalActesF->setText(francs);
 }
 
 void SearchPanel::runListing(ListingKind kind) {
-    m_label4->setText(Listing::totalCaption(kind));
+    m_totalCaption->setText(Listing::totalCaption(kind));
     const auto first = parseFrenchDate(m_txtDate1->text());
     const auto last = parseFrenchDate(m_txtDate2->text());
     if (!first || !last) {
@@ -133,7 +131,7 @@ void SearchPanel::runListing(ListingKind kind) {
         return;
     }
     m_found->clear();
-    accounts::rememberPeriod(m_txtDate1, m_txtDate2, kPeriodKey);
+    accounts::rememberPeriod(m_txtDate1, m_txtDate2, Settings::PeriodOf::Search);
 
     const Period period{dayNumberOf(*first), dayNumberOf(*last)};
     SearchCriteria criteria;
@@ -169,7 +167,7 @@ void SearchPanel::runListing(ListingKind kind) {
         showCountAndTotal(QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"));
         return;
     }
-    m_label1->setText(QString::number(rows.size()));
+    m_foundCount->setText(QString::number(rows.size()));
 
     if (!totalStatus) {
         m_lblTotalActes->clear();
@@ -208,13 +206,13 @@ SearchState SearchPanel::state() const {
     st.act = m_cmbActes->currentText();
     st.nightOrHoliday = m_cmbNF->currentText();
     st.patient = m_txtPatiente->text();
-    st.totalCaption = m_label4->text();
-    st.count = m_label1->text();
+    st.totalCaption = m_totalCaption->text();
+    st.count = m_foundCount->text();
     st.euros = m_lblTotalActes->text();
     st.francs = m_lblTotalActesF->text();
     st.kind = m_found->kind();
     st.rows = m_found->rows();
-    st.currentLine = m_list2->currentIndex().row();
+    st.currentLine = m_foundList->currentIndex().row();
     return st;
 }
 
@@ -226,14 +224,14 @@ void SearchPanel::restore(const SearchState& st) {
         box->setEditText(*text);
     m_cmbNF->setCurrentIndex(m_cmbNF->findText(st.nightOrHoliday));
     m_txtPatiente->setText(st.patient);
-    m_label4->setText(st.totalCaption);
+    m_totalCaption->setText(st.totalCaption);
     showCountAndTotal(st.count, st.euros, st.francs);
     m_found->setRows(st.kind, st.rows);
     if (st.currentLine >= 0 && st.currentLine < m_found->rowCount()) {
         const QModelIndex line = m_found->index(st.currentLine, 0);
-        m_list2->setCurrentIndex(line);
+        m_foundList->setCurrentIndex(line);
         // Once the list is laid out on the screen, the line the user was on is in view.
-        QTimer::singleShot(0, m_list2, [view = m_list2] {
+        QTimer::singleShot(0, m_foundList, [view = m_foundList] {
             view->scrollTo(view->currentIndex(), QAbstractItemView::PositionAtCenter);
         });
     }
@@ -248,7 +246,8 @@ void SearchPanel::openFoundAct(const QModelIndex& index) {
 std::vector<ListPrint::Line> SearchPanel::composedPrint() const {
     const ListPrint::Heading heading{m_cmbPrat2->currentText(), m_cmbPrat1->currentText(), m_cmbActes->currentText(),
                                      m_txtDate1->text(), m_txtDate2->text()};
-    const ListPrint::Summary summary{m_ui->Label2->text(), m_label1->text(), m_label4->text(), m_lblTotalActes->text()};
+    const ListPrint::Summary summary{m_ui->Label2->text(), m_foundCount->text(), m_totalCaption->text(),
+                                     m_lblTotalActes->text()};
     return ListPrint::compose(heading, m_found->lines(), summary);
 }
 

@@ -77,10 +77,10 @@ private:
     QComboBox* m_cmbActes = nullptr;
     QComboBox* m_cmbNF = nullptr;
     QLineEdit* m_txtPatiente = nullptr;
-    QListView* m_list1 = nullptr;
-    QListView* m_list2 = nullptr;
-    QLabel* m_label1 = nullptr;
-    QLabel* m_label4 = nullptr;
+    QListView* m_foundNumbers = nullptr;
+    QListView* m_foundList = nullptr;
+    QLabel* m_foundCount = nullptr;
+    QLabel* m_totalCaption = nullptr;
     QLabel* m_lblTotalActes = nullptr;
     QLabel* m_lblTotalActesF = nullptr;
 };

@@ -58,7 +58,7 @@ void SearchWindow::buildUi() {
     m_ui->root->insertWidget(0, m_search, 3);
     m_reversal = new ReversalPanel(m_database, this);
     m_ui->root->insertWidget(1, m_reversal, 2);
-    m_label13 = m_ui->Label13;
+    m_explanation = m_ui->Label13;
 
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
     connect(exporte, &QAction::triggered, m_search, [this] { m_search->exportList(); });
@@ -75,12 +75,11 @@ void SearchWindow::buildUi() {
 }
 
 void SearchWindow::load() {
-    m_database.setLocation(Settings::databaseLocation());
     if (!m_reversal->loadRates())
         Dialogs::inform(this, kNoRatesFile);
 
     // Not reported here: the lists stay empty, and a listing run later says what is wrong.
-    m_database.reopen();
+    m_database.reopenFromSettings();
     if (const auto store = m_database.store()) {
         QStringList practitioners, acts;
         ReferenceTable& lists = store->references();
@@ -90,7 +89,7 @@ void SearchWindow::load() {
         m_reversal->setPractitioners(practitioners);
     }
 
-    m_label13->setText(kExplanation);
+    m_explanation->setText(kExplanation);
 }
 
 void SearchWindow::openYearStatement() {

@@ -51,7 +51,7 @@ private:
     SharedDatabase& m_database;
     SearchPanel* m_search = nullptr;
     ReversalPanel* m_reversal = nullptr;
-    QLabel* m_label13 = nullptr;
+    QLabel* m_explanation = nullptr;
     QPointer<YearStatementWindow> m_yearStatement;
 };
 

@@ -153,8 +153,7 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
     }
 
     // Opened anew, as every screen does when it loads.
-    m_database.setLocation(Settings::databaseLocation());
-    m_database.reopen();
+    m_database.reopenFromSettings();
     if (const auto store = searchStore(this, m_database)) {
         QStringList practitioners;
         if (const Status s =

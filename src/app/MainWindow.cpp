@@ -59,7 +59,9 @@ std::optional<Money> boxAmount(const QLineEdit* box) {
 } // namespace
 
 MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_database(database), m_browsed(browsed) {
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_database(database), m_browsed(browsed),
+      m_navigator(database, browsed) {
+    m_navigator.setHome(this);
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Obsledger"));
     setWindowIcon(QIcon(QStringLiteral(":/obsledger.png")));
@@ -71,104 +73,66 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUi() {
     m_ui->setupUi(this);
-    m_label12 = m_ui->Label12;
-    m_lblNumero = m_ui->LblNumero;
-    m_txtNom = m_ui->TxtNom;
-    m_txtPrenom = m_ui->TxtPrenom;
-    m_txtDate = m_ui->TxtDate;
-    m_txtActe = m_ui->TxtActe;
-    m_txtCotation = m_ui->TxtCotation;
-    m_lstActes = m_ui->LstActes;
-    m_txtOp = m_ui->TxtOp;
-    m_txtEuros = m_ui->TxtEuros;
-    m_txtDE = m_ui->TxtDE;
-    m_lblTotal = m_ui->LblTotal;
-    m_lblTotalF = m_ui->LblTotalF;
-    m_txtPrat1 = m_ui->TxtPrat1;
-    m_txtPrat2 = m_ui->TxtPrat2;
-    m_txtPSecu = m_ui->TxtPSecu;
-    m_txtPCompl = m_ui->TxtPCompl;
-    m_txtPDE = m_ui->TxtPDE;
-    m_lblPTotal = m_ui->LblPTotal;
-    m_lblResteDu = m_ui->LblResteDu;
-    m_lblResteDE = m_ui->LblResteDE;
-    m_text1 = m_ui->Text1;
-    QPushButton* c1 = m_ui->Command1;
-    QPushButton* c2 = m_ui->Command2;
-    QPushButton* c3 = m_ui->Command3;
-    QPushButton* c4 = m_ui->Command4;
-    QPushButton* cmdEnreg = m_ui->CmdEnreg;
-    m_cmdEnreg = cmdEnreg;
-    m_lblNonEnregistre = m_ui->LblNonEnregistre;
-    QPushButton* cmdSup = m_ui->CmdSup;
-    QPushButton* cmdCreer = m_ui->CmdCreer;
-    QPushButton* cmdRech = m_ui->CmdRecherche;
-    QPushButton* cmdActes = m_ui->CmdActes;
-    QPushButton* cmd5 = m_ui->Command5;
-    QPushButton* cmd6 = m_ui->Command6;
-    QPushButton* cmdFermer = m_ui->CmdFermer;
 
     // Designer knows whole point sizes only: the heading grows with the user's own font.
-    QFont hf = m_label12->font();
+    QFont hf = m_ui->Label12->font();
     hf.setPointSizeF(hf.pointSizeF() * 1.5);
-    m_label12->setFont(hf);
+    m_ui->Label12->setFont(hf);
     // Five lines, filled with the secondary acts of the record shown.
     for (int i = 0; i < 5; ++i)
-        m_lstActes->addItem(QString());
-    m_lstActes->setFixedHeight(m_lstActes->sizeHintForRow(0) * 5 + 2 * m_lstActes->frameWidth() + 4);
+        m_ui->LstActes->addItem(QString());
+    m_ui->LstActes->setFixedHeight(m_ui->LstActes->sizeHintForRow(0) * 5 + 2 * m_ui->LstActes->frameWidth() + 4);
 
-    for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+    for (QLineEdit* box : {m_ui->TxtEuros, m_ui->TxtDE, m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
         AmountKeyFilter::install(box);
 
-    connect(m_text1, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
-    connect(c1, &QPushButton::clicked, this, [this] { moveRecord(Move::First); });
-    connect(c2, &QPushButton::clicked, this, [this] { moveRecord(Move::Last); });
-    connect(c3, &QPushButton::clicked, this, [this] { moveRecord(Move::Previous); });
-    connect(c4, &QPushButton::clicked, this, [this] { moveRecord(Move::Next); });
-    connect(m_txtDE, &QLineEdit::textChanged, this, &MainWindow::recomputeTotalFromBoxes);
-    for (QLineEdit* box : {m_txtPSecu, m_txtPCompl, m_txtPDE})
+    connect(m_ui->Text1, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
+    connect(m_ui->Command1, &QPushButton::clicked, this, [this] { moveRecord(Move::First); });
+    connect(m_ui->Command2, &QPushButton::clicked, this, [this] { moveRecord(Move::Last); });
+    connect(m_ui->Command3, &QPushButton::clicked, this, [this] { moveRecord(Move::Previous); });
+    connect(m_ui->Command4, &QPushButton::clicked, this, [this] { moveRecord(Move::Next); });
+    connect(m_ui->TxtDE, &QLineEdit::textChanged, this, &MainWindow::recomputeTotalFromBoxes);
+    for (QLineEdit* box : {m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
-    for (QLineEdit* box : {m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+    for (QLineEdit* box : {m_ui->TxtEuros, m_ui->TxtDE, m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputeRemainder);
-    connect(cmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
-    connect(cmdSup, &QPushButton::clicked, this, &MainWindow::remove);
-    connect(cmdCreer, &QPushButton::clicked, this,
-            [this] { openScreen(m_entry, [this] { return new ActEntryWindow(m_database, m_browsed); }); });
-    connect(cmdActes, &QPushButton::clicked, this,
-            [this] { openScreen(m_reference, [this] { return new ReferenceListsEditor(m_database, m_browsed); }); });
-    connect(cmdRech, &QPushButton::clicked, this,
-            [this] { openScreen(m_search, [this] { return makeSearchWindow(); }); });
-    connect(cmd5, &QPushButton::clicked, this, &MainWindow::openBackup);
-    connect(cmd6, &QPushButton::clicked, this, [this] {
-        openScreen(
-            m_about, [] { return new AboutBox(); }, false);
-    });
-    connect(cmdFermer, &QPushButton::clicked, this, &MainWindow::close);
+    connect(m_ui->CmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
+    connect(m_ui->CmdSup, &QPushButton::clicked, this, &MainWindow::remove);
+    connect(m_ui->CmdCreer, &QPushButton::clicked, &m_navigator, &Navigator::openEntry);
+    connect(m_ui->CmdActes, &QPushButton::clicked, &m_navigator, &Navigator::openReference);
+    connect(m_ui->CmdRecherche, &QPushButton::clicked, &m_navigator, &Navigator::openSearch);
+    connect(m_ui->Command5, &QPushButton::clicked, &m_navigator, &Navigator::openBackup);
+    connect(m_ui->Command6, &QPushButton::clicked, &m_navigator, &Navigator::openAbout);
+    connect(m_ui->CmdFermer, &QPushButton::clicked, this, &MainWindow::close);
 
     // The note takes its room even while hidden, so that nothing moves when it shows.
-    QSizePolicy keep = m_lblNonEnregistre->sizePolicy();
+    QSizePolicy keep = m_ui->LblNonEnregistre->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
-    m_lblNonEnregistre->setSizePolicy(keep);
-    m_lblNonEnregistre->hide();
-    for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1, m_txtPrat2,
-                           m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+    m_ui->LblNonEnregistre->setSizePolicy(keep);
+    m_ui->LblNonEnregistre->hide();
+    for (QLineEdit* box : recordBoxes())
         connect(box, &QLineEdit::textChanged, this, &MainWindow::updateUnsavedMark);
 
     auto* save = new QShortcut(QKeySequence::Save, this);
-    connect(save, &QShortcut::activated, cmdEnreg, &QPushButton::click);
+    connect(save, &QShortcut::activated, m_ui->CmdEnreg, &QPushButton::click);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, cmd6, &QPushButton::click);
+    connect(help, &QShortcut::activated, m_ui->Command6, &QPushButton::click);
     // Typing a name at once finds the patient.
-    m_text1->setFocus(Qt::OtherFocusReason);
+    m_ui->Text1->setFocus(Qt::OtherFocusReason);
+}
+
+QList<QLineEdit*> MainWindow::recordBoxes() const {
+    return {m_ui->TxtNom,   m_ui->TxtPrenom, m_ui->TxtDate,  m_ui->TxtActe,  m_ui->TxtCotation,
+            m_ui->TxtOp,    m_ui->TxtPrat1,  m_ui->TxtPrat2, m_ui->TxtEuros, m_ui->TxtDE,
+            m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE};
 }
 
 QStringList MainWindow::boxTexts() const {
     QStringList texts;
-    for (const QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp, m_txtPrat1,
-                                 m_txtPrat2, m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
+    for (const QLineEdit* box : recordBoxes())
         texts << box->text();
-    for (int i = 0; i < m_lstActes->count(); ++i)
-        texts << m_lstActes->item(i)->text();
+    for (int i = 0; i < m_ui->LstActes->count(); ++i)
+        texts << m_ui->LstActes->item(i)->text();
     return texts;
 }
 
@@ -198,39 +162,25 @@ void MainWindow::updateUnsavedMark() {
     if (m_filling)
         return;
     const bool unsaved = hasUnsavedChanges();
-    QFont f = m_cmdEnreg->font();
+    QFont f = m_ui->CmdEnreg->font();
     if (f.bold() != unsaved) {
         f.setBold(unsaved);
-        m_cmdEnreg->setFont(f);
+        m_ui->CmdEnreg->setFont(f);
     }
-    m_lblNonEnregistre->setVisible(unsaved);
+    m_ui->LblNonEnregistre->setVisible(unsaved);
 }
 
 bool MainWindow::load() {
     return openDatabaseAtLoad(this, m_database, true, true) == OpenOutcome::Opened;
 }
 
-SearchWindow* MainWindow::makeSearchWindow() {
-    auto* search = new SearchWindow(m_database);
-    // Back from a found act, the search shows its criteria and found list again.
-    if (m_searchKept)
-        search->resume(*std::exchange(m_searchKept, nullptr));
-    // The search screen names the act; the act is shown here, through the one display.
-    connect(search, &SearchWindow::actChosen, this, [this, search](qint64 number) {
-        m_searchKept = std::make_shared<const SearchState>(search->state());
-        comeBack();
-        openAct(number);
-    });
-    return search;
-}
-
 void MainWindow::searchTextChanged(const QString& text) {
     if (!text.isEmpty() && !settleUnsaved()) {
         // Cancelled: the keystroke is undone, the act and its typing stay.
-        const int position = m_text1->cursorPosition() - int(text.size() - m_searchText.size());
-        const QSignalBlocker quiet(m_text1);
-        m_text1->setText(m_searchText);
-        m_text1->setCursorPosition(std::clamp(position, 0, int(m_searchText.size())));
+        const int position = m_ui->Text1->cursorPosition() - int(text.size() - m_searchText.size());
+        const QSignalBlocker quiet(m_ui->Text1);
+        m_ui->Text1->setText(m_searchText);
+        m_ui->Text1->setCursorPosition(std::clamp(position, 0, int(m_searchText.size())));
         return;
     }
     m_searchText = text;
@@ -295,31 +245,31 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     m_shownPriceForm = priceForm;
     m_filling = true;
     const QString date = storedDateText(act.date);
-    m_lblNumero->setText(QString::number(act.number));
-    m_txtNom->setText(act.surname);
-    m_txtPrenom->setText(act.firstName);
-    m_txtDate->setText(date);
-    m_txtActe->setText(act.act);
-    m_txtCotation->setText(act.code);
-    m_txtOp->setText(act.nightOrHoliday);
+    m_ui->LblNumero->setText(QString::number(act.number));
+    m_ui->TxtNom->setText(act.surname);
+    m_ui->TxtPrenom->setText(act.firstName);
+    m_ui->TxtDate->setText(date);
+    m_ui->TxtActe->setText(act.act);
+    m_ui->TxtCotation->setText(act.code);
+    m_ui->TxtOp->setText(act.nightOrHoliday);
     for (int i = 0; i < 5; ++i) {
-        if (i < m_lstActes->count())
-            m_lstActes->item(i)->setText(act.secondary[i]);
+        if (i < m_ui->LstActes->count())
+            m_ui->LstActes->item(i)->setText(act.secondary[i]);
         else
-            m_lstActes->addItem(act.secondary[i]);
+            m_ui->LstActes->addItem(act.secondary[i]);
     }
-    m_txtPrat1->setText(act.followedBy);
-    m_txtPrat2->setText(act.performedBy);
+    m_ui->TxtPrat1->setText(act.followedBy);
+    m_ui->TxtPrat2->setText(act.performedBy);
     if (priceForm == PriceForm::RoundedToCents)
-        m_txtEuros->setText(act.price ? act.price->roundedTo2().toFrench() : QString());
+        m_ui->TxtEuros->setText(act.price ? act.price->roundedTo2().toFrench() : QString());
     else
-        m_txtEuros->setText(frenchAmountText(act.price));
-    m_txtDE->setText(frenchAmountText(act.excess));
-    m_txtPSecu->setText(frenchAmountText(act.paidSecu));
-    m_txtPCompl->setText(frenchAmountText(act.paidComplementary));
-    m_txtPDE->setText(frenchAmountText(act.paidExcess));
-    m_label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName + QStringLiteral(" du ") +
-                       date);
+        m_ui->TxtEuros->setText(frenchAmountText(act.price));
+    m_ui->TxtDE->setText(frenchAmountText(act.excess));
+    m_ui->TxtPSecu->setText(frenchAmountText(act.paidSecu));
+    m_ui->TxtPCompl->setText(frenchAmountText(act.paidComplementary));
+    m_ui->TxtPDE->setText(frenchAmountText(act.paidExcess));
+    m_ui->Label12->setText(QStringLiteral("Acte pour M. ") + act.surname + u' ' + act.firstName +
+                           QStringLiteral(" du ") + date);
     setTotalCaption(totalCaptionOf({act.excess.value_or(Money()), act.price.value_or(Money())}));
     recomputeRemainder();
     m_filling = false;
@@ -346,37 +296,37 @@ void MainWindow::openAct(qint64 number) {
 }
 
 void MainWindow::setTotalCaption(const QString& caption) {
-    m_lblTotal->setText(caption);
+    m_ui->LblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
     if (caption == kOutOfRange) {
-        m_lblTotalF->clear();
+        m_ui->LblTotalF->clear();
         return;
     }
     QString amount = caption;
     if (amount.endsWith(QStringLiteral(" €")))
         amount.chop(2);
     if (const auto m = Money::parse(amount))
-        m_lblTotalF->setText(francsCaption(*m));
+        m_ui->LblTotalF->setText(francsCaption(*m));
 }
 
 void MainWindow::recomputeTotalFromBoxes() {
     setTotalCaption(QString());
-    const auto euros = boxAmount(m_txtEuros);
-    const auto de = boxAmount(m_txtDE);
+    const auto euros = boxAmount(m_ui->TxtEuros);
+    const auto de = boxAmount(m_ui->TxtDE);
     if (euros && de)
         setTotalCaption(totalCaptionOf({*euros, *de}));
 }
 
 void MainWindow::recomputePayments() {
-    m_lblPTotal->setText(
-        totalCaptionOf({boxAmount(m_txtPSecu).value_or(Money()), boxAmount(m_txtPCompl).value_or(Money()),
-                        boxAmount(m_txtPDE).value_or(Money())}));
+    m_ui->LblPTotal->setText(
+        totalCaptionOf({boxAmount(m_ui->TxtPSecu).value_or(Money()), boxAmount(m_ui->TxtPCompl).value_or(Money()),
+                        boxAmount(m_ui->TxtPDE).value_or(Money())}));
 }
 
 void MainWindow::recomputeRemainder() {
-    m_lblResteDu->clear();
-    m_lblResteDE->clear();
+    m_ui->LblResteDu->clear();
+    m_ui->LblResteDE->clear();
     if (!m_shown)
         return; // no act on screen
     // An empty box counts as 0; a box that does not hold an amount leaves the remainder unknown.
@@ -387,33 +337,31 @@ void MainWindow::recomputeRemainder() {
             return m;
         return std::nullopt;
     };
-    const auto price = amountOf(m_txtEuros);
-    const auto excess = amountOf(m_txtDE);
-    const auto secu = amountOf(m_txtPSecu);
-    const auto complementary = amountOf(m_txtPCompl);
-    const auto paidExcess = amountOf(m_txtPDE);
+    const auto price = amountOf(m_ui->TxtEuros);
+    const auto excess = amountOf(m_ui->TxtDE);
+    const auto secu = amountOf(m_ui->TxtPSecu);
+    const auto complementary = amountOf(m_ui->TxtPCompl);
+    const auto paidExcess = amountOf(m_ui->TxtPDE);
     if (!price || !excess || !secu || !complementary || !paidExcess)
         return;
-    m_lblResteDu->setText(remainderCaption(remainderDue(*price, *excess, *secu, *complementary, *paidExcess)));
-    m_lblResteDE->setText(remainderCaption(excessRemainder(*excess, *paidExcess)));
+    m_ui->LblResteDu->setText(remainderCaption(remainderDue(*price, *excess, *secu, *complementary, *paidExcess)));
+    m_ui->LblResteDE->setText(remainderCaption(excessRemainder(*excess, *paidExcess)));
 }
 
 void MainWindow::clearRecord() {
     m_shown.reset();
-    m_lblNumero->clear();
-    for (QLineEdit* box : {m_txtNom, m_txtPrenom, m_txtDate, m_txtActe, m_txtCotation, m_txtOp})
+    m_ui->LblNumero->clear();
+    for (QLineEdit* box : recordBoxes())
         box->clear();
-    for (int i = 0; i < m_lstActes->count(); ++i)
-        m_lstActes->item(i)->setText(QString());
-    for (QLineEdit* box : {m_txtPrat1, m_txtPrat2, m_txtEuros, m_txtDE, m_txtPSecu, m_txtPCompl, m_txtPDE})
-        box->clear();
-    m_label12->setText(kAtRestHeading);
-    m_lblTotal->clear();
-    m_lblTotalF->clear();
+    for (int i = 0; i < m_ui->LstActes->count(); ++i)
+        m_ui->LstActes->item(i)->setText(QString());
+    m_ui->Label12->setText(kAtRestHeading);
+    m_ui->LblTotal->clear();
+    m_ui->LblTotalF->clear();
     m_shownTexts.clear();
     updateUnsavedMark();
-    m_lblResteDu->clear();
-    m_lblResteDE->clear();
+    m_ui->LblResteDu->clear();
+    m_ui->LblResteDE->clear();
 }
 
 void MainWindow::save() {
@@ -426,86 +374,21 @@ void MainWindow::save() {
 
 bool MainWindow::writeRecord() {
     bool numberOk = false;
-    const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
+    const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
     std::shared_ptr<Store> store = m_database.store();
     if (!numberOk || !store) {
         Dialogs::inform(this, kSelectFirst);
         return false;
     }
-    // The act as shown; a number typed into no act (never shown) is read as stored now.
-    Act act;
-    Status s;
-    if (m_shown && m_shown->number == number) {
-        act = *m_shown;
-    } else {
-        bool found = false;
-        s = store->acts().find(number, &act, &found);
-        if (s && !found) {
-            Dialogs::inform(this, kSelectFirst);
-            return false;
-        }
-        if (!s) {
-            Dialogs::warn(this,
-                          QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
-            return false;
-        }
-    }
-    const Act shown = act;
-
-    // Every value is checked before anything is written: a refused box leaves the record whole.
-    const QString dateText = m_txtDate->text();
-    const auto typedDate = parseFrenchDate(dateText);
-    if (typedDate) {
-        act.date = dayNumberOf(*typedDate);
-    } else if (dateText != storedDateText(act.date)) {
-        Dialogs::warn(this, QStringLiteral("La date de l'acte « %1 » n'est pas une date valide. Saisissez-la sous la "
-                                           "forme JJ/MM/AAAA. Rien n'a été enregistré.")
-                                .arg(dateText));
-        m_txtDate->setFocus();
-        m_txtDate->selectAll();
+    const std::optional<Act> shown = actToChange(*store, number);
+    if (!shown)
         return false;
-    }
-    act.act = m_txtActe->text();
-    act.followedBy = m_txtPrat1->text();
-    act.performedBy = m_txtPrat2->text();
-    act.code = m_txtCotation->text();
-    act.nightOrHoliday = m_txtOp->text();
-    for (int i = 0; i < 5; ++i)
-        act.secondary[i] = i < m_lstActes->count() ? m_lstActes->item(i)->text() : QString();
-    const struct {
-        QLineEdit* box;
-        std::optional<Money> Act::*column;
-        const char* caption;
-    } amounts[] = {{m_txtEuros, &Act::price, "Montant"},
-                   {m_txtDE, &Act::excess, "DE"},
-                   {m_txtPSecu, &Act::paidSecu, "Payé Sécu"},
-                   {m_txtPCompl, &Act::paidComplementary, "Payé Complémentaire"},
-                   {m_txtPDE, &Act::paidExcess, "Payé DE"}};
-    for (const auto& a : amounts) {
-        const QString text = a.box->text();
-        std::optional<Money> m = text.trimmed().isEmpty() ? std::optional<Money>(Money()) : Money::parse(text);
-        if (!m) {
-            Dialogs::warn(this, QStringLiteral("Le montant « %1 » n'est pas un nombre valide : « %2 ». Corrigez-le ; "
-                                               "rien n'a été enregistré.")
-                                    .arg(QString::fromUtf8(a.caption), text));
-            a.box->setFocus();
-            a.box->selectAll();
-            return false;
-        }
-        if (!m->inAmountRange()) {
-            Dialogs::warn(this, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
-                                               "« %2 ». Corrigez-le ; rien n'a été enregistré.")
-                                    .arg(QString::fromUtf8(a.caption), text));
-            a.box->setFocus();
-            a.box->selectAll();
-            return false;
-        }
-        act.*a.column = m;
-    }
-    act.surname = m_txtNom->text();
-    act.firstName = m_txtPrenom->text();
+    Act act = *shown;
+    bool dateTyped = false;
+    if (!readBoxes(&act, &dateTyped))
+        return false;
 
-    s = store->acts().update(shown, act, typedDate.has_value());
+    const Status s = store->acts().update(*shown, act, dateTyped);
     if (s.error == StoreError::NoCurrentRecord) {
         Dialogs::explain(this, kSelectFirst,
                          QStringLiteral("Cette fiche a été supprimée sur un autre poste depuis son affichage : rien "
@@ -535,10 +418,83 @@ bool MainWindow::writeRecord() {
     return true;
 }
 
+std::optional<Act> MainWindow::actToChange(Store& store, qint64 number) {
+    if (m_shown && m_shown->number == number)
+        return m_shown;
+    Act act;
+    bool found = false;
+    const Status s = store.acts().find(number, &act, &found);
+    if (!s) {
+        Dialogs::warn(this,
+                      QStringLiteral("La fiche n'a pas pu être lue ; rien n'a été enregistré.\n%1").arg(s.message));
+        return std::nullopt;
+    }
+    if (!found) {
+        Dialogs::inform(this, kSelectFirst);
+        return std::nullopt;
+    }
+    return act;
+}
+
+bool MainWindow::readBoxes(Act* act, bool* dateTyped) {
+    // Every value is checked before anything is written: a refused box leaves the record whole.
+    const auto refuse = [this](QLineEdit* box, const QString& why) {
+        Dialogs::warn(this, why);
+        box->setFocus();
+        box->selectAll();
+        return false;
+    };
+    const QString dateText = m_ui->TxtDate->text();
+    const auto typedDate = parseFrenchDate(dateText);
+    *dateTyped = typedDate.has_value();
+    if (typedDate)
+        act->date = dayNumberOf(*typedDate);
+    else if (dateText != storedDateText(act->date))
+        return refuse(m_ui->TxtDate, QStringLiteral("La date de l'acte « %1 » n'est pas une date valide. Saisissez-la "
+                                                    "sous la forme JJ/MM/AAAA. Rien n'a été enregistré.")
+                                         .arg(dateText));
+    const struct {
+        QLineEdit* box;
+        std::optional<Money> Act::*column;
+        const char* caption;
+    } amounts[] = {{m_ui->TxtEuros, &Act::price, "Montant"},
+                   {m_ui->TxtDE, &Act::excess, "DE"},
+                   {m_ui->TxtPSecu, &Act::paidSecu, "Payé Sécu"},
+                   {m_ui->TxtPCompl, &Act::paidComplementary, "Payé Complémentaire"},
+                   {m_ui->TxtPDE, &Act::paidExcess, "Payé DE"}};
+    std::optional<Money> read[std::size(amounts)];
+    for (std::size_t i = 0; i < std::size(amounts); ++i) {
+        const auto& a = amounts[i];
+        const QString text = a.box->text();
+        const QString caption = QString::fromUtf8(a.caption);
+        read[i] = text.trimmed().isEmpty() ? std::optional<Money>(Money()) : Money::parse(text);
+        if (!read[i])
+            return refuse(a.box, QStringLiteral("Le montant « %1 » n'est pas un nombre valide : « %2 ». Corrigez-le ; "
+                                                "rien n'a été enregistré.")
+                                     .arg(caption, text));
+        if (!read[i]->inAmountRange())
+            return refuse(a.box, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
+                                                "« %2 ». Corrigez-le ; rien n'a été enregistré.")
+                                     .arg(caption, text));
+    }
+    for (std::size_t i = 0; i < std::size(amounts); ++i)
+        (*act).*amounts[i].column = read[i];
+    act->surname = m_ui->TxtNom->text();
+    act->firstName = m_ui->TxtPrenom->text();
+    act->act = m_ui->TxtActe->text();
+    act->code = m_ui->TxtCotation->text();
+    act->nightOrHoliday = m_ui->TxtOp->text();
+    for (int i = 0; i < 5; ++i)
+        act->secondary[i] = i < m_ui->LstActes->count() ? m_ui->LstActes->item(i)->text() : QString();
+    act->followedBy = m_ui->TxtPrat1->text();
+    act->performedBy = m_ui->TxtPrat2->text();
+    return true;
+}
+
 void MainWindow::remove() {
-    m_database.setLocation(Settings::databaseLocation());
+    m_database.followSettings();
     bool numberOk = false;
-    const qint64 number = m_lblNumero->text().toLongLong(&numberOk);
+    const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
     if (!numberOk) {
         Dialogs::inform(this, kSelectFirst);
         return;
@@ -558,62 +514,10 @@ void MainWindow::remove() {
         m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }
 
-template <class T>
-void MainWindow::openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain) {
-    // The window keeps its contents while hidden, but typing left unsaved there would be forgotten.
-    if (hideMain && !slot && !settleUnsaved())
-        return;
-    if (!slot) {
-        slot = make();
-        connect(slot.data(), &Screen::closed, this, &MainWindow::screenClosed);
-    }
-    if (endRequested())
-        return;
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-    if (hideMain && isVisible()) {
-        m_placed = frameGeometry();
-        hide();
-    }
-}
-
-void MainWindow::comeBack() {
-    // Where it was, and whole on the screen: the window manager would otherwise place it anew.
-    if (!isVisible() && m_placed.isValid())
-        placeWithinScreen(this, m_placed);
-    show();
-    raise();
-    activateWindow();
-}
-
-void MainWindow::openBackup() {
-    if (!m_backup && !settleUnsaved())
-        return;
-    // The file must be free to be copied or replaced.
-    m_database.close();
-    openScreen(m_backup, [] { return new BackupWindow(); });
-}
-
-void MainWindow::screenClosed() {
-    if (m_ending)
-        return;
-    if (sender() == m_about.data() && isVisible())
-        return;
-    if (sender() == m_backup.data()) {
-        if (!m_database.store() && !load())
-            return;
-        refreshAfterBackup();
-    }
-    comeBack();
-}
-
-void MainWindow::refreshAfterBackup() {
+void MainWindow::refreshAfterRestore() {
     // The result followed by the record buttons belonged to the base as it was: they start again
     // from the first or the last act by name.
     m_browsed.reset();
-    // So did the search kept to come back to.
-    m_searchKept.reset();
     if (!m_shown)
         return;
     const qint64 number = m_shown->number;

@@ -1,17 +1,13 @@
 #pragma once
 
+#include "app/Navigator.h"
 #include "store/BrowsedResult.h"
 #include "store/Records.h"
 
-#include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
-class QLabel;
 class QLineEdit;
-class QListWidget;
-class QPushButton;
 
 namespace Ui {
 class MainWindow;
@@ -19,23 +15,16 @@ class MainWindow;
 
 namespace obs {
 
-class ActEntryWindow;
-class BrowsedResult;
 class SharedDatabase;
-class ReferenceListsEditor;
-class SearchWindow;
-struct SearchState;
-class BackupWindow;
-class AboutBox;
-class Screen;
 
-// The main window: shows one act record at a time, finds a patient by surname as the user types,
-// steps through the records, saves corrections and payments, deletes, and opens every other screen.
+// The main window, the record editor: shows one act record at a time, finds a patient by surname
+// as the user types, steps through the records, saves corrections and payments, deletes. Its
+// screen buttons go to the navigator, which opens the other screens and brings this window back.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
     // The database the screens share and the result the record buttons follow live as long as the
-    // window; the screens it opens are handed them.
+    // window; the screens the navigator opens are handed them.
     MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -60,6 +49,13 @@ public:
 
     // Typing not yet saved in the act shown.
     bool hasUnsavedChanges() const;
+    // Before the act shown is left: asks whether to save unsaved typing; true to go on (saved or
+    // dropped), false to stay with the typing kept.
+    bool settleUnsaved();
+    // The base may have been replaced behind the window (a restore): the act shown is read again.
+    void refreshAfterRestore();
+    // The program is ending: every window closes, nothing more is asked.
+    bool isEnding() const { return m_ending; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,54 +66,25 @@ private:
     void searchByName(const QString& text);
     using Move = BrowsedResult::Move;
     void moveRecord(Move move);
-    // Before the act shown is left: asks whether to save unsaved typing; true to go on (saved or
-    // dropped), false to stay with the typing kept.
-    bool settleUnsaved();
     void recomputeTotalFromBoxes();
-    // The texts of the act's boxes, as the save reads them.
+    // Every box of the act, in the order their texts are compared.
+    QList<QLineEdit*> recordBoxes() const;
+    // The texts of the act's boxes and of the secondary acts' list.
     QStringList boxTexts() const;
     // Shows whether the boxes differ from the act as shown (or as last saved).
     void updateUnsavedMark();
     void save();
     // Writes the boxes into the act shown; false (and said why) when nothing was written.
     bool writeRecord();
+    // The act a save changes: the act shown, or, for a number typed into no act, the act as
+    // stored now; nothing (and said why) when there is none.
+    std::optional<Act> actToChange(Store& store, qint64 number);
+    // Reads every box into the act; false, with the box in fault focused and the reason said,
+    // when one does not hold a value it can take. *dateTyped: the date box holds a date.
+    bool readBoxes(Act* act, bool* dateTyped);
     void remove();
-    template <class T>
-    void openScreen(QPointer<T>& slot, const std::type_identity_t<std::function<T*()>>& make, bool hideMain = true);
-    SearchWindow* makeSearchWindow();
-    void openBackup();
-    void screenClosed();
-    // Shows the window again after another screen.
-    void comeBack();
-    // The base may have been replaced behind the window (a restore): the act shown is read again.
-    void refreshAfterBackup();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
-    QLabel* m_label12 = nullptr;
-    QLabel* m_lblNumero = nullptr;
-    QLineEdit* m_txtNom = nullptr;
-    QLineEdit* m_txtPrenom = nullptr;
-    QLineEdit* m_txtDate = nullptr;
-    QLineEdit* m_txtActe = nullptr;
-    QLineEdit* m_txtCotation = nullptr;
-    QListWidget* m_lstActes = nullptr;
-    QLineEdit* m_txtOp = nullptr;
-    QLineEdit* m_txtEuros = nullptr;
-    QLineEdit* m_txtDE = nullptr;
-    QLabel* m_lblTotal = nullptr;
-    QLabel* m_lblTotalF = nullptr;
-    QLineEdit* m_txtPrat1 = nullptr;
-    QLineEdit* m_txtPrat2 = nullptr;
-    QLineEdit* m_txtPSecu = nullptr;
-    QLineEdit* m_txtPCompl = nullptr;
-    QLineEdit* m_txtPDE = nullptr;
-    QLabel* m_lblPTotal = nullptr;
-    QLabel* m_lblResteDu = nullptr;
-    QLabel* m_lblResteDE = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QPushButton* m_cmdEnreg = nullptr;
-    QLabel* m_lblNonEnregistre = nullptr;
-
     SharedDatabase& m_database;
     // The act as read when it was shown: a save writes only if it is still so.
     std::optional<Act> m_shown;
@@ -127,17 +94,9 @@ private:
     bool m_filling = false; // showAct is filling the boxes
     // The search box's text as last searched, put back when a keystroke is cancelled.
     QString m_searchText;
-    // The search screen's criteria and found list, kept when a found act was opened from it.
-    std::shared_ptr<const SearchState> m_searchKept;
     BrowsedResult& m_browsed;
-    QPointer<ActEntryWindow> m_entry;
-    QPointer<ReferenceListsEditor> m_reference;
-    QPointer<SearchWindow> m_search;
-    QPointer<BackupWindow> m_backup;
-    QPointer<AboutBox> m_about;
+    Navigator m_navigator;
     bool m_ending = false;
-    // Where the window stood, frame included, when another screen hid it.
-    QRect m_placed;
 };
 
 } // namespace obs

@@ -127,29 +127,29 @@ BackupWindow::~BackupWindow() = default;
 
 void BackupWindow::buildUi() {
     m_ui->setupUi(this);
-    m_label1 = m_ui->Label1;
+    m_folderShown = m_ui->Label1;
     m_cmdSauve = m_ui->CmdSauve;
     m_cmdRestaure = m_ui->CmdRestaure;
     m_earlierTitle = m_ui->LblSauvegardes;
     m_earlier = m_ui->LstSauvegardes;
     m_restoreChosen = m_ui->CmdRestaurerChoix;
-    QPushButton* command2 = m_ui->Command2;
-    QPushButton* command1 = m_ui->Command1;
+    QPushButton* chooseFolderButton = m_ui->Command2;
+    QPushButton* quitButton = m_ui->Command1;
 
-    connect(command2, &QPushButton::clicked, this, &BackupWindow::chooseFolder);
+    connect(chooseFolderButton, &QPushButton::clicked, this, &BackupWindow::chooseFolder);
     connect(m_cmdSauve, &QPushButton::clicked, this, &BackupWindow::backup);
     connect(m_cmdRestaure, &QPushButton::clicked, this, &BackupWindow::restore);
     connect(m_restoreChosen, &QPushButton::clicked, this, &BackupWindow::restoreChosen);
     connect(m_earlier, &QListWidget::itemSelectionChanged, this,
             [this] { m_restoreChosen->setEnabled(!m_earlier->selectedItems().isEmpty()); });
     connect(m_earlier, &QListWidget::itemActivated, this, &BackupWindow::restoreChosen);
-    connect(command1, &QPushButton::clicked, this, &BackupWindow::close);
+    connect(quitButton, &QPushButton::clicked, this, &BackupWindow::close);
 }
 
 void BackupWindow::showFolder(const QString& folder) {
     const int room = kCaptionWidth - m_ui->Command2->sizeHint().width() - 40;
-    m_label1->setText(fitted(folder, m_label1->fontMetrics(), room));
-    m_label1->setToolTip(folder);
+    m_folderShown->setText(fitted(folder, m_folderShown->fontMetrics(), room));
+    m_folderShown->setToolTip(folder);
 }
 
 // The caption of the backup button: what is copied, then where to. With no folder chosen, it says

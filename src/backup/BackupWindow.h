@@ -44,7 +44,7 @@ private:
     std::unique_ptr<Ui::BackupWindow> m_ui;
     QString m_databasePath;
     QString m_backupFolder;
-    QLabel* m_label1 = nullptr;
+    QLabel* m_folderShown = nullptr;
     QPushButton* m_cmdSauve = nullptr;
     QPushButton* m_cmdRestaure = nullptr;
     QLabel* m_earlierTitle = nullptr;

@@ -148,6 +148,14 @@ QString Settings::databasePath() {
     return value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), applicationFolder());
 }
 
+std::optional<QString> Settings::databasePathSet() {
+    const QString none = QStringLiteral("\x01");
+    const QString path = value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none);
+    if (path == none)
+        return std::nullopt;
+    return path;
+}
+
 QString Settings::backupFolder() {
     return value(kSettingsApp, kSettingsSection, QStringLiteral("SAUVE"));
 }
@@ -172,6 +180,28 @@ QString Settings::databaseLocation() {
 
 bool Settings::setDatabasePath(const QString& path, QString* error) {
     return setValue(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), path, error);
+}
+
+namespace {
+QString periodKey(Settings::PeriodOf screen) {
+    return screen == Settings::PeriodOf::Search ? QStringLiteral("RECHERCHE") : QStringLiteral("REVERSEMENT");
+}
+} // namespace
+
+Settings::Period Settings::period(PeriodOf screen) {
+    const QString key = periodKey(screen);
+    return {value(kSettingsApp, kSettingsSection, key + QStringLiteral("_DU")),
+            value(kSettingsApp, kSettingsSection, key + QStringLiteral("_AU"))};
+}
+
+void Settings::setPeriod(PeriodOf screen, const Period& period) {
+    // Only a convenience: a settings file that cannot be written costs the user nothing else.
+    const QString key = periodKey(screen);
+    for (const auto& [suffix, date] :
+         {std::pair{QStringLiteral("_DU"), period.first}, std::pair{QStringLiteral("_AU"), period.last}}) {
+        if (value(kSettingsApp, kSettingsSection, key + suffix) != date)
+            setValue(kSettingsApp, kSettingsSection, key + suffix, date);
+    }
 }
 
 } // namespace obs

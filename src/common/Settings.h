@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace obs {
 
 // Per-user settings: an INI file named after the application ("MARIGOLD.ini") in the user's
@@ -12,6 +14,8 @@ public:
     // Folder that holds the settings files: $XDG_CONFIG_HOME, by default ~/.config.
     static QString folder();
 
+    // The file's raw keys, read and written by the typed getters and setters below; the program's
+    // code uses those, never a key of its own spelling.
     static QString value(const QString& app, const QString& section, const QString& key,
                          const QString& defaultValue = QString());
     // Writes the value (a null value removes the key); false with a reason when the file cannot be
@@ -21,6 +25,8 @@ public:
 
     // The settings of this program.
     static QString databasePath(); // "CHEMIN", default: the application folder
+    // "CHEMIN" as the user set it; nothing when it is not set.
+    static std::optional<QString> databasePathSet();
     static QString backupFolder(); // "SAUVE", default: empty
     static bool setBackupFolder(const QString& folder, QString* error = nullptr);
     static bool setDatabasePath(const QString& path, QString* error = nullptr);
@@ -30,6 +36,16 @@ public:
     static bool setServer(const QString& conninfo, QString* error = nullptr); // empty removes it
     // What the screens open: the server when one is set, else the file.
     static QString databaseLocation();
+
+    // The period last used on a screen of the accounts, kept as typed ("RECHERCHE_DU" and
+    // "RECHERCHE_AU", "REVERSEMENT_DU" and "REVERSEMENT_AU").
+    enum class PeriodOf { Search, Reversal };
+    struct Period {
+        QString first, last;
+    };
+    static Period period(PeriodOf screen);
+    // Writes only the dates that changed: the file is not rewritten at each listing.
+    static void setPeriod(PeriodOf screen, const Period& period);
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);

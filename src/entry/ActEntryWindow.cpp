@@ -3,7 +3,6 @@
 #include "common/AppPaths.h"
 #include "common/DayNumber.h"
 #include "domain/PublicHolidays.h"
-#include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
@@ -91,7 +90,7 @@ ActEntryWindow::~ActEntryWindow() = default;
 
 void ActEntryWindow::buildUi() {
     m_ui->setupUi(this);
-    m_label20 = m_ui->Label20;
+    m_guide = m_ui->Label20;
     m_txtNom = m_ui->TxtNom;
     m_txtPrenom = m_ui->TxtPrenom;
     m_cmbPrat1 = m_ui->CmbPrat1;
@@ -205,7 +204,7 @@ void ActEntryWindow::connectReactions() {
 
     connect(m_cmdEnreg, &QPushButton::clicked, this, [this] { save(); });
     connect(m_cmdQuitte, &QPushButton::clicked, this, &ActEntryWindow::quit);
-    connect(m_cmdMaJour, &QPushButton::clicked, this, [] { TariffEditor::open(); });
+    connect(m_cmdMaJour, &QPushButton::clicked, this, &ActEntryWindow::tariffsWanted);
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, m_cmdEnreg, &QPushButton::click);
 }
@@ -274,11 +273,11 @@ bool ActEntryWindow::load() {
         m_optMut[k]->setText(name.replace(u'&', QStringLiteral("&&")));
     }
 
-    m_label20->setText(QStringLiteral(" Saisissez NOM et Prénom de la patiente, le nom du praticien assurant le suivi. "
-                                      "Puis la date de l'acte (par clic sur le calendrier), ") +
-                       QStringLiteral(" puis le médecin ayant éffectué l'acte. Cocher accouchement ou chirurgie et "
-                                      "finir de remplir.") +
-                       QStringLiteral(" ENREGISTRER la saisie."));
+    m_guide->setText(QStringLiteral(" Saisissez NOM et Prénom de la patiente, le nom du praticien assurant le suivi. "
+                                    "Puis la date de l'acte (par clic sur le calendrier), ") +
+                     QStringLiteral(" puis le médecin ayant éffectué l'acte. Cocher accouchement ou chirurgie et "
+                                    "finir de remplir.") +
+                     QStringLiteral(" ENREGISTRER la saisie."));
 
     // The main window finds every act record in the shared cursor when this screen closes.
     Status s = m_database.reopen();

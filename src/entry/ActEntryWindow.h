@@ -46,6 +46,10 @@ public:
     // clearing it leaves (the practitioner in charge and the act type stay from one act to the next).
     bool hasTyping() const;
 
+signals:
+    // "Mise à jour des cotations": the tariff editor is wanted.
+    void tariffsWanted();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void escapePressed() override;
@@ -134,7 +138,7 @@ private:
     QLabel* m_lblDEF = nullptr;
     std::array<QRadioButton*, 7> m_optMut{};
     QComboBox* m_cmbMut = nullptr;
-    QLabel* m_label20 = nullptr;
+    QLabel* m_guide = nullptr;
 
     QPushButton* m_cmdEnreg = nullptr;
     QPushButton* m_cmdQuitte = nullptr;

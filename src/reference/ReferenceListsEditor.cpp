@@ -1,7 +1,6 @@
 #include "reference/ReferenceListsEditor.h"
 
 #include "common/Money.h"
-#include "reference/TariffEditor.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
@@ -88,7 +87,7 @@ ReferenceListsEditor::ReferenceListsEditor(SharedDatabase& database, BrowsedResu
     setWindowTitle(QStringLiteral("Items mémorisés"));
     buildUi();
     refuseControlCharacters(this);
-    m_label11->setText(kOpeningHelp);
+    m_help->setText(kOpeningHelp);
     openDatabaseAtLoad(this, m_database, true, true);
     markClean();
 }
@@ -97,15 +96,15 @@ ReferenceListsEditor::~ReferenceListsEditor() = default;
 
 void ReferenceListsEditor::buildUi() {
     m_ui->setupUi(this);
-    m_frame1 = m_ui->Frame1;
-    m_frame2 = m_ui->Frame2;
-    m_frame4 = m_ui->Frame4;
-    m_label3 = m_ui->Label3;
-    m_label11 = m_ui->Label11;
+    m_listFrame = m_ui->Frame1;
+    m_codeFrame = m_ui->Frame2;
+    m_insurerRatesFrame = m_ui->Frame4;
+    m_actsCaption = m_ui->Label3;
+    m_help = m_ui->Label11;
     m_lblEspion = m_ui->LblEspion;
-    m_text1 = m_ui->Text1;
-    m_list1 = m_ui->List1;
-    m_list2 = m_ui->List2;
+    m_labelBox = m_ui->Text1;
+    m_entries = m_ui->List1;
+    m_insurers = m_ui->List2;
     m_txtCcam = m_ui->TxtCCAM;
     m_txtTarifs = m_ui->TxtTARIFS;
     m_txtMut = {m_ui->TxtMut1, m_ui->TxtMut2, m_ui->TxtMut3, m_ui->TxtMut4, m_ui->TxtMut5, m_ui->TxtMut6};
@@ -118,13 +117,13 @@ void ReferenceListsEditor::buildUi() {
         label->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 26);
     }
     // Room for the long act labels of the catalogue ("Accouchement unique par voie naturelle chez une ...").
-    m_list1->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
+    m_entries->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64);
     QPushButton* cmdMedecins = m_ui->CmdMedecins;
     QPushButton* cmdMedDefaut = m_ui->CmdMed_Defaut;
     QPushButton* cmdAccts = m_ui->CmdAccts;
     QPushButton* cmdChir = m_ui->CmdChir;
     QPushButton* cmdMut = m_ui->CmdMut;
-    QPushButton* command1 = m_ui->Command1;
+    QPushButton* tariffs = m_ui->Command1;
     QPushButton* cmdQuitter = m_ui->CmdQuitter;
     QPushButton* cmdAjoute = m_ui->CmdAjoute;
     QPushButton* cmdModif = m_ui->CmdModif;
@@ -135,19 +134,19 @@ void ReferenceListsEditor::buildUi() {
     connect(cmdAccts, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::DeliveryActs); });
     connect(cmdChir, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::SurgicalActs); });
     connect(cmdMut, &QPushButton::clicked, this, [this] { chooseList(ReferenceList::MutualInsurers); });
-    connect(command1, &QPushButton::clicked, this, [] { TariffEditor::open(); });
+    connect(tariffs, &QPushButton::clicked, this, &ReferenceListsEditor::tariffsWanted);
     connect(cmdQuitter, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdAjoute, &QPushButton::clicked, this, [this] { add(); });
     connect(cmdModif, &QPushButton::clicked, this, [this] { modify(); });
     connect(cmdSupprime, &QPushButton::clicked, this, &ReferenceListsEditor::remove);
-    connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { selectEntry(); });
+    connect(m_entries, &QListWidget::itemDoubleClicked, this, [this] { selectEntry(); });
 
     resize(sizeHint().expandedTo(QSize(900, 560)));
 }
 
 void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
-    // The tariff editor goes with this one, after its own unsaved typing was settled.
-    if (!settleUnsavedChange() || !TariffEditor::closeShared()) {
+    // Its own unsaved typing is settled first; then the tariff editor, taken along, is closed.
+    if (!settleUnsavedChange()) {
         event->ignore();
         return;
     }
@@ -155,7 +154,7 @@ void ReferenceListsEditor::closeEvent(QCloseEvent* event) {
 }
 
 QStringList ReferenceListsEditor::boxTexts() const {
-    QStringList texts{m_text1->text(), m_txtCcam->text(), m_txtTarifs->text()};
+    QStringList texts{m_labelBox->text(), m_txtCcam->text(), m_txtTarifs->text()};
     for (const QLineEdit* box : m_txtMut)
         texts << box->text();
     return texts;
@@ -163,7 +162,7 @@ QStringList ReferenceListsEditor::boxTexts() const {
 
 bool ReferenceListsEditor::hasUnsavedChange() const {
     // Without a label or a list there is nothing that could be saved.
-    return m_list && !m_text1->text().isEmpty() && boxTexts() != m_clean;
+    return m_list && !m_labelBox->text().isEmpty() && boxTexts() != m_clean;
 }
 
 bool ReferenceListsEditor::settleUnsavedChange() {
@@ -213,25 +212,25 @@ bool ReferenceListsEditor::fillList(QListWidget* box, ReferenceList list, Refere
 void ReferenceListsEditor::chooseList(ReferenceList list) {
     const ListKind& kind = listKind(int(list));
     const bool acts = isActList(list);
-    m_frame1->setTitle(QString::fromUtf8(kind.title));
-    m_frame2->setVisible(acts);
-    m_frame4->setVisible(acts);
-    m_label3->setVisible(acts);
-    m_label11->setText(acts ? kActsHelp : kind.help);
+    m_listFrame->setTitle(QString::fromUtf8(kind.title));
+    m_codeFrame->setVisible(acts);
+    m_insurerRatesFrame->setVisible(acts);
+    m_actsCaption->setVisible(acts);
+    m_help->setText(acts ? kActsHelp : kind.help);
     m_list = list;
     m_lblEspion->setText(QString::number(int(list)));
     const QString unread = QStringLiteral("La liste « %1 » n'a pas pu être lue.").arg(QString::fromUtf8(kind.title));
     if (acts) {
         // Slot k is the k-th insurer by label: its excess goes in column MUTk.
         if (const auto insurers = readList(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel, unread)) {
-            m_list2->clear();
-            m_list2->addItems(*insurers);
+            m_insurers->clear();
+            m_insurers->addItems(*insurers);
             for (int k = 0; k < 6; ++k)
                 m_lblMut[k]->setText(k < insurers->size() ? insurers->at(k) : QString());
         }
     }
-    fillList(m_list1, list, ReferenceOrder::ByLabel, unread);
-    m_text1->setFocus();
+    fillList(m_entries, list, ReferenceOrder::ByLabel, unread);
+    m_labelBox->setFocus();
 }
 
 bool ReferenceListsEditor::reopenDatabase(const QString& failureText) {
@@ -242,7 +241,7 @@ bool ReferenceListsEditor::reopenDatabase(const QString& failureText) {
 }
 
 void ReferenceListsEditor::selectEntry() {
-    QListWidgetItem* item = m_list1->currentItem();
+    QListWidgetItem* item = m_entries->currentItem();
     if (!m_list || !item || !item->isSelected())
         return;
     const QString label = item->text();
@@ -253,7 +252,7 @@ void ReferenceListsEditor::selectEntry() {
 
 void ReferenceListsEditor::showEntry(const QString& label) {
     m_remembered = label;
-    m_text1->setText(label);
+    m_labelBox->setText(label);
     if (!reopenDatabase(QStringLiteral("L'item « %1 » n'a pas pu être lu.").arg(label)))
         return;
     bool matched = false;
@@ -318,18 +317,18 @@ bool ReferenceListsEditor::entryFromBoxes(ReferenceEntry* entry) {
     }
     if (!amount(m_txtTarifs, QStringLiteral("Tarif"), &entry->tariff))
         return false;
-    entry->label = m_text1->text();
+    entry->label = m_labelBox->text();
     entry->code = m_txtCcam->text();
     return true;
 }
 
 void ReferenceListsEditor::resetBoxes() {
-    m_text1->clear();
+    m_labelBox->clear();
     for (QLineEdit* box : m_txtMut)
         box->setText(QStringLiteral("0"));
     m_txtCcam->clear();
     m_txtTarifs->setText(QStringLiteral("0"));
-    m_text1->setFocus();
+    m_labelBox->setFocus();
     markClean();
 }
 
@@ -365,7 +364,7 @@ bool ReferenceListsEditor::applyChange(const ReferenceChange& change, const QStr
 }
 
 bool ReferenceListsEditor::typedEntry(const QString& noItem, const QString& noList, ReferenceEntry* entry) {
-    if (m_text1->text().isEmpty()) {
+    if (m_labelBox->text().isEmpty()) {
         Dialogs::inform(this, noItem);
         return false;
     }
@@ -390,7 +389,7 @@ bool ReferenceListsEditor::add() {
     if (!typedEntry(QStringLiteral("Veuillez saisir un Item au préalable"),
                     QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."), &entry))
         return false;
-    const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_text1->text());
+    const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_labelBox->text());
     if (!reopenDatabase(notAdded))
         return false;
     const Status s = m_browsed.open(*m_database.store(), BrowseQuery::reference(*m_list, ReferenceOrder::AsStored));
@@ -402,7 +401,7 @@ bool ReferenceListsEditor::add() {
     if (!applyChange({ReferenceChange::Kind::Add, {}, entry}, notAdded, &added))
         return false;
     // Refilled as stored: the new entry shows where the database puts it, unsorted.
-    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+    fillList(m_entries, *m_list, ReferenceOrder::AsStored,
              QStringLiteral("L'item a été ajouté, mais la liste n'a pas pu être relue."));
     resetBoxes();
     return true;
@@ -439,25 +438,25 @@ bool ReferenceListsEditor::modify() {
             Dialogs::inform(this, QStringLiteral("« %1 » ne figure pas dans la liste « %2 » : rien n'a été modifié.\n"
                                                  "Double-cliquez sur l'item à modifier dans cette liste, puis "
                                                  "cliquez sur « Modifier ».")
-                                      .arg(m_remembered, m_frame1->title()));
+                                      .arg(m_remembered, m_listFrame->title()));
         return false;
     }
     m_shown.reset();
-    fillList(m_list1, *m_list, ReferenceOrder::AsStored,
+    fillList(m_entries, *m_list, ReferenceOrder::AsStored,
              QStringLiteral("L'item a été modifié, mais la liste n'a pas pu être relue."));
     resetBoxes();
     return true;
 }
 
 void ReferenceListsEditor::remove() {
-    if (m_text1->text().isEmpty()) {
+    if (m_labelBox->text().isEmpty()) {
         Dialogs::inform(this, QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
         return;
     }
     if (!m_list)
         return;
     // The item highlighted in the list is the one deleted, whatever the entry box holds.
-    QListWidgetItem* item = m_list1->currentItem();
+    QListWidgetItem* item = m_entries->currentItem();
     if (!item || !item->isSelected())
         return;
     const QString label = item->text();
@@ -482,7 +481,7 @@ void ReferenceListsEditor::remove() {
     if (!applyChange(change, notDeleted, &matched))
         return;
     // Sorted again: the list reads as the user left it, by label.
-    fillList(m_list1, *m_list, ReferenceOrder::ByLabel,
+    fillList(m_entries, *m_list, ReferenceOrder::ByLabel,
              QStringLiteral("L'item a été supprimé, mais la liste n'a pas pu être relue."));
     resetBoxes();
 }

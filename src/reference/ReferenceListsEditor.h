@@ -3,7 +3,6 @@
 #include "store/Records.h"
 #include "store/Store.h"
 
-#include "store/sqlite/Row.h"
 #include "widgets/Screen.h"
 
 #include <array>
@@ -27,7 +26,7 @@ class SharedDatabase;
 
 // The reference lists editor: practitioners, default practitioner, mutual insurers and the two
 // catalogues of acts (deliveries, surgery) with their CCAM code, tariff and the excess each
-// mutual insurer reimburses. Opens the shared tariff editor.
+// mutual insurer reimburses. Asks for the tariff editor, which closes with it.
 class ReferenceListsEditor : public Screen {
     Q_OBJECT
 public:
@@ -40,6 +39,10 @@ public:
     QString rememberedItem() const { return m_remembered; }
     // Typing in the entry boxes that neither an add nor a change has saved.
     bool hasUnsavedChange() const;
+
+signals:
+    // "Tarifs Nuit Fériés": the tariff editor is wanted.
+    void tariffsWanted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -81,15 +84,15 @@ private:
     QString mutualName(int slot) const;
 
     std::unique_ptr<Ui::ReferenceListsEditor> m_ui;
-    QGroupBox* m_frame1 = nullptr;
-    QGroupBox* m_frame2 = nullptr;
-    QGroupBox* m_frame4 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLabel* m_label11 = nullptr;
+    QGroupBox* m_listFrame = nullptr;
+    QGroupBox* m_codeFrame = nullptr;
+    QGroupBox* m_insurerRatesFrame = nullptr;
+    QLabel* m_actsCaption = nullptr;
+    QLabel* m_help = nullptr;
     QLabel* m_lblEspion = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QListWidget* m_list1 = nullptr;
-    QListWidget* m_list2 = nullptr;
+    QLineEdit* m_labelBox = nullptr;
+    QListWidget* m_entries = nullptr;
+    QListWidget* m_insurers = nullptr;
     QLineEdit* m_txtCcam = nullptr;
     QLineEdit* m_txtTarifs = nullptr;
     std::array<QLineEdit*, 6> m_txtMut{};

@@ -10,7 +10,6 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -21,8 +20,6 @@
 namespace obs {
 
 namespace {
-QPointer<TariffEditor> g_editor;
-
 const QString kUnreadable = QStringLiteral("Fichier Tarifs.mbs absent ou erronné.");
 
 // The boxes whose keys are filtered as amounts; the others take any key but the double quote,
@@ -55,19 +52,6 @@ TariffEditor::TariffEditor(QWidget* parent)
     load();
 }
 
-TariffEditor* TariffEditor::open() {
-    if (!g_editor)
-        g_editor = new TariffEditor();
-    g_editor->show();
-    g_editor->raise();
-    g_editor->activateWindow();
-    return g_editor;
-}
-
-bool TariffEditor::closeShared() {
-    return !g_editor || g_editor->close();
-}
-
 void TariffEditor::closeEvent(QCloseEvent* event) {
     if (hasUnsavedChange()) {
         const auto choice =
@@ -78,9 +62,6 @@ void TariffEditor::closeEvent(QCloseEvent* event) {
         }
     }
     Screen::closeEvent(event);
-    // A closed editor waits for its deletion: the next opening makes a new one that reads the file.
-    if (event->isAccepted() && g_editor == this)
-        g_editor = nullptr;
 }
 
 TariffEditor::~TariffEditor() = default;

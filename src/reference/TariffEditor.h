@@ -14,17 +14,13 @@ class TariffEditor;
 
 namespace obs {
 
-// The tariff editor. There is one: the reference lists editor and the act entry screen share it.
+// The tariff editor. The navigator keeps one, which the reference lists editor and the act entry
+// screen share: they ask for it with a signal.
 class TariffEditor : public Screen {
     Q_OBJECT
 public:
     explicit TariffEditor(QWidget* parent = nullptr);
     ~TariffEditor() override;
-
-    // Opens the one editor, or brings it forward without reading the file again.
-    static TariffEditor* open();
-    // Closes it, if it is open, asking first about unsaved typing; false when the user stays.
-    static bool closeShared();
 
     // The 44 box texts in the file's order.
     QStringList values() const;

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/SharedDatabase.h"
 
+#include "common/Settings.h"
+
 namespace obs {
+
+void SharedDatabase::followSettings() {
+    m_location = Settings::databaseLocation();
+}
 
 Status SharedDatabase::open(const QString& location) {
     Status s;

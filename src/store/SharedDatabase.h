@@ -8,16 +8,25 @@
 namespace obs {
 
 // The database the screens share: where it is, and the connection every screen opens anew when
-// it loads, replacing the one before. The backup screen has it closed so that the file can be
-// copied or replaced.
+// it loads, replacing the one before. Where it is comes from the settings (the server when one is
+// set, else the file). The backup screen has it closed so that the file can be copied or replaced.
 class SharedDatabase {
 public:
     QString location() const { return m_location; }
+    // Reads again where the base is from the settings, without opening it.
+    void followSettings();
+    // Names the base outright, without the settings (the benchmarks' own bases).
     void setLocation(const QString& location) { m_location = location; }
 
     // Opens the database and makes it the shared one in place of the previous one (kept on failure).
     Status open(const QString& location);
+    // Opens the base anew where it was last found.
     Status reopen() { return open(m_location); }
+    // Opens the base anew where the settings now say it is.
+    Status reopenFromSettings() {
+        followSettings();
+        return reopen();
+    }
     // Releases the database; results opened on it fail softly from then on.
     void close();
     // The shared connection; nothing before the first open and after close.

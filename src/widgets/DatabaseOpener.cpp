@@ -20,8 +20,7 @@ namespace {
 
 // What the not-found message cannot say: which path was tried, and the command that sets it.
 QString notFoundDetails(const QString& tried) {
-    const QString none = QStringLiteral("\x01");
-    const bool set = Settings::value(kSettingsApp, kSettingsSection, QStringLiteral("CHEMIN"), none) != none;
+    const bool set = Settings::databasePathSet().has_value();
     const QString what =
         set ? QStringLiteral("Chemin essayé : « %1 » (réglage CHEMIN de %2). Le nom du fichier doit finir par "
                              "OBSLEDGER.mdb.")
@@ -35,7 +34,7 @@ QString notFoundDetails(const QString& tried) {
 } // namespace
 
 OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool testPath, bool endOnFailure) {
-    database.setLocation(Settings::databaseLocation());
+    database.followSettings();
     // A server is named by its connection string, not by a file name.
     if (testPath && !isServerLocation(database.location()) && !databasePathPassesTest(database.location())) {
         Dialogs::explain(parent, QString::fromUtf8(kDatabaseNotFoundMessage), notFoundDetails(database.location()),

@@ -29,7 +29,18 @@ void Screen::escapePressed() {
     close();
 }
 
+void Screen::takeAlong(QWidget* companion) {
+    if (!m_companions.contains(companion))
+        m_companions << companion;
+}
+
 void Screen::closeEvent(QCloseEvent* event) {
+    for (const QPointer<QWidget>& companion : std::as_const(m_companions)) {
+        if (companion && companion->isVisible() && !companion->close()) {
+            event->ignore();
+            return;
+        }
+    }
     QWidget::closeEvent(event);
     if (event->isAccepted())
         emit closed();

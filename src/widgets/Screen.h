@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 namespace obs {
@@ -11,6 +13,10 @@ class Screen : public QWidget {
 public:
     explicit Screen(const QString& objectName, QWidget* parent = nullptr);
 
+    // A window that goes with this one: closing this screen closes it first, and when it stays
+    // open (its user cancelled), this screen stays too.
+    void takeAlong(QWidget* companion);
+
 signals:
     void closed();
 
@@ -18,6 +24,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Escape: closes the screen; a screen whose close button asks first asks here too.
     virtual void escapePressed();
+
+private:
+    QList<QPointer<QWidget>> m_companions;
 };
 
 // Ends the program in an orderly way (a failed database path test, a database that cannot be
