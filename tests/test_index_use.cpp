@@ -127,19 +127,23 @@ void TestIndexUse::operationReadsThroughAnIndex_data() {
     QTest::addColumn<QString>("operation");
     // The rows come in the operation's order from the index, without a sort of their own.
     QTest::addColumn<bool>("inIndexOrder");
-    QTest::newRow("one-year listing") << "year" << true;
-    QTest::newRow("one-year listing of one practitioner") << "year+performer" << false;
-    QTest::newRow("one-year listing of a pair of practitioners") << "year+pair" << false;
-    QTest::newRow("name typed, key after key") << "keystrokes" << true;
-    QTest::newRow("next and previous record") << "steps" << true;
-    QTest::newRow("sums of a pair of practitioners") << "pair sums" << false;
+    // On the file, the index the plan must name (empty: any).
+    QTest::addColumn<QString>("fileIndex");
+    QTest::newRow("one-year listing") << "year" << true << QString();
+    QTest::newRow("one-year listing of one practitioner") << "year+performer" << false << "ACTES_FAIT";
+    QTest::newRow("one-year listing of the follower") << "year+follower" << false << "ACTES_SUIVI";
+    QTest::newRow("one-year listing of a pair of practitioners") << "year+pair" << false << QString();
+    QTest::newRow("name typed, key after key") << "keystrokes" << true << QString();
+    QTest::newRow("next and previous record") << "steps" << true << QString();
+    QTest::newRow("sums of a pair of practitioners") << "pair sums" << false << QString();
     // The server sorts the pair's acts for it: its NULLS LAST is not the pair index's order.
-    QTest::newRow("latest act of a pair") << "latest of pair" << false;
+    QTest::newRow("latest act of a pair") << "latest of pair" << false << QString();
 }
 
 void TestIndexUse::operationReadsThroughAnIndex() {
     QFETCH(QString, operation);
     QFETCH(bool, inIndexOrder);
+    QFETCH(QString, fileIndex);
     const Period year = yearOf(kFirstDay + 730);
     StatementRecorder recorder;
     const auto list = [&](const SearchCriteria& criteria) {
@@ -154,6 +158,8 @@ void TestIndexUse::operationReadsThroughAnIndex() {
         list({});
     } else if (operation == u"year+performer") {
         list({{}, QStringLiteral("Dr 3")});
+    } else if (operation == u"year+follower") {
+        list({QStringLiteral("Dr 2")});
     } else if (operation == u"year+pair") {
         list({QStringLiteral("Dr 2"), QStringLiteral("Dr 3")});
     } else if (operation == u"keystrokes" || operation == u"steps") {
@@ -208,6 +214,8 @@ void TestIndexUse::operationReadsThroughAnIndex() {
                                                            QRegularExpression::CaseInsensitiveOption)),
                          qPrintable(shown));
             QVERIFY2(text.contains(QStringLiteral("USING")), qPrintable(shown));
+            if (!fileIndex.isEmpty())
+                QVERIFY2(text.contains(fileIndex), qPrintable(shown));
             if (inIndexOrder)
                 QVERIFY2(!text.contains(QStringLiteral("TEMP B-TREE FOR ORDER BY")), qPrintable(shown));
         }

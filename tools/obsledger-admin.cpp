@@ -69,11 +69,7 @@ int initServer(const QString& conninfo) {
 }
 
 int upgrade(const QString& conninfo) {
-    if (!isServerLocation(conninfo)) {
-        err() << "upgrade s'applique à un serveur (adresse postgresql://...) : un fichier n'en a pas besoin.\n";
-        return 2;
-    }
-    if (const Status s = upgradeServer(conninfo); !s) {
+    if (const Status s = upgradeBase(conninfo); !s) {
         err() << "La base " << describeLocation(conninfo) << " n'a pas été mise à jour : " << s.message << "\n";
         return 1;
     }

@@ -133,9 +133,9 @@ bool locationHasPassword(const QString& location);
 // The base at `location` is one of the program's: a file checked whole, a server's tables readable.
 Status checkBase(const QString& location);
 
-// A server's base made by an earlier version brought to this one's text functions, rights and
-// indexes, every row kept.
-Status upgradeServer(const QString& address);
+// A base made by an earlier version brought to this one's indexes (and, on a server, text functions
+// and rights), every row kept.
+Status upgradeBase(const QString& location);
 
 // A connection for maintenance statements typed by the installer, run as they stand with the
 // program's text order; each row comes as its fields in text, an empty text for no value.

@@ -86,6 +86,9 @@ public:
     virtual QString sameText(const QString& column) const = 0;
     // The comparison that takes two empty values as equal: " IS " / " IS NOT " or their like.
     virtual QString nullSafe(bool equal) const = 0;
+    // One practitioner named alone may be sought through the practitioner indexes (a base that has
+    // them); otherwise the period's index answers, rather than the practitioner's whole history.
+    virtual bool seeksOnePractitioner() const { return false; }
     // A number, or nothing, as bound.
     QString sameValue(const QString& column) const { return column + nullSafe(true) + numberMark(); }
 

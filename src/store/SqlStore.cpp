@@ -35,10 +35,12 @@ QString SqlStore::listingCondition(ListingKind kind, const Period& period, const
         w += QStringLiteral(" AND ") + m_sql.nameMatch(n(column), pattern, binds, seek);
     };
     if (kind == ListingKind::Search || kind == ListingKind::Remainder) {
-        // Both practitioners named: the pair index seeks the pair's acts of the period directly.
-        // Otherwise the period's index answers, rather than a practitioner's whole history.
-        const bool pair = !c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
-                          !hasWildcard(c.performedBy);
+        // Both practitioners named: the pair index seeks the pair's acts of the period directly; one
+        // alone, the practitioner's index where the base has it (it carries the other practitioner,
+        // so a pair read there never goes to the acts). Otherwise the period's index answers.
+        const bool pair = (!c.followedBy.isEmpty() && !c.performedBy.isEmpty() && !hasWildcard(c.followedBy) &&
+                           !hasWildcard(c.performedBy)) ||
+                          m_sql.seeksOnePractitioner();
         if (!c.followedBy.isEmpty())
             match("MEDSUIT", c.followedBy, pair);
         if (!c.performedBy.isEmpty())
@@ -197,11 +199,16 @@ Status SqlStore::listing(ListingKind kind, const Period& period, const SearchCri
     TextPool texts;
     bool stopped = false;
     const Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
+        const auto pooled = [&](int column) {
+            const QByteArrayView b = r.utf8(column);
+            return b.isEmpty() ? QString() : texts.sharedUtf8(b.data(), b.size());
+        };
         row.number = r.integer(0).value_or(0);
-        row.surname = texts.shared(r.text(1));
-        row.firstName = texts.shared(r.text(2));
+        // Names are pooled by their bytes: a name seen before is not decoded again.
+        row.surname = pooled(1);
+        row.firstName = pooled(2);
         row.date = r.day(3);
-        row.code = texts.shared(r.text(4));
+        row.code = pooled(4);
         row.excess = r.money(5);
         if (kind == ListingKind::Remainder) {
             row.remainder = r.money(7);

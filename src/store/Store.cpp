@@ -79,8 +79,10 @@ Status checkBase(const QString& location) {
     return sqlite_bulk::checkBase(location);
 }
 
-Status upgradeServer(const QString& address) {
-    return pg_bulk::upgrade(address.trimmed());
+Status upgradeBase(const QString& location) {
+    if (isServerLocation(location))
+        return pg_bulk::upgrade(location.trimmed());
+    return sqlite_bulk::upgrade(location);
 }
 
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& location, Status* status) {

@@ -451,6 +451,17 @@ Status checkBase(const QString& path) {
     return checkSnapshot(path);
 }
 
+Status upgrade(const QString& path) {
+    Status s = checkSnapshot(path);
+    if (!s)
+        return s;
+    std::shared_ptr<Database> db = Database::open(path, &s);
+    if (!db)
+        return s;
+    s = createMissingIndexes(*db);
+    return s ? refreshStatistics(*db) : s;
+}
+
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status) {
     std::shared_ptr<Database> db = Database::open(path, status);
     if (!db)

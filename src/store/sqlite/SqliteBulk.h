@@ -22,6 +22,7 @@ std::optional<qint64> countActs(const QString& path);
 Status createBase(const QString& path, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
                   const ActSource& acts);
 Status checkBase(const QString& path);
+Status upgrade(const QString& path);
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status);
 
 } // namespace obs::sqlite_bulk

@@ -102,6 +102,7 @@ private:
 // program's own, so most conditions are written plainly.
 class SqliteDialect final : public Dialect {
 public:
+    explicit SqliteDialect(bool practitionerIndexes) : m_practitionerIndexes(practitionerIndexes) {}
     QString name(const QString& column) const override { return column; }
     QString memoId() const override { return QStringLiteral("rowid"); }
     QString textMark() const override { return QStringLiteral("?"); }
@@ -135,14 +136,34 @@ public:
         return QStringLiteral("(%1%2 = ? COLLATE FRENCH_PRIMARY)").arg(seek ? QString() : QStringLiteral("+"), column);
     }
     bool stepsInTwoSeeks() const override { return true; }
+    bool seeksOnePractitioner() const override { return m_practitionerIndexes; }
+
+private:
+    bool m_practitionerIndexes;
 };
 
-const SqliteDialect kDialect;
+// A base made before the practitioner indexes (until `obsledger-admin upgrade`) keeps the plans
+// it had: a practitioner alone read through the period's index.
+const SqliteDialect kDialect(true);
+const SqliteDialect kDialectWithoutPractitionerIndexes(false);
+
+bool hasPractitionerIndexes(Database& db) {
+    int found = 0;
+    db.step(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                           "('ACTES_SUIVI', 'ACTES_FAIT')"),
+            {}, [&](sqlite3_stmt* st) {
+                found = sqlite3_column_int(st, 0);
+                return false;
+            });
+    return found == 2;
+}
 
 } // namespace
 
 SqliteStore::SqliteStore(std::shared_ptr<Database> db)
-    : SqlStore(std::make_shared<SqliteConnection>(db), kDialect), m_file(std::move(db)) {}
+    : SqlStore(std::make_shared<SqliteConnection>(db),
+               hasPractitionerIndexes(*db) ? kDialect : kDialectWithoutPractitionerIndexes),
+      m_file(std::move(db)) {}
 
 std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* status) {
     auto db = Database::open(path, status);
