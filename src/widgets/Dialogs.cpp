@@ -111,19 +111,24 @@ void Dialogs::explain(QWidget* parent, const QString& text, const QString& given
     box.exec();
 }
 
+namespace {
+// In testing mode: the question is kept with what it showed, and the queued answer given; a question
+// no test expected makes the test fail (see takeUnexpectedQuestions()) and answers `unexpected`.
+Dialogs::Choice testAnswer(const QString& text, Dialogs::Default defaultAnswer, const QString& details,
+                           Dialogs::Choice unexpected) {
+    state().shown.append({text, QStringLiteral("Attention"), true, details, defaultAnswer});
+    if (state().answers.isEmpty()) {
+        state().unexpected << text;
+        return unexpected;
+    }
+    return state().answers.dequeue();
+}
+} // namespace
+
 bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, const QString& details) {
     const QString title = QStringLiteral("Attention");
-    if (state().on) {
-        record(text, title, true);
-        state().shown.last().details = details;
-        state().shown.last().defaultAnswer = defaultAnswer;
-        if (state().answers.isEmpty()) {
-            // A question no test expected: the test fails (see unexpectedQuestions()).
-            state().unexpected << text;
-            return false;
-        }
-        return state().answers.dequeue() == Choice::Yes;
-    }
+    if (state().on)
+        return testAnswer(text, defaultAnswer, details, Choice::No) == Choice::Yes;
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setInformativeText(details);
     box.setDefaultButton(defaultAnswer == Default::No ? QMessageBox::No : QMessageBox::Yes);
@@ -137,17 +142,9 @@ bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, c
 Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Default defaultAnswer,
                                      const QString& details) {
     const QString title = QStringLiteral("Attention");
-    if (state().on) {
-        record(text, title, true);
-        state().shown.last().details = details;
-        state().shown.last().defaultAnswer = defaultAnswer;
-        if (state().answers.isEmpty()) {
-            // Unexpected: the test fails, and the typing is kept as a Cancel would keep it.
-            state().unexpected << text;
-            return Choice::Cancel;
-        }
-        return state().answers.dequeue();
-    }
+    // Unexpected in a test: the typing is kept, as a Cancel keeps it.
+    if (state().on)
+        return testAnswer(text, defaultAnswer, details, Choice::Cancel);
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     parent);
     box.setInformativeText(details);
