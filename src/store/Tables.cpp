@@ -10,6 +10,8 @@ using M = Column<ReferenceEntry>;
 constexpr unsigned kWritten = A::Added | A::Edited | A::Compared;
 
 template <class... F> struct Overloaded : F... { using F::operator()...; };
+// Spelled out for compilers without aggregate deduction (clang 14, which builds the fuzz targets).
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 const A kActColumns[] = {
     {"NUMINT", [](Act& a) -> FieldRef { return &a.number; }, 0},
