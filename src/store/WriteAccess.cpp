@@ -93,7 +93,7 @@ std::optional<ReadOnlyBase> readOnlyBase(Store& store) {
         return ReadOnlyBase{QStringLiteral("Le serveur n'accepte que la lecture (serveur de secours ou réglage "
                                            "default_transaction_read_only)."),
                             QStringLiteral("Demandez à l'administrateur de désigner le serveur principal dans le "
-                                           "réglage de la base (obsledger-admin set-path).")};
+                                           "réglage de la base (obsledger-admin set-server).")};
     if (writable)
         return std::nullopt;
     return ReadOnlyBase{
