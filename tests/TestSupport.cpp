@@ -3,6 +3,8 @@
 #include "accounts/SearchWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "store/Bulk.h"
+#include "store/Store.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
 #include "store/sqlite/Schema.h"
@@ -402,6 +404,39 @@ QList<QStringList> readCsv(const QByteArray& bytes) {
     if (!field.isEmpty() || !row.isEmpty())
         qFatal("the last line does not end with CRLF");
     return rows;
+}
+
+QStringList journalDisagreements(const QString& location) {
+    QStringList problems;
+    Status s;
+    auto store = Store::open(location, &s);
+    if (!store)
+        return {s.message};
+    JournalCheck check;
+    if (!(s = store->journal().verify(&check)))
+        return {s.message};
+    if (!check.intact)
+        problems << check.problem;
+    auto session = openMaintenanceSession(location, &s);
+    if (!session)
+        return problems << s.message;
+    const QString sum = QStringLiteral("sum(CASE WHEN %1 THEN MONTANT ELSE 0 END)");
+    const QString paid = QStringLiteral("NATURE IN ('paiement', 'reprise') AND PAYEUR = '%1'");
+    const QString sql =
+        QStringLiteral("SELECT a.NUMINT FROM ACTES a LEFT JOIN (SELECT NUMINT, %1 s, %2 c, %3 p, %4 r FROM JOURNAL "
+                       "GROUP BY NUMINT) j ON j.NUMINT = a.NUMINT WHERE a.PAYESECU <> coalesce(j.s, 0) OR "
+                       "a.PAYECOMPLE <> coalesce(j.c, 0) OR a.PAYEDE <> coalesce(j.p, 0) OR coalesce(a.REVERSE, 0) <> "
+                       "coalesce(j.r, 0) ORDER BY a.NUMINT")
+            .arg(sum.arg(paid.arg(QStringLiteral("secu"))), sum.arg(paid.arg(QStringLiteral("complementaire"))),
+                 sum.arg(paid.arg(QStringLiteral("patiente"))),
+                 sum.arg(QStringLiteral("NATURE = 'reversement' OR (NATURE = 'reprise' AND PAYEUR NOT IN ('secu', "
+                                        "'complementaire', 'patiente'))")));
+    s = session->run(sql, [&](const QStringList& row) {
+        problems << QStringLiteral("acte %1 : totaux différents de son journal").arg(row.value(0));
+    });
+    if (!s)
+        problems << s.message;
+    return problems;
 }
 
 } // namespace obs::test

@@ -105,6 +105,11 @@ struct ClinicWithRates : TempClinic {
     ClinicWithRates() { writeRates(); }
 };
 
+// What a base's journal and acts disagree on: the chain's fault, if any, then each act whose running
+// totals (PAYESECU, PAYECOMPLE, PAYEDE, REVERSE) differ from the sums of its journal's payments,
+// reversals and opening entries. Empty when they agree.
+QStringList journalDisagreements(const QString& location);
+
 // Rows of ACTES in a database file, read through a connection of its own; -1 when unreadable.
 qint64 actsIn(const QString& path);
 

@@ -1,6 +1,6 @@
 // A workstation killed at random moments while it saves, appends and pays: after each kill the
 // file opens, passes the integrity check, and holds exactly what was reported committed (plus, at
-// most, the one operation under way, whole).
+// most, the one operation under way, whole), its journal chained and agreeing with the acts.
 #include "TestSupport.h"
 
 #include "store/sqlite/Schema.h"
@@ -89,7 +89,7 @@ void TestCrashConsistency::killedWriterLeavesCommittedState() {
         qEnvironmentVariableIntValue("OBSLEDGER_KILLS") > 0 ? qEnvironmentVariableIntValue("OBSLEDGER_KILLS") : 200;
     QRandomGenerator rng(20261207);
     State committed;
-    int corruptOpens = 0, partialRows = 0, mismatches = 0, pendingLanded = 0, operations = 0;
+    int corruptOpens = 0, partialRows = 0, mismatches = 0, pendingLanded = 0, operations = 0, journalFaults = 0;
     for (int run = 0; run < kills; ++run) {
         QProcess writer;
         writer.setProgram(QStringLiteral(STORE_WRITER));
@@ -138,6 +138,12 @@ void TestCrashConsistency::killedWriterLeavesCommittedState() {
             ++partialRows;
             QFAIL(qPrintable(QStringLiteral("kill %1: %2").arg(run).arg(why)));
         }
+        // Every change has its journal entry, and no entry is without its change.
+        const QStringList disagreements = obs::test::journalDisagreements(clinic.dbPath());
+        if (!disagreements.isEmpty()) {
+            ++journalFaults;
+            QFAIL(qPrintable(QStringLiteral("kill %1: %2").arg(run).arg(disagreements.join(u'\n'))));
+        }
         if (stored == committed)
             continue;
         // The operation under way at the kill may have been committed just before it.
@@ -174,8 +180,9 @@ void TestCrashConsistency::killedWriterLeavesCommittedState() {
         committed = landed;
     }
     qInfo("kills: %d, operations reported committed: %d, corrupt opens: %d, partial rows: %d, "
-          "committed operations missing or extra: %d, operations landed just before the kill: %d",
-          kills, operations, corruptOpens, partialRows, mismatches, pendingLanded);
+          "committed operations missing or extra: %d, operations landed just before the kill: %d, journal "
+          "disagreements: %d",
+          kills, operations, corruptOpens, partialRows, mismatches, pendingLanded, journalFaults);
     QCOMPARE(corruptOpens, 0);
     QCOMPARE(partialRows, 0);
     QCOMPARE(mismatches, 0);

@@ -6,6 +6,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -44,8 +45,13 @@ public:
     // Runs one statement; each row is handed over (false stops reading). *changes: rows written.
     virtual Status run(const QString& sql, const QVariantList& binds,
                        const std::function<bool(const SqlRow&)>& each = {}, qint64* changes = nullptr) = 0;
-    // A transaction in which no other workstation writes `table` from its start on.
-    virtual Status beginWriting(const QString& table) = 0;
+    // A transaction in which no other workstation writes these tables from its start on (named in
+    // the order they are taken, the same for every writer).
+    virtual Status beginWriting(const QStringList& tables) = 0;
+    // The server's role the connection works as; empty for a file.
+    virtual QString role() { return QString(); }
+    // A transaction that reads one moment of the base, writing nothing and blocking no writer.
+    virtual Status beginReading() = 0;
     virtual Status commit() = 0;
     virtual void rollback() = 0;
 };
@@ -100,6 +106,9 @@ public:
     // A keyset step is asked as two seeks (the rows that share the keys, then the next keys),
     // where one row comparison would read every row sharing the keys.
     virtual bool stepsInTwoSeeks() const = 0;
+
+    // The statements giving a base made before the journal its journal tables.
+    virtual QStringList journalSchema() const = 0;
 };
 
 } // namespace obs

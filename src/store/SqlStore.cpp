@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/SqlStore.h"
 
+#include "common/DayNumber.h"
 #include "store/KeysetCursor.h"
 #include "store/Tables.h"
 
+#include <QDate>
 #include <QHash>
 
 namespace obs {
@@ -139,45 +141,155 @@ Status SqlStore::findMany(const std::vector<qint64>& numbers, std::vector<Act>* 
     return Status::success();
 }
 
-Status SqlStore::update(const Act& shown, const Act& a, bool withDate) {
+namespace {
+
+// What each payer's running total moved by between two states of an act; nothing when it cannot
+// be held.
+struct PaymentMove {
+    Payer payer;
+    std::optional<Money> amount;
+};
+std::vector<PaymentMove> paymentMoves(const Act& before, const Act& after) {
+    std::vector<PaymentMove> moves;
+    auto move = [&](Payer payer, const std::optional<Money>& was, const std::optional<Money>& is) {
+        const Money from = was.value_or(Money());
+        const Money to = is.value_or(Money());
+        if (from != to)
+            moves.push_back({payer, to.minus(from)});
+    };
+    move(Payer::Secu, before.paidSecu, after.paidSecu);
+    move(Payer::Complementary, before.paidComplementary, after.paidComplementary);
+    move(Payer::Patient, before.paidExcess, after.paidExcess);
+    return moves;
+}
+
+bool isPaymentColumn(const QString& column) {
+    return column == QLatin1String("PAYESECU") || column == QLatin1String("PAYECOMPLE") ||
+           column == QLatin1String("PAYEDE");
+}
+
+} // namespace
+
+Status SqlStore::update(const Act& shown, const Act& a, bool withDate, const std::optional<Receipt>& receipt) {
     using C = Column<Act>;
-    QVariantList binds;
-    QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("ACTES")) +
-                  assignments(m_sql, actsTable(), C::Edited | (withDate ? C::Dated : 0u), a, &binds) +
-                  QStringLiteral(" WHERE %1 = ?").arg(n("NUMINT"));
-    binds << bound(shown.number);
-    sql += unchanged(m_sql, actsTable(), shown, &binds);
-    qint64 changes = 0;
-    Status s = m_db->run(sql, binds, {}, &changes);
-    if (!s || changes > 0)
+    // What the act holds once written: the edited columns, the others as they stand.
+    Act after = shown;
+    copyColumns(actsTable(), C::Edited | (withDate ? C::Dated : 0u), a, &after);
+    const auto moves = paymentMoves(shown, after);
+    const qint64 today = dayNumberOf(QDate::currentDate());
+    const Receipt received = receipt.value_or(Receipt{today, PaymentMode::Transfer});
+    if (!moves.empty()) {
+        if (received.day > today)
+            return Status::failure(StoreError::RefusedValue,
+                                   QStringLiteral("La date de réception (%1) est postérieure à aujourd'hui.")
+                                       .arg(storedDateText(std::optional(received.day))));
+        if (after.date && received.day < *after.date)
+            return Status::failure(StoreError::RefusedValue,
+                                   QStringLiteral("La date de réception (%1) précède la date de l'acte (%2).")
+                                       .arg(storedDateText(std::optional(received.day)), storedDateText(after.date)));
+        for (const auto& m : moves) {
+            if (!m.amount)
+                return Status::failure(StoreError::RefusedValue,
+                                       QStringLiteral("Le paiement est hors des montants possibles."));
+        }
+    }
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        QVariantList binds;
+        QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("ACTES")) +
+                      assignments(m_sql, actsTable(), C::Edited | (withDate ? C::Dated : 0u), a, &binds) +
+                      QStringLiteral(" WHERE %1 = ?").arg(n("NUMINT"));
+        binds << bound(shown.number);
+        sql += unchanged(m_sql, actsTable(), shown, &binds);
+        qint64 changes = 0;
+        Status s = m_db->run(sql, binds, {}, &changes);
+        if (!s)
+            return s;
+        if (changes == 0) {
+            Act now;
+            bool found = false;
+            s = find(shown.number, &now, &found);
+            if (!s)
+                return s;
+            if (!found)
+                return noCurrent();
+            return Status::failure(
+                StoreError::Changed,
+                QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage."));
+        }
+        // The act was as shown: what changed is what the screen changed.
+        auto columns = actChanges(shown, after);
+        std::erase_if(columns, [](const ColumnChange& c) { return isPaymentColumn(c.column); });
+        if (!columns.empty()) {
+            JournalEntry e;
+            e.act = shown.number;
+            e.kind = JournalKind::Modified;
+            e.changes = std::move(columns);
+            entries->push_back(std::move(e));
+        }
+        for (const auto& m : moves) {
+            JournalEntry e;
+            e.act = shown.number;
+            e.kind = JournalKind::Payment;
+            e.receivedOn = received.day;
+            e.payer = payerCode(m.payer);
+            e.mode = received.mode;
+            e.amount = m.amount;
+            entries->push_back(std::move(e));
+        }
         return s;
-    Act now;
-    bool found = false;
-    s = find(shown.number, &now, &found);
-    if (!s)
-        return s;
-    if (!found)
-        return noCurrent();
-    return Status::failure(StoreError::Changed,
-                           QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage."));
+    });
 }
 
 Status SqlStore::remove(qint64 number) {
-    qint64 changes = 0;
-    Status s = m_db->run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(n("ACTES"), n("NUMINT")), {bound(number)},
-                         {}, &changes);
-    if (s && changes == 0)
-        return noCurrent();
-    return s;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        Act before;
+        bool found = false;
+        Status s = find(number, &before, &found);
+        if (s && !found)
+            s = noCurrent();
+        qint64 changes = 0;
+        if (s)
+            s = m_db->run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(n("ACTES"), n("NUMINT")), {bound(number)},
+                          {}, &changes);
+        if (s && changes == 0)
+            s = noCurrent();
+        if (s) {
+            JournalEntry e;
+            e.act = number;
+            e.kind = JournalKind::Deleted;
+            e.changes = actChanges(before, std::nullopt);
+            entries->push_back(std::move(e));
+        }
+        return s;
+    });
 }
 
 Status SqlStore::append(const Act& a, qint64* number) {
-    QVariantList binds;
-    const QString sql = insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + n("NUMINT");
     *number = 0;
-    return m_db->run(sql, binds, [&](const SqlRow& r) {
-        *number = r.integer(0).value_or(0);
-        return true;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        QVariantList binds;
+        const QString sql = insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + n("NUMINT");
+        qint64 made = 0;
+        Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
+            made = r.integer(0).value_or(0);
+            return true;
+        });
+        // The act as the base now holds it (its defaults filled in).
+        Act stored;
+        bool found = false;
+        if (s)
+            s = find(made, &stored, &found);
+        if (s && !found)
+            s = noCurrent();
+        if (s) {
+            JournalEntry e;
+            e.act = made;
+            e.kind = JournalKind::Created;
+            e.changes = actChanges(std::nullopt, stored);
+            entries->push_back(std::move(e));
+            *number = made;
+        }
+        return s;
     });
 }
 
@@ -274,13 +386,31 @@ Status SqlStore::latestOfPair(const QString& follower, const QString& performer,
     });
 }
 
-Status SqlStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed) {
-    qint64 changes = 0;
-    const Status s = m_db->run(QStringLiteral("UPDATE %1 SET %2 = ?, %3 = coalesce(%3, 0) + ? WHERE %4 = ?")
-                                   .arg(n("ACTES"), n("DateRev"), n("REVERSE"), n("NUMINT")),
-                               {bound(day), bound(amount.units()), bound(number)}, {}, &changes);
-    *changed = changes > 0;
-    return s;
+Status SqlStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed, PaymentMode mode) {
+    *changed = false;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        Act act;
+        Status s = find(number, &act, changed);
+        if (!s || !*changed)
+            return s;
+        qint64 changes = 0;
+        s = m_db->run(QStringLiteral("UPDATE %1 SET %2 = ?, %3 = coalesce(%3, 0) + ? WHERE %4 = ?")
+                          .arg(n("ACTES"), n("DateRev"), n("REVERSE"), n("NUMINT")),
+                      {bound(day), bound(amount.units()), bound(number)}, {}, &changes);
+        *changed = s && changes > 0;
+        if (*changed) {
+            JournalEntry e;
+            e.act = number;
+            e.kind = JournalKind::ReversalPaid;
+            e.receivedOn = day;
+            e.payer = act.performedBy;
+            e.payee = act.followedBy;
+            e.mode = mode;
+            e.amount = amount;
+            entries->push_back(std::move(e));
+        }
+        return s;
+    });
 }
 
 // ---- Reference lists ----
@@ -329,37 +459,94 @@ QString SqlStore::firstEntry(ReferenceList list, const QString& label, QVariantL
 }
 
 Status SqlStore::add(const ReferenceEntry& entry) {
-    QVariantList binds;
-    const QString sql = insertion(m_sql, memoTable(), entry, &binds);
-    return m_db->run(sql, binds);
+    bool found = false;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        return writeReference({ReferenceChange::Kind::Add, {}, entry}, &found, entries);
+    });
 }
 
 Status SqlStore::modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) {
-    QVariantList binds;
-    QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("MEMO")) +
-                  assignments(m_sql, memoTable(), Column<ReferenceEntry>::Edited, edited, &binds);
-    sql += QStringLiteral(" WHERE %1 = (%2)").arg(m_sql.memoId(), firstEntry(shown.list, shown.label, &binds));
-    sql += unchanged(m_sql, memoTable(), shown, &binds);
-    qint64 changes = 0;
-    Status s = m_db->run(sql, binds, {}, &changes);
-    *found = changes > 0;
-    if (!s || changes > 0)
-        return s;
-    ReferenceEntry now;
-    s = find(shown.list, shown.label, &now, found);
-    if (s && *found)
-        return Status::failure(StoreError::Changed,
-                               QStringLiteral("Cet item a été modifié sur un autre poste depuis son affichage."));
-    return s;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        return writeReference({ReferenceChange::Kind::Modify, shown, edited}, found, entries);
+    });
 }
 
 Status SqlStore::remove(ReferenceList list, const QString& label, bool* found) {
+    ReferenceEntry shown;
+    shown.list = list;
+    shown.label = label;
+    return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        return writeReference({ReferenceChange::Kind::Remove, shown, {}}, found, entries);
+    });
+}
+
+// One change of a reference entry and its journal entry, within the caller's transaction.
+Status SqlStore::writeReference(const ReferenceChange& change, bool* found, std::vector<JournalEntry>* entries) {
+    *found = false;
+    std::optional<ReferenceEntry> before;
+    std::optional<ReferenceEntry> after;
+    Status s;
     QVariantList binds;
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = (%3)")
-                            .arg(n("MEMO"), m_sql.memoId(), firstEntry(list, label, &binds));
     qint64 changes = 0;
-    const Status s = m_db->run(sql, binds, {}, &changes);
-    *found = changes > 0;
+    switch (change.kind) {
+    case ReferenceChange::Kind::Add:
+        s = m_db->run(insertion(m_sql, memoTable(), change.edited, &binds), binds);
+        *found = bool(s);
+        after = change.edited;
+        break;
+    case ReferenceChange::Kind::Modify: {
+        const ReferenceEntry& shown = change.shown;
+        ReferenceEntry stored;
+        s = find(shown.list, shown.label, &stored, found);
+        if (!s || !*found)
+            return s;
+        QString sql = QStringLiteral("UPDATE %1 SET ").arg(n("MEMO")) +
+                      assignments(m_sql, memoTable(), Column<ReferenceEntry>::Edited, change.edited, &binds);
+        sql += QStringLiteral(" WHERE %1 = (%2)").arg(m_sql.memoId(), firstEntry(shown.list, shown.label, &binds));
+        sql += unchanged(m_sql, memoTable(), shown, &binds);
+        s = m_db->run(sql, binds, {}, &changes);
+        if (s && changes == 0)
+            return Status::failure(StoreError::Changed,
+                                   QStringLiteral("Cet item a été modifié sur un autre poste depuis son affichage."));
+        before = stored;
+        after = stored;
+        copyColumns(memoTable(), Column<ReferenceEntry>::Edited, change.edited, &*after);
+        break;
+    }
+    case ReferenceChange::Kind::Remove: {
+        ReferenceEntry stored;
+        s = find(change.shown.list, change.shown.label, &stored, found);
+        if (!s || !*found)
+            return s;
+        s = m_db->run(QStringLiteral("DELETE FROM %1 WHERE %2 = (%3)")
+                          .arg(n("MEMO"), m_sql.memoId(), firstEntry(change.shown.list, change.shown.label, &binds)),
+                      binds, {}, &changes);
+        *found = changes > 0;
+        before = stored;
+        break;
+    }
+    }
+    if (s && *found) {
+        JournalEntry e;
+        e.kind = JournalKind::ReferenceChanged;
+        e.changes = entryChanges(before, after);
+        // The list and the label say which entry, even where they did not change.
+        auto kept = [](const ColumnChange& c) {
+            return c.column != QLatin1String("NUMEROS") && c.column != QLatin1String("TEXTE");
+        };
+        std::vector<ColumnChange> which;
+        auto side = [](const std::optional<ReferenceEntry>& r, auto get) {
+            return r ? std::optional<QString>(get(*r)) : std::nullopt;
+        };
+        which.push_back({QStringLiteral("NUMEROS"),
+                         side(before, [](const auto& r) { return QString::number(int(r.list)); }),
+                         side(after, [](const auto& r) { return QString::number(int(r.list)); })});
+        which.push_back({QStringLiteral("TEXTE"), side(before, [](const auto& r) { return r.label; }),
+                         side(after, [](const auto& r) { return r.label; })});
+        std::copy_if(e.changes.begin(), e.changes.end(), std::back_inserter(which), kept);
+        e.changes = std::move(which);
+        entries->push_back(std::move(e));
+    }
     return s;
 }
 
@@ -410,19 +597,6 @@ Status SqlStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan
     return s;
 }
 
-Status SqlStore::write(const ReferenceChange& change, bool* found) {
-    switch (change.kind) {
-    case ReferenceChange::Kind::Add:
-        *found = true;
-        return add(change.edited);
-    case ReferenceChange::Kind::Modify:
-        return modify(change.shown, change.edited, found);
-    case ReferenceChange::Kind::Remove:
-        break;
-    }
-    return remove(change.shown.list, change.shown.label, found);
-}
-
 // Every act entry's MUTk takes what MUT(sourceOf[k]) held, or no value.
 Status SqlStore::moveColumns(const MutualSlots::Plan& plan) {
     QStringList sets;
@@ -441,24 +615,27 @@ Status SqlStore::apply(const ReferenceChange& change, const MutualSlots::Plan& a
     *found = false;
     // Both workstations changing the list at once: the second waits, then reads the list as the
     // first left it; no other workstation changes it between the reading and the writing.
-    Status s = m_db->beginWriting(n("MEMO"));
-    if (!s)
+    return journaled({n("MEMO")}, [&](std::vector<JournalEntry>* entries) {
+        MutualSlots::Plan now;
+        Status s = slotPlan(change, &now);
+        if (s && now != agreed)
+            s = Status::failure(StoreError::Changed,
+                                QStringLiteral("La liste des mutuelles a été modifiée sur un autre poste depuis son "
+                                               "affichage."));
+        if (s)
+            s = writeReference(change, found, entries);
+        if (s && *found && now.rewritesColumns()) {
+            s = moveColumns(now);
+            // Where each excess column of the act lists came from (0: emptied).
+            QStringList sources;
+            for (const auto& source : now.sourceOf)
+                sources << QString::number(source.value_or(0));
+            if (!entries->empty())
+                entries->back().changes.push_back(
+                    {QStringLiteral("MUT1-MUT6"), QStringLiteral("1 2 3 4 5 6"), sources.join(u' ')});
+        }
         return s;
-    MutualSlots::Plan now;
-    s = slotPlan(change, &now);
-    if (s && now != agreed)
-        s = Status::failure(StoreError::Changed,
-                            QStringLiteral("La liste des mutuelles a été modifiée sur un autre poste depuis son "
-                                           "affichage."));
-    if (s)
-        s = write(change, found);
-    if (s && *found && now.rewritesColumns())
-        s = moveColumns(now);
-    if (s && *found)
-        s = m_db->commit();
-    if (!s || !*found)
-        m_db->rollback();
-    return s;
+    });
 }
 
 // ---- Yearly statement ----

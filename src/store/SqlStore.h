@@ -8,21 +8,22 @@ namespace obs {
 
 // The program's database over an engine's connection: every statement is written here once, from
 // the tables' description, and the engine's dialect says only how it spells what differs.
-class SqlStore : public Store, private ActsTable, private ReferenceTable {
+class SqlStore : public Store, private ActsTable, private ReferenceTable, private JournalTable {
 public:
     bool isOpen() const override { return m_db->isOpen(); }
     ActsTable& acts() override { return *this; }
     ReferenceTable& references() override { return *this; }
+    JournalTable& journal() override { return *this; }
     std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) override;
 
 protected:
-    SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect) : m_db(std::move(db)), m_sql(dialect) {}
+    SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect);
 
 private:
     // ActsTable
     Status find(qint64 number, Act* act, bool* found) override;
     Status findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) override;
-    Status update(const Act& shown, const Act& edited, bool withDate) override;
+    Status update(const Act& shown, const Act& edited, bool withDate, const std::optional<Receipt>& receipt) override;
     Status remove(qint64 number) override;
     Status append(const Act& act, qint64* number) override;
     Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
@@ -31,7 +32,7 @@ private:
                         std::optional<Money>* total) override;
     Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override;
     Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override;
-    Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override;
+    Status addReversal(qint64 number, qint64 day, Money amount, bool* changed, PaymentMode mode) override;
     Status yearStatement(int year, const QString& performer, YearStatement* statement) override;
 
     // ReferenceTable
@@ -43,18 +44,41 @@ private:
     Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) override;
     Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) override;
 
+    // JournalTable
+    bool present() const override { return m_hasJournal; }
+    Status ofAct(qint64 number, std::vector<JournalEntry>* entries) override;
+    Status each(const std::function<bool(const JournalEntry&)>& each) override;
+    Status verify(JournalCheck* check) override;
+    Status create(qint64* opened) override;
+
+    // Makes a change and its journal entries in one transaction that holds the journal's head (and
+    // the tables named): neither is written without the other.
+    Status journaled(const QStringList& tables, const std::function<Status(std::vector<JournalEntry>*)>& change);
+    // Numbers, dates, signs and chains the entries after the head, and moves the head past them.
+    Status appendEntries(std::vector<JournalEntry>* entries);
+    struct JournalHead {
+        qint64 number = 0;
+        QString hash;
+    };
+    Status readHead(JournalHead* head);
+    Status writeHead(const JournalHead& head);
+    Status insertEntries(std::vector<JournalEntry>* entries, JournalHead* head);
+    Status readEntries(const QString& where, const QVariantList& binds,
+                       const std::function<bool(const JournalEntry&)>& each);
+    Status writeReference(const ReferenceChange& change, bool* found, std::vector<JournalEntry>* entries);
+
     QString n(const char* column) const { return m_sql.name(QString::fromLatin1(column)); }
     QString remainder() const;
     QString listingCondition(ListingKind kind, const Period& period, const SearchCriteria& c,
                              QVariantList* binds) const;
     QString firstEntry(ReferenceList list, const QString& label, QVariantList* binds) const;
     Status insurerOrder(const ReferenceChange& change, bool changed, std::vector<MutualSlots::Insurer>* insurers);
-    Status write(const ReferenceChange& change, bool* found);
     Status moveColumns(const MutualSlots::Plan& plan);
 
 protected:
     std::shared_ptr<Connection> m_db;
     const Dialect& m_sql;
+    bool m_hasJournal = false;
 };
 
 } // namespace obs

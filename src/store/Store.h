@@ -2,6 +2,7 @@
 #pragma once
 
 #include "domain/MutualSlots.h"
+#include "store/Journal.h"
 #include "store/Records.h"
 #include "store/Status.h"
 
@@ -25,8 +26,11 @@ public:
     // Writes what the main window edits (names, practitioners, acts, amounts and payments; the date
     // only when withDate is set), only if the stored act is still `shown` in every column, checked
     // in the same statement: Changed when another workstation changed it since, NoCurrentRecord
-    // when it is gone. Nothing is written then.
-    virtual Status update(const Act& shown, const Act& edited, bool withDate) = 0;
+    // when it is gone. Nothing is written then. Each payment total that changes is journaled as
+    // received on the receipt's day by its mode (today, by transfer, when none is given);
+    // RefusedValue, nothing written, for a day after today or before the act's.
+    virtual Status update(const Act& shown, const Act& edited, bool withDate,
+                          const std::optional<Receipt>& receipt = std::nullopt) = 0;
     // NoCurrentRecord when the act is gone.
     virtual Status remove(qint64 number) = 0;
     // A new act as the entry screen records it (payments start at 0); its number in *number.
@@ -49,9 +53,10 @@ public:
                             PairSums* sums) = 0;
     // The pair's latest act at any date (the last by date, then by number); nothing when none.
     virtual Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) = 0;
-    // Adds a sum paid over to what the act holds, in one statement, and dates it. *changed is
-    // false when the act is gone.
-    virtual Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) = 0;
+    // Adds a sum paid over to what the act holds, in one statement, and dates it; journaled as paid
+    // by the act's performer to the patient's practitioner. *changed is false when the act is gone.
+    virtual Status addReversal(qint64 number, qint64 day, Money amount, bool* changed,
+                               PaymentMode mode = PaymentMode::Transfer) = 0;
 
     // The statement of `year` for the practitioner who performed the acts (a name or a pattern,
     // matched as the listings match it): the acts of each month of the year by their date, and the
@@ -96,6 +101,26 @@ public:
     // (changed on another workstation meanwhile), Changed and nothing written. *found false, nothing
     // written, when the entry to modify or remove is gone.
     virtual Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) = 0;
+};
+
+// The journal of the acts (table JOURNAL): every change of an act or a reference entry, written in
+// the change's own transaction by the methods above, and only read here.
+class JournalTable {
+public:
+    virtual ~JournalTable() = default;
+
+    // Whether the base has its journal (a base made before it has none until upgraded; nothing can
+    // be written to it until then).
+    virtual bool present() const = 0;
+    // The entries of one act, oldest first.
+    virtual Status ofAct(qint64 number, std::vector<JournalEntry>* entries) = 0;
+    // Every entry in order of number, handed over one at a time (false stops).
+    virtual Status each(const std::function<bool(const JournalEntry&)>& each) = 0;
+    // Recomputes the whole chain against the head row.
+    virtual Status verify(JournalCheck* check) = 0;
+    // Gives a base made before the journal its journal, in one transaction: the tables, and for
+    // each act an opening entry per running total it holds (undated). *opened: entries written.
+    virtual Status create(qint64* opened) = 0;
 };
 
 // What the shared result holds: acts by name, every act as stored, or a reference list.
@@ -159,6 +184,7 @@ public:
 
     virtual ActsTable& acts() = 0;
     virtual ReferenceTable& references() = 0;
+    virtual JournalTable& journal() = 0;
     virtual std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) = 0;
 };
 

@@ -81,6 +81,24 @@ template <class R> void bindColumns(const Table<R>& t, unsigned uses, const R& r
     }
 }
 
+template <class R> void copyColumns(const Table<R>& t, unsigned uses, const R& from, R* to) {
+    R& source = const_cast<R&>(from);
+    for (const auto& c : t.columns) {
+        if (!(c.uses & uses))
+            continue;
+        const FieldRef in = c.field(source);
+        std::visit([&](auto* out) { *out = *std::get<decltype(out)>(in); }, c.field(*to));
+    }
+}
+
+template <class R> QVariantList storedValues(const Table<R>& t, const R& r) {
+    R& record = const_cast<R&>(r);
+    QVariantList values;
+    for (const auto& c : t.columns)
+        values << boundField(c.field(record));
+    return values;
+}
+
 template <class R>
 QString assignments(const Dialect& d, const Table<R>& t, unsigned uses, const R& r, QVariantList* binds) {
     QStringList sets;
@@ -161,6 +179,8 @@ const Table<ReferenceEntry>& memoTable() {
     template QString insertion(const Dialect&, const Table<R>&, const R&, QVariantList*);                              \
     template QString unchanged(const Dialect&, const Table<R>&, const R&, QVariantList*);                              \
     template void bindColumns(const Table<R>&, unsigned, const R&, QVariantList*);                                     \
+    template QVariantList storedValues(const Table<R>&, const R&);                                                     \
+    template void copyColumns(const Table<R>&, unsigned, const R&, R*);                                                \
     template R recordAt(const Table<R>&, const SqlRow&, int);
 OBS_TABLE_FUNCTIONS(Act)
 OBS_TABLE_FUNCTIONS(ReferenceEntry)

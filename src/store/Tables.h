@@ -47,6 +47,10 @@ template <class R> QString insertion(const Dialect& d, const Table<R>& t, const 
 template <class R> QString unchanged(const Dialect& d, const Table<R>& t, const R& r, QVariantList* binds);
 // The values of the columns with any of these uses, in the table's order.
 template <class R> void bindColumns(const Table<R>& t, unsigned uses, const R& r, QVariantList* binds);
+// The columns with any of these uses copied from one record to another.
+template <class R> void copyColumns(const Table<R>& t, unsigned uses, const R& from, R* to);
+// Every column's value as bound, in the table's order.
+template <class R> QVariantList storedValues(const Table<R>& t, const R& r);
 // A record from the columns read from `first` on, in the table's order.
 template <class R> R recordAt(const Table<R>& t, const SqlRow& row, int first);
 

@@ -124,6 +124,8 @@ int duel(SqliteStore& store, QRandomGenerator& rng, int ms, const QString& tag) 
             const QString token = tag + QString::number(++counter);
             edited.surname = token;
             edited.firstName = shown.surname;
+            // Each save also records a payment received from the national insurance.
+            edited.paidSecu = Money::fromUnits(shown.paidSecu.value_or(Money()).units() + 1 + rng.bounded(100000));
             s = store.acts().update(shown, edited, false);
             if (s)
                 say(QStringLiteral("S %1 %2").arg(n).arg(token));

@@ -133,6 +133,29 @@ BEGIN
     RETURN NEW;
 END $$;
 CREATE TRIGGER memo_index BEFORE INSERT ON memo FOR EACH ROW EXECUTE FUNCTION memo_index();
+%2
+)";
+
+// The journal of the acts, and its last entry as each change leaves it (a removed tail shows
+// against it). The workstations may add entries and read them, never change or remove one.
+const char* const kJournal = R"(
+CREATE TABLE journal (
+    numj bigint PRIMARY KEY,
+    ecrit text NOT NULL,
+    numint bigint,
+    nature text NOT NULL,
+    recule bigint,
+    payeur text,
+    beneficiaire text,
+    mode text,
+    montant bigint,
+    detail text,
+    poste text,
+    utilisateur text,
+    hash text NOT NULL);
+CREATE INDEX journal_acte ON journal (numint, numj);
+CREATE TABLE journal_tete (un integer PRIMARY KEY CHECK (un = 1), numj bigint NOT NULL, hash text NOT NULL);
+INSERT INTO journal_tete VALUES (1, 0, '');
 )";
 
 // What the workstations' role may do: read and write the rows of both tables, take and set their
@@ -144,6 +167,9 @@ const char* const kRights = R"(
 REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 GRANT USAGE ON SCHEMA public TO obsledger_utilisateurs;
 GRANT SELECT, INSERT, UPDATE, DELETE ON actes, memo TO obsledger_utilisateurs;
+REVOKE ALL ON journal FROM obsledger_utilisateurs;
+GRANT SELECT, INSERT ON journal TO obsledger_utilisateurs;
+GRANT SELECT, UPDATE ON journal_tete TO obsledger_utilisateurs;
 GRANT USAGE, SELECT, UPDATE ON SEQUENCE actes_numint_seq, memo_id_seq TO obsledger_utilisateurs;
 CREATE OR REPLACE FUNCTION obs_analyse() RETURNS void LANGUAGE plpgsql SECURITY DEFINER
     SET search_path = public, pg_temp AS $$
@@ -211,7 +237,8 @@ Status createServerSchema(PgConnection& db) {
     if (Status s = checkServerRole(db); !s)
         return s;
     return inOneTransaction(db, serverTextFunctionsSql() +
-                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed()) +
+                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(),
+                                                                   QString::fromUtf8(kJournal).trimmed()) +
                                     QString::fromUtf8(kRights));
 }
 
@@ -225,6 +252,15 @@ Status rebuildServerIndexes(PgConnection& db) {
     return inOneTransaction(db, QStringLiteral("DROP INDEX IF EXISTS actes_date;\n") + QString::fromUtf8(kPeriodIndex) +
                                     QStringLiteral("REINDEX TABLE actes;\nREINDEX TABLE memo;\nANALYZE actes;\n"
                                                    "ANALYZE memo;\n"));
+}
+
+QStringList serverJournalStatements() {
+    QStringList statements;
+    for (const QString& statement : QString::fromUtf8(kJournal).split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
+        if (!statement.trimmed().isEmpty())
+            statements << statement.trimmed();
+    }
+    return statements;
 }
 
 Status checkServerTables(PgConnection& db) {

@@ -4,6 +4,7 @@
 #include "store/Status.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace obs {
 
@@ -32,6 +33,10 @@ QString createServerRoleCommand();
 // indexes with the old ones.
 Status replaceServerTextFunctions(PgConnection& db);
 Status rebuildServerIndexes(PgConnection& db);
+
+// The journal's tables, for a base made before it (its owner only); the rights follow with the
+// text functions' replacement.
+QStringList serverJournalStatements();
 
 // Both tables of the program are present and readable.
 Status checkServerTables(PgConnection& db);

@@ -20,19 +20,32 @@ public:
         return m_db->exec(
             sql, binds, [&](const PgRow& r) { return each(r); }, changes);
     }
-    Status beginWriting(const QString& table) override {
+    Status beginWriting(const QStringList& tables) override {
         Status s = m_db->script(QStringLiteral("BEGIN"));
-        if (s)
-            s = m_db->exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table));
+        if (s && !tables.isEmpty())
+            s = m_db->exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(tables.join(u',')));
         if (!s)
             rollback();
         return s;
     }
+    Status beginReading() override {
+        return m_db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    }
     Status commit() override { return m_db->script(QStringLiteral("COMMIT")); }
+    QString role() override {
+        if (m_role.isEmpty()) {
+            m_db->exec(QStringLiteral("SELECT current_user"), {}, [&](const PgRow& r) {
+                m_role = r.text(0);
+                return false;
+            });
+        }
+        return m_role;
+    }
     void rollback() override { m_db->script(QStringLiteral("ROLLBACK")); }
 
 private:
     std::shared_ptr<PgConnection> m_db;
+    QString m_role;
 };
 
 // Names in lower case; the program's text order through the functions the schema installs
@@ -80,6 +93,7 @@ public:
         return QStringLiteral("(obs_likefold(%1) ~ ?::text)").arg(column);
     }
     bool stepsInTwoSeeks() const override { return false; }
+    QStringList journalSchema() const override { return serverJournalStatements(); }
 };
 
 const PgDialect kDialect;

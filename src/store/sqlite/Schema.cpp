@@ -39,6 +39,32 @@ const char* const kTables[] = {
         TARIFS INTEGER,
         MUT1 INTEGER, MUT2 INTEGER, MUT3 INTEGER, MUT4 INTEGER, MUT5 INTEGER, MUT6 INTEGER,
         "INDEX" INTEGER))",
+    R"(CREATE TABLE JOURNAL (
+        NUMJ INTEGER PRIMARY KEY,
+        ECRIT TEXT NOT NULL,
+        NUMINT INTEGER,
+        NATURE TEXT NOT NULL,
+        RECULE INTEGER,
+        PAYEUR TEXT,
+        BENEFICIAIRE TEXT,
+        MODE TEXT,
+        MONTANT INTEGER,
+        DETAIL TEXT,
+        POSTE TEXT,
+        UTILISATEUR TEXT,
+        HASH TEXT NOT NULL))",
+    // The journal's last entry, as each change leaves it: a removed tail shows against it.
+    "CREATE TABLE JOURNAL_TETE (UN INTEGER PRIMARY KEY CHECK (UN = 1), NUMJ INTEGER NOT NULL, HASH TEXT NOT NULL)",
+};
+// What the journal rests on: an act's entries found by its number, and entries that the base itself
+// refuses to change or remove.
+const char* const kJournalOnRows[] = {
+    "CREATE INDEX IF NOT EXISTS JOURNAL_ACTE ON JOURNAL (NUMINT, NUMJ)",
+    "INSERT OR IGNORE INTO JOURNAL_TETE VALUES (1, 0, '')",
+    R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
+       BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)",
+    R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_GARDE BEFORE DELETE ON JOURNAL
+       BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se supprime pas.'); END)",
 };
 // By practitioner, in the base-letter order their criterion compares, then by date and name. The
 // other practitioner is carried too: a pair's listing read here never goes to the acts.
@@ -84,7 +110,21 @@ Status createProgramTables(Database& db) {
 }
 
 Status createProgramIndexesAndTriggers(Database& db) {
-    return runAll(db, kOnRows);
+    Status s = runAll(db, kOnRows);
+    if (s)
+        s = runAll(db, kJournalOnRows);
+    return s;
+}
+
+QStringList journalSchemaStatements() {
+    QStringList all;
+    for (const char* stmt : kTables) {
+        if (QString::fromUtf8(stmt).contains(QLatin1String("TABLE JOURNAL")))
+            all << QString::fromUtf8(stmt);
+    }
+    for (const char* stmt : kJournalOnRows)
+        all << QString::fromUtf8(stmt);
+    return all;
 }
 
 Status createMissingIndexes(Database& db) {

@@ -2,6 +2,8 @@
 
 #include "store/sqlite/Database.h"
 
+#include <QStringList>
+
 namespace obs {
 
 // Creates the two tables with their indexes in a new, empty file.
@@ -10,6 +12,8 @@ Status createSchema(Database& db);
 // indexes and triggers.
 Status createProgramTables(Database& db);
 Status createProgramIndexesAndTriggers(Database& db);
+// The journal's tables, index, head row and guards, for a base made before the journal.
+QStringList journalSchemaStatements();
 // Adds the indexes a file made by an earlier version lacks; nothing when it has them all.
 Status createMissingIndexes(Database& db);
 

@@ -2,6 +2,7 @@
 #include "store/sqlite/SqliteStore.h"
 
 #include "common/DayNumber.h"
+#include "store/sqlite/Schema.h"
 
 #include <sqlite3.h>
 
@@ -90,7 +91,8 @@ public:
             changes);
     }
     // The file is reserved for writing from the start: no other workstation writes in between.
-    Status beginWriting(const QString&) override { return m_db->executeRaw(QStringLiteral("BEGIN IMMEDIATE")); }
+    Status beginWriting(const QStringList&) override { return m_db->executeRaw(QStringLiteral("BEGIN IMMEDIATE")); }
+    Status beginReading() override { return m_db->executeRaw(QStringLiteral("BEGIN")); }
     Status commit() override { return m_db->executeRaw(QStringLiteral("COMMIT")); }
     void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
 
@@ -137,6 +139,7 @@ public:
     }
     bool stepsInTwoSeeks() const override { return true; }
     bool seeksOnePractitioner() const override { return m_practitionerIndexes; }
+    QStringList journalSchema() const override { return journalSchemaStatements(); }
 
 private:
     bool m_practitionerIndexes;

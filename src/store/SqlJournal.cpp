@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The journal of the acts over either engine: written in the transaction of each change, read for an
+// act's history and checked link by link.
+#include "store/SqlStore.h"
+#include "store/Tables.h"
+
+#include <QDateTime>
+
+namespace obs {
+
+namespace {
+
+constexpr const char* kEntryColumns[] = {"NUMJ", "ECRIT",   "NUMINT", "NATURE", "RECULE",      "PAYEUR", "BENEFICIAIRE",
+                                         "MODE", "MONTANT", "DETAIL", "POSTE",  "UTILISATEUR", "HASH"};
+
+Status withoutJournal() {
+    return Status::failure(StoreError::ReadOnly,
+                           QStringLiteral("Cette base n'a pas encore de journal des actes : rien ne peut y être "
+                                          "enregistré avant sa mise à jour (obsledger-admin upgrade)."));
+}
+
+} // namespace
+
+SqlStore::SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect) : m_db(std::move(db)), m_sql(dialect) {
+    m_hasJournal = bool(m_db->run(QStringLiteral("SELECT %1 FROM %2").arg(n("NUMJ"), n("JOURNAL_TETE")), {}));
+}
+
+Status SqlStore::journaled(const QStringList& tables, const std::function<Status(std::vector<JournalEntry>*)>& change) {
+    if (!m_hasJournal)
+        return withoutJournal();
+    Status s = m_db->beginWriting(QStringList{n("JOURNAL_TETE")} + tables);
+    if (!s)
+        return s;
+    std::vector<JournalEntry> entries;
+    s = change(&entries);
+    if (s && !entries.empty())
+        s = appendEntries(&entries);
+    if (s)
+        s = m_db->commit();
+    if (!s)
+        m_db->rollback();
+    return s;
+}
+
+Status SqlStore::appendEntries(std::vector<JournalEntry>* entries) {
+    JournalHead head;
+    Status s = readHead(&head);
+    if (s)
+        s = insertEntries(entries, &head);
+    if (s)
+        s = writeHead(head);
+    return s;
+}
+
+Status SqlStore::readHead(JournalHead* head) {
+    head->number = -1;
+    Status s = m_db->run(QStringLiteral("SELECT %1, %2 FROM %3").arg(n("NUMJ"), n("HASH"), n("JOURNAL_TETE")), {},
+                         [&](const SqlRow& r) {
+                             head->number = r.integer(0).value_or(-1);
+                             head->hash = r.text(1);
+                             return false;
+                         });
+    if (s && head->number < 0)
+        s = Status::failure(StoreError::Failed,
+                            QStringLiteral("La tête du journal des actes est absente : la base a été modifiée hors du "
+                                           "programme (obsledger-admin journal verify)."));
+    return s;
+}
+
+Status SqlStore::writeHead(const JournalHead& head) {
+    return m_db->run(QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ?").arg(n("JOURNAL_TETE"), n("NUMJ"), n("HASH")),
+                     {bound(head.number), head.hash});
+}
+
+Status SqlStore::insertEntries(std::vector<JournalEntry>* entries, JournalHead* head) {
+    const QString writtenAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    const QString role = m_db->role();
+    const QString user = role.isEmpty() ? journalLogin() : QStringLiteral("%1 (%2)").arg(journalLogin(), role);
+    QStringList names;
+    QStringList marks;
+    for (const char* c : kEntryColumns) {
+        names << n(c);
+        marks << QStringLiteral("?");
+    }
+    const QString row = u'(' + marks.join(u',') + u')';
+    const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(n("JOURNAL"), names.join(u','));
+    // A few hundred entries a statement: an upgrade writes millions.
+    constexpr std::size_t chunk = 200;
+    for (std::size_t first = 0; first < entries->size(); first += chunk) {
+        const std::size_t last = std::min(entries->size(), first + chunk);
+        QVariantList binds;
+        QStringList rows;
+        for (std::size_t i = first; i < last; ++i) {
+            JournalEntry& e = (*entries)[i];
+            e.number = ++head->number;
+            e.writtenAt = writtenAt;
+            e.workstation = journalWorkstation();
+            e.user = user;
+            e.hash = chainHash(head->hash, e);
+            head->hash = e.hash;
+            binds << bound(e.number) << e.writtenAt << (e.act ? bound(*e.act) : QVariant()) << journalKindCode(e.kind)
+                  << bound(e.receivedOn) << (e.payer.isEmpty() ? QVariant() : QVariant(e.payer))
+                  << (e.payee.isEmpty() ? QVariant() : QVariant(e.payee))
+                  << (e.mode ? QVariant(paymentModeCode(*e.mode)) : QVariant()) << bound(e.amount)
+                  << (e.changes.empty() ? QVariant() : QVariant(changesText(e.changes))) << bound(e.workstation)
+                  << bound(e.user) << e.hash;
+            rows << row;
+        }
+        if (Status s = m_db->run(insert + rows.join(u','), binds); !s)
+            return s;
+    }
+    return Status::success();
+}
+
+Status SqlStore::readEntries(const QString& where, const QVariantList& binds,
+                             const std::function<bool(const JournalEntry&)>& each) {
+    if (!m_hasJournal)
+        return Status::success();
+    QStringList names;
+    for (const char* c : kEntryColumns)
+        names << n(c);
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4").arg(names.join(u','), n("JOURNAL"), where, n("NUMJ"));
+    return m_db->run(sql, binds, [&](const SqlRow& r) {
+        JournalEntry e;
+        e.number = r.integer(0).value_or(0);
+        e.writtenAt = r.text(1);
+        e.act = r.integer(2);
+        // An unknown kind or mode (an edited base) keeps its hash from matching, never stops the reading.
+        e.kind = journalKindOf(r.text(3)).value_or(JournalKind::Modified);
+        e.receivedOn = r.integer(4);
+        e.payer = r.text(5);
+        e.payee = r.text(6);
+        if (!r.isNull(7))
+            e.mode = paymentModeOf(r.text(7)).value_or(PaymentMode::Other);
+        e.amount = r.isNull(8) ? std::nullopt : r.money(8);
+        e.changes = changesOf(r.text(9)).value_or(std::vector<ColumnChange>{{QStringLiteral("?"), r.text(9), {}}});
+        e.workstation = r.text(10);
+        e.user = r.text(11);
+        e.hash = r.text(12);
+        return each(e);
+    });
+}
+
+Status SqlStore::ofAct(qint64 number, std::vector<JournalEntry>* entries) {
+    entries->clear();
+    return readEntries(QStringLiteral("WHERE %1 = ?").arg(n("NUMINT")), {bound(number)}, [&](const JournalEntry& e) {
+        entries->push_back(e);
+        return true;
+    });
+}
+
+Status SqlStore::each(const std::function<bool(const JournalEntry&)>& each) {
+    return readEntries(QString(), {}, each);
+}
+
+Status SqlStore::verify(JournalCheck* check) {
+    *check = {};
+    if (!m_hasJournal) {
+        check->intact = false;
+        check->problem = QStringLiteral("la base n'a pas de journal.");
+        return Status::success();
+    }
+    // One snapshot: the head and the entries as one moment left them.
+    Status s = m_db->beginReading();
+    if (!s)
+        return s;
+    qint64 headNumber = 0;
+    QString headHash;
+    s = m_db->run(QStringLiteral("SELECT %1, %2 FROM %3").arg(n("NUMJ"), n("HASH"), n("JOURNAL_TETE")), {},
+                  [&](const SqlRow& r) {
+                      headNumber = r.integer(0).value_or(0);
+                      headHash = r.text(1);
+                      return false;
+                  });
+    JournalVerifier verifier;
+    if (s)
+        s = readEntries(QString(), {}, [&](const JournalEntry& e) { return verifier.add(e); });
+    m_db->rollback();
+    if (s)
+        *check = verifier.finish(headNumber, headHash);
+    return s;
+}
+
+Status SqlStore::create(qint64* opened) {
+    *opened = 0;
+    if (m_hasJournal)
+        return Status::success();
+    Status s = m_db->beginWriting({});
+    for (const QString& statement : m_sql.journalSchema()) {
+        if (s)
+            s = m_db->run(statement, {});
+    }
+    JournalHead head;
+    if (s)
+        s = readHead(&head);
+    // What each act held is carried over as undated opening entries, one per running total, a
+    // few thousand acts at a time.
+    std::optional<qint64> after;
+    std::vector<JournalEntry> entries;
+    for (bool more = true; s && more;) {
+        entries.clear();
+        QVariantList binds;
+        if (after)
+            binds << bound(*after);
+        qint64 read = 0;
+        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6, %7 FROM %8 %9 ORDER BY %1 LIMIT 5000")
+                          .arg(n("NUMINT"), n("PAYESECU"), n("PAYECOMPLE"), n("PAYEDE"), n("REVERSE"), n("MEDACTE"),
+                               n("MEDSUIT"), n("ACTES"),
+                               after ? QStringLiteral("WHERE %1 > ?").arg(n("NUMINT")) : QString()),
+                      binds, [&](const SqlRow& r) {
+                          ++read;
+                          const qint64 act = r.integer(0).value_or(0);
+                          after = act;
+                          auto opening = [&](int column, const QString& payer, const QString& payee) {
+                              const auto amount = r.money(column);
+                              if (!amount || *amount == Money())
+                                  return;
+                              JournalEntry e;
+                              e.act = act;
+                              e.kind = JournalKind::Opening;
+                              e.payer = payer;
+                              e.payee = payee;
+                              e.amount = amount;
+                              entries.push_back(std::move(e));
+                          };
+                          opening(1, payerCode(Payer::Secu), {});
+                          opening(2, payerCode(Payer::Complementary), {});
+                          opening(3, payerCode(Payer::Patient), {});
+                          opening(4, r.text(5), r.text(6));
+                          return true;
+                      });
+        more = read == 5000;
+        if (s)
+            s = insertEntries(&entries, &head);
+    }
+    if (s)
+        s = writeHead(head);
+    if (s)
+        s = m_db->commit();
+    if (!s) {
+        m_db->rollback();
+        return s;
+    }
+    m_hasJournal = true;
+    *opened = head.number;
+    return s;
+}
+
+} // namespace obs
