@@ -183,7 +183,8 @@ void addJournal(const QString& path) {
     const double before = QFileInfo(path).size() / 1e6;
     qint64 opened = 0;
     check(store->journal().create(&opened), "giving the kept file its journal");
-    std::fprintf(stderr, "bench: journal given to the kept file: %lld opening entries in %.1f s, file %.1f MB -> %.1f MB\n",
+    std::fprintf(stderr,
+                 "bench: journal given to the kept file: %lld opening entries in %.1f s, file %.1f MB -> %.1f MB\n",
                  opened, t.elapsed() / 1000.0, before, QFileInfo(path).size() / 1e6);
 }
 
@@ -460,7 +461,8 @@ void Report::print() const {
     }
     std::printf("\nTimes in milliseconds, one operation each. program: the real window driven by its controls, until "
                 "it is repainted;\ncpu p95: the window thread's CPU time; store: the same store calls without the "
-                "window; x: program (store where no window is measured) / SQLite.\nSQLite: the statement below, prepared, run and its row read on a "
+                "window; x: program (store where no window is measured) / SQLite.\nSQLite: the statement below, "
+                "prepared, run and its row read on a "
                 "connection of its own:\n");
     for (const QString& key : m_order) {
         const ActionFigures& f = m_figures.at(key);

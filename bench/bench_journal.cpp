@@ -14,7 +14,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDate>
 #include <QDateTime>
 
@@ -125,8 +124,7 @@ void BM_Sqlite_SavePayment(benchmark::State& state) {
                 e.hash});
         const QString hash = e.hash;
         const qint64 number = e.number;
-        db.run("UPDATE JOURNAL_TETE SET NUMJ = ?, HASH = ?",
-               {QVariant::fromValue<qint64>(number), hash});
+        db.run("UPDATE JOURNAL_TETE SET NUMJ = ?, HASH = ?", {QVariant::fromValue<qint64>(number), hash});
         db.run("COMMIT");
         sw.lap(state, samples);
         ++i;
