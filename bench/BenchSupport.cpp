@@ -225,8 +225,8 @@ QString benchDatabase(int rows) {
         build(path, rows);
         g_built = true;
     }
-    addMissingIndexes(path);
     addJournal(path);
+    addMissingIndexes(path);
     return path;
 }
 
