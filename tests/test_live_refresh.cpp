@@ -73,6 +73,7 @@ private slots:
     void unsavedTypingStaysUntilReload();
     void deletedElsewhereMovesToNeighbour_data();
     void deletedElsewhereMovesToNeighbour();
+    void deletedElsewhereLeavesOtherResultAlone();
     void deletedElsewhereWithTyping();
     void ownSaveAndOtherActsLeaveTypingAlone();
     void changeByAnotherStore();
@@ -171,6 +172,26 @@ void TestLiveRefresh::deletedElsewhereMovesToNeighbour() {
     w.button("Command1")->click();
     QCOMPARE(w.shownName(), deleted == QLatin1String("ARNAUD") ? QStringLiteral("BERNARD") : QStringLiteral("ARNAUD"));
     QVERIFY(!w.noteShown());
+}
+
+void TestLiveRefresh::deletedElsewhereLeavesOtherResultAlone() {
+    // An act opened from the search screen while the record buttons follow a reference list (the
+    // editor's, shared): the neighbour is shown, and the editor's result stays where it was.
+    TempClinic clinic;
+    addNamed(clinic, QStringLiteral("ARNAUD"));
+    const qint64 n = addNamed(clinic, QStringLiteral("BERNARD"));
+    addNamed(clinic, QStringLiteral("COLIN"));
+    clinic.addMemo(1, QStringLiteral("Dr X"));
+    Window w(clinic);
+    const BrowseQuery practitioners = BrowseQuery::reference(ReferenceList::Practitioners, ReferenceOrder::AsStored);
+    QVERIFY(clinic.browsed().open(*clinic.database().store(), practitioners));
+    w.form->openAct(n);
+    QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
+    clinic.execute(removeAct(n));
+    QTRY_COMPARE_WITH_TIMEOUT(w.shownName(), QStringLiteral("COLIN"), kVisibleWithinMs);
+    QVERIFY(w.noteShown());
+    QVERIFY(clinic.browsed().query() == practitioners);
+    QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
 void TestLiveRefresh::deletedElsewhereWithTyping() {

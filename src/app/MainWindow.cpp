@@ -603,23 +603,35 @@ void MainWindow::reloadShownAct() {
 void MainWindow::moveToNeighbour(const Act& gone) {
     std::shared_ptr<Store> store = m_database.store();
     BrowsedRecord record;
-    Status s = store ? Status::success()
-                     : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
-    // The record buttons stand on the act that went: they go on from there, as "&>" would.
     RecordCursor* cursor = m_browsed.cursor();
     const bool actsBrowsed = m_browsed.isOpen() && (m_browsed.query().source == BrowseQuery::Source::ActsByName ||
                                                     m_browsed.query().source == BrowseQuery::Source::AllActs);
     BrowsedRecord current;
-    if (s && actsBrowsed && cursor->hasCurrent() && cursor->current(&current).error == StoreError::NoCurrentRecord) {
-        s = m_browsed.step(Move::Next, &record);
-    } else if (s) {
-        // Otherwise the acts by name, from the name of the act that went.
+    if (!store || !store->isOpen()) {
+        // Nothing to read a neighbour from: the display is cleared.
+    } else if (actsBrowsed && cursor->hasCurrent() && cursor->current(&current).error == StoreError::NoCurrentRecord) {
+        // The record buttons stand on the act that went: they go on from there, as "&>" would.
+        m_browsed.step(Move::Next, &record);
+    } else if (!m_browsed.isOpen()) {
+        // The acts by name from the name of the act that went, followed by the record buttons from now on.
         bool matched = false;
-        s = m_browsed.open(*store, BrowseQuery::actsByName());
+        Status s = m_browsed.open(*store, BrowseQuery::actsByName());
         if (s)
             s = m_browsed.findFirst(gone.surname, &matched, &record);
         if (s && !matched)
-            s = m_browsed.step(Move::Last, &record);
+            m_browsed.step(Move::Last, &record);
+    } else {
+        // The record buttons follow another result (a reference list, another act): it is left
+        // as it is, and the neighbour by name is read apart.
+        Status s;
+        const std::unique_ptr<RecordCursor> byName = store->browse(BrowseQuery::actsByName(), &s);
+        bool matched = false;
+        if (byName)
+            s = byName->findFirst(gone.surname, &matched);
+        if (byName && s && !matched)
+            s = byName->moveLast();
+        if (byName && s && byName->hasCurrent())
+            byName->currentAfterMove(&record);
     }
     if (const Act* act = std::get_if<Act>(&record))
         showAct(*act);
