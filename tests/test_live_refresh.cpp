@@ -77,6 +77,7 @@ private slots:
     void deletedElsewhereWithTyping();
     void ownSaveAndOtherActsLeaveTypingAlone();
     void changeByAnotherStore();
+    void watchReportsOthersOnly();
     void recordButtonsAndSearchSeeNewActs();
     void searchScreenSaysListChanged();
 
@@ -219,6 +220,7 @@ void TestLiveRefresh::ownSaveAndOtherActsLeaveTypingAlone() {
     TempClinic clinic;
     addNamed(clinic, QStringLiteral("BERNARD"));
     const qint64 other = addNamed(clinic, QStringLiteral("COLIN"));
+    clinic.useWorkstationLogin(); // the announcements made with a workstation's rights
     Window w(clinic);
     w.type("B");
     w.edit("TxtPSecu")->setText(QStringLiteral("20"));
@@ -250,6 +252,47 @@ void TestLiveRefresh::changeByAnotherStore() {
     edited.firstName = QStringLiteral("Zoé");
     QVERIFY(other->acts().update(act, edited, false));
     QTRY_COMPARE_WITH_TIMEOUT(w.edit("TxtPrenom")->text(), QStringLiteral("Zoé"), kVisibleWithinMs);
+}
+
+void TestLiveRefresh::watchReportsOthersOnly() {
+    // The shared store's own writes are never reported; another connection's are, with the act's
+    // number where the base names it.
+    TempClinic clinic;
+    const qint64 n = addNamed(clinic, QStringLiteral("BERNARD"));
+    SharedDatabase shared;
+    QVERIFY(shared.open(clinic.location()));
+    std::vector<StoreChanges> reported;
+    QObject::connect(&shared.changes(), &ChangeWatch::changed, [&](const StoreChanges& c) { reported.push_back(c); });
+    QTest::qWait(kQuietMs); // a server's listener says once that it starts listening
+    reported.clear();
+    const auto payOn = [n](Store& store, int euros) {
+        Act act;
+        bool found = false;
+        QVERIFY(store.acts().find(n, &act, &found) && found);
+        Act edited = act;
+        edited.paidSecu = Money::fromEuros(euros);
+        QVERIFY(store.acts().update(act, edited, false));
+    };
+    payOn(*shared.store(), 10);
+    QTest::qWait(kQuietMs);
+    QCOMPARE(reported.size(), size_t(0));
+    Status s;
+    const std::shared_ptr<Store> other = Store::open(clinic.location(), &s);
+    QVERIFY2(other, qPrintable(s.message));
+    payOn(*other, 20);
+    QTRY_COMPARE_WITH_TIMEOUT(reported.size(), size_t(1), kVisibleWithinMs);
+    QVERIFY(reported[0].mayConcern(n));
+    QVERIFY(!reported[0].references);
+    if (clinic.onServer())
+        QCOMPARE(reported[0].acts, std::set<qint64>{n});
+    // A reference list changed elsewhere; the screens' store opened anew in between loses nothing.
+    reported.clear();
+    ReferenceEntry practitioner;
+    practitioner.label = QStringLiteral("Dr Y");
+    QVERIFY(other->references().add(practitioner));
+    QVERIFY(shared.open(clinic.location()));
+    QTRY_COMPARE_WITH_TIMEOUT(reported.size(), size_t(1), kVisibleWithinMs);
+    QVERIFY(clinic.onServer() ? reported[0].references && !reported[0].actsMayHaveChanged() : reported[0].unknown);
 }
 
 void TestLiveRefresh::recordButtonsAndSearchSeeNewActs() {
