@@ -123,6 +123,7 @@ void SearchPanel::showCountAndTotal(const QString& count, const QString& euros, 
 }
 
 void SearchPanel::runListing(ListingKind kind) {
+    m_lastKind = kind;
     m_totalCaption->setText(Listing::totalCaption(kind));
     const auto first = parseFrenchDate(m_txtDate1->text());
     const auto last = parseFrenchDate(m_txtDate2->text());
@@ -131,6 +132,7 @@ void SearchPanel::runListing(ListingKind kind) {
         return;
     }
     m_found->clear();
+    emit foundListChanged(false);
     accounts::rememberPeriod(m_txtDate1, m_txtDate2, Settings::PeriodOf::Search);
 
     const Period period{dayNumberOf(*first), dayNumberOf(*last)};
@@ -165,6 +167,7 @@ void SearchPanel::runListing(ListingKind kind) {
     }
     if (rows.empty()) {
         showCountAndTotal(QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"));
+        emit foundListChanged(true);
         return;
     }
     m_foundCount->setText(QString::number(rows.size()));
@@ -185,6 +188,11 @@ void SearchPanel::runListing(ListingKind kind) {
     // As at every listing, the shared database is opened afresh (the previous one stays on failure).
     m_database.reopen();
     m_found->setRows(kind, std::move(rows));
+    emit foundListChanged(true);
+}
+
+void SearchPanel::listAgain() {
+    runListing(m_lastKind);
 }
 
 void SearchPanel::clearSearch() {
@@ -195,6 +203,7 @@ void SearchPanel::clearSearch() {
     m_txtPatiente->clear();
     showCountAndTotal(QString(), QString(), QString());
     m_found->clear();
+    emit foundListChanged(false);
 }
 
 SearchState SearchPanel::state() const {
@@ -227,6 +236,8 @@ void SearchPanel::restore(const SearchState& st) {
     m_totalCaption->setText(st.totalCaption);
     showCountAndTotal(st.count, st.euros, st.francs);
     m_found->setRows(st.kind, st.rows);
+    m_lastKind = st.kind;
+    emit foundListChanged(!st.count.isEmpty());
     if (st.currentLine >= 0 && st.currentLine < m_found->rowCount()) {
         const QModelIndex line = m_found->index(st.currentLine, 0);
         m_foundList->setCurrentIndex(line);

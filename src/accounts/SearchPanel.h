@@ -53,11 +53,15 @@ public:
     SearchState state() const;
     // Shows a kept state again as it was, without searching.
     void restore(const SearchState& state);
+    // Runs the listing of the found list again, with the criteria now on the screen.
+    void listAgain();
 
 signals:
     // A found act was double-clicked.
     void actChosen(qint64 number);
     void quitRequested();
+    // The found list now holds a listing's result (true), or none (false: cleared, or being made).
+    void foundListChanged(bool listed);
 
 private:
     void buildUi();
@@ -69,6 +73,7 @@ private:
     std::unique_ptr<Ui::SearchPanel> m_ui;
     SharedDatabase& m_database;
     ListingModel* m_found = nullptr;
+    ListingKind m_lastKind = ListingKind::Search; // of the listing last run or restored
 
     QLineEdit* m_txtDate1 = nullptr;
     QLineEdit* m_txtDate2 = nullptr;

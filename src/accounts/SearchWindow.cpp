@@ -5,6 +5,7 @@
 #include "accounts/SearchPanel.h"
 #include "accounts/YearStatementWindow.h"
 #include "common/Settings.h"
+#include "store/ChangeWatch.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
@@ -13,9 +14,11 @@
 
 #include "ui_SearchWindow.h"
 
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 
 namespace obs {
 
@@ -56,8 +59,23 @@ void SearchWindow::buildUi() {
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);
+    // Said under the found list when another workstation changed the acts since the listing.
+    m_listChanged = new QWidget(this);
+    auto* noticeRow = new QHBoxLayout(m_listChanged);
+    noticeRow->setContentsMargins(0, 0, 0, 0);
+    auto* notice = new QLabel(QStringLiteral("La liste a changé depuis la recherche"), m_listChanged);
+    notice->setObjectName(QStringLiteral("LblListeChangee"));
+    notice->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    auto* again = new QPushButton(QStringLiteral("Rechercher à nouveau"), m_listChanged);
+    again->setObjectName(QStringLiteral("CmdRechercherANouveau"));
+    again->setAutoDefault(false);
+    noticeRow->addWidget(notice);
+    noticeRow->addWidget(again);
+    noticeRow->addStretch(1);
+    m_listChanged->hide();
+    m_ui->root->insertWidget(1, m_listChanged);
     m_reversal = new ReversalPanel(m_database, this);
-    m_ui->root->insertWidget(1, m_reversal, 2);
+    m_ui->root->insertWidget(2, m_reversal, 2);
     m_explanation = m_ui->Label13;
 
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
@@ -69,6 +87,12 @@ void SearchWindow::buildUi() {
         emit actChosen(number);
     });
     connect(m_reversal, &ReversalPanel::finished, this, &SearchWindow::close);
+    connect(m_search, &SearchPanel::foundListChanged, this, [this](bool listed) {
+        m_listed = listed;
+        m_listChanged->hide();
+    });
+    connect(again, &QPushButton::clicked, m_search, &SearchPanel::listAgain);
+    connect(&m_database.changes(), &ChangeWatch::changed, this, &SearchWindow::changedElsewhere);
 
     // Roomy where the screen allows, but always whole on it, title bar included.
     resize(sizeWithinScreen(this, QSize(1180, 860)).expandedTo(minimumSizeHint()));
@@ -101,6 +125,11 @@ void SearchWindow::openYearStatement() {
     }
     m_yearStatement = new YearStatementWindow(m_database, this);
     m_yearStatement->show();
+}
+
+void SearchWindow::changedElsewhere(const StoreChanges& changes) {
+    if (m_listed && changes.actsMayHaveChanged())
+        m_listChanged->show();
 }
 
 SearchState SearchWindow::state() const {

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLabel;
+class QWidget;
 
 namespace Ui {
 class SearchWindow;
@@ -19,6 +20,7 @@ namespace obs {
 class ReversalPanel;
 class SearchPanel;
 class SharedDatabase;
+struct StoreChanges;
 class YearStatementWindow;
 
 // The search and accounts screen: its search panel above, its reversal panel below, and the menu
@@ -46,12 +48,16 @@ signals:
 private:
     void buildUi();
     void load();
+    // Another workstation changed the acts: a found list shown may be out of date.
+    void changedElsewhere(const StoreChanges& changes);
 
     std::unique_ptr<Ui::SearchWindow> m_ui;
     SharedDatabase& m_database;
     SearchPanel* m_search = nullptr;
     ReversalPanel* m_reversal = nullptr;
     QLabel* m_explanation = nullptr;
+    QWidget* m_listChanged = nullptr; // the notice and its button
+    bool m_listed = false;            // the found list holds a listing's result
     QPointer<YearStatementWindow> m_yearStatement;
 };
 

@@ -10,6 +10,7 @@
 #include "entry/ActEntryWindow.h"
 #include "reference/ReferenceListsEditor.h"
 #include "store/BrowsedResult.h"
+#include "store/ChangeWatch.h"
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -38,6 +40,8 @@ namespace {
 const QString kAtRestHeading = QStringLiteral("Comptabilité entre médecins");
 const QString kSelectFirst = QStringLiteral("Selectionnez un nom au préalable.");
 const QString kSaveBeforeLeaving = QStringLiteral("Enregistrer les modifications de cette fiche ?");
+const QString kChangedElsewhere = QStringLiteral("Cette fiche a été modifiée sur un autre poste");
+const QString kDeletedElsewhere = QStringLiteral("Cette fiche a été supprimée sur un autre poste");
 // Shown in place of a total that cannot be worked out from amounts beyond the program's range.
 const QString kOutOfRange = QStringLiteral("Montant hors limites (10000000 € au plus)");
 
@@ -112,6 +116,11 @@ void MainWindow::buildUi() {
     m_ui->LblNonEnregistre->hide();
     for (QLineEdit* box : recordBoxes())
         connect(box, &QLineEdit::textChanged, this, &MainWindow::updateUnsavedMark);
+
+    // What another workstation changes in the act shown is shown here, or said.
+    hideElsewhereNote();
+    connect(m_ui->CmdRecharger, &QPushButton::clicked, this, &MainWindow::reloadShownAct);
+    connect(&m_database.changes(), &ChangeWatch::changed, this, &MainWindow::changedElsewhere);
 
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, m_ui->CmdEnreg, &QPushButton::click);
@@ -241,6 +250,7 @@ void MainWindow::moveRecord(Move move) {
 }
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
+    hideElsewhereNote();
     m_shown = act;
     m_shownPriceForm = priceForm;
     m_filling = true;
@@ -349,6 +359,7 @@ void MainWindow::recomputeRemainder() {
 }
 
 void MainWindow::clearRecord() {
+    hideElsewhereNote();
     m_shown.reset();
     m_ui->LblNumero->clear();
     for (QLineEdit* box : recordBoxes())
@@ -528,6 +539,115 @@ void MainWindow::refreshAfterRestore() {
         showAct(act, m_shownPriceForm); // as the base now holds it, so that a save compares with that
     else
         clearRecord();
+}
+
+void MainWindow::changedElsewhere(const StoreChanges& changes) {
+    if (m_shown && changes.mayConcern(m_shown->number))
+        recheckShownAct();
+}
+
+void MainWindow::recheckShownAct() {
+    if (!m_shown)
+        return;
+    std::shared_ptr<Store> store = m_database.store();
+    if (!store || !store->isOpen())
+        return;
+    Act stored;
+    bool found = false;
+    if (!store->acts().find(m_shown->number, &stored, &found)) {
+        // The base is busy or away for a moment: read again a little later, once.
+        if (!std::exchange(m_recheckQueued, true))
+            QTimer::singleShot(ChangeWatch::kFilePollMs, this, [this] {
+                m_recheckQueued = false;
+                recheckShownAct();
+            });
+        return;
+    }
+    if (found && stored == *m_shown)
+        return; // as shown (this workstation's own save, or a change undone)
+    if (hasUnsavedChanges()) {
+        // The typing stays until the user chooses: "Recharger", or a save that will say why not.
+        showElsewhereNote(found ? kChangedElsewhere : kDeletedElsewhere, true);
+        return;
+    }
+    if (found) {
+        showAct(stored, m_shownPriceForm);
+        return;
+    }
+    const Act gone = *m_shown;
+    moveToNeighbour(gone);
+    showElsewhereNote(QStringLiteral("La fiche de %1 %2 (n° %3) a été supprimée sur un autre poste.")
+                          .arg(gone.surname, gone.firstName)
+                          .arg(gone.number),
+                      false);
+}
+
+void MainWindow::reloadShownAct() {
+    if (!m_shown)
+        return;
+    std::shared_ptr<Store> store = m_database.store();
+    Act stored;
+    bool found = false;
+    const Status s = store ? store->acts().find(m_shown->number, &stored, &found)
+                           : Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
+    if (!s) {
+        Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être relue.\n%1").arg(s.message));
+        return;
+    }
+    if (found)
+        showAct(stored, m_shownPriceForm);
+    else
+        moveToNeighbour(*m_shown);
+}
+
+void MainWindow::moveToNeighbour(const Act& gone) {
+    std::shared_ptr<Store> store = m_database.store();
+    BrowsedRecord record;
+    RecordCursor* cursor = m_browsed.cursor();
+    const bool actsBrowsed = m_browsed.isOpen() && (m_browsed.query().source == BrowseQuery::Source::ActsByName ||
+                                                    m_browsed.query().source == BrowseQuery::Source::AllActs);
+    BrowsedRecord current;
+    if (!store || !store->isOpen()) {
+        // Nothing to read a neighbour from: the display is cleared.
+    } else if (actsBrowsed && cursor->hasCurrent() && cursor->current(&current).error == StoreError::NoCurrentRecord) {
+        // The record buttons stand on the act that went: they go on from there, as "&>" would.
+        m_browsed.step(Move::Next, &record);
+    } else if (!m_browsed.isOpen()) {
+        // The acts by name from the name of the act that went, followed by the record buttons from now on.
+        bool matched = false;
+        Status s = m_browsed.open(*store, BrowseQuery::actsByName());
+        if (s)
+            s = m_browsed.findFirst(gone.surname, &matched, &record);
+        if (s && !matched)
+            m_browsed.step(Move::Last, &record);
+    } else {
+        // The record buttons follow another result (a reference list, another act): it is left
+        // as it is, and the neighbour by name is read apart.
+        Status s;
+        const std::unique_ptr<RecordCursor> byName = store->browse(BrowseQuery::actsByName(), &s);
+        bool matched = false;
+        if (byName)
+            s = byName->findFirst(gone.surname, &matched);
+        if (byName && s && !matched)
+            s = byName->moveLast();
+        if (byName && s && byName->hasCurrent())
+            byName->currentAfterMove(&record);
+    }
+    if (const Act* act = std::get_if<Act>(&record))
+        showAct(*act);
+    else
+        clearRecord();
+}
+
+void MainWindow::showElsewhereNote(const QString& text, bool withReload) {
+    m_ui->LblAutrePoste->setText(text);
+    m_ui->LblAutrePoste->show();
+    m_ui->CmdRecharger->setVisible(withReload);
+}
+
+void MainWindow::hideElsewhereNote() {
+    m_ui->LblAutrePoste->hide();
+    m_ui->CmdRecharger->hide();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

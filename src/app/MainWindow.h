@@ -16,6 +16,7 @@ class MainWindow;
 namespace obs {
 
 class SharedDatabase;
+struct StoreChanges;
 
 // The main window, the record editor: shows one act record at a time, finds a patient by surname
 // as the user types, steps through the records, saves corrections and payments, deletes. Its
@@ -84,6 +85,17 @@ private:
     bool readBoxes(Act* act, bool* dateTyped);
     void remove();
 
+    // Another workstation changed the base: the act shown is read again when it may be concerned.
+    void changedElsewhere(const StoreChanges& changes);
+    // Shows the act as now stored; with typing not yet saved, only says that it changed or went.
+    void recheckShownAct();
+    // "Recharger": the act as now stored, the typing dropped.
+    void reloadShownAct();
+    // The act shown is gone: the record buttons' next act (or the last) is shown in its place.
+    void moveToNeighbour(const Act& gone);
+    void showElsewhereNote(const QString& text, bool withReload);
+    void hideElsewhereNote();
+
     std::unique_ptr<Ui::MainWindow> m_ui;
     SharedDatabase& m_database;
     // The act as read when it was shown: a save writes only if it is still so.
@@ -97,6 +109,7 @@ private:
     BrowsedResult& m_browsed;
     Navigator m_navigator;
     bool m_ending = false;
+    bool m_recheckQueued = false;
 };
 
 } // namespace obs

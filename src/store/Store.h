@@ -186,6 +186,14 @@ public:
     virtual ReferenceTable& references() = 0;
     virtual JournalTable& journal() = 0;
     virtual std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) = 0;
+
+    // A file's count of the commits made by OTHER connections (another workstation, a tool): it
+    // moves only when one of them committed. Read without waiting on a lock: nothing while the
+    // file is being written, and nothing on a server, which announces its changes instead.
+    virtual std::optional<qint64> othersCommits() { return std::nullopt; }
+    // The server session this connection writes through (what the base's announcements of its
+    // changes name); 0 on a file or when it cannot be had.
+    virtual qint64 serverSession() { return 0; }
 };
 
 } // namespace obs

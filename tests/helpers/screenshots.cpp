@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScreen>
 #include <QtTest>
 
 using namespace obs;
@@ -27,6 +28,15 @@ QString folder() {
 void save(QWidget* window, const char* name) {
     QCoreApplication::processEvents(); // pending layout changes
     QVERIFY(window->grab().save(QDir(folder()).filePath(QString::fromLatin1(name) + QStringLiteral(".png"))));
+}
+
+// The whole screen, window manager's frames included, when there is a real one.
+void saveScreen(const char* name) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    QTest::qWait(300); // the window manager's frame drawn
+    QVERIFY(QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QDir(folder()).filePath(QString::fromLatin1(name) + QStringLiteral(".png"))));
 }
 
 void show(QWidget* window) {
@@ -110,6 +120,45 @@ private slots:
         QTest::keyClicks(child<QLineEdit>(main.get(), "Text1"), QStringLiteral("DUP"));
         child<QLineEdit>(main.get(), "TxtPCompl")->setText(QStringLiteral("94,05"));
         save(main.get(), "main-unsaved");
+    }
+
+    // The main window after another workstation changed the act being typed into.
+    void mainChangedElsewhere() {
+        TempClinic clinic;
+        const qint64 n = clinic.addAct({{"Nom", "DUPONT"},
+                                        {"Prenom", "Marie"},
+                                        {"Date", 46300},
+                                        {"Acte", "Accouchement simple"},
+                                        {"CCAM1", "JQGD010"},
+                                        {"MEDSUIT", "Dr MARTIN"},
+                                        {"MEDACTE", "Dr BERTRAND"},
+                                        {"PRIX", moneyValue(Money::parse("313,5"))},
+                                        {"DE", moneyValue(Money::fromEuros(150))}});
+        std::unique_ptr<QWidget> main(openProgramWindow(QStringLiteral("main"), clinic.database(), clinic.browsed()));
+        show(main.get());
+        child<QLineEdit>(main.get(), "Text1")->clear();
+        QTest::keyClicks(child<QLineEdit>(main.get(), "Text1"), QStringLiteral("DUP"));
+        child<QLineEdit>(main.get(), "TxtPCompl")->setText(QStringLiteral("94,05"));
+        clinic.execute(QStringLiteral("UPDATE ACTES SET PAYESECU = 2194500 WHERE NUMINT = %1").arg(n));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(main.get(), "LblAutrePoste")->isVisible(), 3000);
+        save(main.get(), "main-changed-elsewhere");
+        saveScreen("main-changed-elsewhere-screen");
+    }
+
+    // The search screen after another workstation added an act of the period listed.
+    void searchListChanged() {
+        ClinicWithRates clinic;
+        QVERIFY(fillDemoReferences(clinic.dbPath()));
+        QVERIFY(fillDemoActs(clinic.dbPath(), 400, QDate(2005, 1, 1), QDate(2005, 12, 31)));
+        SearchScreen s(clinic);
+        show(s.form);
+        s.period(QStringLiteral("01/01/2005"), QStringLiteral("31/12/2005"));
+        s.type("CmbPrat1", QStringLiteral("Dr D'ORVAL"));
+        s.click("Command2");
+        clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38400}, {"MEDSUIT", "Dr D'ORVAL"}});
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(s.form, "LblListeChangee")->isVisible(), 3000);
+        save(s.form, "search-list-changed");
+        saveScreen("search-list-changed-screen");
     }
 
     // The backup screen with a clinic's folders, and the about box.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/postgres/PgBulk.h"
 
+#include "store/postgres/PgChangeNotices.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
 
@@ -266,6 +267,9 @@ Status upgrade(const QString& conninfo) {
         if (db)
             s = rebuildServerIndexes(*db);
     }
+    // The base announces its changes to the workstations from now on.
+    if (s)
+        s = installServerChangeNotices(*db);
     return s;
 }
 

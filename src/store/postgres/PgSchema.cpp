@@ -2,6 +2,7 @@
 #include "store/postgres/PgSchema.h"
 
 #include "common/FrenchText.h"
+#include "store/postgres/PgChangeNotices.h"
 #include "store/postgres/PgConnection.h"
 
 #include <QSet>
@@ -239,7 +240,7 @@ Status createServerSchema(PgConnection& db) {
     return inOneTransaction(db, serverTextFunctionsSql() +
                                     QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(),
                                                                    QString::fromUtf8(kJournal).trimmed()) +
-                                    QString::fromUtf8(kRights));
+                                    QString::fromUtf8(kRights) + serverChangeNoticesSql());
 }
 
 Status replaceServerTextFunctions(PgConnection& db) {

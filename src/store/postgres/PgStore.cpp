@@ -118,4 +118,13 @@ std::shared_ptr<PgStore> PgStore::open(const QString& conninfo, Status* status) 
     return std::shared_ptr<PgStore>(new PgStore(std::move(db)));
 }
 
+qint64 PgStore::serverSession() {
+    qint64 session = 0;
+    m_server->exec(QStringLiteral("SELECT pg_backend_pid()"), {}, [&](const PgRow& r) {
+        session = r.integer(0).value_or(0);
+        return false;
+    });
+    return session;
+}
+
 } // namespace obs

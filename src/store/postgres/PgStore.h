@@ -15,6 +15,7 @@ public:
 
     QString location() const override { return m_server->location(); }
     void close() override { m_server->close(); }
+    qint64 serverSession() override;
 
     // The connection itself, for the maintenance tool and the tests.
     PgConnection& connection() { return *m_server; }

@@ -280,6 +280,25 @@ Status Database::step(const QString& sql, const QVariantList& binds, const std::
     });
 }
 
+Status Database::dataVersion(qint64* version) {
+    if (!m_db)
+        return closedStatus();
+    sqlite3* handle = m_db->getHandle();
+    // Only the file's header is read; a commit in progress elsewhere is not waited for.
+    sqlite3_busy_timeout(handle, 0);
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(raw);
+    if (rc == SQLITE_ROW)
+        *version = sqlite3_column_int64(raw, 0);
+    sqlite3_busy_timeout(handle, m_lockWaitMs);
+    if (rc != SQLITE_ROW)
+        return statusFromEngine(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+    return Status::success();
+}
+
 void Database::setLockWait(int waitMs, int retryWithinMs) {
     m_lockWaitMs = waitMs;
     m_retryWithinMs = retryWithinMs;

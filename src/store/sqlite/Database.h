@@ -62,6 +62,10 @@ public:
     // Both tables of the program are present.
     bool hasProgramTables();
 
+    // The engine's count of the commits other connections made to the file (PRAGMA data_version),
+    // read without waiting: Locked while another connection is writing it.
+    Status dataVersion(qint64* version);
+
     // The store's French description of an engine error.
     static Status statusFromEngine(int code, const QString& detail);
 

@@ -182,4 +182,11 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* stat
     return std::shared_ptr<SqliteStore>(new SqliteStore(std::move(db)));
 }
 
+std::optional<qint64> SqliteStore::othersCommits() {
+    qint64 version = 0;
+    if (!m_file->dataVersion(&version))
+        return std::nullopt;
+    return version;
+}
+
 } // namespace obs

@@ -14,6 +14,7 @@ public:
 
     QString location() const override { return m_file->path(); }
     void close() override { m_file->close(); }
+    std::optional<qint64> othersCommits() override;
 
     // The connection itself, for the maintenance tool and the tests.
     Database& database() { return *m_file; }
