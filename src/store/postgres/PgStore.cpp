@@ -84,10 +84,76 @@ public:
 
 const PgDialect kDialect;
 
+// The acts of the store, a save checked again when the server went away while it was made.
+class CheckedActs final : public ActsTable {
+public:
+    CheckedActs(ActsTable& acts, const PgConnection& server) : m_acts(acts), m_server(server) {}
+
+    Status find(qint64 number, Act* act, bool* found) override { return m_acts.find(number, act, found); }
+    Status findMany(const std::vector<qint64>& numbers, std::vector<Act>* acts) override {
+        return m_acts.findMany(numbers, acts);
+    }
+    // The save is never sent again: what is stored now says whether it was made.
+    Status update(const Act& shown, const Act& edited, bool withDate) override {
+        const Status s = m_acts.update(shown, edited, withDate);
+        if (s.error != StoreError::ConnectionLost)
+            return s;
+        Act now;
+        bool found = false;
+        if (!m_server.connected() || !m_acts.find(shown.number, &now, &found))
+            return s; // the server is still away: not known
+        if (!found)
+            return Status::failure(StoreError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        Act saved = edited;
+        saved.number = shown.number;
+        saved.reversed = shown.reversed;
+        saved.reversalDate = shown.reversalDate;
+        if (!withDate)
+            saved.date = shown.date;
+        if (now == saved)
+            return Status::success();
+        if (now == shown)
+            return m_server.lost(PgConnection::Lost::NothingWritten);
+        return Status::failure(StoreError::Changed,
+                               QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage."));
+    }
+    Status remove(qint64 number) override { return m_acts.remove(number); }
+    Status append(const Act& act, qint64* number) override { return m_acts.append(act, number); }
+    Status listing(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                   const std::function<bool(const ListingRow&)>& each, std::optional<Money>* total) override {
+        return m_acts.listing(kind, period, criteria, each, total);
+    }
+    Status listingTotal(ListingKind kind, const Period& period, const SearchCriteria& criteria,
+                        std::optional<Money>* total) override {
+        return m_acts.listingTotal(kind, period, criteria, total);
+    }
+    Status pairSums(const Period& period, const QString& follower, const QString& performer, PairSums* sums) override {
+        return m_acts.pairSums(period, follower, performer, sums);
+    }
+    Status latestOfPair(const QString& follower, const QString& performer, std::optional<qint64>* number) override {
+        return m_acts.latestOfPair(follower, performer, number);
+    }
+    Status addReversal(qint64 number, qint64 day, Money amount, bool* changed) override {
+        return m_acts.addReversal(number, day, amount, changed);
+    }
+    Status yearStatement(int year, const QString& performer, YearStatement* statement) override {
+        return m_acts.yearStatement(year, performer, statement);
+    }
+
+private:
+    ActsTable& m_acts;
+    const PgConnection& m_server;
+};
+
 } // namespace
 
 PgStore::PgStore(std::shared_ptr<PgConnection> db)
-    : SqlStore(std::make_shared<PgLink>(db), kDialect), m_server(std::move(db)) {}
+    : SqlStore(std::make_shared<PgLink>(db), kDialect), m_server(std::move(db)),
+      m_acts(std::make_unique<CheckedActs>(SqlStore::acts(), *m_server)) {}
+
+obs::ActsTable& PgStore::acts() {
+    return *m_acts;
+}
 
 std::shared_ptr<PgStore> PgStore::open(const QString& conninfo, Status* status) {
     std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, status);
