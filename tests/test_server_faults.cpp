@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
+#include "common/Money.h"
 #include "common/Settings.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgStore.h"
@@ -29,6 +30,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 using namespace obs;
@@ -193,11 +195,20 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     void mend() { m_passing = true; }
+    // The next statement holding `text` reaches the server, which does it; the answer that follows
+    // it once no transaction is open (the commit's) is lost with the connection, as when the
+    // network fails at that moment. The connection must not be encrypted (sslmode=disable).
+    void loseAnswerTo(const QByteArray& text) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_marker = text;
+    }
+    bool answerLost() const { return m_answerLost; }
 
 private:
     struct Pair {
         int client;
         int server;
+        bool armed = false; // the statement was seen: its committed answer is to be lost
     };
     int connectToTarget() const {
         const int s = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -211,11 +222,24 @@ private:
         }
         return s;
     }
-    static bool pass(int from, int to) {
+    // Passes what arrived; false when the connection is to be closed.
+    bool pass(int from, int to, bool toServer, bool* armed) {
         char buffer[16384];
         const ssize_t n = ::read(from, buffer, sizeof buffer);
         if (n <= 0)
             return false;
+        const QByteArrayView data(buffer, n);
+        if (toServer) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_marker.isEmpty() && data.contains(m_marker)) {
+                *armed = true;
+                m_marker.clear();
+            }
+        } else if (*armed && data.contains(QByteArrayView("Z\0\0\0\x05I", 6))) {
+            // ReadyForQuery, idle: the statement and its transaction are over on the server.
+            m_answerLost = true;
+            return false;
+        }
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::write(to, buffer + done, size_t(n - done));
             if (w <= 0)
@@ -269,9 +293,9 @@ private:
                 const pollfd& s = fds[2 + 2 * i];
                 bool alive = true;
                 if (c.revents & (POLLIN | POLLHUP | POLLERR))
-                    alive = pass(pairs[i].client, pairs[i].server);
+                    alive = pass(pairs[i].client, pairs[i].server, true, &pairs[i].armed);
                 if (alive && (s.revents & (POLLIN | POLLHUP | POLLERR)))
-                    alive = pass(pairs[i].server, pairs[i].client);
+                    alive = pass(pairs[i].server, pairs[i].client, false, &pairs[i].armed);
                 if (alive) {
                     kept.push_back(pairs[i]);
                 } else {
@@ -294,6 +318,9 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_cutting{false};
     std::atomic<bool> m_passing{true};
+    std::atomic<bool> m_answerLost{false};
+    std::mutex m_mutex;
+    QByteArray m_marker;
     std::thread m_thread;
 };
 
@@ -351,6 +378,8 @@ private slots:
     void backendEndedDuringSave();
     void transactionCutIsNeverHalfWritten();
     void networkCutAndMended();
+    void answerLostAfterTheWrite_data();
+    void answerLostAfterTheWrite();
     void lockHeldByAnotherWorkstation();
 
 private:
@@ -562,6 +591,55 @@ void TestServerFaults::networkCutAndMended() {
     w.edit("Text1")->clear();
     w.type("B");
     QCOMPARE(w.edit("TxtPCompl")->text(), QStringLiteral("30"));
+}
+
+void TestServerFaults::answerLostAfterTheWrite_data() {
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QByteArray>("statement");
+    QTest::newRow("save") << "update" << QByteArray("UPDATE actes SET");
+    QTest::newRow("new act") << "append" << QByteArray("INSERT INTO actes");
+    QTest::newRow("sum paid over") << "reversal" << QByteArray("UPDATE actes SET daterev");
+}
+
+void TestServerFaults::answerLostAfterTheWrite() {
+    // The server made the write, then the network failed before its answer came back: the write
+    // is not sent again (a sum paid over would count twice, an act be created twice); what is
+    // stored says it was made.
+    QFETCH(QString, write);
+    QFETCH(QByteArray, statement);
+    Relay relay(m_server->port());
+    const auto clinic =
+        clinicOn(QStringLiteral("host=127.0.0.1 port=%1 user=postgres sslmode=disable").arg(relay.port()));
+    Status s;
+    const auto store = std::dynamic_pointer_cast<PgStore>(Store::open(clinic->location(), &s));
+    QVERIFY2(store, qPrintable(s.message));
+    Act shown;
+    bool found = false;
+    QVERIFY(store->acts().find(1, &shown, &found) && found);
+    relay.loseAnswerTo(statement);
+    if (write == u"update") {
+        Act edited = shown;
+        edited.paidComplementary = Money::fromEuros(30);
+        s = store->acts().update(shown, edited, false);
+        QVERIFY2(s, qPrintable(s.message));
+        QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
+    } else if (write == u"append") {
+        Act act = shown;
+        act.firstName = QStringLiteral("Jeanne");
+        qint64 number = 0;
+        s = store->acts().append(act, &number);
+        QVERIFY2(s, qPrintable(s.message));
+        QCOMPARE(clinic->count("ACTES"), 2);
+        QCOMPARE(clinic->scalar("SELECT max(NUMINT) FROM ACTES").toLongLong(), number);
+    } else {
+        bool changed = false;
+        s = store->acts().addReversal(1, 38360, Money::fromEuros(15), &changed);
+        QVERIFY2(s, qPrintable(s.message));
+        QVERIFY(changed);
+        QCOMPARE(clinic->scalar("SELECT REVERSE FROM ACTES").toLongLong(), euros("15").toLongLong());
+    }
+    QVERIFY(relay.answerLost());
+    QCOMPARE(store->connection().reconnections(), 1);
 }
 
 void TestServerFaults::lockHeldByAnotherWorkstation() {
