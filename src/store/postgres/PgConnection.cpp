@@ -369,9 +369,8 @@ Status PgConnection::whileTransactionLost(const QString& sql) {
 
 Status PgConnection::run(const QString& sql, const std::function<PGresult*()>& send, PGresult** result) {
     *result = nullptr;
-    const Kind kind = kindOf(sql);
     if (m_transactionLost) {
-        if (kind != Kind::Begin)
+        if (kindOf(sql) != Kind::Begin)
             return whileTransactionLost(sql);
         m_transactionLost = false;
     }
@@ -388,6 +387,7 @@ Status PgConnection::run(const QString& sql, const std::function<PGresult*()>& s
         return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
                                 resultDetail(m_conn, r.get()));
     const QString detail = resultDetail(m_conn, r.get());
+    const Kind kind = kindOf(sql);
     r.reset();
     Status again;
     if (before != PQTRANS_IDLE) {
