@@ -375,6 +375,7 @@ private slots:
     void tls();
     void readAfterRestart();
     void serverAwayWhileTyping();
+    void saveWhileTheServerRestarts();
     void backendEndedDuringSave();
     void transactionCutIsNeverHalfWritten();
     void networkCutAndMended();
@@ -499,6 +500,27 @@ void TestServerFaults::serverAwayWhileTyping() {
     QCOMPARE(lastMessage(), QStringLiteral("Fiche modifiée"));
     QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
     QVERIFY(!w.marked());
+}
+
+void TestServerFaults::saveWhileTheServerRestarts() {
+    // A save asked while the server is down for a moment waits for it, then goes through.
+    const auto clinic = clinicOn(m_server->verified());
+    Window w(*clinic);
+    w.type("B");
+    QString why;
+    QVERIFY2(m_server->control(QStringLiteral("stop"), &why), qPrintable(why));
+    std::thread restart([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        QString ignored;
+        m_server->control(QStringLiteral("start"), &ignored);
+    });
+    w.edit("TxtPCompl")->setText(QStringLiteral("30"));
+    const qsizetype shownBefore = Dialogs::shown().size();
+    w.save();
+    restart.join();
+    QCOMPARE(Dialogs::shown().size(), shownBefore + 2); // the question, then the save's message
+    QCOMPARE(lastMessage(), QStringLiteral("Fiche modifiée"));
+    QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
 }
 
 void TestServerFaults::backendEndedDuringSave() {

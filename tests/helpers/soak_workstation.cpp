@@ -121,7 +121,9 @@ int work(const QString& location, quint32 seed, int seconds, const QString& tag,
     while (clock.elapsed() < qint64(seconds) * 1000) {
         QThread::msleep(rng.bounded(150));
         const int op = rng.bounded(100);
-        const qint64 n = numbers[rng.bounded(int(numbers.size()))];
+        // Half the time one of the day's few patients, whom several workstations handle at once.
+        const qint64 n =
+            numbers[rng.bounded(rng.bounded(2) ? std::min<int>(8, int(numbers.size())) : int(numbers.size()))];
         QElapsedTimer t;
         t.start();
         if (nextBackup >= 0 && clock.elapsed() >= nextBackup) {
@@ -346,7 +348,9 @@ int check(Store& store, const QString& snapshotFile, const QStringList& reports)
             .arg(corrupt)
             .arg(crashed)
             .arg(unexpected));
-    return lostWrites || corrupt || crashed || unexpected || uncertain ? 1 : 0;
+    // A write whose outcome stayed unknown (the server away longer than a connection waits) is
+    // told to the user as such; the sums above allow for either outcome.
+    return lostWrites || corrupt || crashed || unexpected ? 1 : 0;
 }
 
 } // namespace

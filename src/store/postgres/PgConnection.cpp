@@ -5,8 +5,12 @@
 
 #include <libpq-fe.h>
 
+#include <QElapsedTimer>
+
 #include <poll.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace obs {
@@ -40,6 +44,9 @@ std::optional<qint64> PgRow::integer(int column) const {
 }
 
 namespace {
+
+// The pause between two tries to reach a server being restarted.
+constexpr int kRetryMs = 200;
 
 struct ResultDeleter {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -131,8 +138,12 @@ QString resultDetail(PGconn* conn, const PGresult* r) {
 // refused is told apart, since waiting will not mend it.
 QString refusal(PGconn* conn, const QString& described, const QString& then = {}) {
     const QString why = conn ? serverMessage(conn) : QStringLiteral("mémoire insuffisante");
+    // libpq's words in English or, on a French workstation, in its own French.
+    auto says = [&](const char* english, const QString& translated) {
+        return why.contains(QLatin1String(english)) || why.contains(translated);
+    };
     QString french;
-    if (why.contains(QLatin1String("does not match host name")))
+    if (says("does not match host name", QStringLiteral("ne correspond pas au nom d'hôte")))
         french = QStringLiteral("Le certificat du serveur de la base de données (%1) est établi pour un autre nom : "
                                 "la connexion est refusée. Vérifiez le nom du serveur (host) donné à ce poste.");
     else if (why.contains(QLatin1String("certificate verify failed")) ||
@@ -140,14 +151,14 @@ QString refusal(PGconn* conn, const QString& described, const QString& then = {}
              why.contains(QLatin1String("self signed certificate")))
         french = QStringLiteral("Le certificat du serveur de la base de données (%1) n'est pas signé par l'autorité "
                                 "de certification de la clinique (sslrootcert) : la connexion est refusée.");
-    else if (why.contains(QLatin1String("root certificate file")))
+    else if (says("root certificate file", QStringLiteral("certificat racine")))
         french = QStringLiteral("Le certificat de l'autorité de certification de la clinique (sslrootcert) est "
                                 "introuvable sur ce poste : la connexion au serveur de la base de données (%1) est "
                                 "refusée.");
-    else if (why.contains(QLatin1String("does not support SSL")))
+    else if (says("does not support SSL", QStringLiteral("ne supporte pas SSL")))
         french = QStringLiteral("Le serveur de la base de données (%1) ne propose pas de connexion chiffrée (TLS), que "
                                 "ce poste exige : la connexion est refusée.");
-    else if (why.contains(QLatin1String("timeout expired")))
+    else if (says("timeout expired", QStringLiteral("le délai est dépassé")))
         french = QStringLiteral("Le serveur de la base de données (%1) ne répond pas (délai de ") +
                  QString::number(kServerConnectTimeoutS) + QStringLiteral(" secondes dépassé).");
     else
@@ -270,7 +281,15 @@ bool PgConnection::ensureConnected(Status* status) {
 }
 
 bool PgConnection::reconnect(Status* status) {
+    // A server being restarted refuses connections for a moment: it is tried again for as long as
+    // one connection may wait, so that an action made meanwhile goes through once it is back.
+    QElapsedTimer waited;
+    waited.start();
     PQreset(m_conn);
+    while (PQstatus(m_conn) != CONNECTION_OK && waited.elapsed() + kRetryMs < kServerConnectTimeoutS * 1000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+        PQreset(m_conn);
+    }
     if (PQstatus(m_conn) != CONNECTION_OK) {
         *status = Status::failure(StoreError::ConnectionLost,
                                   refusal(m_conn, m_described,
