@@ -8,9 +8,11 @@
 #include "app/MainWindow.h"
 #include "common/Money.h"
 #include "common/Settings.h"
+#include "reference/ReferenceListsEditor.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgStore.h"
 #include "widgets/Dialogs.h"
+#include "widgets/Screen.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -376,6 +378,7 @@ private slots:
     void readAfterRestart();
     void serverAwayWhileTyping();
     void saveWhileTheServerRestarts();
+    void screenOpenedWhileTheServerIsAway();
     void backendEndedDuringSave();
     void transactionCutIsNeverHalfWritten();
     void networkCutAndMended();
@@ -519,6 +522,28 @@ void TestServerFaults::saveWhileTheServerRestarts() {
     w.save();
     restart.join();
     QCOMPARE(Dialogs::shown().size(), shownBefore + 2); // the question, then the save's message
+    QCOMPARE(lastMessage(), QStringLiteral("Fiche modifiée"));
+    QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
+}
+
+void TestServerFaults::screenOpenedWhileTheServerIsAway() {
+    // A screen that opens the base at its load while the server is away says so; the program goes
+    // on, and the main window works again once the server is back.
+    const auto clinic = clinicOn(m_server->verified());
+    Window w(*clinic);
+    w.type("B");
+    QString why;
+    QVERIFY2(m_server->control(QStringLiteral("stop"), &why), qPrintable(why));
+    {
+        ReferenceListsEditor editor(clinic->database(), clinic->browsed());
+        QVERIFY2(lastMessage().startsWith(QStringLiteral("Impossible d'ouvrir la base de données")),
+                 qPrintable(lastMessage()));
+        QVERIFY(!lastMessage().contains(QStringLiteral("Le programme va se fermer")));
+        QVERIFY(!endRequested());
+    }
+    QVERIFY2(m_server->control(QStringLiteral("start"), &why), qPrintable(why));
+    w.edit("TxtPCompl")->setText(QStringLiteral("30"));
+    w.save();
     QCOMPARE(lastMessage(), QStringLiteral("Fiche modifiée"));
     QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
 }
