@@ -37,11 +37,12 @@ private:
 // One connection to a PostgreSQL server through libpq. Every value is bound ($1, $2...); a write
 // waits a few seconds on another workstation's lock, then reports Locked.
 //
-// A server that went away (restarted, the backend ended, the network cut) is connected to again
-// once, at the next statement: a read outside a transaction is then asked again; a write or a
-// transaction is never replayed. It reports ConnectionLost, saying whether nothing was written or
-// whether the write may have been made; a transaction cut that way refuses every later statement
-// until its ROLLBACK or COMMIT (which reports the loss), so that none of it runs on its own.
+// A server that went away (restarted, the backend ended, the network cut) is connected to again at
+// the next statement, waited for within the connect timeout: a read outside a transaction is then
+// asked again; a write or a transaction is never replayed. It reports ConnectionLost, saying
+// whether nothing was written or whether the write may have been made; a transaction cut that way
+// refuses every later statement until its ROLLBACK or COMMIT (which reports the loss), so that
+// none of it runs on its own.
 class PgConnection {
 public:
     ~PgConnection();
