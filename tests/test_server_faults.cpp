@@ -513,7 +513,7 @@ void TestServerFaults::saveWhileTheServerRestarts() {
     QString why;
     QVERIFY2(m_server->control(QStringLiteral("stop"), &why), qPrintable(why));
     std::thread restart([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         QString ignored;
         m_server->control(QStringLiteral("start"), &ignored);
     });
