@@ -18,6 +18,7 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-d
           dpkg-dev file lintian desktop-file-utils appstream man-db clang-format libpq-dev postgresql mdbtools
           clang libclang-rt-14-dev llvm  # sanitizer builds and fuzz targets (scripts/reliability.sh)
           cups printer-driver-cups-pdf  # a private print server for the printing test (scripts/with-pdf-printer.sh)
+          openssl  # the throw-away certificate authority of the server fault tests
           libbenchmark-dev)  # the benchmarks are built with the tests, so that they keep building
 
 install_missing() {

@@ -211,7 +211,10 @@ void ReversalPanel::recordPayment() {
     if (!store)
         return;
     auto failed = [this](const Status& s) {
-        Dialogs::warn(this, QStringLiteral("La somme reversée n'a pas été enregistrée.\n%1").arg(s.message));
+        // A server gone away says itself whether the sum was recorded.
+        Dialogs::warn(this, s.error == StoreError::ConnectionLost
+                                ? s.message
+                                : QStringLiteral("La somme reversée n'a pas été enregistrée.\n%1").arg(s.message));
     };
     std::optional<qint64> number;
     Status s = store->acts().latestOfPair(b, a, &number);

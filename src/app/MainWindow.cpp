@@ -415,6 +415,11 @@ bool MainWindow::writeRecord() {
         openAct(number);
         return false;
     }
+    if (s.error == StoreError::ConnectionLost) {
+        // The server went away: its message says whether the save was made; the typing stays.
+        Dialogs::warn(this, s.message);
+        return false;
+    }
     if (!s) {
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas été modifiée.\n%1").arg(s.message));
         return false;

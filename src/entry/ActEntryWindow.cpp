@@ -622,6 +622,11 @@ bool ActEntryWindow::save(bool confirmed) {
     act.excess = *de;
     qint64 number = 0;
     const Status appended = store->acts().append(act, &number);
+    if (appended.error == StoreError::ConnectionLost) {
+        // The server went away: its message says whether the act was created; the entry stays.
+        Dialogs::warn(this, QStringLiteral("La saisie reste à l'écran.\n%1").arg(appended.message));
+        return false;
+    }
     if (!appended) {
         // Nothing was stored: the entry stays on screen so that the user can try again.
         Dialogs::warn(this, QStringLiteral("La fiche n'a pas pu être enregistrée ; la saisie reste à "

@@ -14,6 +14,7 @@ enum class StoreError {
     ReadOnly,        // the file or its folder cannot be written
     Unreadable,      // missing, unreachable or not a database
     Closed,          // the database was closed since (backup screen)
+    ConnectionLost,  // the server went away during the operation: the message says whether a write was made
     TotalMissing,    // a listing's rows were handed over, not its total (a damaged amount)
     Failed           // anything else
 };

@@ -44,10 +44,13 @@ OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool t
     }
     const Status s = database.reopen();
     if (!s) {
+        // A server away for a moment while the program runs does not end it: the connection kept
+        // from before finds the server again once it is back.
+        const bool ends = endOnFailure && !(isServerLocation(database.location()) && database.store());
         Dialogs::warn(parent, QStringLiteral("Impossible d'ouvrir la base de données « %1 ».\n%2%3")
                                   .arg(describeLocation(database.location()), s.message,
-                                       endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
-        if (endOnFailure)
+                                       ends ? QStringLiteral("\nLe programme va se fermer.") : QString()));
+        if (ends)
             endProgram();
         return OpenOutcome::Failed;
     }

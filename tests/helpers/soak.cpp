@@ -40,8 +40,8 @@ void say(const QString& line) {
 // A failure the program would show as the server being away (restart, cut connection): the user
 // tries again once it is back.
 bool serverAway(const Status& s) {
-    return s.error == StoreError::Unreadable || s.error == StoreError::Closed ||
-           s.message.contains(QLatin1String("connexion"), Qt::CaseInsensitive) ||
+    return s.error == StoreError::ConnectionLost || s.error == StoreError::Unreadable ||
+           s.error == StoreError::Closed || s.message.contains(QLatin1String("connexion"), Qt::CaseInsensitive) ||
            s.message.contains(QLatin1String("serveur"), Qt::CaseInsensitive);
 }
 

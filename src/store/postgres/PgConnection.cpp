@@ -5,6 +5,12 @@
 
 #include <libpq-fe.h>
 
+#include <QElapsedTimer>
+
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace obs {
@@ -39,6 +45,9 @@ std::optional<qint64> PgRow::integer(int column) const {
 
 namespace {
 
+// The pause between two tries to reach a server being restarted.
+constexpr int kRetryMs = 200;
+
 struct ResultDeleter {
     void operator()(PGresult* r) const { PQclear(r); }
 };
@@ -63,6 +72,98 @@ QByteArray numbered(const QString& sql) {
 
 QString serverMessage(PGconn* conn) {
     return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+// What a statement does, for what may be asked again after the connection was made anew.
+enum class Kind {
+    Read,     // a query or a session setting: asked again outside a transaction
+    Begin,    // a transaction's start (and its settings): nothing done yet
+    Commit,   // ends a transaction, or a script that commits what it wrote
+    Rollback, // the transaction is gone with its connection anyway
+    Write
+};
+
+Kind kindOf(const QString& sql) {
+    QStringList parts = sql.split(u';', Qt::SkipEmptyParts);
+    for (QString& p : parts)
+        p = p.trimmed();
+    parts.removeAll(QString());
+    if (parts.isEmpty())
+        return Kind::Read;
+    auto is = [](const QString& part, const char* word) {
+        return part.startsWith(QLatin1String(word), Qt::CaseInsensitive);
+    };
+    const QString& last = parts.last();
+    if (is(last, "COMMIT") || is(last, "END"))
+        return Kind::Commit;
+    if (parts.size() == 1 && is(last, "ROLLBACK"))
+        return Kind::Rollback;
+    if (is(parts.first(), "BEGIN") || is(parts.first(), "START TRANSACTION")) {
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            if (!is(parts[i], "SET "))
+                return Kind::Write;
+        }
+        return Kind::Begin;
+    }
+    for (const QString& p : parts) {
+        const bool reads = (is(p, "SELECT") && !p.contains(QLatin1String("FOR UPDATE"), Qt::CaseInsensitive) &&
+                            !p.contains(QLatin1String("FOR SHARE"), Qt::CaseInsensitive)) ||
+                           is(p, "SHOW") || is(p, "SET ");
+        if (!reads)
+            return Kind::Write;
+    }
+    return Kind::Read;
+}
+
+bool succeeded(const PGresult* r) {
+    return r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK);
+}
+
+// The connection is gone: closed by the server (restart, backend ended), or the network cut.
+bool connectionBroken(PGconn* conn, const PGresult* r) {
+    if (PQstatus(conn) == CONNECTION_BAD)
+        return true;
+    if (!r)
+        return false;
+    const QByteArray code(PQresultErrorField(r, PG_DIAG_SQLSTATE));
+    return code.startsWith("08") || code == "57P01" || code == "57P02" || code == "57P03";
+}
+
+QString resultDetail(PGconn* conn, const PGresult* r) {
+    const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    return primary ? QString::fromUtf8(primary) : serverMessage(conn);
+}
+
+// Why a connection could not be made, in French, with libpq's words as the detail: a certificate
+// refused is told apart, since waiting will not mend it.
+QString refusal(PGconn* conn, const QString& described, const QString& then = {}) {
+    const QString why = conn ? serverMessage(conn) : QStringLiteral("mémoire insuffisante");
+    // libpq's words in English or, on a French workstation, in its own French.
+    auto says = [&](const char* english, const QString& translated) {
+        return why.contains(QLatin1String(english)) || why.contains(translated);
+    };
+    QString french;
+    if (says("does not match host name", QStringLiteral("ne correspond pas au nom d'hôte")))
+        french = QStringLiteral("Le certificat du serveur de la base de données (%1) est établi pour un autre nom : "
+                                "la connexion est refusée. Vérifiez le nom du serveur (host) donné à ce poste.");
+    else if (why.contains(QLatin1String("certificate verify failed")) ||
+             why.contains(QLatin1String("self-signed certificate")) ||
+             why.contains(QLatin1String("self signed certificate")))
+        french = QStringLiteral("Le certificat du serveur de la base de données (%1) n'est pas signé par l'autorité "
+                                "de certification de la clinique (sslrootcert) : la connexion est refusée.");
+    else if (says("root certificate file", QStringLiteral("certificat racine")))
+        french = QStringLiteral("Le certificat de l'autorité de certification de la clinique (sslrootcert) est "
+                                "introuvable sur ce poste : la connexion au serveur de la base de données (%1) est "
+                                "refusée.");
+    else if (says("does not support SSL", QStringLiteral("ne supporte pas SSL")))
+        french = QStringLiteral("Le serveur de la base de données (%1) ne propose pas de connexion chiffrée (TLS), que "
+                                "ce poste exige : la connexion est refusée.");
+    else if (says("timeout expired", QStringLiteral("le délai est dépassé")))
+        french = QStringLiteral("Le serveur de la base de données (%1) ne répond pas (délai de ") +
+                 QString::number(kServerConnectTimeoutS) + QStringLiteral(" secondes dépassé).");
+    else
+        french = QStringLiteral("Le serveur de la base de données (%1) est inaccessible ou refuse la connexion.");
+    return withEngineDetail(french.arg(described) + then, why);
 }
 
 } // namespace
@@ -110,8 +211,11 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
     std::unique_ptr<PgConnection> c(new PgConnection());
     c->m_described = describe(conninfo);
     const QByteArray info = conninfo.toUtf8();
+    const QByteArray timeout = QByteArray::number(kServerConnectTimeoutS);
+    const QByteArray unacknowledged = QByteArray::number(kServerConnectTimeoutS * 1000);
     // Keywords before "dbname" are defaults the string may override: TLS when the server offers it,
-    // a bounded wait for an unreachable server.
+    // a bounded wait for an unreachable server, and a network cut noticed within seconds rather
+    // than the system's quarter of an hour.
     std::vector<const char*> keys;
     std::vector<const char*> values;
     if (qEnvironmentVariableIsEmpty("PGSSLMODE")) {
@@ -120,7 +224,15 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
     }
     if (qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT")) {
         keys.push_back("connect_timeout");
-        values.push_back("5");
+        values.push_back(timeout.constData());
+    }
+    const char* const network[][2] = {{"keepalives_idle", "5"},
+                                      {"keepalives_interval", "2"},
+                                      {"keepalives_count", "3"},
+                                      {"tcp_user_timeout", unacknowledged.constData()}};
+    for (const auto& [key, value] : network) {
+        keys.push_back(key);
+        values.push_back(value);
     }
     keys.push_back("application_name");
     values.push_back("obsledger");
@@ -132,25 +244,96 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
     values.push_back(nullptr);
     c->m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (!c->m_conn || PQstatus(c->m_conn) != CONNECTION_OK) {
-        const QString why = c->m_conn ? serverMessage(c->m_conn) : QStringLiteral("mémoire insuffisante");
-        *status = Status::failure(
-            StoreError::Unreadable,
-            withEngineDetail(QStringLiteral("Le serveur de la base de données (%1) est inaccessible ou refuse la "
-                                            "connexion.")
-                                 .arg(c->m_described),
-                             why));
+        *status = Status::failure(StoreError::Unreadable, refusal(c->m_conn, c->m_described));
         return nullptr;
     }
-    *status = c->script(QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
-                            .arg(kServerLockTimeoutMs)
-                            .arg(kServerStatementTimeoutMs));
+    *status = c->setUpSession();
     if (!status->ok())
         return nullptr;
     return c;
 }
 
+Status PgConnection::setUpSession() {
+    Result r(PQexec(m_conn, QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
+                                .arg(kServerLockTimeoutMs)
+                                .arg(kServerStatementTimeoutMs)
+                                .toUtf8()
+                                .constData()));
+    if (succeeded(r.get()))
+        return Status::success();
+    return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000", resultDetail(m_conn, r.get()));
+}
+
+bool PgConnection::ensureConnected(Status* status) {
+    // A server that ended this connection while it was idle (restart, backend ended) has said so
+    // and closed it: the socket reads. Reading it then finds the connection broken, before
+    // anything is sent.
+    for (int i = 0; i < 4 && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE; ++i) {
+        pollfd p{PQsocket(m_conn), POLLIN, 0};
+        if (p.fd < 0 || ::poll(&p, 1, 0) <= 0)
+            break;
+        if (!PQconsumeInput(m_conn))
+            break;
+    }
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return true;
+    return reconnect(status);
+}
+
+bool PgConnection::reconnect(Status* status) {
+    // A server being restarted refuses connections for a moment: it is tried again for as long as
+    // one connection may wait, so that an action made meanwhile goes through once it is back.
+    QElapsedTimer waited;
+    waited.start();
+    PQreset(m_conn);
+    while (PQstatus(m_conn) != CONNECTION_OK && waited.elapsed() + kRetryMs < kServerConnectTimeoutS * 1000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+        PQreset(m_conn);
+    }
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        *status = Status::failure(StoreError::ConnectionLost,
+                                  refusal(m_conn, m_described,
+                                          QStringLiteral("\nRien n'a été enregistré. Réessayez quand le serveur "
+                                                         "répond de nouveau.")));
+        return false;
+    }
+    ++m_reconnections;
+    const Status s = setUpSession();
+    if (!s) {
+        *status = s;
+        return false;
+    }
+    if (m_onReconnected)
+        m_onReconnected();
+    return true;
+}
+
+Status PgConnection::lost(Lost how, const QString& detail) const {
+    QString french;
+    switch (how) {
+    case Lost::NothingWritten:
+        french = QStringLiteral("La connexion au serveur de la base de données (%1) a été perdue : rien n'a été "
+                                "enregistré. Réessayez.");
+        break;
+    case Lost::PerhapsWritten:
+        french = QStringLiteral("La connexion au serveur de la base de données (%1) a été perdue pendant "
+                                "l'enregistrement : il n'est pas certain qu'il ait été fait. Vérifiez la fiche avant "
+                                "de recommencer.");
+        break;
+    case Lost::Unreachable:
+        french = QStringLiteral("La connexion au serveur de la base de données (%1) a été perdue et n'a pas pu être "
+                                "rétablie. Réessayez quand le serveur répond de nouveau.");
+        break;
+    }
+    return Status::failure(StoreError::ConnectionLost, withEngineDetail(french.arg(m_described), detail));
+}
+
 PgConnection::~PgConnection() {
     close();
+}
+
+bool PgConnection::connected() const {
+    return m_conn && PQstatus(m_conn) == CONNECTION_OK;
 }
 
 void PgConnection::close() {
@@ -190,6 +373,73 @@ Status PgConnection::statusFromServer(const char* sqlstate, const QString& detai
                            withEngineDetail(QStringLiteral("Erreur de la base de données."), detail));
 }
 
+Status PgConnection::whileTransactionLost(const QString& sql) {
+    switch (kindOf(sql)) {
+    case Kind::Rollback:
+        m_transactionLost = false;
+        return Status::success();
+    case Kind::Commit:
+        m_transactionLost = false;
+        return lost(Lost::NothingWritten, {});
+    default:
+        return lost(Lost::NothingWritten, {});
+    }
+}
+
+Status PgConnection::run(const QString& sql, const std::function<PGresult*()>& send, PGresult** result) {
+    *result = nullptr;
+    if (m_transactionLost) {
+        if (kindOf(sql) != Kind::Begin)
+            return whileTransactionLost(sql);
+        m_transactionLost = false;
+    }
+    Status s;
+    if (!ensureConnected(&s))
+        return s;
+    const PGTransactionStatusType before = PQtransactionStatus(m_conn);
+    Result r(send());
+    if (succeeded(r.get())) {
+        *result = r.release();
+        return Status::success();
+    }
+    if (!connectionBroken(m_conn, r.get()))
+        return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
+                                resultDetail(m_conn, r.get()));
+    const QString detail = resultDetail(m_conn, r.get());
+    const Kind kind = kindOf(sql);
+    r.reset();
+    Status again;
+    if (before != PQTRANS_IDLE) {
+        // The server ended the transaction with its connection: nothing of it was kept, unless
+        // it was being committed.
+        const bool committing = kind == Kind::Commit && before != PQTRANS_INERROR;
+        m_transactionLost = kind != Kind::Rollback && kind != Kind::Commit;
+        reconnect(&again);
+        if (kind == Kind::Rollback)
+            return Status::success();
+        return lost(committing ? Lost::PerhapsWritten : Lost::NothingWritten, detail);
+    }
+    if (kind == Kind::Rollback) {
+        reconnect(&again);
+        return Status::success();
+    }
+    if (kind != Kind::Read && kind != Kind::Begin) {
+        // Never sent twice: the write may have been made before the connection broke.
+        reconnect(&again);
+        return lost(Lost::PerhapsWritten, detail);
+    }
+    if (!reconnect(&again))
+        return again;
+    r.reset(send());
+    if (succeeded(r.get())) {
+        *result = r.release();
+        return Status::success();
+    }
+    if (connectionBroken(m_conn, r.get()))
+        return lost(Lost::Unreachable, resultDetail(m_conn, r.get()));
+    return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000", resultDetail(m_conn, r.get()));
+}
+
 Status PgConnection::exec(const QString& sql, const QVariantList& binds, const std::function<bool(const PgRow&)>& each,
                           qint64* changes) {
     if (changes)
@@ -211,17 +461,18 @@ Status PgConnection::exec(const QString& sql, const QVariantList& binds, const s
                                    QStringLiteral("Une valeur a été refusée par la base de données. (caractère nul)"));
         values[i] = texts[i].constData();
     }
-    Result r(PQexecParams(m_conn, numbered(sql).constData(), int(binds.size()), nullptr, values.data(), nullptr,
-                          nullptr, 0));
-    if (!r)
-        return statusFromServer("08000", serverMessage(m_conn));
-    const ExecStatusType st = PQresultStatus(r.get());
-    if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
-        if (PQstatus(m_conn) == CONNECTION_BAD)
-            PQreset(m_conn); // the next operation finds the server again if it came back
-        return statusFromServer(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE),
-                                QString::fromUtf8(PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY)));
-    }
+    const QByteArray statement = numbered(sql);
+    PGresult* answer = nullptr;
+    const Status s = run(
+        sql,
+        [&] {
+            return PQexecParams(m_conn, statement.constData(), int(binds.size()), nullptr, values.data(), nullptr,
+                                nullptr, 0);
+        },
+        &answer);
+    if (!s)
+        return s;
+    const Result r(answer);
     if (changes)
         *changes = QByteArray(PQcmdTuples(r.get())).toLongLong();
     if (each) {
@@ -237,13 +488,12 @@ Status PgConnection::exec(const QString& sql, const QVariantList& binds, const s
 Status PgConnection::script(const QString& sql) {
     if (!m_conn)
         return Status::failure(StoreError::Closed, QStringLiteral("La base de données est fermée."));
-    Result r(PQexec(m_conn, sql.toUtf8().constData()));
-    if (r && (PQresultStatus(r.get()) == PGRES_COMMAND_OK || PQresultStatus(r.get()) == PGRES_TUPLES_OK))
-        return Status::success();
-    if (!r)
-        return statusFromServer("08000", serverMessage(m_conn));
-    return statusFromServer(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE),
-                            QString::fromUtf8(PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY)));
+    const QByteArray text = sql.toUtf8();
+    PGresult* answer = nullptr;
+    const Status s = run(
+        sql, [&] { return PQexec(m_conn, text.constData()); }, &answer);
+    PQclear(answer);
+    return s;
 }
 
 } // namespace obs

@@ -36,6 +36,13 @@ private:
 
 // One connection to a PostgreSQL server through libpq. Every value is bound ($1, $2...); a write
 // waits a few seconds on another workstation's lock, then reports Locked.
+//
+// A server that went away (restarted, the backend ended, the network cut) is connected to again at
+// the next statement, waited for within the connect timeout: a read outside a transaction is then
+// asked again; a write or a transaction is never replayed. It reports ConnectionLost, saying
+// whether nothing was written or whether the write may have been made; a transaction cut that way
+// refuses every later statement until its ROLLBACK or COMMIT (which reports the loss), so that
+// none of it runs on its own.
 class PgConnection {
 public:
     ~PgConnection();
@@ -43,7 +50,10 @@ public:
     PgConnection& operator=(const PgConnection&) = delete;
 
     // Connects with a libpq URI or "key=value" string; authentication is libpq's own (~/.pgpass,
-    // service file, peer, GSSAPI). Over TCP, TLS is asked for unless the string says otherwise.
+    // service file, peer, GSSAPI). Over TCP, TLS is asked for unless the string says otherwise
+    // (sslmode=prefer); with sslmode=verify-full and sslrootcert, a server whose certificate is
+    // not signed by that authority or names another host is refused. A server that does not answer
+    // is given up after kServerConnectTimeoutS.
     static std::unique_ptr<PgConnection> open(const QString& conninfo, Status* status);
 
     // The server named without its password, for messages.
@@ -54,6 +64,8 @@ public:
 
     QString location() const { return m_described; }
     bool isOpen() const { return m_conn != nullptr; }
+    // The server answered the last statement (or its new connection was made since).
+    bool connected() const;
     void close();
 
     // Runs one statement; each row is handed over (false stops reading). *changes: rows written.
@@ -65,11 +77,37 @@ public:
     // The store's French description of a server error (by its SQLSTATE).
     static Status statusFromServer(const char* sqlstate, const QString& detail);
 
+    // Times the connection was made again after the server went away (the tests, the soak).
+    int reconnections() const { return m_reconnections; }
+    // Called after each new connection, so that what a session set up (LISTEN) is set up again.
+    void setOnReconnected(std::function<void()> f) { m_onReconnected = std::move(f); }
+
+    // The French report of a connection lost during an operation, naming the server.
+    enum class Lost { NothingWritten, PerhapsWritten, Unreachable };
+    Status lost(Lost how, const QString& detail = {}) const;
+
 private:
     PgConnection() = default;
+    // What each session is given: the waits on a lock and on a statement.
+    Status setUpSession();
+    // A connection found broken before a statement is sent is made again; false: still unreachable.
+    bool ensureConnected(Status* status);
+    bool reconnect(Status* status);
+    // Sends a statement (through `send`) once, or twice for a read whose connection was made anew;
+    // *result: the server's answer on success, to be freed by the caller.
+    Status run(const QString& sql, const std::function<pg_result*()>& send, pg_result** result);
+    // A transaction cut by the loss of its connection: every statement is refused until it ends.
+    Status whileTransactionLost(const QString& sql);
+
     pg_conn* m_conn = nullptr;
     QString m_described;
+    bool m_transactionLost = false;
+    int m_reconnections = 0;
+    std::function<void()> m_onReconnected;
 };
+
+// Seconds a connection waits for a server that does not answer.
+inline constexpr int kServerConnectTimeoutS = 5;
 
 // Milliseconds a write waits on another workstation's lock, and a statement at most.
 inline constexpr int kServerLockTimeoutMs = 5000;

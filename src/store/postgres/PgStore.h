@@ -16,6 +16,9 @@ public:
     QString location() const override { return m_server->location(); }
     void close() override { m_server->close(); }
     qint64 serverSession() override;
+    // The acts as the other engine has them, but a save cut by the loss of the server is told as
+    // made or not made from what is stored once the server answers again.
+    obs::ActsTable& acts() override;
 
     // The connection itself, for the maintenance tool and the tests.
     PgConnection& connection() { return *m_server; }
@@ -24,6 +27,7 @@ private:
     explicit PgStore(std::shared_ptr<PgConnection> db);
 
     std::shared_ptr<PgConnection> m_server;
+    std::unique_ptr<obs::ActsTable> m_acts;
 };
 
 } // namespace obs
