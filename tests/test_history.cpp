@@ -352,6 +352,12 @@ void TestHistory::historyFollowsSaves() {
     QCOMPARE(list->rowCount(), 1);
     QCOMPARE(list->item(0, 3)->text(),
              QStringLiteral("Paiement Patiente : 50,00\u00A0€, reçu le %1, Espèces").arg(dayText(today())));
+    // Deleted, the act's history says so and keeps everything it held.
+    Dialogs::queueAnswer(true);
+    w.click("CmdSup");
+    QCOMPARE(list->rowCount(), 2);
+    QVERIFY(list->item(0, 3)->text().startsWith(QStringLiteral("Suppression : Nom : DUPONT ; Prénom : Anne")));
+    QVERIFY(child<QLabel>(history, "LblFiche")->text().contains(QStringLiteral("supprimée")));
     history->close();
 }
 

@@ -573,6 +573,7 @@ void MainWindow::remove() {
     }
     // A record already deleted elsewhere is gone all the same: the display is cleared as after a deletion.
     clearRecord();
+    m_navigator.actSaved(number); // an open history shows the deletion
     if (m_database.reopen())
         m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }

@@ -41,7 +41,7 @@ public:
     AboutBox* openAbout();
     // The history of an act, beside the main window; read anew when it is open already.
     HistoryWindow* openHistory(qint64 act);
-    // An act was saved: its history, if open, is read anew.
+    // An act was saved or deleted: its history, if open, is read anew.
     void actSaved(qint64 act);
     // The one tariff editor, brought forward if it is open, else read anew from the file.
     TariffEditor* openTariffs();
