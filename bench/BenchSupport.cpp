@@ -5,6 +5,7 @@
 #include "common/Settings.h"
 #include "domain/DemoData.h"
 #include "store/SharedDatabase.h"
+#include "store/Store.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Schema.h"
 #include "store/sqlite/SqliteBulk.h"
@@ -168,6 +169,25 @@ void addMissingIndexes(const QString& path) {
                  QFileInfo(path).size() / 1e6, t.elapsed() / 1000.0);
 }
 
+// A kept file made before the journal is given it as `obsledger-admin upgrade` would: its acts'
+// running totals carried over as opening entries (some 3 million at a million acts).
+void addJournal(const QString& path) {
+    Status s;
+    auto store = Store::open(path, &s);
+    if (!store)
+        fail(QStringLiteral("cannot open %1: %2").arg(path, s.message));
+    if (store->journal().present())
+        return;
+    QElapsedTimer t;
+    t.start();
+    const double before = QFileInfo(path).size() / 1e6;
+    qint64 opened = 0;
+    check(store->journal().create(&opened), "giving the kept file its journal");
+    std::fprintf(stderr,
+                 "bench: journal given to the kept file: %lld opening entries in %.1f s, file %.1f MB -> %.1f MB\n",
+                 opened, t.elapsed() / 1000.0, before, QFileInfo(path).size() / 1e6);
+}
+
 } // namespace
 
 int wantedRows() {
@@ -205,6 +225,7 @@ QString benchDatabase(int rows) {
         build(path, rows);
         g_built = true;
     }
+    addJournal(path);
     addMissingIndexes(path);
     return path;
 }
@@ -421,24 +442,27 @@ void Report::print() const {
     std::printf("%s\n", QString(150, u'-').toUtf8().constData());
     for (const QString& key : m_order) {
         const ActionFigures& f = m_figures.at(key);
-        if (f.program.empty() && f.direct.empty())
+        if (f.program.empty() && f.store.empty() && f.direct.empty())
             continue;
-        const bool both = !f.program.empty() && !f.direct.empty();
+        // Where no window is measured, the store's figures are what the goal and the ratio judge.
+        const Samples& measured = f.program.empty() ? f.store : f.program;
+        const bool both = !measured.empty() && !f.direct.empty();
         QString met = QStringLiteral("-");
-        if (f.goalMs > 0 && !f.program.empty())
-            met = f.program.p95() < f.goalMs ? QStringLiteral("yes") : QStringLiteral("NO");
-        std::printf(format, f.action.toUtf8().constData(), qPrintable(QString::number(f.program.size())),
+        if (f.goalMs > 0 && !measured.empty())
+            met = measured.p95() < f.goalMs ? QStringLiteral("yes") : QStringLiteral("NO");
+        std::printf(format, f.action.toUtf8().constData(), qPrintable(QString::number(measured.size())),
                     qPrintable(cell(f.program, &Samples::median)), qPrintable(cell(f.program, &Samples::p95)),
                     f.program.hasCpu() ? qPrintable(num(f.program.cpuP95())) : "-",
                     qPrintable(cell(f.store, &Samples::median)), qPrintable(cell(f.store, &Samples::p95)),
                     qPrintable(cell(f.direct, &Samples::median)), qPrintable(cell(f.direct, &Samples::p95)),
-                    both ? qPrintable(ratio(f.program.median(), f.direct.median())) : "-",
-                    both ? qPrintable(ratio(f.program.p95(), f.direct.p95())) : "-",
+                    both ? qPrintable(ratio(measured.median(), f.direct.median())) : "-",
+                    both ? qPrintable(ratio(measured.p95(), f.direct.p95())) : "-",
                     f.goalMs > 0 ? qPrintable(num(f.goalMs)) : "-", qPrintable(met));
     }
     std::printf("\nTimes in milliseconds, one operation each. program: the real window driven by its controls, until "
                 "it is repainted;\ncpu p95: the window thread's CPU time; store: the same store calls without the "
-                "window; x: program / SQLite.\nSQLite: the statement below, prepared, run and its row read on a "
+                "window; x: program (store where no window is measured) / SQLite.\nSQLite: the statement below, "
+                "prepared, run and its row read on a "
                 "connection of its own:\n");
     for (const QString& key : m_order) {
         const ActionFigures& f = m_figures.at(key);

@@ -88,6 +88,7 @@ private slots:
     void tamperingFound_data();
     void tamperingFound();
     void openingEntriesOfAnOlderBase();
+    void unusualTextsKeepTheChain();
 };
 
 // Each payer whose total moved gets one entry of the difference, dated and by the mode typed.
@@ -372,6 +373,21 @@ void TestJournal::openingEntriesOfAnOlderBase() {
     QVERIFY(older->journal().verify(&c));
     QVERIFY(c.intact);
     QVERIFY(older->acts().update(shown, edited, false));
+}
+
+// Texts holding the canonical text's own separator and escape, quotes and accents: checked from the
+// base's bytes as written from the record.
+void TestJournal::unusualTextsKeepTheChain() {
+    Fixture f;
+    const qint64 n = f.recorded(newAct(QStringLiteral("D'\\ŒUF\x1f\\u é"), today() - 1));
+    const Act shown = f.stored(n);
+    Act edited = shown;
+    edited.firstName = QStringLiteral("\x1f\"\n;");
+    edited.paidExcess = Money::fromEuros(5);
+    QVERIFY(f.store->acts().update(shown, edited, false));
+    const JournalCheck c = f.check();
+    QVERIFY2(c.intact, qPrintable(c.problem));
+    QCOMPARE(c.entries, qint64(3));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)

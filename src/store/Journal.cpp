@@ -39,19 +39,6 @@ template <std::size_t N> std::optional<int> indexOf(const Coded (&table)[N], con
     return std::nullopt;
 }
 
-// A field of the canonical text: backslashes and the separators escaped, so that no two entries
-// share a text.
-QString field(const QString& text) {
-    QString t = text;
-    t.replace(u'\\', QStringLiteral("\\\\"));
-    t.replace(u'\x1f', QStringLiteral("\\u"));
-    return t;
-}
-
-QString field(const std::optional<qint64>& n) {
-    return n ? QString::number(*n) : QStringLiteral("-");
-}
-
 QJsonValue jsonOf(const std::optional<QString>& v) {
     return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
 }
@@ -133,30 +120,63 @@ QString payerLabelOf(const QString& code) {
     return i ? payerLabel(Payer(*i)) : code;
 }
 
-QByteArray canonicalText(const JournalEntry& e) {
-    const QStringList fields{
-        QString::number(e.number),
-        field(e.writtenAt),
-        field(e.act),
-        journalKindCode(e.kind),
-        field(e.receivedOn),
-        field(e.payer),
-        field(e.payee),
-        e.mode ? paymentModeCode(*e.mode) : QStringLiteral("-"),
-        field(e.amount ? std::optional(e.amount->units()) : std::nullopt),
-        field(changesText(e.changes)),
-        field(e.workstation),
-        field(e.user),
-    };
-    return fields.join(u'\x1f').toUtf8();
+QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields) {
+    QByteArray out;
+    out.reserve(256);
+    for (int i = 0; i < kCanonicalFields; ++i) {
+        if (i > 0)
+            out += '\x1f';
+        const QByteArrayView f = fields[size_t(i)];
+        if (!f.contains('\\') && !f.contains('\x1f')) {
+            out += f;
+            continue;
+        }
+        for (const char c : f) {
+            if (c == '\\')
+                out += "\\\\";
+            else if (c == '\x1f')
+                out += "\\u";
+            else
+                out += c;
+        }
+    }
+    return out;
 }
 
-QString chainHash(const QString& previousHash, const JournalEntry& entry) {
+QByteArray canonicalText(const JournalEntry& e) {
+    auto number = [](const std::optional<qint64>& n) { return n ? QByteArray::number(*n) : QByteArray("-"); };
+    const std::array<QByteArray, kCanonicalFields> held{
+        QByteArray::number(e.number),
+        e.writtenAt.toUtf8(),
+        number(e.act),
+        journalKindCode(e.kind).toUtf8(),
+        number(e.receivedOn),
+        e.payer.toUtf8(),
+        e.payee.toUtf8(),
+        e.mode ? paymentModeCode(*e.mode).toUtf8() : QByteArray("-"),
+        number(e.amount ? std::optional(e.amount->units()) : std::nullopt),
+        changesText(e.changes).toUtf8(),
+        e.workstation.toUtf8(),
+        e.user.toUtf8(),
+    };
+    std::array<QByteArrayView, kCanonicalFields> fields;
+    for (int i = 0; i < kCanonicalFields; ++i)
+        fields[size_t(i)] = held[size_t(i)];
+    return canonicalText(fields);
+}
+
+namespace {
+QByteArray hashOf(QByteArrayView previousHash, const QByteArray& canonical) {
     QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(previousHash.toLatin1());
+    h.addData(previousHash);
     h.addData(QByteArrayView("\n"));
-    h.addData(canonicalText(entry));
-    return QString::fromLatin1(h.result().toHex());
+    h.addData(canonical);
+    return h.result().toHex();
+}
+} // namespace
+
+QString chainHash(const QString& previousHash, const JournalEntry& entry) {
+    return QString::fromLatin1(hashOf(previousHash.toLatin1(), canonicalText(entry)));
 }
 
 QString changesText(const std::vector<ColumnChange>& changes) {
@@ -195,33 +215,38 @@ std::vector<ColumnChange> entryChanges(const std::optional<ReferenceEntry>& befo
 }
 
 bool JournalVerifier::add(const JournalEntry& e) {
+    return add(e.number, canonicalText(e), e.hash.toLatin1());
+}
+
+bool JournalVerifier::add(qint64 number, const QByteArray& canonical, QByteArrayView hash) {
     if (!m_check.intact)
         return false;
     const qint64 expected = m_check.entries + 1;
-    if (e.number != expected) {
+    if (number != expected) {
         m_check.intact = false;
-        m_check.firstBad = e.number > expected ? expected : e.number;
+        m_check.firstBad = number > expected ? expected : number;
         m_check.problem =
-            e.number > expected
-                ? QStringLiteral("l'écriture n° %1 manque (la suivante est la n° %2).").arg(expected).arg(e.number)
-                : QStringLiteral("l'écriture n° %1 apparaît hors de son ordre.").arg(e.number);
+            number > expected
+                ? QStringLiteral("l'écriture n° %1 manque (la suivante est la n° %2).").arg(expected).arg(number)
+                : QStringLiteral("l'écriture n° %1 apparaît hors de son ordre.").arg(number);
         return false;
     }
-    if (chainHash(m_previousHash, e) != e.hash) {
+    QByteArray recomputed = hashOf(m_previousHash, canonical);
+    if (recomputed != hash) {
         m_check.intact = false;
-        m_check.firstBad = e.number;
+        m_check.firstBad = number;
         m_check.problem = QStringLiteral("l'écriture n° %1 ne correspond pas à son empreinte : elle a été "
                                          "modifiée, ou une écriture a été insérée avant elle.")
-                              .arg(e.number);
+                              .arg(number);
         return false;
     }
-    m_previousHash = e.hash;
-    m_check.entries = e.number;
+    m_previousHash = std::move(recomputed);
+    m_check.entries = number;
     return true;
 }
 
 JournalCheck JournalVerifier::finish(qint64 headNumber, const QString& headHash) {
-    if (m_check.intact && (headNumber != m_check.entries || headHash != m_previousHash)) {
+    if (m_check.intact && (headNumber != m_check.entries || headHash.toLatin1() != m_previousHash)) {
         m_check.intact = false;
         if (headNumber > m_check.entries) {
             m_check.firstBad = m_check.entries + 1;

@@ -79,8 +79,14 @@ struct JournalEntry {
     friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
-// The text an entry's hash covers (every field but the hash), the same on both engines.
+// The text an entry's hash covers (every field but the hash), the same on both engines: its
+// twelve fields as stored (numbers in decimal, codes, DETAIL's text; "-" for a missing number,
+// date, mode or amount), joined by the unit separator, backslashes and separators escaped.
 QByteArray canonicalText(const JournalEntry& entry);
+inline constexpr int kCanonicalFields = 12;
+// The same from the fields' UTF-8 bytes as read from the base: a whole journal is checked without
+// decoding its entries.
+QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields);
 // SHA-256 of the previous entry's hash and this entry's canonical text, in hexadecimal. The first
 // entry's previous hash is empty.
 QString chainHash(const QString& previousHash, const JournalEntry& entry);
@@ -108,12 +114,14 @@ class JournalVerifier {
 public:
     // Takes the next entry; false once a fault is found (the rest need not be read).
     bool add(const JournalEntry& entry);
+    // The same from an entry's number, canonical text and stored hash.
+    bool add(qint64 number, const QByteArray& canonical, QByteArrayView hash);
     // The result, against the head row's figures.
     JournalCheck finish(qint64 headNumber, const QString& headHash);
 
 private:
     JournalCheck m_check;
-    QString m_previousHash;
+    QByteArray m_previousHash;
 };
 
 // Who writes: the workstation's host name and the user's login, read once.

@@ -173,9 +173,25 @@ Status SqlStore::verify(JournalCheck* check) {
                       headHash = r.text(1);
                       return false;
                   });
+    // Each entry's fields hashed as the base holds them, without decoding them.
     JournalVerifier verifier;
+    QStringList names;
+    for (const char* c : kEntryColumns)
+        names << n(c);
+    constexpr int numbers[] = {2, 4, 7, 8}; // NUMINT, RECULE, MODE, MONTANT: "-" when missing
     if (s)
-        s = readEntries(QString(), {}, [&](const JournalEntry& e) { return verifier.add(e); });
+        s = m_db->run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(u','), n("JOURNAL"), n("NUMJ")),
+                      {}, [&](const SqlRow& r) {
+                          // Kinds and numbers first: a column read as text is converted in place.
+                          const qint64 number = r.integer(0).value_or(0);
+                          bool missing[kCanonicalFields] = {};
+                          for (const int c : numbers)
+                              missing[c] = r.isNull(c);
+                          std::array<QByteArrayView, kCanonicalFields> fields;
+                          for (int c = 0; c < kCanonicalFields; ++c)
+                              fields[size_t(c)] = missing[c] ? QByteArrayView("-") : r.utf8(c);
+                          return verifier.add(number, canonicalText(fields), r.utf8(12));
+                      });
     m_db->rollback();
     if (s)
         *check = verifier.finish(headNumber, headHash);
