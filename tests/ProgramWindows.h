@@ -12,10 +12,12 @@
 #include "app/Navigator.h"
 #include "app/StartWindow.h"
 #include "backup/BackupWindow.h"
+#include "common/DayNumber.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
 #include "domain/TariffFile.h"
 #include "entry/ActEntryWindow.h"
+#include "history/HistoryWindow.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
 #include "widgets/Dialogs.h"
@@ -32,9 +34,9 @@ namespace obs::test {
 
 // The windows by the names the tests give them.
 inline QStringList programWindows() {
-    return {QStringLiteral("start"),  QStringLiteral("about"),     QStringLiteral("backup"),
-            QStringLiteral("tariff"), QStringLiteral("reference"), QStringLiteral("entry"),
-            QStringLiteral("main"),   QStringLiteral("search"),    QStringLiteral("releve")};
+    return {QStringLiteral("start"),     QStringLiteral("about"),  QStringLiteral("backup"), QStringLiteral("tariff"),
+            QStringLiteral("reference"), QStringLiteral("entry"),  QStringLiteral("main"),   QStringLiteral("search"),
+            QStringLiteral("releve"),    QStringLiteral("history")};
 }
 
 // The tariff and rates files beside the program, the demo lists and 60 acts of 2005, a backup
@@ -97,6 +99,44 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
     if (which == u"search") {
         auto* w = new SearchWindow(database);
         child<QPushButton>(w, "Command2")->click(); // every act of the period
+        return w;
+    }
+    if (which == u"history") {
+        // An act with the longest lines a history shows: a creation, corrections, payments, a reversal.
+        std::shared_ptr<Store> store = database.store();
+        if (!store && database.reopenFromSettings())
+            store = database.store();
+        Act act;
+        act.surname = QStringLiteral("LEFEBVRE-DUVAL");
+        act.firstName = QStringLiteral("Marie-Camille");
+        act.date = dayNumberOf(QDate::currentDate().addDays(-20));
+        act.followedBy = QStringLiteral("Dr D'ORVAL");
+        act.performedBy = QStringLiteral("Dr MARCHAND");
+        act.act = QStringLiteral("Accouchement unique par voie naturelle chez une primipare");
+        act.code = QStringLiteral("JQGD010");
+        act.price = Money::parse(QStringLiteral("313,5"));
+        act.excess = Money::fromEuros(150);
+        qint64 number = 0;
+        if (!store || !store->acts().append(act, &number))
+            qFatal("no act recorded");
+        Act shown;
+        bool found = false;
+        store->acts().find(number, &shown, &found);
+        Act edited = shown;
+        edited.paidSecu = Money::parse(QStringLiteral("219,45"));
+        edited.paidComplementary = Money::fromEuros(94);
+        store->acts().update(shown, edited, false, Receipt{dayNumberOf(QDate::currentDate().addDays(-5))});
+        store->acts().find(number, &shown, &found);
+        edited = shown;
+        edited.surname = QStringLiteral("LEFEBVRE");
+        edited.performedBy = QStringLiteral("Dr PETIT-JEAN");
+        edited.paidExcess = Money::fromEuros(150);
+        store->acts().update(shown, edited, false, Receipt{dayNumberOf(QDate::currentDate()), PaymentMode::Card});
+        bool changed = false;
+        store->acts().addReversal(number, dayNumberOf(QDate::currentDate()), Money::fromEuros(1200), &changed,
+                                  PaymentMode::Cheque);
+        auto* w = new HistoryWindow(database);
+        w->showAct(number);
         return w;
     }
     if (which == u"releve") {

@@ -151,6 +151,8 @@ void TestWindowFrames::wholeAndInsideTheScreen_data() {
     // The tariff editor opened beside the screen that opens it, placed where the manager finds room.
     QTest::newRow("tariff from the act entry") << "entry>CmdMaJour";
     QTest::newRow("tariff from the reference lists") << "reference>Command1";
+    // The history opened beside the main window.
+    QTest::newRow("history from the main window") << "main>CmdHistorique";
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include "domain/BackupEngine.h"
 #include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
+#include "domain/JournalText.h"
 #include "domain/LegacyImport.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
@@ -360,17 +361,56 @@ int exportActs(const QStringList& args) {
     return 0;
 }
 
+// The entries of one act, oldest first, one a line: `journal show BASE --acte N`.
+int journalShow(const QStringList& args) {
+    if (args.size() != 5 || args[3] != QLatin1String("--acte"))
+        return usage();
+    const QString& path = args[2];
+    bool numberOk = false;
+    const qint64 act = args[4].toLongLong(&numberOk);
+    if (!numberOk || act <= 0) {
+        err() << "« " << args[4] << " » n'est pas un numéro d'acte.\n";
+        return 2;
+    }
+    if (!isServerLocation(path) && !QFileInfo::exists(path)) {
+        err() << path << " : fichier introuvable.\n";
+        return 2;
+    }
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(path, &s);
+    if (!store) {
+        err() << s.message << "\n";
+        return 2;
+    }
+    if (!store->journal().present()) {
+        err() << describeLocation(path) << " n'a pas de journal : mettez-la à jour avec obsledger-admin upgrade.\n";
+        return 1;
+    }
+    std::vector<JournalEntry> entries;
+    if (!(s = store->journal().ofAct(act, &entries))) {
+        err() << "Erreur : " << s.message << "\n";
+        return 1;
+    }
+    if (entries.empty()) {
+        err() << "Aucune écriture pour l'acte n° " << act << ".\n";
+        return 1;
+    }
+    for (const JournalEntry& e : entries)
+        out() << journalShowLine(e) << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc =
-            answerCommandLine(argumentsOf(argc, argv),
-                              {QStringLiteral("obsledger-admin"),
-                               adminHelp(),
-                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
-                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi")},
-                               false,
-                               true}))
+    if (const auto rc = answerCommandLine(
+            argumentsOf(argc, argv),
+            {QStringLiteral("obsledger-admin"),
+             adminHelp(),
+             {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
+              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte")},
+             false,
+             true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
@@ -403,6 +443,8 @@ int main(int argc, char* argv[]) {
         rc = restore(args[1]);
     else if (args.size() >= 2 && args[0] == QLatin1String("export"))
         rc = exportActs(args);
+    else if (args.size() >= 2 && args[0] == QLatin1String("journal") && args[1] == QLatin1String("show"))
+        rc = journalShow(args);
     else
         rc = usage();
     out().flush();

@@ -10,6 +10,7 @@
 #include "store/SharedDatabase.h"
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/Dialogs.h"
+#include "widgets/PaymentModeBox.h"
 
 #include "ui_ReversalPanel.h"
 
@@ -72,6 +73,7 @@ void ReversalPanel::buildUi() {
     for (QLineEdit* e : {m_txtTauxClin, m_txtTauxPrat})
         AmountKeyFilter::install(e, AmountKeyFilter::Mode::NoQuote);
     AmountKeyFilter::install(m_txtSommeRev);
+    fillPaymentModes(m_ui->CmbModeReversement);
 
     connect(m_cmbPPrat1, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
     connect(m_cmbPPrat2, &QComboBox::currentTextChanged, this, &ReversalPanel::practitionerChosen);
@@ -232,7 +234,8 @@ void ReversalPanel::recordPayment() {
     // Added to what the act already holds, in one statement: an earlier payment recorded on the
     // same act stays counted as paid.
     bool changed = false;
-    s = store->acts().addReversal(*number, dayNumberOf(*day), *sum, &changed);
+    s = store->acts().addReversal(*number, dayNumberOf(*day), *sum, &changed,
+                                  chosenPaymentMode(m_ui->CmbModeReversement));
     if (!s) {
         failed(s);
         return;

@@ -15,6 +15,7 @@
 #include "widgets/AmountKeyFilter.h"
 #include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
+#include "widgets/PaymentModeBox.h"
 #include "widgets/Screen.h"
 #include "widgets/ScreenRoom.h"
 #include "widgets/TextGuard.h"
@@ -23,6 +24,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -102,6 +105,9 @@ void MainWindow::buildUi() {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputeRemainder);
     connect(m_ui->CmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
     connect(m_ui->CmdSup, &QPushButton::clicked, this, &MainWindow::remove);
+    connect(m_ui->CmdHistorique, &QPushButton::clicked, this, &MainWindow::openHistory);
+    fillPaymentModes(m_ui->CmbMode);
+    resetReceipt();
     connect(m_ui->CmdCreer, &QPushButton::clicked, &m_navigator, &Navigator::openEntry);
     connect(m_ui->CmdActes, &QPushButton::clicked, &m_navigator, &Navigator::openReference);
     connect(m_ui->CmdRecherche, &QPushButton::clicked, &m_navigator, &Navigator::openSearch);
@@ -251,6 +257,9 @@ void MainWindow::moveRecord(Move move) {
 
 void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     hideElsewhereNote();
+    // Another act: its payments are received today by transfer unless told otherwise.
+    if (!m_shown || m_shown->number != act.number)
+        resetReceipt();
     m_shown = act;
     m_shownPriceForm = priceForm;
     m_filling = true;
@@ -399,7 +408,12 @@ bool MainWindow::writeRecord() {
     if (!readBoxes(&act, &dateTyped))
         return false;
 
-    const Status s = store->acts().update(*shown, act, dateTyped);
+    bool receiptUsable = true;
+    const std::optional<Receipt> receipt = readReceipt(*shown, act, &receiptUsable);
+    if (!receiptUsable)
+        return false;
+
+    const Status s = store->acts().update(*shown, act, dateTyped, receipt);
     if (s.error == StoreError::NoCurrentRecord) {
         Dialogs::explain(this, kSelectFirst,
                          QStringLiteral("Cette fiche a été supprimée sur un autre poste depuis son affichage : rien "
@@ -431,7 +445,56 @@ bool MainWindow::writeRecord() {
         m_shown = saved;
     m_shownTexts = boxTexts();
     updateUnsavedMark();
+    m_navigator.actSaved(number);
     return true;
+}
+
+std::optional<Receipt> MainWindow::readReceipt(const Act& shown, const Act& edited, bool* usable) {
+    *usable = true;
+    const auto same = [](const std::optional<Money>& a, const std::optional<Money>& b) {
+        return a.value_or(Money()) == b.value_or(Money());
+    };
+    if (same(shown.paidSecu, edited.paidSecu) && same(shown.paidComplementary, edited.paidComplementary) &&
+        same(shown.paidExcess, edited.paidExcess))
+        return std::nullopt; // no money moved: the day of receipt is not used
+    const auto refuse = [this, usable](const QString& why) {
+        *usable = false;
+        Dialogs::warn(this, why + QStringLiteral(" Rien n'a été enregistré."));
+        m_ui->TxtRecuLe->setFocus();
+        m_ui->TxtRecuLe->selectAll();
+        return std::nullopt;
+    };
+    const QString text = m_ui->TxtRecuLe->text().trimmed();
+    const auto day = parseFrenchDate(text);
+    if (!day)
+        return refuse(QStringLiteral("La date de réception « %1 » n'est pas une date valide : saisissez-la sous la "
+                                     "forme JJ/MM/AAAA.")
+                          .arg(text));
+    if (*day > QDate::currentDate())
+        return refuse(QStringLiteral("La date de réception (%1) est postérieure à aujourd'hui : un paiement est "
+                                     "saisi une fois reçu.")
+                          .arg(frenchDate(*day)));
+    const qint64 received = dayNumberOf(*day);
+    const StoredDay actDay = edited.date;
+    if (actDay && received < *actDay)
+        return refuse(QStringLiteral("La date de réception (%1) précède la date de l'acte (%2).")
+                          .arg(frenchDate(*day), storedDateText(actDay)));
+    return Receipt{received, chosenPaymentMode(m_ui->CmbMode)};
+}
+
+void MainWindow::resetReceipt() {
+    m_ui->TxtRecuLe->setText(frenchDate(QDate::currentDate()));
+    resetPaymentMode(m_ui->CmbMode);
+}
+
+void MainWindow::openHistory() {
+    bool numberOk = false;
+    const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
+    if (!numberOk) {
+        Dialogs::inform(this, kSelectFirst);
+        return;
+    }
+    m_navigator.openHistory(number);
 }
 
 std::optional<Act> MainWindow::actToChange(Store& store, qint64 number) {
@@ -526,6 +589,7 @@ void MainWindow::remove() {
     }
     // A record already deleted elsewhere is gone all the same: the display is cleared as after a deletion.
     clearRecord();
+    m_navigator.actSaved(number); // an open history shows the deletion
     if (m_database.reopen())
         m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }

@@ -83,6 +83,13 @@ private:
     // Reads every box into the act; false, with the box in fault focused and the reason said,
     // when one does not hold a value it can take. *dateTyped: the date box holds a date.
     bool readBoxes(Act* act, bool* dateTyped);
+    // When and how the payments typed were received, for a save that changes `shown` into `edited`;
+    // nothing (and said why, the box focused) when a payment changes and the day cannot be taken.
+    // *usable false then; a save that changes no payment needs no day.
+    std::optional<Receipt> readReceipt(const Act& shown, const Act& edited, bool* usable);
+    // The day of receipt and the mode back to today and "Virement".
+    void resetReceipt();
+    void openHistory();
     void remove();
 
     // Another workstation changed the base: the act shown is read again when it may be concerned.

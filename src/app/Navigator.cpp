@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "backup/BackupWindow.h"
 #include "entry/ActEntryWindow.h"
+#include "history/HistoryWindow.h"
 #include "reference/ReferenceListsEditor.h"
 #include "reference/TariffEditor.h"
 #include "store/SharedDatabase.h"
@@ -53,6 +54,19 @@ BackupWindow* Navigator::openBackup() {
 AboutBox* Navigator::openAbout() {
     return openScreen<AboutBox>(
         m_about, [] { return new AboutBox(); }, false);
+}
+
+HistoryWindow* Navigator::openHistory(qint64 act) {
+    HistoryWindow* history = openScreen<HistoryWindow>(
+        m_history, [this] { return new HistoryWindow(m_database); }, false);
+    if (history)
+        history->showAct(act);
+    return history;
+}
+
+void Navigator::actSaved(qint64 act) {
+    if (m_history && m_history->isVisible() && m_history->act() == act)
+        m_history->showAct(act);
 }
 
 TariffEditor* Navigator::openTariffs() {
@@ -126,6 +140,9 @@ void Navigator::screenClosed(Screen* screen) {
     if (!m_home || m_home->isEnding())
         return;
     if (screen == m_about.data() && m_home->isVisible())
+        return;
+    // The history opens beside the main window, hidden or not: its closing leaves it as it is.
+    if (screen == m_history.data())
         return;
     if (screen == m_backup.data()) {
         if (!m_database.store() && !m_home->load())

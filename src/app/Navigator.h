@@ -12,6 +12,7 @@ class AboutBox;
 class ActEntryWindow;
 class BackupWindow;
 class BrowsedResult;
+class HistoryWindow;
 class MainWindow;
 class ReferenceListsEditor;
 class Screen;
@@ -38,6 +39,10 @@ public:
     // Closes the shared database first: the file must be free to be copied or replaced.
     BackupWindow* openBackup();
     AboutBox* openAbout();
+    // The history of an act, beside the main window; read anew when it is open already.
+    HistoryWindow* openHistory(qint64 act);
+    // An act was saved or deleted: its history, if open, is read anew.
+    void actSaved(qint64 act);
     // The one tariff editor, brought forward if it is open, else read anew from the file.
     TariffEditor* openTariffs();
     // Closes the tariff editor if it is open, asking first about its unsaved typing; false when
@@ -63,6 +68,7 @@ private:
     QPointer<SearchWindow> m_search;
     QPointer<BackupWindow> m_backup;
     QPointer<AboutBox> m_about;
+    QPointer<HistoryWindow> m_history;
     QPointer<TariffEditor> m_tariffs;
     // The search screen's criteria and found list, kept when a found act was opened from it.
     std::shared_ptr<const SearchState> m_searchKept;

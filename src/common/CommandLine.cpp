@@ -135,7 +135,8 @@ QString adminCommands() {
         "  obsledger-admin restore SAUVEGARDE     remplace la base (CHEMIN) par une sauvegarde : OBSLEDGER.MDB\n"
         "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n"
         "  obsledger-admin export CHEMIN --du JJ/MM/AAAA --au JJ/MM/AAAA [--praticien NOM] [--suivi NOM]\n"
-        "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n");
+        "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n"
+        "  obsledger-admin journal show CHEMIN --acte N  les écritures du journal de l'acte N, une par ligne\n");
 }
 
 QString adminHelp() {
@@ -152,6 +153,7 @@ QString adminHelp() {
                           "  --du, --au       avec export : première et dernière date de la période\n"
                           "  --praticien NOM  avec export : le praticien ayant effectué les actes (* et ? permis)\n"
                           "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
+                          "  --acte N         avec journal show : le numéro de l'acte\n"
                           "  -h, --help       affiche cette aide et quitte\n"
                           "  -v, --version    affiche la version et quitte\n"
                           "\n"
