@@ -358,10 +358,11 @@ private slots:
         if (!withJournal)
             dropJournal(saved);
         const QString backup = folder.filePath(kBackupFileName);
-        QVERIFY(QFile::copy(saved, backup));
+        QString why, kept;
+        // The backup screen's page copy carries the journal as the file holds it.
+        QVERIFY2(backupDatabase(saved, backup, &why), qPrintable(why));
         const QString base = newBase(engine, QStringLiteral("vivante"));
         QVERIFY(appendJournaledRows(base, {}, demoJournaledActs(7, QDate(2021, 1, 1), QDate(2021, 3, 1))));
-        QString why, kept;
         if (isServerLocation(base))
             QVERIFY2(restoreServer(backup, m_servers.back()->userConninfo(), &why, &kept), qPrintable(why));
         else
@@ -379,6 +380,57 @@ private slots:
         // The kept copy holds the journal replaced.
         QVERIFY(checked(kept).intact);
         QVERIFY(checked(kept).entries >= 7);
+    }
+
+    // A base whose journal was tampered with is the very case for a restore: it goes ahead, the
+    // base kept aside as it stood, and the journal restored is the backup's.
+    void restoreMendsTamperedBase_data() { engines(); }
+    void restoreMendsTamperedBase() {
+        QFETCH(QString, engine);
+        if (engine == QLatin1String("serveur") && !TempServerDatabase::available())
+            QSKIP("OBSLEDGER_TEST_SERVER n'est pas défini");
+        QTemporaryDir folder;
+        const QString saved = newFile(QStringLiteral("sauve.mdb"));
+        fillWithHistory(saved);
+        const QString backup = folder.filePath(kBackupFileName);
+        QString why, kept;
+        QVERIFY2(backupDatabase(saved, backup, &why), qPrintable(why));
+        const QString base = newBase(engine, QStringLiteral("vivante"));
+        QVERIFY(appendJournaledRows(base, {}, demoJournaledActs(7, QDate(2021, 1, 1), QDate(2021, 3, 1))));
+        tamper(base, QStringLiteral("montant"), 3);
+        QVERIFY(!checked(base).intact);
+        if (isServerLocation(base))
+            QVERIFY2(restoreServer(backup, m_servers.back()->userConninfo(), &why, &kept), qPrintable(why));
+        else
+            QVERIFY2(restoreDatabase(backup, base, &why, &kept), qPrintable(why));
+        QVERIFY(checked(base).intact);
+        QCOMPARE(journalOf(base), journalOf(saved));
+        const JournalCheck aside = checked(kept);
+        QVERIFY(!aside.intact);
+        QCOMPARE(aside.firstBad, std::optional<qint64>(3));
+    }
+
+    // The former register's acts, loaded into a new file: an opening entry per running total.
+    void importedActsOpenTheJournal() {
+        std::vector<Act> acts;
+        for (int i = 0; i < 12; ++i) {
+            Act a = act(QStringLiteral("ANCIENNE%1").arg(i), 40000 + i, 50 * i);
+            a.number = 100 + 3 * i; // numbers kept as the old file has them
+            acts.push_back(a);
+        }
+        const QString path = m_dir.filePath(QStringLiteral("import.mdb"));
+        QFile::remove(path);
+        QVERIFY(writeNewClinicFile(path, acts, {}));
+        const auto journal = journalOf(path);
+        QVERIFY(!journal.empty());
+        for (const JournalEntry& e : journal) {
+            QCOMPARE(e.kind, JournalKind::Opening);
+            QVERIFY(e.act && *e.act >= 100);
+        }
+        const MoneyCheck m = totalsAgainstJournal(path);
+        QCOMPARE(m.acts, qint64(12));
+        QVERIFY2(m.mismatches == 0, qPrintable(m.first));
+        QVERIFY(checked(path).intact);
     }
 
     // A backup whose journal was tampered with restores nothing, and keeps nothing aside either.
