@@ -73,8 +73,11 @@ public:
                                                   "la met à jour d'abord (obsledger-admin upgrade ADRESSE).")
                                        .arg(m_db->location()));
         if (s)
-            s = m_db->script(QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; DELETE FROM actes; DELETE FROM "
-                                            "memo; SELECT obs_journal_vider()"));
+            // The journal's head first, as every workstation's change takes it: a save waits for the
+            // copy rather than holding an act the copy waits on.
+            s = m_db->script(QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; LOCK TABLE journal_tete IN SHARE "
+                                            "ROW EXCLUSIVE MODE; DELETE FROM actes; DELETE FROM memo; SELECT "
+                                            "obs_journal_vider()"));
         return s;
     }
     bool hasJournal() override {

@@ -245,15 +245,17 @@ public:
                 });
         return s ? inner : s;
     }
+    // Entries go a few hundred a statement: a journal holds millions.
     Status writeJournal(const QVariantList& row) override {
-        return m_db->executeRaw(
-            QStringLiteral("INSERT INTO JOURNAL (%1) VALUES (%2)")
-                .arg(bulkJournalColumnNames(false), QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + u'?'),
-            row);
+        m_journal << row;
+        return m_journal.size() >= kBulkJournalColumns * 500 ? flushJournal() : Status::success();
     }
     Status writeJournalHead(qint64 number, const QString& hash) override {
-        return m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL_TETE (UN, NUMJ, HASH) VALUES (1, ?, ?)"),
-                                {QVariant::fromValue(number), hash});
+        Status s = flushJournal();
+        if (s)
+            s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL_TETE (UN, NUMJ, HASH) VALUES (1, ?, ?)"),
+                                 {QVariant::fromValue(number), hash});
+        return s;
     }
     Status openJournal(qint64* opened) override {
         Status s = journalGuards(*m_db);
@@ -285,7 +287,22 @@ public:
     }
 
 private:
+    Status flushJournal() {
+        if (m_journal.isEmpty())
+            return Status::success();
+        const QString one = u'(' + QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + QStringLiteral("?)");
+        QStringList rows;
+        for (int i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
+            rows << one;
+        const Status s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL (%1) VALUES %2")
+                                              .arg(bulkJournalColumnNames(false), rows.join(QStringLiteral(", "))),
+                                          m_journal);
+        m_journal.clear();
+        return s;
+    }
+
     std::shared_ptr<Database> m_db;
+    QVariantList m_journal;
 };
 
 QString marks(int n) {
