@@ -410,6 +410,30 @@ private slots:
         QCOMPARE(aside.firstBad, std::optional<qint64>(3));
     }
 
+    // A backup is made even of a base whose journal was tampered with: the acts are saved, and the
+    // damage still shows in the backup, at the same entry, on both engines.
+    void backupKeepsTamperedJournal_data() { engines(); }
+    void backupKeepsTamperedJournal() {
+        QFETCH(QString, engine);
+        if (engine == QLatin1String("serveur") && !TempServerDatabase::available())
+            QSKIP("OBSLEDGER_TEST_SERVER n'est pas défini");
+        const QString base = newBase(engine, QStringLiteral("vivante"));
+        fillWithHistory(base);
+        tamper(base, QStringLiteral("mode"), 5);
+        QTemporaryDir folder;
+        const QString backup = folder.filePath(kBackupFileName);
+        QString why;
+        QVERIFY2(isServerLocation(base) ? backupServer(base, backup, &why) : backupDatabase(base, backup, &why),
+                 qPrintable(why));
+        const JournalCheck c = checked(backup);
+        QVERIFY(!c.intact);
+        QCOMPARE(c.firstBad, std::optional<qint64>(5));
+        StoredFigures a, b;
+        QVERIFY(readStoredFigures(base, &a));
+        QVERIFY(readStoredFigures(backup, &b));
+        QCOMPARE(b, a);
+    }
+
     // The former register's acts, loaded into a new file: an opening entry per running total.
     void importedActsOpenTheJournal() {
         std::vector<Act> acts;

@@ -93,6 +93,11 @@ int journalVerify(const QString& location) {
         err() << s.message << "\n";
         return 1;
     }
+    if (!store->journal().present()) {
+        err() << "La base " << describeLocation(location)
+              << " n'a pas encore de journal des actes : obsledger-admin upgrade le lui donne.\n";
+        return 1;
+    }
     JournalCheck check;
     if (!(s = store->journal().verify(&check))) {
         err() << "Le journal n'a pas pu être lu : " << s.message << "\n";

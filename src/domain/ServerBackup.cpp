@@ -51,9 +51,12 @@ bool backupServer(const QString& conninfo, const QString& backupFile, QString* w
         *why = QStringLiteral("Aucun répertoire de sauvegarde n'est défini.");
         return false;
     }
-    // The backup being replaced is kept under its date, as with a file database.
-    return snapshotTo(conninfo, backupFile, why,
-                      [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
+    // The backup being replaced is kept under its date, as with a file database. The journal is
+    // written as the server holds it, as a file database's page copy does: a tampered journal does
+    // not stop the acts from being saved, and still shows in the backup.
+    return snapshotTo(
+        conninfo, backupFile, why, [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); },
+        true);
 }
 
 std::optional<qint64> serverActCount(const QString& conninfo) {
