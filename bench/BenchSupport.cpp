@@ -92,7 +92,7 @@ void build(const QString& path, int rows) {
         check(db->executeRaw(QStringLiteral("PRAGMA cache_size=-400000")), "pragma");
         check(createSchema(*db), "creating the tables");
         const QDate today = QDate::currentDate();
-        check(sqlite_bulk::appendRows(*db, demoReferences(), demoActs(rows, today.addYears(-20), today)),
+        check(sqlite_bulk::appendRows(db, demoReferences(), demoActs(rows, today.addYears(-20), today)),
               "filling the reference lists and the acts");
         if (countActs(*db) != rows)
             fail(QStringLiteral("the new database does not hold %1 acts").arg(rows));

@@ -70,11 +70,45 @@ int initServer(const QString& conninfo) {
 }
 
 int upgrade(const QString& conninfo) {
-    if (const Status s = upgradeBase(conninfo); !s) {
+    qint64 opened = 0;
+    if (const Status s = upgradeBase(conninfo, &opened); !s) {
         err() << "La base " << describeLocation(conninfo) << " n'a pas été mise à jour : " << s.message << "\n";
         return 1;
     }
     out() << "Base mise à jour : " << describeLocation(conninfo) << "\n";
+    if (opened > 0)
+        out() << "Journal des actes créé : " << opened << " écritures d'ouverture (reprise des paiements).\n";
+    return 0;
+}
+
+// Every hash of the journal recomputed: 0 and the count when the chain is intact, 1 naming the
+// first entry found wrong.
+int journalVerify(const QString& location) {
+    if (!isServerLocation(location) && !QFileInfo::exists(location)) {
+        err() << location << " : fichier introuvable.\n";
+        return 1;
+    }
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(location, &s);
+    if (!store) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (!store->journal().present()) {
+        err() << "La base " << describeLocation(location)
+              << " n'a pas encore de journal des actes : obsledger-admin upgrade le lui donne.\n";
+        return 1;
+    }
+    JournalCheck check;
+    if (!(s = store->journal().verify(&check))) {
+        err() << "Le journal n'a pas pu être lu : " << s.message << "\n";
+        return 1;
+    }
+    if (!check.intact) {
+        err() << "Journal altéré : " << check.problem << "\n";
+        return 1;
+    }
+    out() << "Journal intact : " << check.entries << " écritures vérifiées.\n";
     return 0;
 }
 
@@ -92,8 +126,9 @@ int init(const QString& path, bool demo) {
     }
     NewBaseStep step = NewBaseStep::NotReached;
     const QDate today = QDate::currentDate();
-    const Status s = demo ? createBase(path, &step, demoReferences(), demoActs(400, today.addMonths(-8), today))
-                          : createBase(path, &step);
+    const Status s = demo
+                         ? createBase(path, &step, demoReferences(), demoJournaledActs(400, today.addMonths(-8), today))
+                         : createBase(path, &step);
     if (step == NewBaseStep::NotReached) {
         err() << "Impossible de créer " << path << " : " << s.message << "\n";
         return 1;
@@ -437,6 +472,8 @@ int main(int argc, char* argv[]) {
         rc = sql(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("upgrade"))
         rc = upgrade(args[1]);
+    else if (args.size() == 3 && args[0] == QLatin1String("journal") && args[1] == QLatin1String("verify"))
+        rc = journalVerify(args[2]);
     else if (args.size() == 2 && args[0] == QLatin1String("check"))
         rc = check(args[1]);
     else if (args.size() == 2 && args[0] == QLatin1String("restore"))

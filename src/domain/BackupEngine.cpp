@@ -4,6 +4,7 @@
 #include "common/PrivateFile.h"
 #include "domain/BackupGenerations.h"
 #include "store/Bulk.h"
+#include "store/Store.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -253,6 +254,18 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         sound = s.ok();
         reason = s.message;
     }
+    // A backup whose journal was tampered with restores nothing: checked before anything is kept
+    // or replaced.
+    if (sound) {
+        JournalCheck check;
+        if (const Status s = checkJournalOf(copy.path(), &check); !s) {
+            *why = check.intact ? s.message
+                                : QStringLiteral("Le journal des actes de la sauvegarde « %1 » est altéré : %2 Rien "
+                                                 "n'a été restauré.")
+                                      .arg(QDir::toNativeSeparators(backupFile), check.problem);
+            return false;
+        }
+    }
     if (!sound) {
         *why = QStringLiteral("Le fichier « %1 » n'est pas une sauvegarde valable d'OBSLEDGER.\n%2")
                    .arg(QDir::toNativeSeparators(backupFile), reason);
@@ -288,6 +301,39 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     if (!s)
         *why = s.message;
     return s.ok();
+}
+
+QString beforeJournalCopyOf(const QString& databasePath, const QDate& day) {
+    const QFileInfo base(databasePath);
+    const QString suffix = base.suffix().isEmpty() ? QStringLiteral("mdb") : base.suffix();
+    return base.absoluteDir().filePath(
+        QStringLiteral("%1.avant-journal-%2.%3")
+            .arg(base.completeBaseName(), day.toString(QStringLiteral("yyyyMMdd")), suffix));
+}
+
+bool giveFileItsJournal(const QString& databasePath, QString* keptCopy, qint64* opened, QString* why, int lockWaitMs) {
+    *opened = 0;
+    keptCopy->clear();
+    const QString kept = beforeJournalCopyOf(databasePath, QDate::currentDate());
+    QString reason;
+    if (!snapshotInto(databasePath, kept, false, lockWaitMs, &reason)) {
+        *why = QStringLiteral("La base de données n'a pas pu être copiée dans « %1 » avant de recevoir son journal "
+                              "des actes : %2")
+                   .arg(QDir::toNativeSeparators(kept), reason);
+        return false;
+    }
+    *keptCopy = kept;
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(databasePath, &s);
+    if (store)
+        s = store->journal().create(opened);
+    if (!s) {
+        *why = QStringLiteral("Le journal des actes n'a pas pu être ajouté à la base de données, qui est inchangée : "
+                              "%1")
+                   .arg(s.message);
+        return false;
+    }
+    return true;
 }
 
 } // namespace obs

@@ -2,6 +2,7 @@
 
 #include "store/Bulk.h"
 
+#include <QDate>
 #include <QString>
 
 namespace obs {
@@ -37,5 +38,16 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
 // *keptCopy names the copy kept (empty when there was no database to keep).
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy = nullptr,
                      int lockWaitMs = kFileLockWaitMs);
+
+// The copy a file base made before the journal keeps of itself when it is given one:
+// OBSLEDGER.avant-journal-AAAAMMJJ.mdb beside it.
+QString beforeJournalCopyOf(const QString& databasePath, const QDate& day);
+
+// Gives a file base made before the journal its journal: a consistent copy of the file is kept
+// beside it first (beforeJournalCopyOf, the clinic's rights), then the journal is made in one
+// transaction, an opening entry per running total of each act. *keptCopy names the copy, *opened
+// the entries written; *why says what went wrong, in French, the base then unchanged.
+bool giveFileItsJournal(const QString& databasePath, QString* keptCopy, qint64* opened, QString* why,
+                        int lockWaitMs = kFileLockWaitMs);
 
 } // namespace obs

@@ -3,8 +3,9 @@
 
 namespace obs {
 
-bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals) {
-    const Status s = copyBase(from, to, replace, totals);
+bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals,
+                bool brokenJournal) {
+    const Status s = copyBase(from, to, replace, totals, brokenJournal);
     if (!s)
         *why = s.message;
     return s.ok();

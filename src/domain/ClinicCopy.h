@@ -11,6 +11,8 @@ namespace obs {
 // a file path or a server. The source is read as one snapshot. A destination file that does not
 // exist is created; a destination that already holds acts is refused unless `replace`, and is then
 // emptied and filled in one transaction, all or nothing. Counts and sums are compared at the end.
-bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals = nullptr);
+// The journal goes along, its chain checked: a broken one is refused unless `brokenJournal`.
+bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals = nullptr,
+                bool brokenJournal = false);
 
 } // namespace obs

@@ -6,6 +6,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace obs {
 
 namespace {
@@ -146,12 +148,73 @@ ActSource demoActs(int count, const QDate& from, const QDate& to, quint32 seed) 
     };
 }
 
+JournaledActSource demoJournaledActs(int count, const QDate& from, const QDate& to, quint32 seed, bool withReversals) {
+    const qint64 today = dayNumberOf(QDate::currentDate());
+    // The acts are those of demoActs; what happened to them afterwards draws on its own generator.
+    return [acts = demoActs(count, from, to, seed), rng = QRandomGenerator(seed ^ 0x5eedu), today,
+            withReversals](Act* act, std::vector<JournalEntry>* entries) mutable {
+        if (!acts(act))
+            return false;
+        const qint64 day = act->date.value_or(today);
+        auto after = [&](int least, int most) {
+            return std::min(today, std::max(day, day + least + qint64(rng.bounded(most - least + 1))));
+        };
+        if (withReversals && act->performedBy != act->followedBy && rng.bounded(2) == 0) {
+            // What the colleague standing in pays over for the follow-up: a third of the act.
+            act->reversed = act->price.value_or(Money()).percent(Money::fromEuros(30)).value_or(Money()).roundedTo2();
+            act->reversalDate = after(30, 90);
+        }
+        Act entered = *act;
+        entered.paidSecu = entered.paidComplementary = entered.paidExcess = Money();
+        entered.reversed = std::nullopt;
+        entered.reversalDate = std::nullopt;
+        JournalEntry created;
+        created.kind = JournalKind::Created;
+        created.changes = actChanges(std::nullopt, entered);
+        entries->assign(1, created);
+        auto paid = [&](Payer payer, const std::optional<Money>& amount, PaymentMode mode, qint64 on) {
+            if (!amount || *amount == Money())
+                return;
+            JournalEntry e;
+            e.kind = JournalKind::Payment;
+            e.payer = payerCode(payer);
+            e.mode = mode;
+            e.receivedOn = on;
+            e.amount = amount;
+            // Now and then a sum typed too high, put right by a negative entry a few days later.
+            if (rng.bounded(25) == 0) {
+                const Money over = Money::fromEuros(10);
+                e.amount = amount->plus(over).value_or(*amount);
+                entries->push_back(e);
+                e.amount = Money().minus(over).value_or(Money());
+                e.receivedOn = std::min(today, on + 3);
+            }
+            entries->push_back(std::move(e));
+        };
+        paid(Payer::Secu, act->paidSecu, PaymentMode::Transfer, after(15, 45));
+        paid(Payer::Complementary, act->paidComplementary, PaymentMode::Transfer, after(20, 60));
+        constexpr PaymentMode kByPatient[] = {PaymentMode::Cheque, PaymentMode::Cash, PaymentMode::Card};
+        paid(Payer::Patient, act->paidExcess, kByPatient[rng.bounded(3)], after(0, 10));
+        if (act->reversed) {
+            JournalEntry e;
+            e.kind = JournalKind::ReversalPaid;
+            e.payer = act->performedBy;
+            e.payee = act->followedBy;
+            e.mode = rng.bounded(3) == 0 ? PaymentMode::Cheque : PaymentMode::Transfer;
+            e.receivedOn = act->reversalDate;
+            e.amount = act->reversed;
+            entries->push_back(std::move(e));
+        }
+        return true;
+    };
+}
+
 Status fillDemoReferences(const QString& location) {
     return appendRows(location, demoReferences());
 }
 
 Status fillDemoActs(const QString& location, int count, const QDate& from, const QDate& to, quint32 seed) {
-    return appendRows(location, {}, demoActs(count, from, to, seed));
+    return appendJournaledRows(location, {}, demoJournaledActs(count, from, to, seed, false));
 }
 
 } // namespace obs

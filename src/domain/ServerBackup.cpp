@@ -17,10 +17,10 @@ namespace {
 // runs once the copy is ready, just before the file is replaced; its failure leaves the file as it
 // was.
 bool snapshotTo(const QString& conninfo, const QString& file, QString* why,
-                const std::function<bool(QString*)>& beforeReplace = {}) {
+                const std::function<bool(QString*)>& beforeReplace = {}, bool brokenJournal = false) {
     const QString partial = file + QStringLiteral(".partiel");
     QFile::remove(partial);
-    if (!copyClinic(conninfo, partial, false, why)) {
+    if (!copyClinic(conninfo, partial, false, why, nullptr, brokenJournal)) {
         QFile::remove(partial);
         return false;
     }
@@ -51,9 +51,12 @@ bool backupServer(const QString& conninfo, const QString& backupFile, QString* w
         *why = QStringLiteral("Aucun répertoire de sauvegarde n'est défini.");
         return false;
     }
-    // The backup being replaced is kept under its date, as with a file database.
-    return snapshotTo(conninfo, backupFile, why,
-                      [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); });
+    // The backup being replaced is kept under its date, as with a file database. The journal is
+    // written as the server holds it, as a file database's page copy does: a tampered journal does
+    // not stop the acts from being saved, and still shows in the backup.
+    return snapshotTo(
+        conninfo, backupFile, why, [&backupFile](QString* reason) { return keepBackupGeneration(backupFile, reason); },
+        true);
 }
 
 std::optional<qint64> serverActCount(const QString& conninfo) {
@@ -65,8 +68,15 @@ bool restoreServer(const QString& backupFile, const QString& conninfo, QString* 
         *why = s.message;
         return false;
     }
+    // The backup's journal is checked before anything is touched.
+    if (const Status s = checkJournalOf(backupFile); !s) {
+        *why = s.message + QStringLiteral(" Rien n'a été restauré.");
+        return false;
+    }
+    // What the server holds is kept as it stands, a tampered journal included: a restore is the
+    // remedy for it.
     const QString kept = QFileInfo(backupFile).absoluteDir().filePath(kServerBeforeRestoreName);
-    if (!snapshotTo(conninfo, kept, why)) {
+    if (!snapshotTo(conninfo, kept, why, {}, true)) {
         *why = QStringLiteral("La copie de la base avant restauration a échoué, rien n'a été restauré : %1").arg(*why);
         return false;
     }

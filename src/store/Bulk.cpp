@@ -31,6 +31,85 @@ QString bulkColumnNames(bool acts, bool server) {
     return out.join(QStringLiteral(", "));
 }
 
+QString bulkJournalColumnNames(bool server) {
+    QStringList out;
+    for (const BulkColumn& c : kBulkJournal)
+        out << (server ? QString::fromLatin1(c.name).toLower() : QString::fromLatin1(c.name));
+    return out.join(QStringLiteral(", "));
+}
+
+JournalEntry journalEntryOfRow(const QVariantList& row) {
+    auto integer = [&](int i) -> std::optional<qint64> {
+        bool ok = false;
+        const qint64 v = row.value(i).toLongLong(&ok);
+        return row.value(i).isNull() || !ok ? std::nullopt : std::optional<qint64>(v);
+    };
+    auto text = [&](int i) { return row.value(i).isNull() ? QString() : row.value(i).toString(); };
+    JournalEntry e;
+    e.number = integer(0).value_or(0);
+    e.writtenAt = text(1);
+    e.act = integer(2);
+    // As the store reads them: an unknown kind or mode keeps the hash from matching.
+    e.kind = journalKindOf(text(3)).value_or(JournalKind::Modified);
+    e.receivedOn = integer(4);
+    e.payer = text(5);
+    e.payee = text(6);
+    if (!row.value(7).isNull())
+        e.mode = paymentModeOf(text(7)).value_or(PaymentMode::Other);
+    if (const auto units = integer(8))
+        e.amount = Money::fromUnits(*units);
+    e.changes = changesOf(text(9)).value_or(std::vector<ColumnChange>{{QStringLiteral("?"), text(9), {}}});
+    e.workstation = text(10);
+    e.user = text(11);
+    e.hash = text(12);
+    return e;
+}
+
+std::vector<JournalEntry> openingEntriesOf(const Act& a) {
+    std::vector<JournalEntry> out;
+    auto opening = [&](const std::optional<Money>& amount, const QString& payer, const QString& payee) {
+        if (!amount || *amount == Money())
+            return;
+        JournalEntry e;
+        e.kind = JournalKind::Opening;
+        e.payer = payer;
+        e.payee = payee;
+        e.amount = amount;
+        out.push_back(std::move(e));
+    };
+    opening(a.paidSecu, payerCode(Payer::Secu), {});
+    opening(a.paidComplementary, payerCode(Payer::Complementary), {});
+    opening(a.paidExcess, payerCode(Payer::Patient), {});
+    opening(a.reversed, a.performedBy, a.followedBy);
+    return out;
+}
+
+std::vector<JournalEntry> createdWithOpenings(const Act& a) {
+    // The creation records the act as entered, before any money: what it holds comes after.
+    Act entered = a;
+    entered.paidSecu = entered.paidComplementary = entered.paidExcess = Money();
+    entered.reversed = std::nullopt;
+    entered.reversalDate = std::nullopt;
+    JournalEntry created;
+    created.kind = JournalKind::Created;
+    created.changes = actChanges(std::nullopt, entered);
+    std::vector<JournalEntry> out{std::move(created)};
+    for (JournalEntry& e : openingEntriesOf(a))
+        out.push_back(std::move(e));
+    return out;
+}
+
+JournaledActSource journaledAsLoaded(ActSource acts) {
+    if (!acts)
+        return {};
+    return [acts = std::move(acts)](Act* act, std::vector<JournalEntry>* entries) {
+        if (!acts(act))
+            return false;
+        *entries = createdWithOpenings(*act);
+        return true;
+    };
+}
+
 QVariant normalisedBulkValue(const QVariant& v, BulkKind kind) {
     if (v.isNull())
         return QVariant();
@@ -145,7 +224,7 @@ Status failed(const QString& why) {
 
 } // namespace
 
-Status copyBase(const QString& from, const QString& to, bool replace, ClinicTotals* totals) {
+Status copyBase(const QString& from, const QString& to, bool replace, ClinicTotals* totals, bool brokenJournal) {
     // Copying a base onto itself would empty it.
     if (describeLocation(from.trimmed()) == describeLocation(to.trimmed()) ||
         (!isServerLocation(from) && !isServerLocation(to) &&
@@ -166,6 +245,11 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
                                      "remplacer).")
                           .arg(describeLocation(to))
                           .arg(held));
+    const bool journaled = source->hasJournal();
+    JournalVerifier verifier;
+    JournalCheck check;
+    qint64 headNumber = 0;
+    QString headHash;
     s = source->beginRead();
     if (s)
         s = dest->beginWrite();
@@ -173,6 +257,29 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
         s = source->read(true, [&](const QVariantList& row) { return dest->write(true, row); });
     if (s)
         s = source->read(false, [&](const QVariantList& row) { return dest->write(false, row); });
+    // The journal goes as it stands, each entry checked as it passes: a broken chain is not
+    // carried into another base as if it were sound.
+    if (s && journaled)
+        s = source->readJournal(
+            [&](const QVariantList& row) {
+                if (check.intact && !verifier.add(journalEntryOfRow(row)))
+                    check = verifier.finish(0, QString());
+                if (!check.intact && !brokenJournal)
+                    return Status::failure(StoreError::Failed, check.problem);
+                return dest->writeJournal(row);
+            },
+            &headNumber, &headHash);
+    if (s && journaled) {
+        if (check.intact)
+            check = verifier.finish(headNumber, headHash);
+        if (!check.intact && !brokenJournal)
+            s = Status::failure(StoreError::Failed, check.problem);
+    }
+    if (s && journaled)
+        s = dest->writeJournalHead(headNumber, headHash);
+    qint64 opened = 0;
+    if (s && !journaled)
+        s = dest->openJournal(&opened);
     ClinicTotals a, b;
     if (s)
         s = source->totals(&a);
@@ -182,6 +289,10 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
         s = dest->commit();
     if (!s) {
         dest->rollback();
+        if (journaled && !check.intact && !brokenJournal)
+            return failed(QStringLiteral("Le journal des actes de la source est altéré : %1 Rien n'a été copié, la "
+                                         "destination est inchangée (obsledger-admin journal verify %2).")
+                              .arg(check.problem, describeLocation(from)));
         QString why = QStringLiteral("La copie a échoué, la destination est inchangée : %1").arg(s.message);
         // A base made by an earlier version does not let the workstations set its numbers.
         if (isServerLocation(to) && s.error == StoreError::ReadOnly)
@@ -195,6 +306,24 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
     if (totals)
         *totals = b;
     return Status::success();
+}
+
+Status checkJournalOf(const QString& location, JournalCheck* check) {
+    JournalCheck found;
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(location, &s);
+    if (!store)
+        return s;
+    if (store->journal().present() && (s = store->journal().verify(&found)) && !found.intact)
+        s = failed(QStringLiteral("Le journal des actes de %1 est altéré : %2")
+                       .arg(describeLocation(location), found.problem));
+    if (!store->journal().present()) {
+        found.intact = true;
+        found.problem = QStringLiteral("la base n'a pas de journal.");
+    }
+    if (check)
+        *check = found;
+    return s;
 }
 
 } // namespace obs

@@ -5,6 +5,7 @@
 // bases, loading rows in bulk, checks and the installer's maintenance. A location is a file path or
 // a server, as Store::open takes it; the engine is chosen by the store, never by the caller.
 
+#include "store/Journal.h"
 #include "store/Records.h"
 #include "store/Status.h"
 
@@ -41,9 +42,24 @@ Status writeNewClinicFile(const QString& path, const std::vector<Act>& acts, con
 // Hands over the next act to write into *act; false when there is none left.
 using ActSource = std::function<bool(Act* act)>;
 
+// Hands over the next act to write, with the journal entries that account for what it holds
+// (payments dated, reversals paid...); their act, number, time, writer and hash are filled in when
+// written. False when there is none left.
+using JournaledActSource = std::function<bool(Act* act, std::vector<JournalEntry>* entries)>;
+
+// The entries of an act as loaded from elsewhere: its creation, then an opening entry ("reprise",
+// undated) per running total it holds, the reversal as paid by its performer to the follower.
+std::vector<JournalEntry> createdWithOpenings(const Act& act);
+std::vector<JournalEntry> openingEntriesOf(const Act& act);
+// An act source whose acts are journaled as createdWithOpenings gives.
+JournaledActSource journaledAsLoaded(ActSource acts);
+
 // Adds reference entries, then acts (each taking the next number; `number` is not read), to a base
-// of the program: each list in one transaction, all or nothing.
+// of the program: each list in one transaction, all or nothing. The acts' journal entries are
+// written in the acts' transaction.
 Status appendRows(const QString& location, const std::vector<ReferenceEntry>& entries, const ActSource& acts = {});
+Status appendJournaledRows(const QString& location, const std::vector<ReferenceEntry>& entries,
+                           const JournaledActSource& acts);
 
 // What a base holds, summed column by column, to compare it with what was put in.
 struct StoredFigures {
@@ -83,7 +99,16 @@ struct ClinicTotals {
 // is read as one snapshot. A destination file that does not exist is created; a destination that
 // already holds acts is refused unless `replace`, and is then emptied and filled in one
 // transaction, all or nothing. Counts and sums are compared at the end.
-Status copyBase(const QString& from, const QString& to, bool replace, ClinicTotals* totals = nullptr);
+// The journal goes with them as it stands (numbers and hashes), checked link by link on the way:
+// a broken chain is refused, nothing replaced, unless `brokenJournal` (the copy a restore keeps of
+// what it replaces, which must be possible precisely when the journal was tampered with). A source
+// without a journal gives the destination an opening entry per running total of each act.
+Status copyBase(const QString& from, const QString& to, bool replace, ClinicTotals* totals = nullptr,
+                bool brokenJournal = false);
+
+// The journal of a base or a backup file, checked link by link; a base without a journal passes
+// (*check then says so). A broken chain is a failure naming the first entry found wrong.
+Status checkJournalOf(const QString& location, JournalCheck* check = nullptr);
 
 // ---- Snapshots of a file base -------------------------------------------------------------------
 
@@ -123,6 +148,8 @@ enum class NewBaseStep {
 // planner's figures are refreshed.
 Status createBase(const QString& location, NewBaseStep* step, const std::vector<ReferenceEntry>& entries = {},
                   const ActSource& acts = {});
+Status createBase(const QString& location, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
+                  const JournaledActSource& acts);
 
 // The role the workstations log in with on a server.
 QString workstationRole();
@@ -134,8 +161,9 @@ bool locationHasPassword(const QString& location);
 Status checkBase(const QString& location);
 
 // A base made by an earlier version brought to this one's indexes (and, on a server, text functions
-// and rights), every row kept.
-Status upgradeBase(const QString& location);
+// and rights), every row kept. A base without a journal is given it first (*opened: the opening
+// entries written, 0 when it had one).
+Status upgradeBase(const QString& location, qint64* opened = nullptr);
 
 // A connection for maintenance statements typed by the installer, run as they stand with the
 // program's text order; each row comes as its fields in text, an empty text for no value.

@@ -33,11 +33,23 @@ inline constexpr BulkColumn kBulkMemo[] = {
     {"NUMEROS", BulkKind::Number}, {"TEXTE", BulkKind::Text},  {"CCAM", BulkKind::Text},   {"TARIFS", BulkKind::Amount},
     {"MUT1", BulkKind::Amount},    {"MUT2", BulkKind::Amount}, {"MUT3", BulkKind::Amount}, {"MUT4", BulkKind::Amount},
     {"MUT5", BulkKind::Amount},    {"MUT6", BulkKind::Amount}, {"INDEX", BulkKind::Number}};
+// The journal's columns, copied as they stand: the hashes cover them.
+inline constexpr BulkColumn kBulkJournal[] = {
+    {"NUMJ", BulkKind::Number},       {"ECRIT", BulkKind::Text},    {"NUMINT", BulkKind::Number},
+    {"NATURE", BulkKind::Text},       {"RECULE", BulkKind::Number}, {"PAYEUR", BulkKind::Text},
+    {"BENEFICIAIRE", BulkKind::Text}, {"MODE", BulkKind::Text},     {"MONTANT", BulkKind::Number},
+    {"DETAIL", BulkKind::Text},       {"POSTE", BulkKind::Text},    {"UTILISATEUR", BulkKind::Text},
+    {"HASH", BulkKind::Text}};
+inline constexpr int kBulkJournalColumns = int(std::size(kBulkJournal));
 inline constexpr int kBulkActColumns = int(std::size(kBulkActs));
 inline constexpr int kBulkMemoColumns = int(std::size(kBulkMemo));
 
 // The column list of a table, as one engine spells it.
 QString bulkColumnNames(bool acts, bool server);
+QString bulkJournalColumnNames(bool server);
+// A journal row as a copy reads it (kBulkJournal's order), as the store reads an entry, to be
+// checked on the way.
+JournalEntry journalEntryOfRow(const QVariantList& row);
 
 // A stored value as the program reads it: a damaged number or date becomes nothing, as the screens
 // show it, rather than stopping the copy. Texts stay as they are.
@@ -79,6 +91,16 @@ public:
     virtual Status commit() = 0;
     virtual void rollback() = 0;
     virtual Status totals(ClinicTotals* t) = 0;
+
+    // The journal. Whether the base has one (a base made before it has none).
+    virtual bool hasJournal() = 0;
+    // Its rows in order of number (kBulkJournal's columns, as stored), and the head row.
+    virtual Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) = 0;
+    // Writing side, after beginWrite (which emptied the journal): a row as read, then the head.
+    virtual Status writeJournal(const QVariantList& row) = 0;
+    virtual Status writeJournalHead(qint64 number, const QString& hash) = 0;
+    // A source without a journal: an opening entry per running total of each act written.
+    virtual Status openJournal(qint64* opened) = 0;
 };
 
 // The side of the engine the location names (the store's factory chooses).

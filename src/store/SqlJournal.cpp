@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of the acts over either engine: written in the transaction of each change, read for an
 // act's history and checked link by link.
+#include "store/BulkSide.h"
 #include "store/SqlStore.h"
 #include "store/Tables.h"
+
+#include <algorithm>
 
 #include <QDateTime>
 
@@ -260,6 +263,127 @@ Status SqlStore::create(qint64* opened) {
     }
     m_hasJournal = true;
     *opened = head.number;
+    return s;
+}
+
+Status SqlStore::appendJournaledActs(const JournaledActSource& source, qint64* added) {
+    *added = 0;
+    if (!m_hasJournal)
+        return withoutJournal();
+    Status s = m_db->beginWriting({n("JOURNAL_TETE"), n("ACTES")});
+    if (!s)
+        return s;
+    JournalHead head;
+    s = readHead(&head);
+    QStringList names;
+    for (int c = 1; c < kBulkActColumns; ++c) // NUMINT is the base's to give
+        names << n(kBulkActs[c].name);
+    const QString row = u'(' + QStringLiteral("?,").repeated(kBulkActColumns - 2) + QStringLiteral("?)");
+    const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(n("ACTES"), names.join(u','));
+    // Several hundred acts a statement: a million acts is a few thousand statements, not a million.
+    constexpr std::size_t chunk = 500;
+    std::vector<std::vector<JournalEntry>> pending;
+    std::vector<JournalEntry> entries;
+    for (bool more = true; s && more;) {
+        pending.clear();
+        entries.clear();
+        QVariantList binds;
+        QStringList rows;
+        while (pending.size() < chunk) {
+            Act act;
+            std::vector<JournalEntry> accounted;
+            if (!source(&act, &accounted)) {
+                more = false;
+                break;
+            }
+            appendActValues(act, true, &binds);
+            rows << row;
+            pending.push_back(std::move(accounted));
+        }
+        if (pending.empty())
+            break;
+        std::vector<qint64> numbers;
+        s = m_db->run(insert + rows.join(u',') + QStringLiteral(" RETURNING ") + n("NUMINT"), binds,
+                      [&](const SqlRow& r) {
+                          numbers.push_back(r.integer(0).value_or(0));
+                          return true;
+                      });
+        if (s && numbers.size() != pending.size())
+            s = Status::failure(StoreError::Failed,
+                                QStringLiteral("Les numéros des actes ajoutés n'ont pas été rendus."));
+        if (!s)
+            break;
+        // The rows of one statement take their numbers in the order given; the answer need not
+        // come in that order.
+        std::sort(numbers.begin(), numbers.end());
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            for (JournalEntry& e : pending[i]) {
+                e.act = numbers[i];
+                entries.push_back(std::move(e));
+            }
+        }
+        s = insertEntries(&entries, &head);
+        if (s)
+            *added += qint64(pending.size());
+    }
+    if (s)
+        s = writeHead(head);
+    if (s)
+        s = m_db->commit();
+    if (!s) {
+        m_db->rollback();
+        *added = 0;
+    }
+    return s;
+}
+
+Status SqlStore::openEveryAct(qint64* opened) {
+    *opened = 0;
+    if (!m_hasJournal)
+        return withoutJournal();
+    JournalHead head;
+    Status s = readHead(&head);
+    if (s && head.number != 0)
+        s = Status::failure(StoreError::Failed,
+                            QStringLiteral("Le journal des actes de la destination n'est pas vide : les écritures "
+                                           "d'ouverture n'y ont pas été ajoutées."));
+    std::optional<qint64> after;
+    std::vector<JournalEntry> entries;
+    for (bool more = true; s && more;) {
+        entries.clear();
+        QVariantList binds;
+        if (after)
+            binds << bound(*after);
+        qint64 read = 0;
+        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6, %7 FROM %8 %9 ORDER BY %1 LIMIT 5000")
+                          .arg(n("NUMINT"), n("PAYESECU"), n("PAYECOMPLE"), n("PAYEDE"), n("REVERSE"), n("MEDACTE"),
+                               n("MEDSUIT"), n("ACTES"),
+                               after ? QStringLiteral("WHERE %1 > ?").arg(n("NUMINT")) : QString()),
+                      binds, [&](const SqlRow& r) {
+                          ++read;
+                          Act held;
+                          held.number = r.integer(0).value_or(0);
+                          after = held.number;
+                          held.paidSecu = r.money(1);
+                          held.paidComplementary = r.money(2);
+                          held.paidExcess = r.money(3);
+                          held.reversed = r.money(4);
+                          held.performedBy = r.text(5);
+                          held.followedBy = r.text(6);
+                          for (JournalEntry& e : openingEntriesOf(held)) {
+                              e.act = held.number;
+                              entries.push_back(std::move(e));
+                          }
+                          return true;
+                      });
+        more = read == 5000;
+        if (s)
+            s = insertEntries(&entries, &head);
+    }
+    if (s)
+        s = writeHead(head);
+    if (s)
+        *opened = head.number;
     return s;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "store/Bulk.h"
 #include "store/Connection.h"
 #include "store/Store.h"
 
@@ -15,6 +16,14 @@ public:
     ReferenceTable& references() override { return *this; }
     JournalTable& journal() override { return *this; }
     std::unique_ptr<RecordCursor> browse(const BrowseQuery& query, Status* status) override;
+
+    // Writing in bulk (loads, imports, copies), through the same chaining as every change.
+    // Acts added each with the next number and with the entries that account for them, many a
+    // statement, in one transaction that holds the journal's head. *added: acts written.
+    Status appendJournaledActs(const JournaledActSource& acts, qint64* added);
+    // An opening entry per running total of every act, for a base whose journal is still empty (a
+    // copy or an import filling it), in the transaction the caller holds. *opened: entries written.
+    Status openEveryAct(qint64* opened);
 
 protected:
     SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect);

@@ -40,6 +40,11 @@ std::unique_ptr<BulkSide> openBulkSide(const QString& location, bool create, Sta
 }
 
 Status appendRows(const QString& location, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+    return appendJournaledRows(location, entries, journaledAsLoaded(acts));
+}
+
+Status appendJournaledRows(const QString& location, const std::vector<ReferenceEntry>& entries,
+                           const JournaledActSource& acts) {
     if (isServerLocation(location))
         return pg_bulk::appendRows(location.trimmed(), entries, acts);
     return sqlite_bulk::appendRows(location, entries, acts);
@@ -60,6 +65,11 @@ std::optional<qint64> countActs(const QString& location) {
 
 Status createBase(const QString& location, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
                   const ActSource& acts) {
+    return createBase(location, step, entries, journaledAsLoaded(acts));
+}
+
+Status createBase(const QString& location, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
+                  const JournaledActSource& acts) {
     if (isServerLocation(location))
         return pg_bulk::createBase(location.trimmed(), step, entries, acts);
     return sqlite_bulk::createBase(location, step, entries, acts);
@@ -79,10 +89,14 @@ Status checkBase(const QString& location) {
     return sqlite_bulk::checkBase(location);
 }
 
-Status upgradeBase(const QString& location) {
+Status upgradeBase(const QString& location, qint64* opened) {
+    qint64 none = 0;
+    if (!opened)
+        opened = &none;
+    *opened = 0;
     if (isServerLocation(location))
-        return pg_bulk::upgrade(location.trimmed());
-    return sqlite_bulk::upgrade(location);
+        return pg_bulk::upgrade(location.trimmed(), opened);
+    return sqlite_bulk::upgrade(location, opened);
 }
 
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& location, Status* status) {

@@ -1,6 +1,7 @@
 #include "widgets/DatabaseOpener.h"
 
 #include "common/Settings.h"
+#include "domain/BackupEngine.h"
 #include "store/SharedDatabase.h"
 #include "store/WriteAccess.h"
 #include "widgets/Dialogs.h"
@@ -29,6 +30,45 @@ QString notFoundDetails(const QString& tried) {
                   .arg(QDir::toNativeSeparators(Settings::fileFor(kSettingsApp)));
     return what + QStringLiteral("\n\nPour indiquer la base, par exemple :\n"
                                  "obsledger-admin set-path /srv/compta/OBSLEDGER.mdb");
+}
+
+// A file is given its journal at once, a dated copy kept beside it, and the user told so once (the
+// next start finds the journal). A server's tables are its owner's to change: the command is named,
+// and the base can only be read until it is run.
+OpenOutcome giveJournal(QWidget* parent, SharedDatabase& database, bool endOnFailure) {
+    const QString location = database.location();
+    if (isServerLocation(location)) {
+        Dialogs::explain(parent,
+                         QStringLiteral("La base du serveur %1 n'a pas encore de journal des actes : rien ne peut y "
+                                        "être enregistré, elle ne peut qu'être consultée.")
+                             .arg(describeLocation(location)),
+                         QStringLiteral("Le propriétaire des tables la met à jour une fois, depuis un poste :\n"
+                                        "obsledger-admin upgrade ADRESSE\n"
+                                        "(ADRESSE : celle du serveur, avec l'utilisateur propriétaire des tables)."),
+                         true);
+        return OpenOutcome::Opened;
+    }
+    QString kept, why;
+    qint64 opened = 0;
+    database.close();
+    const bool given = giveFileItsJournal(location, &kept, &opened, &why);
+    const Status s = database.reopen();
+    if (!given || !s) {
+        Dialogs::warn(parent,
+                      QStringLiteral("La base de données « %1 » n'a pas pu recevoir son journal des actes.\n%2%3")
+                          .arg(QDir::toNativeSeparators(location), given ? s.message : why,
+                               endOnFailure ? QStringLiteral("\nLe programme va se fermer.") : QString()));
+        if (endOnFailure)
+            endProgram();
+        return OpenOutcome::Failed;
+    }
+    Dialogs::inform(parent, QStringLiteral("La base de données a reçu son journal des actes : chaque paiement et "
+                                           "chaque modification y seront désormais inscrits. Les paiements déjà "
+                                           "enregistrés y figurent comme « antérieur au journal » (%1 écritures de "
+                                           "reprise).\n\nUne copie de la base telle qu'elle était a été gardée :\n%2")
+                                .arg(opened)
+                                .arg(QDir::toNativeSeparators(kept)));
+    return OpenOutcome::Opened;
 }
 
 } // namespace
@@ -63,6 +103,12 @@ OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool t
         if (endOnFailure)
             endProgram();
         return OpenOutcome::ReadOnly;
+    }
+    // A base made before the journal of the acts takes nothing until it has one.
+    if (!database.store()->journal().present()) {
+        const OpenOutcome outcome = giveJournal(parent, database, endOnFailure);
+        if (outcome != OpenOutcome::Opened)
+            return outcome;
     }
     return OpenOutcome::Opened;
 }

@@ -4,6 +4,7 @@
 #include "store/postgres/PgChangeNotices.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgSchema.h"
+#include "store/postgres/PgStore.h"
 
 namespace obs::pg_bulk {
 
@@ -11,7 +12,7 @@ namespace {
 
 class ServerSide final : public BulkSide {
 public:
-    explicit ServerSide(std::unique_ptr<PgConnection> db) : m_db(std::move(db)) {}
+    explicit ServerSide(std::shared_ptr<PgConnection> db) : m_db(std::move(db)) {}
     // One snapshot of both tables, however long the copy takes.
     Status beginRead() override {
         return m_db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL "
@@ -22,6 +23,9 @@ public:
         const QString sql =
             acts ? QStringLiteral("SELECT %1 FROM actes ORDER BY numint").arg(bulkColumnNames(true, true))
                  : QStringLiteral("SELECT %1 FROM memo ORDER BY id").arg(bulkColumnNames(false, true));
+        return readRows(sql, acts ? kBulkActs : kBulkMemo, each);
+    }
+    Status readRows(const QString& sql, const BulkColumn* kinds, const RowSink& each) {
         Status s = m_db->script(QStringLiteral("DECLARE copie NO SCROLL CURSOR FOR ") + sql);
         while (s) {
             int rows = 0;
@@ -30,7 +34,7 @@ public:
                 ++rows;
                 QVariantList row;
                 for (int i = 0; i < r.columns(); ++i) {
-                    const BulkKind k = acts ? kBulkActs[i].kind : kBulkMemo[i].kind;
+                    const BulkKind k = kinds[i].kind;
                     row << (r.isNull(i)           ? QVariant()
                             : k == BulkKind::Text ? QVariant(r.text(i))
                                                   : QVariant::fromValue<qint64>(r.integer(i).value_or(0)));
@@ -53,9 +57,67 @@ public:
             return false;
         });
     }
+    // The journal goes with the acts it describes. The workstations' role may not remove its
+    // entries: the function the tables' owner made for it empties it, and only once the acts and
+    // the lists are gone in the same transaction (a restore or a copy, never a change of an act).
     Status beginWrite() override {
-        return m_db->script(
-            QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; DELETE FROM actes; DELETE FROM memo"));
+        bool ready = false;
+        Status s = m_db->exec(QStringLiteral("SELECT to_regclass('journal') IS NOT NULL AND "
+                                             "to_regprocedure('obs_journal_vider()') IS NOT NULL"),
+                              {}, [&](const PgRow& r) {
+                                  ready = r.text(0) == QLatin1String("t");
+                                  return false;
+                              });
+        if (s && !ready)
+            return Status::failure(StoreError::ReadOnly,
+                                   QStringLiteral("la base %1 n'a pas encore de journal des actes : son propriétaire "
+                                                  "la met à jour d'abord (obsledger-admin upgrade ADRESSE).")
+                                       .arg(m_db->location()));
+        if (s)
+            // The journal's head first, as every workstation's change takes it: a save waits for the
+            // copy rather than holding an act the copy waits on.
+            s = m_db->script(QStringLiteral("BEGIN; SET LOCAL statement_timeout = 0; LOCK TABLE journal_tete IN SHARE "
+                                            "ROW EXCLUSIVE MODE; DELETE FROM actes; DELETE FROM memo; SELECT "
+                                            "obs_journal_vider()"));
+        return s;
+    }
+    bool hasJournal() override {
+        bool present = false;
+        m_db->exec(QStringLiteral("SELECT to_regclass('journal_tete') IS NOT NULL"), {}, [&](const PgRow& r) {
+            present = r.text(0) == QLatin1String("t");
+            return false;
+        });
+        return present;
+    }
+    Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override {
+        Status s = m_db->exec(QStringLiteral("SELECT numj, hash FROM journal_tete"), {}, [&](const PgRow& r) {
+            *headNumber = r.integer(0).value_or(0);
+            *headHash = r.text(1);
+            return false;
+        });
+        if (s)
+            s = readRows(QStringLiteral("SELECT %1 FROM journal ORDER BY numj").arg(bulkJournalColumnNames(true)),
+                         kBulkJournal, each);
+        return s;
+    }
+    Status writeJournal(const QVariantList& row) override {
+        m_journal << row;
+        if (m_journal.size() >= kBulkJournalColumns * 1000)
+            return flushJournal();
+        return Status::success();
+    }
+    Status writeJournalHead(qint64 number, const QString& hash) override {
+        Status s = flushJournal();
+        if (s)
+            s = m_db->exec(QStringLiteral("UPDATE journal_tete SET numj = ?, hash = ?"),
+                           {QVariant::fromValue(number), hash});
+        return s;
+    }
+    Status openJournal(qint64* opened) override {
+        Status s = flush(true);
+        if (s)
+            s = PgStore::over(m_db)->openEveryAct(opened);
+        return s;
     }
     Status write(bool acts, const QVariantList& row) override {
         // Rows go in batches: one statement for many rows, far fewer round trips.
@@ -72,6 +134,8 @@ public:
         Status s = flush(true);
         if (s)
             s = flush(false);
+        if (s)
+            s = flushJournal();
         // The next act and entry take numbers after the copied ones, and never a number already
         // given out before the copy (the file engine keeps its highest number the same way).
         if (s)
@@ -114,6 +178,20 @@ private:
             m_db->script(QStringLiteral("ROLLBACK"));
     }
 
+    Status flushJournal() {
+        if (m_journal.isEmpty())
+            return Status::success();
+        const QString one = u'(' + QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + QStringLiteral("?)");
+        QStringList tuples;
+        for (int i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
+            tuples << one;
+        const Status s = m_db->exec(QStringLiteral("INSERT INTO journal (%1) VALUES %2")
+                                        .arg(bulkJournalColumnNames(true), tuples.join(QStringLiteral(", "))),
+                                    m_journal);
+        m_journal.clear();
+        return s;
+    }
+
     Status flush(bool acts) {
         auto& batch = acts ? m_acts : m_memo;
         if (batch.isEmpty())
@@ -132,8 +210,9 @@ private:
         batch.clear();
         return s;
     }
-    std::unique_ptr<PgConnection> m_db;
+    std::shared_ptr<PgConnection> m_db;
     QVariantList m_acts;
+    QVariantList m_journal;
     QVariantList m_memo;
     qint64 m_memoId = 0;
 };
@@ -154,34 +233,35 @@ std::unique_ptr<BulkSide> openSide(const QString& conninfo, Status* s) {
             QStringLiteral("la base %1 n'a pas les tables d'Obsledger (obsledger-admin init)").arg(db->location()));
         return nullptr;
     }
-    return std::make_unique<ServerSide>(std::move(db));
+    return std::make_unique<ServerSide>(std::shared_ptr<PgConnection>(std::move(db)));
 }
 
-Status appendRows(const QString& conninfo, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+Status appendRows(const QString& conninfo, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts) {
     Status s;
-    auto db = PgConnection::open(conninfo, &s);
+    std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, &s);
     if (!db)
         return s;
-    const QString columns = bulkColumnNames(true, true).section(QStringLiteral(", "), 1);
-    s = db->script(QStringLiteral("BEGIN"));
-    for (size_t i = 0; s && i < entries.size(); ++i) {
-        QVariantList binds;
-        appendEntryValues(entries[i], &binds);
-        s = db->exec(QStringLiteral("INSERT INTO memo (numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, mut5, "
-                                    "mut6) VALUES (%1)")
-                         .arg(marks(10)),
-                     binds);
+    if (!entries.empty()) {
+        s = db->script(QStringLiteral("BEGIN"));
+        for (size_t i = 0; s && i < entries.size(); ++i) {
+            QVariantList binds;
+            appendEntryValues(entries[i], &binds);
+            s = db->exec(QStringLiteral("INSERT INTO memo (numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, "
+                                        "mut5, mut6) VALUES (%1)")
+                             .arg(marks(10)),
+                         binds);
+        }
+        if (!s) {
+            db->script(QStringLiteral("ROLLBACK"));
+            return s;
+        }
+        s = db->script(QStringLiteral("COMMIT"));
     }
-    Act act;
-    while (s && acts && acts(&act)) {
-        QVariantList binds;
-        appendActValues(act, false, &binds);
-        s = db->exec(QStringLiteral("INSERT INTO actes (%1) VALUES (%2)").arg(columns, marks(kBulkActColumns - 1)),
-                     binds);
+    // The acts with their journal entries, in one transaction of their own.
+    if (s && acts) {
+        qint64 added = 0;
+        s = PgStore::over(db)->appendJournaledActs(acts, &added);
     }
-    if (s)
-        return db->script(QStringLiteral("COMMIT"));
-    db->script(QStringLiteral("ROLLBACK"));
     return s;
 }
 
@@ -219,7 +299,7 @@ std::optional<qint64> countActs(const QString& conninfo) {
 }
 
 Status createBase(const QString& conninfo, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
-                  const ActSource& acts) {
+                  const JournaledActSource& acts) {
     *step = NewBaseStep::NotReached;
     Status s;
     auto db = PgConnection::open(conninfo, &s);
@@ -256,9 +336,15 @@ Status checkBase(const QString& conninfo) {
     return s;
 }
 
-Status upgrade(const QString& conninfo) {
+Status upgrade(const QString& conninfo, qint64* opened) {
     Status s;
     auto db = openProgramBase(conninfo, &s);
+    // The journal first, in one transaction of its own: the rights given next name its tables.
+    if (s) {
+        const std::shared_ptr<PgStore> store = PgStore::open(conninfo, &s);
+        if (store)
+            s = store->journal().create(opened);
+    }
     if (s)
         s = replaceServerTextFunctions(*db);
     if (s) {

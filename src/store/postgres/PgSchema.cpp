@@ -181,6 +181,24 @@ REVOKE ALL ON FUNCTION obs_analyse() FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION obs_analyse() TO obsledger_utilisateurs;
 )";
 
+// A restore or a copy replaces the journal with the acts it describes; the workstations' role may
+// not remove an entry, so the tables' owner gives this one function for it. It empties the journal
+// only once the acts and the lists are gone in the same transaction: it cannot clear the record of
+// acts that are still there.
+const char* const kJournalReplacement = R"(
+CREATE OR REPLACE FUNCTION obs_journal_vider() RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+    SET search_path = public, pg_temp AS $$
+BEGIN
+    IF EXISTS (SELECT 1 FROM actes) OR EXISTS (SELECT 1 FROM memo) THEN
+        RAISE EXCEPTION 'Le journal des actes ne se vide qu''avec les actes qu''il décrit (restauration ou copie).';
+    END IF;
+    TRUNCATE journal;
+    UPDATE journal_tete SET numj = 0, hash = '';
+END $$;
+REVOKE ALL ON FUNCTION obs_journal_vider() FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION obs_journal_vider() TO obsledger_utilisateurs;
+)";
+
 // A period with its criteria and totals, and one practitioner's period (the indexes an upgrade
 // makes again or adds).
 const char* const kPeriodIndex = R"(
@@ -240,13 +258,15 @@ Status createServerSchema(PgConnection& db) {
     return inOneTransaction(db, serverTextFunctionsSql() +
                                     QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(),
                                                                    QString::fromUtf8(kJournal).trimmed()) +
-                                    QString::fromUtf8(kRights) + serverChangeNoticesSql());
+                                    QString::fromUtf8(kRights) + QString::fromUtf8(kJournalReplacement) +
+                                    serverChangeNoticesSql());
 }
 
 Status replaceServerTextFunctions(PgConnection& db) {
     if (Status s = checkServerRole(db); !s)
         return s;
-    return inOneTransaction(db, serverTextFunctionsSql() + QString::fromUtf8(kRights));
+    return inOneTransaction(db, serverTextFunctionsSql() + QString::fromUtf8(kRights) +
+                                    QString::fromUtf8(kJournalReplacement));
 }
 
 Status rebuildServerIndexes(PgConnection& db) {

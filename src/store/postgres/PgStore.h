@@ -12,6 +12,10 @@ class PgStore final : public SqlStore {
 public:
     // Connects to a server holding the program's tables.
     static std::shared_ptr<PgStore> open(const QString& conninfo, Status* status);
+    // The store over a connection already open (a copy or a load, within its transaction).
+    static std::shared_ptr<PgStore> over(std::shared_ptr<PgConnection> db) {
+        return std::shared_ptr<PgStore>(new PgStore(std::move(db)));
+    }
 
     QString location() const override { return m_server->location(); }
     void close() override { m_server->close(); }

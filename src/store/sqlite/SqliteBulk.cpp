@@ -4,12 +4,14 @@
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
+#include "store/sqlite/SqliteStore.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace obs {
 
@@ -57,6 +59,28 @@ Status copyPages(SQLite::Database& from, SQLite::Database& to) {
 QString quoted(const QString& name) {
     QString q = name;
     return u'"' + q.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// Whether a base (main, or an attached one by its name) has the journal's tables.
+bool hasJournalTables(Database& db, const QString& schema = QStringLiteral("main")) {
+    QVariant n;
+    return db.scalar(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name IN "
+                                    "('JOURNAL', 'JOURNAL_TETE')")
+                         .arg(schema),
+                     &n) &&
+           n.toLongLong() == 2;
+}
+
+// The journal's statements that rest on its rows (index, head row, guards), made again after the
+// rows were put in; every one of them can run again.
+Status journalGuards(Database& db) {
+    for (const QString& statement : journalSchemaStatements()) {
+        if (statement.contains(QLatin1String("CREATE TABLE")))
+            continue;
+        if (Status s = db.executeRaw(statement); !s)
+            return s;
+    }
+    return Status::success();
 }
 
 // Replaces everything the base holds by the rows of the checked snapshot, in one transaction: the
@@ -113,6 +137,15 @@ Status fillFromSnapshot(Database& target, const QString& snapshot) {
                   .arg(acts))) ||
         !(s = target.executeRaw(
               QStringLiteral("INSERT INTO main.MEMO (%1) SELECT %1 FROM sauvegarde.MEMO ORDER BY rowid").arg(memo))))
+        return fail(s);
+    // The journal as the snapshot holds it, numbers and hashes, its chain checked beforehand; the
+    // guards that refuse changing its rows are made again below, once the rows are in.
+    if (hasJournalTables(target, QStringLiteral("sauvegarde")) &&
+        (!(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL (%1) SELECT %1 FROM sauvegarde.JOURNAL "
+                                                "ORDER BY NUMJ")
+                                     .arg(bulkJournalColumnNames(false)))) ||
+         !(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL_TETE (UN, NUMJ, HASH) SELECT UN, NUMJ, HASH "
+                                                "FROM sauvegarde.JOURNAL_TETE")))))
         return fail(s);
     // Act numbers already given out, in the snapshot or in the base replaced, are not given again:
     // a number still shown on another workstation, or kept in the copy before the restore, never
@@ -172,12 +205,62 @@ public:
         *n = v.toLongLong();
         return s;
     }
+    // The journal goes with the acts it describes: its guard against removal is lifted for the
+    // transaction only (a failure brings it back with everything else), and a file made before
+    // the journal is given its tables.
     Status beginWrite() override {
         Status s = m_db->executeRaw(QStringLiteral("BEGIN IMMEDIATE"));
         if (s)
             s = m_db->executeRaw(QStringLiteral("DELETE FROM ACTES"));
         if (s)
             s = m_db->executeRaw(QStringLiteral("DELETE FROM MEMO"));
+        if (s && hasJournalTables(*m_db)) {
+            s = m_db->executeRaw(QStringLiteral("DROP TRIGGER IF EXISTS JOURNAL_GARDE"));
+            if (s)
+                s = m_db->executeRaw(QStringLiteral("DELETE FROM JOURNAL"));
+            if (s)
+                s = m_db->executeRaw(QStringLiteral("DELETE FROM JOURNAL_TETE"));
+        } else {
+            for (const QString& statement : journalSchemaStatements()) {
+                if (s && statement.contains(QLatin1String("CREATE TABLE")))
+                    s = m_db->executeRaw(statement);
+            }
+        }
+        return s;
+    }
+    bool hasJournal() override { return hasJournalTables(*m_db); }
+    Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override {
+        Status s = m_db->queryRaw(QStringLiteral("SELECT NUMJ, HASH FROM JOURNAL_TETE"), {}, [&](const Row& r) {
+            *headNumber = r.values().value(0).toLongLong();
+            *headHash = r.values().value(1).toString();
+            return false;
+        });
+        Status inner;
+        if (s)
+            s = m_db->queryRaw(
+                QStringLiteral("SELECT %1 FROM JOURNAL ORDER BY NUMJ").arg(bulkJournalColumnNames(false)), {},
+                [&](const Row& r) {
+                    inner = each(r.values());
+                    return inner.ok();
+                });
+        return s ? inner : s;
+    }
+    // Entries go a few hundred a statement: a journal holds millions.
+    Status writeJournal(const QVariantList& row) override {
+        m_journal << row;
+        return m_journal.size() >= kBulkJournalColumns * 500 ? flushJournal() : Status::success();
+    }
+    Status writeJournalHead(qint64 number, const QString& hash) override {
+        Status s = flushJournal();
+        if (s)
+            s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL_TETE (UN, NUMJ, HASH) VALUES (1, ?, ?)"),
+                                 {QVariant::fromValue(number), hash});
+        return s;
+    }
+    Status openJournal(qint64* opened) override {
+        Status s = journalGuards(*m_db);
+        if (s)
+            s = SqliteStore::over(m_db)->openEveryAct(opened);
         return s;
     }
     Status write(bool acts, const QVariantList& row) override {
@@ -189,7 +272,9 @@ public:
     }
     // The planner's figures describe the rows brought in, not those replaced.
     Status commit() override {
-        Status s = refreshStatistics(*m_db);
+        Status s = journalGuards(*m_db);
+        if (s)
+            s = refreshStatistics(*m_db);
         return s ? m_db->executeRaw(QStringLiteral("COMMIT")) : s;
     }
     void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
@@ -202,7 +287,22 @@ public:
     }
 
 private:
+    Status flushJournal() {
+        if (m_journal.isEmpty())
+            return Status::success();
+        const QString one = u'(' + QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + QStringLiteral("?)");
+        QStringList rows;
+        for (int i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
+            rows << one;
+        const Status s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL (%1) VALUES %2")
+                                              .arg(bulkJournalColumnNames(false), rows.join(QStringLiteral(", "))),
+                                          m_journal);
+        m_journal.clear();
+        return s;
+    }
+
     std::shared_ptr<Database> m_db;
+    QVariantList m_journal;
 };
 
 QString marks(int n) {
@@ -238,46 +338,35 @@ Status writeStoredRows(Database& db, const std::vector<Act>& acts, const std::ve
         });
 }
 
-// Entries as the reference editor adds them (no catalogue code: no value), then acts as the entry
-// screen appends them (the next numbers), each list in a transaction of its own.
-Status appendNewRows(Database& db, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
-    auto inTransaction = [&](const std::function<Status()>& write) {
-        Status s = db.executeRaw(QStringLiteral("BEGIN"));
+// Entries as the reference editor adds them (no catalogue code: no value), in one transaction;
+// then acts as the entry screen appends them (the next numbers), with their journal entries, in
+// another.
+Status appendNewRows(const std::shared_ptr<Database>& db, const std::vector<ReferenceEntry>& entries,
+                     const JournaledActSource& acts) {
+    Status s = Status::success();
+    if (!entries.empty()) {
+        s = db->executeRaw(QStringLiteral("BEGIN"));
+        size_t next = 0;
         if (s)
-            s = write();
+            s = db->executeMany(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, "
+                                               "MUT4, MUT5, MUT6) VALUES (%1)")
+                                    .arg(marks(10)),
+                                [&](QVariantList* binds) {
+                                    if (next >= entries.size())
+                                        return false;
+                                    appendEntryValues(entries[next++], binds);
+                                    return true;
+                                });
         if (!s) {
-            db.executeRaw(QStringLiteral("ROLLBACK"));
+            db->executeRaw(QStringLiteral("ROLLBACK"));
             return s;
         }
-        return db.executeRaw(QStringLiteral("COMMIT"));
-    };
-    Status s = Status::success();
-    if (!entries.empty())
-        s = inTransaction([&] {
-            size_t next = 0;
-            return db.executeMany(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, "
-                                                 "MUT4, MUT5, MUT6) VALUES (%1)")
-                                      .arg(marks(10)),
-                                  [&](QVariantList* binds) {
-                                      if (next >= entries.size())
-                                          return false;
-                                      appendEntryValues(entries[next++], binds);
-                                      return true;
-                                  });
-        });
-    if (s && acts)
-        s = inTransaction([&] {
-            const QString columns = bulkColumnNames(true, false).section(QStringLiteral(", "), 1);
-            return db.executeMany(
-                QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(columns, marks(kBulkActColumns - 1)),
-                [&](QVariantList* binds) {
-                    Act act;
-                    if (!acts(&act))
-                        return false;
-                    appendActValues(act, false, binds);
-                    return true;
-                });
-        });
+        s = db->executeRaw(QStringLiteral("COMMIT"));
+    }
+    if (s && acts) {
+        qint64 added = 0;
+        s = SqliteStore::over(db)->appendJournaledActs(acts, &added);
+    }
     return s;
 }
 
@@ -310,21 +399,65 @@ bool isUnreadableBaseFile(const QString& path) {
     }
 }
 
+namespace {
+
+// The snapshot a restore fills the base from: its journal checked link by link before anything is
+// replaced; a snapshot made before the journal is first given one, in a scratch copy, so that the
+// base restored has an opening entry per running total of each act.
+Status journaledSnapshot(const QString& snapshot, QTemporaryDir* scratch, QString* use) {
+    *use = snapshot;
+    JournalCheck check;
+    Status s = checkJournalOf(snapshot, &check);
+    if (!s)
+        return Status::failure(s.error, s.message + QStringLiteral(" Rien n'a été restauré."));
+    Status open;
+    {
+        auto store = SqliteStore::open(snapshot, &open);
+        if (!store)
+            return open;
+        if (store->journal().present())
+            return Status::success();
+    }
+    if (!scratch->isValid())
+        return failed(QStringLiteral("Aucun dossier temporaire n'a pu être créé."));
+    const QString copy = scratch->filePath(QStringLiteral("journal.mdb"));
+    if (!(s = snapshotFile(snapshot, copy, kFileLockWaitMs)))
+        return s;
+    auto store = SqliteStore::open(copy, &open);
+    if (!store)
+        return open;
+    qint64 opened = 0;
+    if (!(s = store->journal().create(&opened)))
+        return s;
+    *use = copy;
+    return s;
+}
+
+} // namespace
+
 Status replaceFromSnapshot(const QString& path, const QString& snapshot, int lockWaitMs) {
-    Status s;
+    QTemporaryDir scratch;
+    QString from;
+    Status s = journaledSnapshot(snapshot, &scratch, &from);
+    if (!s)
+        return s;
     auto live = Database::open(path, &s);
     if (!live)
         return s;
     live->setLockWait(lockWaitMs, 0);
-    return fillFromSnapshot(*live, snapshot);
+    return fillFromSnapshot(*live, from);
 }
 
 Status createFromSnapshot(const QString& path, const QString& snapshot) {
-    Status s;
+    QTemporaryDir scratch;
+    QString from;
+    Status s = journaledSnapshot(snapshot, &scratch, &from);
+    if (!s)
+        return s;
     auto db = Database::create(path, &s);
     if (!db)
         return s;
-    return fillFromSnapshot(*db, snapshot);
+    return fillFromSnapshot(*db, from);
 }
 
 Status writeNewClinicFile(const QString& path, const std::vector<Act>& acts, const std::vector<StoredEntry>& entries) {
@@ -345,6 +478,10 @@ Status writeNewClinicFile(const QString& path, const std::vector<Act>& acts, con
             s = createProgramIndexesAndTriggers(*db);
         if (s)
             s = writeStoredRows(*db, acts, entries);
+        // What each act held comes into the journal as opening entries.
+        qint64 opened = 0;
+        if (s)
+            s = SqliteStore::over(db)->openEveryAct(&opened);
         if (s)
             s = db->executeRaw(QStringLiteral("COMMIT"));
     }
@@ -376,16 +513,17 @@ std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* s) 
     return std::make_unique<FileSide>(std::move(db));
 }
 
-Status appendRows(Database& db, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
-    return appendNewRows(db, entries, acts);
+Status appendRows(const std::shared_ptr<Database>& db, const std::vector<ReferenceEntry>& entries,
+                  const ActSource& acts) {
+    return appendNewRows(db, entries, journaledAsLoaded(acts));
 }
 
-Status appendRows(const QString& path, const std::vector<ReferenceEntry>& entries, const ActSource& acts) {
+Status appendRows(const QString& path, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts) {
     Status s;
     auto db = Database::open(path, &s);
     if (!db)
         return s;
-    return appendNewRows(*db, entries, acts);
+    return appendNewRows(db, entries, acts);
 }
 
 Status readStoredFigures(const QString& path, StoredFigures* figures) {
@@ -424,7 +562,7 @@ std::optional<qint64> countActs(const QString& path) {
 }
 
 Status createBase(const QString& path, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
-                  const ActSource& acts) {
+                  const JournaledActSource& acts) {
     Status s;
     *step = NewBaseStep::NotReached;
     {
@@ -434,7 +572,7 @@ Status createBase(const QString& path, NewBaseStep* step, const std::vector<Refe
         *step = NewBaseStep::NotFilled;
         s = createSchema(*db);
         if (s && (!entries.empty() || acts)) {
-            s = appendNewRows(*db, entries, acts);
+            s = appendNewRows(db, entries, acts);
             if (s)
                 s = refreshStatistics(*db);
         }
@@ -451,12 +589,15 @@ Status checkBase(const QString& path) {
     return checkSnapshot(path);
 }
 
-Status upgrade(const QString& path) {
+Status upgrade(const QString& path, qint64* opened) {
     Status s = checkSnapshot(path);
     if (!s)
         return s;
     std::shared_ptr<Database> db = Database::open(path, &s);
     if (!db)
+        return s;
+    // The journal first, in one transaction of its own: nothing else may be written without it.
+    if (!(s = SqliteStore::over(db)->journal().create(opened)))
         return s;
     s = createMissingIndexes(*db);
     return s ? refreshStatistics(*db) : s;

@@ -11,6 +11,10 @@ class SqliteStore final : public SqlStore {
 public:
     // Opens an existing file holding the program's tables.
     static std::shared_ptr<SqliteStore> open(const QString& path, Status* status);
+    // The store over a connection already open (a copy or a load, within its transaction).
+    static std::shared_ptr<SqliteStore> over(std::shared_ptr<Database> db) {
+        return std::shared_ptr<SqliteStore>(new SqliteStore(std::move(db)));
+    }
 
     QString location() const override { return m_file->path(); }
     void close() override { m_file->close(); }
