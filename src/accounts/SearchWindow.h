@@ -18,6 +18,7 @@ namespace obs {
 
 class ReversalPanel;
 class SearchPanel;
+class ReceiptsWindow;
 class SharedDatabase;
 class YearStatementWindow;
 
@@ -38,6 +39,8 @@ public:
     void resume(const SearchState& state);
     // The yearly statement ("Relevé annuel..." in the menu), opened above this screen.
     void openYearStatement();
+    // The receipts book ("Livre des recettes..." in the menu), opened above this screen.
+    void openReceiptsBook();
 
 signals:
     // A found act was double-clicked: the screen has closed, the main window shows the act.
@@ -53,6 +56,7 @@ private:
     ReversalPanel* m_reversal = nullptr;
     QLabel* m_explanation = nullptr;
     QPointer<YearStatementWindow> m_yearStatement;
+    QPointer<ReceiptsWindow> m_receiptsBook;
 };
 
 } // namespace obs

@@ -158,6 +158,17 @@ CREATE TABLE journal_tete (un integer PRIMARY KEY CHECK (un = 1), numj bigint NO
 INSERT INTO journal_tete VALUES (1, 0, '');
 )";
 
+// A period's receipts by their day, in the journal's order, with what the receipts book reads of
+// them; opening entries (undated) are left out.
+const char* const kReceiptsIndex = R"(
+CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
+    INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit) WHERE recule IS NOT NULL;
+)";
+
+QString journalScript() {
+    return QString::fromUtf8(kJournal).trimmed() + u'\n' + QString::fromUtf8(kReceiptsIndex).trimmed() + u'\n';
+}
+
 // What the workstations' role may do: read and write the rows of both tables, take and set their
 // numbers (a copy or a restore puts the sequences past the rows it brought in), and have the
 // planner's statistics refreshed after such a load. ANALYZE is the tables' owner's right alone,
@@ -236,10 +247,10 @@ Status checkServerRole(PgConnection& db) {
 Status createServerSchema(PgConnection& db) {
     if (Status s = checkServerRole(db); !s)
         return s;
-    return inOneTransaction(db, serverTextFunctionsSql() +
-                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(),
-                                                                   QString::fromUtf8(kJournal).trimmed()) +
-                                    QString::fromUtf8(kRights));
+    return inOneTransaction(
+        db, serverTextFunctionsSql() +
+                QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(), journalScript()) +
+                QString::fromUtf8(kRights));
 }
 
 Status replaceServerTextFunctions(PgConnection& db) {
@@ -249,14 +260,19 @@ Status replaceServerTextFunctions(PgConnection& db) {
 }
 
 Status rebuildServerIndexes(PgConnection& db) {
+    // A journal made before the receipts index gets it.
+    const QString receipts =
+        QStringLiteral("DO $$ BEGIN IF to_regclass('journal') IS NOT NULL THEN %1 END IF; END $$;\n")
+            .arg(QString::fromUtf8(kReceiptsIndex).trimmed());
     return inOneTransaction(db, QStringLiteral("DROP INDEX IF EXISTS actes_date;\n") + QString::fromUtf8(kPeriodIndex) +
+                                    receipts +
                                     QStringLiteral("REINDEX TABLE actes;\nREINDEX TABLE memo;\nANALYZE actes;\n"
                                                    "ANALYZE memo;\n"));
 }
 
 QStringList serverJournalStatements() {
     QStringList statements;
-    for (const QString& statement : QString::fromUtf8(kJournal).split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
+    for (const QString& statement : journalScript().split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
         if (!statement.trimmed().isEmpty())
             statements << statement.trimmed();
     }
