@@ -61,7 +61,8 @@ public:
             return int(
                 Qt::AlignVCenter |
                 (index.column() == m_sheet->amountColumn() || index.column() == 1 ? Qt::AlignRight : Qt::AlignLeft));
-        if (role != Qt::DisplayRole)
+        // A long act's label shown whole when pointed at.
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
             return {};
         return m_sheet->cells(m_list(m_sheet->book())[std::size_t(index.row())]).value(index.column());
     }
