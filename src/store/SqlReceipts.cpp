@@ -134,13 +134,18 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     // sum paid over to them was recorded on).
     std::vector<Pending> openings;
     if (s) {
-        binds = {bound(period.firstDay), bound(period.lastDay)};
-        sql = QStringLiteral("SELECT %1 FROM %2 a JOIN %3 j ON %4 = %5 WHERE %6 BETWEEN ? AND ? AND (")
-                  .arg(columns, n("ACTES"), n("JOURNAL"), j("NUMINT"), a("NUMINT"), a("Date"));
-        sql += m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true) + QStringLiteral(" OR ") +
-               m_sql.nameMatch(a("MEDSUIT"), practitioner, &binds, true);
-        sql += QStringLiteral(") AND %1 = '%2' ORDER BY %3, %4")
-                   .arg(j("NATURE"), journalKindCode(JournalKind::Opening), a("NUMINT"), j("NUMJ"));
+        // One seek a practitioner's index each: a condition joining the two by OR would read their
+        // whole history. An act both performed and followed by them comes once.
+        binds.clear();
+        auto branch = [&](const char* column) {
+            binds << bound(period.firstDay) << bound(period.lastDay);
+            return QStringLiteral("SELECT %1 FROM %2 a JOIN %3 j ON %4 = %5 WHERE %6 BETWEEN ? AND ? AND ")
+                       .arg(columns, n("ACTES"), n("JOURNAL"), j("NUMINT"), a("NUMINT"), a("Date")) +
+                   m_sql.nameMatch(a(column), practitioner, &binds, true) +
+                   QStringLiteral(" AND %1 = '%2'").arg(j("NATURE"), journalKindCode(JournalKind::Opening));
+        };
+        sql = branch("MEDACTE") + QStringLiteral(" UNION ") + branch("MEDSUIT") +
+              QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
         read = m_db->run(sql, binds, [&](const SqlRow& r) { return take(r, &openings); });
         if (s)
             s = read;
