@@ -102,8 +102,15 @@ QString receiptsDatabase(int rows) {
         DirectSqlite db(path);
         if (scalar(db.handle(), "SELECT count(*) FROM JOURNAL WHERE NATURE = 'paiement'") > rows &&
             scalar(db.handle(), "SELECT NUMJ FROM JOURNAL_TETE") ==
-                scalar(db.handle(), "SELECT max(NUMJ) FROM JOURNAL"))
+                scalar(db.handle(), "SELECT max(NUMJ) FROM JOURNAL")) {
+            // Kept from an earlier version of the journal's indexes: those it lacks are added.
+            for (const QString& statement : journalSchemaStatements()) {
+                if (statement.contains(QLatin1String("CREATE INDEX")))
+                    check(sqlite3_exec(db.handle(), statement.toUtf8().constData(), nullptr, nullptr, nullptr),
+                          db.handle(), "index");
+            }
             return path;
+        }
     }
     std::fprintf(stderr, "bench: writing the dated journal of %s (once)...\n", qPrintable(path));
     QElapsedTimer t;

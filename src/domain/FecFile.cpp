@@ -127,9 +127,7 @@ std::vector<QStringList> FecFile::rows(const ReceiptsBook& yearBook, const Reque
     for (const ReceiptLine* l : lines) {
         const QString num = QString::number(++number);
         const QString date = fecDate(l->day);
-        const QDateTime written = QDateTime::fromString(l->writtenAt, Qt::ISODateWithMs);
-        const QString valid =
-            written.isValid() ? written.toLocalTime().date().toString(QStringLiteral("yyyyMMdd")) : date;
+        const QString valid = l->writtenOn ? fecDate(l->writtenOn) : date;
         const QString piece = QString::number(l->act);
         const QString pieceDate = l->actDate ? fecDate(l->actDate) : date;
         const QString patient =

@@ -26,8 +26,8 @@ struct ReceiptLine {
     QString payer; // payerCode, or the colleague paying over
     QString payee; // the colleague paid (a reversal)
     std::optional<PaymentMode> mode;
-    Money amount;      // signed: a correction is below zero
-    QString writtenAt; // when the entry was written (UTC)
+    Money amount;        // signed: a correction is below zero
+    StoredDay writtenOn; // the day (local time) the entry was written
     // The act as it stands, or as its deletion left it (actDeleted).
     QString surname;
     QString firstName;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A practitioner's receipts book over either engine, read from the journal of the acts: the
 // payments on the acts they performed and the sums paid over between colleagues, by day of receipt.
+#include "common/DayNumber.h"
 #include "common/FrenchText.h"
 #include "store/SqlStore.h"
 #include "store/Tables.h"
 
+#include <QDateTime>
 #include <QHash>
 
 namespace obs {
@@ -80,8 +82,26 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
 
     struct Pending {
         ReceiptLine line;
-        QString payer, payee, performer;
+        QString performer;
         bool deleted = false;
+    };
+    // A year's lines repeat the same names and labels: each is held once.
+    TextPool pool;
+    auto text = [&](const SqlRow& r, int column) {
+        const QByteArrayView b = r.utf8(column);
+        return pool.sharedUtf8(b.data(), b.size());
+    };
+    // The day an entry was written, in local time, from its UTC hour (looked up once an hour).
+    QHash<QByteArray, StoredDay> writtenDays;
+    auto writtenOn = [&](QByteArrayView written) {
+        const QByteArray hour = written.first(std::min<qsizetype>(13, written.size())).toByteArray();
+        const auto known = writtenDays.constFind(hour);
+        if (known != writtenDays.constEnd())
+            return *known;
+        const QDateTime t = QDateTime::fromString(QString::fromLatin1(hour) + QStringLiteral(":00:00Z"), Qt::ISODate);
+        const StoredDay day = t.isValid() ? StoredDay(dayNumberOf(t.toLocalTime().date())) : std::nullopt;
+        writtenDays.insert(hour, day);
+        return day;
     };
     std::vector<Pending> dated;
     auto take = [&](const SqlRow& r, std::vector<Pending>* into) {
@@ -90,10 +110,8 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         l.entry = r.integer(NumJ).value_or(0);
         l.act = r.integer(NumInt).value_or(0);
         l.day = r.integer(RecuLe);
-        p.payer = r.text(Payeur);
-        p.payee = r.text(Beneficiaire);
-        l.payer = p.payer;
-        l.payee = p.payee;
+        l.payer = text(r, Payeur);
+        l.payee = text(r, Beneficiaire);
         if (!r.isNull(Mode))
             l.mode = paymentModeOf(r.text(Mode)).value_or(PaymentMode::Other);
         const auto amount = r.money(Montant);
@@ -102,14 +120,14 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
             return false;
         }
         l.amount = *amount;
-        l.writtenAt = r.text(Ecrit);
+        l.writtenOn = writtenOn(r.utf8(Ecrit));
         p.deleted = r.isNull(ActNumber);
         l.actDeleted = p.deleted;
-        l.surname = r.text(Nom);
-        l.firstName = r.text(Prenom);
-        l.actLabel = r.text(Acte);
+        l.surname = text(r, Nom);
+        l.firstName = text(r, Prenom);
+        l.actLabel = text(r, Acte);
         l.actDate = r.day(ActDate);
-        p.performer = r.text(Medacte);
+        p.performer = text(r, Medacte);
         into->push_back(std::move(p));
         return true;
     };
@@ -186,7 +204,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
             const qint64 day = last.value(QStringLiteral("Date")).toLongLong(&ok);
             p.line.actDate = ok ? StoredDay(day) : std::nullopt;
         }
-        const auto side = sideOf(practitioner, p.payer, p.payee, p.performer);
+        const auto side = sideOf(practitioner, p.line.payer, p.line.payee, p.performer);
         if (!side)
             return;
         p.line.side = *side;
@@ -197,6 +215,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         else
             book->receipts.push_back(std::move(p.line));
     };
+    book->receipts.reserve(dated.size());
     for (Pending& p : dated)
         file(p, false);
     for (Pending& p : openings)

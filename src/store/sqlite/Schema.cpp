@@ -60,11 +60,16 @@ const char* const kTables[] = {
 // them: a year is read from the index alone. Undated entries (opening entries) are left out.
 const char* const kReceiptsIndex = "CREATE INDEX IF NOT EXISTS JOURNAL_RECU ON JOURNAL (RECULE, NUMJ, NATURE, NUMINT, "
                                    "PAYEUR, BENEFICIAIRE, MODE, MONTANT, ECRIT) WHERE RECULE IS NOT NULL";
+// The opening entries of an act, found without reading its other entries (a base that never had
+// any holds none here).
+const char* const kOpeningsIndex =
+    "CREATE INDEX IF NOT EXISTS JOURNAL_REPRISE ON JOURNAL (NUMINT, NUMJ) WHERE NATURE = 'reprise'";
 // What the journal rests on: an act's entries found by its number, and entries that the base itself
 // refuses to change or remove.
 const char* const kJournalOnRows[] = {
     "CREATE INDEX IF NOT EXISTS JOURNAL_ACTE ON JOURNAL (NUMINT, NUMJ)",
     kReceiptsIndex,
+    kOpeningsIndex,
     "INSERT OR IGNORE INTO JOURNAL_TETE VALUES (1, 0, '')",
     R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
        BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)",
@@ -144,6 +149,8 @@ Status createMissingIndexes(Database& db) {
                     });
     if (s && journal)
         s = db.executeRaw(QString::fromUtf8(kReceiptsIndex));
+    if (s && journal)
+        s = db.executeRaw(QString::fromUtf8(kOpeningsIndex));
     return s;
 }
 
