@@ -9,11 +9,14 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <unordered_map>
+#include <unordered_set>
+
 namespace obs {
 
 namespace {
 
-// The columns of an entry and of its act that a line of the book needs, in this order.
+// The columns of an entry a line of the book needs, in this order, then (opening entries) its act's.
 enum Col {
     NumJ,
     NumInt,
@@ -60,6 +63,14 @@ Status damagedAmount(qint64 entry) {
                                .arg(entry));
 }
 
+// What an act shows on its lines.
+struct ActShown {
+    QString surname, firstName, label, performer;
+    StoredDay date;
+    bool found = false; // read among the acts
+    bool deleted = false;
+};
+
 } // namespace
 
 Status SqlStore::receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) {
@@ -68,30 +79,23 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         return Status::success();
     auto j = [&](const char* column) { return QStringLiteral("j.") + n(column); };
     auto a = [&](const char* column) { return QStringLiteral("a.") + n(column); };
-    const QString columns = QStringList{j("NUMJ"),         j("NUMINT"), j("NATURE"),  j("RECULE"), j("PAYEUR"),
-                                        j("BENEFICIAIRE"), j("MODE"),   j("MONTANT"), j("ECRIT"),  a("NUMINT"),
-                                        a("Nom"),          a("Prenom"), a("Acte"),    a("Date"),   a("MEDACTE")}
-                                .join(QStringLiteral(", "));
+    const QStringList entryColumns{j("NUMJ"),         j("NUMINT"), j("NATURE"),  j("RECULE"), j("PAYEUR"),
+                                   j("BENEFICIAIRE"), j("MODE"),   j("MONTANT"), j("ECRIT")};
     const QString payment = journalKindCode(JournalKind::Payment);
     const QString reversal = journalKindCode(JournalKind::ReversalPaid);
-
-    // One moment of the base: the acts and their entries as one change left them.
-    Status s = m_db->beginReading();
-    if (!s)
-        return s;
-
-    struct Pending {
-        ReceiptLine line;
-        QString performer;
-        bool deleted = false;
+    const QByteArray paymentBytes = payment.toUtf8();
+    const QByteArray pattern = practitioner.toUtf8();
+    auto matches = [&](QByteArrayView name) {
+        return jetLike(pattern.constData(), int(pattern.size()), name.data(), int(name.size()));
     };
+
     // A year's lines repeat the same names and labels: each is held once.
     TextPool pool;
     auto text = [&](const SqlRow& r, int column) {
         const QByteArrayView b = r.utf8(column);
         return pool.sharedUtf8(b.data(), b.size());
     };
-    // The day an entry was written, in local time, from its UTC hour (looked up once an hour).
+    // The day an entry was written, in local time, from its UTC hour (worked out once an hour).
     QHash<QByteArray, StoredDay> writtenDays;
     auto writtenOn = [&](QByteArrayView written) {
         const QByteArray hour = written.first(std::min<qsizetype>(13, written.size())).toByteArray();
@@ -103,57 +107,154 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         writtenDays.insert(hour, day);
         return day;
     };
-    std::vector<Pending> dated;
-    auto take = [&](const SqlRow& r, std::vector<Pending>* into) {
-        Pending p;
-        ReceiptLine& l = p.line;
-        l.entry = r.integer(NumJ).value_or(0);
-        l.act = r.integer(NumInt).value_or(0);
-        l.day = r.integer(RecuLe);
-        l.payer = text(r, Payeur);
-        l.payee = text(r, Beneficiaire);
+    auto entryOf = [&](const SqlRow& r, ReceiptLine* l, Status* s) {
+        l->entry = r.integer(NumJ).value_or(0);
+        l->act = r.integer(NumInt).value_or(0);
+        l->day = r.integer(RecuLe);
+        l->payer = text(r, Payeur);
+        l->payee = text(r, Beneficiaire);
         if (!r.isNull(Mode))
-            l.mode = paymentModeOf(r.text(Mode)).value_or(PaymentMode::Other);
+            l->mode = paymentModeOf(r.text(Mode)).value_or(PaymentMode::Other);
         const auto amount = r.money(Montant);
         if (!amount) {
-            s = damagedAmount(l.entry);
+            *s = damagedAmount(l->entry);
             return false;
         }
-        l.amount = *amount;
-        l.writtenOn = writtenOn(r.utf8(Ecrit));
-        p.deleted = r.isNull(ActNumber);
-        l.actDeleted = p.deleted;
-        l.surname = text(r, Nom);
-        l.firstName = text(r, Prenom);
-        l.actLabel = text(r, Acte);
-        l.actDate = r.day(ActDate);
-        p.performer = text(r, Medacte);
-        into->push_back(std::move(p));
+        l->amount = *amount;
+        l->writtenOn = writtenOn(r.utf8(Ecrit));
         return true;
     };
 
-    // Dated entries of the period: the journal's index of receipts, each act read by its number.
-    // An act deleted since keeps its entries: they are sorted out below, from its own history.
-    QVariantList binds{bound(period.firstDay), bound(period.lastDay)};
-    QString sql = QStringLiteral("SELECT %1 FROM %2 j LEFT JOIN %3 a ON %4 = %5 WHERE %6 BETWEEN ? AND ? AND %7 IN "
-                                 "('%8', '%9') AND ((%7 = '%8' AND (%4 IS NULL OR ")
-                      .arg(columns, n("JOURNAL"), n("ACTES"), a("NUMINT"), j("NUMINT"), j("RECULE"), j("NATURE"),
-                           payment, reversal);
-    sql += m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, false);
-    sql += QStringLiteral(")) OR (%1 = '%2' AND (").arg(j("NATURE"), reversal);
-    sql += m_sql.nameMatch(j("PAYEUR"), practitioner, &binds, false) + QStringLiteral(" OR ") +
-           m_sql.nameMatch(j("BENEFICIAIRE"), practitioner, &binds, false);
-    sql += QStringLiteral("))) ORDER BY %1, %2").arg(j("RECULE"), j("NUMJ"));
-    Status read = m_db->run(sql, binds, [&](const SqlRow& r) { return take(r, &dated); });
+    // One moment of the base: the acts and their entries as one change left them.
+    Status s = m_db->beginReading();
+    if (!s)
+        return s;
+
+    // The acts the practitioner performed, at any date (their index alone), and the acts deleted
+    // since (their deletion entries): a payment of the period is theirs when its act is among
+    // the first, or was, for the second. Each entry of the period is then read once, from the
+    // journal's index of receipts, without going to its act.
+    std::unordered_set<qint64> performed;
+    QVariantList binds;
+    s = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
+                      m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
+                  binds, [&](const SqlRow& r) {
+                      performed.insert(r.integer(0).value_or(0));
+                      return true;
+                  });
+    std::unordered_set<qint64> deleted;
     if (s)
-        s = read;
+        s = m_db->run(QStringLiteral("SELECT %1 FROM %2 j WHERE %3 = '%4'")
+                          .arg(j("NUMINT"), n("JOURNAL"), j("NATURE"), journalKindCode(JournalKind::Deleted)),
+                      {}, [&](const SqlRow& r) {
+                          if (const auto act = r.integer(0))
+                              deleted.insert(*act);
+                          return true;
+                      });
+
+    std::vector<ReceiptLine> dated;
+    if (s) {
+        Status read;
+        binds = {bound(period.firstDay), bound(period.lastDay)};
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 j WHERE %3 BETWEEN ? AND ? AND %4 IN ('%5', '%6') ORDER "
+                                           "BY %3, %7")
+                                .arg(entryColumns.join(QStringLiteral(", ")), n("JOURNAL"), j("RECULE"), j("NATURE"),
+                                     payment, reversal, j("NUMJ"));
+        read = m_db->run(sql, binds, [&](const SqlRow& r) {
+            const qint64 act = r.integer(NumInt).value_or(0);
+            if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
+                if (!performed.count(act) && !deleted.count(act))
+                    return true;
+            } else if (!matches(r.utf8(Payeur)) && !matches(r.utf8(Beneficiaire))) {
+                return true;
+            }
+            ReceiptLine l;
+            if (!entryOf(r, &l, &s))
+                return false;
+            dated.push_back(std::move(l));
+            return true;
+        });
+        if (s)
+            s = read;
+    }
+
+    // The acts of those lines as they stand, a few hundred at a time.
+    std::unordered_map<qint64, ActShown> acts;
+    std::vector<qint64> wanted;
+    for (const ReceiptLine& l : dated) {
+        if (acts.emplace(l.act, ActShown{}).second)
+            wanted.push_back(l.act);
+    }
+    for (std::size_t first = 0; s && first < wanted.size(); first += 500) {
+        const std::size_t last = std::min(wanted.size(), first + 500);
+        QStringList marks;
+        binds.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            marks << m_sql.numberMark();
+            binds << bound(wanted[i]);
+        }
+        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %1 IN (%8)")
+                          .arg(n("NUMINT"), n("Nom"), n("Prenom"), n("Acte"), n("Date"), n("MEDACTE"), n("ACTES"),
+                               marks.join(u',')),
+                      binds, [&](const SqlRow& r) {
+                          ActShown& shown = acts[r.integer(0).value_or(0)];
+                          shown.surname = text(r, 1);
+                          shown.firstName = text(r, 2);
+                          shown.label = text(r, 3);
+                          shown.date = r.day(4);
+                          shown.performer = text(r, 5);
+                          shown.found = true;
+                          return true;
+                      });
+        // Those not read are gone: marked so, then filled from their history below.
+        for (std::size_t i = first; s && i < last; ++i) {
+            ActShown& shown = acts[wanted[i]];
+            shown.deleted = !shown.found;
+        }
+    }
+
+    // A deleted act stands as its history last left it: its deletion entry's values, or for an act
+    // removed without one (outside the program), what its creation and changes wrote.
+    for (auto& [act, shown] : acts) {
+        if (!s)
+            break;
+        if (!shown.deleted)
+            continue;
+        QHash<QString, QString> last;
+        s = readEntries(QStringLiteral("WHERE %1 = ?").arg(n("NUMINT")), {bound(act)}, [&](const JournalEntry& e) {
+            const bool before = e.kind == JournalKind::Deleted;
+            if (e.kind == JournalKind::Created || e.kind == JournalKind::Modified || before) {
+                for (const ColumnChange& c : e.changes)
+                    last[c.column] = (before ? c.before : c.after).value_or(QString());
+            }
+            return true;
+        });
+        shown.surname = last.value(QStringLiteral("Nom"));
+        shown.firstName = last.value(QStringLiteral("Prenom"));
+        shown.label = last.value(QStringLiteral("Acte"));
+        shown.performer = last.value(QStringLiteral("MEDACTE"));
+        bool ok = false;
+        const qint64 day = last.value(QStringLiteral("Date")).toLongLong(&ok);
+        shown.date = ok ? StoredDay(day) : std::nullopt;
+    }
 
     // Opening entries of the acts of the period the practitioner performed or followed (what a
-    // sum paid over to them was recorded on).
-    std::vector<Pending> openings;
-    if (s) {
-        // One seek a practitioner's index each: a condition joining the two by OR would read their
-        // whole history. An act both performed and followed by them comes once.
+    // sum paid over to them was recorded on); none to look for in a base that never had any. One
+    // seek a practitioner's index each: a condition joining the two by OR would read their whole
+    // history. An act both performed and followed by them comes once.
+    std::vector<std::pair<ReceiptLine, QString>> openings; // with the act's performer
+    bool anyOpening = false;
+    if (s)
+        s = m_db->run(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = '%3' LIMIT 1")
+                          .arg(n("JOURNAL"), n("NATURE"), journalKindCode(JournalKind::Opening)),
+                      {}, [&](const SqlRow&) {
+                          anyOpening = true;
+                          return false;
+                      });
+    if (s && anyOpening) {
+        const QString columns =
+            (entryColumns + QStringList{a("NUMINT"), a("Nom"), a("Prenom"), a("Acte"), a("Date"), a("MEDACTE")})
+                .join(QStringLiteral(", "));
         binds.clear();
         auto branch = [&](const char* column) {
             binds << bound(period.firstDay) << bound(period.lastDay);
@@ -162,64 +263,47 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
                    m_sql.nameMatch(a(column), practitioner, &binds, true) +
                    QStringLiteral(" AND %1 = '%2'").arg(j("NATURE"), journalKindCode(JournalKind::Opening));
         };
-        sql = branch("MEDACTE") + QStringLiteral(" UNION ") + branch("MEDSUIT") +
-              QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
-        read = m_db->run(sql, binds, [&](const SqlRow& r) { return take(r, &openings); });
+        const QString sql = branch("MEDACTE") + QStringLiteral(" UNION ") + branch("MEDSUIT") +
+                            QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
+        const Status read = m_db->run(sql, binds, [&](const SqlRow& r) {
+            ReceiptLine l;
+            if (!entryOf(r, &l, &s))
+                return false;
+            l.surname = text(r, Nom);
+            l.firstName = text(r, Prenom);
+            l.actLabel = text(r, Acte);
+            l.actDate = r.day(ActDate);
+            openings.emplace_back(std::move(l), text(r, Medacte));
+            return true;
+        });
         if (s)
             s = read;
-    }
-
-    // A deleted act stands as its history last left it: its deletion entry's values, or for an act
-    // removed without one (outside the program), what its creation and changes wrote.
-    QHash<qint64, QHash<QString, QString>> gone;
-    for (const Pending& p : dated) {
-        if (!s)
-            break;
-        if (!p.deleted || gone.contains(p.line.act))
-            continue;
-        QHash<QString, QString>& last = gone[p.line.act];
-        s = readEntries(QStringLiteral("WHERE %1 = ?").arg(n("NUMINT")), {bound(p.line.act)},
-                        [&](const JournalEntry& e) {
-                            const bool before = e.kind == JournalKind::Deleted;
-                            for (const ColumnChange& c : e.changes) {
-                                const auto& value = before ? c.before : c.after;
-                                if (e.kind == JournalKind::Created || e.kind == JournalKind::Modified || before)
-                                    last[c.column] = value.value_or(QString());
-                            }
-                            return true;
-                        });
     }
     m_db->rollback();
     if (!s)
         return s;
 
-    auto file = [&](Pending& p, bool opening) {
-        if (p.deleted) {
-            const auto& last = gone.value(p.line.act);
-            p.performer = last.value(QStringLiteral("MEDACTE"));
-            p.line.surname = last.value(QStringLiteral("Nom"));
-            p.line.firstName = last.value(QStringLiteral("Prenom"));
-            p.line.actLabel = last.value(QStringLiteral("Acte"));
-            bool ok = false;
-            const qint64 day = last.value(QStringLiteral("Date")).toLongLong(&ok);
-            p.line.actDate = ok ? StoredDay(day) : std::nullopt;
-        }
-        const auto side = sideOf(practitioner, p.line.payer, p.line.payee, p.performer);
-        if (!side)
-            return;
-        p.line.side = *side;
-        if (opening)
-            book->openings.push_back(std::move(p.line));
-        else if (*side == ReceiptSide::ReversalPaid)
-            book->outgoings.push_back(std::move(p.line));
-        else
-            book->receipts.push_back(std::move(p.line));
-    };
     book->receipts.reserve(dated.size());
-    for (Pending& p : dated)
-        file(p, false);
-    for (Pending& p : openings)
-        file(p, true);
+    for (ReceiptLine& l : dated) {
+        const ActShown& shown = acts[l.act];
+        const auto side = sideOf(practitioner, l.payer, l.payee, shown.performer);
+        if (!side)
+            continue;
+        l.side = *side;
+        l.surname = shown.surname;
+        l.firstName = shown.firstName;
+        l.actLabel = shown.label;
+        l.actDate = shown.date;
+        l.actDeleted = shown.deleted;
+        (*side == ReceiptSide::ReversalPaid ? book->outgoings : book->receipts).push_back(std::move(l));
+    }
+    for (auto& [l, performer] : openings) {
+        const auto side = sideOf(practitioner, l.payer, l.payee, performer);
+        if (!side)
+            continue;
+        l.side = *side;
+        book->openings.push_back(std::move(l));
+    }
     return s;
 }
 

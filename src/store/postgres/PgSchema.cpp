@@ -159,11 +159,12 @@ INSERT INTO journal_tete VALUES (1, 0, '');
 )";
 
 // A period's receipts by their day, in the journal's order, with what the receipts book reads of
-// them, opening entries (undated) left out; and the opening entries of an act.
+// them, opening entries (undated) left out; the opening entries of an act; the acts deleted.
 const char* const kReceiptsIndex = R"(
 CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
     INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit) WHERE recule IS NOT NULL;
 CREATE INDEX IF NOT EXISTS journal_reprise ON journal (numint, numj) WHERE nature = 'reprise';
+CREATE INDEX IF NOT EXISTS journal_suppression ON journal (numint) WHERE nature = 'suppression';
 )";
 
 QString journalScript() {

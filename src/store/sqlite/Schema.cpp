@@ -64,12 +64,16 @@ const char* const kReceiptsIndex = "CREATE INDEX IF NOT EXISTS JOURNAL_RECU ON J
 // any holds none here).
 const char* const kOpeningsIndex =
     "CREATE INDEX IF NOT EXISTS JOURNAL_REPRISE ON JOURNAL (NUMINT, NUMJ) WHERE NATURE = 'reprise'";
+// The acts deleted, by their deletion entries: their receipts stay in the book.
+const char* const kDeletionsIndex =
+    "CREATE INDEX IF NOT EXISTS JOURNAL_SUPPRESSION ON JOURNAL (NUMINT) WHERE NATURE = 'suppression'";
 // What the journal rests on: an act's entries found by its number, and entries that the base itself
 // refuses to change or remove.
 const char* const kJournalOnRows[] = {
     "CREATE INDEX IF NOT EXISTS JOURNAL_ACTE ON JOURNAL (NUMINT, NUMJ)",
     kReceiptsIndex,
     kOpeningsIndex,
+    kDeletionsIndex,
     "INSERT OR IGNORE INTO JOURNAL_TETE VALUES (1, 0, '')",
     R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
        BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)",
@@ -151,6 +155,8 @@ Status createMissingIndexes(Database& db) {
         s = db.executeRaw(QString::fromUtf8(kReceiptsIndex));
     if (s && journal)
         s = db.executeRaw(QString::fromUtf8(kOpeningsIndex));
+    if (s && journal)
+        s = db.executeRaw(QString::fromUtf8(kDeletionsIndex));
     return s;
 }
 
