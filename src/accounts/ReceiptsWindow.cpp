@@ -99,6 +99,7 @@ QTableView* bookView(const char* name, ReceiptsModel* model, QWidget* parent) {
     view->setAlternatingRowColors(true);
     view->setWordWrap(false);
     view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->horizontalHeader()->setStretchLastSection(false);
     return view;

@@ -33,18 +33,23 @@ Money counted(const ReceiptLine& l) {
 ReceiptsSheet::ReceiptsSheet(ReceiptsBook book, bool withNames) : m_book(std::move(book)), m_withNames(withNames) {
     std::map<qint64, Total> months; // year * 12 + month - 1
     std::array<Total, kPaymentModes.size() + 1> modes;
+    // The lines come by day: a day's date is worked out once.
+    StoredDay lastDay;
+    Total* month = nullptr;
     for (const ReceiptLine& l : m_book.receipts) {
         m_total = add(m_total, l.amount);
-        if (m_byDay.empty() || m_byDay.back().label != dayText(l.day))
+        if (m_byDay.empty() || l.day != lastDay) {
+            lastDay = l.day;
             m_byDay.push_back({dayText(l.day), 0, Money()});
+            const QDate date = dateOfDayNumber(l.day.value_or(0));
+            month = &months[qint64(date.year()) * 12 + date.month() - 1];
+            if (month->label.isEmpty())
+                month->label = monthLabel(l.day.value_or(0));
+        }
         m_byDay.back().count += 1;
         m_byDay.back().amount = add(m_byDay.back().amount, l.amount);
-        const QDate date = dateOfDayNumber(l.day.value_or(0));
-        Total& month = months[qint64(date.year()) * 12 + date.month() - 1];
-        if (month.label.isEmpty())
-            month.label = monthLabel(l.day.value_or(0));
-        month.count += 1;
-        month.amount = add(month.amount, l.amount);
+        month->count += 1;
+        month->amount = add(month->amount, l.amount);
         Total& mode = modes[l.mode ? std::size_t(*l.mode) : kPaymentModes.size()];
         mode.count += 1;
         mode.amount = add(mode.amount, l.amount);

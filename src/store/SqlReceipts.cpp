@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -134,14 +135,15 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     // since (their deletion entries): a payment of the period is theirs when its act is among
     // the first, or was, for the second. Each entry of the period is then read once, from the
     // journal's index of receipts, without going to its act.
-    std::unordered_set<qint64> performed;
+    std::vector<qint64> performed; // sorted: a practitioner's history is a few hundred thousand acts
     QVariantList binds;
     s = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
                       m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
                   binds, [&](const SqlRow& r) {
-                      performed.insert(r.integer(0).value_or(0));
+                      performed.push_back(r.integer(0).value_or(0));
                       return true;
                   });
+    std::sort(performed.begin(), performed.end());
     std::unordered_set<qint64> deleted;
     if (s)
         s = m_db->run(QStringLiteral("SELECT %1 FROM %2 j WHERE %3 = '%4'")
@@ -163,7 +165,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         read = m_db->run(sql, binds, [&](const SqlRow& r) {
             const qint64 act = r.integer(NumInt).value_or(0);
             if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
-                if (!performed.count(act) && !deleted.count(act))
+                if (!std::binary_search(performed.begin(), performed.end(), act) && !deleted.count(act))
                     return true;
             } else if (!matches(r.utf8(Payeur)) && !matches(r.utf8(Beneficiaire))) {
                 return true;
