@@ -97,7 +97,7 @@ qint64 scalar(sqlite3* db, const char* sql) {
 // act received as dated payments (and its sums paid over as dated reversals), chained entry by entry.
 QString receiptsDatabase(int rows) {
     const QString source = benchDatabase(rows);
-    const QString path = QDir(benchFolder()).filePath(QStringLiteral("recettes-%1-OBSLEDGER.mdb").arg(rows));
+    const QString path = QDir(benchFolder()).filePath(QStringLiteral("recettes-v2-%1-OBSLEDGER.mdb").arg(rows));
     if (QFile::exists(path)) {
         DirectSqlite db(path);
         if (scalar(db.handle(), "SELECT count(*) FROM JOURNAL WHERE NATURE = 'paiement'") > rows &&
@@ -176,32 +176,41 @@ QString receiptsDatabase(int rows) {
                 return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(acts, c)),
                                          sqlite3_column_bytes(acts, c));
             };
-            auto entry = [&](int column, const QString& payer, const QString& payee, qint64 day, PaymentMode mode) {
+            // A total received in one payment, or (one act in `parts`) in two, the second a month later.
+            auto entry = [&](int column, const QString& payer, const QString& payee, qint64 day, PaymentMode mode,
+                             int parts) {
                 if (sqlite3_column_type(acts, column) == SQLITE_NULL || sqlite3_column_int64(acts, column) == 0)
                     return;
-                JournalEntry e;
-                e.number = ++number;
-                e.act = act;
-                e.kind = payee.isEmpty() ? JournalKind::Payment : JournalKind::ReversalPaid;
-                e.receivedOn = std::clamp(day, date, today);
-                e.writtenAt = dateOfDayNumber(*e.receivedOn).toString(Qt::ISODate) + QStringLiteral("T09:00:00.000Z");
-                e.payer = payer;
-                e.payee = payee;
-                e.mode = mode;
-                e.amount = Money::fromUnits(sqlite3_column_int64(acts, column));
-                e.workstation = e.user = QStringLiteral("bench");
-                e.hash = chainHash(previous, e);
-                previous = e.hash;
-                write(e);
+                const qint64 total = sqlite3_column_int64(acts, column);
+                const qint64 first = act % parts == 0 ? total / 10 * 6 : total;
+                for (const auto& [amount, on] : {std::pair{first, day}, std::pair{total - first, day + 30}}) {
+                    if (amount == 0)
+                        continue;
+                    JournalEntry e;
+                    e.number = ++number;
+                    e.act = act;
+                    e.kind = payee.isEmpty() ? JournalKind::Payment : JournalKind::ReversalPaid;
+                    e.receivedOn = std::clamp(on, date, today);
+                    e.writtenAt =
+                        dateOfDayNumber(*e.receivedOn).toString(Qt::ISODate) + QStringLiteral("T09:00:00.000Z");
+                    e.payer = payer;
+                    e.payee = payee;
+                    e.mode = mode;
+                    e.amount = Money::fromUnits(amount);
+                    e.workstation = e.user = QStringLiteral("bench");
+                    e.hash = chainHash(previous, e);
+                    previous = e.hash;
+                    write(e);
+                }
             };
             const PaymentMode patientModes[] = {PaymentMode::Cash, PaymentMode::Card, PaymentMode::Cheque};
-            entry(2, payerCode(Payer::Secu), {}, date + 7 + act % 30, PaymentMode::Transfer);
+            entry(2, payerCode(Payer::Secu), {}, date + 7 + act % 30, PaymentMode::Transfer, 2);
             entry(3, payerCode(Payer::Complementary), {}, date + 20 + act % 60,
-                  act % 4 ? PaymentMode::Transfer : PaymentMode::Cheque);
-            entry(4, payerCode(Payer::Patient), {}, date + act % 5, patientModes[act % 3]);
+                  act % 4 ? PaymentMode::Transfer : PaymentMode::Cheque, 3);
+            entry(4, payerCode(Payer::Patient), {}, date + act % 5, patientModes[act % 3], 2);
             const qint64 reversalDay =
                 sqlite3_column_type(acts, 6) == SQLITE_NULL ? date + 90 : sqlite3_column_int64(acts, 6);
-            entry(5, text(7), text(8).isEmpty() ? QStringLiteral("?") : text(8), reversalDay, PaymentMode::Transfer);
+            entry(5, text(7), text(8).isEmpty() ? QStringLiteral("?") : text(8), reversalDay, PaymentMode::Transfer, 1);
         }
         sqlite3_finalize(acts);
         sqlite3_finalize(insert);

@@ -297,6 +297,10 @@ void ReceiptsWindow::showBook() {
     const auto store = searchStore(this, m_database);
     if (!store)
         return;
+    // The book shown is let go first: a year's lines are never held twice.
+    m_shownPractitioner.clear();
+    m_sheet = std::make_unique<ReceiptsSheet>(ReceiptsBook{}, !m_withoutNames->isChecked());
+    display();
     ReceiptsBook book;
     const QString practitioner = m_practitioner->currentText();
     if (const Status s =
