@@ -575,19 +575,30 @@ void TestRecettes::fecCommandLine() {
     }
 }
 
-// A file whose journal was made before the receipts index gets it at its upgrade.
+// A base whose journal was made before the book's indexes gets them at its upgrade.
 void TestRecettes::receiptsIndexAtUpgrade() {
     obs::test::TempClinic clinic;
-    if (clinic.onServer())
-        QSKIP("the file's upgrade");
-    clinic.execute(QStringLiteral("DROP INDEX JOURNAL_RECU"));
-    QCOMPARE(clinic.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'JOURNAL_RECU'")).toInt(),
-             0);
-    const auto run =
-        obs::test::runProgram(obs::test::builtProgram(QStringLiteral("obsledger-admin")), {"upgrade", clinic.dbPath()});
+    const QString admin = obs::test::builtProgram(QStringLiteral("obsledger-admin"));
+    const QStringList names = clinic.onServer() ? QStringList{"journal_recu", "journal_reprise", "journal_suppression"}
+                                                : QStringList{"JOURNAL_RECU", "JOURNAL_REPRISE", "JOURNAL_SUPPRESSION"};
+    const QString count = clinic.onServer()
+                              ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname IN ('%1');\n")
+                              : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN ('%1');\n");
+    auto indexes = [&] {
+        QProcess p;
+        p.start(admin, {QStringLiteral("sql"), clinic.location()});
+        p.write(count.arg(names.join(QStringLiteral("', '"))).toUtf8());
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    QCOMPARE(indexes(), QStringLiteral("3"));
+    for (const QString& name : names)
+        clinic.execute(QStringLiteral("DROP INDEX %1").arg(name));
+    QCOMPARE(indexes(), QStringLiteral("0"));
+    const auto run = obs::test::runProgram(admin, {"upgrade", clinic.onServer() ? clinic.location() : clinic.dbPath()});
     QVERIFY2(run.code == 0, qPrintable(run.err));
-    QCOMPARE(clinic.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'JOURNAL_RECU'")).toInt(),
-             1);
+    QCOMPARE(indexes(), QStringLiteral("3"));
 }
 
 // Both engines give the same book and, byte for byte, the same file.
