@@ -159,12 +159,15 @@ INSERT INTO journal_tete VALUES (1, 0, '');
 )";
 
 // A period's receipts by their day, in the journal's order, with what the receipts book reads of
-// them, opening entries (undated) left out; the opening entries of an act; the acts deleted.
+// them, opening entries (undated) left out; the opening entries of an act; the acts deleted; and
+// the numbers of a practitioner's acts, read from the index alone (which needs the column itself
+// beside its folded form).
 const char* const kReceiptsIndex = R"(
 CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
     INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit) WHERE recule IS NOT NULL;
 CREATE INDEX IF NOT EXISTS journal_reprise ON journal (numint, numj) WHERE nature = 'reprise';
 CREATE INDEX IF NOT EXISTS journal_suppression ON journal (numint) WHERE nature = 'suppression';
+CREATE INDEX IF NOT EXISTS actes_recettes ON actes (obs_fold(medacte)) INCLUDE (numint, medacte);
 )";
 
 QString journalScript() {

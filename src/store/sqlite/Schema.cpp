@@ -143,7 +143,8 @@ QStringList journalSchemaStatements() {
 
 Status createMissingIndexes(Database& db) {
     Status s = runAll(db, kLaterIndexes);
-    // A journal made before the receipts index gets it; a base without a journal gets it with one.
+    // A journal made before the receipts book's indexes gets them; a base without a journal gets
+    // them with it.
     bool journal = false;
     if (s)
         s = db.step(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'JOURNAL'"), {},
@@ -151,12 +152,10 @@ Status createMissingIndexes(Database& db) {
                         journal = true;
                         return false;
                     });
-    if (s && journal)
-        s = db.executeRaw(QString::fromUtf8(kReceiptsIndex));
-    if (s && journal)
-        s = db.executeRaw(QString::fromUtf8(kOpeningsIndex));
-    if (s && journal)
-        s = db.executeRaw(QString::fromUtf8(kDeletionsIndex));
+    for (const char* index : {kReceiptsIndex, kOpeningsIndex, kDeletionsIndex}) {
+        if (s && journal)
+            s = db.executeRaw(QString::fromUtf8(index));
+    }
     return s;
 }
 
