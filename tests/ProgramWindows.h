@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"
+#include "accounts/ReceiptsWindow.h"
 #include "accounts/SearchWindow.h"
 #include "accounts/YearStatementWindow.h"
 #include "app/MainWindow.h"
@@ -34,9 +35,9 @@ namespace obs::test {
 
 // The windows by the names the tests give them.
 inline QStringList programWindows() {
-    return {QStringLiteral("start"),     QStringLiteral("about"),  QStringLiteral("backup"), QStringLiteral("tariff"),
-            QStringLiteral("reference"), QStringLiteral("entry"),  QStringLiteral("main"),   QStringLiteral("search"),
-            QStringLiteral("releve"),    QStringLiteral("history")};
+    return {QStringLiteral("start"),     QStringLiteral("about"),   QStringLiteral("backup"), QStringLiteral("tariff"),
+            QStringLiteral("reference"), QStringLiteral("entry"),   QStringLiteral("main"),   QStringLiteral("search"),
+            QStringLiteral("releve"),    QStringLiteral("history"), QStringLiteral("recettes")};
 }
 
 // The tariff and rates files beside the program, the demo lists and 60 acts of 2005, a backup
@@ -142,6 +143,39 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
     if (which == u"releve") {
         auto* w = new YearStatementWindow(database);
         child<QSpinBox>(w, "TxtAnnee")->setValue(2005); // the demo acts' year, months filled
+        return w;
+    }
+    if (which == u"recettes") {
+        // The demo acts paid through the store, as the main window records payments: dated, by mode.
+        Status s;
+        const auto store = Store::open(Settings::databaseLocation(), &s);
+        std::vector<qint64> numbers;
+        if (store)
+            s = store->acts().listing(ListingKind::Search, Period{38353, 38717}, {}, [&](const ListingRow& r) {
+                numbers.push_back(r.number);
+                return true;
+            });
+        QString performer;
+        for (std::size_t i = 0; s && i < numbers.size(); ++i) {
+            Act shown;
+            bool found = false;
+            s = store->acts().find(numbers[i], &shown, &found);
+            if (performer.isEmpty())
+                performer = shown.performedBy;
+            Act paid = shown;
+            paid.paidSecu = shown.price;
+            paid.paidExcess = shown.excess;
+            if (s)
+                s = store->acts().update(
+                    shown, paid, false, Receipt{*shown.date + qint64(i % 20), kPaymentModes[i % kPaymentModes.size()]});
+        }
+        if (!s || performer.isEmpty())
+            qFatal("demo acts not paid: %s", qPrintable(s.message));
+        auto* w = new ReceiptsWindow(database);
+        child<QComboBox>(w, "CboPraticien")->setCurrentText(performer);
+        child<QLineEdit>(w, "TxtDu")->setText(QStringLiteral("01/01/2005"));
+        child<QLineEdit>(w, "TxtAu")->setText(QStringLiteral("31/12/2005"));
+        child<QPushButton>(w, "CmdAfficher")->click();
         return w;
     }
     qFatal("unknown window %s", qPrintable(which));

@@ -11,6 +11,7 @@
 #include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
 #include "domain/JournalText.h"
+#include "domain/FecFile.h"
 #include "domain/LegacyImport.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
@@ -433,6 +434,65 @@ int journalShow(const QStringList& args) {
     for (const JournalEntry& e : entries)
         out() << journalShowLine(e) << "\n";
     return 0;
+// The accountant's file of a practitioner's year, written in a folder (the current one by default).
+int writeFec(const QStringList& args) {
+    const QString base = args.value(1);
+    FecFile::Request request;
+    request.accounts = Settings::ledgerAccounts();
+    request.siren = Settings::siren();
+    QString year, folder = QDir::currentPath();
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        const QString& option = args[i];
+        if (option == QLatin1String("--noms")) {
+            request.withNames = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return usage();
+        const QString& value = args[++i];
+        if (option == QLatin1String("--praticien"))
+            request.practitioner = value;
+        else if (option == QLatin1String("--exercice"))
+            year = value;
+        else if (option == QLatin1String("--siren"))
+            request.siren = value.trimmed();
+        else if (option == QLatin1String("--dossier"))
+            folder = value;
+        else
+            return usage();
+    }
+    QString problem;
+    if (request.practitioner.trimmed().isEmpty())
+        problem = QStringLiteral("Le praticien manque : --praticien NOM.");
+    else if (problem = FecFile::yearProblem(year, &request.year); problem.isEmpty())
+        problem = FecFile::sirenProblem(request.siren);
+    if (!problem.isEmpty()) {
+        err() << problem << "\n";
+        return 2;
+    }
+    if (!isServerLocation(base) && !QFileInfo::exists(base)) {
+        err() << base << " : fichier introuvable.\n";
+        return 1;
+    }
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(base, &s);
+    if (!store) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    QString path, message;
+    switch (FecFile::write(*store, request, folder, &path, &message)) {
+    case FecFile::Outcome::Written:
+        out() << path << "\n";
+        return 0;
+    case FecFile::Outcome::BadInput:
+        err() << message << "\n";
+        return 2;
+    case FecFile::Outcome::Failed:
+        break;
+    }
+    err() << message << "\n";
+    return 1;
 }
 
 } // namespace
@@ -443,7 +503,9 @@ int main(int argc, char* argv[]) {
             {QStringLiteral("obsledger-admin"),
              adminHelp(),
              {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
-              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte")},
+              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte"),
+              QStringLiteral("--exercice"),
+              QStringLiteral("--siren"), QStringLiteral("--dossier"), QStringLiteral("--noms")},
              false,
              true}))
         return *rc;
@@ -482,6 +544,8 @@ int main(int argc, char* argv[]) {
         rc = exportActs(args);
     else if (args.size() >= 2 && args[0] == QLatin1String("journal") && args[1] == QLatin1String("show"))
         rc = journalShow(args);
+    else if (args.size() >= 2 && args[0] == QLatin1String("fec"))
+        rc = writeFec(args);
     else
         rc = usage();
     out().flush();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "accounts/SearchWindow.h"
 
+#include "accounts/ReceiptsWindow.h"
 #include "accounts/ReversalPanel.h"
 #include "accounts/SearchPanel.h"
 #include "accounts/YearStatementWindow.h"
@@ -56,6 +57,8 @@ void SearchWindow::buildUi() {
     exporte->setObjectName(QStringLiteral("Exporte"));
     QAction* releve = menu->addAction(QStringLiteral("Relevé annuel..."));
     releve->setObjectName(QStringLiteral("MnuReleve"));
+    QAction* recettes = menu->addAction(QStringLiteral("Livre des recettes..."));
+    recettes->setObjectName(QStringLiteral("MnuRecettes"));
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);
@@ -81,6 +84,7 @@ void SearchWindow::buildUi() {
     connect(imprime, &QAction::triggered, m_search, [this] { m_search->printList(true); });
     connect(exporte, &QAction::triggered, m_search, [this] { m_search->exportList(); });
     connect(releve, &QAction::triggered, this, &SearchWindow::openYearStatement);
+    connect(recettes, &QAction::triggered, this, &SearchWindow::openReceiptsBook);
     connect(m_search, &SearchPanel::quitRequested, this, &SearchWindow::close);
     connect(m_search, &SearchPanel::actChosen, this, [this](qint64 number) {
         close();
@@ -130,6 +134,16 @@ void SearchWindow::openYearStatement() {
 void SearchWindow::changedElsewhere(const StoreChanges& changes) {
     if (m_listed && changes.actsMayHaveChanged())
         m_listChanged->show();
+}
+
+void SearchWindow::openReceiptsBook() {
+    if (m_receiptsBook) {
+        m_receiptsBook->raise();
+        m_receiptsBook->activateWindow();
+        return;
+    }
+    m_receiptsBook = new ReceiptsWindow(m_database, this);
+    m_receiptsBook->show();
 }
 
 SearchState SearchWindow::state() const {

@@ -19,6 +19,7 @@ namespace obs {
 
 class ReversalPanel;
 class SearchPanel;
+class ReceiptsWindow;
 class SharedDatabase;
 struct StoreChanges;
 class YearStatementWindow;
@@ -40,6 +41,8 @@ public:
     void resume(const SearchState& state);
     // The yearly statement ("Relevé annuel..." in the menu), opened above this screen.
     void openYearStatement();
+    // The receipts book ("Livre des recettes..." in the menu), opened above this screen.
+    void openReceiptsBook();
 
 signals:
     // A found act was double-clicked: the screen has closed, the main window shows the act.
@@ -59,6 +62,7 @@ private:
     QWidget* m_listChanged = nullptr; // the notice and its button
     bool m_listed = false;            // the found list holds a listing's result
     QPointer<YearStatementWindow> m_yearStatement;
+    QPointer<ReceiptsWindow> m_receiptsBook;
 };
 
 } // namespace obs

@@ -78,6 +78,24 @@ QString StatementPrint::html(const QString& practitioner, int year, const YearSt
 
 bool StatementPrint::print(QPrinter* printer, const QString& practitioner, int year, const YearStatementSheet& sheet,
                            const QImage& chart, QString* error, int* pages, const QDateTime& printedAt) {
+    return printDocument(
+        printer,
+        [&](QTextDocument& doc, const QSizeF& pageSize) {
+            doc.addResource(QTextDocument::ImageResource, QUrl(chartName), chart);
+            // The chart takes the width of the page, in its own proportions, and at most half its height.
+            QSizeF chartSize(pageSize.width(),
+                             chart.isNull() ? 0.0 : pageSize.width() * chart.height() / chart.width());
+            if (chartSize.height() > pageSize.height() / 2)
+                chartSize = chartSize * (pageSize.height() / 2 / chartSize.height());
+            doc.setHtml(html(practitioner, year, sheet, chartSize));
+        },
+        QStringLiteral("L'impression du relevé a échoué : l'imprimante a signalé une erreur. "
+                       "Vérifiez l'imprimante puis recommencez."),
+        error, pages, printedAt);
+}
+
+bool StatementPrint::printDocument(QPrinter* printer, const std::function<void(QTextDocument&, const QSizeF&)>& compose,
+                                   const QString& failure, QString* error, int* pages, const QDateTime& printedAt) {
     if (pages)
         *pages = 0;
     QPainter painter;
@@ -101,13 +119,8 @@ bool StatementPrint::print(QPrinter* printer, const QString& practitioner, int y
     bodyFont.setPointSize(kBodyPointSize);
     doc.setDefaultFont(bodyFont);
     doc.setDocumentMargin(0);
-    doc.addResource(QTextDocument::ImageResource, QUrl(chartName), chart);
     const QSizeF pageSize(bodyWidth / scale, bodyHeight / scale);
-    // The chart takes the width of the page, in its own proportions, and at most half its height.
-    QSizeF chartSize(pageSize.width(), chart.isNull() ? 0.0 : pageSize.width() * chart.height() / chart.width());
-    if (chartSize.height() > pageSize.height() / 2)
-        chartSize = chartSize * (pageSize.height() / 2 / chartSize.height());
-    doc.setHtml(html(practitioner, year, sheet, chartSize));
+    compose(doc, pageSize);
     doc.setPageSize(pageSize);
     const int count = doc.pageCount();
 
@@ -126,10 +139,7 @@ bool StatementPrint::print(QPrinter* printer, const QString& practitioner, int y
 
         page.drawFoot(painter, p + 1, count);
     }
-    if (!PrintedPage::end(painter, printer, pageRefused,
-                          QStringLiteral("L'impression du relevé a échoué : l'imprimante a signalé une erreur. "
-                                         "Vérifiez l'imprimante puis recommencez."),
-                          error))
+    if (!PrintedPage::end(painter, printer, pageRefused, failure, error))
         return false;
     if (pages)
         *pages = count;

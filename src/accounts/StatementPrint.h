@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <functional>
 
 class QPrinter;
 class QTextDocument;
@@ -33,6 +34,12 @@ public:
     static bool print(QPrinter* printer, const QString& practitioner, int year, const YearStatementSheet& sheet,
                       const QImage& chart, QString* error, int* pages = nullptr,
                       const QDateTime& printedAt = QDateTime::currentDateTime());
+
+    // Lays a document out on the printer's pages, 2 cm from the edges in a 9 point body, with the
+    // foot of the printed pages: `compose` fills it for a page of this size (in the document's
+    // units). False with the reason (`failure` when the printer reported an error).
+    static bool printDocument(QPrinter* printer, const std::function<void(QTextDocument&, const QSizeF&)>& compose,
+                              const QString& failure, QString* error, int* pages, const QDateTime& printedAt);
 };
 
 } // namespace obs

@@ -5,6 +5,7 @@
 #include "accounts/StatementPrint.h"
 #include "common/Settings.h"
 #include "domain/ActsCsv.h"
+#include "domain/ReceiptsSheet.h"
 #include "store/SharedDatabase.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ScreenRoom.h"
@@ -14,15 +15,19 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
 #include <QDate>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLabel>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -152,6 +157,22 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
         t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 4);
     }
 
+    auto* basis = new QHBoxLayout;
+    auto* basisLabel = new QLabel(QStringLiteral("Paiements reçus :"), this);
+    m_byActDate = new QRadioButton(QStringLiteral("par date de l'acte"), this);
+    m_byActDate->setObjectName(QStringLiteral("OptDateActe"));
+    m_byReceiptDate = new QRadioButton(QStringLiteral("par date de réception"), this);
+    m_byReceiptDate->setObjectName(QStringLiteral("OptDateReception"));
+    m_byActDate->setChecked(true);
+    auto* basisGroup = new QButtonGroup(this);
+    basisGroup->addButton(m_byActDate);
+    basisGroup->addButton(m_byReceiptDate);
+    basis->addWidget(basisLabel);
+    basis->addWidget(m_byActDate);
+    basis->addWidget(m_byReceiptDate);
+    basis->addStretch(1);
+    m_ui->root->insertLayout(1, basis);
+
     // Opened anew, as every screen does when it loads.
     m_database.reopenFromSettings();
     if (const auto store = searchStore(this, m_database)) {
@@ -167,6 +188,7 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
 
     connect(m_ui->TxtAnnee, &QSpinBox::valueChanged, this, &YearStatementWindow::refresh);
     connect(m_ui->CboPraticien, &QComboBox::currentIndexChanged, this, &YearStatementWindow::refresh);
+    connect(m_byReceiptDate, &QRadioButton::toggled, this, &YearStatementWindow::refresh);
     connect(m_ui->CmdImprimer, &QPushButton::clicked, this, &YearStatementWindow::print);
     connect(m_ui->CmdApercu, &QPushButton::clicked, this, &YearStatementWindow::preview);
     connect(m_ui->CmdExporter, &QPushButton::clicked, this, &YearStatementWindow::exportStatement);
@@ -183,7 +205,16 @@ void YearStatementWindow::refresh() {
     const QString practitioner = m_ui->CboPraticien->currentText();
     if (!practitioner.isEmpty()) {
         if (const auto store = searchStore(this, m_database)) {
-            const Status s = store->acts().yearStatement(m_ui->TxtAnnee->value(), practitioner, &statement);
+            const int year = m_ui->TxtAnnee->value();
+            Status s = store->acts().yearStatement(year, practitioner, &statement);
+            // What was received in each month on the practitioner's acts, whatever their dates.
+            if (s && m_byReceiptDate->isChecked()) {
+                ReceiptsBook book;
+                const auto starts = monthStarts(year);
+                s = store->journal().receipts(practitioner, Period{starts[0], starts[12] - 1}, &book);
+                if (s)
+                    receivedByReceiptDate(book, &statement);
+            }
             if (!s) {
                 Dialogs::warn(this, QStringLiteral("Le relevé n'a pas pu être établi.\n%1").arg(s.message));
                 statement = {};
@@ -229,8 +260,10 @@ QImage YearStatementWindow::chartImage() const {
 
 bool YearStatementWindow::printOn(QPrinter* printer, int* pages) {
     QString error;
-    if (!StatementPrint::print(printer, m_ui->CboPraticien->currentText(), m_ui->TxtAnnee->value(), *m_sheet,
-                               chartImage(), &error, pages)) {
+    const QString practitioner =
+        m_ui->CboPraticien->currentText() +
+        (m_byReceiptDate->isChecked() ? QStringLiteral(" (paiements par date de réception)") : QString());
+    if (!StatementPrint::print(printer, practitioner, m_ui->TxtAnnee->value(), *m_sheet, chartImage(), &error, pages)) {
         Dialogs::warn(this, error);
         return false;
     }

@@ -10,6 +10,7 @@
 class QBarSet;
 class QChart;
 class QPrinter;
+class QRadioButton;
 
 namespace Ui {
 class YearStatementWindow;
@@ -50,6 +51,9 @@ private:
     QChart* m_chart = nullptr;
     QBarSet* m_billed = nullptr;
     QBarSet* m_received = nullptr;
+    // The received columns by the acts' dates, or by the dates the payments were received.
+    QRadioButton* m_byActDate = nullptr;
+    QRadioButton* m_byReceiptDate = nullptr;
 };
 
 } // namespace obs

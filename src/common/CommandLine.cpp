@@ -138,7 +138,10 @@ QString adminCommands() {
         "                                         ou une copie datée OBSLEDGER-AAAA-MM-JJ-HHMM.MDB\n"
         "  obsledger-admin export CHEMIN --du JJ/MM/AAAA --au JJ/MM/AAAA [--praticien NOM] [--suivi NOM]\n"
         "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n"
-        "  obsledger-admin journal show CHEMIN --acte N  les écritures du journal de l'acte N, une par ligne\n");
+        "  obsledger-admin journal show CHEMIN --acte N  les écritures du journal de l'acte N, une par ligne\n"
+        "  obsledger-admin fec CHEMIN --praticien NOM --exercice AAAA [--siren NUMERO] [--dossier DOSSIER] [--noms]\n"
+        "                                         écrit le fichier des écritures comptables (FEC) de l'année du\n"
+        "                                         praticien dans DOSSIER (le dossier courant) et affiche son chemin\n");
 }
 
 QString adminHelp() {
@@ -156,6 +159,10 @@ QString adminHelp() {
                           "  --praticien NOM  avec export : le praticien ayant effectué les actes (* et ? permis)\n"
                           "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
                           "  --acte N         avec journal show : le numéro de l'acte\n"
+                          "  --exercice AAAA  avec fec : l'année du fichier (du 1er janvier au 31 décembre)\n"
+                          "  --siren NUMERO   avec fec : les 9 chiffres du SIREN (par défaut le réglage SIREN)\n"
+                          "  --dossier DOSSIER  avec fec : où écrire le fichier et son descriptif\n"
+                          "  --noms           avec fec : les noms des patientes (sinon le numéro de l'acte)\n"
                           "  -h, --help       affiche cette aide et quitte\n"
                           "  -v, --version    affiche la version et quitte\n"
                           "\n"

@@ -184,7 +184,15 @@ bool Settings::setDatabasePath(const QString& path, QString* error) {
 
 namespace {
 QString periodKey(Settings::PeriodOf screen) {
-    return screen == Settings::PeriodOf::Search ? QStringLiteral("RECHERCHE") : QStringLiteral("REVERSEMENT");
+    switch (screen) {
+    case Settings::PeriodOf::Search:
+        return QStringLiteral("RECHERCHE");
+    case Settings::PeriodOf::Reversal:
+        return QStringLiteral("REVERSEMENT");
+    case Settings::PeriodOf::Receipts:
+        break;
+    }
+    return QStringLiteral("RECETTES");
 }
 } // namespace
 
@@ -202,6 +210,31 @@ void Settings::setPeriod(PeriodOf screen, const Period& period) {
         if (value(kSettingsApp, kSettingsSection, key + suffix) != date)
             setValue(kSettingsApp, kSettingsSection, key + suffix, date);
     }
+}
+
+Settings::LedgerAccounts Settings::ledgerAccounts() {
+    auto account = [](const char* role, const char* number, const char* label) {
+        const QString key = QStringLiteral("FEC_") + QLatin1String(role);
+        const QString n = value(kSettingsApp, kSettingsSection, key).trimmed();
+        const QString l = value(kSettingsApp, kSettingsSection, key + QStringLiteral("_LIB")).trimmed();
+        return LedgerAccount{n.isEmpty() ? QString::fromUtf8(number) : n, l.isEmpty() ? QString::fromUtf8(label) : l};
+    };
+    return {account("JOURNAL", "TR", "Trésorerie"),
+            account("BANQUE", "512000", "Banque"),
+            account("CAISSE", "530000", "Caisse"),
+            account("HONORAIRES", "706000", "Honoraires"),
+            account("RETRO_RECUES", "706100", "Rétrocessions d'honoraires reçues"),
+            account("RETRO_VERSEES", "622600", "Rétrocessions d'honoraires versées")};
+}
+
+QString Settings::siren() {
+    return value(kSettingsApp, kSettingsSection, QStringLiteral("SIREN")).trimmed();
+}
+
+void Settings::setSiren(const QString& siren) {
+    // Only a convenience, as the periods.
+    if (Settings::siren() != siren)
+        setValue(kSettingsApp, kSettingsSection, QStringLiteral("SIREN"), siren);
 }
 
 } // namespace obs

@@ -39,13 +39,32 @@ public:
 
     // The period last used on a screen of the accounts, kept as typed ("RECHERCHE_DU" and
     // "RECHERCHE_AU", "REVERSEMENT_DU" and "REVERSEMENT_AU").
-    enum class PeriodOf { Search, Reversal };
+    enum class PeriodOf { Search, Reversal, Receipts }; // Receipts: "RECETTES_DU", "RECETTES_AU"
     struct Period {
         QString first, last;
     };
     static Period period(PeriodOf screen);
     // Writes only the dates that changed: the file is not rewritten at each listing.
     static void setPeriod(PeriodOf screen, const Period& period);
+
+    // The accounts of the accountant's file (FEC), each "FEC_<ROLE>" for its number and
+    // "FEC_<ROLE>_LIB" for its label (ROLE: JOURNAL, BANQUE, CAISSE, HONORAIRES, RETRO_RECUES,
+    // RETRO_VERSEES); the defaults are in the README.
+    struct LedgerAccount {
+        QString number, label;
+    };
+    struct LedgerAccounts {
+        LedgerAccount journal; // the journal's code and label
+        LedgerAccount bank;    // transfers, cheques, cards and other modes
+        LedgerAccount cash;
+        LedgerAccount fees;
+        LedgerAccount reversalsReceived;
+        LedgerAccount reversalsPaid;
+    };
+    static LedgerAccounts ledgerAccounts();
+    // The SIREN last given for the accountant's file ("SIREN"); empty when none.
+    static QString siren();
+    static void setSiren(const QString& siren);
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);

@@ -3,6 +3,7 @@
 
 #include "domain/MutualSlots.h"
 #include "store/Journal.h"
+#include "store/Receipts.h"
 #include "store/Records.h"
 #include "store/Status.h"
 
@@ -121,6 +122,11 @@ public:
     // Gives a base made before the journal its journal, in one transaction: the tables, and for
     // each act an opening entry per running total it holds (undated). *opened: entries written.
     virtual Status create(qint64* opened) = 0;
+    // The receipts book of a practitioner (a name, matched as the listings match it) for the days
+    // of receipt of a period: payments on the acts they perform now (on an act deleted since, as
+    // its deletion entry recorded it), sums paid over to and by them; its opening entries are
+    // those of the acts dated in the period.
+    virtual Status receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) = 0;
 };
 
 // What the shared result holds: acts by name, every act as stored, or a reference list.

@@ -159,6 +159,22 @@ CREATE TABLE journal_tete (un integer PRIMARY KEY CHECK (un = 1), numj bigint NO
 INSERT INTO journal_tete VALUES (1, 0, '');
 )";
 
+// A period's receipts by their day, in the journal's order, with what the receipts book reads of
+// them, opening entries (undated) left out; the opening entries of an act; the acts deleted; and
+// the numbers of a practitioner's acts, read from the index alone (which needs the column itself
+// beside its folded form).
+const char* const kReceiptsIndex = R"(
+CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
+    INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit) WHERE recule IS NOT NULL;
+CREATE INDEX IF NOT EXISTS journal_reprise ON journal (numint, numj) WHERE nature = 'reprise';
+CREATE INDEX IF NOT EXISTS journal_suppression ON journal (numint) WHERE nature = 'suppression';
+CREATE INDEX IF NOT EXISTS actes_recettes ON actes (obs_fold(medacte)) INCLUDE (numint, medacte);
+)";
+
+QString journalScript() {
+    return QString::fromUtf8(kJournal).trimmed() + u'\n' + QString::fromUtf8(kReceiptsIndex).trimmed() + u'\n';
+}
+
 // What the workstations' role may do: read and write the rows of both tables, take and set their
 // numbers (a copy or a restore puts the sequences past the rows it brought in), and have the
 // planner's statistics refreshed after such a load. ANALYZE is the tables' owner's right alone,
@@ -255,11 +271,10 @@ Status checkServerRole(PgConnection& db) {
 Status createServerSchema(PgConnection& db) {
     if (Status s = checkServerRole(db); !s)
         return s;
-    return inOneTransaction(db, serverTextFunctionsSql() +
-                                    QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(),
-                                                                   QString::fromUtf8(kJournal).trimmed()) +
-                                    QString::fromUtf8(kRights) + QString::fromUtf8(kJournalReplacement) +
-                                    serverChangeNoticesSql());
+    return inOneTransaction(
+        db, serverTextFunctionsSql() +
+                QString::fromUtf8(kTables).arg(QString::fromUtf8(kPeriodIndex).trimmed(), journalScript()) +
+                QString::fromUtf8(kRights) + QString::fromUtf8(kJournalReplacement) + serverChangeNoticesSql());
 }
 
 Status replaceServerTextFunctions(PgConnection& db) {
@@ -270,14 +285,19 @@ Status replaceServerTextFunctions(PgConnection& db) {
 }
 
 Status rebuildServerIndexes(PgConnection& db) {
+    // A journal made before the receipts index gets it.
+    const QString receipts =
+        QStringLiteral("DO $$ BEGIN IF to_regclass('journal') IS NOT NULL THEN %1 END IF; END $$;\n")
+            .arg(QString::fromUtf8(kReceiptsIndex).trimmed());
     return inOneTransaction(db, QStringLiteral("DROP INDEX IF EXISTS actes_date;\n") + QString::fromUtf8(kPeriodIndex) +
+                                    receipts +
                                     QStringLiteral("REINDEX TABLE actes;\nREINDEX TABLE memo;\nANALYZE actes;\n"
                                                    "ANALYZE memo;\n"));
 }
 
 QStringList serverJournalStatements() {
     QStringList statements;
-    for (const QString& statement : QString::fromUtf8(kJournal).split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
+    for (const QString& statement : journalScript().split(QStringLiteral(";\n"), Qt::SkipEmptyParts)) {
         if (!statement.trimmed().isEmpty())
             statements << statement.trimmed();
     }

@@ -56,10 +56,24 @@ const char* const kTables[] = {
     // The journal's last entry, as each change leaves it: a removed tail shows against it.
     "CREATE TABLE JOURNAL_TETE (UN INTEGER PRIMARY KEY CHECK (UN = 1), NUMJ INTEGER NOT NULL, HASH TEXT NOT NULL)",
 };
+// A period's receipts by their day, in the journal's order, with what the receipts book reads of
+// them: a year is read from the index alone. Undated entries (opening entries) are left out.
+const char* const kReceiptsIndex = "CREATE INDEX IF NOT EXISTS JOURNAL_RECU ON JOURNAL (RECULE, NUMJ, NATURE, NUMINT, "
+                                   "PAYEUR, BENEFICIAIRE, MODE, MONTANT, ECRIT) WHERE RECULE IS NOT NULL";
+// The opening entries of an act, found without reading its other entries (a base that never had
+// any holds none here).
+const char* const kOpeningsIndex =
+    "CREATE INDEX IF NOT EXISTS JOURNAL_REPRISE ON JOURNAL (NUMINT, NUMJ) WHERE NATURE = 'reprise'";
+// The acts deleted, by their deletion entries: their receipts stay in the book.
+const char* const kDeletionsIndex =
+    "CREATE INDEX IF NOT EXISTS JOURNAL_SUPPRESSION ON JOURNAL (NUMINT) WHERE NATURE = 'suppression'";
 // What the journal rests on: an act's entries found by its number, and entries that the base itself
 // refuses to change or remove.
 const char* const kJournalOnRows[] = {
     "CREATE INDEX IF NOT EXISTS JOURNAL_ACTE ON JOURNAL (NUMINT, NUMJ)",
+    kReceiptsIndex,
+    kOpeningsIndex,
+    kDeletionsIndex,
     "INSERT OR IGNORE INTO JOURNAL_TETE VALUES (1, 0, '')",
     R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
        BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)",
@@ -128,7 +142,21 @@ QStringList journalSchemaStatements() {
 }
 
 Status createMissingIndexes(Database& db) {
-    return runAll(db, kLaterIndexes);
+    Status s = runAll(db, kLaterIndexes);
+    // A journal made before the receipts book's indexes gets them; a base without a journal gets
+    // them with it.
+    bool journal = false;
+    if (s)
+        s = db.step(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'JOURNAL'"), {},
+                    [&](sqlite3_stmt*) {
+                        journal = true;
+                        return false;
+                    });
+    for (const char* index : {kReceiptsIndex, kOpeningsIndex, kDeletionsIndex}) {
+        if (s && journal)
+            s = db.executeRaw(QString::fromUtf8(index));
+    }
+    return s;
 }
 
 Status createSchema(Database& db) {

@@ -1,0 +1,427 @@
+// The receipts book and the accountant's file (FEC) at clinic scale: 1,000,000 acts over 20 years,
+// each paid through the journal (Sécu, complémentaire, patient, sums paid over: some 3,000,000
+// dated entries, chained as the store chains them). Measured: one practitioner's year from the
+// "Afficher" click to the filled window, the store's call alone, the same statements straight
+// through SQLite; the FEC of a practitioner's year written; memory after the book.
+//
+//   bench_recettes                              all of it (its base is built once beside the others)
+//   OBSLEDGER_BENCH_ROWS=20000 bench_recettes   a smaller clinic, for a quick look
+
+#include "BenchSupport.h"
+
+#include "accounts/ReceiptsWindow.h"
+#include "common/DayNumber.h"
+#include "domain/FecFile.h"
+#include "store/SharedDatabase.h"
+#include "store/Store.h"
+#include "store/sqlite/Schema.h"
+#include "widgets/Dialogs.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace obs;
+using namespace obs::bench;
+
+namespace {
+
+constexpr double kBookGoalMs = 300;
+constexpr double kFecGoalMs = 2000;
+
+const QString kPractitioners[] = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr LEFEBVRE"),
+                                  QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr BERTRAND")};
+
+struct Setup {
+    QString dbPath;
+    SharedDatabase database;
+    std::unique_ptr<BenchClinic> clinic;
+    std::unique_ptr<DirectSqlite> direct;
+    QPointer<ReceiptsWindow> window;
+    QTemporaryDir out;
+    qint64 entries = 0;
+    double memoryAfterBookMiB = 0;
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+struct Choice {
+    int year;
+    QString practitioner;
+};
+
+// Whole years inside the 20 years of acts, a practitioner in turn.
+Choice choice(size_t i) {
+    const int thisYear = QDate::currentDate().year();
+    return {thisYear - 18 + int((i * 7) % 17), kPractitioners[i % std::size(kPractitioners)]};
+}
+
+Period yearPeriod(int year) {
+    const auto starts = monthStarts(year);
+    return {starts[0], starts[12] - 1};
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        qFatal("%s: %s", what, sqlite3_errmsg(db));
+}
+
+qint64 scalar(sqlite3* db, const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    check(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), db, sql);
+    qint64 v = -1;
+    if (sqlite3_step(st) == SQLITE_ROW)
+        v = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return v;
+}
+
+// The clinic of the other benchmarks copied, its journal written anew: every running total of each
+// act received as dated payments (and its sums paid over as dated reversals), chained entry by entry.
+QString receiptsDatabase(int rows) {
+    const QString source = benchDatabase(rows);
+    const QString path = QDir(benchFolder()).filePath(QStringLiteral("recettes-v2-%1-OBSLEDGER.mdb").arg(rows));
+    if (QFile::exists(path)) {
+        DirectSqlite db(path);
+        if (scalar(db.handle(), "SELECT count(*) FROM JOURNAL WHERE NATURE = 'paiement'") > rows &&
+            scalar(db.handle(), "SELECT NUMJ FROM JOURNAL_TETE") ==
+                scalar(db.handle(), "SELECT max(NUMJ) FROM JOURNAL")) {
+            // Kept from an earlier version of the journal's indexes: those it lacks are added.
+            for (const QString& statement : journalSchemaStatements()) {
+                if (statement.contains(QLatin1String("CREATE INDEX")))
+                    check(sqlite3_exec(db.handle(), statement.toUtf8().constData(), nullptr, nullptr, nullptr),
+                          db.handle(), "index");
+            }
+            return path;
+        }
+    }
+    std::fprintf(stderr, "bench: writing the dated journal of %s (once)...\n", qPrintable(path));
+    QElapsedTimer t;
+    t.start();
+    const QString building = path + QStringLiteral(".building");
+    QFile::remove(building);
+    if (!QFile::copy(source, building))
+        qFatal("cannot copy %s", qPrintable(source));
+    {
+        DirectSqlite direct(building);
+        sqlite3* db = direct.handle();
+        check(sqlite3_exec(db,
+                           "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; DROP TABLE JOURNAL; DROP TABLE "
+                           "JOURNAL_TETE; BEGIN",
+                           nullptr, nullptr, nullptr),
+              db, "drop");
+        for (const QString& statement : journalSchemaStatements()) {
+            if (!statement.contains(QLatin1String("CREATE INDEX")))
+                check(sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr), db, "schema");
+        }
+        sqlite3_stmt* acts = nullptr;
+        check(sqlite3_prepare_v2(db,
+                                 "SELECT NUMINT, Date, PAYESECU, PAYECOMPLE, PAYEDE, REVERSE, DateRev, MEDACTE, "
+                                 "MEDSUIT FROM ACTES ORDER BY NUMINT",
+                                 -1, &acts, nullptr),
+              db, "acts");
+        sqlite3_stmt* insert = nullptr;
+        check(sqlite3_prepare_v2(db,
+                                 "INSERT INTO JOURNAL (NUMJ, ECRIT, NUMINT, NATURE, RECULE, PAYEUR, BENEFICIAIRE, "
+                                 "MODE, MONTANT, DETAIL, POSTE, UTILISATEUR, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "NULL, ?, ?, ?)",
+                                 -1, &insert, nullptr),
+              db, "insert");
+        const qint64 today = dayNumberOf(QDate::currentDate());
+        qint64 number = 0;
+        QString previous;
+        auto write = [&](const JournalEntry& e) {
+            const QByteArray writtenAt = e.writtenAt.toUtf8(), kind = journalKindCode(e.kind).toUtf8(),
+                             payer = e.payer.toUtf8(), payee = e.payee.toUtf8(),
+                             mode = paymentModeCode(*e.mode).toUtf8(), hash = e.hash.toUtf8();
+            sqlite3_bind_int64(insert, 1, e.number);
+            sqlite3_bind_text(insert, 2, writtenAt.constData(), int(writtenAt.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert, 3, *e.act);
+            sqlite3_bind_text(insert, 4, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert, 5, *e.receivedOn);
+            sqlite3_bind_text(insert, 6, payer.constData(), int(payer.size()), SQLITE_TRANSIENT);
+            if (payee.isEmpty())
+                sqlite3_bind_null(insert, 7);
+            else
+                sqlite3_bind_text(insert, 7, payee.constData(), int(payee.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 8, mode.constData(), int(mode.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert, 9, e.amount->units());
+            sqlite3_bind_text(insert, 10, "bench", 5, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 11, "bench", 5, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 12, hash.constData(), int(hash.size()), SQLITE_TRANSIENT);
+            check(sqlite3_step(insert), db, "insert");
+            sqlite3_reset(insert);
+        };
+        while (sqlite3_step(acts) == SQLITE_ROW) {
+            const qint64 act = sqlite3_column_int64(acts, 0);
+            const qint64 date = sqlite3_column_int64(acts, 1);
+            auto text = [&](int c) {
+                return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(acts, c)),
+                                         sqlite3_column_bytes(acts, c));
+            };
+            // A total received in one payment, or (one act in `parts`) in two, the second a month later.
+            auto entry = [&](int column, const QString& payer, const QString& payee, qint64 day, PaymentMode mode,
+                             int parts) {
+                if (sqlite3_column_type(acts, column) == SQLITE_NULL || sqlite3_column_int64(acts, column) == 0)
+                    return;
+                const qint64 total = sqlite3_column_int64(acts, column);
+                const qint64 first = act % parts == 0 ? total / 10 * 6 : total;
+                for (const auto& [amount, on] : {std::pair{first, day}, std::pair{total - first, day + 30}}) {
+                    if (amount == 0)
+                        continue;
+                    JournalEntry e;
+                    e.number = ++number;
+                    e.act = act;
+                    e.kind = payee.isEmpty() ? JournalKind::Payment : JournalKind::ReversalPaid;
+                    e.receivedOn = std::clamp(on, date, today);
+                    e.writtenAt =
+                        dateOfDayNumber(*e.receivedOn).toString(Qt::ISODate) + QStringLiteral("T09:00:00.000Z");
+                    e.payer = payer;
+                    e.payee = payee;
+                    e.mode = mode;
+                    e.amount = Money::fromUnits(amount);
+                    e.workstation = e.user = QStringLiteral("bench");
+                    e.hash = chainHash(previous, e);
+                    previous = e.hash;
+                    write(e);
+                }
+            };
+            const PaymentMode patientModes[] = {PaymentMode::Cash, PaymentMode::Card, PaymentMode::Cheque};
+            entry(2, payerCode(Payer::Secu), {}, date + 7 + act % 30, PaymentMode::Transfer, 2);
+            entry(3, payerCode(Payer::Complementary), {}, date + 20 + act % 60,
+                  act % 4 ? PaymentMode::Transfer : PaymentMode::Cheque, 3);
+            entry(4, payerCode(Payer::Patient), {}, date + act % 5, patientModes[act % 3], 2);
+            const qint64 reversalDay =
+                sqlite3_column_type(acts, 6) == SQLITE_NULL ? date + 90 : sqlite3_column_int64(acts, 6);
+            entry(5, text(7), text(8).isEmpty() ? QStringLiteral("?") : text(8), reversalDay, PaymentMode::Transfer, 1);
+        }
+        sqlite3_finalize(acts);
+        sqlite3_finalize(insert);
+        const QByteArray head =
+            QStringLiteral("UPDATE JOURNAL_TETE SET NUMJ = %1, HASH = '%2'").arg(number).arg(previous).toUtf8();
+        check(sqlite3_exec(db, head.constData(), nullptr, nullptr, nullptr), db, "head");
+        for (const QString& statement : journalSchemaStatements()) {
+            if (statement.contains(QLatin1String("CREATE INDEX")))
+                check(sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr), db, "index");
+        }
+        check(sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr), db, "commit");
+        std::fprintf(stderr, "bench: %lld dated entries written in %.0f s\n", number, t.elapsed() / 1000.0);
+    }
+    QFile::remove(path);
+    if (!QFile::rename(building, path))
+        qFatal("cannot rename %s", qPrintable(building));
+    return path;
+}
+
+// The book's statements as the store hands them to SQLite: the practitioner's acts, the acts
+// deleted, the entries of the period, the acts of the lines, whether any opening entry exists.
+const char* const kPerformedSql = "SELECT a.NUMINT FROM ACTES a WHERE (a.MEDACTE = ? COLLATE FRENCH_PRIMARY)";
+const char* const kDeletedSql = "SELECT j.NUMINT FROM JOURNAL j WHERE j.NATURE = 'suppression'";
+const char* const kDatedSql =
+    "SELECT j.NUMJ, j.NUMINT, j.NATURE, j.RECULE, j.PAYEUR, j.BENEFICIAIRE, j.MODE, j.MONTANT, j.ECRIT FROM JOURNAL j "
+    "WHERE j.RECULE BETWEEN ? AND ? AND j.NATURE IN ('paiement', 'reversement') ORDER BY j.RECULE, j.NUMJ";
+// The store reads the acts of the lines by their numbers; their like here: the practitioner's acts of
+// the year and the year before, each read from the table.
+const char* const kActsSql = "SELECT NUMINT, Nom, Prenom, Acte, Date, MEDACTE FROM ACTES WHERE (MEDACTE = ? COLLATE "
+                             "FRENCH_PRIMARY) AND Date BETWEEN ? AND ?";
+const char* const kAnyOpeningSql = "SELECT 1 FROM JOURNAL WHERE NATURE = 'reprise' LIMIT 1";
+
+QVariantList periodBinds(const Choice& c) {
+    const Period p = yearPeriod(c.year);
+    return {QVariant::fromValue(p.firstDay), QVariant::fromValue(p.lastDay)};
+}
+
+QVariantList actsBinds(const Choice& c) {
+    const Period p = yearPeriod(c.year);
+    return {c.practitioner, QVariant::fromValue(p.firstDay - 365), QVariant::fromValue(p.lastDay)};
+}
+
+void directStatements(DirectSqlite& db, const Choice& c) {
+    db.scan(kPerformedSql, {c.practitioner});
+    db.scan(kDeletedSql);
+    db.scan(kDatedSql, periodBinds(c));
+    db.scan(kActsSql, actsBinds(c));
+    db.scan(kAnyOpeningSql);
+}
+
+void programBook(benchmark::State& state) {
+    ReceiptsWindow* w = setup().window;
+    auto* practitioner = control<QComboBox>(w, "CboPraticien");
+    auto* from = control<QLineEdit>(w, "TxtDu");
+    auto* to = control<QLineEdit>(w, "TxtAu");
+    auto* show = control<QPushButton>(w, "CmdAfficher");
+    auto* list = control<QTableView>(w, "LstRecettes");
+    Samples samples;
+    size_t i = 0;
+    Dialogs::clearShown();
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        practitioner->setCurrentIndex(practitioner->findText(c.practitioner));
+        from->setText(QStringLiteral("01/01/%1").arg(c.year));
+        to->setText(QStringLiteral("31/12/%1").arg(c.year));
+        settle();
+        const Stopwatch sw;
+        show->click();
+        settle();
+        sw.lap(state, samples);
+        if (list->model()->rowCount() < wantedRows() / 100)
+            problem(QStringLiteral("%1 %2: only %3 receipts shown")
+                        .arg(c.practitioner)
+                        .arg(c.year)
+                        .arg(list->model()->rowCount()));
+        if (!Dialogs::shownTexts().isEmpty()) {
+            problem(QStringLiteral("the window said: %1").arg(Dialogs::lastText()));
+            Dialogs::clearShown();
+        }
+    }
+    setup().memoryAfterBookMiB = currentMemoryMiB();
+    publish(state, QStringLiteral("livre"), samples, Column::Program);
+}
+
+void storeBook(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        ReceiptsBook book;
+        const Stopwatch sw;
+        const Status s = setup().database.store()->journal().receipts(c.practitioner, yearPeriod(c.year), &book);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("store: %1").arg(s.message));
+    }
+    publish(state, QStringLiteral("livre"), samples, Column::Store);
+}
+
+void directBook(benchmark::State& state) {
+    DirectSqlite& db = *setup().direct;
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        const Stopwatch sw;
+        directStatements(db, c);
+        sw.lap(state, samples);
+    }
+    publish(state, QStringLiteral("livre"), samples, Column::Direct);
+}
+
+void storeFec(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        FecFile::Request r;
+        r.practitioner = c.practitioner;
+        r.year = c.year;
+        r.siren = QStringLiteral("123456782");
+        r.accounts = Settings::ledgerAccounts();
+        QString path, message;
+        const Stopwatch sw;
+        const auto outcome = FecFile::write(*setup().database.store(), r, setup().out.path(), &path, &message);
+        sw.lap(state, samples);
+        if (outcome != FecFile::Outcome::Written)
+            problem(QStringLiteral("FEC: %1").arg(message));
+    }
+    publish(state, QStringLiteral("fec"), samples, Column::Program);
+}
+
+void directFec(benchmark::State& state) {
+    DirectSqlite& db = *setup().direct;
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        const Stopwatch sw;
+        directStatements(db, c);
+        sw.lap(state, samples);
+    }
+    publish(state, QStringLiteral("fec"), samples, Column::Direct);
+}
+
+void registerAll() {
+    Report& r = Report::instance();
+    r.declare(QStringLiteral("livre"), QStringLiteral("receipts book, a practitioner's year: click to window filled"),
+              kBookGoalMs, QStringLiteral("the book's five statements"));
+    r.declare(QStringLiteral("fec"), QStringLiteral("FEC of a practitioner's year written (file and description)"),
+              kFecGoalMs, QStringLiteral("the book's five statements"));
+    auto add = [](const char* name, void (*fn)(benchmark::State&), int iterations) {
+        benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Iterations(iterations)->Unit(benchmark::kMillisecond);
+    };
+    add("BM_Program_Livre", programBook, 20);
+    add("BM_Store_Livre", storeBook, 20);
+    add("BM_Sqlite_Livre", directBook, 20);
+    add("BM_Program_Fec", storeFec, 8);
+    add("BM_Sqlite_Fec", directFec, 8);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchApplication(argc, argv);
+    const int rows = wantedRows();
+    Setup& s = setup();
+    s.dbPath = receiptsDatabase(rows);
+    s.clinic = std::make_unique<BenchClinic>(s.dbPath);
+    s.database.setLocation(s.dbPath);
+    s.direct = std::make_unique<DirectSqlite>(s.dbPath);
+    s.entries = scalar(s.direct->handle(), "SELECT count(*) FROM JOURNAL");
+    const double before = currentMemoryMiB();
+    s.window = new ReceiptsWindow(s.database);
+    s.window->show();
+    if (!waitExposed(s.window))
+        qFatal("the receipts window was not shown");
+    registerAll();
+
+    std::printf("Receipts book and FEC at %d acts, %lld journal entries: %s\n", rows, s.entries, qPrintable(s.dbPath));
+    std::fflush(stdout);
+    benchmark::RunSpecifiedBenchmarks();
+
+    Report& r = Report::instance();
+    r.addNote(QStringLiteral("\nMemory: %1 MiB resident before the window, %2 MiB after the last book shown (goal "
+                             "under 80 MiB for the book).")
+                  .arg(before, 0, 'f', 1)
+                  .arg(s.memoryAfterBookMiB, 0, 'f', 1));
+    r.addNote(QStringLiteral("Load average at the end: %1 on %2 processors.")
+                  .arg(loadAverage(), 0, 'f', 2)
+                  .arg(QThread::idealThreadCount()));
+    const Choice c = choice(0);
+    r.addNote(QStringLiteral("\nQuery plans (EXPLAIN QUERY PLAN):"));
+    const std::pair<const char*, QVariantList> plans[] = {{kPerformedSql, {c.practitioner}},
+                                                          {kDeletedSql, {}},
+                                                          {kDatedSql, periodBinds(c)},
+                                                          {kActsSql, actsBinds(c)},
+                                                          {kAnyOpeningSql, {}}};
+    for (const auto& [sql, binds] : plans)
+        r.addNote(
+            QStringLiteral("  %1").arg(s.direct->queryPlan(QString::fromUtf8(sql), binds).join(QStringLiteral("; "))));
+    if (problems() > 0)
+        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring.").arg(problems()));
+    r.print();
+
+    delete s.window.data();
+    s.direct.reset();
+    s.clinic.reset();
+    benchmark::Shutdown();
+    return problems() > 0 ? 3 : 0;
+}

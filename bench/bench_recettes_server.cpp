@@ -1,0 +1,359 @@
+// The receipts book and the FEC on a PostgreSQL server: the clinic of bench_recettes (1,000,000 acts,
+// some 2,900,000 dated journal entries, their hashes as written there) loaded once into a server
+// the caller names, then the same measures as on the file.
+//
+//   OBSLEDGER_BENCH_SERVER="host=/tmp/pg user=postgres" bench_recettes_server
+//
+// The server is the caller's (a role that may create databases); the base "recettes_bench" is made
+// there once and kept. bench_recettes must have built the file first.
+
+#include "BenchSupport.h"
+
+#include "accounts/ReceiptsWindow.h"
+#include "common/Settings.h"
+#include "domain/ClinicCopy.h"
+#include "domain/FecFile.h"
+#include "store/SharedDatabase.h"
+#include "store/Store.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgSchema.h"
+#include "widgets/Dialogs.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace obs;
+using namespace obs::bench;
+
+namespace {
+
+constexpr double kBookGoalMs = 300;
+constexpr double kFecGoalMs = 2000;
+const QString kBase = QStringLiteral("recettes_bench");
+
+const QString kPractitioners[] = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr LEFEBVRE"),
+                                  QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr BERTRAND")};
+
+struct Choice {
+    int year;
+    QString practitioner;
+};
+
+Choice choice(size_t i) {
+    const int thisYear = QDate::currentDate().year();
+    return {thisYear - 18 + int((i * 7) % 17), kPractitioners[i % std::size(kPractitioners)]};
+}
+
+Period yearPeriod(int year) {
+    const auto starts = monthStarts(year);
+    return {starts[0], starts[12] - 1};
+}
+
+struct Setup {
+    QString admin;    // the caller's server
+    QString conninfo; // the base measured
+    SharedDatabase database;
+    std::unique_ptr<BenchClinic> clinic;
+    std::unique_ptr<PgConnection> direct;
+    QPointer<ReceiptsWindow> window;
+    QTemporaryDir out;
+    double memoryAfterBookMiB = 0;
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+void checkOk(const Status& s, const char* what) {
+    if (!s)
+        qFatal("%s: %s", what, qPrintable(s.message));
+}
+
+std::unique_ptr<PgConnection> connect(const QString& conninfo) {
+    Status s;
+    auto db = PgConnection::open(conninfo, &s);
+    checkOk(s, "connect");
+    db->exec(QStringLiteral("SET statement_timeout = 0"));
+    return db;
+}
+
+qint64 count(PgConnection& db, const QString& sql) {
+    qint64 n = -1;
+    db.exec(sql, {}, [&](const PgRow& r) {
+        n = r.integer(0).value_or(-1);
+        return false;
+    });
+    return n;
+}
+
+// The file's clinic on the server: acts and lists by the program's copy, the journal row for row.
+void load(const QString& file) {
+    Setup& s = setup();
+    sqlite3* lite = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &lite, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(file));
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(lite, "SELECT count(*) FROM JOURNAL", -1, &st, nullptr);
+    sqlite3_step(st);
+    const qint64 entries = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    {
+        auto admin = connect(s.admin);
+        checkOk(admin->script(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN; EXCEPTION WHEN duplicate_object THEN "
+                                             "NULL; END $$")
+                                  .arg(kServerRole)),
+                "role");
+        bool exists = false;
+        admin->exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"), {kBase}, [&](const PgRow&) {
+            exists = true;
+            return false;
+        });
+        if (exists) {
+            auto db = connect(s.conninfo);
+            if (count(*db, QStringLiteral("SELECT count(*) FROM journal")) == entries) {
+                sqlite3_close(lite);
+                return;
+            }
+        }
+        std::fprintf(stderr, "bench: loading %s into the server (once)...\n", qPrintable(file));
+        admin->script(QStringLiteral("SET client_min_messages = warning"));
+        checkOk(admin->script(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(kBase)), "drop");
+        checkOk(admin->script(QStringLiteral("CREATE DATABASE %1").arg(kBase)), "create");
+    }
+    const auto t0 = Clock::now();
+    {
+        auto db = connect(s.conninfo);
+        checkOk(createServerSchema(*db), "schema");
+    }
+    QString why;
+    if (!copyClinic(file, s.conninfo, true, &why))
+        qFatal("copy: %s", qPrintable(why));
+    auto db = connect(s.conninfo);
+    checkOk(db->script(QStringLiteral("BEGIN")), "begin");
+    sqlite3_prepare_v2(
+        lite,
+        "SELECT NUMJ, ECRIT, NUMINT, NATURE, RECULE, PAYEUR, BENEFICIAIRE, MODE, MONTANT, DETAIL, POSTE, "
+        "UTILISATEUR, HASH FROM JOURNAL ORDER BY NUMJ",
+        -1, &st, nullptr);
+    QString head;
+    qint64 last = 0;
+    bool more = true;
+    while (more) {
+        QVariantList binds;
+        QStringList rows;
+        while (rows.size() < 1000 && (more = sqlite3_step(st) == SQLITE_ROW)) {
+            QStringList marks;
+            for (int c = 0; c < 13; ++c) {
+                if (sqlite3_column_type(st, c) == SQLITE_NULL)
+                    binds << QVariant();
+                else if (sqlite3_column_type(st, c) == SQLITE_INTEGER)
+                    binds << QVariant::fromValue<qint64>(sqlite3_column_int64(st, c));
+                else
+                    binds << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+                marks << QStringLiteral("?");
+            }
+            last = sqlite3_column_int64(st, 0);
+            head = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 12)));
+            rows << u'(' + marks.join(u',') + u')';
+        }
+        if (!rows.isEmpty())
+            checkOk(db->exec(QStringLiteral("INSERT INTO journal (numj, ecrit, numint, nature, recule, payeur, "
+                                            "beneficiaire, mode, montant, detail, poste, utilisateur, hash) VALUES ") +
+                                 rows.join(u','),
+                             binds),
+                    "journal");
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(lite);
+    checkOk(db->exec(QStringLiteral("UPDATE journal_tete SET numj = ?, hash = ?"), {last, head}), "head");
+    checkOk(db->script(QStringLiteral("COMMIT")), "commit");
+    checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) actes")), "vacuum");
+    checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) memo")), "vacuum");
+    checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) journal")), "vacuum");
+    std::fprintf(stderr, "bench: server loaded in %.0f s\n", elapsedMs(t0) / 1000.0);
+}
+
+// The book's statements as the store hands them to the server (the acts of the lines approximated
+// by the practitioner's acts of the year and the one before, as on the file).
+const char* const kPerformedSql = "SELECT a.numint FROM actes a WHERE (obs_fold(a.medacte) = obs_fold(?::text))";
+const char* const kDeletedSql = "SELECT j.numint FROM journal j WHERE j.nature = 'suppression'";
+const char* const kDatedSql =
+    "SELECT j.numj, j.numint, j.nature, j.recule, j.payeur, j.beneficiaire, j.mode, j.montant, j.ecrit FROM journal j "
+    "WHERE j.recule BETWEEN ? AND ? AND j.nature IN ('paiement', 'reversement') ORDER BY j.recule, j.numj";
+const char* const kActsSql = "SELECT numint, nom, prenom, acte, date, medacte FROM actes WHERE (obs_fold(medacte) = "
+                             "obs_fold(?::text)) AND date BETWEEN ? AND ?";
+const char* const kAnyOpeningSql = "SELECT 1 FROM journal WHERE nature = 'reprise' LIMIT 1";
+
+void directStatements(PgConnection& db, const Choice& c) {
+    const Period p = yearPeriod(c.year);
+    qint64 seen = 0;
+    auto each = [&](const PgRow& r) {
+        seen += r.integer(0).value_or(0);
+        return true;
+    };
+    db.exec(QString::fromUtf8(kPerformedSql), {c.practitioner}, each);
+    db.exec(QString::fromUtf8(kDeletedSql), {}, each);
+    db.exec(QString::fromUtf8(kDatedSql), {p.firstDay, p.lastDay}, each);
+    db.exec(QString::fromUtf8(kActsSql), {c.practitioner, p.firstDay - 365, p.lastDay}, each);
+    db.exec(QString::fromUtf8(kAnyOpeningSql), {}, each);
+    benchmark::DoNotOptimize(seen);
+}
+
+void programBook(benchmark::State& state) {
+    ReceiptsWindow* w = setup().window;
+    auto* practitioner = control<QComboBox>(w, "CboPraticien");
+    auto* list = control<QTableView>(w, "LstRecettes");
+    Samples samples;
+    size_t i = 0;
+    Dialogs::clearShown();
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        practitioner->setCurrentIndex(practitioner->findText(c.practitioner));
+        control<QLineEdit>(w, "TxtDu")->setText(QStringLiteral("01/01/%1").arg(c.year));
+        control<QLineEdit>(w, "TxtAu")->setText(QStringLiteral("31/12/%1").arg(c.year));
+        settle();
+        const Stopwatch sw;
+        control<QPushButton>(w, "CmdAfficher")->click();
+        settle();
+        sw.lap(state, samples);
+        if (list->model()->rowCount() < wantedRows() / 100)
+            problem(QStringLiteral("%1 %2: only %3 receipts")
+                        .arg(c.practitioner)
+                        .arg(c.year)
+                        .arg(list->model()->rowCount()));
+        if (!Dialogs::shownTexts().isEmpty()) {
+            problem(QStringLiteral("the window said: %1").arg(Dialogs::lastText()));
+            Dialogs::clearShown();
+        }
+    }
+    setup().memoryAfterBookMiB = currentMemoryMiB();
+    publish(state, QStringLiteral("livre"), samples, Column::Program);
+}
+
+void storeBook(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        ReceiptsBook book;
+        const Stopwatch sw;
+        const Status s = setup().database.store()->journal().receipts(c.practitioner, yearPeriod(c.year), &book);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("store: %1").arg(s.message));
+    }
+    publish(state, QStringLiteral("livre"), samples, Column::Store);
+}
+
+void directBook(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        const Stopwatch sw;
+        directStatements(*setup().direct, c);
+        sw.lap(state, samples);
+    }
+    publish(state, QStringLiteral("livre"), samples, Column::Direct);
+    publish(state, QStringLiteral("fec"), samples, Column::Direct);
+}
+
+void storeFec(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        FecFile::Request r;
+        r.practitioner = c.practitioner;
+        r.year = c.year;
+        r.siren = QStringLiteral("123456782");
+        r.accounts = Settings::ledgerAccounts();
+        QString path, message;
+        const Stopwatch sw;
+        const auto outcome = FecFile::write(*setup().database.store(), r, setup().out.path(), &path, &message);
+        sw.lap(state, samples);
+        if (outcome != FecFile::Outcome::Written)
+            problem(QStringLiteral("FEC: %1").arg(message));
+    }
+    publish(state, QStringLiteral("fec"), samples, Column::Program);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchApplication(argc, argv);
+    Setup& s = setup();
+    s.admin = qEnvironmentVariable("OBSLEDGER_BENCH_SERVER");
+    if (s.admin.isEmpty())
+        qFatal("OBSLEDGER_BENCH_SERVER names the server (host=... user=...)");
+    s.conninfo = s.admin + QStringLiteral(" dbname=") + kBase;
+    const int rows = wantedRows();
+    const QString file = QDir(benchFolder()).filePath(QStringLiteral("recettes-v2-%1-OBSLEDGER.mdb").arg(rows));
+    if (!QFile::exists(file))
+        qFatal("%s is missing: run bench_recettes first", qPrintable(file));
+    load(file);
+    s.clinic = std::make_unique<BenchClinic>(file);
+    QString error;
+    if (!Settings::setServer(s.conninfo, &error))
+        qFatal("settings: %s", qPrintable(error));
+    s.database.setLocation(s.conninfo);
+    s.direct = connect(s.conninfo);
+    const double before = currentMemoryMiB();
+    s.window = new ReceiptsWindow(s.database);
+    s.window->show();
+    if (!waitExposed(s.window))
+        qFatal("the receipts window was not shown");
+
+    Report& r = Report::instance();
+    r.declare(QStringLiteral("livre"), QStringLiteral("receipts book, a practitioner's year: click to window filled"),
+              kBookGoalMs, QStringLiteral("the book's five statements"));
+    r.declare(QStringLiteral("fec"), QStringLiteral("FEC of a practitioner's year written (file and description)"),
+              kFecGoalMs, QStringLiteral("the book's five statements"));
+    auto add = [](const char* name, void (*fn)(benchmark::State&), int iterations) {
+        benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Iterations(iterations)->Unit(benchmark::kMillisecond);
+    };
+    add("BM_Program_Livre", programBook, 20);
+    add("BM_Store_Livre", storeBook, 20);
+    add("BM_Server_Livre", directBook, 20);
+    add("BM_Program_Fec", storeFec, 8);
+
+    std::printf("Receipts book and FEC on the server at %d acts, %lld journal entries: %s\n", rows,
+                count(*s.direct, QStringLiteral("SELECT count(*) FROM journal")), qPrintable(s.conninfo));
+    std::fflush(stdout);
+    benchmark::RunSpecifiedBenchmarks();
+
+    r.addNote(QStringLiteral("\n(The SQLite column holds the same statements through the server's connection.)"));
+    r.addNote(QStringLiteral("Memory: %1 MiB resident before the window, %2 MiB after the last book shown.")
+                  .arg(before, 0, 'f', 1)
+                  .arg(s.memoryAfterBookMiB, 0, 'f', 1));
+    r.addNote(QStringLiteral("Load average at the end: %1 on %2 processors.")
+                  .arg(loadAverage(), 0, 'f', 2)
+                  .arg(QThread::idealThreadCount()));
+    if (problems() > 0)
+        r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring.").arg(problems()));
+    r.print();
+
+    delete s.window.data();
+    s.direct.reset();
+    s.clinic.reset();
+    benchmark::Shutdown();
+    return problems() > 0 ? 3 : 0;
+}

@@ -1,0 +1,312 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A practitioner's receipts book over either engine, read from the journal of the acts: the
+// payments on the acts they performed and the sums paid over between colleagues, by day of receipt.
+#include "common/DayNumber.h"
+#include "common/FrenchText.h"
+#include "store/SqlStore.h"
+#include "store/Tables.h"
+
+#include <QDateTime>
+#include <QHash>
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace obs {
+
+namespace {
+
+// The columns of an entry a line of the book needs, in this order, then (opening entries) its act's.
+enum Col {
+    NumJ,
+    NumInt,
+    Nature,
+    RecuLe,
+    Payeur,
+    Beneficiaire,
+    Mode,
+    Montant,
+    Ecrit,
+    ActNumber,
+    Nom,
+    Prenom,
+    Acte,
+    ActDate,
+    Medacte
+};
+
+bool isFeePayer(const QString& payer) {
+    return payer == payerCode(Payer::Secu) || payer == payerCode(Payer::Complementary) ||
+           payer == payerCode(Payer::Patient);
+}
+
+// Which side of the book an entry is on for this practitioner; nothing when it is none of theirs.
+// A sum paid over between two spellings of the same practitioner is money that stayed with them.
+std::optional<ReceiptSide> sideOf(const QString& practitioner, const QString& payer, const QString& payee,
+                                  const QString& performer) {
+    if (isFeePayer(payer)) {
+        if (jetLike(practitioner, performer))
+            return ReceiptSide::Fee;
+        return std::nullopt;
+    }
+    const bool paid = jetLike(practitioner, payer);
+    const bool received = jetLike(practitioner, payee);
+    if (paid == received)
+        return std::nullopt;
+    return paid ? ReceiptSide::ReversalPaid : ReceiptSide::ReversalReceived;
+}
+
+Status damagedAmount(qint64 entry) {
+    return Status::failure(StoreError::Failed,
+                           QStringLiteral("Le montant de l'écriture n° %1 du journal est illisible : le livre des "
+                                          "recettes ne peut pas être établi (obsledger-admin journal verify).")
+                               .arg(entry));
+}
+
+// What an act shows on its lines.
+struct ActShown {
+    QString surname, firstName, label, performer;
+    StoredDay date;
+    bool found = false; // read among the acts
+    bool deleted = false;
+};
+
+} // namespace
+
+Status SqlStore::receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) {
+    *book = {};
+    if (!m_hasJournal)
+        return Status::success();
+    auto j = [&](const char* column) { return QStringLiteral("j.") + n(column); };
+    auto a = [&](const char* column) { return QStringLiteral("a.") + n(column); };
+    const QStringList entryColumns{j("NUMJ"),         j("NUMINT"), j("NATURE"),  j("RECULE"), j("PAYEUR"),
+                                   j("BENEFICIAIRE"), j("MODE"),   j("MONTANT"), j("ECRIT")};
+    const QString payment = journalKindCode(JournalKind::Payment);
+    const QString reversal = journalKindCode(JournalKind::ReversalPaid);
+    const QByteArray paymentBytes = payment.toUtf8();
+    const QByteArray pattern = practitioner.toUtf8();
+    auto matches = [&](QByteArrayView name) {
+        return jetLike(pattern.constData(), int(pattern.size()), name.data(), int(name.size()));
+    };
+
+    // A year's lines repeat the same names and labels: each is held once.
+    TextPool pool;
+    auto text = [&](const SqlRow& r, int column) {
+        const QByteArrayView b = r.utf8(column);
+        return pool.sharedUtf8(b.data(), b.size());
+    };
+    // The day an entry was written, in local time, from its UTC hour (worked out once an hour).
+    QHash<QByteArray, StoredDay> writtenDays;
+    auto writtenOn = [&](QByteArrayView written) {
+        const QByteArray hour = written.first(std::min<qsizetype>(13, written.size())).toByteArray();
+        const auto known = writtenDays.constFind(hour);
+        if (known != writtenDays.constEnd())
+            return *known;
+        const QDateTime t = QDateTime::fromString(QString::fromLatin1(hour) + QStringLiteral(":00:00Z"), Qt::ISODate);
+        const StoredDay day = t.isValid() ? StoredDay(dayNumberOf(t.toLocalTime().date())) : std::nullopt;
+        writtenDays.insert(hour, day);
+        return day;
+    };
+    auto entryOf = [&](const SqlRow& r, ReceiptLine* l, Status* s) {
+        l->entry = r.integer(NumJ).value_or(0);
+        l->act = r.integer(NumInt).value_or(0);
+        l->day = r.integer(RecuLe);
+        l->payer = text(r, Payeur);
+        l->payee = text(r, Beneficiaire);
+        if (!r.isNull(Mode))
+            l->mode = paymentModeOf(r.text(Mode)).value_or(PaymentMode::Other);
+        const auto amount = r.money(Montant);
+        if (!amount) {
+            *s = damagedAmount(l->entry);
+            return false;
+        }
+        l->amount = *amount;
+        l->writtenOn = writtenOn(r.utf8(Ecrit));
+        return true;
+    };
+
+    // One moment of the base: the acts and their entries as one change left them.
+    Status s = m_db->beginReading();
+    if (!s)
+        return s;
+
+    // The acts the practitioner performed, at any date (their index alone), and the acts deleted
+    // since (their deletion entries): a payment of the period is theirs when its act is among
+    // the first, or was, for the second. Each entry of the period is then read once, from the
+    // journal's index of receipts, without going to its act.
+    std::vector<qint64> performed; // sorted: a practitioner's history is a few hundred thousand acts
+    QVariantList binds;
+    s = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
+                      m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
+                  binds, [&](const SqlRow& r) {
+                      performed.push_back(r.integer(0).value_or(0));
+                      return true;
+                  });
+    std::sort(performed.begin(), performed.end());
+    std::unordered_set<qint64> deleted;
+    if (s)
+        s = m_db->run(QStringLiteral("SELECT %1 FROM %2 j WHERE %3 = '%4'")
+                          .arg(j("NUMINT"), n("JOURNAL"), j("NATURE"), journalKindCode(JournalKind::Deleted)),
+                      {}, [&](const SqlRow& r) {
+                          if (const auto act = r.integer(0))
+                              deleted.insert(*act);
+                          return true;
+                      });
+
+    std::vector<ReceiptLine> dated;
+    if (s) {
+        Status read;
+        binds = {bound(period.firstDay), bound(period.lastDay)};
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 j WHERE %3 BETWEEN ? AND ? AND %4 IN ('%5', '%6') ORDER "
+                                           "BY %3, %7")
+                                .arg(entryColumns.join(QStringLiteral(", ")), n("JOURNAL"), j("RECULE"), j("NATURE"),
+                                     payment, reversal, j("NUMJ"));
+        read = m_db->run(sql, binds, [&](const SqlRow& r) {
+            const qint64 act = r.integer(NumInt).value_or(0);
+            if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
+                if (!std::binary_search(performed.begin(), performed.end(), act) && !deleted.count(act))
+                    return true;
+            } else if (!matches(r.utf8(Payeur)) && !matches(r.utf8(Beneficiaire))) {
+                return true;
+            }
+            ReceiptLine l;
+            if (!entryOf(r, &l, &s))
+                return false;
+            dated.push_back(std::move(l));
+            return true;
+        });
+        if (s)
+            s = read;
+    }
+
+    // The acts of those lines as they stand, a few hundred at a time.
+    std::unordered_map<qint64, ActShown> acts;
+    std::vector<qint64> wanted;
+    for (const ReceiptLine& l : dated) {
+        if (acts.emplace(l.act, ActShown{}).second)
+            wanted.push_back(l.act);
+    }
+    for (std::size_t first = 0; s && first < wanted.size(); first += 500) {
+        const std::size_t last = std::min(wanted.size(), first + 500);
+        QStringList marks;
+        binds.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            marks << m_sql.numberMark();
+            binds << bound(wanted[i]);
+        }
+        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %1 IN (%8)")
+                          .arg(n("NUMINT"), n("Nom"), n("Prenom"), n("Acte"), n("Date"), n("MEDACTE"), n("ACTES"),
+                               marks.join(u',')),
+                      binds, [&](const SqlRow& r) {
+                          ActShown& shown = acts[r.integer(0).value_or(0)];
+                          shown.surname = text(r, 1);
+                          shown.firstName = text(r, 2);
+                          shown.label = text(r, 3);
+                          shown.date = r.day(4);
+                          shown.performer = text(r, 5);
+                          shown.found = true;
+                          return true;
+                      });
+        // Those not read are gone: marked so, then filled from their history below.
+        for (std::size_t i = first; s && i < last; ++i) {
+            ActShown& shown = acts[wanted[i]];
+            shown.deleted = !shown.found;
+        }
+    }
+
+    // A deleted act stands as its history last left it: its deletion entry's values, or for an act
+    // removed without one (outside the program), what its creation and changes wrote.
+    for (auto& [act, shown] : acts) {
+        if (!s)
+            break;
+        if (!shown.deleted)
+            continue;
+        QHash<QString, QString> last;
+        s = readEntries(QStringLiteral("WHERE %1 = ?").arg(n("NUMINT")), {bound(act)}, [&](const JournalEntry& e) {
+            const bool before = e.kind == JournalKind::Deleted;
+            if (e.kind == JournalKind::Created || e.kind == JournalKind::Modified || before) {
+                for (const ColumnChange& c : e.changes)
+                    last[c.column] = (before ? c.before : c.after).value_or(QString());
+            }
+            return true;
+        });
+        shown.surname = last.value(QStringLiteral("Nom"));
+        shown.firstName = last.value(QStringLiteral("Prenom"));
+        shown.label = last.value(QStringLiteral("Acte"));
+        shown.performer = last.value(QStringLiteral("MEDACTE"));
+        bool ok = false;
+        const qint64 day = last.value(QStringLiteral("Date")).toLongLong(&ok);
+        shown.date = ok ? StoredDay(day) : std::nullopt;
+    }
+
+    // Opening entries of the acts of the period the practitioner performed or followed (what a
+    // sum paid over to them was recorded on); none to look for in a base that never had any. One
+    // seek a practitioner's index each: a condition joining the two by OR would read their whole
+    // history. An act both performed and followed by them comes once.
+    std::vector<std::pair<ReceiptLine, QString>> openings; // with the act's performer
+    bool anyOpening = false;
+    if (s)
+        s = m_db->run(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = '%3' LIMIT 1")
+                          .arg(n("JOURNAL"), n("NATURE"), journalKindCode(JournalKind::Opening)),
+                      {}, [&](const SqlRow&) {
+                          anyOpening = true;
+                          return false;
+                      });
+    if (s && anyOpening) {
+        const QString columns =
+            (entryColumns + QStringList{a("NUMINT"), a("Nom"), a("Prenom"), a("Acte"), a("Date"), a("MEDACTE")})
+                .join(QStringLiteral(", "));
+        binds.clear();
+        auto branch = [&](const char* column) {
+            binds << bound(period.firstDay) << bound(period.lastDay);
+            return QStringLiteral("SELECT %1 FROM %2 a JOIN %3 j ON %4 = %5 WHERE %6 BETWEEN ? AND ? AND ")
+                       .arg(columns, n("ACTES"), n("JOURNAL"), j("NUMINT"), a("NUMINT"), a("Date")) +
+                   m_sql.nameMatch(a(column), practitioner, &binds, true) +
+                   QStringLiteral(" AND %1 = '%2'").arg(j("NATURE"), journalKindCode(JournalKind::Opening));
+        };
+        const QString sql = branch("MEDACTE") + QStringLiteral(" UNION ") + branch("MEDSUIT") +
+                            QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
+        const Status read = m_db->run(sql, binds, [&](const SqlRow& r) {
+            ReceiptLine l;
+            if (!entryOf(r, &l, &s))
+                return false;
+            l.surname = text(r, Nom);
+            l.firstName = text(r, Prenom);
+            l.actLabel = text(r, Acte);
+            l.actDate = r.day(ActDate);
+            openings.emplace_back(std::move(l), text(r, Medacte));
+            return true;
+        });
+        if (s)
+            s = read;
+    }
+    m_db->rollback();
+    if (!s)
+        return s;
+
+    book->receipts.reserve(dated.size());
+    for (ReceiptLine& l : dated) {
+        const ActShown& shown = acts[l.act];
+        const auto side = sideOf(practitioner, l.payer, l.payee, shown.performer);
+        if (!side)
+            continue;
+        l.side = *side;
+        l.surname = shown.surname;
+        l.firstName = shown.firstName;
+        l.actLabel = shown.label;
+        l.actDate = shown.date;
+        l.actDeleted = shown.deleted;
+        (*side == ReceiptSide::ReversalPaid ? book->outgoings : book->receipts).push_back(std::move(l));
+    }
+    for (auto& [l, performer] : openings) {
+        const auto side = sideOf(practitioner, l.payer, l.payee, performer);
+        if (!side)
+            continue;
+        l.side = *side;
+        book->openings.push_back(std::move(l));
+    }
+    return s;
+}
+
+} // namespace obs
