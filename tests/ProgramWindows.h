@@ -35,8 +35,8 @@ namespace obs::test {
 
 // The windows by the names the tests give them.
 inline QStringList programWindows() {
-    return {QStringLiteral("start"),     QStringLiteral("about"),   QStringLiteral("backup"), QStringLiteral("tariff"),
-            QStringLiteral("reference"), QStringLiteral("entry"),   QStringLiteral("main"),   QStringLiteral("search"),
+    return {QStringLiteral("start"),     QStringLiteral("about"),   QStringLiteral("backup"),  QStringLiteral("tariff"),
+            QStringLiteral("reference"), QStringLiteral("entry"),   QStringLiteral("main"),    QStringLiteral("search"),
             QStringLiteral("releve"),    QStringLiteral("history"), QStringLiteral("recettes")};
 }
 

@@ -10,8 +10,8 @@
 #include "domain/BackupEngine.h"
 #include "domain/ClinicCopy.h"
 #include "domain/DemoData.h"
-#include "domain/JournalText.h"
 #include "domain/FecFile.h"
+#include "domain/JournalText.h"
 #include "domain/LegacyImport.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
@@ -434,6 +434,8 @@ int journalShow(const QStringList& args) {
     for (const JournalEntry& e : entries)
         out() << journalShowLine(e) << "\n";
     return 0;
+}
+
 // The accountant's file of a practitioner's year, written in a folder (the current one by default).
 int writeFec(const QStringList& args) {
     const QString base = args.value(1);
@@ -498,16 +500,16 @@ int writeFec(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc = answerCommandLine(
-            argumentsOf(argc, argv),
-            {QStringLiteral("obsledger-admin"),
-             adminHelp(),
-             {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
-              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte"),
-              QStringLiteral("--exercice"),
-              QStringLiteral("--siren"), QStringLiteral("--dossier"), QStringLiteral("--noms")},
-             false,
-             true}))
+    if (const auto rc =
+            answerCommandLine(argumentsOf(argc, argv),
+                              {QStringLiteral("obsledger-admin"),
+                               adminHelp(),
+                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
+                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi"),
+                                QStringLiteral("--acte"), QStringLiteral("--exercice"), QStringLiteral("--siren"),
+                                QStringLiteral("--dossier"), QStringLiteral("--noms")},
+                               false,
+                               true}))
         return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
