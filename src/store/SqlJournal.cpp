@@ -210,59 +210,17 @@ Status SqlStore::create(qint64* opened) {
         if (s)
             s = m_db->run(statement, {});
     }
-    JournalHead head;
+    // What each act held is carried over as undated opening entries, in the same transaction.
+    m_hasJournal = bool(s);
     if (s)
-        s = readHead(&head);
-    // What each act held is carried over as undated opening entries, one per running total, a
-    // few thousand acts at a time.
-    std::optional<qint64> after;
-    std::vector<JournalEntry> entries;
-    for (bool more = true; s && more;) {
-        entries.clear();
-        QVariantList binds;
-        if (after)
-            binds << bound(*after);
-        qint64 read = 0;
-        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6, %7 FROM %8 %9 ORDER BY %1 LIMIT 5000")
-                          .arg(n("NUMINT"), n("PAYESECU"), n("PAYECOMPLE"), n("PAYEDE"), n("REVERSE"), n("MEDACTE"),
-                               n("MEDSUIT"), n("ACTES"),
-                               after ? QStringLiteral("WHERE %1 > ?").arg(n("NUMINT")) : QString()),
-                      binds, [&](const SqlRow& r) {
-                          ++read;
-                          const qint64 act = r.integer(0).value_or(0);
-                          after = act;
-                          auto opening = [&](int column, const QString& payer, const QString& payee) {
-                              const auto amount = r.money(column);
-                              if (!amount || *amount == Money())
-                                  return;
-                              JournalEntry e;
-                              e.act = act;
-                              e.kind = JournalKind::Opening;
-                              e.payer = payer;
-                              e.payee = payee;
-                              e.amount = amount;
-                              entries.push_back(std::move(e));
-                          };
-                          opening(1, payerCode(Payer::Secu), {});
-                          opening(2, payerCode(Payer::Complementary), {});
-                          opening(3, payerCode(Payer::Patient), {});
-                          opening(4, r.text(5), r.text(6));
-                          return true;
-                      });
-        more = read == 5000;
-        if (s)
-            s = insertEntries(&entries, &head);
-    }
-    if (s)
-        s = writeHead(head);
+        s = openEveryAct(opened);
     if (s)
         s = m_db->commit();
     if (!s) {
         m_db->rollback();
-        return s;
+        m_hasJournal = false;
+        *opened = 0;
     }
-    m_hasJournal = true;
-    *opened = head.number;
     return s;
 }
 
