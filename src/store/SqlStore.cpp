@@ -267,18 +267,18 @@ Status SqlStore::remove(qint64 number) {
 Status SqlStore::append(const Act& a, qint64* number) {
     *number = 0;
     return journaled({}, [&](std::vector<JournalEntry>* entries) {
+        // The act as the base now holds it, its number and defaults filled in, in the same statement.
         QVariantList binds;
-        const QString sql = insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + n("NUMINT");
-        qint64 made = 0;
-        Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
-            made = r.integer(0).value_or(0);
-            return true;
-        });
-        // The act as the base now holds it (its defaults filled in).
+        const QString sql =
+            insertion(m_sql, actsTable(), a, &binds) + QStringLiteral(" RETURNING ") + columnList(m_sql, actsTable());
         Act stored;
         bool found = false;
-        if (s)
-            s = find(made, &stored, &found);
+        Status s = m_db->run(sql, binds, [&](const SqlRow& r) {
+            stored = recordAt(actsTable(), r, 0);
+            found = true;
+            return true;
+        });
+        const qint64 made = stored.number;
         if (s && !found)
             s = noCurrent();
         if (s) {

@@ -125,28 +125,9 @@ PgChangeListener::~PgChangeListener() {
 }
 
 void PgChangeListener::start() {
-    const QByteArray info = m_conninfo.toUtf8();
-    // As the screens' own connection: TLS when the server offers it unless the string says
-    // otherwise; keepalives, so that a network cut is noticed rather than waited on forever.
-    std::vector<const char*> keys;
-    std::vector<const char*> values;
-    if (qEnvironmentVariableIsEmpty("PGSSLMODE")) {
-        keys.push_back("sslmode");
-        values.push_back("prefer");
-    }
-    for (const auto& [k, v] :
-         {std::pair{"keepalives", "1"}, std::pair{"keepalives_idle", "30"}, std::pair{"keepalives_interval", "10"},
-          std::pair{"keepalives_count", "3"}, std::pair{"application_name", "obsledger (annonces)"}}) {
-        keys.push_back(k);
-        values.push_back(v);
-    }
-    keys.push_back("dbname");
-    values.push_back(info.constData());
-    keys.push_back("client_encoding");
-    values.push_back("UTF8");
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    m_conn = PQconnectStartParams(keys.data(), values.data(), 1);
+    // As the screens' own connection: the same defaults, the address able to override them.
+    const ConnectKeywords keywords(m_conninfo, "obsledger (annonces)");
+    m_conn = PQconnectStartParams(keywords.keys(), keywords.values(), 1);
     if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD) {
         lose();
         return;

@@ -207,42 +207,34 @@ bool PgConnection::hasPassword(const QString& conninfo) {
     return found;
 }
 
+ConnectKeywords::ConnectKeywords(const QString& conninfo, const char* applicationName)
+    : m_info(conninfo.toUtf8()), m_timeout(QByteArray::number(kServerConnectTimeoutS)),
+      m_unacknowledged(QByteArray::number(kServerConnectTimeoutS * 1000)) {
+    auto add = [&](const char* key, const char* value) {
+        m_keys.push_back(key);
+        m_values.push_back(value);
+    };
+    // Keywords before "dbname" are defaults the address may override.
+    if (qEnvironmentVariableIsEmpty("PGSSLMODE"))
+        add("sslmode", "prefer");
+    if (qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT"))
+        add("connect_timeout", m_timeout.constData());
+    add("keepalives", "1");
+    add("keepalives_idle", "5");
+    add("keepalives_interval", "2");
+    add("keepalives_count", "3");
+    add("tcp_user_timeout", m_unacknowledged.constData());
+    add("application_name", applicationName);
+    add("dbname", m_info.constData());
+    add("client_encoding", "UTF8");
+    add(nullptr, nullptr);
+}
+
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status* status) {
     std::unique_ptr<PgConnection> c(new PgConnection());
     c->m_described = describe(conninfo);
-    const QByteArray info = conninfo.toUtf8();
-    const QByteArray timeout = QByteArray::number(kServerConnectTimeoutS);
-    const QByteArray unacknowledged = QByteArray::number(kServerConnectTimeoutS * 1000);
-    // Keywords before "dbname" are defaults the string may override: TLS when the server offers it,
-    // a bounded wait for an unreachable server, and a network cut noticed within seconds rather
-    // than the system's quarter of an hour.
-    std::vector<const char*> keys;
-    std::vector<const char*> values;
-    if (qEnvironmentVariableIsEmpty("PGSSLMODE")) {
-        keys.push_back("sslmode");
-        values.push_back("prefer");
-    }
-    if (qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT")) {
-        keys.push_back("connect_timeout");
-        values.push_back(timeout.constData());
-    }
-    const char* const network[][2] = {{"keepalives_idle", "5"},
-                                      {"keepalives_interval", "2"},
-                                      {"keepalives_count", "3"},
-                                      {"tcp_user_timeout", unacknowledged.constData()}};
-    for (const auto& [key, value] : network) {
-        keys.push_back(key);
-        values.push_back(value);
-    }
-    keys.push_back("application_name");
-    values.push_back("obsledger");
-    keys.push_back("dbname");
-    values.push_back(info.constData());
-    keys.push_back("client_encoding");
-    values.push_back("UTF8");
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    c->m_conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    const ConnectKeywords keywords(conninfo, "obsledger");
+    c->m_conn = PQconnectdbParams(keywords.keys(), keywords.values(), 1);
     if (!c->m_conn || PQstatus(c->m_conn) != CONNECTION_OK) {
         *status = Status::failure(StoreError::Unreadable, refusal(c->m_conn, c->m_described));
         return nullptr;

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct pg_conn;
 struct pg_result;
@@ -108,6 +109,26 @@ private:
 
 // Seconds a connection waits for a server that does not answer.
 inline constexpr int kServerConnectTimeoutS = 5;
+
+// What every connection of the program gives libpq ahead of the address, which may override it:
+// TLS when the server offers it, a bounded wait for an unreachable server, a network cut noticed
+// within seconds rather than the system's quarter of an hour; then the address and UTF-8.
+class ConnectKeywords {
+public:
+    ConnectKeywords(const QString& conninfo, const char* applicationName);
+    ConnectKeywords(const ConnectKeywords&) = delete;
+    ConnectKeywords& operator=(const ConnectKeywords&) = delete;
+    // Null-terminated, as PQconnectdbParams and PQconnectStartParams take them (expand_dbname 1).
+    const char* const* keys() const { return m_keys.data(); }
+    const char* const* values() const { return m_values.data(); }
+
+private:
+    QByteArray m_info;
+    QByteArray m_timeout;
+    QByteArray m_unacknowledged;
+    std::vector<const char*> m_keys;
+    std::vector<const char*> m_values;
+};
 
 // Milliseconds a write waits on another workstation's lock, and a statement at most.
 inline constexpr int kServerLockTimeoutMs = 5000;
