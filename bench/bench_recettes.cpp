@@ -12,6 +12,7 @@
 #include "accounts/ReceiptsWindow.h"
 #include "common/DayNumber.h"
 #include "domain/FecFile.h"
+#include "store/Connection.h"
 #include "store/SharedDatabase.h"
 #include "store/Store.h"
 #include "store/sqlite/Schema.h"
@@ -33,7 +34,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <unordered_set>
 
 using namespace obs;
 using namespace obs::bench;
@@ -231,33 +235,55 @@ QString receiptsDatabase(int rows) {
 }
 
 // The book's statements as the store hands them to SQLite: the practitioner's acts, the acts
-// deleted, the entries of the period, the acts of the lines, whether any opening entry exists.
+// deleted, the entries of the period (kept when their act is among those, or when a sum paid over
+// names the practitioner), the acts of the lines by their numbers, whether any opening entry exists.
 const char* const kPerformedSql = "SELECT a.NUMINT FROM ACTES a WHERE (a.MEDACTE = ? COLLATE FRENCH_PRIMARY)";
 const char* const kDeletedSql = "SELECT j.NUMINT FROM JOURNAL j WHERE j.NATURE = 'suppression'";
 const char* const kDatedSql =
     "SELECT j.NUMJ, j.NUMINT, j.NATURE, j.RECULE, j.PAYEUR, j.BENEFICIAIRE, j.MODE, j.MONTANT, j.ECRIT FROM JOURNAL j "
     "WHERE j.RECULE BETWEEN ? AND ? AND j.NATURE IN ('paiement', 'reversement') ORDER BY j.RECULE, j.NUMJ";
-// The store reads the acts of the lines by their numbers; their like here: the practitioner's acts of
-// the year and the year before, each read from the table.
-const char* const kActsSql = "SELECT NUMINT, Nom, Prenom, Acte, Date, MEDACTE FROM ACTES WHERE (MEDACTE = ? COLLATE "
-                             "FRENCH_PRIMARY) AND Date BETWEEN ? AND ?";
+const char* const kActsSql =
+    "SELECT NUMINT, Nom, Prenom, Acte, Date, MEDACTE FROM ACTES WHERE NUMINT IN (SELECT value FROM json_each(?))";
 const char* const kAnyOpeningSql = "SELECT 1 FROM JOURNAL WHERE NATURE = 'reprise' LIMIT 1";
 
-QVariantList periodBinds(const Choice& c) {
-    const Period p = yearPeriod(c.year);
-    return {QVariant::fromValue(p.firstDay), QVariant::fromValue(p.lastDay)};
-}
-
-QVariantList actsBinds(const Choice& c) {
-    const Period p = yearPeriod(c.year);
-    return {c.practitioner, QVariant::fromValue(p.firstDay - 365), QVariant::fromValue(p.lastDay)};
+// Each row's first column, as a number.
+std::vector<qint64> firstColumn(sqlite3* db, const char* sql, const QVariantList& binds = {}) {
+    std::vector<qint64> numbers;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    for (int i = 0; i < binds.size(); ++i)
+        sqlite3_bind_text(st, i + 1, binds[i].toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        numbers.push_back(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+    return numbers;
 }
 
 void directStatements(DirectSqlite& db, const Choice& c) {
-    db.scan(kPerformedSql, {c.practitioner});
-    db.scan(kDeletedSql);
-    db.scan(kDatedSql, periodBinds(c));
-    db.scan(kActsSql, actsBinds(c));
+    std::vector<qint64> performed = firstColumn(db.handle(), kPerformedSql, {c.practitioner});
+    std::sort(performed.begin(), performed.end());
+    const std::vector<qint64> deletedList = firstColumn(db.handle(), kDeletedSql);
+    const std::unordered_set<qint64> deleted(deletedList.begin(), deletedList.end());
+    const Period p = yearPeriod(c.year);
+    const QByteArray name = c.practitioner.toUtf8();
+    std::unordered_set<qint64> wanted;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db.handle(), kDatedSql, -1, &st, nullptr);
+    sqlite3_bind_int64(st, 1, p.firstDay);
+    sqlite3_bind_int64(st, 2, p.lastDay);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const qint64 act = sqlite3_column_int64(st, 1);
+        const bool payment = std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)), "paiement") == 0;
+        const bool ours = payment ? std::binary_search(performed.begin(), performed.end(), act) || deleted.count(act)
+                                  : name == reinterpret_cast<const char*>(sqlite3_column_text(st, 4)) ||
+                                        name == reinterpret_cast<const char*>(sqlite3_column_text(st, 5));
+        if (ours)
+            wanted.insert(act);
+    }
+    sqlite3_finalize(st);
+    std::vector<qint64> numbers(wanted.begin(), wanted.end());
+    std::sort(numbers.begin(), numbers.end());
+    db.scan(kActsSql, {numberList(numbers, '[', ']')});
     db.scan(kAnyOpeningSql);
 }
 

@@ -345,7 +345,7 @@ const QByteArray kOwedSql = QByteArrayLiteral(
 // ---------------------------------------------------------------------------------------------
 // The figures: per action, the program on the server and on the file, libpq and psql.
 
-enum class Way { Server, File, Libpq, Psql };
+enum class Way { Server, File, Libpq, Psql, Store };
 
 struct Figures {
     QString action;
@@ -380,11 +380,13 @@ void publish(benchmark::State& state, const QString& key, Way way, const Samples
 
 void printFigures() {
     auto num = [](double v) { return QString::number(v, 'f', v >= 100 ? 0 : (v >= 10 ? 1 : (v >= 1 ? 2 : 3))); };
-    const char* const format = "%-44s %4s | %7s %7s %7s | %7s %7s | %7s %7s | %7s %7s | %5s %5s | %5s %s\n";
+    const char* const format =
+        "%-44s %4s | %7s %7s %7s | %7s %7s | %7s %7s | %7s %7s | %7s %7s | %5s %5s %5s | %5s %s\n";
     std::printf("\n");
-    std::printf(format, "", "", "server", "", "", "file", "", "libpq", "", "psql", "", "x", "srv/", "", "");
-    std::printf(format, "Action", "n", "p50", "p95", "cpu p95", "p50", "p95", "p50", "p95", "p50", "p95", "libpq",
-                "file", "goal", "met (server p95 < goal)");
+    std::printf(format, "", "", "server", "", "", "file", "", "store", "", "libpq", "", "psql", "", "x", "store/",
+                "srv/", "", "");
+    std::printf(format, "Action", "n", "p50", "p95", "cpu p95", "p50", "p95", "p50", "p95", "p50", "p95", "p50", "p95",
+                "libpq", "libpq", "file", "goal", "met (server p95 < goal)");
     std::printf("%s\n", QString(160, u'-').toUtf8().constData());
     for (const QString& key : order()) {
         Figures& f = figures()[key];
@@ -410,16 +412,19 @@ void printFigures() {
             format, f.action.toUtf8().constData(), qPrintable(QString::number(hasServer ? srv->second.size() : 0)),
             qPrintable(cell(Way::Server, false)), qPrintable(cell(Way::Server, true)),
             hasServer && srv->second.hasCpu() ? qPrintable(num(srv->second.cpuP95())) : "-",
-            qPrintable(cell(Way::File, false)), qPrintable(cell(Way::File, true)), qPrintable(cell(Way::Libpq, false)),
-            qPrintable(cell(Way::Libpq, true)), qPrintable(cell(Way::Psql, false)), qPrintable(cell(Way::Psql, true)),
-            qPrintable(ratio(Way::Server, Way::Libpq)), qPrintable(ratio(Way::Server, Way::File)),
-            qPrintable(num(f.goalMs)), qPrintable(met));
+            qPrintable(cell(Way::File, false)), qPrintable(cell(Way::File, true)), qPrintable(cell(Way::Store, false)),
+            qPrintable(cell(Way::Store, true)), qPrintable(cell(Way::Libpq, false)), qPrintable(cell(Way::Libpq, true)),
+            qPrintable(cell(Way::Psql, false)), qPrintable(cell(Way::Psql, true)),
+            qPrintable(ratio(Way::Server, Way::Libpq)), qPrintable(ratio(Way::Store, Way::Libpq)),
+            qPrintable(ratio(Way::Server, Way::File)), qPrintable(num(f.goalMs)), qPrintable(met));
     }
     std::printf("\nTimes in milliseconds, one action each. server: the real window on the server (SERVEUR), driven "
                 "by its controls until repainted;\ncpu p95: the window thread's CPU time; file: the same window on "
-                "the SQLite file holding the same acts; libpq: the statements\nbelow on a raw connection, every value "
+                "the SQLite file holding the same acts; store: the server store alone (its cursor,\nlisting or sums), "
+                "no window; libpq: the statements below on a raw connection, every value "
                 "read; psql: the same statements, values written in, run by psql -X with \\timing on\n(its \"Time:\" "
-                "of each statement, rows sent to /dev/null); x libpq: server / libpq; srv/file: server / file.\n");
+                "of each statement, rows sent to /dev/null); x libpq: server / libpq; store/libpq: store / libpq;\n"
+                "srv/file: server / file.\n");
     for (const QString& key : order()) {
         const Figures& f = figures()[key];
         if (!f.samples.empty() && !f.sql.isEmpty())
@@ -586,6 +591,37 @@ void libpqKeystroke(benchmark::State& state) {
     publish(state, QStringLiteral("keystroke"), Way::Libpq, samples);
 }
 
+// The server store alone: the cursor the main window keeps, sought from its first record.
+std::unique_ptr<RecordCursor> storeCursor() {
+    Status s;
+    auto cursor = engine(Way::Server).database.store()->browse(BrowseQuery::actsByName(), &s);
+    if (!cursor)
+        fail(QStringLiteral("store cursor: %1").arg(s.message));
+    return cursor;
+}
+
+void storeKeystroke(benchmark::State& state) {
+    auto cursor = storeCursor();
+    const QStringList prefixes = keystrokePrefixes(int(state.max_iterations));
+    Samples samples;
+    int i = 0;
+    for (auto _ : state) {
+        const QString text = prefixes[i++ % prefixes.size()];
+        BrowsedRecord record;
+        bool matched = false;
+        const Stopwatch sw;
+        Status s = cursor->moveFirst();
+        if (s)
+            s = cursor->findFirst(text, &matched);
+        if (s && matched)
+            s = cursor->current(&record);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("store keystroke %1: %2").arg(text, s.message));
+    }
+    publish(state, QStringLiteral("keystroke"), Way::Store, samples);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The record buttons, from several places in the alphabet (a search every 100 presses).
 
@@ -666,6 +702,35 @@ void libpqStep(benchmark::State& state, const StepCase& c) {
     publish(state, QString::fromLatin1(c.key), Way::Libpq, samples);
 }
 
+void storeStep(benchmark::State& state, const StepCase& c) {
+    auto cursor = storeCursor();
+    Samples samples;
+    int n = 0;
+    auto place = [&](const QString& letter) {
+        bool matched = false;
+        cursor->findFirst(letter, &matched);
+    };
+    place(kStartLetters[0]);
+    const QString button = QString::fromLatin1(c.button);
+    for (auto _ : state) {
+        if (n > 0 && n % 100 == 0)
+            place(kStartLetters[(n / 100) % kStartLetters.size()]);
+        ++n;
+        BrowsedRecord record;
+        const Stopwatch sw;
+        Status s = button == QLatin1String("Command4")   ? cursor->moveNext()
+                   : button == QLatin1String("Command3") ? cursor->movePrevious()
+                   : button == QLatin1String("Command1") ? cursor->moveFirst()
+                                                         : cursor->moveLast();
+        if (s)
+            s = cursor->currentAfterMove(&record);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("store %1: %2").arg(button, s.message));
+    }
+    publish(state, QString::fromLatin1(c.key), Way::Store, samples);
+}
+
 // ---------------------------------------------------------------------------------------------
 // One year listed on the search screen ("Rechercher", no criteria), each time another year.
 
@@ -733,6 +798,29 @@ void libpqYear(benchmark::State& state) {
     publish(state, QStringLiteral("year"), Way::Libpq, samples);
 }
 
+void storeYear(benchmark::State& state) {
+    const auto store = engine(Way::Server).database.store();
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const YearSpan& y = years()[i++ % years().size()];
+        qint64 rows = 0;
+        std::optional<Money> total;
+        const Stopwatch sw;
+        const Status s = store->acts().listing(
+            ListingKind::Search, {dayNumberOf(y.first), dayNumberOf(y.last)}, {},
+            [&](const ListingRow&) {
+                ++rows;
+                return true;
+            },
+            &total);
+        sw.lap(state, samples);
+        if (!s || rows == 0)
+            problem(QStringLiteral("store listing %1: %2 acts %3").arg(frenchDate(y.first)).arg(rows).arg(s.message));
+    }
+    publish(state, QStringLiteral("year"), Way::Store, samples);
+}
+
 // ---------------------------------------------------------------------------------------------
 // What one practitioner owes another (reversal panel, "CmdDoit"), a pair of colleagues over a year.
 
@@ -796,6 +884,25 @@ void libpqOwed(benchmark::State& state) {
         sw.lap(state, samples);
     }
     publish(state, QStringLiteral("owed"), Way::Libpq, samples);
+}
+
+void storeOwed(benchmark::State& state) {
+    const auto store = engine(Way::Server).database.store();
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Pair& p = kPairs[i % kPairs.size()];
+        const YearSpan& y = years()[(i * 7) % years().size()];
+        ++i;
+        PairSums sums;
+        const Stopwatch sw;
+        const Status s =
+            store->acts().pairSums({dayNumberOf(y.first), dayNumberOf(y.last)}, p.followUp, p.performer, &sums);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("store owed: %1").arg(s.message));
+    }
+    publish(state, QStringLiteral("owed"), Way::Store, samples);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1028,6 +1135,7 @@ void registerAll() {
             QString::fromUtf8(kFirstSql + " ; " + kFindSql));
     both(QStringLiteral("Keystroke"), programKeystroke, 300);
     add(QStringLiteral("BM_Libpq_Keystroke"), libpqKeystroke, 300);
+    add(QStringLiteral("BM_Store_Keystroke"), storeKeystroke, 300);
     for (const StepCase& c : kSteps) {
         declare(QString::fromLatin1(c.key), QString::fromLatin1(c.action), kClickGoalMs, QString::fromUtf8(*c.sql));
         const QString tag = QString::fromLatin1(c.key);
@@ -1037,15 +1145,19 @@ void registerAll() {
             name, [&c](benchmark::State& st, Way w) { programStep(st, c, w); }, n);
         add(
             QStringLiteral("BM_Libpq_") + name, [&c](benchmark::State& st) { libpqStep(st, c); }, n);
+        add(
+            QStringLiteral("BM_Store_") + name, [&c](benchmark::State& st) { storeStep(st, c); }, n);
     }
     declare(QStringLiteral("year"), QStringLiteral("Command2 \"Rechercher\", one year, no criteria"), kYearGoalMs,
             QString::fromUtf8(kYearSql));
     both(QStringLiteral("Year"), programYear, 19);
     add(QStringLiteral("BM_Libpq_Year"), libpqYear, 19);
+    add(QStringLiteral("BM_Store_Year"), storeYear, 19);
     declare(QStringLiteral("owed"), QStringLiteral("CmdDoit owed amount, two colleagues, a year"), kOwedGoalMs,
             QString::fromUtf8(kOwedSql));
     both(QStringLiteral("Owed"), programOwed, 60);
     add(QStringLiteral("BM_Libpq_Owed"), libpqOwed, 60);
+    add(QStringLiteral("BM_Store_Owed"), storeOwed, 60);
     declare(QStringLiteral("start"), QStringLiteral("Start: new process -> main window shown"), kStartGoalMs,
             QStringLiteral("connect, SET lock_timeout, SET statement_timeout, check both tables"));
     both(QStringLiteral("Start"), programStart, 10);

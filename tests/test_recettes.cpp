@@ -300,6 +300,7 @@ private slots:
     void bookOfPractitioner_data();
     void bookOfPractitioner();
     void deletedActKeepsItsReceipts();
+    void longBookNamesEveryAct();
     void openingEntriesApart();
     void sheetTotals();
     void latin9_data();
@@ -383,6 +384,34 @@ void TestRecettes::deletedActKeepsItsReceipts() {
     QVERIFY(ReceiptsSheet(book, true).cells(l).join(u'|').contains(QStringLiteral("acte supprimé")));
     // Another practitioner's book does not take it.
     QVERIFY(c.book(kOrval, day(2025, 5, 1), day(2025, 5, 31)).receipts.empty());
+}
+
+// A busy year: the acts of its many lines are all read back, each line with its own patient.
+void TestRecettes::longBookNamesEveryAct() {
+    obs::test::TempClinic clinic;
+    Clinic c(clinic.location());
+    for (const QString& p : {kLeger, kOrval})
+        c.practitioner(p);
+    const int count = 300;
+    for (int i = 0; i < count; ++i) {
+        const QString surname = QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0'));
+        const qint64 on = day(2025, 1, 1) + (i * 7) % 360;
+        c.act(surname, QStringLiteral("Anne"), on, i % 3 ? kLeger : kOrval, kLeger);
+        c.pay(surname, Payer::Secu, "10", on + 2, PaymentMode::Transfer);
+    }
+    const ReceiptsBook book = c.book(kLeger, day(2025, 1, 1), day(2025, 12, 31));
+    int expected = 0;
+    for (int i = 0; i < count; ++i)
+        expected += i % 3 ? 1 : 0;
+    QCOMPARE(int(book.receipts.size()), expected);
+    std::optional<qint64> previous;
+    for (const ReceiptLine& l : book.receipts) {
+        QVERIFY(!l.actDeleted);
+        QCOMPARE(l.act, c.acts.value(l.surname));
+        QCOMPARE(l.firstName, QStringLiteral("Anne"));
+        QVERIFY(l.day >= previous);
+        previous = l.day;
+    }
 }
 
 // A base given its journal late: what its acts held stands apart, undated, for the acts of the period.

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <vector>
 
 namespace obs {
 
@@ -55,6 +56,18 @@ public:
     virtual Status commit() = 0;
     virtual void rollback() = 0;
 };
+
+// Numbers written as one text, "1,2,3" between the brackets the engine reads a list in.
+inline QString numberList(const std::vector<qint64>& numbers, char open, char close) {
+    QString text(1, QLatin1Char(open));
+    text.reserve(qsizetype(numbers.size()) * 8 + 2);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i)
+            text += QLatin1Char(',');
+        text += QString::number(numbers[i]);
+    }
+    return text + QLatin1Char(close);
+}
 
 // What the two engines really write differently. Column names are given as the file spells them.
 class Dialect {
@@ -109,6 +122,9 @@ public:
 
     // The statements giving a base made before the journal its journal tables.
     virtual QStringList journalSchema() const = 0;
+
+    // A number among many, the whole set bound as one value: one statement, whatever their count.
+    virtual QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const = 0;
 };
 
 } // namespace obs

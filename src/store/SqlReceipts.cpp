@@ -180,24 +180,19 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
             s = read;
     }
 
-    // The acts of those lines as they stand, a few hundred at a time.
+    // The acts of those lines as they stand, in one statement: the numbers bound as one list.
     std::unordered_map<qint64, ActShown> acts;
     std::vector<qint64> wanted;
     for (const ReceiptLine& l : dated) {
         if (acts.emplace(l.act, ActShown{}).second)
             wanted.push_back(l.act);
     }
-    for (std::size_t first = 0; s && first < wanted.size(); first += 500) {
-        const std::size_t last = std::min(wanted.size(), first + 500);
-        QStringList marks;
+    std::sort(wanted.begin(), wanted.end());
+    if (s && !wanted.empty()) {
         binds.clear();
-        for (std::size_t i = first; i < last; ++i) {
-            marks << m_sql.numberMark();
-            binds << bound(wanted[i]);
-        }
-        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %1 IN (%8)")
-                          .arg(n("NUMINT"), n("Nom"), n("Prenom"), n("Acte"), n("Date"), n("MEDACTE"), n("ACTES"),
-                               marks.join(u',')),
+        s = m_db->run(QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE ")
+                              .arg(n("NUMINT"), n("Nom"), n("Prenom"), n("Acte"), n("Date"), n("MEDACTE"), n("ACTES")) +
+                          m_sql.numberIn(n("NUMINT"), wanted, &binds),
                       binds, [&](const SqlRow& r) {
                           ActShown& shown = acts[r.integer(0).value_or(0)];
                           shown.surname = text(r, 1);
@@ -208,12 +203,10 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
                           shown.found = true;
                           return true;
                       });
-        // Those not read are gone: marked so, then filled from their history below.
-        for (std::size_t i = first; s && i < last; ++i) {
-            ActShown& shown = acts[wanted[i]];
-            shown.deleted = !shown.found;
-        }
     }
+    // Those not read are gone: marked so, then filled from their history below.
+    for (auto& [act, shown] : acts)
+        shown.deleted = !shown.found;
 
     // A deleted act stands as its history last left it: its deletion entry's values, or for an act
     // removed without one (outside the program), what its creation and changes wrote.

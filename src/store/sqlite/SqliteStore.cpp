@@ -140,6 +140,11 @@ public:
     bool stepsInTwoSeeks() const override { return true; }
     bool seeksOnePractitioner() const override { return m_practitionerIndexes; }
     QStringList journalSchema() const override { return journalSchemaStatements(); }
+    // SQLite seeks each number of the list in the key (json_each is built into SQLite since 3.38).
+    QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const override {
+        *binds << numberList(numbers, '[', ']');
+        return QStringLiteral("%1 IN (SELECT value FROM json_each(?))").arg(column);
+    }
 
 private:
     bool m_practitionerIndexes;
