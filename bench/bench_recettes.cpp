@@ -8,6 +8,7 @@
 //   OBSLEDGER_BENCH_ROWS=20000 bench_recettes   a smaller clinic, for a quick look
 
 #include "BenchSupport.h"
+#include "ReceiptsBench.h"
 
 #include "accounts/ReceiptsWindow.h"
 #include "common/DayNumber.h"
@@ -41,14 +42,11 @@
 
 using namespace obs;
 using namespace obs::bench;
+using obs::bench::receipts::Choice;
+using obs::bench::receipts::choice;
+using obs::bench::receipts::yearPeriod;
 
 namespace {
-
-constexpr double kBookGoalMs = 300;
-constexpr double kFecGoalMs = 2000;
-
-const QString kPractitioners[] = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr LEFEBVRE"),
-                                  QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr BERTRAND")};
 
 struct Setup {
     QString dbPath;
@@ -58,28 +56,12 @@ struct Setup {
     QPointer<ReceiptsWindow> window;
     QTemporaryDir out;
     qint64 entries = 0;
-    double memoryAfterBookMiB = 0;
+    receipts::Measured measured;
 };
 
 Setup& setup() {
     static Setup s;
     return s;
-}
-
-struct Choice {
-    int year;
-    QString practitioner;
-};
-
-// Whole years inside the 20 years of acts, a practitioner in turn.
-Choice choice(size_t i) {
-    const int thisYear = QDate::currentDate().year();
-    return {thisYear - 18 + int((i * 7) % 17), kPractitioners[i % std::size(kPractitioners)]};
-}
-
-Period yearPeriod(int year) {
-    const auto starts = monthStarts(year);
-    return {starts[0], starts[12] - 1};
 }
 
 void check(int rc, sqlite3* db, const char* what) {
@@ -287,117 +269,6 @@ void directStatements(DirectSqlite& db, const Choice& c) {
     db.scan(kAnyOpeningSql);
 }
 
-void programBook(benchmark::State& state) {
-    ReceiptsWindow* w = setup().window;
-    auto* practitioner = control<QComboBox>(w, "CboPraticien");
-    auto* from = control<QLineEdit>(w, "TxtDu");
-    auto* to = control<QLineEdit>(w, "TxtAu");
-    auto* show = control<QPushButton>(w, "CmdAfficher");
-    auto* list = control<QTableView>(w, "LstRecettes");
-    Samples samples;
-    size_t i = 0;
-    Dialogs::clearShown();
-    for (auto _ : state) {
-        const Choice c = choice(i++);
-        practitioner->setCurrentIndex(practitioner->findText(c.practitioner));
-        from->setText(QStringLiteral("01/01/%1").arg(c.year));
-        to->setText(QStringLiteral("31/12/%1").arg(c.year));
-        settle();
-        const Stopwatch sw;
-        show->click();
-        settle();
-        sw.lap(state, samples);
-        if (list->model()->rowCount() < wantedRows() / 100)
-            problem(QStringLiteral("%1 %2: only %3 receipts shown")
-                        .arg(c.practitioner)
-                        .arg(c.year)
-                        .arg(list->model()->rowCount()));
-        if (!Dialogs::shownTexts().isEmpty()) {
-            problem(QStringLiteral("the window said: %1").arg(Dialogs::lastText()));
-            Dialogs::clearShown();
-        }
-    }
-    setup().memoryAfterBookMiB = currentMemoryMiB();
-    publish(state, QStringLiteral("livre"), samples, Column::Program);
-}
-
-void storeBook(benchmark::State& state) {
-    Samples samples;
-    size_t i = 0;
-    for (auto _ : state) {
-        const Choice c = choice(i++);
-        ReceiptsBook book;
-        const Stopwatch sw;
-        const Status s = setup().database.store()->journal().receipts(c.practitioner, yearPeriod(c.year), &book);
-        sw.lap(state, samples);
-        if (!s)
-            problem(QStringLiteral("store: %1").arg(s.message));
-    }
-    publish(state, QStringLiteral("livre"), samples, Column::Store);
-}
-
-void directBook(benchmark::State& state) {
-    DirectSqlite& db = *setup().direct;
-    Samples samples;
-    size_t i = 0;
-    for (auto _ : state) {
-        const Choice c = choice(i++);
-        const Stopwatch sw;
-        directStatements(db, c);
-        sw.lap(state, samples);
-    }
-    publish(state, QStringLiteral("livre"), samples, Column::Direct);
-}
-
-void storeFec(benchmark::State& state) {
-    Samples samples;
-    size_t i = 0;
-    for (auto _ : state) {
-        const Choice c = choice(i++);
-        FecFile::Request r;
-        r.practitioner = c.practitioner;
-        r.year = c.year;
-        r.siren = QStringLiteral("123456782");
-        r.accounts = Settings::ledgerAccounts();
-        QString path, message;
-        const Stopwatch sw;
-        const auto outcome = FecFile::write(*setup().database.store(), r, setup().out.path(), &path, &message);
-        sw.lap(state, samples);
-        if (outcome != FecFile::Outcome::Written)
-            problem(QStringLiteral("FEC: %1").arg(message));
-    }
-    publish(state, QStringLiteral("fec"), samples, Column::Program);
-}
-
-void directFec(benchmark::State& state) {
-    DirectSqlite& db = *setup().direct;
-    Samples samples;
-    size_t i = 0;
-    for (auto _ : state) {
-        const Choice c = choice(i++);
-        const Stopwatch sw;
-        directStatements(db, c);
-        sw.lap(state, samples);
-    }
-    publish(state, QStringLiteral("fec"), samples, Column::Direct);
-}
-
-void registerAll() {
-    Report& r = Report::instance();
-    r.declare(QStringLiteral("livre"), QStringLiteral("receipts book, a practitioner's year: click to window filled"),
-              kBookGoalMs, QStringLiteral("the book's five statements"));
-    r.declare(QStringLiteral("fec"), QStringLiteral("FEC of a practitioner's year written (file and description)"),
-              kFecGoalMs, QStringLiteral("the book's five statements"));
-    auto add = [](const char* name, void (*fn)(benchmark::State&), int iterations) {
-        benchmark::RegisterBenchmark(name, fn)->UseManualTime()->Iterations(iterations)->Unit(benchmark::kMillisecond);
-    };
-    add("BM_Program_Livre", programBook, 20);
-    add("BM_Store_Livre", storeBook, 20);
-    add("BM_Sqlite_Livre", directBook, 20);
-    add("BM_Program_Fec", storeFec, 8);
-    add("BM_Sqlite_Fec", directFec, 8);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -417,7 +288,11 @@ int main(int argc, char** argv) {
     s.window->show();
     if (!waitExposed(s.window))
         qFatal("the receipts window was not shown");
-    registerAll();
+    s.measured.database = &s.database;
+    s.measured.window = s.window;
+    s.measured.fecFolder = s.out.path();
+    s.measured.direct = [](const Choice& c) { directStatements(*setup().direct, c); };
+    receipts::registerAll(&s.measured, "BM_Sqlite");
 
     std::printf("Receipts book and FEC at %d acts, %lld journal entries: %s\n", rows, s.entries, qPrintable(s.dbPath));
     std::fflush(stdout);
@@ -427,7 +302,7 @@ int main(int argc, char** argv) {
     r.addNote(QStringLiteral("\nMemory: %1 MiB resident before the window, %2 MiB after the last book shown (goal "
                              "under 80 MiB for the book).")
                   .arg(before, 0, 'f', 1)
-                  .arg(s.memoryAfterBookMiB, 0, 'f', 1));
+                  .arg(s.measured.memoryAfterBookMiB, 0, 'f', 1));
     r.addNote(QStringLiteral("Load average at the end: %1 on %2 processors.")
                   .arg(loadAverage(), 0, 'f', 2)
                   .arg(QThread::idealThreadCount()));
