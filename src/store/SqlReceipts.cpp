@@ -10,6 +10,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -97,16 +99,28 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         return pool.sharedUtf8(b.data(), b.size());
     };
     // The day an entry was written, in local time, from its UTC hour (worked out once an hour).
-    QHash<QByteArray, StoredDay> writtenDays;
+    std::unordered_map<std::string, StoredDay> writtenDays;
     auto writtenOn = [&](QByteArrayView written) {
-        const QByteArray hour = written.first(std::min<qsizetype>(13, written.size())).toByteArray();
-        const auto known = writtenDays.constFind(hour);
-        if (known != writtenDays.constEnd())
-            return *known;
-        const QDateTime t = QDateTime::fromString(QString::fromLatin1(hour) + QStringLiteral(":00:00Z"), Qt::ISODate);
+        const std::string hour(written.data(), std::min<std::size_t>(13, std::size_t(written.size())));
+        const auto known = writtenDays.find(hour);
+        if (known != writtenDays.end())
+            return known->second;
+        const QDateTime t = QDateTime::fromString(
+            QString::fromLatin1(hour.data(), qsizetype(hour.size())) + QStringLiteral(":00:00Z"), Qt::ISODate);
         const StoredDay day = t.isValid() ? StoredDay(dayNumberOf(t.toLocalTime().date())) : std::nullopt;
-        writtenDays.insert(hour, day);
+        writtenDays.emplace(hour, day);
         return day;
+    };
+    // The mode as stored, compared by its bytes.
+    std::vector<std::pair<QByteArray, PaymentMode>> modes;
+    for (const PaymentMode m : kPaymentModes)
+        modes.emplace_back(paymentModeCode(m).toUtf8(), m);
+    auto modeOf = [&](QByteArrayView stored) {
+        for (const auto& [code, mode] : modes) {
+            if (stored == QByteArrayView(code))
+                return mode;
+        }
+        return PaymentMode::Other;
     };
     auto entryOf = [&](const SqlRow& r, ReceiptLine* l, Status* s) {
         l->entry = r.integer(NumJ).value_or(0);
@@ -115,7 +129,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         l->payer = text(r, Payeur);
         l->payee = text(r, Beneficiaire);
         if (!r.isNull(Mode))
-            l->mode = paymentModeOf(r.text(Mode)).value_or(PaymentMode::Other);
+            l->mode = modeOf(r.utf8(Mode));
         const auto amount = r.money(Montant);
         if (!amount) {
             *s = damagedAmount(l->entry);
@@ -135,15 +149,21 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     // since (their deletion entries): a payment of the period is theirs when its act is among
     // the first, or was, for the second. Each entry of the period is then read once, from the
     // journal's index of receipts, without going to its act.
-    std::vector<qint64> performed; // sorted: a practitioner's history is a few hundred thousand acts
+    // A practitioner's history is a few hundred thousand acts: one bit an act number.
+    std::vector<bool> performed;
+    auto isPerformed = [&](qint64 act) { return act >= 0 && std::size_t(act) < performed.size() && performed[act]; };
     QVariantList binds;
     s = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
                       m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
                   binds, [&](const SqlRow& r) {
-                      performed.push_back(r.integer(0).value_or(0));
+                      const qint64 act = r.integer(0).value_or(-1);
+                      if (act < 0 || act > std::numeric_limits<qint32>::max())
+                          return true; // no act of the program has such a number
+                      if (std::size_t(act) >= performed.size())
+                          performed.resize(std::max<std::size_t>(std::size_t(act) + 1, performed.size() * 2));
+                      performed[act] = true;
                       return true;
                   });
-    std::sort(performed.begin(), performed.end());
     std::unordered_set<qint64> deleted;
     if (s)
         s = m_db->run(QStringLiteral("SELECT %1 FROM %2 j WHERE %3 = '%4'")
@@ -165,7 +185,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         read = m_db->run(sql, binds, [&](const SqlRow& r) {
             const qint64 act = r.integer(NumInt).value_or(0);
             if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
-                if (!std::binary_search(performed.begin(), performed.end(), act) && !deleted.count(act))
+                if (!isPerformed(act) && !deleted.count(act))
                     return true;
             } else if (!matches(r.utf8(Payeur)) && !matches(r.utf8(Beneficiaire))) {
                 return true;
