@@ -8,8 +8,8 @@
 
 #include "BenchSupport.h"
 
-#include "app/MainWindow.h"
 #include "app/Program.h"
+#include "app/RecordEditor.h"
 #include "app/StartWindow.h"
 #include "common/Settings.h"
 #include "store/BrowsedResult.h"
@@ -45,7 +45,7 @@ struct Setup {
     // What the program holds for its screens: the shared database and the browsed result.
     SharedDatabase database;
     BrowsedResult browsed;
-    QPointer<MainWindow> main;
+    QPointer<RecordEditor> main;
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
 };
@@ -61,13 +61,13 @@ Setup& setup() {
 
 struct Startup {
     std::unique_ptr<StartWindow> start;
-    MainWindow* main = nullptr;
+    RecordEditor* main = nullptr;
 };
 
 void showStartWindow(Startup& s) {
     s.start = std::make_unique<StartWindow>();
     QObject::connect(s.start.get(), &StartWindow::accepted, s.start.get(), [&s] {
-        s.main = new MainWindow(setup().database, setup().browsed);
+        s.main = new RecordEditor(setup().database, setup().browsed);
         setup().main = s.main;
         s.main->setAttribute(Qt::WA_DeleteOnClose);
         if (!s.main->load())
@@ -90,8 +90,8 @@ double clickOk(Startup& s) {
     return elapsedMs(t0);
 }
 
-MainWindow* mainWindow() {
-    if (MainWindow* w = setup().main)
+RecordEditor* recordEditor() {
+    if (RecordEditor* w = setup().main)
         return w;
     Startup s;
     showStartWindow(s);
@@ -147,7 +147,7 @@ QStringList keystrokePrefixes(const QStringList& names, int count) {
 // the text, show the row), until the window is repainted.
 
 void typeSearch(benchmark::State& state, const QString& key, const QStringList& names, bool expectMatch) {
-    MainWindow* w = mainWindow();
+    RecordEditor* w = recordEditor();
     auto* text1 = control<QLineEdit>(w, "Text1");
     auto* txtNom = control<QLineEdit>(w, "TxtNom");
     Samples samples;
@@ -214,7 +214,7 @@ void BM_Sqlite_KeystrokePastLast(benchmark::State& state) {
 const QStringList kStartLetters = {QStringLiteral("M"), QStringLiteral("G"), QStringLiteral("L"), QStringLiteral("R"),
                                    QStringLiteral("D")};
 
-void placeBySearch(MainWindow* w, const QString& text) {
+void placeBySearch(RecordEditor* w, const QString& text) {
     auto* text1 = control<QLineEdit>(w, "Text1");
     text1->clear();
     text1->setText(text);
@@ -222,7 +222,7 @@ void placeBySearch(MainWindow* w, const QString& text) {
 }
 
 void pressButton(benchmark::State& state, const QString& key, const char* button) {
-    MainWindow* w = mainWindow();
+    RecordEditor* w = recordEditor();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
     const bool steps = qstrcmp(button, "Command3") == 0 || qstrcmp(button, "Command4") == 0;
@@ -301,7 +301,7 @@ void BM_Sqlite_Last(benchmark::State& state) {
 // one). The values written are those shown, so the data set does not drift.
 
 void BM_Program_Save(benchmark::State& state) {
-    MainWindow* w = mainWindow();
+    RecordEditor* w = recordEditor();
     auto* next = control<QPushButton>(w, "Command4");
     auto* save = control<QPushButton>(w, "CmdEnreg");
     placeBySearch(w, QStringLiteral("G"));
@@ -349,7 +349,7 @@ void BM_Sqlite_Save(benchmark::State& state) {
 // so the data set keeps its size.
 
 void BM_Program_Delete(benchmark::State& state) {
-    MainWindow* w = mainWindow();
+    RecordEditor* w = recordEditor();
     auto* numero = control<QLabel>(w, "LblNumero");
     auto* remove = control<QPushButton>(w, "CmdSup");
     Database& fixture = setup().clinic->db();
@@ -396,7 +396,7 @@ void storeOk(const Status& s, const char* what) {
 }
 
 Store& sharedStore() {
-    mainWindow(); // the shared database is the one the main window opened
+    recordEditor(); // the shared database is the one the main window opened
     return *setup().database.store();
 }
 
@@ -590,7 +590,7 @@ qint64 placeAtEdge(const NameGroup& g, bool forward) {
 }
 
 void pressAtEdge(benchmark::State& state, const QString& key, const char* button, bool forward) {
-    MainWindow* w = mainWindow();
+    RecordEditor* w = recordEditor();
     auto* b = control<QPushButton>(w, button);
     auto* numero = control<QLabel>(w, "LblNumero");
     const auto& groups = nameGroups();
@@ -779,7 +779,7 @@ int startupChild(int argc, char** argv) {
     settle();
     const auto click = Clock::now();
     control<QPushButton>(&program.startWindow(), "Command1")->click();
-    MainWindow* w = program.mainWindow();
+    RecordEditor* w = program.recordEditor();
     if (!w || !waitExposed(w))
         qFatal("the main window is not shown (database path refused or not opened)");
     settle();
@@ -859,9 +859,9 @@ void declareActions() {
               QString::fromLatin1(kDirectSave));
     r.declare(QStringLiteral("delete"), QStringLiteral("CmdSup delete (answered Yes)"), kClickGoalMs,
               QString::fromLatin1(kDirectDelete));
-    r.declare(QStringLiteral("start-in-process"), QStringLiteral("Start: StartWindow OK -> MainWindow shown (warm)"),
+    r.declare(QStringLiteral("start-in-process"), QStringLiteral("Start: StartWindow OK -> RecordEditor shown (warm)"),
               kStartGoalMs, QStringLiteral("open the file, read the schema, check both tables"));
-    r.declare(QStringLiteral("start-process"), QStringLiteral("Start: new process -> MainWindow shown"), kStartGoalMs,
+    r.declare(QStringLiteral("start-process"), QStringLiteral("Start: new process -> RecordEditor shown"), kStartGoalMs,
               QStringLiteral("open the file, read the schema, check both tables"));
 }
 
@@ -918,7 +918,7 @@ int main(int argc, char** argv) {
     s.clinic = std::make_unique<BenchClinic>(s.dbPath);
     s.direct = std::make_unique<DirectSqlite>(s.dbPath);
     declareActions();
-    mainWindow(); // the first window pays for fonts and styles; the start-up benchmarks measure that apart
+    recordEditor(); // the first window pays for fonts and styles; the start-up benchmarks measure that apart
 
     std::printf("Main window at %d acts: %s\n", rows, qPrintable(s.dbPath));
     std::fflush(stdout);

@@ -8,7 +8,7 @@
 //   OBSLEDGER_BENCH_IDLE_S=30 bench_refresh         a longer idle measurement (10 s by default)
 #include "BenchSupport.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "domain/DemoData.h"
 #include "store/Bulk.h"
 #include "store/ChangeWatch.h"
@@ -85,7 +85,7 @@ Samples changeToVisible(const QString& location, int times) {
     BrowsedResult browsed;
     if (const Status s = shared.open(location); !s)
         fail(s.message);
-    MainWindow window(shared, browsed);
+    RecordEditor window(shared, browsed);
     window.show();
     waitExposed(&window);
     auto* name = control<QLineEdit>(&window, "Text1");
@@ -136,7 +136,7 @@ Idle fileIdle(const QString& path, int seconds) {
         fail(s.message);
     Idle idle;
     {
-        MainWindow window(shared, browsed);
+        RecordEditor window(shared, browsed);
         window.show();
         waitExposed(&window);
         control<QLineEdit>(&window, "Text1")->setText(QStringLiteral("A"));

@@ -19,7 +19,7 @@
 #include "BenchSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
@@ -442,7 +442,7 @@ struct Engine {
     Way way = Way::Server;
     SharedDatabase database;
     BrowsedResult browsed;
-    QPointer<MainWindow> main;
+    QPointer<RecordEditor> main;
     QPointer<SearchWindow> search;
     // What each action showed (act numbers, counts, totals): both engines must show the same.
     std::map<QString, QStringList> shown;
@@ -473,11 +473,11 @@ void useEngine(Way way) {
         fail(QStringLiteral("cannot write the setting SERVEUR: %1").arg(error));
 }
 
-MainWindow* mainWindow(Way way) {
+RecordEditor* recordEditor(Way way) {
     Engine& e = engine(way);
     if (!e.main) {
         useEngine(way);
-        e.main = new MainWindow(e.database, e.browsed);
+        e.main = new RecordEditor(e.database, e.browsed);
         if (!e.main->load())
             fail(QStringLiteral("the main window could not open its database: %1").arg(Dialogs::lastText()));
         e.main->show();
@@ -538,7 +538,7 @@ QStringList keystrokePrefixes(int count) {
 }
 
 void programKeystroke(benchmark::State& state, Way way) {
-    MainWindow* w = mainWindow(way);
+    RecordEditor* w = recordEditor(way);
     auto* text1 = control<QLineEdit>(w, "Text1");
     auto* txtNom = control<QLineEdit>(w, "TxtNom");
     auto* numero = control<QLabel>(w, "LblNumero");
@@ -643,7 +643,7 @@ const StepCase kSteps[] = {
     {"last", "Command2", "Command2 \"Fin\" last record", &kLastSql, false},
 };
 
-void placeBySearch(MainWindow* w, const QString& text) {
+void placeBySearch(RecordEditor* w, const QString& text) {
     auto* text1 = control<QLineEdit>(w, "Text1");
     text1->clear();
     text1->setText(text);
@@ -651,7 +651,7 @@ void placeBySearch(MainWindow* w, const QString& text) {
 }
 
 void programStep(benchmark::State& state, const StepCase& c, Way way) {
-    MainWindow* w = mainWindow(way);
+    RecordEditor* w = recordEditor(way);
     auto* b = control<QPushButton>(w, c.button);
     auto* numero = control<QLabel>(w, "LblNumero");
     QStringList& shown = engine(way).shown[QString::fromLatin1(c.key)];
@@ -1187,8 +1187,8 @@ int main(int argc, char** argv) {
         fail(QStringLiteral("cannot write the rates file: %1").arg(error));
     registerAll();
     // The first windows pay for fonts and styles.
-    mainWindow(Way::File);
-    mainWindow(Way::Server);
+    recordEditor(Way::File);
+    recordEditor(Way::Server);
 
     std::printf("Server at %d acts: %s (file %s)\n", rows, qPrintable(server().conninfo()), qPrintable(s.filePath));
     std::fflush(stdout);

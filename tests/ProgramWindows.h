@@ -9,8 +9,8 @@
 #include "accounts/ReceiptsWindow.h"
 #include "accounts/SearchWindow.h"
 #include "accounts/YearStatementWindow.h"
-#include "app/MainWindow.h"
 #include "app/Navigator.h"
+#include "app/RecordEditor.h"
 #include "app/StartWindow.h"
 #include "backup/BackupWindow.h"
 #include "common/DayNumber.h"
@@ -89,7 +89,7 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
         return w;
     }
     if (which == u"main") {
-        auto* w = new MainWindow(database, browsed);
+        auto* w = new RecordEditor(database, browsed);
         if (!w->load())
             qFatal("main window did not load");
         child<QLineEdit>(w, "Text1")->setText(QStringLiteral("D")); // a record found by name

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "widgets/Dialogs.h"
 
 #include <QGuiApplication>
@@ -22,7 +22,7 @@ private slots:
     void textsAtLoad();
     void centredOnScreen();
     void okCloses();
-    void opensBesideMainWindow();
+    void opensBesideRecordEditor();
 };
 
 void TestAbout::textsAtLoad() {
@@ -58,9 +58,9 @@ void TestAbout::okCloses() {
     QTRY_VERIFY(!about);
 }
 
-void TestAbout::opensBesideMainWindow() {
+void TestAbout::opensBesideRecordEditor() {
     TempClinic clinic;
-    std::unique_ptr<MainWindow> main(new MainWindow(clinic.database(), clinic.browsed()));
+    std::unique_ptr<RecordEditor> main(new RecordEditor(clinic.database(), clinic.browsed()));
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main.get(), "Command6")->click();

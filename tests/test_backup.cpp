@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "about/AboutBox.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "backup/BackupWindow.h"
 #include "common/Settings.h"
 #include "domain/BackupEngine.h"
@@ -127,7 +127,7 @@ private slots:
     void restoreScreenWaitsThenFails();
     void restoreWithoutSettingReadsApplicationFolder();
     void quitButton();
-    void roundTripThroughMainWindow();
+    void roundTripThroughRecordEditor();
 };
 
 void TestBackup::backupFileName_data() {
@@ -648,12 +648,12 @@ void TestBackup::quitButton() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestBackup::roundTripThroughMainWindow() {
+void TestBackup::roundTripThroughRecordEditor() {
     TempClinic clinic;
     addPatient(clinic, "DUPONT");
     addPatient(clinic, "MARTIN");
     const QString folder = makeFolder(clinic, QStringLiteral("cle"));
-    std::unique_ptr<MainWindow> main(new MainWindow(clinic.database(), clinic.browsed()));
+    std::unique_ptr<RecordEditor> main(new RecordEditor(clinic.database(), clinic.browsed()));
     QVERIFY(main->load());
     main->show();
     auto* text1 = child<QLineEdit>(main.get(), "Text1");

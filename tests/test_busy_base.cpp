@@ -2,7 +2,7 @@
 // it finally fails, the user's typing stays on screen and nothing is written.
 #include "TestSupport.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "store/Store.h"
 #include "widgets/Dialogs.h"
 
@@ -68,7 +68,7 @@ void TestBusyBase::writeOutlastsOneWait() {
 void TestBusyBase::saveFailsKeepingTheTyping() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Marie"}});
-    MainWindow w(clinic.database(), clinic.browsed());
+    RecordEditor w(clinic.database(), clinic.browsed());
     QVERIFY(w.load());
     QTest::keyClicks(child<QLineEdit>(&w, "Text1"), "DUP");
     child<QLineEdit>(&w, "TxtPrenom")->setText(QStringLiteral("Marie-Claire"));

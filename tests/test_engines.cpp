@@ -211,13 +211,13 @@ void TestEngines::browsingOrderIsTheSame() {
                                    BrowseQuery::allReferenceEntries()};
     for (const BrowseQuery& q : queries) {
         Status s1, s2;
-        auto c1 = m_stores.file->browse(q, &s1);
-        auto c2 = m_stores.server->browse(q, &s2);
-        QVERIFY(c1 && c2);
-        const QList<qint64> forward = walk(*c1, true);
-        QCOMPARE(walk(*c2, true), forward);
-        QList<qint64> backward = walk(*c1, false);
-        QCOMPARE(walk(*c2, false), backward);
+        auto onFile = m_stores.file->browse(q, &s1);
+        auto onServer = m_stores.server->browse(q, &s2);
+        QVERIFY(onFile && onServer);
+        const QList<qint64> forward = walk(*onFile, true);
+        QCOMPARE(walk(*onServer, true), forward);
+        QList<qint64> backward = walk(*onFile, false);
+        QCOMPARE(walk(*onServer, false), backward);
         std::reverse(backward.begin(), backward.end());
         QCOMPARE(backward, forward);
     }
@@ -300,22 +300,22 @@ void TestEngines::findAtEachKeystrokeIsTheSame() {
     for (const BrowseQuery& q : {BrowseQuery::actsByName(), BrowseQuery::allActs(),
                                  BrowseQuery::reference(ReferenceList::MutualInsurers, ReferenceOrder::ByLabel)}) {
         Status s;
-        auto c1 = m_stores.file->browse(q, &s);
-        auto c2 = m_stores.server->browse(q, &s);
+        auto onFile = m_stores.file->browse(q, &s);
+        auto onServer = m_stores.server->browse(q, &s);
         bool m1 = false, m2 = false;
-        QVERIFY(c1->findFirst(typed, &m1));
-        QVERIFY(c2->findFirst(typed, &m2));
+        QVERIFY(onFile->findFirst(typed, &m1));
+        QVERIFY(onServer->findFirst(typed, &m2));
         QCOMPARE(m2, m1);
         BrowsedRecord r1, r2;
         if (m1) {
-            QVERIFY(c1->current(&r1));
-            QVERIFY(c2->current(&r2));
+            QVERIFY(onFile->current(&r1));
+            QVERIFY(onServer->current(&r2));
             QVERIFY(r1 == r2);
             // And the next record after it.
-            if (c1->moveNext() && c1->hasCurrent()) {
-                QVERIFY(c2->moveNext());
-                QVERIFY(c1->current(&r1));
-                QVERIFY(c2->current(&r2));
+            if (onFile->moveNext() && onFile->hasCurrent()) {
+                QVERIFY(onServer->moveNext());
+                QVERIFY(onFile->current(&r1));
+                QVERIFY(onServer->current(&r2));
                 QVERIFY(r1 == r2);
             }
         }
@@ -951,22 +951,22 @@ void TestEngines::copyThereAndBackKeepsEveryRow() {
     for (Store* other : {copied.get(), onServer.get()}) {
         for (const BrowseQuery& q : {BrowseQuery::allActs(), BrowseQuery::allReferenceEntries()}) {
             Status s;
-            auto c1 = original->browse(q, &s);
-            auto c2 = other->browse(q, &s);
-            QVERIFY(c1->moveFirst());
-            QVERIFY(c2->moveFirst());
+            auto inOriginal = original->browse(q, &s);
+            auto inOther = other->browse(q, &s);
+            QVERIFY(inOriginal->moveFirst());
+            QVERIFY(inOther->moveFirst());
             int n = 0;
-            while (c1->hasCurrent()) {
+            while (inOriginal->hasCurrent()) {
                 BrowsedRecord r1, r2;
-                QVERIFY(c2->hasCurrent());
-                QVERIFY(c1->current(&r1));
-                QVERIFY(c2->current(&r2));
+                QVERIFY(inOther->hasCurrent());
+                QVERIFY(inOriginal->current(&r1));
+                QVERIFY(inOther->current(&r2));
                 QVERIFY(r1 == r2);
-                QVERIFY(c1->moveNext());
-                QVERIFY(c2->moveNext());
+                QVERIFY(inOriginal->moveNext());
+                QVERIFY(inOther->moveNext());
                 ++n;
             }
-            QVERIFY(c2->eof());
+            QVERIFY(inOther->eof());
             QVERIFY(n > 0);
         }
     }

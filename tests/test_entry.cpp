@@ -1,8 +1,8 @@
 // The act entry screen: its load, the patient and date fields, the act type, saving a new act
 // record, clearing for the next one, and closing.
 
-#include "app/MainWindow.h"
 #include "app/Navigator.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
@@ -675,9 +675,9 @@ private slots:
         }
     }
 
-    void mainWindowHidesWhileTheEntryIsOpen() {
+    void recordEditorHidesWhileTheEntryIsOpen() {
         writeTariffs();
-        MainWindow main(m_clinic->database(), m_clinic->browsed());
+        RecordEditor main(m_clinic->database(), m_clinic->browsed());
         QVERIFY(main.load());
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));

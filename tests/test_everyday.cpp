@@ -4,7 +4,7 @@
 #include "test_entry_support.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "backup/BackupWindow.h"
 #include "common/AppPaths.h"
 #include "common/Money.h"
@@ -36,8 +36,8 @@ namespace {
 using Default = Dialogs::Default;
 
 struct Window {
-    std::unique_ptr<MainWindow> form;
-    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+    std::unique_ptr<RecordEditor> form;
+    explicit Window(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
         QVERIFY(form->load());
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }
@@ -85,7 +85,7 @@ private slots:
     void unsavedMark();
     void unsavedMarkEndsWithSaveOrAnotherAct();
     void startUpFocusInSearchBox();
-    void mainWindowKeys();
+    void recordEditorKeys();
     void actEntryKeys();
     void escapeClosesScreensWithoutQuestion();
     void printKeyOffersPrinterChoice();
@@ -240,7 +240,7 @@ void TestEveryday::startUpFocusInSearchBox() {
     QCOMPARE(w.edit("TxtNom")->text(), QStringLiteral("DUPONT"));
 }
 
-void TestEveryday::mainWindowKeys() {
+void TestEveryday::recordEditorKeys() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     Window w(clinic);
@@ -337,7 +337,7 @@ void TestEveryday::notFoundMessageSaysWhatToDo() {
     QFile::remove(Settings::fileFor(kSettingsApp));
     if (!chemin.isEmpty())
         QVERIFY(Settings::setDatabasePath(clinic.file(chemin)));
-    MainWindow main(clinic.database(), clinic.browsed());
+    RecordEditor main(clinic.database(), clinic.browsed());
     QVERIFY(!main.load());
     QVERIFY(endRequested());
     // The program's ending runs now, not in the next test.

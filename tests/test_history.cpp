@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "domain/JournalText.h"
@@ -39,8 +39,8 @@ QString dayText(qint64 day) {
 }
 
 struct Window {
-    std::unique_ptr<MainWindow> form;
-    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+    std::unique_ptr<RecordEditor> form;
+    explicit Window(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
         QVERIFY(form->load());
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }

@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "test_entry_support.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "reference/ReferenceListsEditor.h"
 #include "widgets/Dialogs.h"
 
@@ -47,8 +47,8 @@ QString stored(TempClinic& clinic, const QString& sql) {
 class TestHostileText : public QObject {
     Q_OBJECT
 private slots:
-    void mainWindow_data() { hostileRows(); }
-    void mainWindow();
+    void recordEditor_data() { hostileRows(); }
+    void recordEditor();
     void actEntry_data() { hostileRows(); }
     void actEntry();
     void referenceLists_data() { hostileRows(); }
@@ -57,7 +57,7 @@ private slots:
     void searchAndReversal();
 };
 
-void TestHostileText::mainWindow() {
+void TestHostileText::recordEditor() {
     QFETCH(QString, text);
     TempClinic clinic;
     clinic.addAct({{"Nom", "AAA"}, {"Date", 38353}});
@@ -65,7 +65,7 @@ void TestHostileText::mainWindow() {
     const char* const boxes[] = {"TxtNom", "TxtPrenom", "TxtActe", "TxtCotation", "TxtOp", "TxtPrat1", "TxtPrat2"};
     const char* const columns[] = {"Nom", "Prenom", "Acte", "CCAM1", "NF", "MEDSUIT", "MEDACTE"};
     {
-        MainWindow w(clinic.database(), clinic.browsed());
+        RecordEditor w(clinic.database(), clinic.browsed());
         QVERIFY(w.load());
         QTest::keyClicks(child<QLineEdit>(&w, "Text1"), "AAA");
         QCOMPARE(child<QLineEdit>(&w, "TxtNom")->text(), QStringLiteral("AAA"));
@@ -81,7 +81,7 @@ void TestHostileText::mainWindow() {
         QCOMPARE(stored(clinic, QStringLiteral("SELECT %1 FROM ACTES WHERE Date = 38353").arg(column)), text);
     QCOMPARE(clinic.count("ACTES"), 2);
     // Found again by its name, every box showing what was typed.
-    MainWindow again(clinic.database(), clinic.browsed());
+    RecordEditor again(clinic.database(), clinic.browsed());
     QVERIFY(again.load());
     paste(child<QLineEdit>(&again, "Text1"), text);
     for (const char* name : boxes)

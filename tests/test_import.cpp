@@ -2,7 +2,7 @@
 // then read back value by value and through the usual screens.
 #include "TestSupport.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/AccessFile.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
@@ -548,7 +548,7 @@ void TestImport::importedBaseOnScreens() {
     QString why;
     QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why), qPrintable(why));
     {
-        MainWindow main(clinic.database(), clinic.browsed());
+        RecordEditor main(clinic.database(), clinic.browsed());
         QVERIFY(main.load());
         auto* search = child<QLineEdit>(&main, "Text1");
         auto* name = child<QLineEdit>(&main, "TxtNom");
@@ -609,7 +609,7 @@ void TestImport::startUpOnAccessFile() {
     QVERIFY(QFile::copy(legacy("small.mdb"), old));
     Settings::setDatabasePath(old);
     Settings::setServer(QString());
-    MainWindow main(clinic.database(), clinic.browsed());
+    RecordEditor main(clinic.database(), clinic.browsed());
     QVERIFY(!main.load());
     const QString shown = Dialogs::lastText();
     QVERIFY2(shown.contains(QStringLiteral("base Access de l'ancien registre")), qPrintable(shown));

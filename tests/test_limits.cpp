@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "domain/Reversal.h"
 #include "entry/ActEntryWindow.h"
@@ -39,8 +39,8 @@ private slots:
     void checkedMoney_data();
     void checkedMoney();
     void extremeFiguresInText();
-    void mainWindowAmountsOutOfRange_data();
-    void mainWindowAmountsOutOfRange();
+    void recordEditorAmountsOutOfRange_data();
+    void recordEditorAmountsOutOfRange();
     void damagedStoredAmounts_data();
     void damagedStoredAmounts();
     void listingTotalBeyondAnyAmount();
@@ -101,7 +101,7 @@ void TestLimits::extremeFiguresInText() {
     QVERIFY(!owed);
 }
 
-void TestLimits::mainWindowAmountsOutOfRange_data() {
+void TestLimits::recordEditorAmountsOutOfRange_data() {
     QTest::addColumn<QString>("montant");
     QTest::addColumn<QString>("de");
     QTest::newRow("the largest typed figures") << "92233720368547"
@@ -112,12 +112,12 @@ void TestLimits::mainWindowAmountsOutOfRange_data() {
                                          << "20000000";
 }
 
-void TestLimits::mainWindowAmountsOutOfRange() {
+void TestLimits::recordEditorAmountsOutOfRange() {
     QFETCH(QString, montant);
     QFETCH(QString, de);
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"PRIX", units(1000000)}, {"DE", units(0)}});
-    MainWindow w(clinic.database(), clinic.browsed());
+    RecordEditor w(clinic.database(), clinic.browsed());
     QVERIFY(w.load());
     QTest::keyClicks(child<QLineEdit>(&w, "Text1"), "DUP");
     child<QLineEdit>(&w, "TxtEuros")->setText(montant);
@@ -146,7 +146,7 @@ void TestLimits::damagedStoredAmounts() {
     // A NOT NULL column takes no NaN: a huge real stands in there.
     const QVariant paid = qIsNaN(stored.toDouble()) && stored.typeId() == QMetaType::Double ? QVariant(1e300) : stored;
     clinic.addAct({{"Nom", "DUPONT"}, {"PRIX", stored}, {"DE", stored}, {"PAYESECU", paid}});
-    MainWindow w(clinic.database(), clinic.browsed());
+    RecordEditor w(clinic.database(), clinic.browsed());
     QVERIFY(w.load());
     QTest::keyClicks(child<QLineEdit>(&w, "Text1"), "DUP");
     QCOMPARE(child<QLineEdit>(&w, "TxtNom")->text(), QStringLiteral("DUPONT"));
@@ -216,7 +216,7 @@ void TestLimits::controlCharactersRefused() {
     QFETCH(QString, text);
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
-    MainWindow w(clinic.database(), clinic.browsed());
+    RecordEditor w(clinic.database(), clinic.browsed());
     QVERIFY(w.load());
     QTest::keyClicks(child<QLineEdit>(&w, "Text1"), "DUP");
     QLineEdit* nom = child<QLineEdit>(&w, "TxtNom");
@@ -235,7 +235,7 @@ void TestLimits::everyBoxOfEveryScreenRefuses() {
     TempClinic clinic;
     clinic.writeRates();
     std::vector<std::unique_ptr<QWidget>> screens;
-    screens.emplace_back(new MainWindow(clinic.database(), clinic.browsed()));
+    screens.emplace_back(new RecordEditor(clinic.database(), clinic.browsed()));
     screens.emplace_back(new ActEntryWindow(clinic.database(), clinic.browsed()));
     screens.emplace_back(new ReferenceListsEditor(clinic.database(), clinic.browsed()));
     screens.emplace_back(new SearchWindow(clinic.database()));

@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "store/Bulk.h"
 #include "store/ChangeWatch.h"
 #include "store/postgres/PgChangeNotices.h"
@@ -29,8 +29,8 @@ constexpr int kVisibleWithinMs = 2000;
 constexpr int kQuietMs = 2 * ChangeWatch::kFilePollMs + 200;
 
 struct Window {
-    std::unique_ptr<MainWindow> form;
-    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+    std::unique_ptr<RecordEditor> form;
+    explicit Window(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
         QVERIFY(form->load());
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }

@@ -2,8 +2,8 @@
 #include "TestSupport.h"
 #include "test_entry_support.h"
 
-#include "app/MainWindow.h"
 #include "app/Program.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "widgets/Dialogs.h"
@@ -25,8 +25,8 @@ using obs::test::TempClinic;
 namespace {
 
 struct Window {
-    std::unique_ptr<MainWindow> form;
-    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+    std::unique_ptr<RecordEditor> form;
+    explicit Window(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
         QVERIFY(form->load());
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }
@@ -50,7 +50,7 @@ QStringList questionsAsked() {
 }
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestRecordEditor : public QObject {
     Q_OBJECT
 private slots:
     void searchAtEachKeystroke();
@@ -93,7 +93,7 @@ private slots:
     void afterBackupScreen();
 };
 
-void TestMainWindow::searchAtEachKeystroke() {
+void TestRecordEditor::searchAtEachKeystroke() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DURAND"}, {"Prenom", "Léa"}});
     clinic.addAct({{"Nom", "DUBOIS"}, {"Prenom", "Anne"}});
@@ -120,7 +120,7 @@ void TestMainWindow::searchAtEachKeystroke() {
     QCOMPARE(w.shownName(), QStringLiteral("DUBOIS"));
 }
 
-void TestMainWindow::searchPastLastName() {
+void TestRecordEditor::searchPastLastName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "MARTIN"}});
     Window w(clinic);
@@ -133,7 +133,7 @@ void TestMainWindow::searchPastLastName() {
     QCOMPARE(Dialogs::shownTexts().count(QStringLiteral("Ce Nom n'existe pas")), 2);
 }
 
-void TestMainWindow::searchApostropheName() {
+void TestRecordEditor::searchApostropheName() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DAVID"}});
     clinic.addAct({{"Nom", "D'ALMEIDA"}, {"Prenom", "Inès"}});
@@ -145,7 +145,7 @@ void TestMainWindow::searchApostropheName() {
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Ce Nom n'existe pas"));
 }
 
-void TestMainWindow::recordButtonsAtEdges() {
+void TestRecordEditor::recordButtonsAtEdges() {
     TempClinic clinic;
     for (const char* n : {"BERNARD", "ROUX", "PETIT"})
         clinic.addAct({{"Nom", n}});
@@ -166,7 +166,7 @@ void TestMainWindow::recordButtonsAtEdges() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsBeforeAnySearch() {
+void TestRecordEditor::recordButtonsBeforeAnySearch() {
     // Nothing to step from: "<" and ">" do nothing until an act is shown.
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
@@ -177,7 +177,7 @@ void TestMainWindow::recordButtonsBeforeAnySearch() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::firstAndLastBeforeAnySearch_data() {
+void TestRecordEditor::firstAndLastBeforeAnySearch_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("then");
@@ -192,7 +192,7 @@ void TestMainWindow::firstAndLastBeforeAnySearch_data() {
                           << "PETIT";
 }
 
-void TestMainWindow::firstAndLastBeforeAnySearch() {
+void TestRecordEditor::firstAndLastBeforeAnySearch() {
     QFETCH(QString, button);
     QFETCH(QString, expected);
     QFETCH(QString, then);
@@ -211,7 +211,7 @@ void TestMainWindow::firstAndLastBeforeAnySearch() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsOnEmptyTable() {
+void TestRecordEditor::recordButtonsOnEmptyTable() {
     TempClinic clinic;
     Window w(clinic);
     w.type("A");
@@ -223,7 +223,7 @@ void TestMainWindow::recordButtonsOnEmptyTable() {
     }
 }
 
-void TestMainWindow::recordButtonsOnReferenceList() {
+void TestRecordEditor::recordButtonsOnReferenceList() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addMemo(1, "Dr MARTIN");
@@ -238,7 +238,7 @@ void TestMainWindow::recordButtonsOnReferenceList() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::recordButtonsAfterDatabaseClosed() {
+void TestRecordEditor::recordButtonsAfterDatabaseClosed() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
@@ -252,7 +252,7 @@ void TestMainWindow::recordButtonsAfterDatabaseClosed() {
     QVERIFY(Dialogs::shownTexts().isEmpty());
 }
 
-void TestMainWindow::displayOfRecord() {
+void TestRecordEditor::displayOfRecord() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"},
                                      {"Prenom", "Marie"},
@@ -296,7 +296,7 @@ void TestMainWindow::displayOfRecord() {
     QCOMPARE(w.label("LblTotalF")->text(), QStringLiteral("2384,4 F"));
 }
 
-void TestMainWindow::displayOfDateZero() {
+void TestRecordEditor::displayOfDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Prenom", "Anne"}, {"Date", 0}});
     clinic.addAct({{"Nom", "ZNULL"}, {"Prenom", "Anne"}});
@@ -309,7 +309,7 @@ void TestMainWindow::displayOfDateZero() {
     QCOMPARE(w.label("Label12")->text(), QStringLiteral("Acte pour M. ZNULL Anne du "));
 }
 
-void TestMainWindow::amountKeysAndPaymentsTotal() {
+void TestRecordEditor::amountKeysAndPaymentsTotal() {
     TempClinic clinic;
     Window w(clinic);
     QLineEdit* secu = w.edit("TxtPSecu");
@@ -332,7 +332,7 @@ void TestMainWindow::amountKeysAndPaymentsTotal() {
     QCOMPARE(w.edit("TxtNom")->text(), QStringLiteral("abc."));
 }
 
-void TestMainWindow::saveWritesEveryField() {
+void TestRecordEditor::saveWritesEveryField() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"},
                                      {"Prenom", "Marie"},
@@ -366,7 +366,7 @@ void TestMainWindow::saveWritesEveryField() {
     QCOMPARE(r.integer("DateRev"), std::optional<qint64>(38400));
 }
 
-void TestMainWindow::saveAnsweredNo() {
+void TestRecordEditor::saveAnsweredNo() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     Window w(clinic);
@@ -378,7 +378,7 @@ void TestMainWindow::saveAnsweredNo() {
     QCOMPARE(clinic.scalar("SELECT Nom FROM ACTES").toString(), QStringLiteral("DUPONT"));
 }
 
-void TestMainWindow::saveWithNothingShown() {
+void TestRecordEditor::saveWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     Window w(clinic);
@@ -387,7 +387,7 @@ void TestMainWindow::saveWithNothingShown() {
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Selectionnez un nom au préalable."));
 }
 
-void TestMainWindow::saveRefusesBadAmount_data() {
+void TestRecordEditor::saveRefusesBadAmount_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("caption");
@@ -405,7 +405,7 @@ void TestMainWindow::saveRefusesBadAmount_data() {
                             << "Montant";
 }
 
-void TestMainWindow::saveRefusesBadAmount() {
+void TestRecordEditor::saveRefusesBadAmount() {
     QFETCH(QString, box);
     QFETCH(QString, text);
     QFETCH(QString, caption);
@@ -424,7 +424,7 @@ void TestMainWindow::saveRefusesBadAmount() {
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), Money::fromEuros(10).units());
 }
 
-void TestMainWindow::saveRefusesInvalidDate() {
+void TestRecordEditor::saveRefusesInvalidDate() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}});
     Window w(clinic);
@@ -439,7 +439,7 @@ void TestMainWindow::saveRefusesInvalidDate() {
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), 0);
 }
 
-void TestMainWindow::saveKeepsUntouchedDateZero() {
+void TestRecordEditor::saveKeepsUntouchedDateZero() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "ZERO"}, {"Date", 0}});
     Window w(clinic);
@@ -452,7 +452,7 @@ void TestMainWindow::saveKeepsUntouchedDateZero() {
     QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES").toLongLong(), Money::fromEuros(250).units());
 }
 
-void TestMainWindow::saveOfDeletedRecord() {
+void TestRecordEditor::saveOfDeletedRecord() {
     TempClinic clinic;
     const qint64 id = clinic.addAct({{"Nom", "DUPONT"}});
     Window w(clinic);
@@ -464,7 +464,7 @@ void TestMainWindow::saveOfDeletedRecord() {
     QCOMPARE(clinic.count("ACTES"), 0);
 }
 
-void TestMainWindow::deleteRecord() {
+void TestRecordEditor::deleteRecord() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "DUPONT"}, {"PAYESECU", euros("10")}});
@@ -488,7 +488,7 @@ void TestMainWindow::deleteRecord() {
     QCOMPARE(w.shownName(), QStringLiteral("BERNARD"));
 }
 
-void TestMainWindow::deleteWithNothingShown() {
+void TestRecordEditor::deleteWithNothingShown() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     Window w(clinic);
@@ -498,7 +498,7 @@ void TestMainWindow::deleteWithNothingShown() {
     QCOMPARE(clinic.count("ACTES"), 1);
 }
 
-void TestMainWindow::startUpPaths_data() {
+void TestRecordEditor::startUpPaths_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("setPath");
     QTest::addColumn<bool>("opens");
@@ -508,7 +508,7 @@ void TestMainWindow::startUpPaths_data() {
     QTest::newRow("missing file") << "absent/OBSLEDGER.mdb" << true << false;
 }
 
-void TestMainWindow::startUpPaths() {
+void TestRecordEditor::startUpPaths() {
     QFETCH(QString, fileName);
     QFETCH(bool, setPath);
     QFETCH(bool, opens);
@@ -523,7 +523,7 @@ void TestMainWindow::startUpPaths() {
     Program program;
     program.start();
     child<QPushButton>(&program.startWindow(), "Command1")->click();
-    MainWindow* main = program.mainWindow();
+    RecordEditor* main = program.recordEditor();
     QVERIFY(main);
     QCOMPARE(main->isVisible(), opens);
     QCOMPARE(endRequested(), !opens);
@@ -536,7 +536,7 @@ void TestMainWindow::startUpPaths() {
     }
 }
 
-void TestMainWindow::startUpUnreadableFile() {
+void TestRecordEditor::startUpUnreadableFile() {
     TempClinic clinic;
     QFile junk(clinic.file("junk/OBSLEDGER.mdb"));
     QDir().mkpath(clinic.file("junk"));
@@ -544,20 +544,20 @@ void TestMainWindow::startUpUnreadableFile() {
     junk.write("not a database at all, just text typed by someone");
     junk.close();
     Settings::setDatabasePath(junk.fileName());
-    MainWindow main(clinic.database(), clinic.browsed());
+    RecordEditor main(clinic.database(), clinic.browsed());
     QVERIFY(!main.load());
     QVERIFY(Dialogs::lastText().contains(junk.fileName()));
     QVERIFY(endRequested());
 }
 
-void TestMainWindow::closingEndsEverything() {
+void TestRecordEditor::closingEndsEverything() {
     TempClinic clinic;
-    auto* main = new MainWindow(clinic.database(), clinic.browsed());
+    auto* main = new RecordEditor(clinic.database(), clinic.browsed());
     QVERIFY(main->load());
     main->show();
     child<QPushButton>(main, "Command6")->click(); // the about box opens beside it
     QVERIFY(main->isVisible());
-    QPointer<MainWindow> guard(main);
+    QPointer<RecordEditor> guard(main);
     child<QPushButton>(main, "CmdFermer")->click();
     QVERIFY(!main->isVisible());
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -565,7 +565,7 @@ void TestMainWindow::closingEndsEverything() {
     delete guard.data();
 }
 
-void TestMainWindow::saveAfterAnotherWorkstation_data() {
+void TestRecordEditor::saveAfterAnotherWorkstation_data() {
     QTest::addColumn<QString>("otherChange");
     QTest::addColumn<QString>("message");
     QTest::newRow("payment saved elsewhere") << "UPDATE ACTES SET PAYESECU = 2000000"
@@ -574,7 +574,7 @@ void TestMainWindow::saveAfterAnotherWorkstation_data() {
                                        << "Cette fiche a été supprimée sur un autre poste depuis son affichage";
 }
 
-void TestMainWindow::saveAfterAnotherWorkstation() {
+void TestRecordEditor::saveAfterAnotherWorkstation() {
     // Another workstation's save since the act was shown is never undone silently.
     QFETCH(QString, otherChange);
     QFETCH(QString, message);
@@ -628,7 +628,7 @@ void perform(Window& w, const QString& action) {
 }
 
 // Closes what the action opened, without the main window coming back.
-void disposeScreens(const MainWindow* main) {
+void disposeScreens(const RecordEditor* main) {
     QList<QPointer<QWidget>> screens;
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top != main && top->inherits("obs::Screen"))
@@ -639,7 +639,7 @@ void disposeScreens(const MainWindow* main) {
 }
 } // namespace
 
-void TestMainWindow::leavingUnsavedAct_data() {
+void TestRecordEditor::leavingUnsavedAct_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("wentOnTo");
     QTest::addColumn<Dialogs::Choice>("answer");
@@ -650,7 +650,7 @@ void TestMainWindow::leavingUnsavedAct_data() {
     }
 }
 
-void TestMainWindow::leavingUnsavedAct() {
+void TestRecordEditor::leavingUnsavedAct() {
     // Typing left unsaved is never dropped silently: saved, dropped or kept as the user answers.
     QFETCH(QString, action);
     QFETCH(QString, wentOnTo);
@@ -703,7 +703,7 @@ void TestMainWindow::leavingUnsavedAct() {
     QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Fiche modifiée")) || answer == Dialogs::Choice::Yes);
 }
 
-void TestMainWindow::leavingWhenSaveFails_data() {
+void TestRecordEditor::leavingWhenSaveFails_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
@@ -728,7 +728,7 @@ void TestMainWindow::leavingWhenSaveFails_data() {
     }
 }
 
-void TestMainWindow::leavingWhenSaveFails() {
+void TestRecordEditor::leavingWhenSaveFails() {
     // Oui but the save fails: the window stays where it is.
     QFETCH(QString, action);
     QFETCH(QString, box);
@@ -761,7 +761,7 @@ void TestMainWindow::leavingWhenSaveFails() {
     QCOMPARE(clinic.scalar("SELECT count(*) FROM ACTES WHERE PAYESECU <> 0").toLongLong(), 0);
 }
 
-void TestMainWindow::cancelledKeystrokeKeepsSearchText() {
+void TestRecordEditor::cancelledKeystrokeKeepsSearchText() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
     clinic.addAct({{"Nom", "DURAND"}});
@@ -796,7 +796,7 @@ void TestMainWindow::cancelledKeystrokeKeepsSearchText() {
     QCOMPARE(w.edit("TxtPrenom")->text(), QStringLiteral("Anne"));
 }
 
-void TestMainWindow::nothingAskedWithoutTyping() {
+void TestRecordEditor::nothingAskedWithoutTyping() {
     TempClinic clinic;
     seedForLeaving(clinic);
     Window w(clinic);
@@ -814,7 +814,7 @@ void TestMainWindow::nothingAskedWithoutTyping() {
     QVERIFY(questionsAsked().isEmpty());
 }
 
-void TestMainWindow::saveQuestionDefaultsToYes() {
+void TestRecordEditor::saveQuestionDefaultsToYes() {
     // Ctrl+S then Enter saves what the user asked to save; answered No, the mark stays.
     TempClinic clinic;
     clinic.addAct({{"Nom", "DUPONT"}});
@@ -836,7 +836,7 @@ void TestMainWindow::saveQuestionDefaultsToYes() {
     QCOMPARE(Dialogs::shown().last().defaultAnswer, Dialogs::Default::No);
 }
 
-void TestMainWindow::afterBackupScreen_data() {
+void TestRecordEditor::afterBackupScreen_data() {
     QTest::addColumn<QString>("restored");
     QTest::addColumn<QString>("shownAfter");
     QTest::addColumn<QString>("paidAfter");
@@ -851,7 +851,7 @@ void TestMainWindow::afterBackupScreen_data() {
                                       << "0";
 }
 
-void TestMainWindow::afterBackupScreen() {
+void TestRecordEditor::afterBackupScreen() {
     // The base may be put back from a backup while the backup screen is open: back on the main
     // window, the act shown is the restored one, and saving it is no clash with another workstation.
     QFETCH(QString, restored);
@@ -892,5 +892,5 @@ void TestMainWindow::afterBackupScreen() {
     QVERIFY(questionsAsked().size() <= 1);
 }
 
-QTEST_MAIN(TestMainWindow)
+QTEST_MAIN(TestRecordEditor)
 #include "test_main_window.moc"

@@ -9,7 +9,7 @@
 // file and folder are taken away.
 #include "TestSupport.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/Settings.h"
 #include "domain/TariffFile.h"
 #include "entry/ActEntryWindow.h"
@@ -140,7 +140,7 @@ void TestReadOnlyBase::fileOrFolder() {
             Dialogs::clearShown();
         }
 
-        MainWindow main(clinic.database(), clinic.browsed());
+        RecordEditor main(clinic.database(), clinic.browsed());
         const bool loaded = main.load();
         QCOMPARE(loaded, refused.isEmpty());
         QCOMPARE(endRequested(), !refused.isEmpty());
@@ -203,7 +203,7 @@ void TestReadOnlyBase::serverLogin() {
     QVERIFY(server.connection().script(QStringLiteral("CREATE ROLE %1 LOGIN; ").arg(login) + grant.arg(login)));
     QVERIFY(Settings::setServer(server.conninfo() + QStringLiteral(" user=") + login));
     {
-        MainWindow main(clinic.database(), clinic.browsed());
+        RecordEditor main(clinic.database(), clinic.browsed());
         QCOMPARE(main.load(), opens);
         QCOMPARE(endRequested(), !opens);
         if (opens) {

@@ -1,8 +1,8 @@
 // The reference lists editor driven through its controls, on a real database file.
 #include "TestSupport.h"
 
-#include "app/MainWindow.h"
 #include "app/Navigator.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "domain/DemoData.h"
@@ -185,7 +185,7 @@ private slots:
     void closingClosesTariffEditor();
     void closingAsksAboutTariffTyping();
     void longInsurerNameKeepsWindowNarrow();
-    void mainWindowAfterEditorCloses();
+    void recordEditorAfterEditorCloses();
     void demoLooksRight();
 };
 
@@ -1054,12 +1054,12 @@ void TestReference::longInsurerNameKeepsWindowNarrow() {
     QVERIFY(e.form->width() < 1000);
 }
 
-void TestReference::mainWindowAfterEditorCloses() {
+void TestReference::recordEditorAfterEditorCloses() {
     TempClinic clinic;
     clinic.addAct({{"Nom", "BERNARD"}});
     clinic.addAct({{"Nom", "ROUX"}});
     clinic.addMemo(1, "Dr MARTIN");
-    MainWindow main(clinic.database(), clinic.browsed());
+    RecordEditor main(clinic.database(), clinic.browsed());
     QVERIFY(main.load());
     main.show();
     QTest::keyClicks(child<QLineEdit>(&main, "Text1"), "B");

@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "domain/Remainder.h"
@@ -66,7 +66,7 @@ private slots:
     }
 
     // Stored amounts, then payments typed without saving.
-    void mainWindowFollowsTyping_data() {
+    void recordEditorFollowsTyping_data() {
         QTest::addColumn<QString>("secu");
         QTest::addColumn<QString>("complementary");
         QTest::addColumn<QString>("paidDe");
@@ -103,7 +103,7 @@ private slots:
                                        << ""
                                        << "";
     }
-    void mainWindowFollowsTyping() {
+    void recordEditorFollowsTyping() {
         QFETCH(QString, secu);
         QFETCH(QString, complementary);
         QFETCH(QString, paidDe);
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QString, dueDe);
         Clinic clinic;
         const qint64 number = clinic.act("DUPONT", {2005, 3, 15}, "313,5", "100", "0", "0", "0");
-        MainWindow w(clinic.database(), clinic.browsed());
+        RecordEditor w(clinic.database(), clinic.browsed());
         QVERIFY(w.load());
         auto* lblDue = child<QLabel>(&w, "LblResteDu");
         auto* lblDueDe = child<QLabel>(&w, "LblResteDE");

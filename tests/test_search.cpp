@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "domain/DemoData.h"
@@ -84,7 +84,7 @@ private slots:
     void searchLineForms();
     void hiddenListInStep();
     void clearing();
-    void closingShowsMainWindow();
+    void closingShowsRecordEditor();
 };
 
 void TestSearch::loadFillsListsEmpty() {
@@ -401,9 +401,9 @@ void TestSearch::clearing() {
     QVERIFY(s.combo("CmbNF")->currentText().isEmpty());
 }
 
-void TestSearch::closingShowsMainWindow() {
+void TestSearch::closingShowsRecordEditor() {
     Clinic clinic;
-    MainWindow main(clinic.database(), clinic.browsed());
+    RecordEditor main(clinic.database(), clinic.browsed());
     QVERIFY(main.load());
     main.show();
     child<QPushButton>(&main, "CmdRecherche")->click();

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "widgets/Dialogs.h"
@@ -26,7 +26,7 @@ using Clinic = obs::test::ClinicWithRates;
 
 // The main window with the search screen opened from it, as the user gets there.
 struct Session {
-    MainWindow main;
+    RecordEditor main;
     QPointer<QWidget> search;
     explicit Session(Clinic& clinic) : main(clinic.database(), clinic.browsed()) {
         if (!main.load())

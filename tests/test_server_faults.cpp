@@ -5,7 +5,7 @@
 // 127.0.0.1 with a throw-away certificate authority, since it stops and restarts it.
 #include "TestSupport.h"
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "reference/ReferenceListsEditor.h"
@@ -347,8 +347,8 @@ qint64 number(PgConnection& db, const QString& sql) {
 
 // The main window on the clinic, driven by the names of its controls.
 struct Window {
-    std::unique_ptr<MainWindow> form;
-    explicit Window(TempClinic& clinic) : form(new MainWindow(clinic.database(), clinic.browsed())) {
+    std::unique_ptr<RecordEditor> form;
+    explicit Window(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
         QVERIFY(form->load());
     }
     QLineEdit* edit(const char* n) const { return child<QLineEdit>(form.get(), n); }

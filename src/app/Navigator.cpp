@@ -2,7 +2,7 @@
 
 #include "about/AboutBox.h"
 #include "accounts/SearchWindow.h"
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "backup/BackupWindow.h"
 #include "entry/ActEntryWindow.h"
 #include "history/HistoryWindow.h"
@@ -19,7 +19,7 @@ Navigator::Navigator(SharedDatabase& database, BrowsedResult& browsed, QObject* 
 
 Navigator::~Navigator() = default;
 
-void Navigator::setHome(MainWindow* home) {
+void Navigator::setHome(RecordEditor* home) {
     m_home = home;
 }
 

@@ -13,7 +13,7 @@ class ActEntryWindow;
 class BackupWindow;
 class BrowsedResult;
 class HistoryWindow;
-class MainWindow;
+class RecordEditor;
 class ReferenceListsEditor;
 class Screen;
 class SearchWindow;
@@ -31,7 +31,7 @@ public:
 
     // The main window: hidden while a screen is open, shown again where it stood when the screen
     // closes. Without one, the screens open alone.
-    void setHome(MainWindow* home);
+    void setHome(RecordEditor* home);
 
     ActEntryWindow* openEntry();
     ReferenceListsEditor* openReference();
@@ -62,7 +62,7 @@ private:
 
     SharedDatabase& m_database;
     BrowsedResult& m_browsed;
-    QPointer<MainWindow> m_home;
+    QPointer<RecordEditor> m_home;
     QPointer<ActEntryWindow> m_entry;
     QPointer<ReferenceListsEditor> m_reference;
     QPointer<SearchWindow> m_search;

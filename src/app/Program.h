@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 #include "app/StartWindow.h"
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
@@ -24,17 +24,17 @@ public:
 
     StartWindow& startWindow() { return m_start; }
     // The main window once the start window was accepted (nothing before, or after it closed).
-    MainWindow* mainWindow() const { return m_main; }
+    RecordEditor* recordEditor() const { return m_editor; }
     SharedDatabase& database() { return m_database; }
     BrowsedResult& browsed() { return m_browsed; }
 
 private:
-    void openMainWindow();
+    void openRecordEditor();
 
     SharedDatabase m_database;
     BrowsedResult m_browsed;
     StartWindow m_start;
-    QPointer<MainWindow> m_main;
+    QPointer<RecordEditor> m_editor;
 };
 
 } // namespace obs

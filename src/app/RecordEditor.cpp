@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "app/RecordEditor.h"
 
 #include "about/AboutBox.h"
 #include "accounts/SearchWindow.h"
@@ -20,7 +20,7 @@
 #include "widgets/ScreenRoom.h"
 #include "widgets/TextGuard.h"
 
-#include "ui_MainWindow.h"
+#include "ui_RecordEditor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,8 +65,8 @@ std::optional<Money> boxAmount(const QLineEdit* box) {
 
 } // namespace
 
-MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_database(database), m_browsed(browsed),
+RecordEditor::RecordEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::RecordEditor>()), m_database(database), m_browsed(browsed),
       m_navigator(database, browsed) {
     m_navigator.setHome(this);
     setObjectName(QStringLiteral("Form4"));
@@ -76,9 +76,9 @@ MainWindow::MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget
     refuseControlCharacters(this);
 }
 
-MainWindow::~MainWindow() = default;
+RecordEditor::~RecordEditor() = default;
 
-void MainWindow::buildUi() {
+void RecordEditor::buildUi() {
     m_ui->setupUi(this);
 
     // Designer knows whole point sizes only: the heading grows with the user's own font.
@@ -93,19 +93,19 @@ void MainWindow::buildUi() {
     for (QLineEdit* box : {m_ui->TxtEuros, m_ui->TxtDE, m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
         AmountKeyFilter::install(box);
 
-    connect(m_ui->Text1, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
+    connect(m_ui->Text1, &QLineEdit::textChanged, this, &RecordEditor::searchTextChanged);
     connect(m_ui->Command1, &QPushButton::clicked, this, [this] { moveRecord(Move::First); });
     connect(m_ui->Command2, &QPushButton::clicked, this, [this] { moveRecord(Move::Last); });
     connect(m_ui->Command3, &QPushButton::clicked, this, [this] { moveRecord(Move::Previous); });
     connect(m_ui->Command4, &QPushButton::clicked, this, [this] { moveRecord(Move::Next); });
-    connect(m_ui->TxtDE, &QLineEdit::textChanged, this, &MainWindow::recomputeTotalFromBoxes);
+    connect(m_ui->TxtDE, &QLineEdit::textChanged, this, &RecordEditor::recomputeTotalFromBoxes);
     for (QLineEdit* box : {m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
-        connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputePayments);
+        connect(box, &QLineEdit::textChanged, this, &RecordEditor::recomputePayments);
     for (QLineEdit* box : {m_ui->TxtEuros, m_ui->TxtDE, m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE})
-        connect(box, &QLineEdit::textChanged, this, &MainWindow::recomputeRemainder);
-    connect(m_ui->CmdEnreg, &QPushButton::clicked, this, &MainWindow::save);
-    connect(m_ui->CmdSup, &QPushButton::clicked, this, &MainWindow::remove);
-    connect(m_ui->CmdHistorique, &QPushButton::clicked, this, &MainWindow::openHistory);
+        connect(box, &QLineEdit::textChanged, this, &RecordEditor::recomputeRemainder);
+    connect(m_ui->CmdEnreg, &QPushButton::clicked, this, &RecordEditor::save);
+    connect(m_ui->CmdSup, &QPushButton::clicked, this, &RecordEditor::remove);
+    connect(m_ui->CmdHistorique, &QPushButton::clicked, this, &RecordEditor::openHistory);
     fillPaymentModes(m_ui->CmbMode);
     resetReceipt();
     connect(m_ui->CmdCreer, &QPushButton::clicked, &m_navigator, &Navigator::openEntry);
@@ -113,7 +113,7 @@ void MainWindow::buildUi() {
     connect(m_ui->CmdRecherche, &QPushButton::clicked, &m_navigator, &Navigator::openSearch);
     connect(m_ui->Command5, &QPushButton::clicked, &m_navigator, &Navigator::openBackup);
     connect(m_ui->Command6, &QPushButton::clicked, &m_navigator, &Navigator::openAbout);
-    connect(m_ui->CmdFermer, &QPushButton::clicked, this, &MainWindow::close);
+    connect(m_ui->CmdFermer, &QPushButton::clicked, this, &RecordEditor::close);
 
     // The note takes its room even while hidden, so that nothing moves when it shows.
     QSizePolicy keep = m_ui->LblNonEnregistre->sizePolicy();
@@ -121,12 +121,12 @@ void MainWindow::buildUi() {
     m_ui->LblNonEnregistre->setSizePolicy(keep);
     m_ui->LblNonEnregistre->hide();
     for (QLineEdit* box : recordBoxes())
-        connect(box, &QLineEdit::textChanged, this, &MainWindow::updateUnsavedMark);
+        connect(box, &QLineEdit::textChanged, this, &RecordEditor::updateUnsavedMark);
 
     // What another workstation changes in the act shown is shown here, or said.
     hideElsewhereNote();
-    connect(m_ui->CmdRecharger, &QPushButton::clicked, this, &MainWindow::reloadShownAct);
-    connect(&m_database.changes(), &ChangeWatch::changed, this, &MainWindow::changedElsewhere);
+    connect(m_ui->CmdRecharger, &QPushButton::clicked, this, &RecordEditor::reloadShownAct);
+    connect(&m_database.changes(), &ChangeWatch::changed, this, &RecordEditor::changedElsewhere);
 
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, m_ui->CmdEnreg, &QPushButton::click);
@@ -136,13 +136,13 @@ void MainWindow::buildUi() {
     m_ui->Text1->setFocus(Qt::OtherFocusReason);
 }
 
-QList<QLineEdit*> MainWindow::recordBoxes() const {
+QList<QLineEdit*> RecordEditor::recordBoxes() const {
     return {m_ui->TxtNom,   m_ui->TxtPrenom, m_ui->TxtDate,  m_ui->TxtActe,  m_ui->TxtCotation,
             m_ui->TxtOp,    m_ui->TxtPrat1,  m_ui->TxtPrat2, m_ui->TxtEuros, m_ui->TxtDE,
             m_ui->TxtPSecu, m_ui->TxtPCompl, m_ui->TxtPDE};
 }
 
-QStringList MainWindow::boxTexts() const {
+QStringList RecordEditor::boxTexts() const {
     QStringList texts;
     for (const QLineEdit* box : recordBoxes())
         texts << box->text();
@@ -151,11 +151,11 @@ QStringList MainWindow::boxTexts() const {
     return texts;
 }
 
-bool MainWindow::hasUnsavedChanges() const {
+bool RecordEditor::hasUnsavedChanges() const {
     return m_shown.has_value() && boxTexts() != m_shownTexts;
 }
 
-bool MainWindow::settleUnsaved() {
+bool RecordEditor::settleUnsaved() {
     if (!hasUnsavedChanges())
         return true;
     switch (Dialogs::askOrCancel(this, kSaveBeforeLeaving)) {
@@ -173,7 +173,7 @@ bool MainWindow::settleUnsaved() {
     return false;
 }
 
-void MainWindow::updateUnsavedMark() {
+void RecordEditor::updateUnsavedMark() {
     if (m_filling)
         return;
     const bool unsaved = hasUnsavedChanges();
@@ -185,11 +185,11 @@ void MainWindow::updateUnsavedMark() {
     m_ui->LblNonEnregistre->setVisible(unsaved);
 }
 
-bool MainWindow::load() {
+bool RecordEditor::load() {
     return openDatabaseAtLoad(this, m_database, true, true) == OpenOutcome::Opened;
 }
 
-void MainWindow::searchTextChanged(const QString& text) {
+void RecordEditor::searchTextChanged(const QString& text) {
     if (!text.isEmpty() && !settleUnsaved()) {
         // Cancelled: the keystroke is undone, the act and its typing stay.
         const int position = m_ui->Text1->cursorPosition() - int(text.size() - m_searchText.size());
@@ -202,7 +202,7 @@ void MainWindow::searchTextChanged(const QString& text) {
     searchByName(text);
 }
 
-void MainWindow::searchByName(const QString& text) {
+void RecordEditor::searchByName(const QString& text) {
     if (text.isEmpty())
         return;
     std::shared_ptr<Store> store = m_database.store();
@@ -227,7 +227,7 @@ void MainWindow::searchByName(const QString& text) {
         showAct(*act);
 }
 
-void MainWindow::moveRecord(Move move) {
+void RecordEditor::moveRecord(Move move) {
     const bool toAnEnd = move == Move::First || move == Move::Last;
     if (!m_browsed.isOpen() && !toAnEnd)
         return; // nothing to step through yet
@@ -255,7 +255,7 @@ void MainWindow::moveRecord(Move move) {
         showAct(*act);
 }
 
-void MainWindow::showAct(const Act& act, PriceForm priceForm) {
+void RecordEditor::showAct(const Act& act, PriceForm priceForm) {
     hideElsewhereNote();
     // Another act: its payments are received today by transfer unless told otherwise.
     if (!m_shown || m_shown->number != act.number)
@@ -296,7 +296,7 @@ void MainWindow::showAct(const Act& act, PriceForm priceForm) {
     updateUnsavedMark();
 }
 
-void MainWindow::openAct(qint64 number) {
+void RecordEditor::openAct(qint64 number) {
     Act act;
     bool found = false;
     std::shared_ptr<Store> store = m_database.store();
@@ -314,7 +314,7 @@ void MainWindow::openAct(qint64 number) {
     showAct(act, PriceForm::AsStored);
 }
 
-void MainWindow::setTotalCaption(const QString& caption) {
+void RecordEditor::setTotalCaption(const QString& caption) {
     m_ui->LblTotal->setText(caption);
     if (caption.isEmpty())
         return; // the francs keep their last figure
@@ -329,7 +329,7 @@ void MainWindow::setTotalCaption(const QString& caption) {
         m_ui->LblTotalF->setText(francsCaption(*m));
 }
 
-void MainWindow::recomputeTotalFromBoxes() {
+void RecordEditor::recomputeTotalFromBoxes() {
     setTotalCaption(QString());
     const auto euros = boxAmount(m_ui->TxtEuros);
     const auto de = boxAmount(m_ui->TxtDE);
@@ -337,13 +337,13 @@ void MainWindow::recomputeTotalFromBoxes() {
         setTotalCaption(totalCaptionOf({*euros, *de}));
 }
 
-void MainWindow::recomputePayments() {
+void RecordEditor::recomputePayments() {
     m_ui->LblPTotal->setText(
         totalCaptionOf({boxAmount(m_ui->TxtPSecu).value_or(Money()), boxAmount(m_ui->TxtPCompl).value_or(Money()),
                         boxAmount(m_ui->TxtPDE).value_or(Money())}));
 }
 
-void MainWindow::recomputeRemainder() {
+void RecordEditor::recomputeRemainder() {
     m_ui->LblResteDu->clear();
     m_ui->LblResteDE->clear();
     if (!m_shown)
@@ -367,7 +367,7 @@ void MainWindow::recomputeRemainder() {
     m_ui->LblResteDE->setText(remainderCaption(excessRemainder(*excess, *paidExcess)));
 }
 
-void MainWindow::clearRecord() {
+void RecordEditor::clearRecord() {
     hideElsewhereNote();
     m_shown.reset();
     m_ui->LblNumero->clear();
@@ -384,7 +384,7 @@ void MainWindow::clearRecord() {
     m_ui->LblResteDE->clear();
 }
 
-void MainWindow::save() {
+void RecordEditor::save() {
     // The user asked for the save: Enter saves.
     if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment modifier cette Fiche ?"), Dialogs::Default::Yes))
         return;
@@ -392,7 +392,7 @@ void MainWindow::save() {
         Dialogs::inform(this, QStringLiteral("Fiche modifiée"));
 }
 
-bool MainWindow::writeRecord() {
+bool RecordEditor::writeRecord() {
     bool numberOk = false;
     const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
     std::shared_ptr<Store> store = m_database.store();
@@ -449,7 +449,7 @@ bool MainWindow::writeRecord() {
     return true;
 }
 
-std::optional<Receipt> MainWindow::readReceipt(const Act& shown, const Act& edited, bool* usable) {
+std::optional<Receipt> RecordEditor::readReceipt(const Act& shown, const Act& edited, bool* usable) {
     *usable = true;
     const auto same = [](const std::optional<Money>& a, const std::optional<Money>& b) {
         return a.value_or(Money()) == b.value_or(Money());
@@ -482,12 +482,12 @@ std::optional<Receipt> MainWindow::readReceipt(const Act& shown, const Act& edit
     return Receipt{received, chosenPaymentMode(m_ui->CmbMode)};
 }
 
-void MainWindow::resetReceipt() {
+void RecordEditor::resetReceipt() {
     m_ui->TxtRecuLe->setText(frenchDate(QDate::currentDate()));
     resetPaymentMode(m_ui->CmbMode);
 }
 
-void MainWindow::openHistory() {
+void RecordEditor::openHistory() {
     bool numberOk = false;
     const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
     if (!numberOk) {
@@ -497,7 +497,7 @@ void MainWindow::openHistory() {
     m_navigator.openHistory(number);
 }
 
-std::optional<Act> MainWindow::actToChange(Store& store, qint64 number) {
+std::optional<Act> RecordEditor::actToChange(Store& store, qint64 number) {
     if (m_shown && m_shown->number == number)
         return m_shown;
     Act act;
@@ -515,7 +515,7 @@ std::optional<Act> MainWindow::actToChange(Store& store, qint64 number) {
     return act;
 }
 
-bool MainWindow::readBoxes(Act* act, bool* dateTyped) {
+bool RecordEditor::readBoxes(Act* act, bool* dateTyped) {
     // Every value is checked before anything is written: a refused box leaves the record whole.
     const auto refuse = [this](QLineEdit* box, const QString& why) {
         Dialogs::warn(this, why);
@@ -570,7 +570,7 @@ bool MainWindow::readBoxes(Act* act, bool* dateTyped) {
     return true;
 }
 
-void MainWindow::remove() {
+void RecordEditor::remove() {
     m_database.followSettings();
     bool numberOk = false;
     const qint64 number = m_ui->LblNumero->text().toLongLong(&numberOk);
@@ -594,7 +594,7 @@ void MainWindow::remove() {
         m_browsed.open(*m_database.store(), BrowseQuery::actsByName());
 }
 
-void MainWindow::refreshAfterRestore() {
+void RecordEditor::refreshAfterRestore() {
     // The result followed by the record buttons belonged to the base as it was: they start again
     // from the first or the last act by name.
     m_browsed.reset();
@@ -610,12 +610,12 @@ void MainWindow::refreshAfterRestore() {
         clearRecord();
 }
 
-void MainWindow::changedElsewhere(const StoreChanges& changes) {
+void RecordEditor::changedElsewhere(const StoreChanges& changes) {
     if (m_shown && changes.mayConcern(m_shown->number))
         recheckShownAct();
 }
 
-void MainWindow::recheckShownAct() {
+void RecordEditor::recheckShownAct() {
     if (!m_shown)
         return;
     std::shared_ptr<Store> store = m_database.store();
@@ -651,7 +651,7 @@ void MainWindow::recheckShownAct() {
                       false);
 }
 
-void MainWindow::reloadShownAct() {
+void RecordEditor::reloadShownAct() {
     if (!m_shown)
         return;
     std::shared_ptr<Store> store = m_database.store();
@@ -669,7 +669,7 @@ void MainWindow::reloadShownAct() {
         moveToNeighbour(*m_shown);
 }
 
-void MainWindow::moveToNeighbour(const Act& gone) {
+void RecordEditor::moveToNeighbour(const Act& gone) {
     std::shared_ptr<Store> store = m_database.store();
     BrowsedRecord record;
     RecordCursor* cursor = m_browsed.cursor();
@@ -708,18 +708,18 @@ void MainWindow::moveToNeighbour(const Act& gone) {
         clearRecord();
 }
 
-void MainWindow::showElsewhereNote(const QString& text, bool withReload) {
+void RecordEditor::showElsewhereNote(const QString& text, bool withReload) {
     m_ui->LblAutrePoste->setText(text);
     m_ui->LblAutrePoste->show();
     m_ui->CmdRecharger->setVisible(withReload);
 }
 
-void MainWindow::hideElsewhereNote() {
+void RecordEditor::hideElsewhereNote() {
     m_ui->LblAutrePoste->hide();
     m_ui->CmdRecharger->hide();
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
+void RecordEditor::closeEvent(QCloseEvent* event) {
     // Typing not yet saved is saved, dropped or kept (the program then goes on) as the user says.
     if (!m_ending && !endRequested() && !settleUnsaved()) {
         event->ignore();

@@ -10,7 +10,7 @@
 class QLineEdit;
 
 namespace Ui {
-class MainWindow;
+class RecordEditor;
 }
 
 namespace obs {
@@ -21,13 +21,13 @@ struct StoreChanges;
 // The main window, the record editor: shows one act record at a time, finds a patient by surname
 // as the user types, steps through the records, saves corrections and payments, deletes. Its
 // screen buttons go to the navigator, which opens the other screens and brings this window back.
-class MainWindow : public QWidget {
+class RecordEditor : public QWidget {
     Q_OBJECT
 public:
     // The database the screens share and the result the record buttons follow live as long as the
     // window; the screens the navigator opens are handed them.
-    MainWindow(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
-    ~MainWindow() override;
+    RecordEditor(SharedDatabase& database, BrowsedResult& browsed, QWidget* parent = nullptr);
+    ~RecordEditor() override;
 
     // Opens the database as at every load; false when the program must end.
     bool load();
@@ -103,7 +103,7 @@ private:
     void showElsewhereNote(const QString& text, bool withReload);
     void hideElsewhereNote();
 
-    std::unique_ptr<Ui::MainWindow> m_ui;
+    std::unique_ptr<Ui::RecordEditor> m_ui;
     SharedDatabase& m_database;
     // The act as read when it was shown: a save writes only if it is still so.
     std::optional<Act> m_shown;
