@@ -88,7 +88,7 @@ qint64 count(PgConnection& db, const QString& sql) {
     return n;
 }
 
-// The file's clinic on the server: acts and lists by the program's copy, the journal row for row.
+// The file's clinic on the server by the program's copy: acts, lists and the journal row for row.
 void load(const QString& file) {
     Setup& s = setup();
     sqlite3* lite = nullptr;
@@ -130,45 +130,11 @@ void load(const QString& file) {
     QString why;
     if (!copyClinic(file, s.conninfo, true, &why))
         qFatal("copy: %s", qPrintable(why));
-    auto db = connect(s.conninfo);
-    checkOk(db->script(QStringLiteral("BEGIN")), "begin");
-    sqlite3_prepare_v2(
-        lite,
-        "SELECT NUMJ, ECRIT, NUMINT, NATURE, RECULE, PAYEUR, BENEFICIAIRE, MODE, MONTANT, DETAIL, POSTE, "
-        "UTILISATEUR, HASH FROM JOURNAL ORDER BY NUMJ",
-        -1, &st, nullptr);
-    QString head;
-    qint64 last = 0;
-    bool more = true;
-    while (more) {
-        QVariantList binds;
-        QStringList rows;
-        while (rows.size() < 1000 && (more = sqlite3_step(st) == SQLITE_ROW)) {
-            QStringList marks;
-            for (int c = 0; c < 13; ++c) {
-                if (sqlite3_column_type(st, c) == SQLITE_NULL)
-                    binds << QVariant();
-                else if (sqlite3_column_type(st, c) == SQLITE_INTEGER)
-                    binds << QVariant::fromValue<qint64>(sqlite3_column_int64(st, c));
-                else
-                    binds << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
-                marks << QStringLiteral("?");
-            }
-            last = sqlite3_column_int64(st, 0);
-            head = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 12)));
-            rows << u'(' + marks.join(u',') + u')';
-        }
-        if (!rows.isEmpty())
-            checkOk(db->exec(QStringLiteral("INSERT INTO journal (numj, ecrit, numint, nature, recule, payeur, "
-                                            "beneficiaire, mode, montant, detail, poste, utilisateur, hash) VALUES ") +
-                                 rows.join(u','),
-                             binds),
-                    "journal");
-    }
-    sqlite3_finalize(st);
+    // The copy carries the journal row for row, its hashes with it.
     sqlite3_close(lite);
-    checkOk(db->exec(QStringLiteral("UPDATE journal_tete SET numj = ?, hash = ?"), {last, head}), "head");
-    checkOk(db->script(QStringLiteral("COMMIT")), "commit");
+    auto db = connect(s.conninfo);
+    if (count(*db, QStringLiteral("SELECT count(*) FROM journal")) != entries)
+        qFatal("the copy did not carry the %lld journal entries", entries);
     checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) actes")), "vacuum");
     checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) memo")), "vacuum");
     checkOk(db->script(QStringLiteral("VACUUM (ANALYZE) journal")), "vacuum");
