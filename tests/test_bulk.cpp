@@ -148,6 +148,96 @@ private slots:
         QCOMPARE(s.message, QStringLiteral("La source et la destination sont la même base : rien n'a été copié."));
     }
 
+    // Every column of both tables lands in its own place through each way rows are written in bulk:
+    // a column left out or swapped with another reads back as a different act or entry.
+    void everyColumnKeptInPlace_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("nouveau fichier") << QStringLiteral("nouveau");
+        QTest::newRow("copie vers un fichier") << QStringLiteral("copie");
+        QTest::newRow("restauration d'une sauvegarde") << QStringLiteral("restauration");
+        QTest::newRow("aller et retour par le serveur") << QStringLiteral("serveur");
+    }
+    void everyColumnKeptInPlace() {
+        QFETCH(QString, route);
+        if (route == QLatin1String("serveur") && !TempServerDatabase::available())
+            QSKIP("OBSLEDGER_TEST_SERVER n'est pas défini");
+        // A value of its own in every column.
+        Act act;
+        act.number = 7;
+        act.surname = QStringLiteral("DURAND");
+        act.firstName = QStringLiteral("Élise");
+        act.date = 45000;
+        act.followedBy = QStringLiteral("Dr MARTIN");
+        act.performedBy = QStringLiteral("Dr BERTRAND");
+        act.act = QStringLiteral("Accouchement");
+        act.code = QStringLiteral("JQGD010");
+        act.nightOrHoliday = QStringLiteral("N");
+        act.secondary = {QStringLiteral("C2"), QStringLiteral("C3"), QStringLiteral("C4"), QStringLiteral("C5"),
+                         QStringLiteral("C6")};
+        act.price = Money::fromUnits(3135000);
+        act.excess = Money::fromUnits(400000);
+        act.paidSecu = Money::fromUnits(2195000);
+        act.paidComplementary = Money::fromUnits(940000);
+        act.paidExcess = Money::fromUnits(350000);
+        act.reversed = Money::fromUnits(120000);
+        act.reversalDate = 45031;
+        // Stored order, label order and catalogue order (INDEX) all differ.
+        auto entry = [](const char* label, int index, qint64 units) {
+            StoredEntry e;
+            e.list = qint64(ReferenceList::SurgicalActs);
+            e.label = QString::fromUtf8(label);
+            e.code = QStringLiteral("JQGA%1").arg(index);
+            e.tariff = Money::fromUnits(units);
+            for (size_t i = 0; i < e.excesses.size(); ++i)
+                e.excesses[i] = Money::fromUnits(units + qint64(i + 1) * 100);
+            e.index = index;
+            return e;
+        };
+        const std::vector<StoredEntry> entries{entry("Forceps", 2, 1000000), entry("Amnioscopie", 3, 2000000),
+                                               entry("Césarienne", 1, 3000000)};
+        const QString source = m_dir.filePath(QStringLiteral("colonnes-%1.mdb").arg(route));
+        Status s = writeNewClinicFile(source, {act}, entries);
+        QVERIFY2(s, qPrintable(s.message));
+        QString result = source;
+        if (route == QLatin1String("copie")) {
+            result = m_dir.filePath(QStringLiteral("colonnes-copie-2.mdb"));
+            s = copyBase(source, result, false);
+        } else if (route == QLatin1String("restauration")) {
+            result = m_dir.filePath(QStringLiteral("colonnes-restauree.mdb"));
+            s = createFromSnapshot(result, source);
+        } else if (route == QLatin1String("serveur")) {
+            m_server = std::make_unique<TempServerDatabase>();
+            s = copyBase(source, m_server->conninfo(), false);
+            result = m_dir.filePath(QStringLiteral("colonnes-retour.mdb"));
+            if (s)
+                s = copyBase(m_server->conninfo(), result, false);
+        }
+        QVERIFY2(s, qPrintable(s.message));
+
+        auto store = Store::open(result, &s);
+        QVERIFY2(store, qPrintable(s.message));
+        Act found;
+        bool there = false;
+        QVERIFY(store->acts().find(act.number, &found, &there));
+        QVERIFY(there);
+        QVERIFY(found == act);
+        for (const StoredEntry& e : entries) {
+            ReferenceEntry read;
+            QVERIFY(store->references().find(ReferenceList::SurgicalActs, e.label, &read, &there));
+            QVERIFY2(there, qPrintable(e.label));
+            QCOMPARE(read.code, e.code);
+            QCOMPARE(read.tariff, e.tariff);
+            QVERIFY(read.excesses == e.excesses);
+        }
+        QStringList labels;
+        QVERIFY(store->references().labels(ReferenceList::SurgicalActs, ReferenceOrder::ByCatalogue, &labels));
+        QCOMPARE(labels,
+                 (QStringList{QStringLiteral("Césarienne"), QStringLiteral("Forceps"), QStringLiteral("Amnioscopie")}));
+        QVERIFY(store->references().labels(ReferenceList::SurgicalActs, ReferenceOrder::AsStored, &labels));
+        QCOMPARE(labels,
+                 (QStringList{QStringLiteral("Forceps"), QStringLiteral("Amnioscopie"), QStringLiteral("Césarienne")}));
+    }
+
     // The installer's statements: rows as text, no value as an empty field, on both engines.
     void maintenanceRowsAsText_data() {
         engines();

@@ -4,7 +4,9 @@
 #include "common/DayNumber.h"
 #include "common/Money.h"
 #include "store/BulkSide.h"
+#include "store/SqlStore.h"
 #include "store/Store.h"
+#include "store/Tables.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -15,27 +17,67 @@ const std::array<const char*, 8> kSummedActColumns = {"PRIX",   "DE",      "PAYE
                                                       "PAYEDE", "REVERSE", "Date",     "DateRev"};
 const std::array<const char*, 7> kSummedEntryColumns = {"TARIFS", "MUT1", "MUT2", "MUT3", "MUT4", "MUT5", "MUT6"};
 
-QString bulkColumnNames(bool acts, bool server) {
+namespace {
+
+// A table's columns as a copy carries them, each of the kind its record member holds.
+template <class R> std::vector<BulkColumn> bulkColumnsOf(const Table<R>& t) {
+    std::vector<BulkColumn> out;
+    R record;
+    for (const auto& c : t.columns) {
+        const BulkKind kind = std::visit(
+            [](auto* member) {
+                using T = std::remove_pointer_t<decltype(member)>;
+                if constexpr (std::is_same_v<T, QString>)
+                    return BulkKind::Text;
+                else if constexpr (std::is_same_v<T, std::optional<Money>>)
+                    return BulkKind::Amount;
+                else if constexpr (std::is_same_v<T, StoredDay>)
+                    return BulkKind::Day;
+                else
+                    return BulkKind::Number; // a number, or a reference list by its number
+            },
+            c.field(record));
+        out.push_back({c.name, kind});
+    }
+    return out;
+}
+
+QString namesOf(const Dialect& d, std::span<const BulkColumn> columns) {
     QStringList out;
-    auto add = [&](const BulkColumn& c) {
-        const QString n = QString::fromLatin1(c.name);
-        out << (n == QLatin1String("INDEX") ? (server ? QStringLiteral("\"index\"") : QStringLiteral("\"INDEX\""))
-                                            : (server ? n.toLower() : n));
-    };
-    if (acts)
-        for (const BulkColumn& c : kBulkActs)
-            add(c);
-    else
-        for (const BulkColumn& c : kBulkMemo)
-            add(c);
+    for (const BulkColumn& c : columns) {
+        const QString name = d.name(QString::fromLatin1(c.name));
+        // INDEX is a word of SQL itself.
+        out << (qstrcmp(c.name, "INDEX") == 0 ? u'"' + name + u'"' : name);
+    }
     return out.join(QStringLiteral(", "));
 }
 
-QString bulkJournalColumnNames(bool server) {
-    QStringList out;
-    for (const BulkColumn& c : kBulkJournal)
-        out << (server ? QString::fromLatin1(c.name).toLower() : QString::fromLatin1(c.name));
-    return out.join(QStringLiteral(", "));
+} // namespace
+
+std::span<const BulkColumn> bulkActs() {
+    static const std::vector<BulkColumn> columns = bulkColumnsOf(actsTable());
+    return columns;
+}
+
+std::span<const BulkColumn> bulkMemo() {
+    static const std::vector<BulkColumn> columns = [] {
+        std::vector<BulkColumn> c = bulkColumnsOf(memoTable());
+        c.push_back({"INDEX", BulkKind::Number});
+        return c;
+    }();
+    return columns;
+}
+
+QString bulkColumnNames(const Dialect& d, bool acts) {
+    return namesOf(d, acts ? bulkActs() : bulkMemo());
+}
+
+QString bulkJournalColumnNames(const Dialect& d) {
+    return namesOf(d, kBulkJournal);
+}
+
+QString bulkMarks(qsizetype n) {
+    return QStringLiteral("?, ").repeated(n - 1) + u'?';
 }
 
 JournalEntry journalEntryOfRow(const QVariantList& row) {
@@ -177,37 +219,6 @@ void appendEntryValues(const ReferenceEntry& e, QVariantList* binds) {
         *binds << bulkMoney(m);
 }
 
-QString storedFiguresSql(bool server) {
-    QStringList sums;
-    for (const char* c : kSummedActColumns)
-        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)")
-                    .arg(server ? QString::fromLatin1(c).toLower() : QString::fromLatin1(c),
-                         server ? QStringLiteral("actes") : QStringLiteral("ACTES"));
-    for (const char* c : kSummedEntryColumns)
-        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)")
-                    .arg(server ? QString::fromLatin1(c).toLower() : QString::fromLatin1(c),
-                         server ? QStringLiteral("memo") : QStringLiteral("MEMO"));
-    return QStringLiteral("SELECT (SELECT count(*) FROM ACTES), (SELECT count(*) FROM MEMO), ") +
-           sums.join(QStringLiteral(", "));
-}
-
-void takeStoredFigures(const std::function<qint64(int column)>& at, StoredFigures* f) {
-    f->acts = at(0);
-    f->entries = at(1);
-    for (size_t i = 0; i < f->actSums.size(); ++i)
-        f->actSums[i] = at(int(2 + i));
-    for (size_t i = 0; i < f->entrySums.size(); ++i)
-        f->entrySums[i] = at(int(2 + f->actSums.size() + i));
-}
-
-QString copyTotalsSql(bool server) {
-    const QString sql = QStringLiteral(
-        "SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2), (SELECT coalesce(sum(%3), 0) FROM %1), (SELECT "
-        "coalesce(sum(%4), 0) FROM %1), (SELECT coalesce(sum(%5) + sum(%6) + sum(%7), 0) FROM %1)");
-    return server ? sql.arg("actes", "memo", "prix", "reverse", "payesecu", "payecomple", "payede")
-                  : sql.arg("ACTES", "MEMO", "PRIX", "REVERSE", "PAYESECU", "PAYECOMPLE", "PAYEDE");
-}
-
 namespace {
 
 QString totalsText(const ClinicTotals& t) {
@@ -220,6 +231,35 @@ QString totalsText(const ClinicTotals& t) {
 
 Status failed(const QString& why) {
     return Status::failure(StoreError::Failed, why);
+}
+
+QString nameOf(const Dialect& d, const char* column) {
+    return d.name(QString::fromLatin1(column));
+}
+
+QString storedFiguresSql(const Dialect& d) {
+    QStringList sums;
+    for (const char* c : kSummedActColumns)
+        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)").arg(nameOf(d, c), nameOf(d, "ACTES"));
+    for (const char* c : kSummedEntryColumns)
+        sums << QStringLiteral("(SELECT coalesce(sum(%1), 0) FROM %2)").arg(nameOf(d, c), nameOf(d, "MEMO"));
+    return QStringLiteral("SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2), ")
+               .arg(nameOf(d, "ACTES"), nameOf(d, "MEMO")) +
+           sums.join(QStringLiteral(", "));
+}
+
+QString copyTotalsSql(const Dialect& d) {
+    return QStringLiteral(
+               "SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2), (SELECT coalesce(sum(%3), 0) FROM %1), "
+               "(SELECT coalesce(sum(%4), 0) FROM %1), (SELECT coalesce(sum(%5) + sum(%6) + sum(%7), 0) FROM %1)")
+        .arg(nameOf(d, "ACTES"), nameOf(d, "MEMO"), nameOf(d, "PRIX"), nameOf(d, "REVERSE"), nameOf(d, "PAYESECU"),
+             nameOf(d, "PAYECOMPLE"), nameOf(d, "PAYEDE"));
+}
+
+// A whole number of an answer, from the value the engine hands over: a sum over a damaged file's
+// decimals is rounded, not cut.
+qint64 wholeOf(const SqlRow& r, int column) {
+    return r.value(column).toLongLong();
 }
 
 } // namespace
@@ -324,6 +364,165 @@ Status checkJournalOf(const QString& location, JournalCheck* check) {
     if (check)
         *check = found;
     return s;
+}
+
+// ---- A side of a copy over the store ----------------------------------------------------------------
+
+SqlBulkSide::SqlBulkSide(std::shared_ptr<SqlStore> store, int journalRows)
+    : m_store(std::move(store)), m_journalRows(journalRows) {}
+
+const Dialect& SqlBulkSide::dialect() const {
+    return m_store->dialect();
+}
+
+Status SqlBulkSide::beginRead() {
+    return m_store->link().beginReading();
+}
+
+Status SqlBulkSide::read(bool acts, const RowSink& each) {
+    const Dialect& d = m_store->dialect();
+    return readRows(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+            .arg(bulkColumnNames(d, acts), nameOf(d, acts ? "ACTES" : "MEMO"), acts ? nameOf(d, "NUMINT") : d.memoId()),
+        acts ? bulkActs() : bulkMemo(), false, each);
+}
+
+Status SqlBulkSide::endRead() {
+    return m_store->link().commit();
+}
+
+Status SqlBulkSide::actCount(qint64* n) {
+    return m_store->link().run(QStringLiteral("SELECT count(*) FROM %1").arg(nameOf(m_store->dialect(), "ACTES")), {},
+                               [&](const SqlRow& r) {
+                                   *n = r.integer(0).value_or(0);
+                                   return false;
+                               });
+}
+
+void SqlBulkSide::rollback() {
+    m_store->link().rollback();
+}
+
+Status SqlBulkSide::totals(ClinicTotals* t) {
+    return m_store->link().run(copyTotalsSql(m_store->dialect()), {}, [&](const SqlRow& r) {
+        *t = {wholeOf(r, 0), wholeOf(r, 1), wholeOf(r, 2), wholeOf(r, 3), wholeOf(r, 4)};
+        return false;
+    });
+}
+
+Status SqlBulkSide::readJournal(const RowSink& each, qint64* headNumber, QString* headHash) {
+    const Dialect& d = m_store->dialect();
+    Status s = m_store->link().run(
+        QStringLiteral("SELECT %1, %2 FROM %3").arg(nameOf(d, "NUMJ"), nameOf(d, "HASH"), nameOf(d, "JOURNAL_TETE")),
+        {}, [&](const SqlRow& r) {
+            *headNumber = wholeOf(r, 0);
+            *headHash = r.value(1).toString();
+            return false;
+        });
+    if (s)
+        s = readRows(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                         .arg(bulkJournalColumnNames(d), nameOf(d, "JOURNAL"), nameOf(d, "NUMJ")),
+                     kBulkJournal, true, each);
+    return s;
+}
+
+Status SqlBulkSide::writeJournal(const QVariantList& row) {
+    m_journal << row;
+    return m_journal.size() >= kBulkJournalColumns * m_journalRows ? flushJournal() : Status::success();
+}
+
+Status SqlBulkSide::writeJournalHead(qint64 number, const QString& hash) {
+    Status s = flushJournal();
+    if (s)
+        s = writeHead(number, hash);
+    return s;
+}
+
+Status SqlBulkSide::flushJournal() {
+    if (m_journal.isEmpty())
+        return Status::success();
+    const Dialect& d = m_store->dialect();
+    const QString one = u'(' + bulkMarks(kBulkJournalColumns) + u')';
+    QStringList rows;
+    for (qsizetype i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
+        rows << one;
+    const Status s =
+        m_store->link().run(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                .arg(nameOf(d, "JOURNAL"), bulkJournalColumnNames(d), rows.join(QStringLiteral(", "))),
+                            m_journal);
+    m_journal.clear();
+    return s;
+}
+
+// ---- Loads and reads over a connection of their own ---------------------------------------------
+
+Status appendNewRows(SqlStore& store, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts) {
+    Connection& db = store.link();
+    Status s = Status::success();
+    if (!entries.empty()) {
+        const Dialect& d = store.dialect();
+        // Every column of an entry but its catalogue place, which the base gives.
+        const QString insert =
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(nameOf(d, "MEMO"), columnList(d, memoTable()), bulkMarks(qsizetype(memoTable().columns.size())));
+        s = db.beginWriting({});
+        for (size_t i = 0; s && i < entries.size(); ++i) {
+            QVariantList binds;
+            appendEntryValues(entries[i], &binds);
+            s = db.run(insert, binds);
+        }
+        if (!s) {
+            db.rollback();
+            return s;
+        }
+        s = db.commit();
+    }
+    if (s && acts) {
+        qint64 added = 0;
+        s = store.appendJournaledActs(acts, &added);
+    }
+    return s;
+}
+
+Status storedFiguresOf(SqlStore& store, StoredFigures* figures) {
+    Connection& db = store.link();
+    const Dialect& d = store.dialect();
+    Status s = db.beginReading();
+    if (s)
+        s = db.run(storedFiguresSql(d), {}, [&](const SqlRow& r) {
+            figures->acts = wholeOf(r, 0);
+            figures->entries = wholeOf(r, 1);
+            for (size_t i = 0; i < figures->actSums.size(); ++i)
+                figures->actSums[i] = wholeOf(r, int(2 + i));
+            for (size_t i = 0; i < figures->entrySums.size(); ++i)
+                figures->entrySums[i] = wholeOf(r, int(2 + figures->actSums.size() + i));
+            return false;
+        });
+    if (s)
+        s = db.run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(nameOf(d, "NUMINT"), nameOf(d, "ACTES")), {},
+                   [&](const SqlRow& r) {
+                       figures->numbers.push_back(r.integer(0).value_or(0));
+                       return true;
+                   });
+    if (s)
+        return db.commit();
+    db.rollback();
+    return s;
+}
+
+std::unique_ptr<MaintenanceSession> maintenanceSessionOver(std::shared_ptr<SqlStore> store) {
+    return std::make_unique<MaintenanceSession>(
+        [store](const QString& statement, const MaintenanceSession::RowSink& row) {
+            return store->link().run(statement, {}, [&](const SqlRow& r) {
+                QStringList fields;
+                for (int i = 0; i < r.columns(); ++i) {
+                    const QVariant v = r.value(i);
+                    fields << (v.isNull() ? QString() : v.toString());
+                }
+                row(fields);
+                return true;
+            });
+        });
 }
 
 } // namespace obs

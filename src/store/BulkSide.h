@@ -10,29 +10,24 @@
 #include <QVariantList>
 #include <functional>
 #include <iterator>
+#include <span>
 
 namespace obs {
+
+class Dialect;
+class SqlStore;
 
 // The kind of value a column holds, as a copy carries it.
 enum class BulkKind { Text, Amount, Day, Number };
 struct BulkColumn {
-    const char* name; // as the file spells it; a server's name is in lower case
+    const char* name; // as the file spells it
     BulkKind kind;
 };
 
-// Both tables' columns in the order a copy reads and writes them.
-inline constexpr BulkColumn kBulkActs[] = {
-    {"NUMINT", BulkKind::Number}, {"Nom", BulkKind::Text},        {"Prenom", BulkKind::Text},
-    {"Date", BulkKind::Day},      {"MEDSUIT", BulkKind::Text},    {"MEDACTE", BulkKind::Text},
-    {"Acte", BulkKind::Text},     {"CCAM1", BulkKind::Text},      {"NF", BulkKind::Text},
-    {"CCAM2", BulkKind::Text},    {"CCAM3", BulkKind::Text},      {"CCAM4", BulkKind::Text},
-    {"CCAM5", BulkKind::Text},    {"CCAM6", BulkKind::Text},      {"PRIX", BulkKind::Amount},
-    {"DE", BulkKind::Amount},     {"PAYESECU", BulkKind::Amount}, {"PAYECOMPLE", BulkKind::Amount},
-    {"PAYEDE", BulkKind::Amount}, {"REVERSE", BulkKind::Amount},  {"DateRev", BulkKind::Day}};
-inline constexpr BulkColumn kBulkMemo[] = {
-    {"NUMEROS", BulkKind::Number}, {"TEXTE", BulkKind::Text},  {"CCAM", BulkKind::Text},   {"TARIFS", BulkKind::Amount},
-    {"MUT1", BulkKind::Amount},    {"MUT2", BulkKind::Amount}, {"MUT3", BulkKind::Amount}, {"MUT4", BulkKind::Amount},
-    {"MUT5", BulkKind::Amount},    {"MUT6", BulkKind::Amount}, {"INDEX", BulkKind::Number}};
+// Both tables' columns in the order a copy reads and writes them: the tables' own description, then
+// an entry's catalogue place (INDEX), which the base gives and a copy carries.
+std::span<const BulkColumn> bulkActs();
+std::span<const BulkColumn> bulkMemo();
 // The journal's columns, copied as they stand: the hashes cover them.
 inline constexpr BulkColumn kBulkJournal[] = {
     {"NUMJ", BulkKind::Number},       {"ECRIT", BulkKind::Text},    {"NUMINT", BulkKind::Number},
@@ -41,12 +36,12 @@ inline constexpr BulkColumn kBulkJournal[] = {
     {"DETAIL", BulkKind::Text},       {"POSTE", BulkKind::Text},    {"UTILISATEUR", BulkKind::Text},
     {"HASH", BulkKind::Text}};
 inline constexpr int kBulkJournalColumns = int(std::size(kBulkJournal));
-inline constexpr int kBulkActColumns = int(std::size(kBulkActs));
-inline constexpr int kBulkMemoColumns = int(std::size(kBulkMemo));
 
-// The column list of a table, as one engine spells it.
-QString bulkColumnNames(bool acts, bool server);
-QString bulkJournalColumnNames(bool server);
+// The column list of a table, as the engine spells it.
+QString bulkColumnNames(const Dialect& d, bool acts);
+QString bulkJournalColumnNames(const Dialect& d);
+// "?, ?, ?": the marks of n values.
+QString bulkMarks(qsizetype n);
 // A journal row as a copy reads it (kBulkJournal's order), as the store reads an entry, to be
 // checked on the way.
 JournalEntry journalEntryOfRow(const QVariantList& row);
@@ -61,18 +56,22 @@ QVariant bulkDay(const StoredDay& d);
 QVariant bulkInteger(const std::optional<qint64>& n);
 QVariant bulkMoney(const std::optional<Money>& m);
 QVariant bulkText(const QString& text);
-// The values of an act's columns after NUMINT, in the order of kBulkActs; unpaid sums as 0 when
+// The values of an act's columns after NUMINT, in the order of bulkActs; unpaid sums as 0 when
 // paymentsAsZero, else as they stand.
 void appendActValues(const Act& a, bool paymentsAsZero, QVariantList* binds);
 // NUMEROS, TEXTE, CCAM (no value without a code), TARIFS, MUT1 to MUT6 of a reference entry.
 void appendEntryValues(const ReferenceEntry& e, QVariantList* binds);
 
-// The statement reading what readStoredFigures gives, and the one reading a copy's totals, as
-// one engine spells the tables and columns.
-QString storedFiguresSql(bool server);
-QString copyTotalsSql(bool server);
-// Takes the figures from a row of storedFiguresSql, `at` giving the integer of a column.
-void takeStoredFigures(const std::function<qint64(int column)>& at, StoredFigures* figures);
+// What store/Bulk.h does through the store over a connection of its own, its tables not checked
+// (the statement that needs a missing table says so).
+// appendJournaledRows: reference entries as the reference editor adds them, in one transaction;
+// then acts as the entry screen appends them (the next numbers), with their journal entries, in
+// another.
+Status appendNewRows(SqlStore& store, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts);
+// readStoredFigures, as one snapshot.
+Status storedFiguresOf(SqlStore& store, StoredFigures* figures);
+// openMaintenanceSession: the session keeps the store, and so its connection.
+std::unique_ptr<MaintenanceSession> maintenanceSessionOver(std::shared_ptr<SqlStore> store);
 
 // One side of a copy: a base read as one snapshot, or written in one transaction.
 class BulkSide {
@@ -101,6 +100,38 @@ public:
     virtual Status writeJournalHead(qint64 number, const QString& hash) = 0;
     // A source without a journal: an opening entry per running total of each act written.
     virtual Status openJournal(qint64* opened) = 0;
+};
+
+// A side over the program's store on either engine: what a copy reads and writes alike on both is
+// written here once; each engine reads rows, empties and fills the tables its own way.
+class SqlBulkSide : public BulkSide {
+public:
+    Status beginRead() override;
+    Status read(bool acts, const RowSink& each) override;
+    Status endRead() override;
+    Status actCount(qint64* n) override;
+    void rollback() override;
+    Status totals(ClinicTotals* t) override;
+    Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override;
+    // Journal rows go journalRows a statement: a journal holds millions.
+    Status writeJournal(const QVariantList& row) override;
+    Status writeJournalHead(qint64 number, const QString& hash) override;
+
+protected:
+    SqlBulkSide(std::shared_ptr<SqlStore> store, int journalRows);
+    // The rows a statement reads over `columns`, each value as a copy carries it; `asStored`: the
+    // journal's, whose hashes cover the values as the base holds them.
+    virtual Status readRows(const QString& sql, std::span<const BulkColumn> columns, bool asStored,
+                            const RowSink& each) = 0;
+    // The journal's head row, once its entries are written.
+    virtual Status writeHead(qint64 number, const QString& hash) = 0;
+    Status flushJournal();
+    const Dialect& dialect() const;
+
+private:
+    std::shared_ptr<SqlStore> m_store;
+    int m_journalRows;
+    QVariantList m_journal;
 };
 
 // The side of the engine the location names (the store's factory chooses).

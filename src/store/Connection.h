@@ -17,6 +17,7 @@ namespace obs {
 // reads its few columns straight from the engine's buffers.
 class SqlRow {
 public:
+    virtual int columns() const = 0;
     virtual bool isNull(int column) const = 0;
     virtual std::optional<qint64> integer(int column) const = 0;
     // The UTF-8 bytes of a text, valid while the row is; empty for a null.

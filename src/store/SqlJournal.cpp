@@ -234,9 +234,10 @@ Status SqlStore::appendJournaledActs(const JournaledActSource& source, qint64* a
     JournalHead head;
     s = readHead(&head);
     QStringList names;
-    for (int c = 1; c < kBulkActColumns; ++c) // NUMINT is the base's to give
-        names << n(kBulkActs[c].name);
-    const QString row = u'(' + QStringLiteral("?,").repeated(kBulkActColumns - 2) + QStringLiteral("?)");
+    const std::span<const BulkColumn> written = bulkActs().subspan(1); // NUMINT is the base's to give
+    for (const BulkColumn& c : written)
+        names << n(c.name);
+    const QString row = u'(' + QStringLiteral("?,").repeated(qsizetype(written.size()) - 1) + QStringLiteral("?)");
     const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(n("ACTES"), names.join(u','));
     // Several hundred acts a statement: a million acts is a few thousand statements, not a million.
     constexpr std::size_t chunk = 500;

@@ -25,6 +25,11 @@ public:
     // copy or an import filling it), in the transaction the caller holds. *opened: entries written.
     Status openEveryAct(qint64* opened);
 
+    // The connection and the engine's spelling, for the whole-base operations written once for both
+    // engines (store/BulkSide.h).
+    Connection& link() { return *m_db; }
+    const Dialect& dialect() const { return m_sql; }
+
 protected:
     SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect);
 

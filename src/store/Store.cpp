@@ -33,6 +33,20 @@ std::shared_ptr<Store> Store::open(const QString& location, Status* status) {
 
 // The whole-base operations of store/Bulk.h, on the engine the location names.
 
+namespace {
+
+// The store over a connection of its own to the base at `location`, its tables not checked.
+std::shared_ptr<SqlStore> reachBase(const QString& location, Status* status) {
+    if (isServerLocation(location)) {
+        std::shared_ptr<PgConnection> db = PgConnection::open(location.trimmed(), status);
+        return db ? PgStore::over(std::move(db)) : nullptr;
+    }
+    std::shared_ptr<Database> db = Database::open(location, status);
+    return db ? SqliteStore::over(std::move(db)) : nullptr;
+}
+
+} // namespace
+
 std::unique_ptr<BulkSide> openBulkSide(const QString& location, bool create, Status* status) {
     if (isServerLocation(location))
         return pg_bulk::openSide(location.trimmed(), status);
@@ -45,16 +59,16 @@ Status appendRows(const QString& location, const std::vector<ReferenceEntry>& en
 
 Status appendJournaledRows(const QString& location, const std::vector<ReferenceEntry>& entries,
                            const JournaledActSource& acts) {
-    if (isServerLocation(location))
-        return pg_bulk::appendRows(location.trimmed(), entries, acts);
-    return sqlite_bulk::appendRows(location, entries, acts);
+    Status s;
+    const std::shared_ptr<SqlStore> store = reachBase(location, &s);
+    return store ? appendNewRows(*store, entries, acts) : s;
 }
 
 Status readStoredFigures(const QString& location, StoredFigures* figures) {
     *figures = StoredFigures();
-    if (isServerLocation(location))
-        return pg_bulk::readStoredFigures(location.trimmed(), figures);
-    return sqlite_bulk::readStoredFigures(location, figures);
+    Status s;
+    const std::shared_ptr<SqlStore> store = reachBase(location, &s);
+    return store ? storedFiguresOf(*store, figures) : s;
 }
 
 std::optional<qint64> countActs(const QString& location) {
@@ -100,9 +114,8 @@ Status upgradeBase(const QString& location, qint64* opened) {
 }
 
 std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& location, Status* status) {
-    if (isServerLocation(location))
-        return pg_bulk::openMaintenanceSession(location.trimmed(), status);
-    return sqlite_bulk::openMaintenanceSession(location, status);
+    std::shared_ptr<SqlStore> store = reachBase(location, status);
+    return store ? maintenanceSessionOver(std::move(store)) : nullptr;
 }
 
 } // namespace obs

@@ -10,52 +10,13 @@ namespace obs::pg_bulk {
 
 namespace {
 
-class ServerSide final : public BulkSide {
+class ServerSide final : public SqlBulkSide {
 public:
-    explicit ServerSide(std::shared_ptr<PgConnection> db) : m_db(std::move(db)) {}
+    explicit ServerSide(std::shared_ptr<PgConnection> db) : SqlBulkSide(PgStore::over(db), 1000), m_db(std::move(db)) {}
     // One snapshot of both tables, however long the copy takes.
     Status beginRead() override {
         return m_db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL "
                                            "statement_timeout = 0"));
-    }
-    Status endRead() override { return m_db->script(QStringLiteral("COMMIT")); }
-    Status read(bool acts, const RowSink& each) override {
-        const QString sql =
-            acts ? QStringLiteral("SELECT %1 FROM actes ORDER BY numint").arg(bulkColumnNames(true, true))
-                 : QStringLiteral("SELECT %1 FROM memo ORDER BY id").arg(bulkColumnNames(false, true));
-        return readRows(sql, acts ? kBulkActs : kBulkMemo, each);
-    }
-    Status readRows(const QString& sql, const BulkColumn* kinds, const RowSink& each) {
-        Status s = m_db->script(QStringLiteral("DECLARE copie NO SCROLL CURSOR FOR ") + sql);
-        while (s) {
-            int rows = 0;
-            Status inner;
-            s = m_db->exec(QStringLiteral("FETCH 5000 FROM copie"), {}, [&](const PgRow& r) {
-                ++rows;
-                QVariantList row;
-                for (int i = 0; i < r.columns(); ++i) {
-                    const BulkKind k = kinds[i].kind;
-                    row << (r.isNull(i)           ? QVariant()
-                            : k == BulkKind::Text ? QVariant(r.text(i))
-                                                  : QVariant::fromValue<qint64>(r.integer(i).value_or(0)));
-                }
-                inner = each(row);
-                return inner.ok();
-            });
-            if (s && !inner)
-                s = inner;
-            if (!s || rows == 0)
-                break;
-        }
-        if (s)
-            s = m_db->script(QStringLiteral("CLOSE copie"));
-        return s;
-    }
-    Status actCount(qint64* n) override {
-        return m_db->exec(QStringLiteral("SELECT count(*) FROM actes"), {}, [&](const PgRow& r) {
-            *n = r.integer(0).value_or(0);
-            return false;
-        });
     }
     // The journal goes with the acts it describes. The workstations' role may not remove its
     // entries: the function the tables' owner made for it empties it, and only once the acts and
@@ -88,30 +49,6 @@ public:
             return false;
         });
         return present;
-    }
-    Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override {
-        Status s = m_db->exec(QStringLiteral("SELECT numj, hash FROM journal_tete"), {}, [&](const PgRow& r) {
-            *headNumber = r.integer(0).value_or(0);
-            *headHash = r.text(1);
-            return false;
-        });
-        if (s)
-            s = readRows(QStringLiteral("SELECT %1 FROM journal ORDER BY numj").arg(bulkJournalColumnNames(true)),
-                         kBulkJournal, each);
-        return s;
-    }
-    Status writeJournal(const QVariantList& row) override {
-        m_journal << row;
-        if (m_journal.size() >= kBulkJournalColumns * 1000)
-            return flushJournal();
-        return Status::success();
-    }
-    Status writeJournalHead(qint64 number, const QString& hash) override {
-        Status s = flushJournal();
-        if (s)
-            s = m_db->exec(QStringLiteral("UPDATE journal_tete SET numj = ?, hash = ?"),
-                           {QVariant::fromValue(number), hash});
-        return s;
     }
     Status openJournal(qint64* opened) override {
         Status s = flush(true);
@@ -146,16 +83,41 @@ public:
             analyse();
         return s;
     }
-    void rollback() override { m_db->script(QStringLiteral("ROLLBACK")); }
-    Status totals(ClinicTotals* t) override {
-        return m_db->exec(copyTotalsSql(true), {}, [&](const PgRow& r) {
-            *t = {r.integer(0).value_or(0), r.integer(1).value_or(0), r.integer(2).value_or(0),
-                  r.integer(3).value_or(0), r.integer(4).value_or(0)};
-            return false;
-        });
-    }
 
 private:
+    // A cursor, a few thousand rows at a time: the server's answer is not held whole. Its columns
+    // hold only what the program writes, texts and whole numbers, as a copy carries them.
+    Status readRows(const QString& sql, std::span<const BulkColumn> columns, bool, const RowSink& each) override {
+        Status s = m_db->script(QStringLiteral("DECLARE copie NO SCROLL CURSOR FOR ") + sql);
+        while (s) {
+            int rows = 0;
+            Status inner;
+            s = m_db->exec(QStringLiteral("FETCH 5000 FROM copie"), {}, [&](const PgRow& r) {
+                ++rows;
+                QVariantList row;
+                for (int i = 0; i < r.columns(); ++i) {
+                    const BulkKind k = columns[size_t(i)].kind;
+                    row << (r.isNull(i)           ? QVariant()
+                            : k == BulkKind::Text ? QVariant(r.text(i))
+                                                  : QVariant::fromValue<qint64>(r.integer(i).value_or(0)));
+                }
+                inner = each(row);
+                return inner.ok();
+            });
+            if (s && !inner)
+                s = inner;
+            if (!s || rows == 0)
+                break;
+        }
+        if (s)
+            s = m_db->script(QStringLiteral("CLOSE copie"));
+        return s;
+    }
+    Status writeHead(qint64 number, const QString& hash) override {
+        return m_db->exec(QStringLiteral("UPDATE journal_tete SET numj = ?, hash = ?"),
+                          {QVariant::fromValue(number), hash});
+    }
+
     static QString nextNumberPast(const char* sequence, const char* column, const char* table) {
         return QStringLiteral("SELECT setval('%1', greatest(coalesce((SELECT max(%2) FROM %3), 0) + 1, (SELECT CASE "
                               "WHEN is_called THEN last_value + 1 ELSE last_value END FROM %1)), false)")
@@ -178,48 +140,30 @@ private:
             m_db->script(QStringLiteral("ROLLBACK"));
     }
 
-    Status flushJournal() {
-        if (m_journal.isEmpty())
-            return Status::success();
-        const QString one = u'(' + QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + QStringLiteral("?)");
-        QStringList tuples;
-        for (int i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
-            tuples << one;
-        const Status s = m_db->exec(QStringLiteral("INSERT INTO journal (%1) VALUES %2")
-                                        .arg(bulkJournalColumnNames(true), tuples.join(QStringLiteral(", "))),
-                                    m_journal);
-        m_journal.clear();
-        return s;
-    }
-
     Status flush(bool acts) {
         auto& batch = acts ? m_acts : m_memo;
         if (batch.isEmpty())
             return Status::success();
-        const int width = acts ? kBulkActColumns : kBulkMemoColumns + 1; // memo rows lead with their id
+        const qsizetype width =
+            qsizetype(acts ? bulkActs().size() : bulkMemo().size() + 1); // memo rows lead with their id
         QStringList tuples;
-        const QString one = u'(' + QStringLiteral("?, ").repeated(width - 1) + QStringLiteral("?)");
-        for (int i = 0; i < batch.size() / width; ++i)
+        const QString one = u'(' + bulkMarks(width) + u')';
+        for (qsizetype i = 0; i < batch.size() / width; ++i)
             tuples << one;
         // The memo rows keep their order of entry through id, given in order.
         const QString sql = acts ? QStringLiteral("INSERT INTO actes (%1) VALUES %2")
-                                       .arg(bulkColumnNames(true, true), tuples.join(QStringLiteral(", ")))
+                                       .arg(bulkColumnNames(dialect(), true), tuples.join(QStringLiteral(", ")))
                                  : QStringLiteral("INSERT INTO memo (id, %1) VALUES %2")
-                                       .arg(bulkColumnNames(false, true), tuples.join(QStringLiteral(", ")));
+                                       .arg(bulkColumnNames(dialect(), false), tuples.join(QStringLiteral(", ")));
         const Status s = m_db->exec(sql, batch);
         batch.clear();
         return s;
     }
     std::shared_ptr<PgConnection> m_db;
     QVariantList m_acts;
-    QVariantList m_journal;
     QVariantList m_memo;
     qint64 m_memoId = 0;
 };
-
-QString marks(int n) {
-    return QStringLiteral("?, ").repeated(n - 1) + u'?';
-}
 
 } // namespace
 
@@ -234,56 +178,6 @@ std::unique_ptr<BulkSide> openSide(const QString& conninfo, Status* s) {
         return nullptr;
     }
     return std::make_unique<ServerSide>(std::shared_ptr<PgConnection>(std::move(db)));
-}
-
-Status appendRows(const QString& conninfo, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts) {
-    Status s;
-    std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, &s);
-    if (!db)
-        return s;
-    if (!entries.empty()) {
-        s = db->script(QStringLiteral("BEGIN"));
-        for (size_t i = 0; s && i < entries.size(); ++i) {
-            QVariantList binds;
-            appendEntryValues(entries[i], &binds);
-            s = db->exec(QStringLiteral("INSERT INTO memo (numeros, texte, ccam, tarifs, mut1, mut2, mut3, mut4, "
-                                        "mut5, mut6) VALUES (%1)")
-                             .arg(marks(10)),
-                         binds);
-        }
-        if (!s) {
-            db->script(QStringLiteral("ROLLBACK"));
-            return s;
-        }
-        s = db->script(QStringLiteral("COMMIT"));
-    }
-    // The acts with their journal entries, in one transaction of their own.
-    if (s && acts) {
-        qint64 added = 0;
-        s = PgStore::over(db)->appendJournaledActs(acts, &added);
-    }
-    return s;
-}
-
-Status readStoredFigures(const QString& conninfo, StoredFigures* figures) {
-    Status s;
-    auto db = PgConnection::open(conninfo, &s);
-    if (!db)
-        return s;
-    s = db->script(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
-    if (s)
-        s = db->exec(storedFiguresSql(true), {}, [&](const PgRow& r) {
-            takeStoredFigures([&](int i) { return r.integer(i).value_or(0); }, figures);
-            return false;
-        });
-    if (s)
-        s = db->exec(QStringLiteral("SELECT numint FROM actes ORDER BY numint"), {}, [&](const PgRow& r) {
-            figures->numbers.push_back(r.integer(0).value_or(0));
-            return true;
-        });
-    if (s)
-        s = db->script(QStringLiteral("COMMIT"));
-    return s;
 }
 
 std::optional<qint64> countActs(const QString& conninfo) {
@@ -314,7 +208,7 @@ Status createBase(const QString& conninfo, NewBaseStep* step, const std::vector<
     *step = NewBaseStep::NotFilled;
     s = createServerSchema(*db);
     if (s && (!entries.empty() || acts))
-        s = pg_bulk::appendRows(conninfo, entries, acts);
+        s = appendJournaledRows(conninfo, entries, acts);
     if (s)
         *step = NewBaseStep::Made;
     return s;
@@ -365,21 +259,6 @@ QString workstationRole() {
 
 bool hasPassword(const QString& conninfo) {
     return PgConnection::hasPassword(conninfo);
-}
-
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& conninfo, Status* status) {
-    std::shared_ptr<PgConnection> db = PgConnection::open(conninfo, status);
-    if (!db)
-        return nullptr;
-    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
-        return db->exec(statement, {}, [&](const PgRow& r) {
-            QStringList fields;
-            for (int i = 0; i < r.columns(); ++i)
-                fields << r.text(i);
-            row(fields);
-            return true;
-        });
-    });
 }
 
 } // namespace obs::pg_bulk

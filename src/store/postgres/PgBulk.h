@@ -10,8 +10,6 @@ namespace obs::pg_bulk {
 // A server's base to copy from or to; it must have the program's tables.
 std::unique_ptr<BulkSide> openSide(const QString& conninfo, Status* status);
 
-Status appendRows(const QString& conninfo, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts);
-Status readStoredFigures(const QString& conninfo, StoredFigures* figures);
 std::optional<qint64> countActs(const QString& conninfo);
 Status createBase(const QString& conninfo, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
                   const JournaledActSource& acts);
@@ -19,6 +17,5 @@ Status checkBase(const QString& conninfo);
 Status upgrade(const QString& conninfo, qint64* opened);
 QString workstationRole();
 bool hasPassword(const QString& conninfo);
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& conninfo, Status* status);
 
 } // namespace obs::pg_bulk

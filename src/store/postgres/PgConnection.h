@@ -20,7 +20,7 @@ namespace obs {
 class PgRow final : public SqlRow {
 public:
     PgRow(pg_result* result, int row) : m_result(result), m_row(row) {}
-    int columns() const;
+    int columns() const override;
     bool isNull(int column) const override;
     QString text(int column) const { return SqlRow::text(column); } // empty for a null
     std::optional<qint64> integer(int column) const override;

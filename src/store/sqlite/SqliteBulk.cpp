@@ -130,8 +130,9 @@ Status fillFromSnapshot(Database& target, const QString& snapshot) {
     }
     if (!(s = createProgramTables(target)))
         return fail(s);
-    const QString acts = bulkColumnNames(true, false);
-    const QString memo = QStringLiteral("rowid, ") + bulkColumnNames(false, false);
+    const Dialect& d = SqliteStore::fileDialect();
+    const QString acts = bulkColumnNames(d, true);
+    const QString memo = QStringLiteral("rowid, ") + bulkColumnNames(d, false);
     if (!(s = target.executeRaw(
               QStringLiteral("INSERT INTO main.ACTES (%1) SELECT %1 FROM sauvegarde.ACTES ORDER BY NUMINT")
                   .arg(acts))) ||
@@ -143,7 +144,7 @@ Status fillFromSnapshot(Database& target, const QString& snapshot) {
     if (hasJournalTables(target, QStringLiteral("sauvegarde")) &&
         (!(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL (%1) SELECT %1 FROM sauvegarde.JOURNAL "
                                                 "ORDER BY NUMJ")
-                                     .arg(bulkJournalColumnNames(false)))) ||
+                                     .arg(bulkJournalColumnNames(d)))) ||
          !(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL_TETE (UN, NUMJ, HASH) SELECT UN, NUMJ, HASH "
                                                 "FROM sauvegarde.JOURNAL_TETE")))))
         return fail(s);
@@ -179,32 +180,10 @@ Status fillFromSnapshot(Database& target, const QString& snapshot) {
     return Status::success();
 }
 
-class FileSide final : public BulkSide {
+class FileSide final : public SqlBulkSide {
 public:
-    explicit FileSide(std::shared_ptr<Database> db) : m_db(std::move(db)) {}
-    Status beginRead() override { return m_db->executeRaw(QStringLiteral("BEGIN")); }
-    Status endRead() override { return m_db->executeRaw(QStringLiteral("COMMIT")); }
-    Status read(bool acts, const RowSink& each) override {
-        const QString sql =
-            acts ? QStringLiteral("SELECT %1 FROM ACTES ORDER BY NUMINT").arg(bulkColumnNames(true, false))
-                 : QStringLiteral("SELECT %1 FROM MEMO ORDER BY rowid").arg(bulkColumnNames(false, false));
-        Status inner;
-        Status s = m_db->queryRaw(sql, {}, [&](const Row& r) {
-            QVariantList row;
-            const auto& values = r.values();
-            for (int i = 0; i < values.size(); ++i)
-                row << normalisedBulkValue(values[i], acts ? kBulkActs[i].kind : kBulkMemo[i].kind);
-            inner = each(row);
-            return inner.ok();
-        });
-        return s ? inner : s;
-    }
-    Status actCount(qint64* n) override {
-        QVariant v;
-        Status s = m_db->scalar(QStringLiteral("SELECT count(*) FROM ACTES"), &v);
-        *n = v.toLongLong();
-        return s;
-    }
+    // The journal's entries go a few hundred a statement.
+    explicit FileSide(std::shared_ptr<Database> db) : SqlBulkSide(SqliteStore::over(db), 500), m_db(std::move(db)) {}
     // The journal goes with the acts it describes: its guard against removal is lifted for the
     // transaction only (a failure brings it back with everything else), and a file made before
     // the journal is given its tables.
@@ -229,34 +208,6 @@ public:
         return s;
     }
     bool hasJournal() override { return hasJournalTables(*m_db); }
-    Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override {
-        Status s = m_db->queryRaw(QStringLiteral("SELECT NUMJ, HASH FROM JOURNAL_TETE"), {}, [&](const Row& r) {
-            *headNumber = r.values().value(0).toLongLong();
-            *headHash = r.values().value(1).toString();
-            return false;
-        });
-        Status inner;
-        if (s)
-            s = m_db->queryRaw(
-                QStringLiteral("SELECT %1 FROM JOURNAL ORDER BY NUMJ").arg(bulkJournalColumnNames(false)), {},
-                [&](const Row& r) {
-                    inner = each(r.values());
-                    return inner.ok();
-                });
-        return s ? inner : s;
-    }
-    // Entries go a few hundred a statement: a journal holds millions.
-    Status writeJournal(const QVariantList& row) override {
-        m_journal << row;
-        return m_journal.size() >= kBulkJournalColumns * 500 ? flushJournal() : Status::success();
-    }
-    Status writeJournalHead(qint64 number, const QString& hash) override {
-        Status s = flushJournal();
-        if (s)
-            s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL_TETE (UN, NUMJ, HASH) VALUES (1, ?, ?)"),
-                                 {QVariant::fromValue(number), hash});
-        return s;
-    }
     Status openJournal(qint64* opened) override {
         Status s = journalGuards(*m_db);
         if (s)
@@ -264,11 +215,10 @@ public:
         return s;
     }
     Status write(bool acts, const QVariantList& row) override {
-        const QString marks = QStringLiteral("?, ").repeated(int(row.size()) - 1) + u'?';
-        return m_db->executeRaw(
-            acts ? QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(bulkColumnNames(true, false), marks)
-                 : QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(bulkColumnNames(false, false), marks),
-            row);
+        return m_db->executeRaw(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(acts ? QStringLiteral("ACTES") : QStringLiteral("MEMO"),
+                                         bulkColumnNames(dialect(), acts), bulkMarks(row.size())),
+                                row);
     }
     // The planner's figures describe the rows brought in, not those replaced.
     Status commit() override {
@@ -277,97 +227,63 @@ public:
             s = refreshStatistics(*m_db);
         return s ? m_db->executeRaw(QStringLiteral("COMMIT")) : s;
     }
-    void rollback() override { m_db->executeRaw(QStringLiteral("ROLLBACK")); }
-    Status totals(ClinicTotals* t) override {
-        return m_db->queryRaw(copyTotalsSql(false), {}, [&](const Row& r) {
-            const auto& v = r.values();
-            *t = {v[0].toLongLong(), v[1].toLongLong(), v[2].toLongLong(), v[3].toLongLong(), v[4].toLongLong()};
-            return false;
-        });
-    }
 
 private:
-    Status flushJournal() {
-        if (m_journal.isEmpty())
-            return Status::success();
-        const QString one = u'(' + QStringLiteral("?, ").repeated(kBulkJournalColumns - 1) + QStringLiteral("?)");
-        QStringList rows;
-        for (int i = 0; i < m_journal.size() / kBulkJournalColumns; ++i)
-            rows << one;
-        const Status s = m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL (%1) VALUES %2")
-                                              .arg(bulkJournalColumnNames(false), rows.join(QStringLiteral(", "))),
-                                          m_journal);
-        m_journal.clear();
-        return s;
+    // Acts and entries as the program reads them; the journal as it stands.
+    Status readRows(const QString& sql, std::span<const BulkColumn> columns, bool asStored,
+                    const RowSink& each) override {
+        Status inner;
+        Status s = m_db->queryRaw(sql, {}, [&](const Row& r) {
+            if (asStored) {
+                inner = each(r.values());
+            } else {
+                QVariantList row;
+                const auto& values = r.values();
+                for (int i = 0; i < values.size(); ++i)
+                    row << normalisedBulkValue(values[i], columns[size_t(i)].kind);
+                inner = each(row);
+            }
+            return inner.ok();
+        });
+        return s ? inner : s;
+    }
+    Status writeHead(qint64 number, const QString& hash) override {
+        return m_db->executeRaw(QStringLiteral("INSERT INTO JOURNAL_TETE (UN, NUMJ, HASH) VALUES (1, ?, ?)"),
+                                {QVariant::fromValue(number), hash});
     }
 
     std::shared_ptr<Database> m_db;
-    QVariantList m_journal;
 };
-
-QString marks(int n) {
-    return QStringLiteral("?, ").repeated(n - 1) + u'?';
-}
 
 Status writeStoredRows(Database& db, const std::vector<Act>& acts, const std::vector<StoredEntry>& entries) {
     size_t next = 0;
-    Status s = db.executeMany(
-        QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)").arg(bulkColumnNames(true, false), marks(kBulkActColumns)),
-        [&](QVariantList* binds) {
-            if (next >= acts.size())
-                return false;
-            const Act& a = acts[next++];
-            *binds << QVariant::fromValue<qint64>(a.number);
-            appendActValues(a, true, binds);
-            return true;
-        });
+    const Dialect& d = SqliteStore::fileDialect();
+    Status s = db.executeMany(QStringLiteral("INSERT INTO ACTES (%1) VALUES (%2)")
+                                  .arg(bulkColumnNames(d, true), bulkMarks(bulkActs().size())),
+                              [&](QVariantList* binds) {
+                                  if (next >= acts.size())
+                                      return false;
+                                  const Act& a = acts[next++];
+                                  *binds << QVariant::fromValue<qint64>(a.number);
+                                  appendActValues(a, true, binds);
+                                  return true;
+                              });
     if (!s)
         return s;
     next = 0;
-    return db.executeMany(
-        QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)").arg(bulkColumnNames(false, false), marks(kBulkMemoColumns)),
-        [&](QVariantList* binds) {
-            if (next >= entries.size())
-                return false;
-            const StoredEntry& e = entries[next++];
-            *binds << bulkInteger(e.list) << bulkText(e.label) << bulkText(e.code) << bulkMoney(e.tariff);
-            for (const auto& m : e.excesses)
-                *binds << bulkMoney(m);
-            *binds << bulkInteger(e.index);
-            return true;
-        });
-}
-
-// Entries as the reference editor adds them (no catalogue code: no value), in one transaction;
-// then acts as the entry screen appends them (the next numbers), with their journal entries, in
-// another.
-Status appendNewRows(const std::shared_ptr<Database>& db, const std::vector<ReferenceEntry>& entries,
-                     const JournaledActSource& acts) {
-    Status s = Status::success();
-    if (!entries.empty()) {
-        s = db->executeRaw(QStringLiteral("BEGIN"));
-        size_t next = 0;
-        if (s)
-            s = db->executeMany(QStringLiteral("INSERT INTO MEMO (NUMEROS, TEXTE, CCAM, TARIFS, MUT1, MUT2, MUT3, "
-                                               "MUT4, MUT5, MUT6) VALUES (%1)")
-                                    .arg(marks(10)),
-                                [&](QVariantList* binds) {
-                                    if (next >= entries.size())
-                                        return false;
-                                    appendEntryValues(entries[next++], binds);
-                                    return true;
-                                });
-        if (!s) {
-            db->executeRaw(QStringLiteral("ROLLBACK"));
-            return s;
-        }
-        s = db->executeRaw(QStringLiteral("COMMIT"));
-    }
-    if (s && acts) {
-        qint64 added = 0;
-        s = SqliteStore::over(db)->appendJournaledActs(acts, &added);
-    }
-    return s;
+    return db.executeMany(QStringLiteral("INSERT INTO MEMO (%1) VALUES (%2)")
+                              .arg(bulkColumnNames(d, false), bulkMarks(bulkMemo().size())),
+                          [&](QVariantList* binds) {
+                              if (next >= entries.size())
+                                  return false;
+                              const StoredEntry& e = entries[next++];
+                              *binds << bulkInteger(e.list) << bulkText(e.label) << bulkText(e.code)
+                                     << bulkMoney(e.tariff);
+                              for (const auto& m : e.excesses)
+                                  *binds << bulkMoney(m);
+                              *binds << bulkInteger(e.index);
+                              return true;
+                          });
 }
 
 } // namespace
@@ -515,35 +431,7 @@ std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* s) 
 
 Status appendRows(const std::shared_ptr<Database>& db, const std::vector<ReferenceEntry>& entries,
                   const ActSource& acts) {
-    return appendNewRows(db, entries, journaledAsLoaded(acts));
-}
-
-Status appendRows(const QString& path, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts) {
-    Status s;
-    auto db = Database::open(path, &s);
-    if (!db)
-        return s;
-    return appendNewRows(db, entries, acts);
-}
-
-Status readStoredFigures(const QString& path, StoredFigures* figures) {
-    Status s;
-    auto db = Database::open(path, &s);
-    if (!db)
-        return s;
-    s = db->executeRaw(QStringLiteral("BEGIN"));
-    if (s)
-        s = db->queryRaw(storedFiguresSql(false), {}, [&](const Row& r) {
-            takeStoredFigures([&](int i) { return r.values().value(i).toLongLong(); }, figures);
-            return false;
-        });
-    if (s)
-        s = db->queryRaw(QStringLiteral("SELECT NUMINT FROM ACTES ORDER BY NUMINT"), {}, [&](const Row& r) {
-            figures->numbers.push_back(r.values().value(0).toLongLong());
-            return true;
-        });
-    db->executeRaw(QStringLiteral("COMMIT"));
-    return s;
+    return appendNewRows(*SqliteStore::over(db), entries, journaledAsLoaded(acts));
 }
 
 std::optional<qint64> countActs(const QString& path) {
@@ -572,7 +460,7 @@ Status createBase(const QString& path, NewBaseStep* step, const std::vector<Refe
         *step = NewBaseStep::NotFilled;
         s = createSchema(*db);
         if (s && (!entries.empty() || acts)) {
-            s = appendNewRows(db, entries, acts);
+            s = appendNewRows(*SqliteStore::over(db), entries, acts);
             if (s)
                 s = refreshStatistics(*db);
         }
@@ -601,21 +489,6 @@ Status upgrade(const QString& path, qint64* opened) {
         return s;
     s = createMissingIndexes(*db);
     return s ? refreshStatistics(*db) : s;
-}
-
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status) {
-    std::shared_ptr<Database> db = Database::open(path, status);
-    if (!db)
-        return nullptr;
-    return std::make_unique<MaintenanceSession>([db](const QString& statement, const MaintenanceSession::RowSink& row) {
-        return db->queryRaw(statement, {}, [&](const Row& r) {
-            QStringList fields;
-            for (const QVariant& v : r.values())
-                fields << (v.isNull() ? QString() : v.toString());
-            row(fields);
-            return true;
-        });
-    });
 }
 
 } // namespace sqlite_bulk

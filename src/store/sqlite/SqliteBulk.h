@@ -17,13 +17,10 @@ std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* sta
 // appendRows through a connection already open (a generator tuning its own connection).
 Status appendRows(const std::shared_ptr<Database>& db, const std::vector<ReferenceEntry>& entries,
                   const ActSource& acts);
-Status appendRows(const QString& path, const std::vector<ReferenceEntry>& entries, const JournaledActSource& acts);
-Status readStoredFigures(const QString& path, StoredFigures* figures);
 std::optional<qint64> countActs(const QString& path);
 Status createBase(const QString& path, NewBaseStep* step, const std::vector<ReferenceEntry>& entries,
                   const JournaledActSource& acts);
 Status checkBase(const QString& path);
 Status upgrade(const QString& path, qint64* opened);
-std::unique_ptr<MaintenanceSession> openMaintenanceSession(const QString& path, Status* status);
 
 } // namespace obs::sqlite_bulk

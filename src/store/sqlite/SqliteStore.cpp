@@ -18,6 +18,7 @@ class SqliteRow final : public SqlRow {
 public:
     explicit SqliteRow(sqlite3_stmt* st) : m_st(st) {}
 
+    int columns() const override { return sqlite3_column_count(m_st); }
     bool isNull(int c) const override { return sqlite3_column_type(m_st, c) == SQLITE_NULL; }
     std::optional<qint64> integer(int c) const override {
         if (isNull(c))
@@ -172,6 +173,10 @@ SqliteStore::SqliteStore(std::shared_ptr<Database> db)
     : SqlStore(std::make_shared<SqliteConnection>(db),
                hasPractitionerIndexes(*db) ? kDialect : kDialectWithoutPractitionerIndexes),
       m_file(std::move(db)) {}
+
+const Dialect& SqliteStore::fileDialect() {
+    return kDialect;
+}
 
 std::shared_ptr<SqliteStore> SqliteStore::open(const QString& path, Status* status) {
     auto db = Database::open(path, status);

@@ -15,6 +15,8 @@ public:
     static std::shared_ptr<SqliteStore> over(std::shared_ptr<Database> db) {
         return std::shared_ptr<SqliteStore>(new SqliteStore(std::move(db)));
     }
+    // How the file engine spells its statements, for the file's own whole-base operations.
+    static const Dialect& fileDialect();
 
     QString location() const override { return m_file->path(); }
     void close() override { m_file->close(); }
