@@ -141,47 +141,37 @@ void load(const QString& file) {
     std::fprintf(stderr, "bench: server loaded in %.0f s\n", elapsedMs(t0) / 1000.0);
 }
 
-// The book's statements as the store hands them to the server: the practitioner's acts, the acts
-// deleted, the entries of the period (kept when their act is among those, or when a sum paid over
-// names the practitioner), the acts of the lines by their numbers, whether any opening entry exists.
-const char* const kPerformedSql = "SELECT a.numint FROM actes a WHERE (obs_fold(a.medacte) = obs_fold(?::text))";
-const char* const kDeletedSql = "SELECT j.numint FROM journal j WHERE j.nature = 'suppression'";
+// The book's statements as the store hands them to the server: the period's entries that are the
+// practitioner's (payments on their acts, matched by the server, or on deleted acts; sums paid over,
+// named by the program), the acts of the lines by their numbers, whether any opening entry exists.
 const char* const kDatedSql =
     "SELECT j.numj, j.numint, j.nature, j.recule, j.payeur, j.beneficiaire, j.mode, j.montant, j.ecrit FROM journal j "
-    "WHERE j.recule BETWEEN ? AND ? AND j.nature IN ('paiement', 'reversement') ORDER BY j.recule, j.numj";
+    "WHERE j.recule BETWEEN ? AND ? AND j.nature IN ('paiement') AND j.numint IN (SELECT a.numint FROM actes a WHERE "
+    "(obs_fold(a.medacte) = obs_fold(?::text))) UNION ALL SELECT j.numj, j.numint, j.nature, j.recule, j.payeur, "
+    "j.beneficiaire, j.mode, j.montant, j.ecrit FROM journal j WHERE j.recule BETWEEN ? AND ? AND j.nature IN "
+    "('paiement') AND j.numint IN (SELECT d.numint FROM journal d WHERE d.nature = 'suppression') UNION ALL SELECT "
+    "j.numj, j.numint, j.nature, j.recule, j.payeur, j.beneficiaire, j.mode, j.montant, j.ecrit FROM journal j WHERE "
+    "j.recule BETWEEN ? AND ? AND j.nature IN ('reversement')";
 const char* const kActsSql =
     "SELECT numint, nom, prenom, acte, date, medacte FROM actes WHERE numint = ANY(?::bigint[])";
 const char* const kAnyOpeningSql = "SELECT 1 FROM journal WHERE nature = 'reprise' LIMIT 1";
 
 void directStatements(PgConnection& db, const Choice& c) {
     const Period p = yearPeriod(c.year);
-    std::vector<qint64> performed;
-    db.exec(QString::fromUtf8(kPerformedSql), {c.practitioner}, [&](const PgRow& r) {
-        performed.push_back(r.integer(0).value_or(0));
-        return true;
-    });
-    std::sort(performed.begin(), performed.end());
-    std::unordered_set<qint64> deleted;
-    db.exec(QString::fromUtf8(kDeletedSql), {}, [&](const PgRow& r) {
-        deleted.insert(r.integer(0).value_or(0));
-        return true;
-    });
     const QByteArray name = c.practitioner.toUtf8();
     std::unordered_set<qint64> wanted;
-    db.exec(QString::fromUtf8(kDatedSql), {p.firstDay, p.lastDay}, [&](const PgRow& r) {
-        const qint64 act = r.integer(1).value_or(0);
-        const bool ours = r.utf8(2) == QByteArrayView("paiement")
-                              ? std::binary_search(performed.begin(), performed.end(), act) || deleted.count(act)
-                              : r.utf8(4) == QByteArrayView(name) || r.utf8(5) == QByteArrayView(name);
-        if (ours)
-            wanted.insert(act);
-        return true;
-    });
+    db.exec(QString::fromUtf8(kDatedSql),
+            {p.firstDay, p.lastDay, c.practitioner, p.firstDay, p.lastDay, p.firstDay, p.lastDay}, [&](const PgRow& r) {
+                if (r.utf8(2) == QByteArrayView("paiement") || r.utf8(4) == QByteArrayView(name) ||
+                    r.utf8(5) == QByteArrayView(name))
+                    wanted.insert(r.integer(1).value_or(0));
+                return true;
+            });
     std::vector<qint64> numbers(wanted.begin(), wanted.end());
     std::sort(numbers.begin(), numbers.end());
     qint64 seen = 0;
     auto each = [&](const PgRow& r) {
-        for (int column = 0; column < 6; ++column)
+        for (int column = 0; column < r.columns(); ++column)
             seen += r.utf8(column).size();
         return true;
     };

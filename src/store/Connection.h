@@ -124,6 +124,9 @@ public:
     // The statements giving a base made before the journal its journal tables.
     virtual QStringList journalSchema() const = 0;
 
+    // Whether a statement should match rows against many others in the engine rather than bring
+    // them back to be matched by the program: a server across a connection, where rows travel.
+    virtual bool matchesInEngine() const { return false; }
     // A number among many, the whole set bound as one value: one statement, whatever their count.
     virtual QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const = 0;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -145,60 +146,85 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     if (!s)
         return s;
 
-    // The acts the practitioner performed, at any date (their index alone), and the acts deleted
-    // since (their deletion entries): a payment of the period is theirs when its act is among
-    // the first, or was, for the second. Each entry of the period is then read once, from the
-    // journal's index of receipts, without going to its act.
-    // A practitioner's history is a few hundred thousand acts: one bit an act number.
-    std::vector<bool> performed;
-    auto isPerformed = [&](qint64 act) { return act >= 0 && std::size_t(act) < performed.size() && performed[act]; };
-    QVariantList binds;
-    s = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
-                      m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
-                  binds, [&](const SqlRow& r) {
-                      const qint64 act = r.integer(0).value_or(-1);
-                      if (act < 0 || act > std::numeric_limits<qint32>::max())
-                          return true; // no act of the program has such a number
-                      if (std::size_t(act) >= performed.size())
-                          performed.resize(std::max<std::size_t>(std::size_t(act) + 1, performed.size() * 2));
-                      performed[act] = true;
-                      return true;
-                  });
-    std::unordered_set<qint64> deleted;
-    if (s)
-        s = m_db->run(QStringLiteral("SELECT %1 FROM %2 j WHERE %3 = '%4'")
-                          .arg(j("NUMINT"), n("JOURNAL"), j("NATURE"), journalKindCode(JournalKind::Deleted)),
-                      {}, [&](const SqlRow& r) {
-                          if (const auto act = r.integer(0))
-                              deleted.insert(*act);
-                          return true;
-                      });
-
+    // The period's entries that are the practitioner's, from the journal's index of receipts:
+    // payments on the acts they performed, or on acts deleted since (checked below against what
+    // the act held), and the sums paid over naming them.
     std::vector<ReceiptLine> dated;
-    if (s) {
-        Status read;
-        binds = {bound(period.firstDay), bound(period.lastDay)};
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 j WHERE %3 BETWEEN ? AND ? AND %4 IN ('%5', '%6') ORDER "
-                                           "BY %3, %7")
-                                .arg(entryColumns.join(QStringLiteral(", ")), n("JOURNAL"), j("RECULE"), j("NATURE"),
-                                     payment, reversal, j("NUMJ"));
-        read = m_db->run(sql, binds, [&](const SqlRow& r) {
-            const qint64 act = r.integer(NumInt).value_or(0);
-            if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
-                if (!isPerformed(act) && !deleted.count(act))
-                    return true;
-            } else if (!matches(r.utf8(Payeur)) && !matches(r.utf8(Beneficiaire))) {
-                return true;
-            }
-            ReceiptLine l;
-            if (!entryOf(r, &l, &s))
-                return false;
-            dated.push_back(std::move(l));
+    QVariantList binds;
+    auto take = [&](const SqlRow& r) {
+        if (r.utf8(Nature) != QByteArrayView(paymentBytes) && !matches(r.utf8(Payeur)) &&
+            !matches(r.utf8(Beneficiaire)))
             return true;
-        });
-        if (s)
-            s = read;
+        ReceiptLine l;
+        if (!entryOf(r, &l, &s))
+            return false;
+        dated.push_back(std::move(l));
+        return true;
+    };
+    auto ofPeriod = [&](const QString& kinds) {
+        binds << bound(period.firstDay) << bound(period.lastDay);
+        return QStringLiteral("SELECT %1 FROM %2 j WHERE %3 BETWEEN ? AND ? AND %4 IN (%5)")
+            .arg(entryColumns.join(QStringLiteral(", ")), n("JOURNAL"), j("RECULE"), j("NATURE"), kinds);
+    };
+    const QString payments = u'\'' + payment + u'\'';
+    const QString reversals = u'\'' + reversal + u'\'';
+    const QString deletedActs = QStringLiteral("SELECT d.%1 FROM %2 d WHERE d.%3 = '%4'")
+                                    .arg(n("NUMINT"), n("JOURNAL"), n("NATURE"), journalKindCode(JournalKind::Deleted));
+    Status read;
+    if (m_sql.matchesInEngine()) {
+        // A server matches the acts itself (the practitioner's acts hashed once from their index),
+        // so that only the practitioner's lines travel.
+        QString sql =
+            ofPeriod(payments) +
+            QStringLiteral(" AND %1 IN (SELECT %2 FROM %3 a WHERE ").arg(j("NUMINT"), a("NUMINT"), n("ACTES"));
+        sql += m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true) + u')';
+        sql += QStringLiteral(" UNION ALL ") + ofPeriod(payments) +
+               QStringLiteral(" AND %1 IN (%2)").arg(j("NUMINT"), deletedActs);
+        sql += QStringLiteral(" UNION ALL ") + ofPeriod(reversals);
+        read = m_db->run(sql, binds, take);
+    } else {
+        // On a file the program holds the practitioner's acts, one bit an act number (their
+        // index alone), and the acts deleted since, then reads the period's entries once.
+        std::vector<bool> performed;
+        read = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
+                             m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
+                         binds, [&](const SqlRow& r) {
+                             const qint64 act = r.integer(0).value_or(-1);
+                             if (act < 0 || act > std::numeric_limits<qint32>::max())
+                                 return true; // no act of the program has such a number
+                             if (std::size_t(act) >= performed.size())
+                                 performed.resize(std::max<std::size_t>(std::size_t(act) + 1, performed.size() * 2));
+                             performed[act] = true;
+                             return true;
+                         });
+        std::unordered_set<qint64> deleted;
+        if (read)
+            read = m_db->run(deletedActs, {}, [&](const SqlRow& r) {
+                if (const auto act = r.integer(0))
+                    deleted.insert(*act);
+                return true;
+            });
+        binds.clear();
+        if (read)
+            read = m_db->run(ofPeriod(payments + u',' + reversals), binds, [&](const SqlRow& r) {
+                const qint64 act = r.integer(NumInt).value_or(-1);
+                const bool theirs =
+                    (act >= 0 && std::size_t(act) < performed.size() && performed[act]) || deleted.count(act);
+                if (r.utf8(Nature) == QByteArrayView(paymentBytes) && !theirs)
+                    return true;
+                return take(r);
+            });
     }
+    if (s)
+        s = read;
+    // In order of receipt, then of writing; an entry found by two ways (an act deleted then
+    // brought back by a copy) comes once.
+    std::sort(dated.begin(), dated.end(), [](const ReceiptLine& x, const ReceiptLine& y) {
+        return std::tie(x.day, x.entry) < std::tie(y.day, y.entry);
+    });
+    dated.erase(std::unique(dated.begin(), dated.end(),
+                            [](const ReceiptLine& x, const ReceiptLine& y) { return x.entry == y.entry; }),
+                dated.end());
 
     // The acts of those lines as they stand, in one statement: the numbers bound as one list.
     std::unordered_map<qint64, ActShown> acts;

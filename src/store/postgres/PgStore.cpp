@@ -94,6 +94,7 @@ public:
     }
     bool stepsInTwoSeeks() const override { return false; }
     QStringList journalSchema() const override { return serverJournalStatements(); }
+    bool matchesInEngine() const override { return true; }
     QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const override {
         *binds << numberList(numbers, '{', '}');
         return QStringLiteral("%1 = ANY(?::bigint[])").arg(column);
