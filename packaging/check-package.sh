@@ -49,7 +49,7 @@ version=$(dpkg-deb -f "$deb" Version)
 [ "$(dpkg-deb -f "$deb" Package)" = obsledger ] || fail "le paquet ne s'appelle pas obsledger"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture autre que amd64"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in qt6-translations-l10n qt6-qpa-plugins libqt6widgets6 libqt6printsupport6 libqt6charts6 libsqlite3-0 libc6; do
+for dep in qt6-translations-l10n qt6-qpa-plugins libpq5 libqt6widgets6 libqt6printsupport6 libqt6charts6 libsqlite3-0 libc6; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] && ok "dépend de $dep" || fail "ne dépend pas de $dep ($depends)"
 done
 

@@ -35,6 +35,7 @@ template <class Key> bool walkBothWays(RecordCursor& c, Key key, QVariantList* f
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
+    void fileNeverLoadsLibpq(); // first: no other test of this process may have loaded it
     void collationOrder();
     void collationEquality_data();
     void collationEquality();
@@ -144,6 +145,26 @@ void TestStore::like() {
     QFETCH(QString, text);
     QFETCH(bool, match);
     QCOMPARE(jetLike(pattern, text), match);
+}
+
+// A workstation on a file does without the server's library and the TLS and Kerberos ones it brings.
+void TestStore::fileNeverLoadsLibpq() {
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "DUPONT"}, {"Date", 40543}, {"PRIX", moneyValue(Money::fromEuros(200))}});
+    Status st;
+    auto store = Store::open(clinic.dbPath(), &st);
+    QVERIFY2(store, qPrintable(st.message));
+    Act shown;
+    bool found = false;
+    QVERIFY(store->acts().find(1, &shown, &found) && found);
+    Act edited = shown;
+    edited.firstName = QStringLiteral("Marie");
+    QVERIFY(store->acts().update(shown, edited, false, std::nullopt));
+    QCOMPARE(describeLocation(clinic.dbPath()), clinic.dbPath());
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(!mapped.contains("libpq"), "libpq is mapped by a program on a file");
 }
 
 void TestStore::programQueries() {

@@ -3,7 +3,7 @@
 
 #include "store/postgres/PgConnection.h"
 
-#include <libpq-fe.h>
+#include "store/postgres/LibPq.h"
 
 #include <utility>
 
@@ -120,15 +120,19 @@ void drop(std::unique_ptr<QSocketNotifier>& notifier) {
 PgChangeListener::~PgChangeListener() {
     drop(m_reader);
     drop(m_writer);
-    if (m_conn)
-        PQfinish(m_conn);
+    if (m_conn) // made only once libpq was loaded
+        libpq::api().PQfinish(m_conn);
 }
 
 void PgChangeListener::start() {
     // As the screens' own connection: the same defaults, the address able to override them.
+    if (!libpq::load()) {
+        lose();
+        return;
+    }
     const ConnectKeywords keywords(m_conninfo, "obsledger (annonces)");
-    m_conn = PQconnectStartParams(keywords.keys(), keywords.values(), 1);
-    if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD) {
+    m_conn = libpq::api().PQconnectStartParams(keywords.keys(), keywords.values(), 1);
+    if (!m_conn || libpq::api().PQstatus(m_conn) == CONNECTION_BAD) {
         lose();
         return;
     }
@@ -139,7 +143,7 @@ void PgChangeListener::start() {
 }
 
 void PgChangeListener::arm(bool read, bool write) {
-    const int socket = m_conn ? PQsocket(m_conn) : -1;
+    const int socket = m_conn ? libpq::api().PQsocket(m_conn) : -1;
     if (socket != m_socket) {
         drop(m_reader);
         drop(m_writer);
@@ -161,7 +165,7 @@ void PgChangeListener::advance() {
     if (!m_conn)
         return;
     if (m_state == State::Connecting) {
-        const PostgresPollingStatusType poll = PQconnectPoll(m_conn);
+        const PostgresPollingStatusType poll = libpq::api().PQconnectPoll(m_conn);
         if (poll == PGRES_POLLING_FAILED) {
             lose();
             return;
@@ -172,15 +176,15 @@ void PgChangeListener::advance() {
             return;
         }
         m_deadline.stop();
-        PQsetnonblocking(m_conn, 1);
+        libpq::api().PQsetnonblocking(m_conn, 1);
         const QByteArray listen = QStringLiteral("LISTEN %1").arg(kChangeChannel).toUtf8();
-        if (!PQsendQuery(m_conn, listen.constData())) {
+        if (!libpq::api().PQsendQuery(m_conn, listen.constData())) {
             lose();
             return;
         }
         m_state = State::Subscribing;
     }
-    if (PQflush(m_conn) < 0) {
+    if (libpq::api().PQflush(m_conn) < 0) {
         lose();
         return;
     }
@@ -188,16 +192,16 @@ void PgChangeListener::advance() {
 }
 
 void PgChangeListener::readInput() {
-    if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
+    if (!libpq::api().PQconsumeInput(m_conn) || libpq::api().PQstatus(m_conn) == CONNECTION_BAD) {
         lose();
         return;
     }
-    while (!PQisBusy(m_conn)) {
-        PGresult* r = PQgetResult(m_conn);
+    while (!libpq::api().PQisBusy(m_conn)) {
+        PGresult* r = libpq::api().PQgetResult(m_conn);
         if (!r)
             break;
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-        PQclear(r);
+        const bool ok = libpq::api().PQresultStatus(r) == PGRES_COMMAND_OK;
+        libpq::api().PQclear(r);
         if (!ok) {
             lose();
             return;
@@ -211,11 +215,11 @@ void PgChangeListener::readInput() {
         }
     }
     std::vector<ServerNotice> notices;
-    while (PGnotify* n = PQnotifies(m_conn)) {
+    while (PGnotify* n = libpq::api().PQnotifies(m_conn)) {
         notices.push_back({qint64(n->be_pid), QString::fromUtf8(n->extra)});
-        PQfreemem(n);
+        libpq::api().PQfreemem(n);
     }
-    arm(true, PQflush(m_conn) == 1);
+    arm(true, libpq::api().PQflush(m_conn) == 1);
     if (!notices.empty() && m_heard)
         m_heard(notices);
 }
@@ -226,7 +230,7 @@ void PgChangeListener::lose() {
     drop(m_writer);
     m_socket = -1;
     if (m_conn)
-        PQfinish(m_conn);
+        libpq::api().PQfinish(m_conn);
     m_conn = nullptr;
     m_state = State::Idle;
     m_missedSome = true;

@@ -3,7 +3,7 @@
 
 #include "store/StatementLog.h"
 
-#include <libpq-fe.h>
+#include "store/postgres/LibPq.h"
 
 #include <QElapsedTimer>
 
@@ -16,15 +16,16 @@
 namespace obs {
 
 int PgRow::columns() const {
-    return PQnfields(m_result);
+    return libpq::api().PQnfields(m_result);
 }
 
 bool PgRow::isNull(int column) const {
-    return PQgetisnull(m_result, m_row, column);
+    return libpq::api().PQgetisnull(m_result, m_row, column);
 }
 
 QByteArrayView PgRow::utf8(int column) const {
-    return QByteArrayView(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+    return QByteArrayView(libpq::api().PQgetvalue(m_result, m_row, column),
+                          libpq::api().PQgetlength(m_result, m_row, column));
 }
 
 std::optional<Money> PgRow::money(int column) const {
@@ -37,7 +38,7 @@ std::optional<qint64> PgRow::integer(int column) const {
         return std::nullopt;
     // Sums come back as numeric: digits only, since every stored amount is whole.
     bool ok = false;
-    const qint64 v = QByteArray(PQgetvalue(m_result, m_row, column)).toLongLong(&ok);
+    const qint64 v = QByteArray(libpq::api().PQgetvalue(m_result, m_row, column)).toLongLong(&ok);
     if (!ok)
         return std::nullopt;
     return v;
@@ -49,7 +50,7 @@ namespace {
 constexpr int kRetryMs = 200;
 
 struct ResultDeleter {
-    void operator()(PGresult* r) const { PQclear(r); }
+    void operator()(PGresult* r) const { libpq::api().PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -71,7 +72,7 @@ QByteArray numbered(const QString& sql) {
 }
 
 QString serverMessage(PGconn* conn) {
-    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    return QString::fromUtf8(libpq::api().PQerrorMessage(conn)).trimmed();
 }
 
 // What a statement does, for what may be asked again after the connection was made anew.
@@ -116,21 +117,22 @@ Kind kindOf(const QString& sql) {
 }
 
 bool succeeded(const PGresult* r) {
-    return r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK);
+    return r &&
+           (libpq::api().PQresultStatus(r) == PGRES_COMMAND_OK || libpq::api().PQresultStatus(r) == PGRES_TUPLES_OK);
 }
 
 // The connection is gone: closed by the server (restart, backend ended), or the network cut.
 bool connectionBroken(PGconn* conn, const PGresult* r) {
-    if (PQstatus(conn) == CONNECTION_BAD)
+    if (libpq::api().PQstatus(conn) == CONNECTION_BAD)
         return true;
     if (!r)
         return false;
-    const QByteArray code(PQresultErrorField(r, PG_DIAG_SQLSTATE));
+    const QByteArray code(libpq::api().PQresultErrorField(r, PG_DIAG_SQLSTATE));
     return code.startsWith("08") || code == "57P01" || code == "57P02" || code == "57P03";
 }
 
 QString resultDetail(PGconn* conn, const PGresult* r) {
-    const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* primary = r ? libpq::api().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     return primary ? QString::fromUtf8(primary) : serverMessage(conn);
 }
 
@@ -169,11 +171,13 @@ QString refusal(PGconn* conn, const QString& described, const QString& then = {}
 } // namespace
 
 QString PgConnection::describe(const QString& conninfo) {
+    if (!libpq::load())
+        return QStringLiteral("(adresse de serveur illisible)");
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQconninfoOption* options = libpq::api().PQconninfoParse(conninfo.toUtf8().constData(), &error);
     if (!options) {
         if (error)
-            PQfreemem(error);
+            libpq::api().PQfreemem(error);
         return QStringLiteral("(adresse de serveur illisible)");
     }
     QStringList parts;
@@ -188,22 +192,25 @@ QString PgConnection::describe(const QString& conninfo) {
             key == "service" || key == "sslmode")
             parts << QStringLiteral("%1=%2").arg(QString::fromUtf8(key), QString::fromUtf8(o->val));
     }
-    PQconninfoFree(options);
+    libpq::api().PQconninfoFree(options);
     return parts.isEmpty() ? QStringLiteral("(serveur par défaut)") : parts.join(u' ');
 }
 
 bool PgConnection::hasPassword(const QString& conninfo) {
+    // Without libpq the address is read by hand: a password is never kept by mistake.
+    if (!libpq::load())
+        return conninfo.contains(QStringLiteral("password"), Qt::CaseInsensitive);
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQconninfoOption* options = libpq::api().PQconninfoParse(conninfo.toUtf8().constData(), &error);
     if (!options) {
         if (error)
-            PQfreemem(error);
+            libpq::api().PQfreemem(error);
         return false;
     }
     bool found = false;
     for (PQconninfoOption* o = options; o->keyword; ++o)
         found = found || (QByteArray(o->keyword) == "password" && o->val && *o->val);
-    PQconninfoFree(options);
+    libpq::api().PQconninfoFree(options);
     return found;
 }
 
@@ -231,11 +238,16 @@ ConnectKeywords::ConnectKeywords(const QString& conninfo, const char* applicatio
 }
 
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status* status) {
+    QString why;
+    if (!libpq::load(&why)) {
+        *status = Status::failure(StoreError::Unreadable, why);
+        return nullptr;
+    }
     std::unique_ptr<PgConnection> c(new PgConnection());
     c->m_described = describe(conninfo);
     const ConnectKeywords keywords(conninfo, "obsledger");
-    c->m_conn = PQconnectdbParams(keywords.keys(), keywords.values(), 1);
-    if (!c->m_conn || PQstatus(c->m_conn) != CONNECTION_OK) {
+    c->m_conn = libpq::api().PQconnectdbParams(keywords.keys(), keywords.values(), 1);
+    if (!c->m_conn || libpq::api().PQstatus(c->m_conn) != CONNECTION_OK) {
         *status = Status::failure(StoreError::Unreadable, refusal(c->m_conn, c->m_described));
         return nullptr;
     }
@@ -246,28 +258,31 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
 }
 
 Status PgConnection::setUpSession() {
-    Result r(PQexec(m_conn, QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
-                                .arg(kServerLockTimeoutMs)
-                                .arg(kServerStatementTimeoutMs)
-                                .toUtf8()
-                                .constData()));
+    Result r(libpq::api().PQexec(m_conn, QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
+                                             .arg(kServerLockTimeoutMs)
+                                             .arg(kServerStatementTimeoutMs)
+                                             .toUtf8()
+                                             .constData()));
     if (succeeded(r.get()))
         return Status::success();
-    return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000", resultDetail(m_conn, r.get()));
+    return statusFromServer(r ? libpq::api().PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
+                            resultDetail(m_conn, r.get()));
 }
 
 bool PgConnection::ensureConnected(Status* status) {
     // A server that ended this connection while it was idle (restart, backend ended) has said so
     // and closed it: the socket reads. Reading it then finds the connection broken, before
     // anything is sent.
-    for (int i = 0; i < 4 && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE; ++i) {
-        pollfd p{PQsocket(m_conn), POLLIN, 0};
+    for (int i = 0; i < 4 && libpq::api().PQstatus(m_conn) == CONNECTION_OK &&
+                    libpq::api().PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+         ++i) {
+        pollfd p{libpq::api().PQsocket(m_conn), POLLIN, 0};
         if (p.fd < 0 || ::poll(&p, 1, 0) <= 0)
             break;
-        if (!PQconsumeInput(m_conn))
+        if (!libpq::api().PQconsumeInput(m_conn))
             break;
     }
-    if (PQstatus(m_conn) == CONNECTION_OK)
+    if (libpq::api().PQstatus(m_conn) == CONNECTION_OK)
         return true;
     return reconnect(status);
 }
@@ -277,12 +292,13 @@ bool PgConnection::reconnect(Status* status) {
     // one connection may wait, so that an action made meanwhile goes through once it is back.
     QElapsedTimer waited;
     waited.start();
-    PQreset(m_conn);
-    while (PQstatus(m_conn) != CONNECTION_OK && waited.elapsed() + kRetryMs < kServerConnectTimeoutS * 1000) {
+    libpq::api().PQreset(m_conn);
+    while (libpq::api().PQstatus(m_conn) != CONNECTION_OK &&
+           waited.elapsed() + kRetryMs < kServerConnectTimeoutS * 1000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
-        PQreset(m_conn);
+        libpq::api().PQreset(m_conn);
     }
-    if (PQstatus(m_conn) != CONNECTION_OK) {
+    if (libpq::api().PQstatus(m_conn) != CONNECTION_OK) {
         *status = Status::failure(StoreError::ConnectionLost,
                                   refusal(m_conn, m_described,
                                           QStringLiteral("\nRien n'a été enregistré. Réessayez quand le serveur "
@@ -325,12 +341,12 @@ PgConnection::~PgConnection() {
 }
 
 bool PgConnection::connected() const {
-    return m_conn && PQstatus(m_conn) == CONNECTION_OK;
+    return m_conn && libpq::api().PQstatus(m_conn) == CONNECTION_OK;
 }
 
 void PgConnection::close() {
     if (m_conn)
-        PQfinish(m_conn);
+        libpq::api().PQfinish(m_conn);
     m_conn = nullptr;
 }
 
@@ -388,14 +404,14 @@ Status PgConnection::run(const QString& sql, const std::function<PGresult*()>& s
     Status s;
     if (!ensureConnected(&s))
         return s;
-    const PGTransactionStatusType before = PQtransactionStatus(m_conn);
+    const PGTransactionStatusType before = libpq::api().PQtransactionStatus(m_conn);
     Result r(send());
     if (succeeded(r.get())) {
         *result = r.release();
         return Status::success();
     }
     if (!connectionBroken(m_conn, r.get()))
-        return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
+        return statusFromServer(r ? libpq::api().PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
                                 resultDetail(m_conn, r.get()));
     const QString detail = resultDetail(m_conn, r.get());
     const Kind kind = kindOf(sql);
@@ -429,7 +445,8 @@ Status PgConnection::run(const QString& sql, const std::function<PGresult*()>& s
     }
     if (connectionBroken(m_conn, r.get()))
         return lost(Lost::Unreachable, resultDetail(m_conn, r.get()));
-    return statusFromServer(r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000", resultDetail(m_conn, r.get()));
+    return statusFromServer(r ? libpq::api().PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : "08000",
+                            resultDetail(m_conn, r.get()));
 }
 
 Status PgConnection::exec(const QString& sql, const QVariantList& binds, const std::function<bool(const PgRow&)>& each,
@@ -458,17 +475,17 @@ Status PgConnection::exec(const QString& sql, const QVariantList& binds, const s
     const Status s = run(
         sql,
         [&] {
-            return PQexecParams(m_conn, statement.constData(), int(binds.size()), nullptr, values.data(), nullptr,
-                                nullptr, 0);
+            return libpq::api().PQexecParams(m_conn, statement.constData(), int(binds.size()), nullptr, values.data(),
+                                             nullptr, nullptr, 0);
         },
         &answer);
     if (!s)
         return s;
     const Result r(answer);
     if (changes)
-        *changes = QByteArray(PQcmdTuples(r.get())).toLongLong();
+        *changes = QByteArray(libpq::api().PQcmdTuples(r.get())).toLongLong();
     if (each) {
-        const int n = PQntuples(r.get());
+        const int n = libpq::api().PQntuples(r.get());
         for (int i = 0; i < n; ++i) {
             if (!each(PgRow(r.get(), i)))
                 break;
@@ -483,8 +500,8 @@ Status PgConnection::script(const QString& sql) {
     const QByteArray text = sql.toUtf8();
     PGresult* answer = nullptr;
     const Status s = run(
-        sql, [&] { return PQexec(m_conn, text.constData()); }, &answer);
-    PQclear(answer);
+        sql, [&] { return libpq::api().PQexec(m_conn, text.constData()); }, &answer);
+    libpq::api().PQclear(answer);
     return s;
 }
 
