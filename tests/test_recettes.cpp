@@ -301,6 +301,8 @@ private slots:
     void bookOfPractitioner();
     void deletedActKeepsItsReceipts();
     void longBookNamesEveryAct();
+    void actsNumberedAnyhow_data();
+    void actsNumberedAnyhow();
     void openingEntriesApart();
     void sheetTotals();
     void latin9_data();
@@ -412,6 +414,38 @@ void TestRecettes::longBookNamesEveryAct() {
         QVERIFY(l.day >= previous);
         previous = l.day;
     }
+}
+
+// An old register's acts may carry numbers far from 1, 2, 3... (a random numbering, a negative one):
+// their payments are in the book like any other.
+void TestRecettes::actsNumberedAnyhow_data() {
+    QTest::addColumn<qint64>("number");
+    QTest::newRow("négatif") << qint64(-5);
+    QTest::newRow("zéro") << qint64(0);
+    QTest::newRow("au-delà de 67 millions") << qint64(70'000'000);
+    QTest::newRow("le plus grand entier long") << qint64(2'147'483'000);
+}
+
+void TestRecettes::actsNumberedAnyhow() {
+    QFETCH(qint64, number);
+    obs::test::TempClinic clinic;
+    clinic.addAct({{"NUMINT", number},
+                   {"Nom", "ANCIEN"},
+                   {"Prenom", "Registre"},
+                   {"Date", day(2025, 3, 1)},
+                   {"MEDACTE", kLeger},
+                   {"MEDSUIT", kLeger},
+                   {"PRIX", moneyValue(Money::fromEuros(300))}});
+    Clinic c(clinic.location());
+    c.acts[QStringLiteral("ANCIEN")] = number;
+    c.act(QStringLiteral("RECENT"), QStringLiteral("Anne"), day(2025, 3, 2), kLeger, kLeger);
+    c.pay(QStringLiteral("ANCIEN"), Payer::Secu, "120", day(2025, 3, 10), PaymentMode::Transfer);
+    c.pay(QStringLiteral("RECENT"), Payer::Secu, "80", day(2025, 3, 11), PaymentMode::Transfer);
+    const ReceiptsBook book = c.book(kLeger, day(2025, 1, 1), day(2025, 12, 31));
+    QCOMPARE(described(book.receipts),
+             (QStringList{"20250310 ANCIEN secu 120,00 virement", "20250311 RECENT secu 80,00 virement"}));
+    QCOMPARE(book.receipts.front().act, number);
+    QVERIFY(c.book(kOrval, day(2025, 1, 1), day(2025, 12, 31)).receipts.empty());
 }
 
 // A base given its journal late: what its acts held stands apart, undated, for the acts of the period.

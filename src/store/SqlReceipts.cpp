@@ -10,7 +10,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <limits>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -184,19 +183,30 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         read = m_db->run(sql, binds, take);
     } else {
         // On a file the program holds the practitioner's acts, one bit an act number (their
-        // index alone), and the acts deleted since, then reads the period's entries once.
+        // index alone), and the acts deleted since, then reads the period's entries once. A number
+        // far from a clinic's 1, 2, 3... (an old register's random numbering) is held apart, so
+        // that the bits stay a few megabytes.
+        constexpr qint64 kBits = qint64(1) << 26;
         std::vector<bool> performed;
-        read = m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
-                             m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
-                         binds, [&](const SqlRow& r) {
-                             const qint64 act = r.integer(0).value_or(-1);
-                             if (act < 0 || act > std::numeric_limits<qint32>::max())
-                                 return true; // no act of the program has such a number
-                             if (std::size_t(act) >= performed.size())
-                                 performed.resize(std::max<std::size_t>(std::size_t(act) + 1, performed.size() * 2));
-                             performed[act] = true;
-                             return true;
-                         });
+        std::unordered_set<qint64> performedApart;
+        read =
+            m_db->run(QStringLiteral("SELECT %1 FROM %2 a WHERE ").arg(a("NUMINT"), n("ACTES")) +
+                          m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true),
+                      binds, [&](const SqlRow& r) {
+                          const qint64 act = r.integer(0).value_or(-1);
+                          if (act < 0 || act >= kBits) {
+                              performedApart.insert(act);
+                          } else {
+                              if (std::size_t(act) >= performed.size())
+                                  performed.resize(std::max<std::size_t>(std::size_t(act) + 1, performed.size() * 2));
+                              performed[act] = true;
+                          }
+                          return true;
+                      });
+        auto isPerformed = [&](qint64 act) {
+            return act >= 0 && act < kBits ? std::size_t(act) < performed.size() && performed[act]
+                                           : performedApart.count(act) > 0;
+        };
         std::unordered_set<qint64> deleted;
         if (read)
             read = m_db->run(deletedActs, {}, [&](const SqlRow& r) {
@@ -208,9 +218,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         if (read)
             read = m_db->run(ofPeriod(payments + u',' + reversals), binds, [&](const SqlRow& r) {
                 const qint64 act = r.integer(NumInt).value_or(-1);
-                const bool theirs =
-                    (act >= 0 && std::size_t(act) < performed.size() && performed[act]) || deleted.count(act);
-                if (r.utf8(Nature) == QByteArrayView(paymentBytes) && !theirs)
+                if (r.utf8(Nature) == QByteArrayView(paymentBytes) && !isPerformed(act) && !deleted.count(act))
                     return true;
                 return take(r);
             });
