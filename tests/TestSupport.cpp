@@ -439,4 +439,15 @@ QStringList journalDisagreements(const QString& location) {
     return problems;
 }
 
+qint64 serverNumber(PgConnection& db, const QString& sql) {
+    qint64 n = -1;
+    const Status s = db.exec(sql, {}, [&](const PgRow& r) {
+        n = r.integer(0).value_or(-1);
+        return false;
+    });
+    if (!s)
+        qWarning("%s: %s", qPrintable(sql), qPrintable(s.message));
+    return n;
+}
+
 } // namespace obs::test

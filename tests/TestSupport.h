@@ -112,6 +112,8 @@ QStringList journalDisagreements(const QString& location);
 
 // Rows of ACTES in a database file, read through a connection of its own; -1 when unreadable.
 qint64 actsIn(const QString& path);
+// The first column of a server query's first row; -1 (and a warning) when it cannot be read.
+qint64 serverNumber(PgConnection& db, const QString& sql);
 
 // An amount in the French form ("313,5") as an act's field holds it; empty or not a number: none.
 QVariant euros(const QString& text);

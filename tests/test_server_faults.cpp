@@ -38,6 +38,7 @@
 using namespace obs;
 using obs::test::child;
 using obs::test::euros;
+using obs::test::serverNumber;
 using obs::test::TempClinic;
 
 namespace {
@@ -334,17 +335,6 @@ std::unique_ptr<PgConnection> connectTo(const QString& conninfo) {
     return db;
 }
 
-qint64 number(PgConnection& db, const QString& sql) {
-    qint64 n = -1;
-    const Status s = db.exec(sql, {}, [&](const PgRow& r) {
-        n = r.integer(0).value_or(-1);
-        return false;
-    });
-    if (!s)
-        qWarning("%s: %s", qPrintable(sql), qPrintable(s.message));
-    return n;
-}
-
 // The main window on the clinic, driven by the names of its controls.
 struct Window {
     std::unique_ptr<RecordEditor> form;
@@ -450,7 +440,7 @@ void TestServerFaults::tls() {
     const auto db = PgConnection::open(conninfo + QStringLiteral(" dbname=postgres password=secret-du-poste"), &s);
     if (refusal.isEmpty()) {
         QVERIFY2(db, qPrintable(s.message));
-        QCOMPARE(number(*db, QStringLiteral("SELECT ssl::int FROM pg_stat_ssl WHERE pid = pg_backend_pid()")), 1);
+        QCOMPARE(serverNumber(*db, QStringLiteral("SELECT ssl::int FROM pg_stat_ssl WHERE pid = pg_backend_pid()")), 1);
         return;
     }
     QVERIFY(!db);
@@ -561,9 +551,9 @@ void TestServerFaults::backendEndedDuringSave() {
     std::thread killer([&] {
         const auto admin = connectTo(database);
         for (int i = 0; admin && i < 400 && !ended; ++i) {
-            ended =
-                number(*admin, QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                                              "WHERE wait_event_type = 'Lock' AND datname = current_database()")) > 0;
+            ended = serverNumber(*admin,
+                                 QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                                                "WHERE wait_event_type = 'Lock' AND datname = current_database()")) > 0;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
@@ -593,7 +583,7 @@ void TestServerFaults::transactionCutIsNeverHalfWritten() {
     const auto db = connectTo(m_server->verified() + QStringLiteral(" dbname=postgres"));
     QVERIFY(admin && db);
     QVERIFY(admin->script(QStringLiteral("CREATE TABLE coupure (n int)")));
-    const qint64 pid = number(*db, QStringLiteral("SELECT pg_backend_pid()"));
+    const qint64 pid = serverNumber(*db, QStringLiteral("SELECT pg_backend_pid()"));
     QVERIFY(db->script(QStringLiteral("BEGIN")));
     QVERIFY(db->exec(QStringLiteral("INSERT INTO coupure VALUES (1)")));
     QVERIFY(admin->exec(QStringLiteral("SELECT pg_terminate_backend(?::int)"), {pid}));
@@ -604,12 +594,12 @@ void TestServerFaults::transactionCutIsNeverHalfWritten() {
     QCOMPARE(s.error, StoreError::ConnectionLost);
     s = db->script(QStringLiteral("COMMIT"));
     QCOMPARE(s.error, StoreError::ConnectionLost);
-    QCOMPARE(number(*admin, QStringLiteral("SELECT count(*) FROM coupure")), 0);
+    QCOMPARE(serverNumber(*admin, QStringLiteral("SELECT count(*) FROM coupure")), 0);
     // The next transaction runs on the new connection.
     QVERIFY(db->script(QStringLiteral("BEGIN")));
     QVERIFY(db->exec(QStringLiteral("INSERT INTO coupure VALUES (4)")));
     QVERIFY(db->script(QStringLiteral("COMMIT")));
-    QCOMPARE(number(*admin, QStringLiteral("SELECT sum(n) FROM coupure")), 4);
+    QCOMPARE(serverNumber(*admin, QStringLiteral("SELECT sum(n) FROM coupure")), 4);
     QCOMPARE(db->reconnections(), 1);
 }
 

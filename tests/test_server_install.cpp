@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 using namespace obs;
+using obs::test::serverNumber;
 
 namespace {
 
@@ -112,17 +113,6 @@ QList<QStringList> shellBlocks(const QString& readme, const QString& heading) {
         }
     }
     return blocks;
-}
-
-qint64 number(PgConnection& db, const QString& sql) {
-    qint64 n = -1;
-    const Status s = db.exec(sql, {}, [&](const PgRow& r) {
-        n = r.integer(0).value_or(-1);
-        return false;
-    });
-    if (!s)
-        qWarning("%s: %s", qPrintable(sql), qPrintable(s.message));
-    return n;
 }
 
 std::unique_ptr<PgConnection> connectTo(const QString& conninfo) {
@@ -221,9 +211,10 @@ void TestServerInstall::initWithoutTheRoleSaysHow() {
     QVERIFY(r.out.isEmpty());
     auto db = connectTo(m_server->as(QStringLiteral("postgres"), QStringLiteral("essai")));
     QVERIFY(db);
-    QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM pg_class WHERE relname IN ('actes', 'memo')")), 0);
-    QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname LIKE 'obs\\_%'")), 0);
-    QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = 'obsledger_utilisateurs'")), 0);
+    QCOMPARE(serverNumber(*db, QStringLiteral("SELECT count(*) FROM pg_class WHERE relname IN ('actes', 'memo')")), 0);
+    QCOMPARE(serverNumber(*db, QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname LIKE 'obs\\_%'")), 0);
+    QCOMPARE(
+        serverNumber(*db, QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = 'obsledger_utilisateurs'")), 0);
 }
 
 void TestServerInstall::readmeStepsOnAFreshServer() {
@@ -247,18 +238,20 @@ void TestServerInstall::readmeStepsOnAFreshServer() {
     auto owner = connectTo(m_server->as(QStringLiteral("postgres"), QStringLiteral("compta")));
     QVERIFY(owner);
     // The tables belong to compta_admin; the role was granted its rights, not made by init.
-    QCOMPARE(number(*owner, QStringLiteral("SELECT count(*) FROM pg_tables WHERE tablename IN ('actes', 'memo') AND "
-                                           "tableowner = 'compta_admin'")),
-             2);
-    QCOMPARE(number(*owner, QStringLiteral("SELECT count(*) FROM information_schema.role_table_grants WHERE "
-                                           "grantee = 'obsledger_utilisateurs' AND table_name = 'actes'")),
+    QCOMPARE(
+        serverNumber(*owner, QStringLiteral("SELECT count(*) FROM pg_tables WHERE tablename IN ('actes', 'memo') AND "
+                                            "tableowner = 'compta_admin'")),
+        2);
+    QCOMPARE(serverNumber(*owner, QStringLiteral("SELECT count(*) FROM information_schema.role_table_grants WHERE "
+                                                 "grantee = 'obsledger_utilisateurs' AND table_name = 'actes'")),
              4);
     // The copy: every act of the file, and statistics at once.
-    const qint64 acts = number(*owner, QStringLiteral("SELECT count(*) FROM actes"));
+    const qint64 acts = serverNumber(*owner, QStringLiteral("SELECT count(*) FROM actes"));
     QVERIFY(acts > 100);
-    QCOMPARE(number(*owner, QStringLiteral("SELECT reltuples::bigint FROM pg_class WHERE relname = 'actes'")), acts);
-    QVERIFY(number(*owner, QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = 'actes'")) >=
-            1);
+    QCOMPARE(serverNumber(*owner, QStringLiteral("SELECT reltuples::bigint FROM pg_class WHERE relname = 'actes'")),
+             acts);
+    QVERIFY(serverNumber(*owner,
+                         QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = 'actes'")) >= 1);
 }
 
 void TestServerInstall::workstationLoginRestores() {
@@ -266,7 +259,7 @@ void TestServerInstall::workstationLoginRestores() {
     const QString marie = m_server->as(QStringLiteral("marie"), QStringLiteral("compta"));
     auto db = connectTo(marie);
     QVERIFY(db);
-    const qint64 acts = number(*db, QStringLiteral("SELECT count(*) FROM actes"));
+    const qint64 acts = serverNumber(*db, QStringLiteral("SELECT count(*) FROM actes"));
     QVERIFY(acts > 100);
     QDir(m_dir.path()).mkpath(QStringLiteral("cle"));
     const QString backup = m_dir.filePath(QStringLiteral("cle/OBSLEDGER.MDB"));
@@ -276,20 +269,21 @@ void TestServerInstall::workstationLoginRestores() {
 
     // A day's mistakes, then the restore by the workstation.
     QVERIFY(db->script(QStringLiteral("DELETE FROM actes WHERE numint > 10")));
-    const qint64 highest = number(*db, QStringLiteral("SELECT max(numint) FROM actes"));
+    const qint64 highest = serverNumber(*db, QStringLiteral("SELECT max(numint) FROM actes"));
     QVERIFY(db->script(QStringLiteral("INSERT INTO actes (nom) VALUES ('ERREUR')")));
-    const qint64 given = number(*db, QStringLiteral("SELECT max(numint) FROM actes"));
+    const qint64 given = serverNumber(*db, QStringLiteral("SELECT max(numint) FROM actes"));
     QVERIFY(given > highest);
-    const qint64 analysed = number(*db, QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = "
-                                                       "'actes'"));
+    const qint64 analysed =
+        serverNumber(*db, QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = "
+                                         "'actes'"));
     QVERIFY2(restoreServer(backup, marie, &why, &kept), qPrintable(why));
-    QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM actes")), acts);
-    QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM actes WHERE nom = 'ERREUR'")), 0);
-    QVERIFY(number(*db, QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = 'actes'")) >
+    QCOMPARE(serverNumber(*db, QStringLiteral("SELECT count(*) FROM actes")), acts);
+    QCOMPARE(serverNumber(*db, QStringLiteral("SELECT count(*) FROM actes WHERE nom = 'ERREUR'")), 0);
+    QVERIFY(serverNumber(*db, QStringLiteral("SELECT analyze_count FROM pg_stat_user_tables WHERE relname = 'actes'")) >
             analysed);
     // The next act takes a number never given before.
     QVERIFY(db->script(QStringLiteral("INSERT INTO actes (nom) VALUES ('SUIVANT')")));
-    QVERIFY(number(*db, QStringLiteral("SELECT numint FROM actes WHERE nom = 'SUIVANT'")) > given);
+    QVERIFY(serverNumber(*db, QStringLiteral("SELECT numint FROM actes WHERE nom = 'SUIVANT'")) > given);
 
     // Replacing the rows from a file, by the tool, as the workstation's login.
     const Run replaced =
