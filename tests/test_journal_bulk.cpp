@@ -497,6 +497,62 @@ private slots:
         QCOMPARE(journalOf(base), journalBefore);
     }
 
+    // A file whose journal was made before the payments recorded their performer, copied or
+    // restored: its hashes still hold, and its payment and opening entries take the performer
+    // their act has at the move, once, outside the hash.
+    void earlierJournalMovedWithItsPerformers_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("copie vers un fichier") << QStringLiteral("copie fichier");
+        QTest::newRow("copie vers le serveur") << QStringLiteral("copie serveur");
+        QTest::newRow("restauration d'un fichier") << QStringLiteral("restauration");
+    }
+    void earlierJournalMovedWithItsPerformers() {
+        QFETCH(QString, how);
+        if (how == QLatin1String("copie serveur") && !TempServerDatabase::available())
+            QSKIP("OBSLEDGER_TEST_SERVER n'est pas défini");
+        const QString source = newFile(QStringLiteral("ancienne.mdb"));
+        runAsOwner(source, {QStringLiteral("DROP INDEX JOURNAL_RECU"),
+                            QStringLiteral("ALTER TABLE JOURNAL DROP COLUMN MEDACTE"),
+                            QStringLiteral("ALTER TABLE JOURNAL DROP COLUMN MEDREPRISE")});
+        fillWithHistory(source);
+        QVERIFY(!opened(source)->journal().recordsPerformer());
+        QString destination;
+        if (how == QLatin1String("restauration")) {
+            QTemporaryDir folder;
+            const QString backup = folder.filePath(kBackupFileName);
+            QString why;
+            QVERIFY2(backupDatabase(source, backup, &why), qPrintable(why));
+            destination = newFile(QStringLiteral("restauree.mdb"));
+            QVERIFY2(restoreDatabase(backup, destination, &why), qPrintable(why));
+        } else {
+            destination = how == QLatin1String("copie serveur") ? newServer().userConninfo()
+                                                                : m_dir.filePath(QStringLiteral("copiee.mdb"));
+            QFile::remove(destination);
+            const Status s = copyBase(source, destination, false);
+            QVERIFY2(s, qPrintable(s.message));
+        }
+        const JournalCheck c = checked(destination);
+        QVERIFY2(c.intact, qPrintable(c.problem));
+        const auto before = journalOf(source);
+        const auto after = journalOf(destination);
+        QCOMPARE(after.size(), before.size());
+        auto store = opened(destination);
+        QVERIFY(store->journal().recordsPerformer());
+        qint64 given = 0;
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            QCOMPARE(after[i].hash, before[i].hash);
+            QVERIFY(after[i].performer.isEmpty());
+            Act a;
+            bool found = false;
+            QVERIFY(!after[i].act || store->acts().find(*after[i].act, &a, &found));
+            const bool takes =
+                found && (after[i].kind == JournalKind::Payment || after[i].kind == JournalKind::Opening);
+            QCOMPARE(after[i].performerTakenOver, takes ? a.performedBy : QString());
+            given += takes;
+        }
+        QVERIFY(given > 30);
+    }
+
     // The upgrade of a base made before the journal writes an opening entry per running total,
     // says how many, and the chain is sound; a second upgrade writes none.
     void upgradeOpensTheJournal_data() { engines(); }

@@ -4,14 +4,18 @@
 // test's own, the command line's refusals, the window and the yearly statement's choice.
 #include "TestSupport.h"
 
+#include "accounts/ReceiptsPrint.h"
 #include "accounts/ReceiptsWindow.h"
 #include "accounts/SearchWindow.h"
+#include "accounts/StatementPrint.h"
 #include "accounts/YearStatementWindow.h"
 #include "common/DayNumber.h"
 #include "common/Settings.h"
 #include "domain/FecFile.h"
+#include "domain/LegacyImport.h"
 #include "domain/ReceiptsSheet.h"
 #include "store/Store.h"
+#include "widgets/DatabaseOpener.h"
 #include "widgets/Dialogs.h"
 
 #include <QAction>
@@ -97,6 +101,16 @@ struct Clinic {
               "addReversal");
         if (!changed)
             qFatal("reversal not written");
+    }
+    // Corrects who performed the act, with a payment typed in the same save when told.
+    void performedBy(const QString& surname, const QString& performer, const char* patientPays = nullptr,
+                     qint64 on = 0) {
+        const Act shown = stored(surname);
+        Act edited = shown;
+        edited.performedBy = performer;
+        if (patientPays)
+            edited.paidExcess = edited.paidExcess.value_or(Money()).plus(*Money::parse(QString::fromUtf8(patientPays)));
+        check(store->acts().update(shown, edited, false, Receipt{on, PaymentMode::Cheque}), "update");
     }
     void remove(const QString& surname) { check(store->acts().remove(acts.value(surname)), "remove"); }
     ReceiptsBook book(const QString& practitioner, qint64 from, qint64 to) {
@@ -282,6 +296,55 @@ QByteArray readAll(const QString& path) {
     return f.readAll();
 }
 
+// The journal as a base made by the version before the payments recorded their performer holds
+// it: the same tables without MEDACTE and MEDREPRISE, empty, with their guard and index.
+void useEarlierJournal(obs::test::TempClinic& clinic) {
+    clinic.execute(QStringLiteral("DROP TABLE JOURNAL"));
+    clinic.execute(QStringLiteral("DROP TABLE JOURNAL_TETE"));
+    const QString integer = clinic.onServer() ? QStringLiteral("bigint") : QStringLiteral("INTEGER");
+    clinic.execute(QStringLiteral("CREATE TABLE JOURNAL (NUMJ %1 PRIMARY KEY, ECRIT TEXT NOT NULL, NUMINT %1, NATURE "
+                                  "TEXT NOT NULL, RECULE %1, PAYEUR TEXT, BENEFICIAIRE TEXT, MODE TEXT, MONTANT %1, "
+                                  "DETAIL TEXT, POSTE TEXT, UTILISATEUR TEXT, HASH TEXT NOT NULL)")
+                       .arg(integer));
+    clinic.execute(QStringLiteral("CREATE TABLE JOURNAL_TETE (UN INTEGER PRIMARY KEY CHECK (UN = 1), NUMJ %1 NOT NULL, "
+                                  "HASH TEXT NOT NULL)")
+                       .arg(integer));
+    clinic.execute(QStringLiteral("INSERT INTO JOURNAL_TETE VALUES (1, 0, '')"));
+    clinic.execute(QStringLiteral("CREATE INDEX JOURNAL_RECU ON JOURNAL (RECULE, NUMJ, NATURE, NUMINT, PAYEUR, "
+                                  "BENEFICIAIRE, MODE, MONTANT, ECRIT) WHERE RECULE IS NOT NULL"));
+    if (clinic.onServer()) {
+        clinic.execute(QStringLiteral("GRANT SELECT, INSERT ON journal TO obsledger_utilisateurs"));
+        clinic.execute(QStringLiteral("GRANT SELECT, UPDATE ON journal_tete TO obsledger_utilisateurs"));
+    } else {
+        clinic.execute(QStringLiteral("CREATE TRIGGER JOURNAL_FIGE BEFORE UPDATE ON JOURNAL BEGIN SELECT "
+                                      "RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END"));
+    }
+}
+
+// "NATURE payeur montant MEDACTE MEDREPRISE" for each payment entry of an act, oldest first.
+QStringList paymentEntries(Store& store, qint64 act) {
+    std::vector<JournalEntry> entries;
+    if (const Status s = store.journal().ofAct(act, &entries); !s)
+        qFatal("ofAct: %s", qPrintable(s.message));
+    QStringList out;
+    for (const JournalEntry& e : entries) {
+        if (e.kind == JournalKind::Payment)
+            out << QStringLiteral("%1 %2 [%3] [%4]")
+                       .arg(e.payer, e.amount ? e.amount->toFrenchFixed2() : QString(), e.performer,
+                            e.performerTakenOver);
+    }
+    return out;
+}
+
+// The old register of the legacy fixtures, moved into the clinic's base as an installer does.
+void importSmallRegister(obs::test::TempClinic& clinic) {
+    LegacyImportReport report;
+    QString why;
+    if (!importLegacyRegister(QDir(QStringLiteral(LEGACY_DATA)).filePath(QStringLiteral("small.mdb")),
+                              clinic.location(), false, &report, &why))
+        qFatal("import: %s", qPrintable(why));
+}
+
 FecFile::Request request(const QString& practitioner, bool withNames) {
     FecFile::Request r;
     r.practitioner = practitioner;
@@ -319,6 +382,14 @@ private slots:
     void windowWritesFec();
     void windowPrintsAndExports();
     void yearStatementByReceiptDate();
+    void receiptStaysWithItsPerformer_data();
+    void receiptStaysWithItsPerformer();
+    void olderJournalTakesThePerformerOnce_data();
+    void olderJournalTakesThePerformerOnce();
+    void statementRemainderAfterImport_data();
+    void statementRemainderAfterImport();
+    void yearOfTheMoveSaid_data();
+    void yearOfTheMoveSaid();
 };
 
 void TestRecettes::bookOfPractitioner_data() {
@@ -863,6 +934,256 @@ void TestRecettes::yearStatementByReceiptDate() {
     QCOMPARE(lineOf(12).paidSecu, std::optional(Money::fromEuros(60)));
     // The acts' own columns do not move.
     QCOMPARE(lineOf(1).acts, qint64(1));
+}
+
+void TestRecettes::receiptStaysWithItsPerformer_data() {
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QStringList>("leger");
+    QTest::addColumn<QStringList>("orval");
+    QTest::newRow("corrigé après le paiement") << "after" << QStringList{"20250120 DUPONT secu 200,00 virement"}
+                                               << QStringList{"20250203 DUPONT patiente 100,00 cheque"};
+    // The payment typed in the save that corrects the performer is the new performer's.
+    QTest::newRow("corrigé avec un paiement") << "with" << QStringList{"20250120 DUPONT secu 200,00 virement"}
+                                              << QStringList{"20250203 DUPONT patiente 100,00 cheque"};
+    QTest::newRow("corrigé puis supprimé")
+        << "deleted" << QStringList{"20250120 DUPONT secu 200,00 virement"} << QStringList{};
+}
+
+// Correcting who performed an act later moves nothing already received, in the book as in the FEC.
+void TestRecettes::receiptStaysWithItsPerformer() {
+    QFETCH(QString, story);
+    QFETCH(QStringList, leger);
+    QFETCH(QStringList, orval);
+    obs::test::TempClinic clinic;
+    Clinic c(clinic.location());
+    for (const QString& p : {kLeger, kOrval})
+        c.practitioner(p);
+    c.act(QStringLiteral("DUPONT"), QStringLiteral("Marie"), day(2025, 1, 10), kLeger, kLeger);
+    c.pay(QStringLiteral("DUPONT"), Payer::Secu, "200", day(2025, 1, 20), PaymentMode::Transfer);
+    if (story == QLatin1String("after")) {
+        c.performedBy(QStringLiteral("DUPONT"), kOrval);
+        c.pay(QStringLiteral("DUPONT"), Payer::Patient, "100", day(2025, 2, 3), PaymentMode::Cheque);
+    } else if (story == QLatin1String("with")) {
+        c.performedBy(QStringLiteral("DUPONT"), kOrval, "100", day(2025, 2, 3));
+    } else {
+        c.performedBy(QStringLiteral("DUPONT"), kOrval);
+        c.remove(QStringLiteral("DUPONT"));
+    }
+    QCOMPARE(described(c.book(kLeger, day(2025, 1, 1), day(2025, 12, 31)).receipts), leger);
+    QCOMPARE(described(c.book(kOrval, day(2025, 1, 1), day(2025, 12, 31)).receipts), orval);
+    // The correction is an entry of its own, and the chain holds the performer of each payment.
+    std::vector<JournalEntry> entries;
+    QVERIFY(c.store->journal().ofAct(c.acts.value(QStringLiteral("DUPONT")), &entries));
+    QVERIFY(std::any_of(entries.begin(), entries.end(), [&](const JournalEntry& e) {
+        return e.kind == JournalKind::Modified && e.changes.size() == 1 && e.changes[0].column == "MEDACTE" &&
+               e.changes[0].before == kLeger && e.changes[0].after == kOrval;
+    }));
+    JournalCheck check;
+    QVERIFY(c.store->journal().verify(&check));
+    QVERIFY2(check.intact, qPrintable(check.problem));
+    // The accountant's file of Léger keeps the 200 received while Léger performed the act.
+    QString path, message;
+    QCOMPARE(FecFile::write(*c.store, request(kLeger, false), clinic.dir(), &path, &message),
+             FecFile::Outcome::Written);
+    const FecCheck fec = readFec(readAll(path), 2025);
+    QVERIFY2(fec.problem.isEmpty(), qPrintable(fec.problem));
+    QCOMPARE(fec.rows.size(), 2);
+    QCOMPARE(cents(fec.rows[0][11]) + cents(fec.rows[1][11]), qint64(20000));
+}
+
+void TestRecettes::olderJournalTakesThePerformerOnce_data() {
+    QTest::addColumn<bool>("byTheProgram");
+    QTest::newRow("obsledger-admin upgrade") << false;
+    QTest::newRow("ouverture par le programme") << true;
+}
+
+// A journal of the version before: its payments written without their performer take, at the
+// upgrade and then never again, the one their act had; its hashes still hold, and the payments
+// written after carry their performer inside their hash.
+void TestRecettes::olderJournalTakesThePerformerOnce() {
+    QFETCH(bool, byTheProgram);
+    obs::test::TempClinic clinic;
+    if (byTheProgram && clinic.onServer())
+        QSKIP("a server's journal is its owner's to upgrade (obsledger-admin upgrade)");
+    useEarlierJournal(clinic);
+    const QString admin = obs::test::builtProgram(QStringLiteral("obsledger-admin"));
+    auto upgrade = [&] {
+        if (byTheProgram) {
+            clinic.database().close();
+            QCOMPARE(openDatabaseAtLoad(nullptr, clinic.database(), false, false), OpenOutcome::Opened);
+            QVERIFY(clinic.database().store()->journal().recordsPerformer());
+        } else {
+            const auto run =
+                obs::test::runProgram(admin, {"upgrade", clinic.onServer() ? clinic.location() : clinic.dbPath()});
+            QVERIFY2(run.code == 0, qPrintable(run.err));
+        }
+    };
+    auto verified = [&] {
+        Status s;
+        const auto store = Store::open(clinic.location(), &s);
+        JournalCheck check;
+        if (!store || !store->journal().verify(&check))
+            qFatal("verify: %s", qPrintable(s.message));
+        return check;
+    };
+    qint64 act = 0;
+    {
+        Clinic c(clinic.location());
+        QVERIFY(!c.store->journal().recordsPerformer());
+        for (const QString& p : {kLeger, kOrval})
+            c.practitioner(p);
+        c.act(QStringLiteral("DUPONT"), QStringLiteral("Marie"), day(2025, 1, 10), kLeger, kLeger);
+        c.pay(QStringLiteral("DUPONT"), Payer::Secu, "200", day(2025, 1, 20), PaymentMode::Transfer);
+        act = c.acts.value(QStringLiteral("DUPONT"));
+        QCOMPARE(paymentEntries(*c.store, act), (QStringList{"secu 200,00 [] []"}));
+    }
+    upgrade();
+    QVERIFY(verified().intact);
+    {
+        Clinic c(clinic.location());
+        c.acts[QStringLiteral("DUPONT")] = act;
+        QCOMPARE(paymentEntries(*c.store, act), (QStringList{"secu 200,00 [] [Dr Léger]"}));
+        c.performedBy(QStringLiteral("DUPONT"), kOrval);
+        c.pay(QStringLiteral("DUPONT"), Payer::Patient, "100", day(2025, 2, 3), PaymentMode::Cheque);
+    }
+    // Run again, the upgrade finds the columns and writes nothing.
+    upgrade();
+    Clinic c(clinic.location());
+    c.acts[QStringLiteral("DUPONT")] = act;
+    QCOMPARE(paymentEntries(*c.store, act),
+             (QStringList{"secu 200,00 [] [Dr Léger]", "patiente 100,00 [Dr D'ORVAL] []"}));
+    QCOMPARE(described(c.book(kLeger, day(2025, 1, 1), day(2025, 12, 31)).receipts),
+             (QStringList{"20250120 DUPONT secu 200,00 virement"}));
+    QCOMPARE(described(c.book(kOrval, day(2025, 1, 1), day(2025, 12, 31)).receipts),
+             (QStringList{"20250203 DUPONT patiente 100,00 cheque"}));
+    const JournalCheck sound = verified();
+    QVERIFY2(sound.intact, qPrintable(sound.problem));
+    // The performer of a payment written with it is covered by its hash.
+    const qint64 last = clinic.scalar(QStringLiteral("SELECT max(NUMJ) FROM JOURNAL")).toLongLong();
+    if (!clinic.onServer())
+        clinic.execute(QStringLiteral("DROP TRIGGER JOURNAL_FIGE"));
+    clinic.execute(QStringLiteral("UPDATE JOURNAL SET MEDACTE = 'Dr Léger' WHERE NUMJ = %1").arg(last));
+    const JournalCheck tampered = verified();
+    QVERIFY(!tampered.intact);
+    QCOMPARE(tampered.firstBad, std::optional(last));
+}
+
+void TestRecettes::statementRemainderAfterImport_data() {
+    QTest::addColumn<QString>("practitioner");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QString>("owed"); // PRIX + DE - PAYESECU - PAYECOMPLE - PAYEDE of small.mdb's acts
+    QTest::newRow("MARTIN 2005") << "MARTIN" << 2005 << "0";
+    QTest::newRow("MARTIN 2010") << "MARTIN" << 2010 << "0";
+    QTest::newRow("MARTIN 2021, un centime dû") << "MARTIN" << 2021 << "0,01";
+    QTest::newRow("LEFÈVRE 2005") << "LEFÈVRE" << 2005 << "0";
+}
+
+// By date of receipt, the payments taken over from the old register (undated) still count in the
+// acts' remainder; only the received columns follow the dates of receipt.
+void TestRecettes::statementRemainderAfterImport() {
+    QFETCH(QString, practitioner);
+    QFETCH(int, year);
+    QFETCH(QString, owed);
+    obs::test::TempClinic clinic;
+    importSmallRegister(clinic);
+    YearStatementWindow window(clinic.database());
+    child<QComboBox>(&window, "CboPraticien")->setCurrentText(practitioner);
+    if (child<QComboBox>(&window, "CboPraticien")->currentText() != practitioner) {
+        child<QComboBox>(&window, "CboPraticien")->addItem(practitioner);
+        child<QComboBox>(&window, "CboPraticien")->setCurrentText(practitioner);
+    }
+    child<QSpinBox>(&window, "TxtAnnee")->setValue(year);
+    const auto byActDate = window.sheet().lines();
+    QCOMPARE(byActDate[12].remainder, Money::parse(owed));
+    child<QRadioButton>(&window, "OptDateReception")->click();
+    const auto byReceipt = window.sheet().lines();
+    for (std::size_t m = 0; m < 13; ++m) {
+        QCOMPARE(byReceipt[m].remainder, byActDate[m].remainder);
+        // Nothing of the register was received on a known day.
+        QCOMPARE(byReceipt[m].received, std::optional(Money()));
+        QCOMPARE(byReceipt[m].billed, byActDate[m].billed);
+    }
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+}
+
+void TestRecettes::yearOfTheMoveSaid_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("missingFrom");
+    QTest::newRow("livre à l'écran") << "window"
+                                     << "ce livre.";
+    QTest::newRow("livre imprimé") << "print"
+                                   << "ce livre.";
+    QTest::newRow("livre exporté") << "export"
+                                   << "ce livre.";
+    QTest::newRow("relevé à l'écran") << "statement"
+                                      << "le livre des recettes.";
+    QTest::newRow("relevé imprimé") << "statementPrint"
+                                    << "le livre des recettes.";
+    QTest::newRow("fec, erreur standard") << "fecErr"
+                                          << "le livre des recettes ni dans le fichier 123456782FEC20101231.txt.";
+    QTest::newRow("fec, descriptif") << "fecAbout"
+                                     << "le livre des recettes ni dans le fichier 123456782FEC20101231.txt.";
+}
+
+// The year an old register was moved in, each report of the receipts says how many acts were paid
+// before the journal, how much, and when the register was moved in. MARTIN in 2010: three acts
+// performed (413,50 + 363,50 + 23,00) and one followed, with 120,00 paid over by D'ORNANO.
+void TestRecettes::yearOfTheMoveSaid() {
+    QFETCH(QString, where);
+    QFETCH(QString, missingFrom);
+    obs::test::TempClinic clinic;
+    importSmallRegister(clinic);
+    const QString martin = QStringLiteral("MARTIN");
+    {
+        Clinic c(clinic.location());
+        ReferenceEntry known;
+        bool found = false;
+        QVERIFY(c.store->references().find(ReferenceList::Practitioners, martin, &known, &found));
+        if (!found)
+            c.practitioner(martin);
+    }
+    const QString expected = QStringLiteral("4 actes de la période ont été payés avant la tenue du journal (registre "
+                                            "repris le %1) : 920,00 € reçus alors ne figurent pas dans %2")
+                                 .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")), missingFrom);
+    QString said;
+    if (where == QLatin1String("window") || where == QLatin1String("print") || where == QLatin1String("export")) {
+        ReceiptsWindow window(clinic.database());
+        child<QComboBox>(&window, "CboPraticien")->setCurrentText(martin);
+        child<QLineEdit>(&window, "TxtDu")->setText(QStringLiteral("01/01/2010"));
+        child<QLineEdit>(&window, "TxtAu")->setText(QStringLiteral("31/12/2010"));
+        child<QPushButton>(&window, "CmdAfficher")->click();
+        auto* label = child<QLabel>(&window, "LblAvantJournal");
+        QTRY_VERIFY(!label->text().isEmpty());
+        QVERIFY(!label->isHidden());
+        Clinic c(clinic.location());
+        const ReceiptsSheet sheet(c.book(martin, day(2010, 1, 1), day(2010, 12, 31)), true);
+        said = where == QLatin1String("window") ? label->text()
+               : where == QLatin1String("print")
+                   ? ReceiptsPrint::html(martin, QStringLiteral("01/01/2010"), QStringLiteral("31/12/2010"), sheet)
+                   : QString::fromUtf8(sheet.csvDocument());
+    } else if (where.startsWith(QLatin1String("statement"))) {
+        YearStatementWindow window(clinic.database());
+        child<QComboBox>(&window, "CboPraticien")->setCurrentText(martin);
+        child<QSpinBox>(&window, "TxtAnnee")->setValue(2010);
+        auto* label = child<QLabel>(&window, "LblAvantJournal");
+        QVERIFY(!label->isHidden());
+        said = where == QLatin1String("statement")
+                   ? label->text()
+                   : StatementPrint::html(martin, 2010, window.sheet(), QSize(400, 200));
+    } else {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), clinic.dir());
+        const auto run = obs::test::runProgram(obs::test::builtProgram(QStringLiteral("obsledger-admin")),
+                                               {"fec", clinic.location(), "--praticien", martin, "--exercice", "2010",
+                                                "--siren", "123456782", "--dossier", clinic.dir()},
+                                               env);
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        said = where == QLatin1String("fecErr")
+                   ? run.err
+                   : decodeLatin9(
+                         readAll(QDir(clinic.dir()).filePath(QStringLiteral("123456782FEC20101231-descriptif.txt"))));
+    }
+    QVERIFY2(said.contains(expected), qPrintable(said));
 }
 
 QTEST_MAIN(TestRecettes)

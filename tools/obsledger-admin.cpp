@@ -485,6 +485,9 @@ int writeFec(const QStringList& args) {
     QString path, message;
     switch (FecFile::write(*store, request, folder, &path, &message)) {
     case FecFile::Outcome::Written:
+        // The year's acts paid before the journal are not in the file: said beside it.
+        if (!message.isEmpty())
+            err() << message << "\n";
         out() << path << "\n";
         return 0;
     case FecFile::Outcome::BadInput:

@@ -69,6 +69,9 @@ QString ReceiptsPrint::html(const QString& practitioner, const QString& from, co
     h += QStringLiteral("<p style=\"font-size: 12pt;\">%1, recettes reçues du %2 au %3%4</p>")
              .arg(practitioner.toHtmlEscaped(), from.toHtmlEscaped(), to.toHtmlEscaped(),
                   sheet.withNames() ? QString() : QStringLiteral(" (sans le nom des patientes)"));
+    // Said before the figures: the period's total leaves those receipts out.
+    if (const QString notice = sheet.beforeJournalText(); !notice.isEmpty())
+        h += QStringLiteral("<p style=\"font-size: 11pt;\"><b>%1</b></p>").arg(notice.toHtmlEscaped());
     h += title(QStringLiteral("Recettes"));
     h += table(sheet.header(), lines(sheet.book().receipts), amount, QStringLiteral("Total de la période"),
                ReceiptsSheet::euroText(sheet.total()));

@@ -238,6 +238,11 @@ void ReceiptsWindow::buildUi() {
     m_total->setFont(bold);
     m_outgoingTotal = sum(1, QStringLiteral("Rétrocessions versées :"), "LblSorties");
     m_openingTotal = sum(2, QStringLiteral("Reprises sans date (actes de la période) :"), "LblReprises");
+    m_beforeJournal = new QLabel(this);
+    m_beforeJournal->setObjectName(QStringLiteral("LblAvantJournal"));
+    m_beforeJournal->setWordWrap(true);
+    m_beforeJournal->hide();
+    sums->addWidget(m_beforeJournal, 3, 0, 1, 3);
     sums->setColumnStretch(2, 1);
 
     auto* fec = new QGridLayout;
@@ -324,6 +329,8 @@ void ReceiptsWindow::display() {
     m_total->setText(ReceiptsSheet::euroText(m_sheet->total()));
     m_outgoingTotal->setText(ReceiptsSheet::euroText(m_sheet->outgoingTotal()));
     m_openingTotal->setText(ReceiptsSheet::euroText(m_sheet->openingTotal()));
+    m_beforeJournal->setText(m_sheet->beforeJournalText());
+    m_beforeJournal->setVisible(!m_beforeJournal->text().isEmpty());
 
     m_totals->clearContents();
     std::vector<QStringList> rows;

@@ -62,6 +62,8 @@ private:
     QLabel* m_total = nullptr;
     QLabel* m_outgoingTotal = nullptr;
     QLabel* m_openingTotal = nullptr;
+    // The acts of the period paid before the journal, when there are any.
+    QLabel* m_beforeJournal = nullptr;
     QLineEdit* m_siren = nullptr;
 };
 

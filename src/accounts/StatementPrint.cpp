@@ -63,6 +63,8 @@ QString StatementPrint::html(const QString& practitioner, int year, const YearSt
         months.push_back(YearStatementSheet::shownCells(line));
     h += QStringLiteral("<p style=\"font-size: 12pt;\"><b>Actes effectués, mois par mois</b></p>");
     h += table(YearStatementSheet::monthHeader(), months, 12);
+    if (!sheet.beforeJournal().isEmpty())
+        h += QStringLiteral("<p>%1</p>").arg(sheet.beforeJournal().toHtmlEscaped());
 
     h += QStringLiteral("<p style=\"font-size: 12pt;\"><b>Reversements de l'année</b></p>");
     if (sheet.reversals().empty()) {

@@ -172,6 +172,11 @@ YearStatementWindow::YearStatementWindow(SharedDatabase& database, QWidget* pare
     basis->addWidget(m_byReceiptDate);
     basis->addStretch(1);
     m_ui->root->insertLayout(1, basis);
+    m_beforeJournal = new QLabel(this);
+    m_beforeJournal->setObjectName(QStringLiteral("LblAvantJournal"));
+    m_beforeJournal->setWordWrap(true);
+    m_beforeJournal->hide();
+    m_ui->root->addWidget(m_beforeJournal);
 
     // Opened anew, as every screen does when it loads.
     m_database.reopenFromSettings();
@@ -202,30 +207,42 @@ YearStatementWindow::~YearStatementWindow() = default;
 
 void YearStatementWindow::refresh() {
     YearStatement statement;
+    std::optional<YearStatement> byDate;
+    QString beforeJournal;
     const QString practitioner = m_ui->CboPraticien->currentText();
     if (!practitioner.isEmpty()) {
         if (const auto store = searchStore(this, m_database)) {
             const int year = m_ui->TxtAnnee->value();
             Status s = store->acts().yearStatement(year, practitioner, &statement);
-            // What was received in each month on the practitioner's acts, whatever their dates.
-            if (s && m_byReceiptDate->isChecked()) {
-                ReceiptsBook book;
-                const auto starts = monthStarts(year);
+            // The year's book: what was received in each month on the practitioner's acts, whatever
+            // their dates, and the acts paid before the journal, which it leaves out.
+            ReceiptsBook book;
+            const auto starts = monthStarts(year);
+            if (s)
                 s = store->journal().receipts(practitioner, Period{starts[0], starts[12] - 1}, &book);
-                if (s)
-                    receivedByReceiptDate(book, &statement);
+            if (s) {
+                beforeJournal = beforeJournalNotice(book, QStringLiteral("le livre des recettes"));
+                if (m_byReceiptDate->isChecked()) {
+                    byDate = statement;
+                    receivedByReceiptDate(book, &*byDate);
+                }
             }
             if (!s) {
                 Dialogs::warn(this, QStringLiteral("Le relevé n'a pas pu être établi.\n%1").arg(s.message));
                 statement = {};
+                byDate.reset();
+                beforeJournal.clear();
             }
         }
     }
-    display(statement);
+    display(statement, byDate ? &*byDate : nullptr, beforeJournal);
 }
 
-void YearStatementWindow::display(const YearStatement& statement) {
-    m_sheet = std::make_unique<YearStatementSheet>(statement);
+void YearStatementWindow::display(const YearStatement& statement, const YearStatement* receivedByDate,
+                                  const QString& beforeJournal) {
+    m_sheet = std::make_unique<YearStatementSheet>(statement, receivedByDate, beforeJournal);
+    m_beforeJournal->setText(beforeJournal);
+    m_beforeJournal->setVisible(!beforeJournal.isEmpty());
     std::vector<QStringList> months;
     for (const auto& line : m_sheet->lines())
         months.push_back(YearStatementSheet::shownCells(line));

@@ -10,6 +10,7 @@
 class QBarSet;
 class QChart;
 class QPrinter;
+class QLabel;
 class QRadioButton;
 
 namespace Ui {
@@ -38,7 +39,9 @@ public:
 
 private:
     void refresh();
-    void display(const YearStatement& statement);
+    // receivedByDate and beforeJournal as the sheet takes them.
+    void display(const YearStatement& statement, const YearStatement* receivedByDate = nullptr,
+                 const QString& beforeJournal = QString());
     // Tells the user when no practitioner is chosen (an empty list): nothing to print or export.
     bool practitionerChosen(const QString& nothingTo);
     void print();
@@ -54,6 +57,8 @@ private:
     // The received columns by the acts' dates, or by the dates the payments were received.
     QRadioButton* m_byActDate = nullptr;
     QRadioButton* m_byReceiptDate = nullptr;
+    // The acts of the year paid before the journal, when there are any.
+    QLabel* m_beforeJournal = nullptr;
 };
 
 } // namespace obs

@@ -178,6 +178,7 @@ JournaledActSource demoJournaledActs(int count, const QDate& from, const QDate& 
             JournalEntry e;
             e.kind = JournalKind::Payment;
             e.payer = payerCode(payer);
+            e.performer = act->performedBy;
             e.mode = mode;
             e.receivedOn = on;
             e.amount = amount;
@@ -200,6 +201,7 @@ JournaledActSource demoJournaledActs(int count, const QDate& from, const QDate& 
             e.kind = JournalKind::ReversalPaid;
             e.payer = act->performedBy;
             e.payee = act->followedBy;
+            e.performer = act->performedBy;
             e.mode = rng.bounded(3) == 0 ? PaymentMode::Cheque : PaymentMode::Transfer;
             e.receivedOn = act->reversalDate;
             e.amount = act->reversed;

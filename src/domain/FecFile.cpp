@@ -3,6 +3,7 @@
 
 #include "common/DayNumber.h"
 #include "domain/ActsCsv.h"
+#include "domain/ReceiptsSheet.h"
 #include "store/Store.h"
 
 #include <QDateTime>
@@ -202,7 +203,7 @@ QByteArray FecFile::document(const std::vector<QStringList>& rows, qsizetype* re
     return doc;
 }
 
-QByteArray FecFile::description(const Request& r, qsizetype entries, qsizetype replaced) {
+QByteArray FecFile::description(const Request& r, qsizetype entries, qsizetype replaced, const QString& beforeJournal) {
     const Settings::LedgerAccounts& a = r.accounts;
     auto account = [](const Settings::LedgerAccount& x) { return x.number + QStringLiteral(" ") + x.label; };
     QString t;
@@ -234,6 +235,8 @@ QByteArray FecFile::description(const Request& r, qsizetype entries, qsizetype r
     t += QStringLiteral("  %1 : sommes reversées aux confrères\r\n").arg(account(a.reversalsPaid));
     t += QStringLiteral("Une correction (montant négatif) inverse le débit et le crédit. Les reprises sans date "
                         "de réception (avant la tenue du journal) n'y figurent pas.\r\n");
+    if (!beforeJournal.isEmpty())
+        t += beforeJournal + QStringLiteral("\r\n");
     return toLatin9(t);
 }
 
@@ -275,7 +278,9 @@ FecFile::Outcome FecFile::write(Store& store, const Request& r, const QString& f
     const QString about = dir.absoluteFilePath(descriptionName(r.siren, r.year));
     const bool hadDescription = QFileInfo::exists(about);
     QString error;
-    if (!ActsCsv::write(about, description(r, qsizetype(lines.size() / 2), replaced), &error) ||
+    const QString beforeJournal = beforeJournalNotice(
+        book, QStringLiteral("le livre des recettes ni dans le fichier %1").arg(fileName(r.siren, r.year)));
+    if (!ActsCsv::write(about, description(r, qsizetype(lines.size() / 2), replaced, beforeJournal), &error) ||
         !ActsCsv::write(file, doc, &error)) {
         if (!hadDescription)
             QFile::remove(about);
@@ -283,6 +288,7 @@ FecFile::Outcome FecFile::write(Store& store, const Request& r, const QString& f
         return Outcome::Failed;
     }
     *path = file;
+    *message = beforeJournal;
     return Outcome::Written;
 }
 

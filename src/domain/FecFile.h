@@ -42,12 +42,16 @@ public:
     // The file itself: the header and the rows encoded. *replaced: characters ISO 8859-15 lacks,
     // written as their base letter or '?'.
     static QByteArray document(const std::vector<QStringList>& rows, qsizetype* replaced = nullptr);
-    static QByteArray description(const Request& request, qsizetype entries, qsizetype replaced);
+    // beforeJournal: what the year's book leaves out (beforeJournalNotice), said in the description.
+    static QByteArray description(const Request& request, qsizetype entries, qsizetype replaced,
+                                  const QString& beforeJournal = QString());
 
     enum class Outcome { Written, BadInput, Failed };
     // Checks the request (a known practitioner, a SIREN of nine digits, a year, an existing folder)
     // before anything is read or written, reads the year's book and writes the file and its
-    // description through temporary files: nothing is left on a failure. *path: the file written.
+    // description through temporary files: nothing is left on a failure. *path: the file written;
+    // *message once written: the year's acts paid before the journal, which the file leaves out
+    // (empty when none).
     static Outcome write(Store& store, const Request& request, const QString& folder, QString* path, QString* message);
 };
 

@@ -6,6 +6,7 @@
 #include "domain/YearStatementSheet.h"
 
 #include <map>
+#include <set>
 
 namespace obs {
 
@@ -67,6 +68,10 @@ ReceiptsSheet::ReceiptsSheet(ReceiptsBook book, bool withNames) : m_book(std::mo
         m_outgoing = add(m_outgoing, l.amount);
     for (const ReceiptLine& l : m_book.openings)
         m_opening = add(m_opening, counted(l));
+}
+
+QString ReceiptsSheet::beforeJournalText() const {
+    return beforeJournalNotice(m_book, QStringLiteral("ce livre"));
 }
 
 QStringList ReceiptsSheet::header() const {
@@ -139,6 +144,8 @@ QByteArray ReceiptsSheet::csvDocument() const {
     for (const ReceiptLine& l : m_book.openings)
         doc += ActsCsv::line(exported(l));
     doc += total(QStringLiteral("Total des reprises"), m_opening);
+    if (const QString notice = beforeJournalText(); !notice.isEmpty())
+        doc += ActsCsv::line({ActsCsv::protectedText(notice)});
     for (const auto& [title, totals] : {std::pair{QStringLiteral("Totaux par mois"), &m_byMonth},
                                         std::pair{QStringLiteral("Totaux par mode"), &m_byMode},
                                         std::pair{QStringLiteral("Totaux par jour"), &m_byDay}}) {
@@ -149,6 +156,43 @@ QByteArray ReceiptsSheet::csvDocument() const {
                 ActsCsv::line({ActsCsv::protectedText(t.label), QString::number(t.count), t.amount.toFrenchFixed2()});
     }
     return doc;
+}
+
+BeforeJournal beforeJournal(const ReceiptsBook& book) {
+    BeforeJournal b;
+    std::set<qint64> acts, days;
+    for (const ReceiptLine& l : book.openings) {
+        acts.insert(l.act);
+        if (l.writtenOn)
+            days.insert(*l.writtenOn);
+        Money& into = l.side == ReceiptSide::ReversalPaid ? b.paidOver : b.received;
+        into = add(into, l.amount);
+    }
+    b.acts = qint64(acts.size());
+    b.movedOn.assign(days.begin(), days.end());
+    return b;
+}
+
+QString beforeJournalNotice(const ReceiptsBook& book, const QString& missingFrom) {
+    const BeforeJournal b = beforeJournal(book);
+    if (b.acts == 0)
+        return QString();
+    QStringList days;
+    for (const qint64 d : b.movedOn)
+        days << frenchDate(dateOfDayNumber(d));
+    const QString moved = days.isEmpty() ? QString()
+                          : days.size() == 1
+                              ? QStringLiteral(" (registre repris le %1)").arg(days.first())
+                              : QStringLiteral(" (registres repris les %1)").arg(days.join(QStringLiteral(", ")));
+    const QString paidOver =
+        b.paidOver == Money()
+            ? QString()
+            : QStringLiteral(", et %1 reversés aux confrères,").arg(ReceiptsSheet::euroText(b.paidOver));
+    const QString acts = b.acts == 1 ? QStringLiteral("1 acte de la période a été payé")
+                                     : QStringLiteral("%1 actes de la période ont été payés").arg(b.acts);
+    return acts + QStringLiteral(" avant la tenue du journal%1 : ").arg(moved) +
+           QStringLiteral("%1 reçus alors%2 ne figurent pas dans %3.")
+               .arg(ReceiptsSheet::euroText(b.received), paidOver, missingFrom);
 }
 
 void receivedByReceiptDate(const ReceiptsBook& yearBook, YearStatement* statement) {

@@ -46,6 +46,8 @@ public:
     Money outgoingTotal() const { return m_outgoing; }
     // The opening entries: received less paid over.
     Money openingTotal() const { return m_opening; }
+    // The acts of the period paid before the journal, said in words (beforeJournalNotice).
+    QString beforeJournalText() const;
 
     // The export, in the form of the acts' export (ActsCsv): the receipts' header and lines, then
     // apart, each under its own title, the outgoings, the opening entries and the totals.
@@ -63,6 +65,20 @@ private:
     std::vector<Total> m_byDay, m_byMonth, m_byMode;
     Money m_total, m_outgoing, m_opening;
 };
+
+// What a period's book leaves out when its acts were paid before the journal (an old register moved
+// in): how many acts, what was received and paid over on them then (their opening entries), and the
+// days the register was moved in.
+struct BeforeJournal {
+    qint64 acts = 0;
+    Money received; // fees and sums received from colleagues
+    Money paidOver; // sums paid over to colleagues
+    std::vector<qint64> movedOn;
+};
+BeforeJournal beforeJournal(const ReceiptsBook& book);
+// The sentence that says so, ending with where they are missing ("ce livre"); empty when the
+// period holds no such act.
+QString beforeJournalNotice(const ReceiptsBook& book, const QString& missingFrom);
 
 // The yearly statement's received columns by date of receipt: each month's Sécu, complémentaire and
 // patient payments are those received in that month on the practitioner's acts (a book of the

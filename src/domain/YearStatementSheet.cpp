@@ -27,11 +27,12 @@ void accumulate(std::optional<Money>& into, const std::optional<Money>& amount) 
     into = into && amount ? into->plus(*amount) : std::nullopt;
 }
 
-void complete(YearStatementSheet::Line& line) {
+// `paid`: what the acts hold paid, whatever the columns show.
+void complete(YearStatementSheet::Line& line, const std::optional<Money>& paid) {
     line.billed = total({line.price, line.excess});
     line.received = total({line.paidSecu, line.paidComplementary, line.paidExcess});
     // Never a remainder worked out from a sum that could not be held: that sum is not 0.
-    line.remainder = line.billed && line.received ? line.billed->minus(*line.received) : std::nullopt;
+    line.remainder = line.billed && paid ? line.billed->minus(*paid) : std::nullopt;
 }
 
 // A table of figures: two decimals, thousands apart, an overpaid remainder below zero.
@@ -45,29 +46,35 @@ QString exported(const std::optional<Money>& m) {
 
 } // namespace
 
-YearStatementSheet::YearStatementSheet(const YearStatement& statement) : m_reversals(statement.reversals) {
+YearStatementSheet::YearStatementSheet(const YearStatement& statement, const YearStatement* receivedByDate,
+                                       QString beforeJournal)
+    : m_reversals(statement.reversals), m_beforeJournal(std::move(beforeJournal)) {
     Line& sum = m_lines[12];
     sum.label = QStringLiteral("Total");
     sum.price = sum.excess = sum.paidSecu = sum.paidComplementary = sum.paidExcess = Money();
+    std::optional<Money> paidInYear = Money();
     for (int m = 0; m < 12; ++m) {
         const StatementFigures& f = statement.months[m];
+        const StatementFigures& shown = receivedByDate ? receivedByDate->months[m] : f;
         Line& line = m_lines[m];
         line.label = monthName(m + 1);
         line.acts = f.acts;
         line.price = f.price;
         line.excess = f.excess;
-        line.paidSecu = f.paidSecu;
-        line.paidComplementary = f.paidComplementary;
-        line.paidExcess = f.paidExcess;
-        complete(line);
+        line.paidSecu = shown.paidSecu;
+        line.paidComplementary = shown.paidComplementary;
+        line.paidExcess = shown.paidExcess;
+        const auto paid = total({f.paidSecu, f.paidComplementary, f.paidExcess});
+        complete(line, paid);
+        accumulate(paidInYear, paid);
         sum.acts += f.acts;
         accumulate(sum.price, f.price);
         accumulate(sum.excess, f.excess);
-        accumulate(sum.paidSecu, f.paidSecu);
-        accumulate(sum.paidComplementary, f.paidComplementary);
-        accumulate(sum.paidExcess, f.paidExcess);
+        accumulate(sum.paidSecu, shown.paidSecu);
+        accumulate(sum.paidComplementary, shown.paidComplementary);
+        accumulate(sum.paidExcess, shown.paidExcess);
     }
-    complete(sum);
+    complete(sum, paidInYear);
 }
 
 QString YearStatementSheet::monthName(int month) {
@@ -106,6 +113,10 @@ QByteArray YearStatementSheet::csvDocument() const {
     doc += ActsCsv::line(reversalHeader());
     for (const StatementReversal& r : m_reversals)
         doc += ActsCsv::line({ActsCsv::protectedText(r.colleague), exported(r.paidOver), exported(r.received)});
+    if (!m_beforeJournal.isEmpty()) {
+        doc += ActsCsv::line({});
+        doc += ActsCsv::line({ActsCsv::protectedText(m_beforeJournal)});
+    }
     return doc;
 }
 

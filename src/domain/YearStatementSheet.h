@@ -24,18 +24,24 @@ public:
         std::optional<Money> paidSecu;
         std::optional<Money> paidComplementary;
         std::optional<Money> paidExcess;
-        // PRIX + DE − PAYESECU − PAYECOMPLE − PAYEDE, as the main window's "Reste dû".
+        // PRIX + DE − PAYESECU − PAYECOMPLE − PAYEDE of the acts, as the main window's "Reste dû":
+        // every payment counts, whenever it was received (before the journal too).
         std::optional<Money> remainder;
         // PRIX + DE, and the three payments together: the two bars of the month's chart.
         std::optional<Money> billed;
         std::optional<Money> received;
     };
 
-    explicit YearStatementSheet(const YearStatement& statement);
+    // receivedByDate: the months' received columns by date of receipt (receivedByReceiptDate),
+    // which replace the acts' own in the paid columns and the chart; the remainder stays the
+    // acts'. beforeJournal: what the receipts leave out (beforeJournalNotice), said under the tables.
+    explicit YearStatementSheet(const YearStatement& statement, const YearStatement* receivedByDate = nullptr,
+                                QString beforeJournal = QString());
 
     // Twelve months, January first, then the year's total.
     const std::array<Line, 13>& lines() const { return m_lines; }
     const std::vector<StatementReversal>& reversals() const { return m_reversals; }
+    const QString& beforeJournal() const { return m_beforeJournal; }
 
     static QString monthName(int month); // 1 to 12: "Janvier"...
     static QStringList monthHeader();
@@ -52,6 +58,7 @@ public:
 private:
     std::array<Line, 13> m_lines;
     std::vector<StatementReversal> m_reversals;
+    QString m_beforeJournal;
 };
 
 } // namespace obs

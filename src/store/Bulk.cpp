@@ -9,7 +9,9 @@
 #include "store/Tables.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace obs {
 
@@ -72,8 +74,18 @@ QString bulkColumnNames(const Dialect& d, bool acts) {
     return namesOf(d, acts ? bulkActs() : bulkMemo());
 }
 
-QString bulkJournalColumnNames(const Dialect& d) {
-    return namesOf(d, kBulkJournal);
+QString bulkJournalColumnNames(const Dialect& d, bool withPerformer) {
+    if (withPerformer)
+        return namesOf(d, kBulkJournal);
+    return namesOf(d, std::span(kBulkJournal).first(kBulkJournalPerformer)) + QStringLiteral(", NULL, NULL");
+}
+
+QString performerFillStatement(const Dialect& d) {
+    auto n = [&](const char* name) { return d.name(QString::fromLatin1(name)); };
+    return QStringLiteral("UPDATE %1 SET %2 = (SELECT nullif(a.%3, '') FROM %4 a WHERE a.%5 = %1.%5) WHERE %6 IN "
+                          "('%7', '%8') AND %3 IS NULL AND %2 IS NULL")
+        .arg(n("JOURNAL"), n("MEDREPRISE"), n("MEDACTE"), n("ACTES"), n("NUMINT"), n("NATURE"),
+             journalKindCode(JournalKind::Payment), journalKindCode(JournalKind::Opening));
 }
 
 QString bulkMarks(qsizetype n) {
@@ -104,6 +116,8 @@ JournalEntry journalEntryOfRow(const QVariantList& row) {
     e.workstation = text(10);
     e.user = text(11);
     e.hash = text(12);
+    e.performer = text(kBulkJournalPerformer);
+    e.performerTakenOver = text(kBulkJournalPerformer + 1);
     return e;
 }
 
@@ -117,6 +131,7 @@ std::vector<JournalEntry> openingEntriesOf(const Act& a) {
         e.payer = payer;
         e.payee = payee;
         e.amount = amount;
+        e.performer = a.performedBy;
         out.push_back(std::move(e));
     };
     opening(a.paidSecu, payerCode(Payer::Secu), {});
@@ -293,8 +308,33 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
     s = source->beginRead();
     if (s)
         s = dest->beginWrite();
+    // A journal made before the performer was recorded: its payments and opening entries take their
+    // act's performer as the copy finds it, once, as an upgrade gives them.
+    const bool fillPerformers = journaled && !source->journalRecordsPerformer();
+    std::unordered_map<qint64, QString> performers;
+    const auto acts = bulkActs();
+    const auto performerAt =
+        std::find_if(acts.begin(), acts.end(), [](const BulkColumn& c) { return qstrcmp(c.name, "MEDACTE") == 0; }) -
+        acts.begin();
     if (s)
-        s = source->read(true, [&](const QVariantList& row) { return dest->write(true, row); });
+        s = source->read(true, [&](const QVariantList& row) {
+            if (fillPerformers && !row.value(performerAt).toString().isEmpty())
+                performers.emplace(row.value(0).toLongLong(), row.value(performerAt).toString());
+            return dest->write(true, row);
+        });
+    auto withPerformer = [&](const QVariantList& row) {
+        const QString kind = row.value(3).toString();
+        if (!fillPerformers || !row.value(kBulkJournalPerformer).isNull() ||
+            !row.value(kBulkJournalPerformer + 1).isNull() ||
+            (kind != journalKindCode(JournalKind::Payment) && kind != journalKindCode(JournalKind::Opening)))
+            return row;
+        const auto found = performers.find(row.value(2).toLongLong());
+        if (found == performers.end())
+            return row;
+        QVariantList filled = row;
+        filled[kBulkJournalPerformer + 1] = found->second;
+        return filled;
+    };
     if (s)
         s = source->read(false, [&](const QVariantList& row) { return dest->write(false, row); });
     // The journal goes as it stands, each entry checked as it passes: a broken chain is not
@@ -306,7 +346,7 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
                     check = verifier.finish(0, QString());
                 if (!check.intact && !brokenJournal)
                     return Status::failure(StoreError::Failed, check.problem);
-                return dest->writeJournal(row);
+                return dest->writeJournal(withPerformer(row));
             },
             &headNumber, &headHash);
     if (s && journaled) {
@@ -420,10 +460,15 @@ Status SqlBulkSide::readJournal(const RowSink& each, qint64* headNumber, QString
             return false;
         });
     if (s)
-        s = readRows(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                         .arg(bulkJournalColumnNames(d), nameOf(d, "JOURNAL"), nameOf(d, "NUMJ")),
-                     kBulkJournal, true, each);
+        s = readRows(
+            QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                .arg(bulkJournalColumnNames(d, journalRecordsPerformer()), nameOf(d, "JOURNAL"), nameOf(d, "NUMJ")),
+            kBulkJournal, true, each);
     return s;
+}
+
+bool SqlBulkSide::journalRecordsPerformer() {
+    return m_store->journalRecordsPerformer();
 }
 
 Status SqlBulkSide::writeJournal(const QVariantList& row) {

@@ -34,12 +34,17 @@ inline constexpr BulkColumn kBulkJournal[] = {
     {"NATURE", BulkKind::Text},       {"RECULE", BulkKind::Number}, {"PAYEUR", BulkKind::Text},
     {"BENEFICIAIRE", BulkKind::Text}, {"MODE", BulkKind::Text},     {"MONTANT", BulkKind::Number},
     {"DETAIL", BulkKind::Text},       {"POSTE", BulkKind::Text},    {"UTILISATEUR", BulkKind::Text},
-    {"HASH", BulkKind::Text}};
+    {"HASH", BulkKind::Text},         {"MEDACTE", BulkKind::Text},  {"MEDREPRISE", BulkKind::Text}};
 inline constexpr int kBulkJournalColumns = int(std::size(kBulkJournal));
+inline constexpr int kBulkJournalPerformer = 13; // MEDACTE, then MEDREPRISE
 
 // The column list of a table, as the engine spells it.
 QString bulkColumnNames(const Dialect& d, bool acts);
-QString bulkJournalColumnNames(const Dialect& d);
+// withPerformer false: a journal made before MEDACTE and MEDREPRISE, read as if they were empty.
+QString bulkJournalColumnNames(const Dialect& d, bool withPerformer = true);
+// Gives the payment and opening entries written without their performer (MEDACTE and MEDREPRISE
+// both empty) the one their act has now, in MEDREPRISE: an upgrade's or a restore's one time.
+QString performerFillStatement(const Dialect& d);
 // "?, ?, ?": the marks of n values.
 QString bulkMarks(qsizetype n);
 // A journal row as a copy reads it (kBulkJournal's order), as the store reads an entry, to be
@@ -93,6 +98,8 @@ public:
 
     // The journal. Whether the base has one (a base made before it has none).
     virtual bool hasJournal() = 0;
+    // Whether it records each payment's performer (a journal made by an earlier version does not).
+    virtual bool journalRecordsPerformer() = 0;
     // Its rows in order of number (kBulkJournal's columns, as stored), and the head row.
     virtual Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) = 0;
     // Writing side, after beginWrite (which emptied the journal): a row as read, then the head.
@@ -113,6 +120,7 @@ public:
     void rollback() override;
     Status totals(ClinicTotals* t) override;
     Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override;
+    bool journalRecordsPerformer() override;
     // Journal rows go journalRows a statement: a journal holds millions.
     Status writeJournal(const QVariantList& row) override;
     Status writeJournalHead(qint64 number, const QString& hash) override;

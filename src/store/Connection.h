@@ -123,6 +123,9 @@ public:
 
     // The statements giving a base made before the journal its journal tables.
     virtual QStringList journalSchema() const = 0;
+    // The statements giving a journal made before the performer was recorded its two columns: those
+    // run before its older entries are given their performer (beforeFill), then those after.
+    virtual QStringList journalPerformerSchema(bool beforeFill) const = 0;
 
     // Whether a statement should match rows against many others in the engine rather than bring
     // them back to be matched by the program: a server across a connection, where rows travel.

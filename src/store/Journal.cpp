@@ -120,25 +120,35 @@ QString payerLabelOf(const QString& code) {
     return i ? payerLabel(Payer(*i)) : code;
 }
 
-QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields) {
+namespace {
+void appendField(QByteArray* out, QByteArrayView f) {
+    if (!f.contains('\\') && !f.contains('\x1f')) {
+        *out += f;
+        return;
+    }
+    for (const char c : f) {
+        if (c == '\\')
+            *out += "\\\\";
+        else if (c == '\x1f')
+            *out += "\\u";
+        else
+            *out += c;
+    }
+}
+} // namespace
+
+QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields,
+                         std::optional<QByteArrayView> performer) {
     QByteArray out;
     out.reserve(256);
     for (int i = 0; i < kCanonicalFields; ++i) {
         if (i > 0)
             out += '\x1f';
-        const QByteArrayView f = fields[size_t(i)];
-        if (!f.contains('\\') && !f.contains('\x1f')) {
-            out += f;
-            continue;
-        }
-        for (const char c : f) {
-            if (c == '\\')
-                out += "\\\\";
-            else if (c == '\x1f')
-                out += "\\u";
-            else
-                out += c;
-        }
+        appendField(&out, fields[size_t(i)]);
+    }
+    if (performer) {
+        out += '\x1f';
+        appendField(&out, *performer);
     }
     return out;
 }
@@ -162,7 +172,8 @@ QByteArray canonicalText(const JournalEntry& e) {
     std::array<QByteArrayView, kCanonicalFields> fields;
     for (int i = 0; i < kCanonicalFields; ++i)
         fields[size_t(i)] = held[size_t(i)];
-    return canonicalText(fields);
+    const QByteArray performer = e.performer.toUtf8();
+    return canonicalText(fields, e.performer.isEmpty() ? std::nullopt : std::optional<QByteArrayView>(performer));
 }
 
 namespace {

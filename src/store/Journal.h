@@ -75,18 +75,30 @@ struct JournalEntry {
     QString workstation; // POSTE: host name
     QString user;        // UTILISATEUR: login, and on a server "login (rôle)"
     QString hash;        // HASH: SHA-256 in hexadecimal
+    // MEDACTE: who performed the act when the money was received (a payment, an opening entry) or
+    // paid over, written with the entry and covered by its hash; empty for the other entries.
+    QString performer;
+    // MEDREPRISE: for a payment or opening entry written before the journal recorded the performer,
+    // the act's performer as the upgrade found it, written once then; outside the hash, which was
+    // sealed before it existed.
+    QString performerTakenOver;
 
     friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
 // The text an entry's hash covers (every field but the hash), the same on both engines: its
 // twelve fields as stored (numbers in decimal, codes, DETAIL's text; "-" for a missing number,
-// date, mode or amount), joined by the unit separator, backslashes and separators escaped.
+// date, mode or amount), joined by the unit separator, backslashes and separators escaped; then,
+// for an entry written with its performer (MEDACTE), that name as a thirteenth field. Entries
+// written before the performer was recorded keep the twelve fields their hashes were made from,
+// so that a journal stays whole across the upgrade; a performer removed, added or changed on a
+// later entry shows at the next check.
 QByteArray canonicalText(const JournalEntry& entry);
 inline constexpr int kCanonicalFields = 12;
 // The same from the fields' UTF-8 bytes as read from the base: a whole journal is checked without
-// decoding its entries.
-QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields);
+// decoding its entries. `performer`: MEDACTE's bytes, nothing when it is missing.
+QByteArray canonicalText(const std::array<QByteArrayView, kCanonicalFields>& fields,
+                         std::optional<QByteArrayView> performer = std::nullopt);
 // SHA-256 of the previous entry's hash and this entry's canonical text, in hexadecimal. The first
 // entry's previous hash is empty.
 QString chainHash(const QString& previousHash, const JournalEntry& entry);

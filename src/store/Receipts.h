@@ -28,6 +28,9 @@ struct ReceiptLine {
     std::optional<PaymentMode> mode;
     Money amount;        // signed: a correction is below zero
     StoredDay writtenOn; // the day (local time) the entry was written
+    // Who performed the act when the money was received, as recorded with the entry (or given to an
+    // older entry by the upgrade); empty when neither, the act's performer then standing.
+    QString performer;
     // The act as it stands, or as its deletion left it (actDeleted).
     QString surname;
     QString firstName;

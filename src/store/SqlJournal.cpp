@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kEntryColumns[] = {"NUMJ", "ECRIT",   "NUMINT", "NATURE", "RECULE",      "PAYEUR", "BENEFICIAIRE",
                                          "MODE", "MONTANT", "DETAIL", "POSTE",  "UTILISATEUR", "HASH"};
+constexpr int kPerformerColumn = 13;    // MEDACTE, after HASH
+constexpr int kPerformerTakenOver = 14; // MEDREPRISE
 
 Status withoutJournal() {
     return Status::failure(StoreError::ReadOnly,
@@ -26,6 +28,19 @@ Status withoutJournal() {
 
 SqlStore::SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect) : m_db(std::move(db)), m_sql(dialect) {
     m_hasJournal = bool(m_db->run(QStringLiteral("SELECT %1 FROM %2").arg(n("NUMJ"), n("JOURNAL_TETE")), {}));
+    m_journalPerformer =
+        m_hasJournal &&
+        bool(m_db->run(QStringLiteral("SELECT %1, %2 FROM %3 LIMIT 0").arg(n("MEDACTE"), n("MEDREPRISE"), n("JOURNAL")),
+                       {}));
+}
+
+QStringList SqlStore::entryColumns() const {
+    QStringList names;
+    for (const char* c : kEntryColumns)
+        names << n(c);
+    if (m_journalPerformer)
+        names << n("MEDACTE") << n("MEDREPRISE");
+    return names;
 }
 
 Status SqlStore::journaled(const QStringList& tables, const std::function<Status(std::vector<JournalEntry>*)>& change) {
@@ -79,13 +94,8 @@ Status SqlStore::insertEntries(std::vector<JournalEntry>* entries, JournalHead* 
     const QString writtenAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     const QString role = m_db->role();
     const QString user = role.isEmpty() ? journalLogin() : QStringLiteral("%1 (%2)").arg(journalLogin(), role);
-    QStringList names;
-    QStringList marks;
-    for (const char* c : kEntryColumns) {
-        names << n(c);
-        marks << QStringLiteral("?");
-    }
-    const QString row = u'(' + marks.join(u',') + u')';
+    const QStringList names = entryColumns();
+    const QString row = u'(' + bulkMarks(names.size()) + u')';
     const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(n("JOURNAL"), names.join(u','));
     // A few hundred entries a statement: an upgrade writes millions.
     constexpr std::size_t chunk = 200;
@@ -99,6 +109,10 @@ Status SqlStore::insertEntries(std::vector<JournalEntry>* entries, JournalHead* 
             e.writtenAt = writtenAt;
             e.workstation = journalWorkstation();
             e.user = user;
+            // A journal not yet given the performer's columns (a server until its owner upgrades it)
+            // takes the entry without it: the upgrade gives it the act's performer then.
+            if (!m_journalPerformer)
+                e.performer.clear();
             e.hash = chainHash(head->hash, e);
             head->hash = e.hash;
             binds << bound(e.number) << e.writtenAt << (e.act ? bound(*e.act) : QVariant()) << journalKindCode(e.kind)
@@ -107,6 +121,9 @@ Status SqlStore::insertEntries(std::vector<JournalEntry>* entries, JournalHead* 
                   << (e.mode ? QVariant(paymentModeCode(*e.mode)) : QVariant()) << bound(e.amount)
                   << (e.changes.empty() ? QVariant() : QVariant(changesText(e.changes))) << bound(e.workstation)
                   << bound(e.user) << e.hash;
+            if (m_journalPerformer)
+                binds << (e.performer.isEmpty() ? QVariant() : QVariant(e.performer))
+                      << (e.performerTakenOver.isEmpty() ? QVariant() : QVariant(e.performerTakenOver));
             rows << row;
         }
         if (Status s = m_db->run(insert + rows.join(u','), binds); !s)
@@ -119,11 +136,8 @@ Status SqlStore::readEntries(const QString& where, const QVariantList& binds,
                              const std::function<bool(const JournalEntry&)>& each) {
     if (!m_hasJournal)
         return Status::success();
-    QStringList names;
-    for (const char* c : kEntryColumns)
-        names << n(c);
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4").arg(names.join(u','), n("JOURNAL"), where, n("NUMJ"));
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
+                            .arg(entryColumns().join(u','), n("JOURNAL"), where, n("NUMJ"));
     return m_db->run(sql, binds, [&](const SqlRow& r) {
         JournalEntry e;
         e.number = r.integer(0).value_or(0);
@@ -141,6 +155,10 @@ Status SqlStore::readEntries(const QString& where, const QVariantList& binds,
         e.workstation = r.text(10);
         e.user = r.text(11);
         e.hash = r.text(12);
+        if (m_journalPerformer) {
+            e.performer = r.text(kPerformerColumn);
+            e.performerTakenOver = r.text(kPerformerTakenOver);
+        }
         return each(e);
     });
 }
@@ -178,9 +196,7 @@ Status SqlStore::verify(JournalCheck* check) {
                   });
     // Each entry's fields hashed as the base holds them, without decoding them.
     JournalVerifier verifier;
-    QStringList names;
-    for (const char* c : kEntryColumns)
-        names << n(c);
+    const QStringList names = entryColumns();
     constexpr int numbers[] = {2, 4, 7, 8}; // NUMINT, RECULE, MODE, MONTANT: "-" when missing
     if (s)
         s = m_db->run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(names.join(u','), n("JOURNAL"), n("NUMJ")),
@@ -193,7 +209,12 @@ Status SqlStore::verify(JournalCheck* check) {
                           std::array<QByteArrayView, kCanonicalFields> fields;
                           for (int c = 0; c < kCanonicalFields; ++c)
                               fields[size_t(c)] = missing[c] ? QByteArrayView("-") : r.utf8(c);
-                          return verifier.add(number, canonicalText(fields), r.utf8(12));
+                          // MEDACTE is in the text of the entries written with it; MEDREPRISE never.
+                          const std::optional<QByteArrayView> performer =
+                              m_journalPerformer && !r.isNull(kPerformerColumn)
+                                  ? std::optional(r.utf8(kPerformerColumn))
+                                  : std::nullopt;
+                          return verifier.add(number, canonicalText(fields, performer), r.utf8(12));
                       });
     m_db->rollback();
     if (s)
@@ -203,24 +224,53 @@ Status SqlStore::verify(JournalCheck* check) {
 
 Status SqlStore::create(qint64* opened) {
     *opened = 0;
-    if (m_hasJournal)
+    if (m_hasJournal && m_journalPerformer)
         return Status::success();
+    if (m_hasJournal) {
+        Status s = m_db->beginWriting({n("JOURNAL"), n("JOURNAL_TETE")});
+        if (s)
+            s = addPerformerColumns();
+        if (s)
+            s = m_db->commit();
+        if (!s) {
+            m_db->rollback();
+            m_journalPerformer = false;
+        }
+        return s;
+    }
     Status s = m_db->beginWriting({});
     for (const QString& statement : m_sql.journalSchema()) {
         if (s)
             s = m_db->run(statement, {});
     }
     // What each act held is carried over as undated opening entries, in the same transaction.
-    m_hasJournal = bool(s);
+    m_hasJournal = m_journalPerformer = bool(s);
     if (s)
         s = openEveryAct(opened);
     if (s)
         s = m_db->commit();
     if (!s) {
         m_db->rollback();
-        m_hasJournal = false;
+        m_hasJournal = m_journalPerformer = false;
         *opened = 0;
     }
+    return s;
+}
+
+Status SqlStore::addPerformerColumns() {
+    Status s;
+    for (const QString& statement : m_sql.journalPerformerSchema(true)) {
+        if (s)
+            s = m_db->run(statement, {});
+    }
+    // Written once, here: a later upgrade finds the columns and leaves every entry as it stands.
+    if (s)
+        s = m_db->run(performerFillStatement(m_sql), {});
+    for (const QString& statement : m_sql.journalPerformerSchema(false)) {
+        if (s)
+            s = m_db->run(statement, {});
+    }
+    m_journalPerformer = bool(s);
     return s;
 }
 

@@ -30,6 +30,8 @@ enum Col {
     Mode,
     Montant,
     Ecrit,
+    Performer,          // MEDACTE: recorded with the entry
+    PerformerTakenOver, // MEDREPRISE: given by the upgrade to an older entry
     ActNumber,
     Nom,
     Prenom,
@@ -82,8 +84,23 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         return Status::success();
     auto j = [&](const char* column) { return QStringLiteral("j.") + n(column); };
     auto a = [&](const char* column) { return QStringLiteral("a.") + n(column); };
-    const QStringList entryColumns{j("NUMJ"),         j("NUMINT"), j("NATURE"),  j("RECULE"), j("PAYEUR"),
-                                   j("BENEFICIAIRE"), j("MODE"),   j("MONTANT"), j("ECRIT")};
+    // A journal not yet given the performer's columns reads as one whose entries have none.
+    const QStringList entryColumns{j("NUMJ"),
+                                   j("NUMINT"),
+                                   j("NATURE"),
+                                   j("RECULE"),
+                                   j("PAYEUR"),
+                                   j("BENEFICIAIRE"),
+                                   j("MODE"),
+                                   j("MONTANT"),
+                                   j("ECRIT"),
+                                   m_journalPerformer ? j("MEDACTE") : QStringLiteral("NULL"),
+                                   m_journalPerformer ? j("MEDREPRISE") : QStringLiteral("NULL")};
+    // The performer an entry was written for, or the one the upgrade gave it; empty when neither
+    // (then the act's performer stands).
+    auto recordedPerformer = [](const SqlRow& r) {
+        return r.isNull(Performer) ? r.utf8(PerformerTakenOver) : r.utf8(Performer);
+    };
     const QString payment = journalKindCode(JournalKind::Payment);
     const QString reversal = journalKindCode(JournalKind::ReversalPaid);
     const QByteArray paymentBytes = payment.toUtf8();
@@ -137,6 +154,8 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         }
         l->amount = *amount;
         l->writtenOn = writtenOn(r.utf8(Ecrit));
+        const QByteArrayView performer = recordedPerformer(r);
+        l->performer = pool.sharedUtf8(performer.data(), performer.size());
         return true;
     };
 
@@ -173,10 +192,20 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     if (m_sql.matchesInEngine()) {
         // A server matches the acts itself (the practitioner's acts hashed once from their index),
         // so that only the practitioner's lines travel.
-        QString sql =
-            ofPeriod(payments) +
-            QStringLiteral(" AND %1 IN (SELECT %2 FROM %3 a WHERE ").arg(j("NUMINT"), a("NUMINT"), n("ACTES"));
+        // A payment is the practitioner's when it was received for them (its recorded performer),
+        // or, for an entry recorded without one, when they perform its act now.
+        QString sql = ofPeriod(payments);
+        if (m_journalPerformer) {
+            sql += QStringLiteral(" AND (") +
+                   m_sql.nameMatch(QStringLiteral("coalesce(%1, %2)").arg(j("MEDACTE"), j("MEDREPRISE")), practitioner,
+                                   &binds, false) +
+                   QStringLiteral(" OR (%1 IS NULL AND %2 IS NULL AND ").arg(j("MEDACTE"), j("MEDREPRISE"));
+        } else {
+            sql += QStringLiteral(" AND (");
+        }
+        sql += QStringLiteral("%1 IN (SELECT %2 FROM %3 a WHERE ").arg(j("NUMINT"), a("NUMINT"), n("ACTES"));
         sql += m_sql.nameMatch(a("MEDACTE"), practitioner, &binds, true) + u')';
+        sql += m_journalPerformer ? QStringLiteral("))") : QStringLiteral(")");
         sql += QStringLiteral(" UNION ALL ") + ofPeriod(payments) +
                QStringLiteral(" AND %1 IN (%2)").arg(j("NUMINT"), deletedActs);
         sql += QStringLiteral(" UNION ALL ") + ofPeriod(reversals);
@@ -218,8 +247,12 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         if (read)
             read = m_db->run(ofPeriod(payments + u',' + reversals), binds, [&](const SqlRow& r) {
                 const qint64 act = r.integer(NumInt).value_or(-1);
-                if (r.utf8(Nature) == QByteArrayView(paymentBytes) && !isPerformed(act) && !deleted.count(act))
-                    return true;
+                if (r.utf8(Nature) == QByteArrayView(paymentBytes)) {
+                    // Received for a practitioner named with the entry, or else for the act's.
+                    const QByteArrayView performer = recordedPerformer(r);
+                    if (!performer.isEmpty() ? !matches(performer) : !isPerformed(act) && !deleted.count(act))
+                        return true;
+                }
                 return take(r);
             });
     }
@@ -305,15 +338,19 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
             (entryColumns + QStringList{a("NUMINT"), a("Nom"), a("Prenom"), a("Acte"), a("Date"), a("MEDACTE")})
                 .join(QStringLiteral(", "));
         binds.clear();
-        auto branch = [&](const char* column) {
+        auto branch = [&](const QString& column, bool seek) {
             binds << bound(period.firstDay) << bound(period.lastDay);
             return QStringLiteral("SELECT %1 FROM %2 a JOIN %3 j ON %4 = %5 WHERE %6 BETWEEN ? AND ? AND ")
                        .arg(columns, n("ACTES"), n("JOURNAL"), j("NUMINT"), a("NUMINT"), a("Date")) +
-                   m_sql.nameMatch(a(column), practitioner, &binds, true) +
+                   m_sql.nameMatch(column, practitioner, &binds, seek) +
                    QStringLiteral(" AND %1 = '%2'").arg(j("NATURE"), journalKindCode(JournalKind::Opening));
         };
-        const QString sql = branch("MEDACTE") + QStringLiteral(" UNION ") + branch("MEDSUIT") +
-                            QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
+        QString sql = branch(a("MEDACTE"), true) + QStringLiteral(" UNION ") + branch(a("MEDSUIT"), true);
+        // An opening entry recorded for a practitioner who no longer performs the act stays theirs.
+        if (m_journalPerformer)
+            sql += QStringLiteral(" UNION ") +
+                   branch(QStringLiteral("coalesce(%1, %2)").arg(j("MEDACTE"), j("MEDREPRISE")), false);
+        sql += QStringLiteral(" ORDER BY %1, %2").arg(ActNumber + 1).arg(NumJ + 1);
         const Status read = m_db->run(sql, binds, [&](const SqlRow& r) {
             ReceiptLine l;
             if (!entryOf(r, &l, &s))
@@ -335,7 +372,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     book->receipts.reserve(dated.size());
     for (ReceiptLine& l : dated) {
         const ActShown& shown = acts[l.act];
-        const auto side = sideOf(practitioner, l.payer, l.payee, shown.performer);
+        const auto side = sideOf(practitioner, l.payer, l.payee, l.performer.isEmpty() ? shown.performer : l.performer);
         if (!side)
             continue;
         l.side = *side;
@@ -347,7 +384,7 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
         (*side == ReceiptSide::ReversalPaid ? book->outgoings : book->receipts).push_back(std::move(l));
     }
     for (auto& [l, performer] : openings) {
-        const auto side = sideOf(practitioner, l.payer, l.payee, performer);
+        const auto side = sideOf(practitioner, l.payer, l.payee, l.performer.isEmpty() ? performer : l.performer);
         if (!side)
             continue;
         l.side = *side;

@@ -232,6 +232,8 @@ Status SqlStore::update(const Act& shown, const Act& a, bool withDate, const std
             e.kind = JournalKind::Payment;
             e.receivedOn = received.day;
             e.payer = payerCode(m.payer);
+            // The receipt stays the performer's of this moment: a later correction moves nothing.
+            e.performer = after.performedBy;
             e.mode = received.mode;
             e.amount = m.amount;
             entries->push_back(std::move(e));
@@ -405,6 +407,7 @@ Status SqlStore::addReversal(qint64 number, qint64 day, Money amount, bool* chan
             e.receivedOn = day;
             e.payer = act.performedBy;
             e.payee = act.followedBy;
+            e.performer = act.performedBy;
             e.mode = mode;
             e.amount = amount;
             entries->push_back(std::move(e));

@@ -29,6 +29,9 @@ public:
     // engines (store/BulkSide.h).
     Connection& link() { return *m_db; }
     const Dialect& dialect() const { return m_sql; }
+    // Whether the journal has its MEDACTE and MEDREPRISE columns (a journal made by an earlier
+    // version has neither until upgraded; its entries are written without them until then).
+    bool journalRecordsPerformer() const { return m_journalPerformer; }
 
 protected:
     SqlStore(std::shared_ptr<Connection> db, const Dialect& dialect);
@@ -60,6 +63,7 @@ private:
 
     // JournalTable
     bool present() const override { return m_hasJournal; }
+    bool recordsPerformer() const override { return m_journalPerformer; }
     Status ofAct(qint64 number, std::vector<JournalEntry>* entries) override;
     Status each(const std::function<bool(const JournalEntry&)>& each) override;
     Status verify(JournalCheck* check) override;
@@ -78,6 +82,12 @@ private:
     Status readHead(JournalHead* head);
     Status writeHead(const JournalHead& head);
     Status insertEntries(std::vector<JournalEntry>* entries, JournalHead* head);
+    // The journal's columns in the order entries are written and read: the performer's two last,
+    // when the journal has them.
+    QStringList entryColumns() const;
+    // Gives an older journal the performer's columns and its payment and opening entries the
+    // performer their acts have now, once, in the transaction the caller holds.
+    Status addPerformerColumns();
     Status readEntries(const QString& where, const QVariantList& binds,
                        const std::function<bool(const JournalEntry&)>& each);
     Status writeReference(const ReferenceChange& change, bool* found, std::vector<JournalEntry>* entries);
@@ -94,6 +104,7 @@ protected:
     std::shared_ptr<Connection> m_db;
     const Dialect& m_sql;
     bool m_hasJournal = false;
+    bool m_journalPerformer = false;
 };
 
 } // namespace obs

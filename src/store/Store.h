@@ -113,6 +113,9 @@ public:
     // Whether the base has its journal (a base made before it has none until upgraded; nothing can
     // be written to it until then).
     virtual bool present() const = 0;
+    // Whether its entries record the performer of their act (a journal made by an earlier version
+    // does not until upgraded: create() gives it that, once).
+    virtual bool recordsPerformer() const = 0;
     // The entries of one act, oldest first.
     virtual Status ofAct(qint64 number, std::vector<JournalEntry>* entries) = 0;
     // Every entry in order of number, handed over one at a time (false stops).
@@ -121,6 +124,8 @@ public:
     virtual Status verify(JournalCheck* check) = 0;
     // Gives a base made before the journal its journal, in one transaction: the tables, and for
     // each act an opening entry per running total it holds (undated). *opened: entries written.
+    // A journal made before the performer was recorded is given its columns instead, its payment
+    // and opening entries the performer their act has now, once (nothing opened).
     virtual Status create(qint64* opened) = 0;
     // The receipts book of a practitioner (a name, matched as the listings match it) for the days
     // of receipt of a period: payments on the acts they perform now (on an act deleted since, as

@@ -109,6 +109,16 @@ OpenOutcome openDatabaseAtLoad(QWidget* parent, SharedDatabase& database, bool t
         const OpenOutcome outcome = giveJournal(parent, database, endOnFailure);
         if (outcome != OpenOutcome::Opened)
             return outcome;
+    } else if (!isServerLocation(database.location()) && !database.store()->journal().recordsPerformer()) {
+        // A file's journal of an earlier version records each payment's performer from now on (one
+        // transaction); a server's waits for its owner's upgrade, its payments following their acts
+        // until then.
+        qint64 opened = 0;
+        if (const Status s = database.store()->journal().create(&opened); !s)
+            Dialogs::warn(parent,
+                          QStringLiteral("Le journal des actes de la base de données « %1 » n'a pas pu être mis "
+                                         "à jour ; les paiements restent enregistrés comme avant.\n%2")
+                              .arg(QDir::toNativeSeparators(database.location()), s.message));
     }
     return OpenOutcome::Opened;
 }

@@ -23,17 +23,23 @@ public:
     // the lists are gone in the same transaction (a restore or a copy, never a change of an act).
     Status beginWrite() override {
         bool ready = false;
+        // A journal of an earlier version, without the performer's columns, is its owner's to upgrade.
         Status s = m_db->exec(QStringLiteral("SELECT to_regclass('journal') IS NOT NULL AND "
-                                             "to_regprocedure('obs_journal_vider()') IS NOT NULL"),
+                                             "to_regprocedure('obs_journal_vider()') IS NOT NULL AND EXISTS (SELECT "
+                                             "1 FROM information_schema.columns WHERE table_schema = "
+                                             "current_schema() AND table_name = 'journal' AND column_name = "
+                                             "'medreprise')"),
                               {}, [&](const PgRow& r) {
                                   ready = r.text(0) == QLatin1String("t");
                                   return false;
                               });
         if (s && !ready)
-            return Status::failure(StoreError::ReadOnly,
-                                   QStringLiteral("la base %1 n'a pas encore de journal des actes : son propriétaire "
-                                                  "la met à jour d'abord (obsledger-admin upgrade ADRESSE).")
-                                       .arg(m_db->location()));
+            return Status::failure(
+                StoreError::ReadOnly,
+                QStringLiteral(
+                    "la base %1 n'a pas encore de journal des actes, ou celui d'une "
+                    "version antérieure : son propriétaire la met à jour d'abord (obsledger-admin upgrade ADRESSE).")
+                    .arg(m_db->location()));
         if (s)
             // The journal's head first, as every workstation's change takes it: a save waits for the
             // copy rather than holding an act the copy waits on.

@@ -153,7 +153,9 @@ CREATE TABLE journal (
     detail text,
     poste text,
     utilisateur text,
-    hash text NOT NULL);
+    hash text NOT NULL,
+    medacte text,
+    medreprise text);
 CREATE INDEX journal_acte ON journal (numint, numj);
 CREATE TABLE journal_tete (un integer PRIMARY KEY CHECK (un = 1), numj bigint NOT NULL, hash text NOT NULL);
 INSERT INTO journal_tete VALUES (1, 0, '');
@@ -163,9 +165,12 @@ INSERT INTO journal_tete VALUES (1, 0, '');
 // them, opening entries (undated) left out; the opening entries of an act; the acts deleted; and
 // the numbers of a practitioner's acts, read from the index alone (which needs the column itself
 // beside its folded form).
+const char* const kReceiptsIndexOnly = R"(
+CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
+    INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit, medacte, medreprise) WHERE recule IS NOT NULL)";
 const char* const kReceiptsIndex = R"(
 CREATE INDEX IF NOT EXISTS journal_recu ON journal (recule, numj)
-    INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit) WHERE recule IS NOT NULL;
+    INCLUDE (nature, numint, payeur, beneficiaire, mode, montant, ecrit, medacte, medreprise) WHERE recule IS NOT NULL;
 CREATE INDEX IF NOT EXISTS journal_reprise ON journal (numint, numj) WHERE nature = 'reprise';
 CREATE INDEX IF NOT EXISTS journal_suppression ON journal (numint) WHERE nature = 'suppression';
 CREATE INDEX IF NOT EXISTS actes_recettes ON actes (obs_fold(medacte)) INCLUDE (numint, medacte);
@@ -302,6 +307,14 @@ QStringList serverJournalStatements() {
             statements << statement.trimmed();
     }
     return statements;
+}
+
+QStringList serverJournalPerformerStatements(bool beforeFill) {
+    // The receipts index is made again with the two columns it now carries (the tables' owner).
+    if (beforeFill)
+        return {QStringLiteral("ALTER TABLE journal ADD COLUMN medacte text, ADD COLUMN medreprise text"),
+                QStringLiteral("DROP INDEX IF EXISTS journal_recu")};
+    return {QString::fromUtf8(kReceiptsIndexOnly).trimmed()};
 }
 
 Status checkServerTables(PgConnection& db) {

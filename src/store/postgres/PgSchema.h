@@ -37,6 +37,9 @@ Status rebuildServerIndexes(PgConnection& db);
 // The journal's tables, for a base made before it (its owner only); the rights follow with the
 // text functions' replacement.
 QStringList serverJournalStatements();
+// What gives a journal made before the performer was recorded its medacte and medreprise columns:
+// the statements run before its older entries are given their performer (beforeFill), then after.
+QStringList serverJournalPerformerStatements(bool beforeFill);
 
 // Both tables of the program are present and readable.
 Status checkServerTables(PgConnection& db);

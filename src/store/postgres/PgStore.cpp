@@ -94,6 +94,9 @@ public:
     }
     bool stepsInTwoSeeks() const override { return false; }
     QStringList journalSchema() const override { return serverJournalStatements(); }
+    QStringList journalPerformerSchema(bool beforeFill) const override {
+        return serverJournalPerformerStatements(beforeFill);
+    }
     bool matchesInEngine() const override { return true; }
     QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const override {
         *binds << numberList(numbers, '{', '}');

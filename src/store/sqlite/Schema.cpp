@@ -52,14 +52,17 @@ const char* const kTables[] = {
         DETAIL TEXT,
         POSTE TEXT,
         UTILISATEUR TEXT,
-        HASH TEXT NOT NULL))",
+        HASH TEXT NOT NULL,
+        MEDACTE TEXT,
+        MEDREPRISE TEXT))",
     // The journal's last entry, as each change leaves it: a removed tail shows against it.
     "CREATE TABLE JOURNAL_TETE (UN INTEGER PRIMARY KEY CHECK (UN = 1), NUMJ INTEGER NOT NULL, HASH TEXT NOT NULL)",
 };
 // A period's receipts by their day, in the journal's order, with what the receipts book reads of
 // them: a year is read from the index alone. Undated entries (opening entries) are left out.
 const char* const kReceiptsIndex = "CREATE INDEX IF NOT EXISTS JOURNAL_RECU ON JOURNAL (RECULE, NUMJ, NATURE, NUMINT, "
-                                   "PAYEUR, BENEFICIAIRE, MODE, MONTANT, ECRIT) WHERE RECULE IS NOT NULL";
+                                   "PAYEUR, BENEFICIAIRE, MODE, MONTANT, ECRIT, MEDACTE, MEDREPRISE) WHERE RECULE IS "
+                                   "NOT NULL";
 // The opening entries of an act, found without reading its other entries (a base that never had
 // any holds none here).
 const char* const kOpeningsIndex =
@@ -67,6 +70,8 @@ const char* const kOpeningsIndex =
 // The acts deleted, by their deletion entries: their receipts stay in the book.
 const char* const kDeletionsIndex =
     "CREATE INDEX IF NOT EXISTS JOURNAL_SUPPRESSION ON JOURNAL (NUMINT) WHERE NATURE = 'suppression'";
+const char* const kJournalFrozen = R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
+       BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)";
 // What the journal rests on: an act's entries found by its number, and entries that the base itself
 // refuses to change or remove.
 const char* const kJournalOnRows[] = {
@@ -75,8 +80,7 @@ const char* const kJournalOnRows[] = {
     kOpeningsIndex,
     kDeletionsIndex,
     "INSERT OR IGNORE INTO JOURNAL_TETE VALUES (1, 0, '')",
-    R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_FIGE BEFORE UPDATE ON JOURNAL
-       BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se modifie pas.'); END)",
+    kJournalFrozen,
     R"(CREATE TRIGGER IF NOT EXISTS JOURNAL_GARDE BEFORE DELETE ON JOURNAL
        BEGIN SELECT RAISE(ABORT, 'Une écriture du journal ne se supprime pas.'); END)",
 };
@@ -139,6 +143,17 @@ QStringList journalSchemaStatements() {
     for (const char* stmt : kJournalOnRows)
         all << QString::fromUtf8(stmt);
     return all;
+}
+
+QStringList journalPerformerStatements(bool beforeFill) {
+    // The older entries are given their performer once, the guard against changes lifted for that
+    // transaction alone; the receipts index is made again with the two columns it now carries.
+    if (beforeFill)
+        return {QStringLiteral("ALTER TABLE JOURNAL ADD COLUMN MEDACTE TEXT"),
+                QStringLiteral("ALTER TABLE JOURNAL ADD COLUMN MEDREPRISE TEXT"),
+                QStringLiteral("DROP TRIGGER IF EXISTS JOURNAL_FIGE"),
+                QStringLiteral("DROP INDEX IF EXISTS JOURNAL_RECU")};
+    return {QString::fromUtf8(kJournalFrozen), QString::fromUtf8(kReceiptsIndex)};
 }
 
 Status createMissingIndexes(Database& db) {

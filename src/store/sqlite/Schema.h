@@ -14,6 +14,9 @@ Status createProgramTables(Database& db);
 Status createProgramIndexesAndTriggers(Database& db);
 // The journal's tables, index, head row and guards, for a base made before the journal.
 QStringList journalSchemaStatements();
+// What gives a journal made before the performer was recorded its MEDACTE and MEDREPRISE columns:
+// the statements run before its older entries are given their performer (beforeFill), then after.
+QStringList journalPerformerStatements(bool beforeFill);
 // Adds the indexes a file made by an earlier version lacks; nothing when it has them all.
 Status createMissingIndexes(Database& db);
 

@@ -71,6 +71,15 @@ bool hasJournalTables(Database& db, const QString& schema = QStringLiteral("main
            n.toLongLong() == 2;
 }
 
+// Whether a base's journal has the performer's columns (one made by an earlier version has not).
+bool hasJournalPerformer(Database& db, const QString& schema = QStringLiteral("main")) {
+    QVariant n;
+    return db.scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('JOURNAL', ?) WHERE name IN ('MEDACTE', "
+                                    "'MEDREPRISE')"),
+                     &n, {schema}) &&
+           n.toLongLong() == 2;
+}
+
 // The journal's statements that rest on its rows (index, head row, guards), made again after the
 // rows were put in; every one of them can run again.
 Status journalGuards(Database& db) {
@@ -141,13 +150,18 @@ Status fillFromSnapshot(Database& target, const QString& snapshot) {
         return fail(s);
     // The journal as the snapshot holds it, numbers and hashes, its chain checked beforehand; the
     // guards that refuse changing its rows are made again below, once the rows are in.
-    if (hasJournalTables(target, QStringLiteral("sauvegarde")) &&
-        (!(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL (%1) SELECT %1 FROM sauvegarde.JOURNAL "
-                                                "ORDER BY NUMJ")
-                                     .arg(bulkJournalColumnNames(d)))) ||
-         !(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL_TETE (UN, NUMJ, HASH) SELECT UN, NUMJ, HASH "
-                                                "FROM sauvegarde.JOURNAL_TETE")))))
-        return fail(s);
+    // A snapshot made before the performer was recorded gives its payments and opening entries
+    // their act's performer, as the upgrade would have.
+    if (hasJournalTables(target, QStringLiteral("sauvegarde"))) {
+        const bool performer = hasJournalPerformer(target, QStringLiteral("sauvegarde"));
+        if (!(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL (%1) SELECT %2 FROM sauvegarde.JOURNAL "
+                                                   "ORDER BY NUMJ")
+                                        .arg(bulkJournalColumnNames(d), bulkJournalColumnNames(d, performer)))) ||
+            !(s = target.executeRaw(QStringLiteral("INSERT INTO main.JOURNAL_TETE (UN, NUMJ, HASH) SELECT UN, NUMJ, "
+                                                   "HASH FROM sauvegarde.JOURNAL_TETE"))) ||
+            (!performer && !(s = target.executeRaw(performerFillStatement(d)))))
+            return fail(s);
+    }
     // Act numbers already given out, in the snapshot or in the base replaced, are not given again:
     // a number still shown on another workstation, or kept in the copy before the restore, never
     // comes to name another act.
@@ -199,6 +213,13 @@ public:
                 s = m_db->executeRaw(QStringLiteral("DELETE FROM JOURNAL"));
             if (s)
                 s = m_db->executeRaw(QStringLiteral("DELETE FROM JOURNAL_TETE"));
+            // An emptied journal of an earlier version takes the columns the copied rows carry.
+            if (s && !hasJournalPerformer(*m_db)) {
+                for (const QString& statement : journalPerformerStatements(true)) {
+                    if (s)
+                        s = m_db->executeRaw(statement);
+                }
+            }
         } else {
             for (const QString& statement : journalSchemaStatements()) {
                 if (s && statement.contains(QLatin1String("CREATE TABLE")))

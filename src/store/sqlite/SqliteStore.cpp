@@ -141,6 +141,9 @@ public:
     bool stepsInTwoSeeks() const override { return true; }
     bool seeksOnePractitioner() const override { return m_practitionerIndexes; }
     QStringList journalSchema() const override { return journalSchemaStatements(); }
+    QStringList journalPerformerSchema(bool beforeFill) const override {
+        return journalPerformerStatements(beforeFill);
+    }
     // SQLite seeks each number of the list in the key (json_each is built into SQLite since 3.38).
     QString numberIn(const QString& column, const std::vector<qint64>& numbers, QVariantList* binds) const override {
         *binds << numberList(numbers, '[', ']');
