@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Money.h"
+
 #include <QString>
 
 #include <optional>
@@ -65,6 +67,10 @@ public:
     // The SIREN last given for the accountant's file ("SIREN"); empty when none.
     static QString siren();
     static void setSiren(const QString& siren);
+    // The yearly sum paid over to one colleague above which it must be declared
+    // ("SEUIL_RETROCESSIONS", in euros): fixed by law, so a setting, 1 200 € unless set. A value
+    // that is no positive amount leaves the default, with *problem saying so in French.
+    static Money reversalThreshold(QString* problem = nullptr);
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);
