@@ -43,8 +43,8 @@ qint64 day(int y, int m, int d) {
 // A clinic whose register was moved in at the end of 2024 (one act paid then, before the journal),
 // then a year of work: payments with a correction, sums paid over by Léger to D'Orval (above the
 // threshold after a correction) and to a stand-in who performs nothing (exactly at the threshold),
-// and by D'Orval to Léger.
-void seed(obs::test::TempClinic& clinic) {
+// and by D'Orval to Léger. The acts' numbers by patient surname.
+QHash<QString, qint64> seed(obs::test::TempClinic& clinic) {
     {
         JournaledClinic c(clinic.location());
         for (const QString& p : {kLeger, kOrval, kStandIn, QStringLiteral("Dr MARTIN")})
@@ -78,6 +78,7 @@ void seed(obs::test::TempClinic& clinic) {
     c.reverse(QStringLiteral("CŒUR"), "150,25", day(2025, 4, 15), PaymentMode::Transfer);
     // Received in the next year: not in 2025.
     c.pay(QStringLiteral("CŒUR"), Payer::Patient, "30", day(2026, 1, 2), PaymentMode::Cash);
+    return c.acts;
 }
 
 TaxYear taxYearOf(Store& store, const QString& practitioner, int year) {
@@ -219,8 +220,9 @@ void TestAnneeFiscale::figures() {
 // The figures name the journal's head they were read at; a payment moves it.
 void TestAnneeFiscale::anchorFollowsTheJournal() {
     obs::test::TempClinic clinic;
-    seed(clinic);
+    const auto acts = seed(clinic);
     JournaledClinic c(clinic.location());
+    c.acts = acts;
     const TaxYear before = taxYearOf(*c.store, kLeger, 2025);
     QCOMPARE(before.anchor().number, clinic.scalar(QStringLiteral("SELECT NUMJ FROM JOURNAL_TETE")).toLongLong());
     QCOMPARE(before.anchor().hash, clinic.scalar(QStringLiteral("SELECT HASH FROM JOURNAL_TETE")).toString());
@@ -296,8 +298,20 @@ void TestAnneeFiscale::commandLine() {
     if (code == 0) {
         QVERIFY2(run.out.contains(expected), qPrintable(run.out));
         if (options.contains(QStringLiteral("--csv"))) {
-            const auto rows = obs::test::readCsv(run.out.toUtf8());
+            // As the accountant takes it: into a file, read back as a spreadsheet would.
+            const QString path = QDir(clinic.dir()).filePath(QStringLiteral("annee.csv"));
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.setStandardOutputFile(path);
+            p.start(obs::test::builtProgram(QStringLiteral("obsledger-admin")),
+                    QStringList{"annee-fiscale", clinic.location()} + options);
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            QFile written(path);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            const auto rows = obs::test::readCsv(written.readAll());
             QVERIFY(rows.contains(QStringList{"Montant net des recettes", "Total", "", "1469,75"}));
+            QVERIFY(rows.contains(QStringList{"Rétrocessions sous le seuil", kStandIn, "2", "1200,00"}));
         }
     } else {
         QVERIFY2(run.err.contains(expected), qPrintable(run.err));

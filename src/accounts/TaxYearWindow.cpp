@@ -100,10 +100,15 @@ void TaxYearWindow::refresh() {
 void TaxYearWindow::display() {
     const TaxYear& t = m_taxYear;
     const bool any = !t.practitioner().isEmpty();
-    m_ui->LblEtatExercice->setText(any ? QStringLiteral("Exercice %1 %2 ; ancre du journal : %3")
-                                             .arg(t.year())
-                                             .arg(t.closingText(), t.anchorText())
-                                       : QString());
+    QString state = any ? QStringLiteral("Exercice %1 %2 ; ancre du journal : %3")
+                              .arg(t.year())
+                              .arg(t.closingText(), t.anchorText())
+                        : QString();
+    const Money threshold = any ? t.threshold() : Settings::reversalThreshold(&m_thresholdProblem);
+    // A threshold set by hand that is no amount is said where the year's state is.
+    if (!m_thresholdProblem.isEmpty())
+        state += (state.isEmpty() ? QString() : QStringLiteral("\n")) + m_thresholdProblem;
+    m_ui->LblEtatExercice->setText(state);
     m_ui->LblRecettes->setText(any ? ReceiptsSheet::euroText(t.received()) : QString());
     m_ui->LblRetrocedes->setText(any ? ReceiptsSheet::euroText(t.paidOver()) : QString());
     m_ui->LblNet->setText(any ? ReceiptsSheet::euroText(t.net()) : QString());
@@ -120,12 +125,8 @@ void TaxYearWindow::display() {
     }
     fill(m_ui->LstDeclarer, t.toDeclare());
     fill(m_ui->LstSousSeuil, t.underThreshold());
-    const Money threshold = any ? t.threshold() : Settings::reversalThreshold(&m_thresholdProblem);
-    QString seuil = QStringLiteral("Confrères ayant reçu plus de %1 dans l'année (réglage SEUIL_RETROCESSIONS).")
-                        .arg(ReceiptsSheet::euroText(threshold));
-    if (!m_thresholdProblem.isEmpty())
-        seuil += u'\n' + m_thresholdProblem;
-    m_ui->LblSeuil->setText(seuil);
+    m_ui->LblSeuil->setText(QStringLiteral("Plus de %1 dans l'année (réglage SEUIL_RETROCESSIONS)")
+                                .arg(ReceiptsSheet::euroText(threshold)));
     const QString before = any ? t.beforeJournalText() : QString();
     m_ui->LblAvantJournal->setText(before);
     m_ui->LblAvantJournal->setVisible(!before.isEmpty());
