@@ -669,6 +669,26 @@ private slots:
             QVERIFY(Dialogs::shown().isEmpty());
     }
 
+    // A date left wrong by Tab is told while the performer is being typed: the letters typed on go
+    // to the message, not to the performer's box, and the date is there to be corrected.
+    void dateMessageWhileTyping() {
+        showRealBoxes();
+        open();
+        QLineEdit* date = box("TxtDate");
+        date->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, QStringLiteral("32/01/2005"));
+        FastTyping keys;
+        keys.press(Qt::Key_Tab).question(QStringLiteral("Dr MARTIN"), Qt::Key_Return);
+        keys.start();
+        QVERIFY(keys.finish());
+        QCOMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("Veuillez Saisir correctement la date")});
+        QCOMPARE(keys.reached().count(QStringLiteral("Veuillez Saisir correctement la date")), 10);
+        QCOMPARE(comboBox("CmbPrat2")->currentText(), QString());
+        QCOMPARE(date->text(), QStringLiteral("32/01/2005"));
+        QCOMPARE(m_form->focusWidget(), date);
+    }
+
     // A day after today is asked about at the save, answered by keys while the typing goes on.
     void dateAfterToday_data() {
         QTest::addColumn<int>("daysFromToday");
