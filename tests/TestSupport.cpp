@@ -526,7 +526,9 @@ void FastTyping::sendNext() {
         }
     }
     m_waited.invalidate();
-    QWidget* target = box ? (box->focusWidget() ? box->focusWidget() : box) : QApplication::focusWidget();
+    // Keys go to a box, else to an open list (a combo box's), else to the focused control.
+    QWidget* holder = box ? static_cast<QWidget*>(box) : QApplication::activePopupWidget();
+    QWidget* target = holder ? (holder->focusWidget() ? holder->focusWidget() : holder) : QApplication::focusWidget();
     m_reached << (box ? box->text() : QString());
     if (box)
         m_lastBox = box;

@@ -157,7 +157,7 @@ QStringList itemTexts(const QAbstractItemView* view);
 void showRealBoxes();
 
 // Keys as a secretary typing fast sends them, each to whatever holds the keyboard when it comes: a
-// message box that an earlier key raised, if one is open, and otherwise the focused control. Built
+// message box that an earlier key raised, if one is open, else an open list, else the focused control. Built
 // in order, started, then finished once the test has done what raises the questions (or the first
 // keys raise them). The boxes are real ones (showRealBoxes).
 class FastTyping {

@@ -689,6 +689,28 @@ private slots:
         QCOMPARE(m_form->focusWidget(), date);
     }
 
+    // An act chosen by typing in the open list, removed meanwhile on another workstation: the message
+    // comes up under the typing, takes the letters typed on, and they reach nothing behind it.
+    void typeAheadMessageTakesTheTyping() {
+        showRealBoxes();
+        open();
+        m_clinic->execute(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 2 AND CCAM = 'JQGD002'"));
+        QComboBox* acts = comboBox("CmbActesAcct1");
+        acts->setFocus(Qt::OtherFocusReason);
+        acts->showPopup();
+        QTRY_VERIFY(acts->view()->isVisible());
+        const QString message =
+            QStringLiteral("L'acte « Délivrance artificielle » ne figure plus dans la liste des actes.");
+        FastTyping keys;
+        keys.type(QStringLiteral("d")).press(Qt::Key_Return).question(QStringLiteral(" artificielle"), Qt::Key_Return);
+        keys.start();
+        QVERIFY(keys.finish());
+        QCOMPARE(Dialogs::shownTexts(), QStringList{message});
+        QCOMPARE(keys.reached().count(message), 14);
+        QCOMPARE(listLines(m_form), QStringList());
+        QCOMPARE(box("TxtCotation")->text(), QString());
+    }
+
     // A day after today is asked about at the save, answered by keys while the typing goes on.
     void dateAfterToday_data() {
         QTest::addColumn<int>("daysFromToday");
