@@ -526,9 +526,16 @@ bool RecordEditor::readBoxes(Act* act, bool* dateTyped) {
     const QString dateText = m_ui->TxtDate->text();
     const auto typedDate = parseFrenchDate(dateText);
     *dateTyped = typedDate.has_value();
-    if (typedDate)
-        act->date = dayNumberOf(*typedDate);
-    else if (dateText != storedDateText(act->date))
+    if (typedDate) {
+        // Asked when the date is changed here; an act stored with a later day is not asked about again.
+        const qint64 day = dayNumberOf(*typedDate);
+        if (act->date != StoredDay(day) && !Dialogs::confirmActDate(this, *typedDate)) {
+            m_ui->TxtDate->setFocus();
+            m_ui->TxtDate->selectAll();
+            return false;
+        }
+        act->date = day;
+    } else if (dateText != storedDateText(act->date))
         return refuse(m_ui->TxtDate, QStringLiteral("La date de l'acte « %1 » n'est pas une date valide. Saisissez-la "
                                                     "sous la forme JJ/MM/AAAA. Rien n'a été enregistré.")
                                          .arg(dateText));
