@@ -1,11 +1,13 @@
 #include "domain/BackupEngine.h"
 
 #include "common/FileCopy.h"
+#include "common/Leftovers.h"
 #include "common/PrivateFile.h"
 #include "domain/BackupGenerations.h"
 #include "store/Bulk.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,10 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -190,7 +196,14 @@ QString backupFileIn(const QString& folder) {
 }
 
 QString beforeRestoreCopyOf(const QString& databasePath) {
-    return databasePath + kBeforeRestoreSuffix;
+    const QFileInfo base(databasePath);
+    return newKeptCopyPath(base.absolutePath(), base.fileName() + kBeforeRestoreSuffix, QString());
+}
+
+QString holderName(const QString& what) {
+    return QStringLiteral("%1 (%2, processus %3)")
+        .arg(what, QCoreApplication::applicationName())
+        .arg(QCoreApplication::applicationPid());
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -242,6 +255,14 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         *why = QStringLiteral("La sauvegarde et la base de données sont le même fichier.");
         return false;
     }
+    // No import, copy or other restore on the same database meanwhile.
+    Status heldStatus;
+    const std::unique_ptr<BaseHold> held =
+        holdBase(databasePath, holderName(QStringLiteral("une restauration")), lockWaitMs, &heldStatus);
+    if (!held) {
+        *why = heldStatus.message;
+        return false;
+    }
     removeLeftovers(databasePath);
     removeLeftovers(backupFile);
     // The backup is read and checked through a copy of the restore's own: opening a database file
@@ -286,6 +307,8 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         }
         if (keptCopy)
             *keptCopy = kept;
+        pruneKeptCopies(QFileInfo(databasePath).absolutePath(),
+                        QFileInfo(databasePath).fileName() + kBeforeRestoreSuffix, QString());
         return setJournalAside(databasePath, kept, why) && newDatabaseFromBackup(copy.path(), databasePath, why);
     }
 
@@ -297,10 +320,60 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     }
     if (keptCopy)
         *keptCopy = kept;
+    pruneKeptCopies(QFileInfo(databasePath).absolutePath(), QFileInfo(databasePath).fileName() + kBeforeRestoreSuffix,
+                    QString());
     const Status s = replaceFromSnapshot(databasePath, copy.path(), lockWaitMs);
     if (!s)
         *why = s.message;
     return s.ok();
+}
+
+bool makeNewBaseFile(const QString& target, const std::function<bool(const QString& tempPath, QString* why)>& fill,
+                     QString* why) {
+    const QFileInfo info(target);
+    const QDir folder = info.absoluteDir();
+    if (!folder.exists()) {
+        *why = QStringLiteral("Le dossier « %1 » n'existe pas ou n'est pas accessible.")
+                   .arg(QDir::toNativeSeparators(folder.path()));
+        return false;
+    }
+    // Whatever an earlier command stopped short left beside the target: the caller holds the
+    // target, so no other command is filling them.
+    const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
+                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
+                                   QStringLiteral("-journal")};
+    for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(left.absoluteFilePath());
+    QString tempPath;
+    {
+        QTemporaryFile reserve(folder.filePath(info.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
+        if (!reserve.open()) {
+            *why = QStringLiteral("Impossible d'écrire dans le dossier « %1 » (%2).")
+                       .arg(QDir::toNativeSeparators(folder.path()), reserve.errorString());
+            return false;
+        }
+        tempPath = reserve.fileName();
+    } // the name is the command's; the file goes, so that the engine makes it new
+    Leftover leftover(tempPath);
+    if (!fill(tempPath, why))
+        return false;
+    QFile::remove(tempPath + QStringLiteral("-journal"));
+    if (!restrictToClinic(tempPath, target, why))
+        return false;
+    // Never over another file: renameat2 refuses when the target exists.
+    if (::renameat2(AT_FDCWD, QFile::encodeName(tempPath).constData(), AT_FDCWD, QFile::encodeName(target).constData(),
+                    RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        *why = error == EEXIST
+                   ? QStringLiteral("Le fichier « %1 » a été créé entre-temps par un autre programme : il "
+                                    "n'a pas été remplacé.")
+                         .arg(QDir::toNativeSeparators(target))
+                   : QStringLiteral("Le fichier « %1 » n'a pas pu être mis en place (%2).")
+                         .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+    leftover.keep();
+    return true;
 }
 
 QString beforeJournalCopyOf(const QString& databasePath, const QDate& day) {
