@@ -364,6 +364,14 @@ QString builtProgram(const QString& name) {
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
+ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env) {
+    return runProgram(builtProgram(QStringLiteral("obsledger-admin")), args, env);
+}
+
+QString legacyFixture(const char* name) {
+    return QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(QString::fromLatin1(name));
+}
+
 // Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
 QList<QStringList> readCsv(const QByteArray& bytes) {
     if (!bytes.startsWith("\xEF\xBB\xBF"))

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace obs {
@@ -64,6 +66,11 @@ extern "C" void onStopSignal(int signal) {
 
 Leftover::Leftover(const QString& path, bool folder) : m_path(path), m_folder(folder) {
     const QByteArray name = QFile::encodeName(path);
+    if (!folder) {
+        m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
+    }
     if (name.size() + 1 > qsizetype(kPathBytes))
         return;
     for (int i = 0; i < kSlots; ++i) {
@@ -81,14 +88,21 @@ Leftover::Leftover(const QString& path, bool folder) : m_path(path), m_folder(fo
 Leftover::~Leftover() {
     if (m_slot >= 0)
         g_slots[m_slot].state.store(0);
-    if (m_path.isEmpty())
-        return;
-    if (m_folder) {
-        QDir(m_path).removeRecursively();
-    } else {
-        QFile::remove(m_path);
-        QFile::remove(m_path + QStringLiteral("-journal"));
+    if (!m_path.isEmpty()) {
+        if (m_folder) {
+            QDir(m_path).removeRecursively();
+        } else {
+            QFile::remove(m_path);
+            QFile::remove(m_path + QStringLiteral("-journal"));
+        }
     }
+    release();
+}
+
+void Leftover::release() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 void Leftover::keep() {
@@ -96,6 +110,29 @@ void Leftover::keep() {
         g_slots[m_slot].state.store(0);
     m_slot = -1;
     m_path.clear();
+    release();
+}
+
+void removeDeadLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    const QStringList partials =
+        dir.entryList({QStringLiteral("*.??????.partiel")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : partials) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.constData());
+            ::unlink((path + "-journal").constData());
+        }
+        ::close(fd);
+    }
+    // A journal whose file is gone belongs to nothing.
+    for (const QString& name :
+         dir.entryList({QStringLiteral("*.??????.partiel-journal")}, QDir::Files | QDir::Hidden | QDir::System))
+        if (!dir.exists(name.chopped(8)))
+            QFile::remove(dir.filePath(name));
 }
 
 void removeLeftoversOnSignals() {

@@ -9,6 +9,8 @@ namespace obs {
 // A file (or a folder and what it holds) that exists only while a command works: removed when the
 // object goes, and also when the command is stopped by a signal (Ctrl+C, a closed terminal, kill)
 // once removeLeftoversOnSignals() was called, so that nothing half-made stays behind.
+// A file is also locked (flock) for as long as the object lives: removeDeadLeftovers tells by the
+// lock a file whose command died from one still being filled.
 class Leftover {
 public:
     explicit Leftover(const QString& path, bool folder = false);
@@ -19,10 +21,17 @@ public:
     void keep();
 
 private:
+    void release();
+
     int m_slot = -1;
+    int m_fd = -1;
     QString m_path;
     bool m_folder;
 };
+
+// Removes from `folder` the temporary files (NAME.XXXXXX.partiel and their journals) that no
+// living command holds: those of a command that was killed.
+void removeDeadLeftovers(const QString& folder);
 
 // Removes the files of the living Leftover objects on SIGINT, SIGTERM and SIGHUP, then ends the
 // process as the signal would have.

@@ -56,6 +56,7 @@ bool writeThenRename(const QString& targetFile, const std::function<bool(const Q
     const QString tempPath = temp.fileName();
     temp.close();
     const QString journal = tempPath + QStringLiteral("-journal");
+    Leftover leftover(tempPath); // also when the command is stopped
     if (!fill(tempPath, why)) {
         QFile::remove(journal);
         return false; // the temporary file goes with `temp`
@@ -74,6 +75,7 @@ bool writeThenRename(const QString& targetFile, const std::function<bool(const Q
         return false;
     }
     temp.setAutoRemove(false);
+    leftover.keep();
     return true;
 }
 
@@ -98,19 +100,10 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
         why);
 }
 
-// Temporary files of an earlier backup or restore that was killed midway, beside `file`. Those
-// written to within the last minutes may belong to another workstation's run and stay.
+// Temporary files of an earlier backup, restore or command that was killed midway, beside `file`:
+// those no living command holds.
 void removeLeftovers(const QString& file) {
-    const QFileInfo info(file);
-    const QDir folder = info.absoluteDir();
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-120);
-    const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
-                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
-                                   QStringLiteral("-journal")};
-    for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
-        if (left.lastModified().toUTC() < before)
-            QFile::remove(left.absoluteFilePath());
-    }
+    removeDeadLeftovers(QFileInfo(file).absolutePath());
 }
 
 // A copy of the backup file of the restore's own, with the journal left beside it if any, so that
@@ -137,6 +130,7 @@ public:
         }
         m_path = m_temp.fileName();
         m_temp.close();
+        m_leftover = std::make_unique<Leftover>(m_path);
         return copyFile(m_backupFile, m_path, why) &&
                (!QFileInfo::exists(m_backupFile + QStringLiteral("-journal")) ||
                 copyFile(m_backupFile + QStringLiteral("-journal"), m_path + QStringLiteral("-journal"), why));
@@ -153,6 +147,7 @@ private:
     }
 
     QTemporaryFile m_temp;
+    std::unique_ptr<Leftover> m_leftover;
     QString m_backupFile;
     QString m_path;
 };
@@ -337,23 +332,19 @@ bool makeNewBaseFile(const QString& target, const std::function<bool(const QStri
                    .arg(QDir::toNativeSeparators(folder.path()));
         return false;
     }
-    // Whatever an earlier command stopped short left beside the target: the caller holds the
-    // target, so no other command is filling them.
-    const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
-                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
-                                   QStringLiteral("-journal")};
-    for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System))
-        QFile::remove(left.absoluteFilePath());
+    // Whatever an earlier command killed midway left beside the target.
+    removeDeadLeftovers(folder.absolutePath());
     QString tempPath;
-    {
-        QTemporaryFile reserve(folder.filePath(info.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
-        if (!reserve.open()) {
-            *why = QStringLiteral("Impossible d'écrire dans le dossier « %1 » (%2).")
-                       .arg(QDir::toNativeSeparators(folder.path()), reserve.errorString());
-            return false;
-        }
-        tempPath = reserve.fileName();
-    } // the name is the command's; the file goes, so that the engine makes it new
+    QTemporaryFile reserve(folder.filePath(info.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
+    if (!reserve.open()) {
+        *why = QStringLiteral("Impossible d'écrire dans le dossier « %1 » (%2).")
+                   .arg(QDir::toNativeSeparators(folder.path()), reserve.errorString());
+        return false;
+    }
+    // Empty, the engine makes it a new base; the command's own until it is moved into place.
+    tempPath = reserve.fileName();
+    reserve.setAutoRemove(false);
+    reserve.close();
     Leftover leftover(tempPath);
     if (!fill(tempPath, why))
         return false;

@@ -313,6 +313,9 @@ std::optional<Money> money(const Value& v) {
     return v.number ? std::optional<Money>(Money::fromUnits(*v.number)) : std::nullopt;
 }
 
+// mdbtools reads a register of 20 000 acts in about a second; a damaged file may set it looping.
+constexpr int kMdbToolTimeoutMs = 120000;
+
 // Runs one of mdbtools' programs; a failure or anything on its error output means the file could
 // not be read whole (mdbtools goes on past unreadable pages, saying so only there).
 bool runMdbTool(const QString& tool, const QStringList& args, QByteArray* output, QString* why) {
@@ -335,7 +338,7 @@ bool runMdbTool(const QString& tool, const QStringList& args, QByteArray* output
         return false;
     }
     p.closeWriteChannel();
-    if (!p.waitForFinished(600000)) {
+    if (!p.waitForFinished(kMdbToolTimeoutMs)) {
         p.kill();
         p.waitForFinished();
         *why = QStringLiteral("%1 ne répond pas : le fichier est peut-être endommagé.").arg(tool);
@@ -426,12 +429,20 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
     // The destination, held from its first look to the end of the check: a second command on it
     // waits, then gives up.
     const QString target = server ? destination : followedFilePath(destination);
+    if (!server && !QFileInfo(QFileInfo(target).absolutePath()).isDir()) {
+        *why =
+            QStringLiteral("La destination %1 ne peut pas être créée : le dossier %2 est absent ou en lecture seule.")
+                .arg(destination, QDir::toNativeSeparators(QFileInfo(target).absolutePath()));
+        return false;
+    }
     Status held;
     const std::unique_ptr<BaseHold> hold = holdBase(
         target, QStringLiteral("« obsledger-admin import » (processus %1)").arg(QCoreApplication::applicationPid()),
         kFileLockWaitMs, &held);
     if (!hold) {
-        *why = held.message;
+        *why = held.error == StoreError::Locked ? held.message
+                                                : QStringLiteral("La destination %1 ne peut pas être utilisée : %2")
+                                                      .arg(report->destination, held.message);
         return false;
     }
     // Written only when it can be, and replaced only when asked.

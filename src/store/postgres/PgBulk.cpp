@@ -283,6 +283,7 @@ std::unique_ptr<BaseHold> holdBase(const QString& conninfo, const QString& comma
     // Another command is told who holds the base by the session's name, which the server keeps in
     // plain ASCII: guillemets become quotes, accents go.
     QString name = command;
+    name.replace(QStringLiteral("« "), QStringLiteral("\"")).replace(QStringLiteral(" »"), QStringLiteral("\""));
     name.replace(u'«', u'"').replace(u'»', u'"');
     name = name.normalized(QString::NormalizationForm_D);
     name.removeIf([](QChar c) { return c.unicode() > 126 || c.unicode() < 32; });
