@@ -368,6 +368,16 @@ ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env) {
     return runProgram(builtProgram(QStringLiteral("obsledger-admin")), args, env);
 }
 
+QStringList keptBeforeRestore(const QString& databasePath) {
+    const QFileInfo base(databasePath);
+    QStringList kept;
+    for (const QString& name : base.absoluteDir().entryList({base.fileName() + QStringLiteral(".avant-restauration-*")},
+                                                            QDir::Files, QDir::Name))
+        if (!name.endsWith(QLatin1String("-journal")))
+            kept << base.absoluteDir().filePath(name);
+    return kept;
+}
+
 QString legacyFixture(const char* name) {
     return QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(QString::fromLatin1(name));
 }
