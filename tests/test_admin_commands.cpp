@@ -61,6 +61,9 @@ private slots:
     void replacedBasesKept();
     void passwordsNeverKept_data();
     void passwordsNeverKept();
+    void serverNoticesNotPrinted();
+    void holdingsRefused_data();
+    void holdingsRefused();
     void symbolicLinkDestination_data();
     void symbolicLinkDestination();
 
@@ -227,7 +230,13 @@ void TestAdminCommands::killedMidway() {
             QCOMPARE(entriesOf(m_tmp), QStringList());
             QCOMPARE(entriesOf(clinic.dir()).filter(QStringLiteral(".partiel")), QStringList());
         }
-        // The next run of the command on the same base goes through, and clears what was left.
+        // Once left untouched for a while (another computer's file being written is not), what a
+        // killed command left is cleared by the next run of it, which goes through.
+        for (const QString& name : entriesOf(clinic.dir()).filter(QStringLiteral(".partiel"))) {
+            QFile left(clinic.file(name));
+            QVERIFY(left.open(QIODevice::ReadWrite));
+            QVERIFY(left.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        }
         const ProgramRun again = runAdmin(args, environment());
         if (!replaces && !ended)
             QVERIFY2(again.code == 0 || QFileInfo::exists(to), qPrintable(again.err));
@@ -326,6 +335,51 @@ void TestAdminCommands::passwordsNeverKept() {
     QVERIFY2(!path.out.contains(QStringLiteral("s3cr3t")) && !path.err.contains(QStringLiteral("s3cr3t")),
              qPrintable(path.out));
     QVERIFY2(path.out.contains(QStringLiteral("serveur")), qPrintable(path.out));
+}
+
+// What the server tells a session in passing (a notice, a warning when it is stopped at once) is
+// not printed to the terminal in its English.
+void TestAdminCommands::serverNoticesNotPrinted() {
+    TempClinic clinic;
+    if (!clinic.onServer())
+        QSKIP("a server's notices");
+    QProcess p;
+    p.start(obs::test::builtProgram(QStringLiteral("obsledger-admin")), {QStringLiteral("sql"), clinic.location()});
+    p.write("DROP TABLE IF EXISTS pas_de_table;\n");
+    p.closeWriteChannel();
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(!err.contains(QStringLiteral("NOTICE")), qPrintable(err));
+}
+
+void TestAdminCommands::holdingsRefused_data() {
+    QTest::addColumn<QString>("held");
+    QTest::newRow("reference entries only") << "items";
+    QTest::newRow("acts only") << "actes";
+}
+
+// Without --replace, a base holding anything is refused, whichever command fills it.
+void TestAdminCommands::holdingsRefused() {
+    QFETCH(QString, held);
+    TempClinic clinic;
+    if (held == QLatin1String("items"))
+        clinic.addMemo(1, QStringLiteral("MARTIN"));
+    else
+        clinic.addAct({{QStringLiteral("Nom"), QStringLiteral("DÉJÀ")}});
+    BaseHoldings before;
+    QVERIFY(readHoldings(clinic.location(), &before));
+    for (const QString& name : {QStringLiteral("copy"), QStringLiteral("import")}) {
+        const ProgramRun r = runAdmin(command(name, clinic.location()), environment());
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("contient déjà")) && r.err.contains(QStringLiteral("--replace")),
+                 qPrintable(r.err));
+        BaseHoldings after;
+        QVERIFY(readHoldings(clinic.location(), &after));
+        QCOMPARE(after.acts, before.acts);
+        QCOMPARE(after.entries, before.entries);
+        QCOMPARE(after.journal, before.journal);
+    }
 }
 
 void TestAdminCommands::symbolicLinkDestination_data() {

@@ -431,6 +431,15 @@ void TestServerFaults::tls_data() {
                           "sslrootcert=%2")
                .arg(port, m_server->file("absent.crt"))
         << QStringLiteral("(sslrootcert) est introuvable sur ce poste");
+    const QString notCertificate = m_server->file("pas-un-certificat.crt");
+    QFile junk(notCertificate);
+    if (!junk.open(QIODevice::WriteOnly) || junk.write("ceci n'est pas un certificat\n") < 0)
+        qFatal("cannot write %s", qPrintable(notCertificate));
+    QTest::newRow("authority file not a certificate")
+        << QStringLiteral("host=localhost hostaddr=127.0.0.1 port=%1 user=postgres sslmode=verify-full "
+                          "sslrootcert=%2")
+               .arg(port, notCertificate)
+        << QStringLiteral("(sslrootcert) n'est pas un certificat lisible");
 }
 
 void TestServerFaults::tls() {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/Leftovers.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <atomic>
 #include <csignal>
@@ -113,11 +115,14 @@ void Leftover::keep() {
     release();
 }
 
-void removeDeadLeftovers(const QString& folder) {
+void removeDeadLeftovers(const QString& folder, int minAgeSeconds) {
     const QDir dir(folder);
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minAgeSeconds);
     const QStringList partials =
         dir.entryList({QStringLiteral("*.??????.partiel")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : partials) {
+        if (QFileInfo(dir.filePath(name)).lastModified().toUTC() > before)
+            continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0)

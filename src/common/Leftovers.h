@@ -30,8 +30,13 @@ private:
 };
 
 // Removes from `folder` the temporary files (NAME.XXXXXX.partiel and their journals) that no
-// living command holds: those of a command that was killed.
-void removeDeadLeftovers(const QString& folder);
+// living command holds: those of a command that was killed, untouched for `minAgeSeconds` (a
+// lock taken on another computer of a shared folder may not be seen here: its file is being
+// written, or checked, a moment ago).
+void removeDeadLeftovers(const QString& folder, int minAgeSeconds);
+// How long a file must have been left untouched to be taken for a dead command's in a folder
+// the caller holds.
+inline constexpr int kQuietLeftoverSeconds = 5;
 
 // Removes the files of the living Leftover objects on SIGINT, SIGTERM and SIGHUP, then ends the
 // process as the signal would have.

@@ -103,7 +103,7 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
 // Temporary files of an earlier backup, restore or command that was killed midway, beside `file`:
 // those no living command holds.
 void removeLeftovers(const QString& file) {
-    removeDeadLeftovers(QFileInfo(file).absolutePath());
+    removeDeadLeftovers(QFileInfo(file).absolutePath(), 120);
 }
 
 // A copy of the backup file of the restore's own, with the journal left beside it if any, so that
@@ -333,7 +333,7 @@ bool makeNewBaseFile(const QString& target, const std::function<bool(const QStri
         return false;
     }
     // Whatever an earlier command killed midway left beside the target.
-    removeDeadLeftovers(folder.absolutePath());
+    removeDeadLeftovers(folder.absolutePath(), kQuietLeftoverSeconds);
     QString tempPath;
     QTemporaryFile reserve(folder.filePath(info.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
     if (!reserve.open()) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The hold an administration command takes on its base, on a file and on a server alike.
+#include "common/Leftovers.h"
 #include "store/Bulk.h"
 #include "store/Store.h"
 #include "store/postgres/PgBulk.h"
@@ -95,6 +96,8 @@ std::unique_ptr<BaseHold> holdFile(const QString& base, int waitMs, Status* stat
         }
         QThread::msleep(kPollMs);
     }
+    // What a command killed in this folder left: no other command works here now.
+    removeDeadLeftovers(folder, kQuietLeftoverSeconds);
     *status = Status::success();
     return std::make_unique<FolderHold>(fd);
 }
