@@ -366,6 +366,24 @@ QString builtProgram(const QString& name) {
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
+ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env) {
+    return runProgram(builtProgram(QStringLiteral("obsledger-admin")), args, env);
+}
+
+QStringList keptBeforeRestore(const QString& databasePath) {
+    const QFileInfo base(databasePath);
+    QStringList kept;
+    for (const QString& name : base.absoluteDir().entryList({base.fileName() + QStringLiteral(".avant-restauration-*")},
+                                                            QDir::Files, QDir::Name))
+        if (!name.endsWith(QLatin1String("-journal")))
+            kept << base.absoluteDir().filePath(name);
+    return kept;
+}
+
+QString legacyFixture(const char* name) {
+    return QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(QString::fromLatin1(name));
+}
+
 // Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
 QList<QStringList> readCsv(const QByteArray& bytes) {
     if (!bytes.startsWith("\xEF\xBB\xBF"))

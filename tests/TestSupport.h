@@ -139,6 +139,12 @@ ProgramRun runProgram(const QString& program, const QStringList& args, const QPr
                       int timeoutMs = 120000);
 // A program built beside the tests: obsledger-admin, obsledger.
 QString builtProgram(const QString& name);
+// The installer's tool run to its end, as the clinic runs it.
+ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env = {});
+// The dated copies the restores kept of a file base, beside it, oldest first.
+QStringList keptBeforeRestore(const QString& databasePath);
+// A file of the former register's Access fixtures (tests/data/legacy).
+QString legacyFixture(const char* name);
 
 // Reads a file of the exports (';' between fields) as a spreadsheet does: quoted fields may hold
 // ';', '""' and line breaks; fails the test without the byte order mark or the CRLF line ends.

@@ -991,7 +991,9 @@ void TestEngines::serverBackupAndRestore() {
     QString kept;
     // As a workstation restores: a member of obsledger_utilisateurs, not the tables' owner.
     QVERIFY2(restoreServer(backup, server.userConninfo(), &why, &kept), qPrintable(why));
-    QCOMPARE(kept, folder + QStringLiteral("/OBSLEDGER.avant-restauration.MDB"));
+    QVERIFY2(kept.startsWith(folder + QStringLiteral("/OBSLEDGER.avant-restauration-")) &&
+                 kept.endsWith(QStringLiteral(".MDB")) && QFileInfo::exists(kept),
+             qPrintable(kept));
     auto restored = openStore(server.conninfo());
     auto original = openStore(m_clinic->dbPath());
     QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));

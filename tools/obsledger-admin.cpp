@@ -2,6 +2,7 @@
 // runs maintenance SQL with the program's text order, checks a file, and restores a backup.
 #include "common/CommandLine.h"
 #include "common/DayNumber.h"
+#include "common/Leftovers.h"
 #include "common/Money.h"
 #include "common/PrivateFile.h"
 #include "common/Settings.h"
@@ -113,54 +114,98 @@ int journalVerify(const QString& location) {
     return 0;
 }
 
-int init(const QString& path, bool demo) {
-    if (isServerLocation(path)) {
+// The destination held for this command until it ends: another command on it waits, then gives up.
+std::unique_ptr<BaseHold> hold(const QString& location, const char* command) {
+    Status s;
+    auto held = holdBase(location,
+                         QStringLiteral("« obsledger-admin %1 » (processus %2)")
+                             .arg(QLatin1String(command))
+                             .arg(QCoreApplication::applicationPid()),
+                         kFileLockWaitMs, &s);
+    if (!held)
+        err() << s.message << "\n";
+    return held;
+}
+
+int init(const QString& given, bool demo) {
+    if (isServerLocation(given)) {
         if (demo) {
             err() << "--demo ne s'applique qu'à un fichier : remplissez le serveur avec « copy ».\n";
             return 2;
         }
-        return initServer(path);
+        const auto held = hold(given, "init");
+        return held ? initServer(given) : 1;
     }
+    const QString path = followedFilePath(given);
+    const auto held = hold(path, "init");
+    if (!held)
+        return 1;
     if (QFileInfo::exists(path)) {
-        err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
+        err() << "Le fichier " << given << " existe déjà : il n'a pas été modifié.\n";
         return 1;
     }
-    NewBaseStep step = NewBaseStep::NotReached;
     const QDate today = QDate::currentDate();
-    const Status s = demo
-                         ? createBase(path, &step, demoReferences(), demoJournaledActs(400, today.addMonths(-8), today))
-                         : createBase(path, &step);
-    if (step == NewBaseStep::NotReached) {
-        err() << "Impossible de créer " << path << " : " << s.message << "\n";
+    QString why;
+    const bool made = makeNewBaseFile(
+        path,
+        [&](const QString& temp, QString* failed) {
+            NewBaseStep step = NewBaseStep::NotReached;
+            Status s =
+                demo ? createBase(temp, &step, demoReferences(), demoJournaledActs(400, today.addMonths(-8), today))
+                     : createBase(temp, &step);
+            if (s)
+                s = checkSnapshot(temp);
+            if (!s)
+                *failed = QStringLiteral("La base n'a pas pu être créée : %1").arg(s.message);
+            return s.ok();
+        },
+        &why);
+    if (!made) {
+        err() << why << "\n";
         return 1;
     }
-    if (!s) {
-        err() << "La base n'a pas pu être créée : " << s.message << "\n";
-        return 1;
-    }
-    out() << "Base créée : " << path << (demo ? " (données de démonstration)" : "") << "\n";
+    out() << "Base créée : " << given << (demo ? " (données de démonstration)" : "") << "\n";
     return 0;
 }
 
-int copy(const QString& from, const QString& to, bool replace) {
-    QString why;
+int copy(const QString& from, const QString& givenTo, bool replace) {
+    const bool toServer = isServerLocation(givenTo);
+    const QString to = toServer ? givenTo : followedFilePath(givenTo);
+    const auto held = hold(to, "copy");
+    if (!held)
+        return 1;
+    QString why, kept;
     ClinicTotals totals;
-    if (!copyClinic(from, to, replace, &why, &totals)) {
+    if (replace && !keepBeforeCopy(from, to, &kept, &why)) {
+        err() << why << "\n";
+        return 1;
+    }
+    const bool done =
+        toServer || QFileInfo::exists(to)
+            ? copyClinic(from, to, replace, &why, &totals)
+            : makeNewBaseFile(
+                  to,
+                  [&](const QString& temp, QString* failed) { return copyClinic(from, temp, false, failed, &totals); },
+                  &why);
+    if (!done) {
         err() << why << "\n";
         return 1;
     }
     out() << "Copie vérifiée vers " << describeLocation(to) << " : " << totals.acts << " actes, " << totals.entries
           << " items ; prix " << Money::fromUnits(totals.prices).toFrench() << ", reversé "
           << Money::fromUnits(totals.reversed).toFrench() << " (identiques à la source).\n";
+    if (!kept.isEmpty())
+        out() << "La base remplacée est conservée dans " << kept << "\n";
     return 0;
 }
 
 // The former register's Access file into a new base, then its report; 0 only when the new base
 // was found equal to the old one.
-int importRegister(const QString& access, const QString& to, bool replace) {
+int importRegister(const QString& access, const QString& to, bool replace, bool keepOutOfBounds) {
     LegacyImportReport report;
     QString why;
-    const bool done = importLegacyRegister(access, to, replace, &report, &why);
+    const bool done = importLegacyRegister(access, to, replace, &report, &why,
+                                           keepOutOfBounds ? OutOfBounds::Keep : OutOfBounds::Refuse);
     if (done || report.found.acts > 0 || report.found.entries > 0)
         out() << report.text();
     if (!done) {
@@ -172,13 +217,14 @@ int importRegister(const QString& access, const QString& to, bool replace) {
 }
 
 int setServer(const QString& conninfo) {
-    if (!conninfo.trimmed().isEmpty() && !isServerLocation(conninfo)) {
-        err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
-        return 2;
-    }
+    // Before anything else, so that not even a message repeats the password.
     if (locationHasPassword(conninfo)) {
         err() << "L'adresse contient un mot de passe : il ne doit pas être écrit dans les réglages. Mettez-le dans "
                  "~/.pgpass (voir README) et retirez-le de l'adresse.\n";
+        return 2;
+    }
+    if (!conninfo.trimmed().isEmpty() && !isServerLocation(conninfo)) {
+        err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
         return 2;
     }
     QString error;
@@ -196,7 +242,8 @@ int setServer(const QString& conninfo) {
 
 int showPath() {
     if (!Settings::server().isEmpty()) {
-        out() << Settings::server() << "\n";
+        // A password written in the settings by hand is never shown.
+        out() << locationWithoutPassword(Settings::server()) << "\n";
         return 0;
     }
     const std::optional<QString> path = Settings::databasePathSet();
@@ -500,21 +547,32 @@ int writeFec(const QStringList& args) {
     return 1;
 }
 
+// import ACCESS DEST [--replace] [--garder-hors-limites], each option at most once.
+bool importOptionsValid(const QStringList& args) {
+    const QStringList options = args.mid(3);
+    for (const QString& o : options)
+        if ((o != QLatin1String("--replace") && o != QLatin1String("--garder-hors-limites")) || options.count(o) > 1)
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc =
-            answerCommandLine(argumentsOf(argc, argv),
-                              {QStringLiteral("obsledger-admin"),
-                               adminHelp(),
-                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
-                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi"),
-                                QStringLiteral("--acte"), QStringLiteral("--exercice"), QStringLiteral("--siren"),
-                                QStringLiteral("--dossier"), QStringLiteral("--noms")},
-                               false,
-                               true}))
+    if (const auto rc = answerCommandLine(
+            argumentsOf(argc, argv),
+            {QStringLiteral("obsledger-admin"),
+             adminHelp(),
+             {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
+              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte"),
+              QStringLiteral("--exercice"), QStringLiteral("--siren"), QStringLiteral("--dossier"),
+              QStringLiteral("--noms"), QStringLiteral("--garder-hors-limites")},
+             false,
+             true}))
         return *rc;
     QCoreApplication app(argc, argv);
+    // A command stopped by Ctrl+C or kill leaves none of its temporary files.
+    removeLeftoversOnSignals();
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     const QStringList args = app.arguments().mid(1);
     int rc = 2;
@@ -528,9 +586,9 @@ int main(int argc, char* argv[]) {
     else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
              args[0] == QLatin1String("copy"))
         rc = copy(args[1], args[2], args.size() == 4);
-    else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
-             args[0] == QLatin1String("import"))
-        rc = importRegister(args[1], args[2], args.size() == 4);
+    else if (args.size() >= 3 && args[0] == QLatin1String("import") && importOptionsValid(args))
+        rc = importRegister(args[1], args[2], args.contains(QLatin1String("--replace")),
+                            args.contains(QLatin1String("--garder-hors-limites")));
     else if (args.size() == 1 && args[0] == QLatin1String("path"))
         rc = showPath();
     else if (args.size() == 2 && args[0] == QLatin1String("files"))

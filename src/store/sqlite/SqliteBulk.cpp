@@ -431,7 +431,8 @@ namespace sqlite_bulk {
 
 std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* s) {
     std::shared_ptr<Database> db;
-    if (create && !QFileInfo::exists(path)) {
+    // An empty file is a new base (a temporary name reserved for it).
+    if (create && (!QFileInfo::exists(path) || QFileInfo(path).size() == 0)) {
         db = Database::create(path, s);
         if (db)
             *s = createSchema(*db);
