@@ -381,7 +381,14 @@ QStringList keptBeforeRestore(const QString& databasePath) {
 }
 
 QString legacyFixture(const char* name) {
-    return QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(QString::fromLatin1(name));
+    // A copy of the test's own: an import into a server keeps the replaced base beside the register,
+    // which must not be the source tree.
+    static QTemporaryDir copies;
+    const QString fileName = QString::fromLatin1(name);
+    const QString copy = copies.filePath(fileName);
+    if (!QFileInfo::exists(copy) && !QFile::copy(QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(fileName), copy))
+        qFatal("cannot copy the fixture %s", name);
+    return copy;
 }
 
 // Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
