@@ -227,7 +227,8 @@ void TestAdminCommands::killedMidway() {
             QVERIFY2(after == before || after == 400 || after == 40,
                      qPrintable(QStringLiteral("%1 actes après, %2 avant").arg(after).arg(before)));
         if (signal == SIGTERM) {
-            QVERIFY2(entriesOf(m_tmp).isEmpty(), qPrintable(entriesOf(m_tmp).join(u' ')));
+            // The tools the command ran (mdbtools) end on their own once their reader is gone.
+            QTRY_VERIFY2_WITH_TIMEOUT(entriesOf(m_tmp).isEmpty(), qPrintable(entriesOf(m_tmp).join(u' ')), 3000);
             QCOMPARE(entriesOf(clinic.dir()).filter(QStringLiteral(".partiel")), QStringList());
         }
         // Once left untouched for a while (another computer's file being written is not), what a
