@@ -18,6 +18,7 @@ class QListView;
 
 namespace obs {
 class PgConnection;
+class RecordEditor;
 class SearchWindow;
 } // namespace obs
 
@@ -147,6 +148,21 @@ QWidget* topLevel(const QString& objectName);
 
 // The texts of a list, as shown.
 QStringList itemTexts(const QAbstractItemView* view);
+
+// The main window opened on the clinic's database, driven by the names of its controls.
+struct MainWindow {
+    explicit MainWindow(TempClinic& clinic);
+    ~MainWindow();
+    std::unique_ptr<RecordEditor> form;
+
+    QLineEdit* edit(const char* name) const;
+    QComboBox* combo(const char* name) const;
+    void click(const char* name) const;
+    // Types a name into the search box, as the secretary finds a patient.
+    void find(const QString& name) const;
+    // "Enregistrer les modifications", its question answered Oui.
+    void save() const;
+};
 
 // The search screen opened on the clinic's database, driven by the names of its controls.
 struct SearchScreen {
