@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/Bulk.h"
@@ -260,6 +261,34 @@ QStringList itemTexts(const QAbstractItemView* view) {
     for (int i = 0; model && i < model->rowCount(); ++i)
         out << model->index(i, 0).data().toString();
     return out;
+}
+
+MainWindow::MainWindow(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
+    if (!form->load())
+        qFatal("the main window did not open its database");
+}
+
+MainWindow::~MainWindow() = default;
+
+QLineEdit* MainWindow::edit(const char* name) const {
+    return child<QLineEdit>(form.get(), name);
+}
+
+QComboBox* MainWindow::combo(const char* name) const {
+    return child<QComboBox>(form.get(), name);
+}
+
+void MainWindow::click(const char* name) const {
+    child<QPushButton>(form.get(), name)->click();
+}
+
+void MainWindow::find(const QString& name) const {
+    QTest::keyClicks(edit("Text1"), name);
+}
+
+void MainWindow::save() const {
+    Dialogs::queueAnswer(true);
+    click("CmdEnreg");
 }
 
 SearchScreen::SearchScreen(TempClinic& clinic) : form(new SearchWindow(clinic.database())) {}

@@ -20,6 +20,7 @@ class QTimer;
 
 namespace obs {
 class PgConnection;
+class RecordEditor;
 class SearchWindow;
 } // namespace obs
 
@@ -198,6 +199,21 @@ private:
     QPointer<QWidget> m_lastBox;
     QElapsedTimer m_waited; // since the key began to wait for its box
     std::unique_ptr<QTimer> m_timer;
+};
+
+// The main window opened on the clinic's database, driven by the names of its controls.
+struct MainWindow {
+    explicit MainWindow(TempClinic& clinic);
+    ~MainWindow();
+    std::unique_ptr<RecordEditor> form;
+
+    QLineEdit* edit(const char* name) const;
+    QComboBox* combo(const char* name) const;
+    void click(const char* name) const;
+    // Types a name into the search box, as the secretary finds a patient.
+    void find(const QString& name) const;
+    // "Enregistrer les modifications", its question answered Oui.
+    void save() const;
 };
 
 // The search screen opened on the clinic's database, driven by the names of its controls.

@@ -48,7 +48,7 @@ void fill(Store& store) {
             a.act = QString::fromUtf8(kActs[i % std::size(kActs)]);
             a.code = QStringLiteral("JQGA%1").arg(i % 9, 3, 10, QLatin1Char('0'));
             a.nightOrHoliday = i % 4 == 0 ? QStringLiteral("N") : (i % 4 == 1 ? QStringLiteral("F") : QString());
-            a.price = Money::fromUnits(1000000 + i * 12345);
+            a.price = Money::fromUnits(1000000 + i * 12300); // whole cents, as the store takes money
             if (i % 3)
                 a.excess = Money::fromUnits(i % 5 * 10000);
             qint64 number = 0;
@@ -64,7 +64,7 @@ void fill(Store& store) {
                     qFatal("update");
             }
             bool changed = false;
-            if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 10), &changed))
+            if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 100), &changed))
                 qFatal("reversal");
         }
     }

@@ -596,6 +596,7 @@ void TestRecordEditor::saveAfterAnotherWorkstation() {
     if (clinic.count("ACTES") == 1) {
         QCOMPARE(clinic.scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), 0); // nothing written
         QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("200"));             // shown as stored now
+        QCOMPARE(w.edit("TxtPCompl")->text(), QStringLiteral("30"));             // the typing kept
     }
 }
 

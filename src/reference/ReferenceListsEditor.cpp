@@ -111,6 +111,8 @@ void ReferenceListsEditor::buildUi() {
     m_lblMut = {m_ui->LblMut1, m_ui->LblMut2, m_ui->LblMut3, m_ui->LblMut4, m_ui->LblMut5, m_ui->LblMut6};
     for (QLineEdit* box : m_txtMut)
         AmountKeyFilter::install(box);
+    // The tariff takes any key (a mistake is said at the save), but never a third decimal.
+    m_txtTarifs->setValidator(new CentsValidator(m_txtTarifs));
     // A long insurer name goes on two lines rather than widen the window past a small screen.
     for (QLabel* label : m_lblMut) {
         label->setWordWrap(true);

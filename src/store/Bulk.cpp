@@ -10,7 +10,6 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <cmath>
 #include <unordered_map>
 
 namespace obs {
@@ -177,19 +176,7 @@ QVariant normalisedBulkValue(const QVariant& v, BulkKind kind) {
         const StoredDay d = storedDayOf(v);
         return d ? QVariant::fromValue<qint64>(*d) : QVariant();
     }
-    case BulkKind::Amount: {
-        if (v.typeId() == QMetaType::QString) {
-            const auto m = Money::parse(v.toString());
-            return m ? QVariant::fromValue<qint64>(m->units()) : QVariant();
-        }
-        if (v.typeId() == QMetaType::Double) {
-            const double d = v.toDouble();
-            return std::fabs(d) < 9.2e18 ? QVariant::fromValue<qint64>(std::llround(d)) : QVariant();
-        }
-        bool ok = false;
-        const qint64 n = v.toLongLong(&ok);
-        return ok ? QVariant::fromValue<qint64>(n) : QVariant();
-    }
+    case BulkKind::Amount: // a whole number: as it stands (the engine's amount reader reads the rest)
     case BulkKind::Number: {
         bool ok = false;
         const qint64 n = v.toLongLong(&ok);

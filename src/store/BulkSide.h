@@ -52,7 +52,8 @@ QString bulkMarks(qsizetype n);
 JournalEntry journalEntryOfRow(const QVariantList& row);
 
 // A stored value as the program reads it: a damaged number or date becomes nothing, as the screens
-// show it, rather than stopping the copy. Texts stay as they are.
+// show it, rather than stopping the copy. Texts stay as they are. An amount that is not a whole
+// number is read by its engine's one reader of stored amounts, not here.
 QVariant normalisedBulkValue(const QVariant& v, BulkKind kind);
 
 // Values as both engines bind them: a day, a number or an amount (in units), no value when none;
