@@ -336,11 +336,14 @@ bool ReferenceListsEditor::applyChange(const ReferenceChange& change, const QStr
     *found = false;
     ReferenceTable& table = m_database.store()->references();
     MutualSlots::Plan plan;
+    MutualSlots::Loss loss;
     Status s = table.slotPlan(change, &plan);
-    if (s && plan.movesInsurers()) {
+    if (s && plan.rewritesColumns())
+        s = table.emptiedAmounts(plan, &loss);
+    if (s && (plan.movesInsurers() || loss.acts > 0)) {
         // Amounts that would be lost are dropped only by a deliberate Yes.
-        const auto byDefault = plan.losesAmounts() ? Dialogs::Default::No : Dialogs::Default::Yes;
-        if (!Dialogs::ask(this, MutualSlots::question(plan), byDefault))
+        const auto byDefault = plan.losesAmounts() || loss.acts > 0 ? Dialogs::Default::No : Dialogs::Default::Yes;
+        if (!Dialogs::ask(this, MutualSlots::question(plan, loss), byDefault))
             return false;
     }
     if (s)
