@@ -175,6 +175,7 @@ private slots:
     void addActWithAmounts();
     void doubleClickShowsRow();
     void sameLabelTwice();
+    void practitionerKeepsItsSiren();
     void modifyAndDeleteByDoubleClick_data();
     void modifyAndDeleteByDoubleClick();
     void typedTextNeverChangesQuery();
@@ -850,6 +851,32 @@ void TestReference::sameLabelTwice() {
     e.click("CmdModif");
     QCOMPARE(labels(clinic, 6), (QStringList{"MGEN Filia", "MGEN"}));
     QCOMPARE(e.items(), (QStringList{"MGEN Filia", "MGEN"}));
+}
+
+void TestReference::practitionerKeepsItsSiren() {
+    // A practitioner's SIREN lives in their entry's code, which the editor does not show for them.
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN", "123456782");
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5");
+    Editor e(clinic);
+    e.click("CmdAccts");
+    e.doubleClick("Césarienne");
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr NOUVEAU");
+    e.click("CmdAjoute");
+    e.doubleClick("Dr MARTIN");
+    e.type("Text1", "Dr MARTIN-DUBOIS");
+    e.click("CmdModif");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    auto codeOf = [&](const QString& label) {
+        ReferenceEntry entry;
+        bool found = false;
+        return storeOf(clinic)->references().find(ReferenceList::Practitioners, label, &entry, &found) && found
+                   ? entry.code
+                   : QStringLiteral("(absent)");
+    };
+    QCOMPARE(codeOf(QStringLiteral("Dr NOUVEAU")), QString()); // not the act's code left in the hidden box
+    QCOMPARE(codeOf(QStringLiteral("Dr MARTIN-DUBOIS")), QStringLiteral("123456782"));
 }
 
 void TestReference::modifyAndDeleteByDoubleClick_data() {

@@ -442,8 +442,9 @@ void ReceiptsWindow::writeFec() {
                           .arg(QDir::toNativeSeparators(path));
     // The SIREN the file was named with is kept with the practitioner for the next time.
     if (const Status s = PractitionerSiren::keep(*store, request.practitioner, request.siren); !s) {
-        Dialogs::warn(this, written + QStringLiteral("\n\nMais le SIREN %1 n'a pas pu être gardé pour « %2 » : "
-                                                     "il faudra le saisir de nouveau.\n%3")
+        Dialogs::warn(this, written + QStringLiteral("\n\nMais le SIREN %1 n'a pas pu être gardé pour « %2 » dans la "
+                                                     "base : il reste dans sa case, et sera gardé avec le prochain "
+                                                     "fichier écrit.\n%3")
                                           .arg(request.siren, request.practitioner, s.message));
         return;
     }

@@ -392,6 +392,10 @@ bool ReferenceListsEditor::add() {
     if (!typedEntry(QStringLiteral("Veuillez saisir un Item au préalable"),
                     QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."), &entry))
         return false;
+    // Only acts show their code; a practitioner's holds their SIREN, which a new entry does not take
+    // from whatever the hidden box last showed.
+    if (!isActList(entry.list))
+        entry.code.clear();
     const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_labelBox->text());
     if (!reopenDatabase(notAdded))
         return false;
@@ -426,6 +430,8 @@ bool ReferenceListsEditor::modify() {
         const ReferenceEntry shown = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered
                                          ? *m_shown
                                          : std::get<ReferenceEntry>(record);
+        if (!isActList(entry.list))
+            entry.code = shown.code; // a practitioner's SIREN follows a new name
         if (!applyChange({ReferenceChange::Kind::Modify, shown, entry}, notChanged, &matched))
             return false;
     }
