@@ -663,6 +663,9 @@ void TestRecettes::fecCommandLine_data() {
         << good << QStringList{kLeger, "732829320"} << false << 0 << QString();
     // The year's file may already be with the accountant.
     QTest::newRow("existing file kept") << good << QStringList{} << true << 1 << "123456782FEC20251231.txt existe déjà";
+    QTest::newRow("existing file, unknown practitioner")
+        << QStringList{"--praticien", "Dr Personne", "--exercice", "2025", "--siren", "123456782"} << QStringList{}
+        << true << 2 << "n'est pas dans la liste des praticiens";
     QTest::newRow("existing file replaced")
         << good + QStringList{"--replace"} << QStringList{} << true << 0 << QString();
 }

@@ -490,25 +490,26 @@ int writeFec(const QStringList& args) {
         err() << s.message << "\n";
         return 1;
     }
-    if (!sirenGiven) {
-        bool known = false;
-        if (!(s = PractitionerSiren::read(*store, request.practitioner, &request.siren, &known))) {
-            err() << s.message << "\n";
-            return 1;
-        }
-        if (!known)
-            problem =
-                QStringLiteral("Le praticien « %1 » n'est pas dans la liste des praticiens.").arg(request.practitioner);
-        else if (request.siren.isEmpty())
-            problem = QStringLiteral("Le numéro SIREN manque : aucun n'est gardé pour « %1 ». Donnez-le avec "
-                                     "--siren NUMERO (9 chiffres), ou une fois dans le livre des recettes.")
-                          .arg(request.practitioner);
-        else
-            problem = FecFile::sirenProblem(request.siren);
-        if (!problem.isEmpty()) {
-            err() << problem << "\n";
-            return 2;
-        }
+    bool known = false;
+    QString kept;
+    if (!(s = PractitionerSiren::read(*store, request.practitioner, &kept, &known))) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (!known)
+        problem =
+            QStringLiteral("Le praticien « %1 » n'est pas dans la liste des praticiens.").arg(request.practitioner);
+    else if (!sirenGiven && kept.isEmpty())
+        problem = QStringLiteral("Le numéro SIREN manque : aucun n'est gardé pour « %1 ». Donnez-le avec "
+                                 "--siren NUMERO (9 chiffres), ou une fois dans le livre des recettes.")
+                      .arg(request.practitioner);
+    else if (!sirenGiven) {
+        request.siren = kept;
+        problem = FecFile::sirenProblem(kept);
+    }
+    if (!problem.isEmpty()) {
+        err() << problem << "\n";
+        return 2;
     }
     // The file may already be with the accountant: it is replaced only when asked, as the
     // receipts book's window asks first.
