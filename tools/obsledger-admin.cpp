@@ -14,6 +14,7 @@
 #include "domain/FecFile.h"
 #include "domain/JournalText.h"
 #include "domain/LegacyImport.h"
+#include "domain/PractitionerSiren.h"
 #include "domain/ServerBackup.h"
 #include "domain/UsualFiles.h"
 #include "store/Bulk.h"
@@ -484,16 +485,22 @@ int journalShow(const QStringList& args) {
 }
 
 // The accountant's file of a practitioner's year, written in a folder (the current one by default).
+// The SIREN is the one given, else the one kept with the practitioner; an existing file is kept
+// unless --replace.
 int writeFec(const QStringList& args) {
     const QString base = args.value(1);
     FecFile::Request request;
     request.accounts = Settings::ledgerAccounts();
-    request.siren = Settings::siren();
     QString year, folder = QDir::currentPath();
+    bool sirenGiven = false, replace = false;
     for (qsizetype i = 2; i < args.size(); ++i) {
         const QString& option = args[i];
         if (option == QLatin1String("--noms")) {
             request.withNames = true;
+            continue;
+        }
+        if (option == QLatin1String("--replace")) {
+            replace = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -503,9 +510,10 @@ int writeFec(const QStringList& args) {
             request.practitioner = value;
         else if (option == QLatin1String("--exercice"))
             year = value;
-        else if (option == QLatin1String("--siren"))
+        else if (option == QLatin1String("--siren")) {
             request.siren = value.trimmed();
-        else if (option == QLatin1String("--dossier"))
+            sirenGiven = true;
+        } else if (option == QLatin1String("--dossier"))
             folder = value;
         else
             return usage();
@@ -513,7 +521,7 @@ int writeFec(const QStringList& args) {
     QString problem;
     if (request.practitioner.trimmed().isEmpty())
         problem = QStringLiteral("Le praticien manque : --praticien NOM.");
-    else if (problem = FecFile::yearProblem(year, &request.year); problem.isEmpty())
+    else if (problem = FecFile::yearProblem(year, &request.year); problem.isEmpty() && sirenGiven)
         problem = FecFile::sirenProblem(request.siren);
     if (!problem.isEmpty()) {
         err() << problem << "\n";
@@ -527,6 +535,35 @@ int writeFec(const QStringList& args) {
     const std::shared_ptr<Store> store = Store::open(base, &s);
     if (!store) {
         err() << s.message << "\n";
+        return 1;
+    }
+    bool known = false;
+    QString kept;
+    if (!(s = PractitionerSiren::read(*store, request.practitioner, &kept, &known))) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (!known)
+        problem =
+            QStringLiteral("Le praticien « %1 » n'est pas dans la liste des praticiens.").arg(request.practitioner);
+    else if (!sirenGiven && kept.isEmpty())
+        problem = QStringLiteral("Le numéro SIREN manque : aucun n'est gardé pour « %1 ». Donnez-le avec "
+                                 "--siren NUMERO (9 chiffres), ou une fois dans le livre des recettes.")
+                      .arg(request.practitioner);
+    else if (!sirenGiven) {
+        request.siren = kept;
+        problem = FecFile::sirenProblem(kept);
+    }
+    if (!problem.isEmpty()) {
+        err() << problem << "\n";
+        return 2;
+    }
+    // The file may already be with the accountant: it is replaced only when asked, as the
+    // receipts book's window asks first.
+    const QString target = QDir(folder).absoluteFilePath(FecFile::fileName(request.siren, request.year));
+    if (!replace && QFileInfo::exists(target)) {
+        err() << "Le fichier " << QDir::toNativeSeparators(target)
+              << " existe déjà : il est gardé tel quel. Ajoutez --replace pour le remplacer.\n";
         return 1;
     }
     QString path, message;

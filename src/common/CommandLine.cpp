@@ -141,8 +141,9 @@ QString adminCommands() {
         "                                         écrit les actes de la période (CSV pour tableur) sur la sortie\n"
         "  obsledger-admin journal show CHEMIN --acte N  les écritures du journal de l'acte N, une par ligne\n"
         "  obsledger-admin fec CHEMIN --praticien NOM --exercice AAAA [--siren NUMERO] [--dossier DOSSIER] [--noms]\n"
-        "                                         écrit le fichier des écritures comptables (FEC) de l'année du\n"
-        "                                         praticien dans DOSSIER (le dossier courant) et affiche son chemin\n");
+        "                      [--replace]        écrit le fichier des écritures comptables (FEC) de l'année du\n"
+        "                                         praticien dans DOSSIER (le dossier courant) et affiche son chemin ;\n"
+        "                                         un fichier déjà là est gardé, sauf avec --replace\n");
 }
 
 QString adminHelp() {
@@ -155,7 +156,8 @@ QString adminHelp() {
                           "Options :\n"
                           "  --demo           avec init : remplit la base de données de démonstration\n"
                           "  --replace        avec copy ou import : remplace une destination qui contient déjà\n"
-                          "                   des actes, des items ou un journal (une copie datée en est gardée)\n"
+                          "                   des actes, des items ou un journal (une copie datée en est gardée) ;\n"
+                          "                   avec fec : remplace le fichier de l'année s'il existe déjà\n"
                           "  --garder-hors-limites  avec import : importe aussi les montants au-delà de\n"
                           "                   1 000 000 €, les dates hors limites et les numéros d'acte de 0 ou\n"
                           "                   moins (sinon refusés), chacun nommé dans le rapport\n"
@@ -164,7 +166,7 @@ QString adminHelp() {
                           "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
                           "  --acte N         avec journal show : le numéro de l'acte\n"
                           "  --exercice AAAA  avec fec : l'année du fichier (du 1er janvier au 31 décembre)\n"
-                          "  --siren NUMERO   avec fec : les 9 chiffres du SIREN (par défaut le réglage SIREN)\n"
+                          "  --siren NUMERO   avec fec : les 9 chiffres du SIREN (sinon celui du praticien)\n"
                           "  --dossier DOSSIER  avec fec : où écrire le fichier et son descriptif\n"
                           "  --noms           avec fec : les noms des patientes (sinon le numéro de l'acte)\n"
                           "  -h, --help       affiche cette aide et quitte\n"

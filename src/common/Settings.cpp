@@ -227,14 +227,4 @@ Settings::LedgerAccounts Settings::ledgerAccounts() {
             account("RETRO_VERSEES", "622600", "Rétrocessions d'honoraires versées")};
 }
 
-QString Settings::siren() {
-    return value(kSettingsApp, kSettingsSection, QStringLiteral("SIREN")).trimmed();
-}
-
-void Settings::setSiren(const QString& siren) {
-    // Only a convenience, as the periods.
-    if (Settings::siren() != siren)
-        setValue(kSettingsApp, kSettingsSection, QStringLiteral("SIREN"), siren);
-}
-
 } // namespace obs

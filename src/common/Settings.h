@@ -62,9 +62,6 @@ public:
         LedgerAccount reversalsPaid;
     };
     static LedgerAccounts ledgerAccounts();
-    // The SIREN last given for the accountant's file ("SIREN"); empty when none.
-    static QString siren();
-    static void setSiren(const QString& siren);
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);

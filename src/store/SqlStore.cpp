@@ -646,6 +646,55 @@ Status SqlStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan
     return s;
 }
 
+Status SqlStore::emptiedAmounts(const MutualSlots::Plan& plan, MutualSlots::Loss* loss) {
+    *loss = {};
+    loss->columns = MutualSlots::emptiedColumns(plan);
+    if (loss->columns.empty())
+        return Status::success();
+    QStringList columns;
+    for (int c : loss->columns)
+        columns << m_sql.name(QStringLiteral("MUT%1").arg(c));
+    // Read entry by entry: a catalogue is small, and each amount goes through the engine's decoder.
+    Money total;
+    bool unknown = false;
+    std::vector<bool> held(columns.size(), false);
+    const Status s =
+        m_db->run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (?, ?)")
+                      .arg(columns.join(QStringLiteral(", ")), n("MEMO"), n("NUMEROS")),
+                  {int(ReferenceList::DeliveryActs), int(ReferenceList::SurgicalActs)}, [&](const SqlRow& r) {
+                      bool holds = false;
+                      for (int i = 0; i < int(columns.size()); ++i) {
+                          if (r.isNull(i))
+                              continue;
+                          const auto amount = r.money(i);
+                          if (amount && *amount == Money())
+                              continue;
+                          holds = true;
+                          held[size_t(i)] = true;
+                          const auto sum = amount ? total.plus(*amount) : std::nullopt;
+                          if (sum)
+                              total = *sum;
+                          else
+                              unknown = true;
+                      }
+                      loss->acts += holds ? 1 : 0;
+                      return true;
+                  });
+    if (!s) {
+        *loss = {};
+        return s;
+    }
+    loss->amount = unknown ? std::nullopt : std::optional<Money>(total);
+    // Only the columns that held something are named to the user.
+    std::vector<int> emptied;
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (held[i])
+            emptied.push_back(loss->columns[i]);
+    }
+    loss->columns = std::move(emptied);
+    return s;
+}
+
 // Every act entry's MUTk takes what MUT(sourceOf[k]) held, or no value.
 Status SqlStore::moveColumns(const MutualSlots::Plan& plan) {
     QStringList sets;
