@@ -14,7 +14,10 @@ ok() { echo "ok : $*"; }
 work=$(mktemp -d)
 child=
 cleanup() {
-    [ -n "$child" ] && kill "$child" 2>/dev/null || true
+    if [ -n "$child" ]; then
+        kill "$child" 2>/dev/null || true
+        wait "$child" 2>/dev/null || true
+    fi
     chmod -R u+w "$work" 2>/dev/null || true # the programs' folder was made read-only
     rm -rf "$work"
 }
@@ -135,13 +138,17 @@ as_user "$bin/obsledger" --version | grep -qx "obsledger version $version" && ok
 as_user "$bin/obsledger-admin" --version | grep -qx "obsledger-admin version $version" \
     && ok "obsledger-admin --version" || fail "obsledger-admin --version"
 
-as_user "$bin/obsledger" > "$work/out" 2> "$work/err" &
+# Started straight, not through as_user: the shell function would run in a subshell of its own,
+# and $! would name that subshell, leaving the program alive when it is stopped. setpriv and env
+# each give their process to the next, so $! is the program itself.
+"${run_as[@]}" "${user_env[@]}" "$bin/obsledger" > "$work/out" 2> "$work/err" &
 child=$!
 sleep 5
 if kill -0 "$child" 2>/dev/null; then
     ok "obsledger tourne depuis 5 secondes"
     kill "$child"
     wait "$child" 2>/dev/null || true
+    kill -0 "$child" 2>/dev/null && fail "obsledger tourne encore après son arrêt" || ok "obsledger arrêté"
 else
     wait "$child" && code=0 || code=$?
     fail "obsledger s'est arrêté (code $code)"

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "accounts/SearchWindow.h"
+#include "app/RecordEditor.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/Bulk.h"
@@ -17,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QtTest>
 #include <cstdio>
 #include <cstdlib>
@@ -260,6 +263,34 @@ QStringList itemTexts(const QAbstractItemView* view) {
     return out;
 }
 
+MainWindow::MainWindow(TempClinic& clinic) : form(new RecordEditor(clinic.database(), clinic.browsed())) {
+    if (!form->load())
+        qFatal("the main window did not open its database");
+}
+
+MainWindow::~MainWindow() = default;
+
+QLineEdit* MainWindow::edit(const char* name) const {
+    return child<QLineEdit>(form.get(), name);
+}
+
+QComboBox* MainWindow::combo(const char* name) const {
+    return child<QComboBox>(form.get(), name);
+}
+
+void MainWindow::click(const char* name) const {
+    child<QPushButton>(form.get(), name)->click();
+}
+
+void MainWindow::find(const QString& name) const {
+    QTest::keyClicks(edit("Text1"), name);
+}
+
+void MainWindow::save() const {
+    Dialogs::queueAnswer(true);
+    click("CmdEnreg");
+}
+
 SearchScreen::SearchScreen(TempClinic& clinic) : form(new SearchWindow(clinic.database())) {}
 
 SearchScreen::~SearchScreen() {
@@ -364,6 +395,31 @@ QString builtProgram(const QString& name) {
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
+ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env) {
+    return runProgram(builtProgram(QStringLiteral("obsledger-admin")), args, env);
+}
+
+QStringList keptBeforeRestore(const QString& databasePath) {
+    const QFileInfo base(databasePath);
+    QStringList kept;
+    for (const QString& name : base.absoluteDir().entryList({base.fileName() + QStringLiteral(".avant-restauration-*")},
+                                                            QDir::Files, QDir::Name))
+        if (!name.endsWith(QLatin1String("-journal")))
+            kept << base.absoluteDir().filePath(name);
+    return kept;
+}
+
+QString legacyFixture(const char* name) {
+    // A copy of the test's own: an import into a server keeps the replaced base beside the register,
+    // which must not be the source tree.
+    static QTemporaryDir copies;
+    const QString fileName = QString::fromLatin1(name);
+    const QString copy = copies.filePath(fileName);
+    if (!QFileInfo::exists(copy) && !QFile::copy(QDir(QStringLiteral(OBSLEDGER_LEGACY_DATA)).filePath(fileName), copy))
+        qFatal("cannot copy the fixture %s", name);
+    return copy;
+}
+
 // Reads a ';' file as a spreadsheet does: quoted fields may hold ';', '""' and line breaks.
 QList<QStringList> readCsv(const QByteArray& bytes) {
     if (!bytes.startsWith("\xEF\xBB\xBF"))
@@ -448,6 +504,96 @@ qint64 serverNumber(PgConnection& db, const QString& sql) {
     if (!s)
         qWarning("%s: %s", qPrintable(sql), qPrintable(s.message));
     return n;
+}
+
+namespace {
+constexpr int kKeyGapMs = 30;        // a fast typist's pace
+constexpr int kReadingPauseMs = 400; // the time to read a question before answering it
+constexpr int kBoxWaitMs = 5000;
+
+QMessageBox* openBox() {
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
+} // namespace
+
+void showRealBoxes() {
+    QCoreApplication::processEvents();
+    QEventLoop probe;
+    QTimer::singleShot(0, &probe, [&probe] { probe.exit(0); });
+    if (probe.exec() != 0) {
+        // The application's own loop, run once, lets the others run again.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+    clearEndRequest();
+    Dialogs::setShowingBoxes(true);
+}
+
+FastTyping::FastTyping() : m_timer(std::make_unique<QTimer>()) {
+    m_timer->setSingleShot(true);
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] { sendNext(); });
+}
+
+FastTyping::~FastTyping() = default;
+
+FastTyping& FastTyping::type(const QString& letters) {
+    for (QChar c : letters)
+        m_keys.append({QKeyCombination(), c, kKeyGapMs, false});
+    return *this;
+}
+
+FastTyping& FastTyping::press(QKeyCombination key) {
+    m_keys.append({key, QChar(), kKeyGapMs, false});
+    return *this;
+}
+
+FastTyping& FastTyping::question(const QString& letters, QKeyCombination answer) {
+    const qsizetype first = m_keys.size();
+    type(letters);
+    m_keys.append({answer, QChar(), kReadingPauseMs, false});
+    m_keys[first].newBox = true;
+    return *this;
+}
+
+void FastTyping::start() {
+    if (!m_keys.isEmpty())
+        m_timer->start(m_keys.first().pauseMs);
+}
+
+bool FastTyping::finish() {
+    // An answer given by Alt and a letter lands a moment after its key (the button's click shows).
+    return QTest::qWaitFor([this] { return m_returned == m_keys.size() && !openBox(); }, 30000);
+}
+
+void FastTyping::sendNext() {
+    // A box still to come, or not yet active: looked for again shortly. Not waited for here, where it
+    // could open deeper in this very call and never return to it.
+    QMessageBox* box = openBox();
+    const Key key = m_keys.at(m_sent);
+    const bool ready = key.newBox ? box && box != m_lastBox && box->isActiveWindow() : !box || box->isActiveWindow();
+    if (!ready) {
+        if (!m_waited.isValid())
+            m_waited.start();
+        if (m_waited.elapsed() < kBoxWaitMs) {
+            m_timer->start(10);
+            return;
+        }
+    }
+    m_waited.invalidate();
+    // Keys go to a box, else to an open list (a combo box's), else to the focused control.
+    QWidget* holder = box ? static_cast<QWidget*>(box) : QApplication::activePopupWidget();
+    QWidget* target = holder ? (holder->focusWidget() ? holder->focusWidget() : holder) : QApplication::focusWidget();
+    m_reached << (box ? box->text() : QString());
+    if (box)
+        m_lastBox = box;
+    // The next key is on its way before this one is sent: the question it raises waits in its own loop.
+    if (++m_sent < m_keys.size())
+        m_timer->start(m_keys.at(m_sent).pauseMs);
+    if (target && !key.letter.isNull())
+        QTest::keyClick(target, key.letter.toLatin1());
+    else if (target)
+        QTest::keyClick(target, key.combination.key(), key.combination.keyboardModifiers());
+    ++m_returned;
 }
 
 } // namespace obs::test

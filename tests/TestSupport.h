@@ -5,6 +5,7 @@
 #include "store/Store.h"
 #include "store/sqlite/Database.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QProcessEnvironment>
@@ -17,9 +18,11 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QTimer;
 
 namespace obs {
 class PgConnection;
+class RecordEditor;
 class SearchWindow;
 } // namespace obs
 
@@ -217,6 +220,12 @@ ProgramRun runProgram(const QString& program, const QStringList& args, const QPr
                       int timeoutMs = 120000);
 // A program built beside the tests: obsledger-admin, obsledger.
 QString builtProgram(const QString& name);
+// The installer's tool run to its end, as the clinic runs it.
+ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env = {});
+// The dated copies the restores kept of a file base, beside it, oldest first.
+QStringList keptBeforeRestore(const QString& databasePath);
+// A file of the former register's Access fixtures (tests/data/legacy).
+QString legacyFixture(const char* name);
 
 // Reads a file of the exports (';' between fields) as a spreadsheet does: quoted fields may hold
 // ';', '""' and line breaks; fails the test without the byte order mark or the CRLF line ends.
@@ -227,6 +236,65 @@ QWidget* topLevel(const QString& objectName);
 
 // The texts of a list, as shown.
 QStringList itemTexts(const QAbstractItemView* view);
+
+// Message boxes shown for real from now on, answered by the keys the test sends (FastTyping), until
+// the next TempClinic. An earlier test's end of the program (endProgram), which leaves every event
+// loop refusing to run and would close the test's windows, is let go by first: call it before
+// opening the windows.
+void showRealBoxes();
+
+// Keys as a secretary typing fast sends them, each to whatever holds the keyboard when it comes: a
+// message box that an earlier key raised, if one is open, else an open list, else the focused control. Built
+// in order, started, then finished once the test has done what raises the questions (or the first
+// keys raise them). The boxes are real ones (showRealBoxes).
+class FastTyping {
+public:
+    FastTyping();
+    ~FastTyping();
+    // Keys 30 ms apart, as a name is typed.
+    FastTyping& type(const QString& letters);
+    // One key 30 ms after the last (Escape, Alt+F...).
+    FastTyping& press(QKeyCombination key);
+    // The next box: it is waited for, `letters` go on being typed into it, then `answer` comes after
+    // the time it takes to read it.
+    FastTyping& question(const QString& letters, QKeyCombination answer);
+    void start();
+    // Waits until every key was sent and answered, and no box is left open.
+    bool finish();
+    // For each key, the text of the box it reached; empty when no box was open.
+    QStringList reached() const { return m_reached; }
+
+private:
+    struct Key {
+        QKeyCombination combination;
+        QChar letter; // a typed letter; null for `combination`
+        int pauseMs;
+        bool newBox; // waits for a box other than the one answered last
+    };
+    void sendNext();
+    QList<Key> m_keys;
+    QStringList m_reached;
+    qsizetype m_sent = 0;
+    qsizetype m_returned = 0;
+    QPointer<QWidget> m_lastBox;
+    QElapsedTimer m_waited; // since the key began to wait for its box
+    std::unique_ptr<QTimer> m_timer;
+};
+
+// The main window opened on the clinic's database, driven by the names of its controls.
+struct MainWindow {
+    explicit MainWindow(TempClinic& clinic);
+    ~MainWindow();
+    std::unique_ptr<RecordEditor> form;
+
+    QLineEdit* edit(const char* name) const;
+    QComboBox* combo(const char* name) const;
+    void click(const char* name) const;
+    // Types a name into the search box, as the secretary finds a patient.
+    void find(const QString& name) const;
+    // "Enregistrer les modifications", its question answered Oui.
+    void save() const;
+};
 
 // The search screen opened on the clinic's database, driven by the names of its controls.
 struct SearchScreen {
@@ -253,3 +321,6 @@ struct SearchScreen {
 };
 
 } // namespace obs::test
+
+// A key, as a column of a test's table.
+Q_DECLARE_METATYPE(QKeyCombination)

@@ -422,7 +422,9 @@ void TestBackup::restoreRoundTrip() {
     Dialogs::queueAnswer(true);
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
-    const QString kept = clinic.dbPath() + ".avant-restauration";
+    const QStringList keptCopies = obs::test::keptBeforeRestore(clinic.dbPath());
+    QCOMPARE(keptCopies.size(), 1);
+    const QString kept = keptCopies.first();
     QVERIFY(Dialogs::shown().last().details.contains(kept));
     QCOMPARE(closed.count(), 1);
     // The test's own connection, open all along, sees the restored content.
@@ -446,7 +448,7 @@ void TestBackup::restoreWithoutBackupFile() {
     QVERIFY(Dialogs::shown().last().details.contains("introuvable"));
     QVERIFY(form && form->isVisible());
     QCOMPARE(contentOf(clinic.dbPath()), live);
-    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    QVERIFY(obs::test::keptBeforeRestore(clinic.dbPath()).isEmpty());
     QVERIFY(!QApplication::overrideCursor());
     delete form;
 }
@@ -494,7 +496,7 @@ void TestBackup::restoreRefusesUnsoundFile() {
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Erreur à la restauration, restauration non éffectuée."));
     QVERIFY(form);
     QCOMPARE(contentOf(clinic.dbPath()), live);
-    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    QVERIFY(obs::test::keptBeforeRestore(clinic.dbPath()).isEmpty());
     delete form;
 }
 
@@ -526,7 +528,9 @@ void TestBackup::restoreOverDamagedDatabase() {
     buttonOf(form, "CmdRestaure")->click();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Restauration terminée"));
     QTRY_VERIFY(!form);
-    const QString kept = clinic.dbPath() + ".avant-restauration";
+    const QStringList keptCopies = obs::test::keptBeforeRestore(clinic.dbPath());
+    QCOMPARE(keptCopies.size(), 1);
+    const QString kept = keptCopies.first();
     QCOMPARE(contentOf(kept), damaged);
     QVERIFY2(checkProgramDatabase(clinic.dbPath(), &why), qPrintable(why));
     QCOMPARE(actsIn(clinic.dbPath()), 2);
@@ -700,7 +704,7 @@ void TestBackup::roundTripThroughRecordEditor() {
     text1->clear();
     QTest::keyClicks(text1, "MARTIN");
     QCOMPARE(child<QLineEdit>(main.get(), "TxtNom")->text(), QStringLiteral("MARTIN"));
-    QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 3);
+    QCOMPARE(actsIn(obs::test::keptBeforeRestore(clinic.dbPath()).value(0)), 3);
 }
 
 QTEST_MAIN(TestBackup)

@@ -52,14 +52,16 @@ bool readState(Database& db, State* state, QString* why) {
         {}, [&](const Row& r) {
             const auto& v = r.values();
             auto text = [&](int i) { return v[i].toString(); };
-            const qint64 k = v[10].toLongLong();
+            // The writer's amounts are k cents.
+            const qint64 cents = v[10].toLongLong();
+            const qint64 k = cents / (Money::Scale / 100);
             const QString t = QString::number(k);
             const bool saved = v[12].toLongLong() != 0;
             const bool consistent =
                 text(1) == u'C' + t && text(2) == u'C' + t && v[3].toLongLong() == 40000 + k % 1000 &&
                 text(4) == u'P' + t && text(5) == u'P' + t && text(6) == u'A' + t && text(7) == t && text(8) == t &&
-                text(9) == t && v[11].toLongLong() == k &&
-                (saved ? v[12].toLongLong() == k && v[13].toLongLong() == k && v[14].toLongLong() == k
+                text(9) == t && v[11].toLongLong() == cents &&
+                (saved ? v[12].toLongLong() == cents && v[13].toLongLong() == cents && v[14].toLongLong() == cents
                        : v[13].toLongLong() == 0 && v[14].toLongLong() == 0);
             if (!consistent) {
                 *why = QStringLiteral("act %1 written in part").arg(v[0].toLongLong());

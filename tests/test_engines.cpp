@@ -48,7 +48,7 @@ void fill(Store& store) {
             a.act = QString::fromUtf8(kActs[i % std::size(kActs)]);
             a.code = QStringLiteral("JQGA%1").arg(i % 9, 3, 10, QLatin1Char('0'));
             a.nightOrHoliday = i % 4 == 0 ? QStringLiteral("N") : (i % 4 == 1 ? QStringLiteral("F") : QString());
-            a.price = Money::fromUnits(1000000 + i * 12345);
+            a.price = Money::fromUnits(1000000 + i * 12300); // whole cents, as the store takes money
             if (i % 3)
                 a.excess = Money::fromUnits(i % 5 * 10000);
             qint64 number = 0;
@@ -64,7 +64,7 @@ void fill(Store& store) {
                     qFatal("update");
             }
             bool changed = false;
-            if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 10), &changed))
+            if (i % 5 == 0 && !store.acts().addReversal(number, 38400 + i, Money::fromUnits(i * 100), &changed))
                 qFatal("reversal");
         }
     }
@@ -991,7 +991,9 @@ void TestEngines::serverBackupAndRestore() {
     QString kept;
     // As a workstation restores: a member of obsledger_utilisateurs, not the tables' owner.
     QVERIFY2(restoreServer(backup, server.userConninfo(), &why, &kept), qPrintable(why));
-    QCOMPARE(kept, folder + QStringLiteral("/OBSLEDGER.avant-restauration.MDB"));
+    QVERIFY2(kept.startsWith(folder + QStringLiteral("/OBSLEDGER.avant-restauration-")) &&
+                 kept.endsWith(QStringLiteral(".MDB")) && QFileInfo::exists(kept),
+             qPrintable(kept));
     auto restored = openStore(server.conninfo());
     auto original = openStore(m_clinic->dbPath());
     QCOMPARE(listingOf(*restored, ListingKind::Unpaid, {}), listingOf(*original, ListingKind::Unpaid, {}));

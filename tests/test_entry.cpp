@@ -26,7 +26,7 @@ class EntryTest : public QObject {
 
 private:
     std::unique_ptr<TempClinic> m_clinic;
-    ActEntryWindow* m_form = nullptr;
+    QPointer<ActEntryWindow> m_form; // gone when the screen closed
 
     void open() {
         writeTariffs();
@@ -566,32 +566,6 @@ private slots:
         QCOMPARE(seen, expected);
     }
 
-    void closing_data() {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("Yes closes") << true;
-        QTest::newRow("No stays") << false;
-    }
-    void closing() {
-        QFETCH(bool, yes);
-        open();
-        QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
-        QPointer<ActEntryWindow> form = m_form;
-        QSignalSpy closed(m_form, &Screen::closed);
-        Dialogs::queueAnswer(yes);
-        child<QPushButton>(m_form, "CmdQuitte")->click();
-        QCOMPARE(Dialogs::shown().at(0).text, QStringLiteral("Fermer sans enregistrer ?"));
-        QCOMPARE(Dialogs::shown().at(0).title, QStringLiteral("Attention"));
-        if (yes) {
-            QCOMPARE(closed.count(), 1);
-            QTRY_VERIFY(form.isNull());
-            m_form = nullptr;
-        } else {
-            QCOMPARE(closed.count(), 0);
-            QVERIFY(m_form->isVisible());
-            QCOMPARE(box("TxtNom")->text(), QStringLiteral("DUPONT"));
-        }
-    }
-
     void tabFromTheDateReachesThePerformer() {
         open();
         QLineEdit* date = box("TxtDate");
@@ -605,73 +579,197 @@ private slots:
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
-    void closingByTheFrameWithNothingTypedAsksNothing() {
+    // Every way out asks the same question, answered by keys while the typing goes on; an empty
+    // entry closes at once.
+    void waysOut_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("letters"); // typed on after the question came up
+        QTest::addColumn<QKeyCombination>("answer");
+        QTest::addColumn<bool>("closes");
+        const struct {
+            const char* name;
+            const char* letters;
+            QKeyCombination key;
+            bool closes;
+        } answers[] = {
+            {"Alt+O", "non", Qt::ALT | Qt::Key_O, true},
+            {"Alt+N", "oui", Qt::ALT | Qt::Key_N, false},
+            {"Enter", "oui", Qt::Key_Return, false},
+            {"Escape", "oui", Qt::Key_Escape, false},
+        };
+        for (const char* way : {"frame", "Escape", "Fermer Quitter"}) {
+            for (const auto& a : answers)
+                QTest::addRow("%s, surname typed, %s", way, a.name)
+                    << way << "surname" << a.letters << a.key << a.closes;
+            QTest::addRow("%s, empty entry", way) << way << "empty"
+                                                  << "" << QKeyCombination() << true;
+        }
+        QTest::newRow("frame, only a mutual insurer, Alt+N") << "frame"
+                                                             << "mutual"
+                                                             << "" << QKeyCombination(Qt::ALT | Qt::Key_N) << false;
+        QTest::newRow("Escape, only a mutual insurer, Alt+O") << "Escape"
+                                                              << "mutual"
+                                                              << "" << QKeyCombination(Qt::ALT | Qt::Key_O) << true;
+    }
+    void waysOut() {
+        QFETCH(QString, way);
+        QFETCH(QString, entry);
+        QFETCH(QString, letters);
+        QFETCH(QKeyCombination, answer);
+        QFETCH(bool, closes);
+        showRealBoxes();
         open();
-        // The practitioner in charge and the act type stay from one act to the next: no typing.
+        // The practitioner in charge and the act type stay from one act to the next: not typing.
         comboBox("CmbPrat1")->setEditText(QStringLiteral("Dr MARTIN"));
         select(m_form, "OptChir");
-        QSignalSpy closed(m_form, &Screen::closed);
-        m_form->close();
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(Dialogs::shown().isEmpty());
-        m_form = nullptr;
-    }
-
-    // Closed by its frame with an act typed: Oui saves through the usual checks, then closes; Non
-    // drops the typing and closes; Annuler, or a save that does not happen, keeps the window and the typing.
-    void closingByTheFrameWithTyping_data() {
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<int>("choice");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<int>("stored");
-        QTest::newRow("Annuler") << "act" << int(Dialogs::Choice::Cancel) << false << 0;
-        QTest::newRow("Non") << "act" << int(Dialogs::Choice::No) << true << 0;
-        QTest::newRow("Oui") << "act" << int(Dialogs::Choice::Yes) << true << 1;
-        QTest::newRow("Oui, no surname") << "no surname" << int(Dialogs::Choice::Yes) << false << 0;
-        QTest::newRow("Oui, no performer, Non") << "no performer" << int(Dialogs::Choice::Yes) << false << 0;
-        QTest::newRow("only a mutual insurer, Annuler") << "mutual" << int(Dialogs::Choice::Cancel) << false << 0;
-    }
-    void closingByTheFrameWithTyping() {
-        QFETCH(QString, what);
-        QFETCH(int, choice);
-        QFETCH(bool, closes);
-        QFETCH(int, stored);
-        open();
-        if (what == u"mutual") {
+        if (entry == u"surname")
+            QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
+        else if (entry == u"mutual")
             select(m_form, "OptMut3");
-        } else {
-            fillTypicalEntry();
-            if (what == u"no surname")
-                box("TxtNom")->clear();
-            if (what == u"no performer")
-                comboBox("CmbPrat2")->setEditText(QString());
-        }
+        box("TxtPrenom")->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(box("TxtPrenom")->hasFocus());
         const QStringList before = snapshot();
         QPointer<ActEntryWindow> form = m_form;
         QSignalSpy closed(m_form, &Screen::closed);
-        Dialogs::queueChoice(Dialogs::Choice(choice));
-        if (what == u"no performer")
-            Dialogs::queueAnswer(false);
-        m_form->close();
-        const Dialogs::Shown asked = Dialogs::shown().at(0);
-        QCOMPARE(asked.text, QStringLiteral("Enregistrer les modifications de cette fiche ?"));
-        QCOMPARE(asked.title, QStringLiteral("Attention"));
-        QCOMPARE(asked.defaultAnswer, Dialogs::Default::Cancel);
-        // Oui is the confirmation: the save does not ask it again.
-        QVERIFY(!Dialogs::shownTexts().contains(QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")));
-        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), stored);
-        if (stored) {
-            QCOMPARE(storedText("Nom"), QStringLiteral("DUPONT"));
-            QVERIFY(Dialogs::shownTexts().contains(QStringLiteral("Enregistré !")));
+        FastTyping keys;
+        if (way == u"Escape")
+            keys.press(Qt::Key_Escape);
+        else if (way == u"Fermer Quitter")
+            keys.press(Qt::ALT | Qt::Key_F);
+        const bool asked = entry != u"empty";
+        if (asked)
+            keys.question(letters, answer);
+        keys.start();
+        if (way == u"frame")
+            m_form->close();
+        QVERIFY(keys.finish());
+
+        const QString question = QStringLiteral("Fermer sans enregistrer ?");
+        if (asked) {
+            QCOMPARE(Dialogs::shown().size(), 1);
+            QCOMPARE(Dialogs::shown().at(0).text, question);
+            QCOMPARE(Dialogs::shown().at(0).title, QStringLiteral("Attention"));
+            QCOMPARE(Dialogs::shown().at(0).defaultAnswer, Dialogs::Default::No);
+            // The letters typed on went to the question and answered nothing.
+            QCOMPARE(keys.reached().count(question), letters.size() + 1);
         }
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), 0);
         if (closes) {
-            QCOMPARE(closed.count(), 1);
+            // "Fermer Quitter" by Alt+F closes once its button's click has shown.
+            QTRY_COMPARE(closed.count(), 1);
             QTRY_VERIFY(form.isNull());
             m_form = nullptr;
         } else {
             QCOMPARE(closed.count(), 0);
             QVERIFY(m_form->isVisible());
             QCOMPARE(snapshot(), before);
+        }
+        if (!asked)
+            QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    // A date left wrong by Tab is told while the performer is being typed: the letters typed on go
+    // to the message, not to the performer's box, and the date is there to be corrected.
+    void dateMessageWhileTyping() {
+        showRealBoxes();
+        open();
+        QLineEdit* date = box("TxtDate");
+        date->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, QStringLiteral("32/01/2005"));
+        FastTyping keys;
+        keys.press(Qt::Key_Tab).question(QStringLiteral("Dr MARTIN"), Qt::Key_Return);
+        keys.start();
+        QVERIFY(keys.finish());
+        QCOMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("Veuillez Saisir correctement la date")});
+        QCOMPARE(keys.reached().count(QStringLiteral("Veuillez Saisir correctement la date")), 10);
+        QCOMPARE(comboBox("CmbPrat2")->currentText(), QString());
+        QCOMPARE(date->text(), QStringLiteral("32/01/2005"));
+        QCOMPARE(m_form->focusWidget(), date);
+    }
+
+    // An act chosen by typing in the open list, removed meanwhile on another workstation: the message
+    // comes up under the typing, takes the letters typed on, and they reach nothing behind it.
+    void typeAheadMessageTakesTheTyping() {
+        showRealBoxes();
+        open();
+        m_clinic->execute(QStringLiteral("DELETE FROM MEMO WHERE NUMEROS = 2 AND CCAM = 'JQGD002'"));
+        QComboBox* acts = comboBox("CmbActesAcct1");
+        acts->setFocus(Qt::OtherFocusReason);
+        acts->showPopup();
+        QTRY_VERIFY(acts->view()->isVisible());
+        const QString message =
+            QStringLiteral("L'acte « Délivrance artificielle » ne figure plus dans la liste des actes.");
+        FastTyping keys;
+        keys.type(QStringLiteral("d")).press(Qt::Key_Return).question(QStringLiteral(" artificielle"), Qt::Key_Return);
+        keys.start();
+        QVERIFY(keys.finish());
+        QCOMPARE(Dialogs::shownTexts(), QStringList{message});
+        QCOMPARE(keys.reached().count(message), 14);
+        QCOMPARE(listLines(m_form), QStringList());
+        QCOMPARE(box("TxtCotation")->text(), QString());
+    }
+
+    // A day after today is asked about at the save, answered by keys while the typing goes on.
+    void dateAfterToday_data() {
+        QTest::addColumn<int>("daysFromToday");
+        QTest::addColumn<QString>("letters");
+        QTest::addColumn<QKeyCombination>("answer");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("today, not asked") << 0 << "" << QKeyCombination() << true;
+        QTest::newRow("yesterday, not asked") << -1 << "" << QKeyCombination() << true;
+        QTest::newRow("tomorrow, Alt+O") << 1 << "non" << QKeyCombination(Qt::ALT | Qt::Key_O) << true;
+        QTest::newRow("tomorrow, Alt+N") << 1 << "oui" << QKeyCombination(Qt::ALT | Qt::Key_N) << false;
+        QTest::newRow("tomorrow, Enter") << 1 << "oui" << QKeyCombination(Qt::Key_Return) << false;
+        QTest::newRow("36 years on, Escape") << 36 * 365 << "oui" << QKeyCombination(Qt::Key_Escape) << false;
+    }
+    void dateAfterToday() {
+        QFETCH(int, daysFromToday);
+        QFETCH(QString, letters);
+        QFETCH(QKeyCombination, answer);
+        QFETCH(bool, saved);
+        showRealBoxes();
+        open();
+        const QDate day = QDate::currentDate().addDays(daysFromToday);
+        QTest::keyClicks(box("TxtNom"), QStringLiteral("dupont"));
+        box("TxtDate")->setText(frenchDate(day));
+        choosePerformer(m_form);
+        box("TxtNom")->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(box("TxtNom")->hasFocus());
+        const QStringList before = snapshot();
+        const bool asked = daysFromToday > 0;
+        FastTyping keys;
+        keys.question(QString(), Qt::Key_Return); // "Voulez vous vraiment enregistrer cette Fiche ?"
+        if (asked)
+            keys.question(letters, answer);
+        if (saved)
+            keys.question(QString(), Qt::Key_Return); // "Enregistré !"
+        keys.start();
+        child<QPushButton>(m_form, "Cmdenreg")->click();
+        QVERIFY(keys.finish());
+
+        const QString question =
+            QStringLiteral("La date de l'acte, %1, est après aujourd'hui. Enregistrer quand même ?")
+                .arg(frenchDate(day));
+        QStringList expected{QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")};
+        if (asked)
+            expected << question;
+        if (saved)
+            expected << QStringLiteral("Enregistré !");
+        QCOMPARE(Dialogs::shownTexts(), expected);
+        if (asked) {
+            QCOMPARE(Dialogs::shown().at(1).defaultAnswer, Dialogs::Default::No);
+            QCOMPARE(keys.reached().count(question), letters.size() + 1);
+        }
+        QCOMPARE(m_clinic->count(QStringLiteral("ACTES")), saved ? 1 : 0);
+        if (saved) {
+            QCOMPARE(stored("Date").toLongLong(), dayNumberOf(day));
+            QCOMPARE(box("TxtNom")->text(), QString());
+        } else {
+            QCOMPARE(snapshot(), before);
+            // The date gets the keys when the window is active again.
+            QCOMPARE(m_form->focusWidget(), box("TxtDate"));
         }
     }
 

@@ -388,7 +388,7 @@ void TestEveryday::restoreAsksFirst() {
     QVERIFY2(sides[1].startsWith("Base actuelle : ") && sides[1].contains(", 3 actes"), qPrintable(sides[1]));
     // No: nothing happened, the screen stays.
     QCOMPARE(clinic.count("ACTES"), 3);
-    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    QVERIFY(obs::test::keptBeforeRestore(clinic.dbPath()).isEmpty());
     QVERIFY(form);
 
     Dialogs::queueAnswer(true);
@@ -472,11 +472,11 @@ void TestEveryday::adminRestoresAGeneration() {
         QCOMPARE(r.code, run.code);
         QCOMPARE(clinic.count("ACTES"), run.actsAfter);
         if (run.code == 0)
-            QVERIFY(r.out.contains(clinic.dbPath() + ".avant-restauration"));
+            QVERIFY(r.out.contains(clinic.dbPath() + ".avant-restauration-"));
         else
             QVERIFY(!r.err.isEmpty());
     }
-    QCOMPARE(actsIn(clinic.dbPath() + ".avant-restauration"), 4);
+    QCOMPARE(actsIn(obs::test::keptBeforeRestore(clinic.dbPath()).value(0)), 4);
 }
 
 QTEST_MAIN(TestEveryday)

@@ -185,8 +185,9 @@ void TestHistory::paymentEntriesAsTyped() {
     QCOMPARE(std::count_if(entries.begin(), entries.end(),
                            [](const JournalEntry& e) { return e.kind == JournalKind::Modified; }),
              1);
-    // The day stays as typed after the save: the next payment of the same act is often the same day.
-    QCOMPARE(w.edit("TxtRecuLe")->text(), dayText(today() - daysAgo));
+    // The day and the mode start afresh after the save: they never date the next payment unseen.
+    QCOMPARE(w.edit("TxtRecuLe")->text(), dayText(today()));
+    QCOMPARE(w.mode()->currentText(), QStringLiteral("Virement"));
 }
 
 // A day of receipt that cannot be: said in French, nothing written, every box kept as typed.
@@ -307,7 +308,9 @@ void TestHistory::historyNewestFirst() {
     w.edit("TxtNom")->setText(QStringLiteral("DURAND"));
     w.edit("TxtEuros")->setText(QStringLiteral("310"));
     w.save();
+    // Each save starts the day and the mode afresh: a payment of another day is dated anew.
     w.edit("TxtPSecu")->setText(QStringLiteral("1300"));
+    w.edit("TxtRecuLe")->setText(dayText(today() - 1));
     w.mode()->setCurrentText(QStringLiteral("Autre"));
     w.save();
 
@@ -476,6 +479,7 @@ void TestHistory::journalShowCommand() {
     w.edit("TxtRecuLe")->setText(dayText(today() - 2));
     w.save();
     w.edit("TxtPDE")->setText(QStringLiteral("50"));
+    w.edit("TxtRecuLe")->setText(dayText(today() - 2));
     w.mode()->setCurrentText(QStringLiteral("Chèque"));
     w.save();
     w.edit("Text1")->clear();

@@ -31,7 +31,7 @@ using obs::test::TempClinic;
 namespace {
 
 QString legacy(const char* name) {
-    return QDir(QStringLiteral(LEGACY_DATA)).filePath(QString::fromLatin1(name));
+    return obs::test::legacyFixture(name);
 }
 
 // A decimal text of the listing ("313.5000", "-25") in units.
@@ -97,8 +97,7 @@ QMap<QString, qint64> largeFigures() {
 
 // Runs the installer's tool as the clinic would.
 int admin(const QStringList& args, QString* out, QString* err = nullptr) {
-    const obs::test::ProgramRun r =
-        obs::test::runProgram(obs::test::builtProgram(QStringLiteral("obsledger-admin")), args);
+    const obs::test::ProgramRun r = obs::test::runAdmin(args);
     *out = r.out;
     if (err)
         *err = r.err;
@@ -132,6 +131,7 @@ private slots:
     void refusals();
     void unreadableValueImportsNothing_data();
     void unreadableValueImportsNothing();
+    void valuesAtTheBoundsImported();
     void columnsMissingAndUnknown();
     void nonEmptyDestination();
     void importedBaseOnScreens();
@@ -224,8 +224,18 @@ void TestImport::smallFileEveryValue() {
     TempClinic clinic;
     LegacyImportReport report;
     QString why;
-    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why), qPrintable(why));
+    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why, OutOfBounds::Keep),
+             qPrintable(why));
     QVERIFY(report.matches);
+    // Its amounts at the edges are beyond an act's: imported only when asked, each named.
+    QCOMPARE(report.outOfBounds.size(), 8);
+    QVERIFY(report.outOfBounds.contains(QStringLiteral("ACTES, ligne 25, colonne PRIX : « 9999999.9900 », montant hors "
+                                                       "des limites (de -1 000 000 € à 1 000 000 €)")));
+    QVERIFY(report.text().contains(QStringLiteral("MEMO, ligne 14, colonne MUT3 : « 2147483647 »")));
+    // Its lists under the numbers the program uses.
+    QCOMPARE(report.lists, (std::array<qint64, 6>{5, 4, 7, 1, 6, 8}));
+    QVERIFY(report.text().contains(QStringLiteral("5 praticiens (1), 4 actes d'accouchement (2), 7 actes de chirurgie "
+                                                  "(3), 1 praticien par défaut (5), 6 mutuelles (6), 8 autres")));
     QVERIFY(report.missingColumns.isEmpty());
     QVERIFY(report.ignoredColumns.isEmpty());
     QCOMPARE(report.format, QStringLiteral("JET4"));
@@ -328,6 +338,11 @@ void TestImport::largeFileFigures() {
     for (const StoredFigures* f : {&report.read, &report.found}) {
         QCOMPARE(f->acts, want.value(QStringLiteral("ACTES.rows")));
         QCOMPARE(f->entries, want.value(QStringLiteral("MEMO.rows")));
+        QCOMPARE(report.lists,
+                 (std::array<qint64, 6>{
+                     want.value(QStringLiteral("MEMO.list.1")), want.value(QStringLiteral("MEMO.list.2")),
+                     want.value(QStringLiteral("MEMO.list.3")), want.value(QStringLiteral("MEMO.list.5")),
+                     want.value(QStringLiteral("MEMO.list.6")), want.value(QStringLiteral("MEMO.list.other"))}));
         for (size_t k = 0; k < kSummedActColumns.size(); ++k)
             QCOMPARE(f->actSums[k], want.value(QStringLiteral("ACTES.") + QLatin1String(kSummedActColumns[k])));
         for (size_t k = 0; k < kSummedEntryColumns.size(); ++k)
@@ -443,6 +458,24 @@ void TestImport::unreadableValueImportsNothing_data() {
                                   << "en double";
     QTest::newRow("row cut short") << head + "1,\"A\",1.0000\n"
                                    << "3 valeurs pour 4 colonnes";
+    // Beyond what the importer reads, or beyond what an act can be.
+    QTest::newRow("amount of 16 digits") << head + "1,\"A\",1844674407370955,38353\n"
+                                         << "colonne PRIX : « 1844674407370955 » est un montant trop long";
+    QTest::newRow("amount of 40 digits") << head + "1,\"A\",-1234567890123456789012345678901234567890.0000,38353\n"
+                                         << "montant trop long";
+    QTest::newRow("amount above the bound") << head + "1,\"A\",1000000.0001,38353\n"
+                                            << "colonne PRIX : « 1000000.0001 », montant hors des limites";
+    QTest::newRow("amount below the bound") << head + "1,\"A\",-1000000.0100,38353\n"
+                                            << "montant hors des limites";
+    QTest::newRow("date before day 0") << head + "1,\"A\",1.0000,-1\n"
+                                       << "colonne Date : « -1 », date antérieure au jour 0";
+    QTest::newRow("date beyond two years")
+        << head + "1,\"A\",1.0000," + QByteArray::number(dayNumberOf(QDate::currentDate().addYears(2)) + 1) + "\n"
+        << "date à plus de deux ans d'aujourd'hui";
+    QTest::newRow("act number 0") << head + "0,\"A\",1.0000,38353\n"
+                                  << "colonne NUMINT : « 0 », numéro d'acte de 0 ou moins";
+    QTest::newRow("act number negative") << head + "-5,\"A\",1.0000,38353\n"
+                                         << "numéro d'acte de 0 ou moins";
 }
 
 // mdbtools replaced by scripts printing a given export, to reach the reading of each value.
@@ -467,6 +500,29 @@ void TestImport::unreadableValueImportsNothing() {
     QVERIFY2(why.contains(message), qPrintable(why));
     QVERIFY(why.contains(QStringLiteral("Rien n'a été importé")));
     QCOMPARE(clinic.count(QStringLiteral("ACTES")), 0);
+}
+
+void TestImport::valuesAtTheBoundsImported() {
+    TempClinic clinic;
+    QTemporaryDir dir;
+    PathGuard path;
+    const qint64 lastDay = dayNumberOf(QDate::currentDate().addYears(2));
+    QFile csv(dir.filePath(QStringLiteral("ACTES.csv")));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("NUMINT,Nom,PRIX,DE,Date\n1,\"A\",1000000.0000,-1000000.0000,0\n2,\"B\",000000000000000000042.5,," +
+              QByteArray::number(lastDay) + "\n");
+    csv.close();
+    writeScript(dir.filePath(QStringLiteral("mdb-ver")), "echo JET4\n");
+    writeScript(dir.filePath(QStringLiteral("mdb-tables")), "echo ACTES\n");
+    writeScript(dir.filePath(QStringLiteral("mdb-export")),
+                "for a; do t=$a; done; cat \"" + dir.path().toUtf8() + "/$t.csv\"\n");
+    qputenv("PATH", dir.path().toUtf8() + ":/usr/bin:/bin");
+    LegacyImportReport report;
+    QString why;
+    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why), qPrintable(why));
+    QVERIFY(report.outOfBounds.isEmpty());
+    QCOMPARE(clinic.scalar(QStringLiteral("SELECT sum(PRIX) FROM ACTES")).toLongLong(), 10000425000);
+    QCOMPARE(clinic.scalar(QStringLiteral("SELECT max(Date) FROM ACTES")).toLongLong(), lastDay);
 }
 
 void TestImport::columnsMissingAndUnknown() {
@@ -525,7 +581,8 @@ void TestImport::nonEmptyDestination() {
     QCOMPARE(clinic.count(QStringLiteral("ACTES")), 1);
     QVERIFY(report.keptCopy.isEmpty());
 
-    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), true, &report, &why), qPrintable(why));
+    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), true, &report, &why, OutOfBounds::Keep),
+             qPrintable(why));
     QCOMPARE(clinic.count(QStringLiteral("ACTES")), 40);
     QCOMPARE(clinic.scalar(QStringLiteral("SELECT count(*) FROM ACTES WHERE Nom = 'DÉJÀ'")).toLongLong(), 0);
     // The replaced base is kept, and holds what it held.
@@ -546,7 +603,8 @@ void TestImport::importedBaseOnScreens() {
     clinic.writeRates();
     LegacyImportReport report;
     QString why;
-    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why), qPrintable(why));
+    QVERIFY2(importLegacyRegister(legacy("small.mdb"), clinic.location(), false, &report, &why, OutOfBounds::Keep),
+             qPrintable(why));
     {
         RecordEditor main(clinic.database(), clinic.browsed());
         QVERIFY(main.load());
@@ -586,12 +644,25 @@ void TestImport::commandLine() {
     QTemporaryDir dir;
     const QString destination = dir.filePath(QStringLiteral("NOUVEAU-OBSLEDGER.mdb"));
     QString out, err;
-    QCOMPARE(admin({QStringLiteral("import"), legacy("small.mdb"), destination}, &out, &err), 0);
+    // Amounts beyond an act's: refused, each named, no file made.
+    QCOMPARE(admin({QStringLiteral("import"), legacy("small.mdb"), destination}, &out, &err), 1);
+    QVERIFY2(err.contains(QStringLiteral("ACTES, ligne 35, colonne PRIX : « 1234567.8900 »")), qPrintable(err));
+    QVERIFY(err.contains(QStringLiteral("--garder-hors-limites")));
+    QVERIFY(!QFileInfo::exists(destination));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(
+        admin({QStringLiteral("import"), legacy("small.mdb"), destination, QStringLiteral("--garder-hors-limites")},
+              &out, &err),
+        0);
     QVERIFY2(out.contains(QStringLiteral("Import vérifié")), qPrintable(out + err));
+    QVERIFY(out.contains(QStringLiteral("Valeurs hors limites importées à la demande (--garder-hors-limites) : 8")));
     QVERIFY(out.contains(QStringLiteral("ACTES : 40 lignes lues, 40 dans la base")));
     QVERIFY(out.contains(QStringLiteral("le prochain acte prendra le numéro 48")));
     QCOMPARE(admin({QStringLiteral("check"), destination}, &out), 0);
-    QCOMPARE(admin({QStringLiteral("import"), legacy("small.mdb"), destination}, &out, &err), 1);
+    QCOMPARE(
+        admin({QStringLiteral("import"), legacy("small.mdb"), destination, QStringLiteral("--garder-hors-limites")},
+              &out, &err),
+        1);
     QVERIFY(err.contains(QStringLiteral("--replace")));
     QCOMPARE(admin({QStringLiteral("import"), legacy("other-program.mdb"), dir.filePath(QStringLiteral("x.mdb"))}, &out,
                    &err),

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/Navigator.h"
 #include "common/AppPaths.h"
+#include "common/CommandLine.h"
 #include "common/QuotedFieldFile.h"
 #include "common/Version.h"
 #include "domain/TariffFile.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +60,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void helpStopsBeforeTheCommand();
+    void manualNamesEveryCommand_data();
+    void manualNamesEveryCommand();
     void adminFilesKeepsExistingFiles();
     void folderOrder_data();
     void folderOrder();
@@ -137,6 +141,65 @@ void TestInstall::helpStopsBeforeTheCommand() {
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.contains(QStringLiteral("--demo")));
     QVERIFY(!QFileInfo::exists(base));
+}
+
+void TestInstall::manualNamesEveryCommand_data() {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("lead"); // how a line naming a command starts there
+    QTest::newRow("an item for each command") << "COMMANDES"
+                                              << ".TP";
+    QTest::newRow("a synopsis line for each command") << "SYNOPSIS"
+                                                      << ".B obsledger-admin ";
+}
+
+void TestInstall::manualNamesEveryCommand() {
+    QFETCH(QString, section);
+    QFETCH(QString, lead);
+    // The commands the usage lists: the lower-case words after the program's name.
+    QStringList usage;
+    static const QRegularExpression word(QStringLiteral("^[a-z][a-z-]*$"));
+    for (const QString& line : adminCommands().split(u'\n')) {
+        if (!line.startsWith(QStringLiteral("  obsledger-admin ")))
+            continue;
+        // The command and its arguments end where two spaces lead to what it does.
+        static const QRegularExpression gap(QStringLiteral("\\S\\s{2,}"));
+        const qsizetype described = line.indexOf(gap, 2);
+        QStringList words;
+        for (const QString& w :
+             line.mid(0, described < 0 ? -1 : described + 1).split(u' ', Qt::SkipEmptyParts).mid(1)) {
+            if (!word.match(w).hasMatch())
+                break;
+            words << w;
+        }
+        usage << words.join(u' ');
+    }
+    QVERIFY(usage.contains(QStringLiteral("journal show")));
+
+    QFile page(QStringLiteral(OBSLEDGER_ADMIN_MAN));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-")).split(u'\n');
+    const qsizetype start = lines.indexOf(QStringLiteral(".SH ") + section);
+    QVERIFY(start >= 0);
+    QStringList manual;
+    for (qsizetype i = start + 1; i < lines.size() && !lines[i].startsWith(QStringLiteral(".SH ")); ++i) {
+        if (!lines[i].startsWith(lead))
+            continue;
+        if (lead != QLatin1String(".TP")) {
+            manual << lines[i].mid(lead.size()).trimmed();
+            continue;
+        }
+        // An item's name is on the line after .TP: `.B path`, `.BI init " CHEMIN"`, `.BI "journal show" ...`;
+        // the options' items (`.BR -h ...`) are not commands.
+        const QString item = lines.value(i + 1);
+        const QString named = item.section(u' ', 1);
+        if (item.startsWith(QStringLiteral(".BR ")))
+            continue;
+        manual << (named.startsWith(u'"') ? named.mid(1).section(u'"', 0, 0) : named.section(u' ', 0, 0));
+    }
+    usage.sort();
+    manual.sort();
+    QCOMPARE(manual, usage);
 }
 
 void TestInstall::adminFilesKeepsExistingFiles() {

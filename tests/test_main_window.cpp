@@ -4,6 +4,7 @@
 
 #include "app/Program.h"
 #include "app/RecordEditor.h"
+#include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "widgets/Dialogs.h"
@@ -91,6 +92,10 @@ private slots:
     void saveQuestionDefaultsToYes();
     void afterBackupScreen_data();
     void afterBackupScreen();
+    void typedLettersAnswerNothing_data();
+    void typedLettersAnswerNothing();
+    void dateChangedAfterToday_data();
+    void dateChangedAfterToday();
 };
 
 void TestRecordEditor::searchAtEachKeystroke() {
@@ -591,6 +596,7 @@ void TestRecordEditor::saveAfterAnotherWorkstation() {
     if (clinic.count("ACTES") == 1) {
         QCOMPARE(clinic.scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), 0); // nothing written
         QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("200"));             // shown as stored now
+        QCOMPARE(w.edit("TxtPCompl")->text(), QStringLiteral("30"));             // the typing kept
     }
 }
 
@@ -890,6 +896,131 @@ void TestRecordEditor::afterBackupScreen() {
     w.click("Command4");
     QCOMPARE(w.shownName(), shownAfter.isEmpty() ? QStringLiteral("DUPUIS") : QStringLiteral("DUPONT"));
     QVERIFY(questionsAsked().size() <= 1);
+}
+
+void TestRecordEditor::typedLettersAnswerNothing_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QKeyCombination>("answer");
+    QTest::addColumn<int>("savedEuros");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("searchText");
+    // The letters after the first would answer with Qt's plain letters: "n" Non, "o" Oui, "a" Annuler.
+    QTest::newRow("andre, Escape keeps the payment") << "andre" << QKeyCombination(Qt::Key_Escape) << 0 << "DUPONT"
+                                                     << "DUP";
+    QTest::newRow("andre, Enter keeps the payment") << "andre" << QKeyCombination(Qt::Key_Return) << 0 << "DUPONT"
+                                                    << "DUP";
+    QTest::newRow("andre, Alt+O saves it") << "andre" << QKeyCombination(Qt::ALT | Qt::Key_O) << 10 << "ANDRE"
+                                           << "a";
+    QTest::newRow("robin, Escape keeps the payment") << "robin" << QKeyCombination(Qt::Key_Escape) << 0 << "DUPONT"
+                                                     << "DUP";
+    QTest::newRow("robin, Alt+N drops it") << "robin" << QKeyCombination(Qt::ALT | Qt::Key_N) << 0 << "ROBIN"
+                                           << "r";
+    QTest::newRow("noah, Alt+A keeps it") << "noah" << QKeyCombination(Qt::ALT | Qt::Key_A) << 0 << "DUPONT"
+                                          << "DUP";
+}
+
+void TestRecordEditor::typedLettersAnswerNothing() {
+    // A payment is pending and a new name is typed in the search box: its first letter raises the
+    // question, the next ones go to it and answer nothing, nor reach the search box.
+    QFETCH(QString, name);
+    QFETCH(QKeyCombination, answer);
+    QFETCH(int, savedEuros);
+    QFETCH(QString, shown);
+    QFETCH(QString, searchText);
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "DUPONT"}, {"Date", 38353}, {"PRIX", euros("100")}, {"PAYESECU", euros("0")}});
+    for (const char* other : {"ANDRE", "ROBIN", "NOAH"})
+        clinic.addAct({{"Nom", other}});
+    obs::test::showRealBoxes();
+    Window w(clinic);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    w.type("DUP");
+    w.edit("TxtPSecu")->setText("10");
+    QLineEdit* search = w.edit("Text1");
+    search->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(search->hasFocus());
+    search->selectAll();
+
+    obs::test::FastTyping keys;
+    keys.type(name.left(1)).question(name.mid(1), answer);
+    keys.start();
+    QVERIFY(keys.finish());
+
+    QCOMPARE(questionsAsked(), QStringList{kLeaveQuestion});
+    QCOMPARE(keys.reached().count(kLeaveQuestion), name.size());
+    QCOMPARE(clinic.scalar("SELECT PAYESECU FROM ACTES WHERE Nom='DUPONT'").toLongLong(),
+             Money::fromEuros(savedEuros).units());
+    QCOMPARE(w.shownName(), shown);
+    QCOMPARE(search->text(), searchText);
+    if (shown == u"DUPONT") {
+        QCOMPARE(w.edit("TxtPSecu")->text(), QStringLiteral("10"));
+        QVERIFY(w.marked());
+    }
+}
+
+void TestRecordEditor::dateChangedAfterToday_data() {
+    QTest::addColumn<int>("daysFromToday");
+    QTest::addColumn<bool>("typedHere");
+    QTest::addColumn<QKeyCombination>("answer");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("tomorrow, Alt+O") << 1 << true << QKeyCombination(Qt::ALT | Qt::Key_O) << true;
+    QTest::newRow("tomorrow, Alt+N") << 1 << true << QKeyCombination(Qt::ALT | Qt::Key_N) << false;
+    QTest::newRow("tomorrow, Enter") << 1 << true << QKeyCombination(Qt::Key_Return) << false;
+    QTest::newRow("36 years on, Escape") << 36 * 365 << true << QKeyCombination(Qt::Key_Escape) << false;
+    QTest::newRow("today, not asked") << 0 << true << QKeyCombination() << true;
+    // Stored so before: only a change of the date is asked about.
+    QTest::newRow("stored tomorrow, not asked") << 1 << false << QKeyCombination() << true;
+}
+
+void TestRecordEditor::dateChangedAfterToday() {
+    QFETCH(int, daysFromToday);
+    QFETCH(bool, typedHere);
+    QFETCH(QKeyCombination, answer);
+    QFETCH(bool, saved);
+    const QDate day = QDate::currentDate().addDays(daysFromToday);
+    const qint64 storedDay = typedHere ? 38353 : dayNumberOf(day);
+    TempClinic clinic;
+    clinic.addAct({{"Nom", "DUPONT"}, {"Prenom", "Marie"}, {"Date", storedDay}});
+    obs::test::showRealBoxes();
+    Window w(clinic);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    w.type("DUP");
+    if (typedHere)
+        w.edit("TxtDate")->setText(frenchDate(day));
+    w.edit("TxtPrenom")->setText("Maria");
+
+    const bool asked = typedHere && daysFromToday > 0;
+    const QString question =
+        QStringLiteral("La date de l'acte, %1, est après aujourd'hui. Enregistrer quand même ?").arg(frenchDate(day));
+    obs::test::FastTyping keys;
+    keys.question(QString(), Qt::Key_Return); // "Voulez vous vraiment modifier cette Fiche ?"
+    if (asked)
+        keys.question(saved ? QStringLiteral("non") : QStringLiteral("oui"), answer);
+    if (saved)
+        keys.question(QString(), Qt::Key_Return); // "Fiche modifiée"
+    keys.start();
+    w.click("CmdEnreg");
+    QVERIFY(keys.finish());
+
+    QStringList expected{QStringLiteral("Voulez vous vraiment modifier cette Fiche ?")};
+    if (asked)
+        expected << question;
+    if (saved)
+        expected << QStringLiteral("Fiche modifiée");
+    QCOMPARE(Dialogs::shownTexts(), expected);
+    if (asked)
+        QCOMPARE(Dialogs::shown().at(1).defaultAnswer, Dialogs::Default::No);
+    QCOMPARE(clinic.scalar("SELECT Prenom FROM ACTES").toString(), saved ? QStringLiteral("Maria") : "Marie");
+    QCOMPARE(clinic.scalar("SELECT Date FROM ACTES").toLongLong(), saved ? dayNumberOf(day) : storedDay);
+    if (!saved) {
+        // The typing stays to be corrected, the date ready to be typed again.
+        QCOMPARE(w.edit("TxtDate")->text(), frenchDate(day));
+        QCOMPARE(w.edit("TxtPrenom")->text(), QStringLiteral("Maria"));
+        QVERIFY(w.marked());
+        QCOMPARE(w.form->focusWidget(), w.edit("TxtDate"));
+    }
 }
 
 QTEST_MAIN(TestRecordEditor)

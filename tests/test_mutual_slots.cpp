@@ -26,6 +26,10 @@ private slots:
     void planOfChange_data();
     void planOfChange();
     void questionNamesEveryMove();
+    void emptiedColumns_data();
+    void emptiedColumns();
+    void questionSaysTheLoss_data();
+    void questionSaysTheLoss();
 };
 
 void TestMutualSlots::planOfChange_data() {
@@ -110,6 +114,85 @@ void TestMutualSlots::questionNamesEveryMove() {
     QVERIFY(!q.contains(QStringLiteral("« A »")));
     QVERIFY(!q.contains(QStringLiteral("« G »"))); // had no column and gets none
     QVERIFY(q.endsWith(u'?'));
+}
+
+void TestMutualSlots::emptiedColumns_data() {
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QList<qint64>>("beforeIds");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QList<qint64>>("afterIds");
+    QTest::addColumn<Sources>("emptied");
+    QTest::newRow("first insurer of an empty list")
+        << QStringList{} << QList<qint64>{} << QStringList{"A"} << QList<qint64>{-1} << Sources{1};
+    QTest::newRow("three, D added last") << QStringList{"A", "B", "C"} << QList<qint64>{1, 2, 3}
+                                         << QStringList{"A", "B", "C", "D"} << QList<qint64>{1, 2, 3, -1} << Sources{4};
+    QTest::newRow("three, C removed") << QStringList{"A", "B", "C"} << QList<qint64>{1, 2, 3} << QStringList{"A", "B"}
+                                      << QList<qint64>{1, 2} << Sources{3};
+    QTest::newRow("three, A renamed Z") << QStringList{"A", "B", "C"} << QList<qint64>{1, 2, 3}
+                                        << QStringList{"B", "C", "Z"} << QList<qint64>{2, 3, 1} << Sources{};
+    QTest::newRow("six, AA added") << QStringList{"A", "B", "C", "D", "E", "F"} << QList<qint64>{1, 2, 3, 4, 5, 6}
+                                   << QStringList{"A", "AA", "B", "C", "D", "E", "F"}
+                                   << QList<qint64>{1, -1, 2, 3, 4, 5, 6} << Sources{6};
+    QTest::newRow("six, Z added past them")
+        << QStringList{"A", "B", "C", "D", "E", "F"} << QList<qint64>{1, 2, 3, 4, 5, 6}
+        << QStringList{"A", "B", "C", "D", "E", "F", "Z"} << QList<qint64>{1, 2, 3, 4, 5, 6, -1} << Sources{};
+}
+
+void TestMutualSlots::emptiedColumns() {
+    QFETCH(QStringList, before);
+    QFETCH(QList<qint64>, beforeIds);
+    QFETCH(QStringList, after);
+    QFETCH(QList<qint64>, afterIds);
+    QFETCH(Sources, emptied);
+    const std::vector<int> got =
+        MutualSlots::emptiedColumns(plan(insurers(before, beforeIds), insurers(after, afterIds)));
+    QCOMPARE(Sources(got.begin(), got.end()), emptied);
+}
+
+void TestMutualSlots::questionSaysTheLoss_data() {
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<qint64>("acts");
+    QTest::addColumn<QString>("amount"); // empty: too large to be summed
+    QTest::addColumn<Sources>("columns");
+    QTest::addColumn<QStringList>("said");
+    QTest::newRow("first insurer, one act")
+        << QStringList{} << QStringList{"A"} << qint64(1) << "12,5" << Sources{1}
+        << QStringList{"vide des colonnes", "« A » prend la colonne 1, sans montant",
+                       "Les montants de la colonne 1 seront effacés : 1 acte perd 12,5 € de dépassement",
+                       "Faire ce changement et effacer ces montants ?"};
+    QTest::newRow("moves and a loss in two columns")
+        << QStringList{"A", "B", "C", "D", "E", "F"} << QStringList{"A", "AA", "B", "C", "D", "E", "F"} << qint64(3)
+        << "" << Sources{2, 6}
+        << QStringList{"déplace leurs colonnes", "« F » sort des six colonnes (colonne 6)",
+                       "Les montants des colonnes 2 et 6 seront effacés : 3 actes perdent en tout un montant trop "
+                       "grand pour être calculé de dépassement",
+                       "avec leur mutuelle ?"};
+    QTest::newRow("moves without a loss") << QStringList{"B", "C"} << QStringList{"A", "B", "C"} << qint64(0) << "0"
+                                          << Sources{} << QStringList{"déplace leurs colonnes", "avec leur mutuelle ?"};
+}
+
+void TestMutualSlots::questionSaysTheLoss() {
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(qint64, acts);
+    QFETCH(QString, amount);
+    QFETCH(Sources, columns);
+    QFETCH(QStringList, said);
+    // Ids follow the labels; a label only in `after` is new.
+    QList<qint64> beforeIds, afterIds;
+    for (qsizetype i = 0; i < before.size(); ++i)
+        beforeIds << i + 1;
+    for (const QString& label : after)
+        afterIds << (before.contains(label) ? before.indexOf(label) + 1 : -1);
+    Loss loss;
+    loss.acts = acts;
+    loss.amount = amount.isEmpty() ? std::nullopt : Money::parse(amount);
+    loss.columns.assign(columns.begin(), columns.end());
+    const QString q = question(plan(insurers(before, beforeIds), insurers(after, afterIds)), loss);
+    for (const QString& line : said)
+        QVERIFY2(q.contains(line), qPrintable(q));
+    QCOMPARE(q.contains(QStringLiteral("seront effacés")), acts > 0);
 }
 
 QTEST_MAIN(TestMutualSlots)

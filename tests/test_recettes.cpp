@@ -13,6 +13,7 @@
 #include "common/Settings.h"
 #include "domain/FecFile.h"
 #include "domain/LegacyImport.h"
+#include "domain/PractitionerSiren.h"
 #include "domain/ReceiptsSheet.h"
 #include "store/Store.h"
 #include "widgets/DatabaseOpener.h"
@@ -264,8 +265,9 @@ QStringList paymentEntries(Store& store, qint64 act) {
 void importSmallRegister(obs::test::TempClinic& clinic) {
     LegacyImportReport report;
     QString why;
-    if (!importLegacyRegister(QDir(QStringLiteral(LEGACY_DATA)).filePath(QStringLiteral("small.mdb")),
-                              clinic.location(), false, &report, &why))
+    // The register holds a few list values beyond an act's bounds: kept, as an installer may choose.
+    if (!importLegacyRegister(obs::test::legacyFixture("small.mdb"), clinic.location(), false, &report, &why,
+                              OutOfBounds::Keep))
         qFatal("import: %s", qPrintable(why));
 }
 
@@ -296,6 +298,8 @@ private slots:
     void latin9();
     void fecReadBack_data();
     void fecReadBack();
+    void sirenKey_data();
+    void sirenKey();
     void fecCommandLine_data();
     void fecCommandLine();
     void receiptsIndexAtUpgrade();
@@ -304,6 +308,7 @@ private slots:
     void windowShowsTheBook();
     void windowRefusals();
     void windowWritesFec();
+    void windowSirenOfEachPractitioner();
     void windowPrintsAndExports();
     void yearStatementByReceiptDate();
     void receiptStaysWithItsPerformer_data();
@@ -584,37 +589,101 @@ void TestRecettes::fecReadBack() {
                                "DIPE Chlo\xE9")); // Œ and é as ISO 8859-15 has them
 }
 
+void TestRecettes::sirenKey_data() {
+    QTest::addColumn<QString>("siren");
+    QTest::addColumn<QString>("problem"); // a text of the reason; empty when taken
+    QTest::newRow("right key") << "123456782"
+                               << "";
+    QTest::newRow("right key, another") << "732829320"
+                                        << "";
+    QTest::newRow("La Poste") << "356000000"
+                              << "";
+    QTest::newRow("last digit wrong") << "123456789"
+                                      << "clé de contrôle";
+    QTest::newRow("two digits swapped") << "213456782"
+                                        << "clé de contrôle";
+    QTest::newRow("eight digits") << "12345678"
+                                  << "9 chiffres";
+    QTest::newRow("a space") << "123 456 782"
+                             << "9 chiffres";
+    QTest::newRow("empty") << ""
+                           << "SIREN manque";
+}
+
+void TestRecettes::sirenKey() {
+    QFETCH(QString, siren);
+    QFETCH(QString, problem);
+    const QString said = FecFile::sirenProblem(siren);
+    if (problem.isEmpty())
+        QVERIFY2(said.isEmpty(), qPrintable(said));
+    else
+        QVERIFY2(said.contains(problem), qPrintable(said));
+}
+
 void TestRecettes::fecCommandLine_data() {
     QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("kept"); // practitioner, SIREN kept with them before the command
+    QTest::addColumn<bool>("existing");    // the year's file is already in the folder
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
     const QStringList good{"--praticien", kLeger, "--exercice", "2025", "--siren", "123456782"};
-    QTest::newRow("good") << good << 0 << QString();
+    const QStringList unnamed{"--praticien", kLeger, "--exercice", "2025"};
+    QTest::newRow("good") << good << QStringList{} << false << 0 << QString();
     QTest::newRow("year not a year") << QStringList{"--praticien", kLeger, "--exercice", "20x5", "--siren", "123456782"}
-                                     << 2 << "n'est pas une année";
+                                     << QStringList{} << false << 2 << "n'est pas une année";
     QTest::newRow("unknown practitioner")
-        << QStringList{"--praticien", "Dr Personne", "--exercice", "2025", "--siren", "123456782"} << 2
-        << "n'est pas dans la liste des praticiens";
+        << QStringList{"--praticien", "Dr Personne", "--exercice", "2025", "--siren", "123456782"} << QStringList{}
+        << false << 2 << "n'est pas dans la liste des praticiens";
     QTest::newRow("SIREN of 8 digits") << QStringList{"--praticien", kLeger,    "--exercice",
                                                       "2025",        "--siren", "12345678"}
-                                       << 2 << "9 chiffres";
+                                       << QStringList{} << false << 2 << "9 chiffres";
     QTest::newRow("SIREN with a letter") << QStringList{"--praticien", kLeger,    "--exercice",
                                                         "2025",        "--siren", "12345678A"}
-                                         << 2 << "9 chiffres";
-    QTest::newRow("no SIREN") << QStringList{"--praticien", kLeger, "--exercice", "2025"} << 2 << "SIREN manque";
-    QTest::newRow("no practitioner") << QStringList{"--exercice", "2025", "--siren", "123456782"} << 2
-                                     << "praticien manque";
+                                         << QStringList{} << false << 2 << "9 chiffres";
+    QTest::newRow("SIREN with a wrong key")
+        << QStringList{"--praticien", kLeger, "--exercice", "2025", "--siren", "123456789"} << QStringList{} << false
+        << 2 << "« 123456789 » n'est pas valable";
+    QTest::newRow("no SIREN") << unnamed << QStringList{} << false << 2 << "SIREN manque";
+    QTest::newRow("no practitioner") << QStringList{"--exercice", "2025", "--siren", "123456782"} << QStringList{}
+                                     << false << 2 << "praticien manque";
+    // Without --siren, the practitioner's own, never a colleague's.
+    QTest::newRow("SIREN kept with the practitioner")
+        << unnamed << QStringList{kLeger, "123456782"} << false << 0 << QString();
+    QTest::newRow("SIREN kept, name in other case") << QStringList{"--praticien", "DR LÉGER", "--exercice", "2025"}
+                                                    << QStringList{kLeger, "123456782"} << false << 0 << QString();
+    QTest::newRow("only a colleague's SIREN kept")
+        << unnamed << QStringList{kOrval, "123456782"} << false << 2 << "aucun n'est gardé pour « Dr Léger »";
+    QTest::newRow("kept SIREN with a wrong key")
+        << unnamed << QStringList{kLeger, "123456789"} << false << 2 << "clé de contrôle";
+    QTest::newRow("given SIREN over the kept one")
+        << good << QStringList{kLeger, "732829320"} << false << 0 << QString();
+    // The year's file may already be with the accountant.
+    QTest::newRow("existing file kept") << good << QStringList{} << true << 1 << "123456782FEC20251231.txt existe déjà";
+    QTest::newRow("existing file, unknown practitioner")
+        << QStringList{"--praticien", "Dr Personne", "--exercice", "2025", "--siren", "123456782"} << QStringList{}
+        << true << 2 << "n'est pas dans la liste des praticiens";
+    QTest::newRow("existing file replaced")
+        << good + QStringList{"--replace"} << QStringList{} << true << 0 << QString();
 }
 
 void TestRecettes::fecCommandLine() {
     QFETCH(QStringList, options);
+    QFETCH(QStringList, kept);
+    QFETCH(bool, existing);
     QFETCH(int, code);
     QFETCH(QString, message);
     obs::test::TempClinic clinic;
     Clinic c(clinic.location());
     seed(c);
+    if (!kept.isEmpty())
+        Clinic::check(PractitionerSiren::keep(*c.store, kept[0], kept[1]), "keep");
     const QString folder = QDir(clinic.dir()).filePath(QStringLiteral("fec"));
     QVERIFY(QDir().mkpath(folder));
+    const QString file = QDir(folder).filePath(QStringLiteral("123456782FEC20251231.txt"));
+    if (existing) {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("déjà remis") > 0);
+    }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), clinic.dir());
     const auto run =
@@ -623,12 +692,14 @@ void TestRecettes::fecCommandLine() {
     QCOMPARE(run.code, code);
     const QStringList written = QDir(folder).entryList(QDir::Files);
     if (code == 0) {
-        QCOMPARE(run.out.trimmed(), QDir(folder).filePath(QStringLiteral("123456782FEC20251231.txt")));
+        QCOMPARE(run.out.trimmed(), file);
         QCOMPARE(written, (QStringList{"123456782FEC20251231-descriptif.txt", "123456782FEC20251231.txt"}));
         QVERIFY(readFec(readAll(run.out.trimmed()), 2025).problem.isEmpty());
     } else {
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY2(written.isEmpty(), qPrintable(written.join(u' ')));
+        QCOMPARE(written, existing ? QStringList{"123456782FEC20251231.txt"} : QStringList{});
+        if (existing)
+            QCOMPARE(readAll(file), QByteArray("déjà remis"));
         QVERIFY(run.out.isEmpty());
     }
 }
@@ -776,7 +847,12 @@ void TestRecettes::windowWritesFec() {
     const QByteArray bytes = readAll(path);
     QVERIFY(readFec(bytes, 2025).problem.isEmpty());
     QVERIFY(!bytes.contains("DUPONT"));
-    QCOMPARE(Settings::siren(), QStringLiteral("123456782"));
+    // The SIREN is kept with the practitioner, not for the colleagues.
+    QString kept;
+    QVERIFY(PractitionerSiren::read(*c.store, kLeger, &kept));
+    QCOMPARE(kept, QStringLiteral("123456782"));
+    QVERIFY(PractitionerSiren::read(*c.store, kOrval, &kept));
+    QCOMPARE(kept, QString());
 
     // Asked again: replacing the file is a question whose default is No; No leaves it as it was.
     QVERIFY(QFile::remove(path));
@@ -791,6 +867,77 @@ void TestRecettes::windowWritesFec() {
     QVERIFY(Dialogs::shown().last().text.contains(QStringLiteral("existe déjà")));
     QCOMPARE(Dialogs::shown().last().defaultAnswer, Dialogs::Default::No);
     QCOMPARE(readAll(path), QByteArray("ancien"));
+}
+
+// Each practitioner's SIREN is offered when they are chosen, checked by its key, and kept with
+// them (journalled) once their file is written.
+void TestRecettes::windowSirenOfEachPractitioner() {
+    obs::test::TempClinic clinic;
+    Clinic c(clinic.location());
+    seed(c);
+    Clinic::check(PractitionerSiren::keep(*c.store, kLeger, QStringLiteral("123456782")), "keep");
+    std::vector<JournalEntry> before;
+    Clinic::check(c.store->journal().each([&](const JournalEntry& e) {
+        before.push_back(e);
+        return true;
+    }),
+                  "journal");
+    ReceiptsWindow window(clinic.database());
+    auto* practitioner = child<QComboBox>(&window, "CboPraticien");
+    auto* siren = child<QLineEdit>(&window, "TxtSiren");
+    child<QLineEdit>(&window, "TxtDu")->setText(QStringLiteral("01/01/2025"));
+    child<QLineEdit>(&window, "TxtAu")->setText(QStringLiteral("31/12/2025"));
+    practitioner->setCurrentText(kOrval);
+    QCOMPARE(siren->text(), QString());
+    practitioner->setCurrentText(kLeger);
+    QCOMPARE(siren->text(), QStringLiteral("123456782"));
+
+    // Typed for D'Orval, with a wrong key: said on the screen, nothing asked or written.
+    practitioner->setCurrentText(kOrval);
+    siren->selectAll();
+    QTest::keyClicks(siren, QStringLiteral("732829329"));
+    child<QPushButton>(&window, "CmdFec")->click();
+    QCOMPARE(Dialogs::shown().size(), 1);
+    QVERIFY2(Dialogs::lastText().contains(QStringLiteral("clé de contrôle")), qPrintable(Dialogs::lastText()));
+    // What was typed for one stays with them while another is looked at.
+    practitioner->setCurrentText(kLeger);
+    QCOMPARE(siren->text(), QStringLiteral("123456782"));
+    practitioner->setCurrentText(kOrval);
+    QCOMPARE(siren->text(), QStringLiteral("732829329"));
+
+    siren->selectAll();
+    QTest::keyClicks(siren, QStringLiteral("732829320"));
+    const QString folder = QDir(clinic.dir()).filePath(QStringLiteral("comptable"));
+    QVERIFY(QDir().mkpath(folder));
+    Dialogs::clearShown();
+    Dialogs::queueFolder(folder);
+    child<QPushButton>(&window, "CmdFec")->click();
+    QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("732829320FEC20251231.txt"))));
+    QString kept;
+    QVERIFY(PractitionerSiren::read(*c.store, kOrval, &kept));
+    QCOMPARE(kept, QStringLiteral("732829320"));
+    QVERIFY(PractitionerSiren::read(*c.store, kLeger, &kept));
+    QCOMPARE(kept, QStringLiteral("123456782"));
+    // One journal entry: D'Orval's entry of the list, its code before and after.
+    std::vector<JournalEntry> after;
+    Clinic::check(c.store->journal().each([&](const JournalEntry& e) {
+        after.push_back(e);
+        return true;
+    }),
+                  "journal");
+    QCOMPARE(after.size(), before.size() + 1);
+    QCOMPARE(after.back().kind, JournalKind::ReferenceChanged);
+    bool said = false;
+    for (const ColumnChange& change : after.back().changes)
+        said = said || (change.column == QLatin1String("CCAM") && change.after == QStringLiteral("732829320"));
+    QVERIFY(said);
+
+    // A window opened afterwards, on another workstation as well, offers each their own.
+    ReceiptsWindow again(clinic.database());
+    child<QComboBox>(&again, "CboPraticien")->setCurrentText(kOrval);
+    QCOMPARE(child<QLineEdit>(&again, "TxtSiren")->text(), QStringLiteral("732829320"));
+    child<QComboBox>(&again, "CboPraticien")->setCurrentText(kOeuvray);
+    QCOMPARE(child<QLineEdit>(&again, "TxtSiren")->text(), QString());
 }
 
 void TestRecettes::windowPrintsAndExports() {

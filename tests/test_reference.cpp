@@ -165,6 +165,8 @@ private slots:
     void insurerChangeMovesAmounts_data();
     void insurerChangeMovesAmounts();
     void slotMoveRefusedWhenListChanged();
+    void amountsEmptiedOnlyWhenAgreed_data();
+    void amountsEmptiedOnlyWhenAgreed();
     void deleteAsksAndKeepsOrder_data();
     void deleteAsksAndKeepsOrder();
     void unsavedTypingAsked_data();
@@ -173,6 +175,7 @@ private slots:
     void addActWithAmounts();
     void doubleClickShowsRow();
     void sameLabelTwice();
+    void practitionerKeepsItsSiren();
     void modifyAndDeleteByDoubleClick_data();
     void modifyAndDeleteByDoubleClick();
     void typedTextNeverChangesQuery();
@@ -431,8 +434,10 @@ void TestReference::insurerChangeMovesAmounts_data() {
         << "AXA"
         << "" << true
         << QStringList{"« Harmonie » passe de la colonne 2 à la colonne 1",
-                       "« MGEN » passe de la colonne 3 à la colonne 2"}
-        << false << QStringList{"2", "3", "", "", "", ""} << QStringList{"Harmonie", "MGEN"};
+                       "« MGEN » passe de la colonne 3 à la colonne 2",
+                       "« AXA » est supprimée : ses montants (colonne 1) sont retirés des actes",
+                       "Les montants de la colonne 1 seront effacés : 2 actes perdent en tout 2 € de dépassement"}
+        << true << QStringList{"2", "3", "", "", "", ""} << QStringList{"Harmonie", "MGEN"};
     QTest::newRow("three, moves declined")
         << three << "add"
         << "AG2R"
@@ -443,7 +448,8 @@ void TestReference::insurerChangeMovesAmounts_data() {
         << "AA"
         << "" << true
         << QStringList{"« B » passe de la colonne 2 à la colonne 3", "« E » passe de la colonne 5 à la colonne 6",
-                       "« F » sort des six colonnes (colonne 6) : ses montants seront perdus"}
+                       "« F » sort des six colonnes (colonne 6) : ses montants seront perdus",
+                       "Les montants de la colonne 6 seront effacés : 2 actes perdent en tout 12 € de dépassement"}
         << true << QStringList{"1", "", "2", "3", "4", "5"} << QStringList{"A", "AA", "B", "C", "D", "E", "F"};
     QTest::newRow("six, loss declined") << six << "add"
                                         << "AA"
@@ -460,15 +466,17 @@ void TestReference::insurerChangeMovesAmounts_data() {
         << "B"
         << "" << true
         << QStringList{"« C » passe de la colonne 3 à la colonne 2", "« F » passe de la colonne 6 à la colonne 5",
-                       "« G » prend la colonne 6, sans montant"}
-        << false << QStringList{"1", "3", "4", "5", "6", ""} << QStringList{"A", "C", "D", "E", "F", "G"};
+                       "« G » prend la colonne 6, sans montant",
+                       "Les montants de la colonne 2 seront effacés : 2 actes perdent en tout 4 € de dépassement"}
+        << true << QStringList{"1", "3", "4", "5", "6", ""} << QStringList{"A", "C", "D", "E", "F", "G"};
     QTest::newRow("seven, first renamed past the sixth")
         << seven << "rename"
         << "A"
         << "Z" << true
         << QStringList{"« B » passe de la colonne 2 à la colonne 1",
                        "« A » sort des six colonnes (colonne 1) : ses montants seront perdus",
-                       "« G » prend la colonne 6, sans montant"}
+                       "« G » prend la colonne 6, sans montant",
+                       "Les montants de la colonne 1 seront effacés : 2 actes perdent en tout 2 € de dépassement"}
         << true << QStringList{"2", "3", "4", "5", "6", ""} << QStringList{"B", "C", "D", "E", "F", "G", "Z"};
 }
 
@@ -534,6 +542,92 @@ void TestReference::insurerChangeMovesAmounts() {
     // The editor's captions follow the insurers, so each column shows its own insurer's amount.
     e.click("CmdAccts");
     QCOMPARE(e.mutualCaptions().mid(0, std::min<qsizetype>(6, byLabel.size())), byLabel.mid(0, 6));
+}
+
+void TestReference::amountsEmptiedOnlyWhenAgreed_data() {
+    QTest::addColumn<QStringList>("insurers"); // as stored
+    QTest::addColumn<QStringList>("amounts");  // MUT1... of both act entries before
+    QTest::addColumn<QString>("action");       // add or remove
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("agreed");
+    QTest::addColumn<QString>("said");      // the loss the question states; empty: no question
+    QTest::addColumn<QStringList>("after"); // the act entries' MUT1 to MUT6 afterwards
+
+    const QStringList kept{"15", "", "", "", "", ""};
+    QTest::newRow("first insurer over amounts, Non") << QStringList{} << QStringList{"15"} << "add"
+                                                     << "MGEN" << false
+                                                     << "Les montants de la colonne 1 seront effacés : 2 actes perdent "
+                                                        "en tout 30 € de dépassement"
+                                                     << kept;
+    QTest::newRow("first insurer over amounts, Oui") << QStringList{} << QStringList{"15"} << "add"
+                                                     << "MGEN" << true
+                                                     << "Les montants de la colonne 1 seront effacés : 2 actes perdent "
+                                                        "en tout 30 € de dépassement"
+                                                     << QStringList{"", "", "", "", "", ""};
+    QTest::newRow("first insurer over zeros") << QStringList{} << QStringList{"0", "0"} << "add"
+                                              << "MGEN" << true << "" << QStringList{"", "0", "", "", "", ""};
+    QTest::newRow("a column without holder gets one")
+        << QStringList{"AXA"} << QStringList{"10", "2,55"} << "add"
+        << "MGEN" << false
+        << "Les montants de la colonne 2 seront effacés : 2 actes perdent en tout 5,1 € de dépassement"
+        << QStringList{"10", "2,55", "", "", "", ""};
+    QTest::newRow("last insurer removed with its amounts")
+        << QStringList{"AXA", "MGEN"} << QStringList{"10", "20"} << "remove"
+        << "MGEN" << true << "Les montants de la colonne 2 seront effacés : 2 actes perdent en tout 40 € de dépassement"
+        << QStringList{"10", "", "", "", "", ""};
+    QTest::newRow("last insurer removed, amounts kept on Non")
+        << QStringList{"AXA", "MGEN"} << QStringList{"10", "20"} << "remove"
+        << "MGEN" << false
+        << "Les montants de la colonne 2 seront effacés : 2 actes perdent en tout 40 € de dépassement"
+        << QStringList{"10", "20", "", "", "", ""};
+}
+
+void TestReference::amountsEmptiedOnlyWhenAgreed() {
+    QFETCH(QStringList, insurers);
+    QFETCH(QStringList, amounts);
+    QFETCH(QString, action);
+    QFETCH(QString, label);
+    QFETCH(bool, agreed);
+    QFETCH(QString, said);
+    QFETCH(QStringList, after);
+    TempClinic clinic;
+    for (const QString& name : insurers)
+        clinic.addMemo(6, name);
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5", amounts);
+    clinic.addMemo(3, "Conisation", "JKFA001", "100", amounts);
+
+    Editor e(clinic);
+    e.click("CmdMut");
+    if (action == u"remove") {
+        e.doubleClick(label);
+        Dialogs::queueAnswer(true); // "Supprimer « X » ?"
+    } else {
+        e.type("Text1", label);
+    }
+    if (!said.isEmpty())
+        Dialogs::queueAnswer(agreed);
+    e.click(action == u"add" ? "CmdAjoute" : "CmdSupprime");
+
+    QList<Dialogs::Shown> shown = Dialogs::shown();
+    if (action == u"remove")
+        shown.removeFirst();
+    QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty()) {
+        QVERIFY2(shown[0].text.contains(said), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].defaultAnswer, Dialogs::Default::No);
+    }
+    QStringList expectedList = insurers;
+    if (agreed && action == u"add")
+        expectedList << label;
+    if (agreed && action == u"remove")
+        expectedList.removeAll(label);
+    expectedList.sort();
+    QCOMPARE(insurersByLabel(clinic), expectedList);
+    QCOMPARE(storedAmounts(clinic, ReferenceList::DeliveryActs, "Césarienne"), after);
+    QCOMPARE(storedAmounts(clinic, ReferenceList::SurgicalActs, "Conisation"), after);
+    // Non: the name typed stays in its box.
+    if (!agreed && action == u"add")
+        QCOMPARE(e.edit("Text1")->text(), label);
 }
 
 void TestReference::slotMoveRefusedWhenListChanged() {
@@ -757,6 +851,32 @@ void TestReference::sameLabelTwice() {
     e.click("CmdModif");
     QCOMPARE(labels(clinic, 6), (QStringList{"MGEN Filia", "MGEN"}));
     QCOMPARE(e.items(), (QStringList{"MGEN Filia", "MGEN"}));
+}
+
+void TestReference::practitionerKeepsItsSiren() {
+    // A practitioner's SIREN lives in their entry's code, which the editor does not show for them.
+    TempClinic clinic;
+    clinic.addMemo(1, "Dr MARTIN", "123456782");
+    clinic.addMemo(2, "Césarienne", "JQGA002", "313,5");
+    Editor e(clinic);
+    e.click("CmdAccts");
+    e.doubleClick("Césarienne");
+    e.click("CmdMedecins");
+    e.type("Text1", "Dr NOUVEAU");
+    e.click("CmdAjoute");
+    e.doubleClick("Dr MARTIN");
+    e.type("Text1", "Dr MARTIN-DUBOIS");
+    e.click("CmdModif");
+    QVERIFY(Dialogs::shownTexts().isEmpty());
+    auto codeOf = [&](const QString& label) {
+        ReferenceEntry entry;
+        bool found = false;
+        return storeOf(clinic)->references().find(ReferenceList::Practitioners, label, &entry, &found) && found
+                   ? entry.code
+                   : QStringLiteral("(absent)");
+    };
+    QCOMPARE(codeOf(QStringLiteral("Dr NOUVEAU")), QString()); // not the act's code left in the hidden box
+    QCOMPARE(codeOf(QStringLiteral("Dr MARTIN-DUBOIS")), QStringLiteral("123456782"));
 }
 
 void TestReference::modifyAndDeleteByDoubleClick_data() {

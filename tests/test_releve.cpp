@@ -547,7 +547,10 @@ void TestReleve::sameOnFileAndServer() {
             a.date = dayNumberOf(s.date);
             a.performedBy = QString::fromUtf8(s.performer);
             a.followedBy = QString::fromUtf8(s.follower);
+            // The store takes whole cents: a fraction of a cent comes only from an older register's import.
             a.price = amount(s.price);
+            if (a.price && !a.price->inWholeCents())
+                a.price = a.price->roundedTo2();
             a.excess = amount(s.excess);
             qint64 number = 0;
             QVERIFY(store->acts().append(a, &number));

@@ -102,7 +102,7 @@ void TestRestoreSafety::refusesForeignColumns() {
     QVERIFY(!restoreDatabase(backup, clinic.dbPath(), &why, &kept));
     QVERIFY2(why.contains(named), qPrintable(why));
     QCOMPARE(contentOf(clinic.dbPath()), live);
-    QVERIFY(!QFileInfo::exists(clinic.dbPath() + ".avant-restauration"));
+    QVERIFY(obs::test::keptBeforeRestore(clinic.dbPath()).isEmpty());
     QCOMPARE(QDir(clinic.dir()).entryList({"*.partiel*"}, QDir::Files), QStringList());
 }
 

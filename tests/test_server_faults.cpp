@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -97,10 +98,10 @@ public:
         QString ignored;
         control(QStringLiteral("stop"), &ignored);
     }
-    bool control(const QString& action, QString* why) {
+    bool control(const QString& action, QString* why, const QString& mode = QStringLiteral("fast")) {
         QStringList args{QStringLiteral("-D"), data(), QStringLiteral("-l"), file("log"), QStringLiteral("-w")};
         if (action != u"start")
-            args << QStringLiteral("-m") << QStringLiteral("fast");
+            args << QStringLiteral("-m") << mode;
         const auto r = asServer(QStringLiteral("pg_ctl"), args << action);
         return r.code == 0 || fail(why, QStringLiteral("pg_ctl %1: %2%3").arg(action, r.err, r.out));
     }
@@ -375,6 +376,7 @@ private slots:
     void answerLostAfterTheWrite_data();
     void answerLostAfterTheWrite();
     void lockHeldByAnotherWorkstation();
+    void stoppedAtOnceDuringACommand();
 
 private:
     // The clinic on the test's own server, reached through `conninfo`, with one act to pay.
@@ -431,6 +433,15 @@ void TestServerFaults::tls_data() {
                           "sslrootcert=%2")
                .arg(port, m_server->file("absent.crt"))
         << QStringLiteral("(sslrootcert) est introuvable sur ce poste");
+    const QString notCertificate = m_server->file("pas-un-certificat.crt");
+    QFile junk(notCertificate);
+    if (!junk.open(QIODevice::WriteOnly) || junk.write("ceci n'est pas un certificat\n") < 0)
+        qFatal("cannot write %s", qPrintable(notCertificate));
+    QTest::newRow("authority file not a certificate")
+        << QStringLiteral("host=localhost hostaddr=127.0.0.1 port=%1 user=postgres sslmode=verify-full "
+                          "sslrootcert=%2")
+               .arg(port, notCertificate)
+        << QStringLiteral("(sslrootcert) n'est pas un certificat lisible");
 }
 
 void TestServerFaults::tls() {
@@ -698,6 +709,25 @@ void TestServerFaults::lockHeldByAnotherWorkstation() {
     w.save();
     QCOMPARE(lastMessage(), QStringLiteral("Fiche modifiée"));
     QCOMPARE(clinic->scalar("SELECT PAYECOMPLE FROM ACTES").toLongLong(), euros("30").toLongLong());
+}
+
+// A server stopped at once (-m immediate) while a command waits on it: the command says so in
+// French, without the server's English warning on the terminal.
+void TestServerFaults::stoppedAtOnceDuringACommand() {
+    const auto clinic = clinicOn(m_server->verified());
+    QProcess p;
+    p.start(obs::test::builtProgram(QStringLiteral("obsledger-admin")), {QStringLiteral("sql"), clinic->location()});
+    p.write("SELECT pg_sleep(30);\n");
+    p.closeWriteChannel();
+    QTest::qWait(1500);
+    QString why;
+    QVERIFY2(m_server->control(QStringLiteral("stop"), &why, QStringLiteral("immediate")), qPrintable(why));
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(m_server->control(QStringLiteral("start"), &why), qPrintable(why));
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(!err.contains(QStringLiteral("WARNING")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("serveur")), qPrintable(err));
 }
 
 QTEST_MAIN(TestServerFaults)

@@ -92,13 +92,18 @@ private:
     bool m_started = false;
 };
 
-// The shell blocks of a README section, in order, each a list of its lines.
-QList<QStringList> shellBlocks(const QString& readme, const QString& heading) {
+// A section of the README, from its heading to the next one.
+QString section(const QString& readme, const QString& heading) {
     const qsizetype start = readme.indexOf(QStringLiteral("\n## ") + heading + u'\n');
     if (start < 0)
         return {};
-    qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 4);
-    const QStringList lines = readme.mid(start, end < 0 ? -1 : end - start).split(u'\n');
+    const qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 4);
+    return readme.mid(start, end < 0 ? -1 : end - start);
+}
+
+// The shell blocks of a section, in order, each a list of its lines.
+QList<QStringList> shellBlocks(const QString& text) {
+    const QStringList lines = text.split(u'\n');
     QList<QStringList> blocks;
     bool inside = false;
     for (const QString& line : lines) {
@@ -142,6 +147,7 @@ private:
 
     std::unique_ptr<FreshServer> m_server;
     QTemporaryDir m_dir;
+    QString m_section;
     QList<QStringList> m_blocks;
     QString m_backup; // made by the workstation's login
 };
@@ -158,9 +164,9 @@ void TestServerInstall::initTestCase() {
 
     QFile readme(QStringLiteral(OBSLEDGER_README));
     QVERIFY(readme.open(QIODevice::ReadOnly));
-    m_blocks =
-        shellBlocks(QString::fromUtf8(readme.readAll()), QStringLiteral("Plusieurs postes : serveur PostgreSQL"));
-    QVERIFY(m_blocks.size() >= 4);
+    m_section = section(QString::fromUtf8(readme.readAll()), QStringLiteral("Plusieurs postes : serveur PostgreSQL"));
+    m_blocks = shellBlocks(m_section);
+    QVERIFY(m_blocks.size() >= 5);
 
     const QString bin = m_dir.filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkpath(bin));
@@ -180,7 +186,7 @@ void TestServerInstall::initTestCase() {
                       "args+=(\"$a\"); done\n"
                       "exec \"$ADMIN\" \"${args[@]}\"\n",
                       exec));
-    // The clinic's file that step 3 moves to the server.
+    // The clinic's file that step 6 moves to the server.
     const Run made = shell(QStringLiteral("obsledger-admin init /srv/compta/OBSLEDGER.mdb --demo"));
     QVERIFY2(made.code == 0, qPrintable(made.err));
 }
@@ -219,17 +225,27 @@ void TestServerInstall::initWithoutTheRoleSaysHow() {
 
 void TestServerInstall::readmeStepsOnAFreshServer() {
     // The README's steps, as it words them.
-    QCOMPARE(
-        m_blocks[0],
-        (QStringList{"sudo -u postgres createuser compta_admin", "sudo -u postgres createdb -O compta_admin compta",
-                     "sudo -u postgres psql -c \"CREATE ROLE obsledger_utilisateurs NOLOGIN\"",
-                     "obsledger-admin init "
-                     "\"postgresql://compta_admin@serveur.clinique.lan/compta?sslmode=verify-full\""}));
-    QCOMPARE(m_blocks[1].size(), 1);
-    QVERIFY(m_blocks[1][0].startsWith(QStringLiteral("sudo -u postgres psql -c \"CREATE ROLE marie LOGIN")));
+    QCOMPARE(m_blocks[0], (QStringList{"sudo -u postgres createuser compta_admin",
+                                       "sudo -u postgres createdb -O compta_admin compta",
+                                       "sudo -u postgres psql -c \"CREATE ROLE obsledger_utilisateurs NOLOGIN\""}));
+    const QString init = QStringLiteral(
+        "obsledger-admin init \"postgresql://compta_admin@serveur.clinique.lan/compta?sslmode=verify-full\"");
+    QCOMPARE(m_blocks[1].value(1), init);
     QCOMPARE(m_blocks[2].size(), 1);
-    QVERIFY(m_blocks[2][0].startsWith(QStringLiteral("obsledger-admin copy /srv/compta/OBSLEDGER.mdb")));
-    for (int block = 0; block < 4; ++block) {
+    QVERIFY(m_blocks[2][0].startsWith(QStringLiteral("sudo -u postgres psql -c \"CREATE ROLE marie LOGIN")));
+    QCOMPARE(m_blocks[3].size(), 1);
+    QVERIFY(m_blocks[3][0].startsWith(QStringLiteral("obsledger-admin copy /srv/compta/OBSLEDGER.mdb")));
+    QVERIFY(m_blocks[4].value(1).startsWith(QStringLiteral("obsledger-admin set-server")));
+    // What a TLS login of the owner needs is written before the init that makes it: its password,
+    // the pg_hba.conf lines that let it in over TLS, the certificates and TLS itself.
+    const qsizetype initAt = m_section.indexOf(init);
+    for (const char* before :
+         {"\\password compta_admin", "hostssl compta compta_admin", "hostssl compta +obsledger_utilisateurs",
+          "-keyout server.key", "ssl = on", "listen_addresses", "compta:compta_admin:"}) {
+        const qsizetype at = m_section.indexOf(QString::fromUtf8(before));
+        QVERIFY2(at >= 0 && at < initAt, before);
+    }
+    for (int block = 0; block < 5; ++block) {
         for (const QString& line : m_blocks[block]) {
             const Run r = shell(line);
             QVERIFY2(r.code == 0, qPrintable(line + QStringLiteral("\n") + r.err));
@@ -255,7 +271,7 @@ void TestServerInstall::readmeStepsOnAFreshServer() {
 }
 
 void TestServerInstall::workstationLoginRestores() {
-    // A workstation's login, as the README's step 2 makes it, after the steps above.
+    // A workstation's login, as the README's step 5 makes it, after the steps above.
     const QString marie = m_server->as(QStringLiteral("marie"), QStringLiteral("compta"));
     auto db = connectTo(marie);
     QVERIFY(db);
@@ -291,7 +307,7 @@ void TestServerInstall::workstationLoginRestores() {
                              "compta\" --replace"));
     QVERIFY2(replaced.code == 0, qPrintable(replaced.err));
     QVERIFY(replaced.out.startsWith(QStringLiteral("Copie vérifiée")));
-    // The tool's restore goes to the server the settings name (README's step 4 set it for marie).
+    // The tool's restore goes to the server the settings name (README's step 7 set it for marie).
     const Run restored = shell(QStringLiteral("obsledger-admin restore ") + backup);
     QVERIFY2(restored.code == 0, qPrintable(restored.err));
     QVERIFY2(restored.out.contains(QStringLiteral("compta")), qPrintable(restored.out));

@@ -2,6 +2,7 @@
 // runs maintenance SQL with the program's text order, checks a file, and restores a backup.
 #include "common/CommandLine.h"
 #include "common/DayNumber.h"
+#include "common/Leftovers.h"
 #include "common/Money.h"
 #include "common/PrivateFile.h"
 #include "common/Settings.h"
@@ -13,6 +14,7 @@
 #include "domain/FecFile.h"
 #include "domain/JournalText.h"
 #include "domain/LegacyImport.h"
+#include "domain/PractitionerSiren.h"
 #include "domain/ServerBackup.h"
 #include "domain/TaxYear.h"
 #include "domain/UsualFiles.h"
@@ -114,54 +116,98 @@ int journalVerify(const QString& location) {
     return 0;
 }
 
-int init(const QString& path, bool demo) {
-    if (isServerLocation(path)) {
+// The destination held for this command until it ends: another command on it waits, then gives up.
+std::unique_ptr<BaseHold> hold(const QString& location, const char* command) {
+    Status s;
+    auto held = holdBase(location,
+                         QStringLiteral("« obsledger-admin %1 » (processus %2)")
+                             .arg(QLatin1String(command))
+                             .arg(QCoreApplication::applicationPid()),
+                         kFileLockWaitMs, &s);
+    if (!held)
+        err() << s.message << "\n";
+    return held;
+}
+
+int init(const QString& given, bool demo) {
+    if (isServerLocation(given)) {
         if (demo) {
             err() << "--demo ne s'applique qu'à un fichier : remplissez le serveur avec « copy ».\n";
             return 2;
         }
-        return initServer(path);
+        const auto held = hold(given, "init");
+        return held ? initServer(given) : 1;
     }
+    const QString path = followedFilePath(given);
+    const auto held = hold(path, "init");
+    if (!held)
+        return 1;
     if (QFileInfo::exists(path)) {
-        err() << "Le fichier " << path << " existe déjà : il n'a pas été modifié.\n";
+        err() << "Le fichier " << given << " existe déjà : il n'a pas été modifié.\n";
         return 1;
     }
-    NewBaseStep step = NewBaseStep::NotReached;
     const QDate today = QDate::currentDate();
-    const Status s = demo
-                         ? createBase(path, &step, demoReferences(), demoJournaledActs(400, today.addMonths(-8), today))
-                         : createBase(path, &step);
-    if (step == NewBaseStep::NotReached) {
-        err() << "Impossible de créer " << path << " : " << s.message << "\n";
+    QString why;
+    const bool made = makeNewBaseFile(
+        path,
+        [&](const QString& temp, QString* failed) {
+            NewBaseStep step = NewBaseStep::NotReached;
+            Status s =
+                demo ? createBase(temp, &step, demoReferences(), demoJournaledActs(400, today.addMonths(-8), today))
+                     : createBase(temp, &step);
+            if (s)
+                s = checkSnapshot(temp);
+            if (!s)
+                *failed = QStringLiteral("La base n'a pas pu être créée : %1").arg(s.message);
+            return s.ok();
+        },
+        &why);
+    if (!made) {
+        err() << why << "\n";
         return 1;
     }
-    if (!s) {
-        err() << "La base n'a pas pu être créée : " << s.message << "\n";
-        return 1;
-    }
-    out() << "Base créée : " << path << (demo ? " (données de démonstration)" : "") << "\n";
+    out() << "Base créée : " << given << (demo ? " (données de démonstration)" : "") << "\n";
     return 0;
 }
 
-int copy(const QString& from, const QString& to, bool replace) {
-    QString why;
+int copy(const QString& from, const QString& givenTo, bool replace) {
+    const bool toServer = isServerLocation(givenTo);
+    const QString to = toServer ? givenTo : followedFilePath(givenTo);
+    const auto held = hold(to, "copy");
+    if (!held)
+        return 1;
+    QString why, kept;
     ClinicTotals totals;
-    if (!copyClinic(from, to, replace, &why, &totals)) {
+    if (replace && !keepBeforeCopy(from, to, &kept, &why)) {
+        err() << why << "\n";
+        return 1;
+    }
+    const bool done =
+        toServer || QFileInfo::exists(to)
+            ? copyClinic(from, to, replace, &why, &totals)
+            : makeNewBaseFile(
+                  to,
+                  [&](const QString& temp, QString* failed) { return copyClinic(from, temp, false, failed, &totals); },
+                  &why);
+    if (!done) {
         err() << why << "\n";
         return 1;
     }
     out() << "Copie vérifiée vers " << describeLocation(to) << " : " << totals.acts << " actes, " << totals.entries
           << " items ; prix " << Money::fromUnits(totals.prices).toFrench() << ", reversé "
           << Money::fromUnits(totals.reversed).toFrench() << " (identiques à la source).\n";
+    if (!kept.isEmpty())
+        out() << "La base remplacée est conservée dans " << kept << "\n";
     return 0;
 }
 
 // The former register's Access file into a new base, then its report; 0 only when the new base
 // was found equal to the old one.
-int importRegister(const QString& access, const QString& to, bool replace) {
+int importRegister(const QString& access, const QString& to, bool replace, bool keepOutOfBounds) {
     LegacyImportReport report;
     QString why;
-    const bool done = importLegacyRegister(access, to, replace, &report, &why);
+    const bool done = importLegacyRegister(access, to, replace, &report, &why,
+                                           keepOutOfBounds ? OutOfBounds::Keep : OutOfBounds::Refuse);
     if (done || report.found.acts > 0 || report.found.entries > 0)
         out() << report.text();
     if (!done) {
@@ -173,13 +219,14 @@ int importRegister(const QString& access, const QString& to, bool replace) {
 }
 
 int setServer(const QString& conninfo) {
-    if (!conninfo.trimmed().isEmpty() && !isServerLocation(conninfo)) {
-        err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
-        return 2;
-    }
+    // Before anything else, so that not even a message repeats the password.
     if (locationHasPassword(conninfo)) {
         err() << "L'adresse contient un mot de passe : il ne doit pas être écrit dans les réglages. Mettez-le dans "
                  "~/.pgpass (voir README) et retirez-le de l'adresse.\n";
+        return 2;
+    }
+    if (!conninfo.trimmed().isEmpty() && !isServerLocation(conninfo)) {
+        err() << "« " << conninfo << " » n'est pas une adresse de serveur (postgresql://... ou host=... dbname=...).\n";
         return 2;
     }
     QString error;
@@ -197,7 +244,8 @@ int setServer(const QString& conninfo) {
 
 int showPath() {
     if (!Settings::server().isEmpty()) {
-        out() << Settings::server() << "\n";
+        // A password written in the settings by hand is never shown.
+        out() << locationWithoutPassword(Settings::server()) << "\n";
         return 0;
     }
     const std::optional<QString> path = Settings::databasePathSet();
@@ -438,16 +486,22 @@ int journalShow(const QStringList& args) {
 }
 
 // The accountant's file of a practitioner's year, written in a folder (the current one by default).
+// The SIREN is the one given, else the one kept with the practitioner; an existing file is kept
+// unless --replace.
 int writeFec(const QStringList& args) {
     const QString base = args.value(1);
     FecFile::Request request;
     request.accounts = Settings::ledgerAccounts();
-    request.siren = Settings::siren();
     QString year, folder = QDir::currentPath();
+    bool sirenGiven = false, replace = false;
     for (qsizetype i = 2; i < args.size(); ++i) {
         const QString& option = args[i];
         if (option == QLatin1String("--noms")) {
             request.withNames = true;
+            continue;
+        }
+        if (option == QLatin1String("--replace")) {
+            replace = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -457,9 +511,10 @@ int writeFec(const QStringList& args) {
             request.practitioner = value;
         else if (option == QLatin1String("--exercice"))
             year = value;
-        else if (option == QLatin1String("--siren"))
+        else if (option == QLatin1String("--siren")) {
             request.siren = value.trimmed();
-        else if (option == QLatin1String("--dossier"))
+            sirenGiven = true;
+        } else if (option == QLatin1String("--dossier"))
             folder = value;
         else
             return usage();
@@ -467,7 +522,7 @@ int writeFec(const QStringList& args) {
     QString problem;
     if (request.practitioner.trimmed().isEmpty())
         problem = QStringLiteral("Le praticien manque : --praticien NOM.");
-    else if (problem = FecFile::yearProblem(year, &request.year); problem.isEmpty())
+    else if (problem = FecFile::yearProblem(year, &request.year); problem.isEmpty() && sirenGiven)
         problem = FecFile::sirenProblem(request.siren);
     if (!problem.isEmpty()) {
         err() << problem << "\n";
@@ -481,6 +536,35 @@ int writeFec(const QStringList& args) {
     const std::shared_ptr<Store> store = Store::open(base, &s);
     if (!store) {
         err() << s.message << "\n";
+        return 1;
+    }
+    bool known = false;
+    QString kept;
+    if (!(s = PractitionerSiren::read(*store, request.practitioner, &kept, &known))) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    if (!known)
+        problem =
+            QStringLiteral("Le praticien « %1 » n'est pas dans la liste des praticiens.").arg(request.practitioner);
+    else if (!sirenGiven && kept.isEmpty())
+        problem = QStringLiteral("Le numéro SIREN manque : aucun n'est gardé pour « %1 ». Donnez-le avec "
+                                 "--siren NUMERO (9 chiffres), ou une fois dans le livre des recettes.")
+                      .arg(request.practitioner);
+    else if (!sirenGiven) {
+        request.siren = kept;
+        problem = FecFile::sirenProblem(kept);
+    }
+    if (!problem.isEmpty()) {
+        err() << problem << "\n";
+        return 2;
+    }
+    // The file may already be with the accountant: it is replaced only when asked, as the
+    // receipts book's window asks first.
+    const QString target = QDir(folder).absoluteFilePath(FecFile::fileName(request.siren, request.year));
+    if (!replace && QFileInfo::exists(target)) {
+        err() << "Le fichier " << QDir::toNativeSeparators(target)
+              << " existe déjà : il est gardé tel quel. Ajoutez --replace pour le remplacer.\n";
         return 1;
     }
     QString path, message;
@@ -568,21 +652,32 @@ int taxYear(const QStringList& args) {
     return 0;
 }
 
+// import ACCESS DEST [--replace] [--garder-hors-limites], each option at most once.
+bool importOptionsValid(const QStringList& args) {
+    const QStringList options = args.mid(3);
+    for (const QString& o : options)
+        if ((o != QLatin1String("--replace") && o != QLatin1String("--garder-hors-limites")) || options.count(o) > 1)
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto rc =
-            answerCommandLine(argumentsOf(argc, argv),
-                              {QStringLiteral("obsledger-admin"),
-                               adminHelp(),
-                               {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"),
-                                QStringLiteral("--au"), QStringLiteral("--praticien"), QStringLiteral("--suivi"),
-                                QStringLiteral("--acte"), QStringLiteral("--exercice"), QStringLiteral("--siren"),
-                                QStringLiteral("--dossier"), QStringLiteral("--noms"), QStringLiteral("--csv")},
-                               false,
-                               true}))
+    if (const auto rc = answerCommandLine(
+            argumentsOf(argc, argv),
+            {QStringLiteral("obsledger-admin"),
+             adminHelp(),
+             {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
+              QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte"),
+              QStringLiteral("--exercice"), QStringLiteral("--siren"), QStringLiteral("--dossier"),
+              QStringLiteral("--noms"), QStringLiteral("--garder-hors-limites"), QStringLiteral("--csv")},
+             false,
+             true}))
         return *rc;
     QCoreApplication app(argc, argv);
+    // A command stopped by Ctrl+C or kill leaves none of its temporary files.
+    removeLeftoversOnSignals();
     QCoreApplication::setApplicationVersion(QStringLiteral(OBSLEDGER_VERSION));
     const QStringList args = app.arguments().mid(1);
     int rc = 2;
@@ -596,9 +691,9 @@ int main(int argc, char* argv[]) {
     else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
              args[0] == QLatin1String("copy"))
         rc = copy(args[1], args[2], args.size() == 4);
-    else if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--replace"))) &&
-             args[0] == QLatin1String("import"))
-        rc = importRegister(args[1], args[2], args.size() == 4);
+    else if (args.size() >= 3 && args[0] == QLatin1String("import") && importOptionsValid(args))
+        rc = importRegister(args[1], args[2], args.contains(QLatin1String("--replace")),
+                            args.contains(QLatin1String("--garder-hors-limites")));
     else if (args.size() == 1 && args[0] == QLatin1String("path"))
         rc = showPath();
     else if (args.size() == 2 && args[0] == QLatin1String("files"))

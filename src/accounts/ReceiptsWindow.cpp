@@ -8,6 +8,7 @@
 #include "common/Settings.h"
 #include "domain/ActsCsv.h"
 #include "domain/FecFile.h"
+#include "domain/PractitionerSiren.h"
 #include "store/SharedDatabase.h"
 #include "store/Store.h"
 #include "widgets/Dialogs.h"
@@ -150,6 +151,8 @@ ReceiptsWindow::ReceiptsWindow(SharedDatabase& database, QWidget* parent)
             Dialogs::warn(this, QStringLiteral("La liste des praticiens n'a pas pu être lue.\n%1").arg(s.message));
         m_practitioner->addItems(practitioners);
     }
+    showSirenOf(m_practitioner->currentText());
+    connect(m_practitioner, &QComboBox::currentTextChanged, this, &ReceiptsWindow::showSirenOf);
     display();
     // Its frame, title bar included, fits the screen as well.
     resize(sizeWithinScreen(this, QSize(1000, 700)).expandedTo(minimumSizeHint()));
@@ -247,7 +250,7 @@ void ReceiptsWindow::buildUi() {
 
     auto* fec = new QGridLayout;
     auto* sirenLabel = new QLabel(QStringLiteral("SIREN :"), this);
-    m_siren = new QLineEdit(Settings::siren(), this);
+    m_siren = new QLineEdit(this);
     m_siren->setObjectName(QStringLiteral("TxtSiren"));
     m_siren->setMaxLength(9);
     m_siren->setFixedWidth(m_siren->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16);
@@ -440,11 +443,39 @@ void ReceiptsWindow::writeFec() {
         Dialogs::warn(this, message);
         return;
     }
-    Settings::setSiren(request.siren);
-    Dialogs::inform(this, QStringLiteral("Le fichier des écritures comptables de l'exercice %1 (du 01/01/%1 au "
-                                         "31/12/%1) a été écrit, avec son descriptif :\n%2")
-                              .arg(request.year)
-                              .arg(QDir::toNativeSeparators(path)));
+    QString written = QStringLiteral("Le fichier des écritures comptables de l'exercice %1 (du 01/01/%1 au "
+                                     "31/12/%1) a été écrit, avec son descriptif :\n%2")
+                          .arg(request.year)
+                          .arg(QDir::toNativeSeparators(path));
+    // The SIREN the file was named with is kept with the practitioner for the next time.
+    if (const Status s = PractitionerSiren::keep(*store, request.practitioner, request.siren); !s) {
+        Dialogs::warn(this, written + QStringLiteral("\n\nMais le SIREN %1 n'a pas pu être gardé pour « %2 » dans la "
+                                                     "base : il reste dans sa case, et sera gardé avec le prochain "
+                                                     "fichier écrit.\n%3")
+                                          .arg(request.siren, request.practitioner, s.message));
+        return;
+    }
+    m_typed.remove(request.practitioner);
+    m_siren->setModified(false);
+    Dialogs::inform(this, written);
+}
+
+void ReceiptsWindow::showSirenOf(const QString& practitioner) {
+    if (!m_sirenOf.isEmpty() && m_siren->isModified())
+        m_typed.insert(m_sirenOf, m_siren->text());
+    m_sirenOf = practitioner;
+    if (const auto typed = m_typed.constFind(practitioner); typed != m_typed.constEnd()) {
+        m_siren->setText(*typed);
+        m_siren->setModified(true);
+        return;
+    }
+    QString siren;
+    if (const auto store = practitioner.isEmpty() ? nullptr : searchStore(this, m_database)) {
+        if (const Status s = PractitionerSiren::read(*store, practitioner, &siren); !s)
+            Dialogs::warn(this, QStringLiteral("Le SIREN de « %1 » n'a pas pu être lu : saisissez-le.\n%2")
+                                    .arg(practitioner, s.message));
+    }
+    m_siren->setText(siren);
 }
 
 } // namespace obs

@@ -4,6 +4,9 @@
 #include "domain/ReceiptsSheet.h"
 #include "widgets/Screen.h"
 
+#include <QHash>
+#include <QString>
+
 #include <memory>
 
 class QCheckBox;
@@ -42,6 +45,9 @@ private:
     void print();
     void exportBook();
     void writeFec();
+    // The SIREN box follows the practitioner chosen: what was typed for them in this window, else
+    // the one kept with them in the base.
+    void showSirenOf(const QString& practitioner);
 
     SharedDatabase& m_database;
     std::unique_ptr<ReceiptsSheet> m_sheet;
@@ -65,6 +71,8 @@ private:
     // The acts of the period paid before the journal, when there are any.
     QLabel* m_beforeJournal = nullptr;
     QLineEdit* m_siren = nullptr;
+    QString m_sirenOf;               // the practitioner the SIREN box shows
+    QHash<QString, QString> m_typed; // SIRENs typed and not yet kept, by practitioner
 };
 
 } // namespace obs

@@ -89,7 +89,7 @@ bool ReversalPanel::loadRates() {
         m_txtTauxClin->setText(rates.rates.clinic);
         m_txtTauxPrat->setText(rates.rates.practitioner);
     }
-    m_txtDateRev->setText(frenchDate(QDate::currentDate()));
+    resetPayment();
     accounts::restorePeriod(m_txtDate3, m_txtDate4, Settings::PeriodOf::Reversal);
     return rates.found;
 }
@@ -191,10 +191,13 @@ void ReversalPanel::recordPayment() {
         m_txtSommeRev->selectAll();
         return;
     }
-    if (!sum) {
-        Dialogs::warn(this, QStringLiteral("La somme reversée « %1 » n'est pas un montant valide. Corrigez-la ; rien "
-                                           "n'a été enregistré.")
-                                .arg(sumText));
+    if (!sum || !sum->inWholeCents()) {
+        Dialogs::warn(this, sum ? QStringLiteral("La somme reversée « %1 » a plus de deux décimales : une somme se "
+                                                 "saisit au centime près. Corrigez-la ; rien n'a été enregistré.")
+                                      .arg(sumText)
+                                : QStringLiteral("La somme reversée « %1 » n'est pas un montant valide. Corrigez-la ; "
+                                                 "rien n'a été enregistré.")
+                                      .arg(sumText));
         m_txtSommeRev->setFocus();
         m_txtSommeRev->selectAll();
         return;
@@ -244,7 +247,14 @@ void ReversalPanel::recordPayment() {
         Dialogs::inform(this, kNoReversal);
         return;
     }
+    // The next sum is paid today by transfer unless told otherwise.
+    resetPayment();
     emit finished();
+}
+
+void ReversalPanel::resetPayment() {
+    m_txtDateRev->setText(frenchDate(QDate::currentDate()));
+    resetPaymentMode(m_ui->CmbModeReversement);
 }
 
 void ReversalPanel::saveRates() {

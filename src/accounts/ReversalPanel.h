@@ -25,7 +25,8 @@ public:
     explicit ReversalPanel(SharedDatabase& database, QWidget* parent = nullptr);
     ~ReversalPanel() override;
 
-    // Reads the rates file and puts today in the payment's date; false when the file is missing.
+    // Reads the rates file and puts today and "Virement" in the payment's date and mode; false when the file is
+    // missing.
     bool loadRates();
     void setPractitioners(const QStringList& practitioners);
 
@@ -39,6 +40,8 @@ private:
     void computeOwed();
     void sumTyped(const QString& text);
     void recordPayment();
+    // The payment's date and mode back to today and "Virement".
+    void resetPayment();
     void saveRates();
 
     std::unique_ptr<Ui::ReversalPanel> m_ui;

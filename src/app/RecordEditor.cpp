@@ -58,6 +58,35 @@ QString totalCaptionOf(std::initializer_list<Money> amounts) {
     return sum ? sum->toFrench() + QStringLiteral(" €") : kOutOfRange;
 }
 
+// What another workstation changed in an act, as the boxes name it: "Prénom (Léa → Léna)".
+QStringList changesBetween(const Act& before, const Act& after) {
+    QStringList out;
+    const auto compare = [&](const char* caption, const QString& was, const QString& now) {
+        if (was != now)
+            out << QStringLiteral("%1 (%2 → %3)")
+                       .arg(QString::fromUtf8(caption), was.isEmpty() ? QStringLiteral("vide") : was,
+                            now.isEmpty() ? QStringLiteral("vide") : now);
+    };
+    compare("Nom", before.surname, after.surname);
+    compare("Prénom", before.firstName, after.firstName);
+    compare("Date de l'acte", storedDateText(before.date), storedDateText(after.date));
+    compare("Acte principal", before.act, after.act);
+    compare("Cotation CCAM", before.code, after.code);
+    compare("Férié/Nuit", before.nightOrHoliday, after.nightOrHoliday);
+    compare("Actes secondaires", QStringList(before.secondary.begin(), before.secondary.end()).join(u' ').simplified(),
+            QStringList(after.secondary.begin(), after.secondary.end()).join(u' ').simplified());
+    compare("Praticien assurant le suivi", before.followedBy, after.followedBy);
+    compare("Praticien ayant éffectué l'acte", before.performedBy, after.performedBy);
+    compare("Montant", frenchAmountText(before.price), frenchAmountText(after.price));
+    compare("DE", frenchAmountText(before.excess), frenchAmountText(after.excess));
+    compare("Payé Sécu", frenchAmountText(before.paidSecu), frenchAmountText(after.paidSecu));
+    compare("Payé Complémentaire", frenchAmountText(before.paidComplementary),
+            frenchAmountText(after.paidComplementary));
+    compare("Payé DE", frenchAmountText(before.paidExcess), frenchAmountText(after.paidExcess));
+    compare("Somme reversée", frenchAmountText(before.reversed), frenchAmountText(after.reversed));
+    return out;
+}
+
 // An amount box's text as a number: the amount when it reads as one.
 std::optional<Money> boxAmount(const QLineEdit* box) {
     return Money::parse(box->text());
@@ -257,9 +286,9 @@ void RecordEditor::moveRecord(Move move) {
 
 void RecordEditor::showAct(const Act& act, PriceForm priceForm) {
     hideElsewhereNote();
-    // Another act: its payments are received today by transfer unless told otherwise.
-    if (!m_shown || m_shown->number != act.number)
-        resetReceipt();
+    // Payments typed next are received today by transfer unless told otherwise: a day or a mode
+    // chosen for an earlier payment must not date the next one.
+    resetReceipt();
     m_shown = act;
     m_shownPriceForm = priceForm;
     m_filling = true;
@@ -422,11 +451,18 @@ bool RecordEditor::writeRecord() {
         return false;
     }
     if (s.error == StoreError::Changed) {
-        // Another workstation saved it first: its values are shown, the typing here is not written.
+        // Another workstation saved it first: nothing is written, nothing typed is lost.
+        Act stored;
+        bool found = false;
+        const Status read = store->acts().find(number, &stored, &found);
+        if (read && found) {
+            keepTypingOverStored(*shown, stored);
+            return false;
+        }
         Dialogs::warn(this, QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage : rien "
-                                           "n'a été enregistré.\nLa fiche est affichée telle qu'elle est maintenant "
-                                           "enregistrée ; refaites vos modifications puis enregistrez."));
-        openAct(number);
+                                           "n'a été enregistré.\nVos saisies restent affichées ; la fiche n'a pas pu "
+                                           "être relue.\n%1")
+                                .arg(read ? QStringLiteral("Elle a été supprimée depuis.") : read.message));
         return false;
     }
     if (s.error == StoreError::ConnectionLost) {
@@ -445,8 +481,41 @@ bool RecordEditor::writeRecord() {
         m_shown = saved;
     m_shownTexts = boxTexts();
     updateUnsavedMark();
+    resetReceipt();
     m_navigator.actSaved(number);
     return true;
+}
+
+void RecordEditor::showActAgain(const Act& act) {
+    const QString day = m_ui->TxtRecuLe->text();
+    const int mode = m_ui->CmbMode->currentIndex();
+    showAct(act, m_shownPriceForm);
+    m_ui->TxtRecuLe->setText(day);
+    m_ui->CmbMode->setCurrentIndex(mode);
+}
+
+void RecordEditor::keepTypingOverStored(const Act& shown, const Act& stored) {
+    const QStringList typed = boxTexts();
+    const QStringList asShown = m_shownTexts;
+    const QStringList elsewhere = changesBetween(shown, stored);
+    showActAgain(stored);
+    const QList<QLineEdit*> boxes = recordBoxes();
+    for (qsizetype i = 0; i < typed.size() && i < asShown.size(); ++i) {
+        if (typed[i] == asShown[i])
+            continue;
+        if (i < boxes.size())
+            boxes[i]->setText(typed[i]);
+        else if (QListWidgetItem* item = m_ui->LstActes->item(int(i - boxes.size())))
+            item->setText(typed[i]);
+    }
+    updateUnsavedMark();
+    const QString what = elsewhere.isEmpty() ? QStringLiteral("rien de ce qui est affiché") : elsewhere.join(u", ");
+    showElsewhereNote(QStringLiteral("Modifié sur un autre poste : %1").arg(what), true);
+    Dialogs::warn(this, QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son affichage : rien n'a "
+                                       "été enregistré.\nModifié sur l'autre poste : %1.\nVos saisies sont gardées ; "
+                                       "les autres cases montrent la fiche telle qu'elle est maintenant enregistrée. "
+                                       "Enregistrez de nouveau pour écrire vos saisies.")
+                            .arg(what));
 }
 
 std::optional<Receipt> RecordEditor::readReceipt(const Act& shown, const Act& edited, bool* usable) {
@@ -526,9 +595,16 @@ bool RecordEditor::readBoxes(Act* act, bool* dateTyped) {
     const QString dateText = m_ui->TxtDate->text();
     const auto typedDate = parseFrenchDate(dateText);
     *dateTyped = typedDate.has_value();
-    if (typedDate)
-        act->date = dayNumberOf(*typedDate);
-    else if (dateText != storedDateText(act->date))
+    if (typedDate) {
+        // Asked when the date is changed here; an act stored with a later day is not asked about again.
+        const qint64 day = dayNumberOf(*typedDate);
+        if (act->date != StoredDay(day) && !Dialogs::confirmActDate(this, *typedDate)) {
+            m_ui->TxtDate->setFocus();
+            m_ui->TxtDate->selectAll();
+            return false;
+        }
+        act->date = day;
+    } else if (dateText != storedDateText(act->date))
         return refuse(m_ui->TxtDate, QStringLiteral("La date de l'acte « %1 » n'est pas une date valide. Saisissez-la "
                                                     "sous la forme JJ/MM/AAAA. Rien n'a été enregistré.")
                                          .arg(dateText));
@@ -541,11 +617,19 @@ bool RecordEditor::readBoxes(Act* act, bool* dateTyped) {
                    {m_ui->TxtPSecu, &Act::paidSecu, "Payé Sécu"},
                    {m_ui->TxtPCompl, &Act::paidComplementary, "Payé Complémentaire"},
                    {m_ui->TxtPDE, &Act::paidExcess, "Payé DE"}};
+    // A box left as shown keeps the amount as stored, to the last decimal (an older register's
+    // price shown to the cent is not rewritten rounded).
+    const QList<QLineEdit*> boxes = recordBoxes();
+    const bool shownHere = m_shown && m_shown->number == act->number && m_shownTexts.size() >= boxes.size();
     std::optional<Money> read[std::size(amounts)];
     for (std::size_t i = 0; i < std::size(amounts); ++i) {
         const auto& a = amounts[i];
         const QString text = a.box->text();
         const QString caption = QString::fromUtf8(a.caption);
+        if (shownHere && text == m_shownTexts[boxes.indexOf(a.box)]) {
+            read[i] = (*act).*a.column;
+            continue;
+        }
         read[i] = text.trimmed().isEmpty() ? std::optional<Money>(Money()) : Money::parse(text);
         if (!read[i])
             return refuse(a.box, QStringLiteral("Le montant « %1 » n'est pas un nombre valide : « %2 ». Corrigez-le ; "
@@ -554,6 +638,10 @@ bool RecordEditor::readBoxes(Act* act, bool* dateTyped) {
         if (!read[i]->inAmountRange())
             return refuse(a.box, QStringLiteral("Le montant « %1 » doit être compris entre -10000000 et 10000000 € : "
                                                 "« %2 ». Corrigez-le ; rien n'a été enregistré.")
+                                     .arg(caption, text));
+        if (!read[i]->inWholeCents())
+            return refuse(a.box, QStringLiteral("Le montant « %1 » a plus de deux décimales : « %2 ». Un montant se "
+                                                "saisit au centime près ; rien n'a été enregistré.")
                                      .arg(caption, text));
     }
     for (std::size_t i = 0; i < std::size(amounts); ++i)
@@ -605,7 +693,7 @@ void RecordEditor::refreshAfterRestore() {
     bool found = false;
     std::shared_ptr<Store> store = m_database.store();
     if (store && store->acts().find(number, &act, &found) && found)
-        showAct(act, m_shownPriceForm); // as the base now holds it, so that a save compares with that
+        showActAgain(act); // as the base now holds it, so that a save compares with that
     else
         clearRecord();
 }
@@ -640,7 +728,7 @@ void RecordEditor::recheckShownAct() {
         return;
     }
     if (found) {
-        showAct(stored, m_shownPriceForm);
+        showActAgain(stored);
         return;
     }
     const Act gone = *m_shown;

@@ -89,6 +89,12 @@ private:
     std::optional<Receipt> readReceipt(const Act& shown, const Act& edited, bool* usable);
     // The day of receipt and the mode back to today and "Virement".
     void resetReceipt();
+    // Shows the act shown as read again, the day of receipt and the mode kept as chosen.
+    void showActAgain(const Act& act);
+    // A save refused for another workstation's change: the act as now stored, with the boxes the
+    // user changed keeping her typing, and what changed elsewhere said; the next save writes her
+    // values over the act as now stored.
+    void keepTypingOverStored(const Act& shown, const Act& stored);
     void openHistory();
     void remove();
 

@@ -23,6 +23,8 @@ public:
     constexpr bool inRateRange() const { return m_units >= 0 && m_units <= 100 * Scale; }
 
     constexpr qint64 units() const { return m_units; }
+    // Whole cents: what the books hold of money typed or paid (no fraction of a cent).
+    constexpr bool inWholeCents() const { return m_units % (Scale / 100) == 0; }
 
     // A figure as stored: nothing when it lies beyond any amount (a damaged base may hold the
     // smallest 64-bit integer), so that no later step overflows on it.

@@ -227,16 +227,6 @@ Settings::LedgerAccounts Settings::ledgerAccounts() {
             account("RETRO_VERSEES", "622600", "Rétrocessions d'honoraires versées")};
 }
 
-QString Settings::siren() {
-    return value(kSettingsApp, kSettingsSection, QStringLiteral("SIREN")).trimmed();
-}
-
-void Settings::setSiren(const QString& siren) {
-    // Only a convenience, as the periods.
-    if (Settings::siren() != siren)
-        setValue(kSettingsApp, kSettingsSection, QStringLiteral("SIREN"), siren);
-}
-
 Money Settings::reversalThreshold(QString* problem) {
     const Money usual = Money::fromEuros(1200);
     const QString set = value(kSettingsApp, kSettingsSection, QStringLiteral("SEUIL_RETROCESSIONS")).trimmed();

@@ -64,9 +64,6 @@ public:
         LedgerAccount reversalsPaid;
     };
     static LedgerAccounts ledgerAccounts();
-    // The SIREN last given for the accountant's file ("SIREN"); empty when none.
-    static QString siren();
-    static void setSiren(const QString& siren);
     // The yearly sum paid over to one colleague above which it must be declared
     // ("SEUIL_RETROCESSIONS", in euros): fixed by law, so a setting, 1 200 € unless set. A value
     // that is no positive amount leaves the default, with *problem saying so in French.

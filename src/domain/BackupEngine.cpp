@@ -1,11 +1,13 @@
 #include "domain/BackupEngine.h"
 
 #include "common/FileCopy.h"
+#include "common/Leftovers.h"
 #include "common/PrivateFile.h"
 #include "domain/BackupGenerations.h"
 #include "store/Bulk.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,10 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -50,6 +56,7 @@ bool writeThenRename(const QString& targetFile, const std::function<bool(const Q
     const QString tempPath = temp.fileName();
     temp.close();
     const QString journal = tempPath + QStringLiteral("-journal");
+    Leftover leftover(tempPath); // also when the command is stopped
     if (!fill(tempPath, why)) {
         QFile::remove(journal);
         return false; // the temporary file goes with `temp`
@@ -68,6 +75,7 @@ bool writeThenRename(const QString& targetFile, const std::function<bool(const Q
         return false;
     }
     temp.setAutoRemove(false);
+    leftover.keep();
     return true;
 }
 
@@ -92,19 +100,10 @@ bool snapshotInto(const QString& sourcePath, const QString& targetFile, bool che
         why);
 }
 
-// Temporary files of an earlier backup or restore that was killed midway, beside `file`. Those
-// written to within the last minutes may belong to another workstation's run and stay.
+// Temporary files of an earlier backup, restore or command that was killed midway, beside `file`:
+// those no living command holds.
 void removeLeftovers(const QString& file) {
-    const QFileInfo info(file);
-    const QDir folder = info.absoluteDir();
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-120);
-    const QStringList patterns{info.fileName() + QStringLiteral(".??????") + kPartialSuffix,
-                               info.fileName() + QStringLiteral(".??????") + kPartialSuffix +
-                                   QStringLiteral("-journal")};
-    for (const QFileInfo& left : folder.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
-        if (left.lastModified().toUTC() < before)
-            QFile::remove(left.absoluteFilePath());
-    }
+    removeDeadLeftovers(QFileInfo(file).absolutePath(), 120);
 }
 
 // A copy of the backup file of the restore's own, with the journal left beside it if any, so that
@@ -131,6 +130,7 @@ public:
         }
         m_path = m_temp.fileName();
         m_temp.close();
+        m_leftover = std::make_unique<Leftover>(m_path);
         return copyFile(m_backupFile, m_path, why) &&
                (!QFileInfo::exists(m_backupFile + QStringLiteral("-journal")) ||
                 copyFile(m_backupFile + QStringLiteral("-journal"), m_path + QStringLiteral("-journal"), why));
@@ -147,6 +147,7 @@ private:
     }
 
     QTemporaryFile m_temp;
+    std::unique_ptr<Leftover> m_leftover;
     QString m_backupFile;
     QString m_path;
 };
@@ -190,7 +191,14 @@ QString backupFileIn(const QString& folder) {
 }
 
 QString beforeRestoreCopyOf(const QString& databasePath) {
-    return databasePath + kBeforeRestoreSuffix;
+    const QFileInfo base(databasePath);
+    return newKeptCopyPath(base.absolutePath(), base.fileName() + kBeforeRestoreSuffix, QString());
+}
+
+QString holderName(const QString& what) {
+    return QStringLiteral("%1 (%2, processus %3)")
+        .arg(what, QCoreApplication::applicationName())
+        .arg(QCoreApplication::applicationPid());
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -242,6 +250,14 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         *why = QStringLiteral("La sauvegarde et la base de données sont le même fichier.");
         return false;
     }
+    // No import, copy or other restore on the same database meanwhile.
+    Status heldStatus;
+    const std::unique_ptr<BaseHold> held =
+        holdBase(databasePath, holderName(QStringLiteral("une restauration")), lockWaitMs, &heldStatus);
+    if (!held) {
+        *why = heldStatus.message;
+        return false;
+    }
     removeLeftovers(databasePath);
     removeLeftovers(backupFile);
     // The backup is read and checked through a copy of the restore's own: opening a database file
@@ -286,6 +302,8 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
         }
         if (keptCopy)
             *keptCopy = kept;
+        pruneKeptCopies(QFileInfo(databasePath).absolutePath(),
+                        QFileInfo(databasePath).fileName() + kBeforeRestoreSuffix, QString());
         return setJournalAside(databasePath, kept, why) && newDatabaseFromBackup(copy.path(), databasePath, why);
     }
 
@@ -297,10 +315,56 @@ bool restoreDatabase(const QString& backupFile, const QString& databasePath, QSt
     }
     if (keptCopy)
         *keptCopy = kept;
+    pruneKeptCopies(QFileInfo(databasePath).absolutePath(), QFileInfo(databasePath).fileName() + kBeforeRestoreSuffix,
+                    QString());
     const Status s = replaceFromSnapshot(databasePath, copy.path(), lockWaitMs);
     if (!s)
         *why = s.message;
     return s.ok();
+}
+
+bool makeNewBaseFile(const QString& target, const std::function<bool(const QString& tempPath, QString* why)>& fill,
+                     QString* why) {
+    const QFileInfo info(target);
+    const QDir folder = info.absoluteDir();
+    if (!folder.exists()) {
+        *why = QStringLiteral("Le dossier « %1 » n'existe pas ou n'est pas accessible.")
+                   .arg(QDir::toNativeSeparators(folder.path()));
+        return false;
+    }
+    // Whatever an earlier command killed midway left beside the target.
+    removeDeadLeftovers(folder.absolutePath(), kQuietLeftoverSeconds);
+    QString tempPath;
+    QTemporaryFile reserve(folder.filePath(info.fileName() + QStringLiteral(".XXXXXX") + kPartialSuffix));
+    if (!reserve.open()) {
+        *why = QStringLiteral("Impossible d'écrire dans le dossier « %1 » (%2).")
+                   .arg(QDir::toNativeSeparators(folder.path()), reserve.errorString());
+        return false;
+    }
+    // Empty, the engine makes it a new base; the command's own until it is moved into place.
+    tempPath = reserve.fileName();
+    reserve.setAutoRemove(false);
+    reserve.close();
+    Leftover leftover(tempPath);
+    if (!fill(tempPath, why))
+        return false;
+    QFile::remove(tempPath + QStringLiteral("-journal"));
+    if (!restrictToClinic(tempPath, target, why))
+        return false;
+    // Never over another file: renameat2 refuses when the target exists.
+    if (::renameat2(AT_FDCWD, QFile::encodeName(tempPath).constData(), AT_FDCWD, QFile::encodeName(target).constData(),
+                    RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        *why = error == EEXIST
+                   ? QStringLiteral("Le fichier « %1 » a été créé entre-temps par un autre programme : il "
+                                    "n'a pas été remplacé.")
+                         .arg(QDir::toNativeSeparators(target))
+                   : QStringLiteral("Le fichier « %1 » n'a pas pu être mis en place (%2).")
+                         .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+    leftover.keep();
+    return true;
 }
 
 QString beforeJournalCopyOf(const QString& databasePath, const QDate& day) {

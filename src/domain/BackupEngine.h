@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 
 namespace obs {
 
@@ -16,8 +17,13 @@ inline const QString kBeforeRestoreSuffix = QStringLiteral(".avant-restauration"
 // Empty when no folder is given, so that nothing is ever written into the current folder.
 QString backupFileIn(const QString& folder);
 
-// The copy a restore keeps of the database it replaces: OBSLEDGER.mdb.avant-restauration.
+// A new name for the copy a restore keeps of the database it replaces, beside it:
+// OBSLEDGER.mdb.avant-restauration-AAAA-MM-JJ-HHMMSS, never one an earlier restore kept (the last
+// ten are kept).
 QString beforeRestoreCopyOf(const QString& databasePath);
+
+// How a command that replaces a base names itself to another one that finds the base held.
+QString holderName(const QString& what);
 
 // Whether two paths name the same file, the name compared without regard to case (the backup
 // file OBSLEDGER.MDB and the database OBSLEDGER.mdb are one file on the clinic's workstations).
@@ -34,10 +40,19 @@ bool backupDatabase(const QString& databasePath, const QString& backupFile, QStr
 // Replaces the database's content with the backup's, all or nothing. The backup must be a sound
 // database of the program; the database being replaced is kept first as its before-restore copy.
 // A database file too damaged to be read is kept as it stands and replaced whole.
-// When another workstation is writing, the restore waits lockWaitMs and then fails untouched.
+// When another workstation is writing, or an administration command holds the database, the
+// restore waits lockWaitMs and then fails untouched.
 // *keptCopy names the copy kept (empty when there was no database to keep).
 bool restoreDatabase(const QString& backupFile, const QString& databasePath, QString* why, QString* keptCopy = nullptr,
                      int lockWaitMs = kFileLockWaitMs);
+
+// Makes a new base file at `target`, which must not exist: `fill` makes the base under a temporary
+// name beside it (the path it is given does not exist yet) and checks it; the file then takes the
+// clinic's rights and is moved into place, never over a file that appeared meanwhile. On any
+// failure, or when the command is stopped by a signal, no file is left. The caller holds the
+// target (holdBase). *why says what went wrong, in French.
+bool makeNewBaseFile(const QString& target, const std::function<bool(const QString& tempPath, QString* why)>& fill,
+                     QString* why);
 
 // The copy a file base made before the journal keeps of itself when it is given one:
 // OBSLEDGER.avant-journal-AAAAMMJJ.mdb beside it.

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <vector>
+
 namespace obs {
 
 namespace {
@@ -62,6 +65,41 @@ bool keepBackupGeneration(const QString& backupFile, QString* why) {
     for (qsizetype i = 0; i + kKeptBackupGenerations < kept.size(); ++i)
         QFile::remove(kept[i]);
     return true;
+}
+
+namespace {
+
+QRegularExpression keptCopyPattern(const QString& stem, const QString& suffix) {
+    return QRegularExpression(u'^' + QRegularExpression::escape(stem) +
+                              QStringLiteral("-(\\d{4}-\\d{2}-\\d{2}-\\d{6})(?:-(\\d+))?") +
+                              QRegularExpression::escape(suffix) + u'$');
+}
+
+} // namespace
+
+QString newKeptCopyPath(const QString& folder, const QString& stem, const QString& suffix) {
+    const QDir dir(folder);
+    const QString dated = stem + u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QString path = dir.filePath(dated + suffix);
+    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
+        path = dir.filePath(dated + u'-' + QString::number(n) + suffix);
+    return path;
+}
+
+void pruneKeptCopies(const QString& folder, const QString& stem, const QString& suffix) {
+    const QRegularExpression pattern = keptCopyPattern(stem, suffix);
+    // Oldest first: by the date in the name, then by the number of that second.
+    std::vector<std::pair<std::pair<QString, int>, QString>> kept;
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        const QRegularExpressionMatch m = pattern.match(name);
+        if (m.hasMatch())
+            kept.push_back({{m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()}, name});
+    }
+    std::sort(kept.begin(), kept.end());
+    for (size_t i = 0; i + kKeptBackupGenerations < kept.size(); ++i) {
+        QFile::remove(QDir(folder).filePath(kept[i].second));
+        QFile::remove(QDir(folder).filePath(kept[i].second + QStringLiteral("-journal")));
+    }
 }
 
 DatabaseSummary summarizeDatabase(const QString& path) {

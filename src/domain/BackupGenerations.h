@@ -25,6 +25,15 @@ QDateTime generationTime(const QString& path);
 // False, with *why in French, when the copy could not be made: the backup file is then untouched.
 bool keepBackupGeneration(const QString& backupFile, QString* why);
 
+// A name no command has used yet in `folder` for the copy of a base about to be replaced:
+// STEM-AAAA-MM-JJ-HHMMSS + SUFFIX, with -2, -3... when one of that second exists. A later command
+// never writes over it; pruneKeptCopies removes the oldest.
+QString newKeptCopyPath(const QString& folder, const QString& stem, const QString& suffix);
+
+// Removes the oldest copies named by newKeptCopyPath with this stem and suffix beyond
+// kKeptBackupGenerations.
+void pruneKeptCopies(const QString& folder, const QString& stem, const QString& suffix);
+
 // What the restore question shows of a database file: when it was last written and its acts.
 struct DatabaseSummary {
     QDateTime modified;         // invalid when the file is missing

@@ -15,4 +15,11 @@ namespace obs {
 bool copyClinic(const QString& from, const QString& to, bool replace, QString* why, ClinicTotals* totals = nullptr,
                 bool brokenJournal = false);
 
+// Keeps what the destination of a copy holds before `copy --replace` replaces it, under a dated
+// name no later command takes (the last ten kept): a file beside itself (NOM-avant-copie-...), a
+// server in a file beside the source when the source is a file, else in the backup folder, else in
+// the current folder. *kept names the copy, empty when the destination holds nothing. False, with
+// *why in French, when the copy could not be made: nothing is then to be replaced.
+bool keepBeforeCopy(const QString& from, const QString& to, QString* kept, QString* why);
+
 } // namespace obs

@@ -80,8 +80,22 @@ QStringList FecFile::header() {
 
 QString FecFile::sirenProblem(const QString& siren) {
     static const QRegularExpression nineDigits(QStringLiteral("^[0-9]{9}$"));
-    if (nineDigits.match(siren).hasMatch())
-        return QString();
+    if (nineDigits.match(siren).hasMatch()) {
+        // The last digit is a Luhn key: a slip of one digit or two swapped ones is caught here,
+        // not by the accountant's software.
+        int sum = 0;
+        for (int i = 0; i < 9; ++i) {
+            int d = siren[8 - i].digitValue();
+            if (i % 2 == 1)
+                d = d * 2 > 9 ? d * 2 - 9 : d * 2;
+            sum += d;
+        }
+        if (sum % 10 == 0)
+            return QString();
+        return QStringLiteral("Le numéro SIREN « %1 » n'est pas valable : son dernier chiffre (la clé de contrôle) "
+                              "ne correspond pas aux huit autres. Recopiez-le depuis l'avis de situation INSEE.")
+            .arg(siren);
+    }
     if (siren.isEmpty())
         return QStringLiteral("Le numéro SIREN manque : il donne son nom au fichier des écritures comptables "
                               "(9 chiffres).");

@@ -3,13 +3,16 @@
 
 #include "common/AccessFile.h"
 #include "common/DayNumber.h"
+#include "common/Leftovers.h"
 #include "common/Settings.h"
 #include "domain/AccessExport.h"
 #include "domain/BackupEngine.h"
+#include "domain/BackupGenerations.h"
 #include "domain/ClinicCopy.h"
 #include "domain/ServerBackup.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,6 +22,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
 #include <set>
 
 namespace obs {
@@ -67,18 +72,27 @@ struct Value {
     std::optional<qint64> number; // whole number, day or amount in units
 };
 
-// An amount in decimal text ("313.5000", "-25", "100") in units of 1/10000 euro, exactly.
+// The most whole euros an amount of the register is read with: beyond, the text is refused as
+// too long rather than read wrong.
+constexpr int kMostWholeDigits = 13;
+
+// An amount in decimal text ("313.5000", "-25", "100") in units of 1/10000 euro, exactly, at any
+// length: leading zeros are skipped, and a text with more whole digits than an amount can have
+// gives nothing rather than a number wrapped around.
 std::optional<qint64> unitsOf(const QString& text) {
     qsizetype i = 0;
     const bool negative = text.startsWith(u'-');
     if (negative || text.startsWith(u'+'))
         ++i;
     qint64 whole = 0;
-    int digits = 0;
+    int digits = 0, significant = 0;
     for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i, ++digits) {
-        if (whole > (qint64(1) << 62) / 100)
+        const int d = text[i].unicode() - '0';
+        if (significant == 0 && d == 0)
+            continue;
+        if (++significant > kMostWholeDigits)
             return std::nullopt;
-        whole = whole * 10 + (text[i].unicode() - '0');
+        whole = whole * 10 + d;
     }
     qint64 fraction = 0;
     int decimals = 0;
@@ -98,8 +112,24 @@ std::optional<qint64> unitsOf(const QString& text) {
     for (int k = decimals; k < 4; ++k)
         fraction *= 10;
     const qint64 units = whole * Money::Scale + fraction;
-    const auto money = Money::fromStored(negative ? -units : units);
-    return money ? std::optional<qint64>(money->units()) : std::nullopt;
+    return negative ? -units : units;
+}
+
+// Why an amount's text cannot be read, in the report's words.
+QString unreadableAmount(const QString& text) {
+    qsizetype digits = 0;
+    bool leading = true;
+    for (QChar c : text) {
+        if (c == u'.')
+            break;
+        if (c.isDigit() && c.unicode() < 128) {
+            leading = leading && c == u'0';
+            digits += leading ? 0 : 1;
+        }
+    }
+    return digits > kMostWholeDigits ? QStringLiteral("est un montant trop long pour être un montant d'acte")
+                                     : QStringLiteral("n'est pas un montant lisible (chiffres, point décimal et au "
+                                                      "plus quatre décimales)");
 }
 
 // Reads one field; false with *what saying why it cannot be read.
@@ -146,7 +176,7 @@ bool readValue(const QString& field, Kind kind, Value* v, QString* what) {
     case Kind::Payment:
         v->number = unitsOf(field);
         if (!v->number)
-            *what = QStringLiteral("n'est pas un montant lisible (au plus quatre décimales)");
+            *what = unreadableAmount(field);
         return v->number.has_value();
     case Kind::Text:
         break;
@@ -205,9 +235,86 @@ bool readRow(const QString& table, const AccessTable& t, size_t row, const Colum
     return true;
 }
 
+// The largest amount of either sign an act of the register can hold.
+constexpr qint64 kLargestImportedUnits = qint64(1000000) * Money::Scale;
+
+// Why a value read lies beyond what an act can hold; empty when it does not.
+QString boundsProblem(Kind kind, bool actNumber, const Value& v, qint64 lastDay) {
+    if (!v.number)
+        return {};
+    const qint64 n = *v.number;
+    switch (kind) {
+    case Kind::Amount:
+    case Kind::Payment:
+        if (n > kLargestImportedUnits || n < -kLargestImportedUnits)
+            return QStringLiteral("montant hors des limites (de -1 000 000 € à 1 000 000 €)");
+        break;
+    case Kind::Day:
+        if (n < 0)
+            return QStringLiteral("date antérieure au jour 0 (30/12/1899)");
+        if (n > lastDay)
+            return QStringLiteral("date à plus de deux ans d'aujourd'hui");
+        break;
+    case Kind::Number:
+        if (actNumber && n <= 0)
+            return QStringLiteral("numéro d'acte de 0 ou moins");
+        break;
+    case Kind::Text:
+        break;
+    }
+    return {};
+}
+
+// Adds to *found each value of a row beyond what an act can hold, naming line, column and value.
+template <size_t N>
+void findOutOfBounds(const QString& table, const AccessTable& t, size_t row, const ColumnRule (&rules)[N],
+                     const ColumnMap& map, const std::array<Value, N>& values, bool acts, qint64 lastDay,
+                     QStringList* found) {
+    for (size_t i = 0; i < N; ++i) {
+        const QString problem = boundsProblem(rules[i].kind, acts && i == 0, values[i], lastDay);
+        if (!problem.isEmpty())
+            *found << QStringLiteral("%1, ligne %2, colonne %3 : « %4 », %5")
+                          .arg(table)
+                          .arg(t.lines[row])
+                          .arg(QString::fromLatin1(rules[i].name), t.rows[row][map.position[i]].left(60), problem);
+    }
+}
+
+// The report's place of a MEMO list number.
+size_t listSlot(const std::optional<qint64>& list) {
+    switch (list.value_or(0)) {
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    case 5:
+        return 3;
+    case 6:
+        return 4;
+    default:
+        return 5;
+    }
+}
+
+// Staging folders of imports that were killed: their process is gone.
+void removeDeadStagings() {
+    const QDir temp(QDir::tempPath());
+    for (const QString& name : temp.entryList({QStringLiteral("obsledger-import-*")}, QDir::Dirs | QDir::Hidden)) {
+        bool ok = false;
+        const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(temp.filePath(name)).removeRecursively();
+    }
+}
+
 std::optional<Money> money(const Value& v) {
     return v.number ? std::optional<Money>(Money::fromUnits(*v.number)) : std::nullopt;
 }
+
+// mdbtools reads a register of 20 000 acts in about a second; a damaged file may set it looping.
+constexpr int kMdbToolTimeoutMs = 120000;
 
 // Runs one of mdbtools' programs; a failure or anything on its error output means the file could
 // not be read whole (mdbtools goes on past unreadable pages, saying so only there).
@@ -231,7 +338,7 @@ bool runMdbTool(const QString& tool, const QStringList& args, QByteArray* output
         return false;
     }
     p.closeWriteChannel();
-    if (!p.waitForFinished(600000)) {
+    if (!p.waitForFinished(kMdbToolTimeoutMs)) {
         p.kill();
         p.waitForFinished();
         *why = QStringLiteral("%1 ne répond pas : le fichier est peut-être endommagé.").arg(tool);
@@ -263,23 +370,25 @@ QString durationText(qint64 ms) {
 
 // Where the server's rows are kept before an import replaces them: the backup folder when one
 // is set, else beside the Access file.
-QString serverKeptCopyPath(const QString& accessFile) {
+QString serverKeptCopyFolder(const QString& accessFile) {
     const QString folder = Settings::backupFolder();
-    return QDir(folder.isEmpty() ? QFileInfo(accessFile).absolutePath() : folder).filePath(kServerBeforeRestoreName);
+    return folder.isEmpty() ? QFileInfo(accessFile).absolutePath() : folder;
 }
+const QString kServerBeforeImportStem = QStringLiteral("OBSLEDGER.avant-import");
 
 // A file base is kept beside itself under the date of the import.
-QString fileKeptCopyPath(const QString& database) {
-    const QFileInfo info(database);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    return info.absoluteDir().filePath(
-        QStringLiteral("%1-avant-import-%2.%3").arg(info.completeBaseName(), stamp, info.suffix()));
+QString fileKeptCopyStem(const QString& database) {
+    return QFileInfo(database).completeBaseName() + QStringLiteral("-avant-import");
+}
+QString fileKeptCopySuffix(const QString& database) {
+    const QString suffix = QFileInfo(database).suffix();
+    return suffix.isEmpty() ? QString() : u'.' + suffix;
 }
 
 } // namespace
 
 bool importLegacyRegister(const QString& accessFile, const QString& destination, bool replace,
-                          LegacyImportReport* report, QString* why) {
+                          LegacyImportReport* report, QString* why, OutOfBounds outOfBounds) {
     QElapsedTimer clock;
     clock.start();
     *report = LegacyImportReport();
@@ -317,11 +426,30 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
             return false;
         }
 
-    // The destination: written only when it can be, and replaced only when asked.
-    StoredFigures before;
+    // The destination, held from its first look to the end of the check: a second command on it
+    // waits, then gives up.
+    const QString target = server ? destination : followedFilePath(destination);
+    if (!server && !QFileInfo(QFileInfo(target).absolutePath()).isDir()) {
+        *why =
+            QStringLiteral("La destination %1 ne peut pas être créée : le dossier %2 est absent ou en lecture seule.")
+                .arg(destination, QDir::toNativeSeparators(QFileInfo(target).absolutePath()));
+        return false;
+    }
+    Status held;
+    const std::unique_ptr<BaseHold> hold = holdBase(
+        target, QStringLiteral("« obsledger-admin import » (processus %1)").arg(QCoreApplication::applicationPid()),
+        kFileLockWaitMs, &held);
+    if (!hold) {
+        *why = held.error == StoreError::Locked ? held.message
+                                                : QStringLiteral("La destination %1 ne peut pas être utilisée : %2")
+                                                      .arg(report->destination, held.message);
+        return false;
+    }
+    // Written only when it can be, and replaced only when asked.
+    BaseHoldings before;
     bool existed = false;
     if (server) {
-        Status s = readStoredFigures(destination, &before);
+        Status s = readHoldings(destination, &before);
         if (!s) {
             *why =
                 QStringLiteral(
@@ -330,21 +458,21 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
             return false;
         }
         existed = true;
-    } else if (QFileInfo::exists(destination)) {
-        Status s = readStoredFigures(destination, &before);
+    } else if (QFileInfo::exists(target)) {
+        Status s = readHoldings(target, &before);
         if (!s) {
             *why = QStringLiteral("La destination %1 n'est pas une base Obsledger utilisable : %2")
                        .arg(destination, s.message);
             return false;
         }
-        if (!QFileInfo(destination).isWritable() || !QFileInfo(QFileInfo(destination).absolutePath()).isWritable()) {
+        if (!QFileInfo(target).isWritable() || !QFileInfo(QFileInfo(target).absolutePath()).isWritable()) {
             *why = QStringLiteral("La destination %1 ne peut pas être écrite (fichier ou dossier en lecture seule).")
                        .arg(destination);
             return false;
         }
         existed = true;
     } else {
-        const QFileInfo folder(QFileInfo(destination).absolutePath());
+        const QFileInfo folder(QFileInfo(target).absolutePath());
         if (!folder.isDir() || !folder.isWritable()) {
             *why = QStringLiteral("La destination %1 ne peut pas être créée : le dossier %2 est absent ou en lecture "
                                   "seule.")
@@ -352,13 +480,11 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
             return false;
         }
     }
-    const bool holdsSomething = before.acts > 0 || before.entries > 0;
+    const bool holdsSomething = !before.empty();
     if (holdsSomething && !replace) {
-        *why = QStringLiteral("La destination %1 contient déjà %2 actes et %3 items : rien n'a été importé "
+        *why = QStringLiteral("La destination %1 contient déjà %2 : rien n'a été importé "
                               "(--replace pour la remplacer, une copie en sera gardée).")
-                   .arg(report->destination)
-                   .arg(before.acts)
-                   .arg(before.entries);
+                   .arg(report->destination, before.text());
         return false;
     }
 
@@ -427,10 +553,13 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
     std::set<qint64> numbers;
     const QString overflow = QStringLiteral("Les sommes de l'ancien registre dépassent ce que le programme tient : "
                                             "rien n'a été importé.");
+    const qint64 lastDay = dayNumberOf(QDate::currentDate().addYears(2));
     for (size_t r = 0; r < actsRead.rows.size(); ++r) {
         std::array<Value, std::size(kActColumns)> v;
         if (!readRow(QStringLiteral("ACTES"), actsRead, r, kActColumns, actsMap, &v, why))
             return false;
+        findOutOfBounds(QStringLiteral("ACTES"), actsRead, r, kActColumns, actsMap, v, true, lastDay,
+                        &report->outOfBounds);
         if (!v[0].number) {
             *why = QStringLiteral("ACTES, ligne %1 de l'export : un acte sans NUMINT. Rien n'a été importé.")
                        .arg(actsRead.lines[r]);
@@ -478,6 +607,8 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
         std::array<Value, std::size(kEntryColumns)> v;
         if (!readRow(QStringLiteral("MEMO"), memoRead, r, kEntryColumns, memoMap, &v, why))
             return false;
+        findOutOfBounds(QStringLiteral("MEMO"), memoRead, r, kEntryColumns, memoMap, v, false, lastDay,
+                        &report->outOfBounds);
         StoredEntry e;
         e.list = v[0].number;
         e.label = v[1].text;
@@ -487,6 +618,7 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
             e.excesses[k] = money(v[4 + k]);
         e.index = v[10].number;
         report->entriesWithoutIndex += !e.index;
+        ++report->lists[listSlot(e.list)];
         for (int k = 0; k < 7; ++k)
             if (!addTo(&read.entrySums[k], v[3 + k].number)) {
                 *why = overflow;
@@ -495,13 +627,27 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
         entries.push_back(std::move(e));
     }
     read.entries = qint64(entries.size());
+    if (!report->outOfBounds.isEmpty() && outOfBounds == OutOfBounds::Refuse) {
+        const qsizetype shown = std::min<qsizetype>(report->outOfBounds.size(), 10);
+        *why = QStringLiteral("L'ancien registre contient %1 valeur(s) hors des limites d'un acte, sans doute un "
+                              "fichier endommagé :\n  %2%3\nRien n'a été importé (--garder-hors-limites pour les "
+                              "importer tout de même).")
+                   .arg(report->outOfBounds.size())
+                   .arg(report->outOfBounds.mid(0, shown).join(QStringLiteral("\n  ")),
+                        shown < report->outOfBounds.size() ? QStringLiteral("\n  ...") : QString());
+        return false;
+    }
 
     // The base being replaced is kept first.
     if (holdsSomething) {
         QString failed;
-        const QString kept = server ? serverKeptCopyPath(accessFile) : fileKeptCopyPath(destination);
-        const bool done =
-            server ? backupServer(destination, kept, &failed) : backupDatabase(destination, kept, &failed);
+        const QString folder = server ? serverKeptCopyFolder(accessFile) : QFileInfo(target).absolutePath();
+        const QString stem = server ? kServerBeforeImportStem : fileKeptCopyStem(target);
+        const QString suffix = server ? kServerCopySuffix : fileKeptCopySuffix(target);
+        const QString kept = newKeptCopyPath(folder, stem, suffix);
+        const bool done = server ? backupServer(destination, kept, &failed) : backupDatabase(target, kept, &failed);
+        if (done)
+            pruneKeptCopies(folder, stem, suffix);
         if (!done) {
             *why = QStringLiteral("La copie de la base remplacée n'a pas pu être faite (%1) : rien n'a été importé.")
                        .arg(failed);
@@ -510,12 +656,43 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
         report->keptCopy = kept;
     }
 
+    // A new file: made under a temporary name beside it, moved into place once found equal to the
+    // register.
+    if (!existed) {
+        const bool made = makeNewBaseFile(
+            target,
+            [&](const QString& staged, QString* failed) {
+                if (Status s = writeNewClinicFile(staged, acts, entries); !s) {
+                    *failed = QStringLiteral("Les actes lus n'ont pas pu être écrits : %1. Rien n'a été importé.")
+                                  .arg(s.message);
+                    return false;
+                }
+                if (Status s = readStoredFigures(staged, &report->found); !s) {
+                    *failed = QStringLiteral("La base importée n'a pas pu être relue pour la vérification : %1. Rien "
+                                             "n'a été importé.")
+                                  .arg(s.message);
+                    return false;
+                }
+                report->matches = report->found == report->read;
+                if (!report->matches)
+                    *failed = QStringLiteral("La base importée ne correspond pas à l'ancien registre : voir le "
+                                             "rapport. Rien n'a été importé.");
+                return report->matches;
+            },
+            why);
+        report->milliseconds = clock.elapsed();
+        return made;
+    }
+
     // Through a file of the program, then one copy: one transaction, numbers kept, both engines.
-    QTemporaryDir scratch;
+    removeDeadStagings();
+    QTemporaryDir scratch(
+        QDir::temp().filePath(QStringLiteral("obsledger-import-%1-XXXXXX").arg(QCoreApplication::applicationPid())));
     if (!scratch.isValid()) {
         *why = QStringLiteral("Dossier temporaire impossible à créer : %1").arg(scratch.errorString());
         return false;
     }
+    const Leftover stagedFolder(scratch.path(), true);
     const QString staged = scratch.filePath(QStringLiteral("OBSLEDGER.mdb"));
     if (Status s = writeNewClinicFile(staged, acts, entries); !s) {
         *why = QStringLiteral("Les actes lus n'ont pas pu être préparés : %1. Rien n'a été importé.").arg(s.message);
@@ -524,15 +701,13 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
     acts.clear();
     entries.clear();
     QString failed;
-    if (!copyClinic(staged, destination, replace || holdsSomething, &failed)) {
-        if (!existed)
-            QFile::remove(destination);
+    if (!copyClinic(staged, target, true, &failed)) {
         *why = QStringLiteral("L'import a échoué : %1").arg(failed);
         return false;
     }
 
     // The destination against the source.
-    if (Status s = readStoredFigures(destination, &report->found); !s) {
+    if (Status s = readStoredFigures(target, &report->found); !s) {
         *why = QStringLiteral("La base importée n'a pas pu être relue pour la vérification : %1").arg(s.message);
         report->milliseconds = clock.elapsed();
         return false;
@@ -556,6 +731,15 @@ QString LegacyImportReport::text() const {
     };
     counted(QStringLiteral("ACTES"), read.acts, found.acts);
     counted(QStringLiteral("MEMO "), read.entries, found.entries);
+    // A register whose lists sit under other numbers shows here at once.
+    lines << QStringLiteral("  Listes de MEMO : %1 praticiens (1), %2 actes d'accouchement (2), %3 actes de chirurgie "
+                            "(3), %4 praticien par défaut (5), %5 mutuelles (6), %6 autres")
+                 .arg(lists[0])
+                 .arg(lists[1])
+                 .arg(lists[2])
+                 .arg(lists[3])
+                 .arg(lists[4])
+                 .arg(lists[5]);
     if (!read.numbers.empty())
         lines << QStringLiteral("  Numéros des actes (NUMINT) : %1 à %2, %3%4")
                      .arg(frenchNumber(read.numbers.front()), frenchNumber(read.numbers.back()),
@@ -590,6 +774,10 @@ QString LegacyImportReport::text() const {
     if (entriesWithoutIndex > 0)
         lines << QStringLiteral("  MEMO : %1 item(s) sans INDEX placé(s) après les autres, comme un item ajouté")
                      .arg(entriesWithoutIndex);
+    if (!outOfBounds.isEmpty())
+        lines << QStringLiteral("  Valeurs hors limites importées à la demande (--garder-hors-limites) : %1")
+                     .arg(outOfBounds.size())
+              << QStringLiteral("    ") + outOfBounds.join(QStringLiteral("\n    "));
     if (!keptCopy.isEmpty())
         lines << QStringLiteral("  La base remplacée est conservée dans %1").arg(QDir::toNativeSeparators(keptCopy));
     const double perThousand = read.acts > 0 ? double(milliseconds) * 1000.0 / double(read.acts) : 0.0;

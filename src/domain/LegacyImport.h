@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
 
 namespace obs {
 
@@ -19,6 +20,10 @@ struct LegacyImportReport {
     QStringList ignoredColumns;     // TABLE.Column not read
     qint64 entriesWithoutIndex = 0; // MEMO rows without INDEX: they take the next place, as new entries do
     QString keptCopy;               // the copy of the replaced base, if one was kept
+    // MEMO entries per list: practitioners (1), delivery acts (2), surgery acts (3), the default
+    // practitioner (5), insurers (6), any other number.
+    std::array<qint64, 6> lists{};
+    QStringList outOfBounds; // "ACTES, ligne 12, colonne PRIX : 9999999.9900 (...)", kept when asked
     qint64 milliseconds = 0;
     bool matches = false; // every figure of the destination equals the source's
 
@@ -33,7 +38,13 @@ struct LegacyImportReport {
 // nothing written, when the file cannot be read whole, mdbtools is missing or the destination
 // cannot be written; *report is filled as far as the import went, and its `matches` says whether
 // the comparison found everything.
+// Values beyond what an act can hold (an amount beyond 1 000 000 € of either sign, a date before
+// day 0 or more than two years after today, an act number of 0 or less) come from a damaged
+// register: the import is refused naming them, unless `outOfBounds` is Keep (the report then lists
+// each). The destination is held (holdBase) from its first look to the end of the check; a new
+// file is made under a temporary name and moved into place only once verified.
+enum class OutOfBounds { Refuse, Keep };
 bool importLegacyRegister(const QString& accessFile, const QString& destination, bool replace,
-                          LegacyImportReport* report, QString* why);
+                          LegacyImportReport* report, QString* why, OutOfBounds outOfBounds = OutOfBounds::Refuse);
 
 } // namespace obs

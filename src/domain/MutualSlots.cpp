@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace obs::MutualSlots {
 
 namespace {
@@ -74,7 +76,16 @@ Plan plan(const std::vector<Insurer>& before, const std::vector<Insurer>& after)
     return p;
 }
 
-QString question(const Plan& plan) {
+std::vector<int> emptiedColumns(const Plan& plan) {
+    std::vector<int> emptied;
+    for (int j = 1; j <= kCount; ++j) {
+        if (std::find(plan.sourceOf.begin(), plan.sourceOf.end(), j) == plan.sourceOf.end())
+            emptied.push_back(j);
+    }
+    return emptied;
+}
+
+QString question(const Plan& plan, const Loss& loss) {
     QStringList lines;
     for (const Move& m : plan.moves) {
         if (m.removed || !m.from)
@@ -95,6 +106,29 @@ QString question(const Plan& plan) {
         else if (!m.from && m.to)
             lines << QStringLiteral("« %1 » prend la colonne %2, sans montant").arg(m.label).arg(*m.to);
     }
+    if (loss.acts > 0) {
+        QStringList columns;
+        for (int c : loss.columns)
+            columns << QString::number(c);
+        const QString which =
+            columns.size() == 1
+                ? QStringLiteral("de la colonne %1").arg(columns[0])
+                : QStringLiteral("des colonnes %1 et %2")
+                      .arg(columns.mid(0, columns.size() - 1).join(QStringLiteral(", ")), columns.last());
+        const QString amount =
+            loss.amount ? loss.amount->toEuroText() : QStringLiteral("un montant trop grand pour être calculé");
+        lines << (loss.acts == 1 ? QStringLiteral("Les montants %1 seront effacés : 1 acte perd %2 de dépassement")
+                                       .arg(which, amount)
+                                 : QStringLiteral("Les montants %1 seront effacés : %2 actes perdent en tout %3 de "
+                                                  "dépassement")
+                                       .arg(which)
+                                       .arg(loss.acts)
+                                       .arg(amount));
+    }
+    if (!plan.movesInsurers())
+        return QStringLiteral("Ce changement de la liste des mutuelles vide des colonnes dans les tarifs des actes "
+                              "(accouchements et chirurgie) :\n") +
+               lines.join(u'\n') + QStringLiteral("\n\nFaire ce changement et effacer ces montants ?");
     return QStringLiteral("Ce changement de la liste des mutuelles déplace leurs colonnes dans les tarifs des "
                           "actes :\n") +
            lines.join(u'\n') +

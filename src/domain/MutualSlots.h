@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Money.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -50,8 +52,20 @@ struct Plan {
 // The plan between two lists in slot order; an insurer is the same on both sides when its id is.
 Plan plan(const std::vector<Insurer>& before, const std::vector<Insurer>& after);
 
-// The question put before the amounts move: which insurers move from which column to which, and
-// whose amounts are lost.
-QString question(const Plan& plan);
+// The columns (1 to 6) whose amounts no column takes after the change: they are emptied, whoever
+// held them (a removed insurer, one pushed past the sixth, or no insurer at all before a new one).
+std::vector<int> emptiedColumns(const Plan& plan);
+
+// What the stored amounts of the emptied columns come to: the act entries holding one (0 is none),
+// their sum (nothing when it cannot be held) and the columns (1 to 6) that held them.
+struct Loss {
+    qint64 acts = 0;
+    std::optional<Money> amount = Money();
+    std::vector<int> columns;
+};
+
+// The question put before the amounts move or are emptied: which insurers move from which column
+// to which, whose amounts are lost, and how many act entries lose how much.
+QString question(const Plan& plan, const Loss& loss = {});
 
 } // namespace obs::MutualSlots

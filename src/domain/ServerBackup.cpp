@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "domain/ServerBackup.h"
 
+#include "domain/BackupEngine.h"
 #include "domain/BackupGenerations.h"
 #include "domain/ClinicCopy.h"
 #include "store/Bulk.h"
@@ -73,15 +74,25 @@ bool restoreServer(const QString& backupFile, const QString& conninfo, QString* 
         *why = s.message + QStringLiteral(" Rien n'a été restauré.");
         return false;
     }
+    // No import, copy or other restore on the same base meanwhile.
+    Status heldStatus;
+    const std::unique_ptr<BaseHold> held =
+        holdBase(conninfo, holderName(QStringLiteral("une restauration")), kFileLockWaitMs, &heldStatus);
+    if (!held) {
+        *why = heldStatus.message;
+        return false;
+    }
     // What the server holds is kept as it stands, a tampered journal included: a restore is the
     // remedy for it.
-    const QString kept = QFileInfo(backupFile).absoluteDir().filePath(kServerBeforeRestoreName);
+    const QString folder = QFileInfo(backupFile).absolutePath();
+    const QString kept = newKeptCopyPath(folder, kServerBeforeRestoreStem, kServerCopySuffix);
     if (!snapshotTo(conninfo, kept, why, {}, true)) {
         *why = QStringLiteral("La copie de la base avant restauration a échoué, rien n'a été restauré : %1").arg(*why);
         return false;
     }
     if (keptCopy)
         *keptCopy = kept;
+    pruneKeptCopies(folder, kServerBeforeRestoreStem, kServerCopySuffix);
     return copyClinic(backupFile, conninfo, true, why);
 }
 

@@ -544,7 +544,7 @@ void ActEntryWindow::checkDate() {
 
 // ---- Saving, clearing, closing ----
 
-bool ActEntryWindow::save(bool confirmed) {
+bool ActEntryWindow::save() {
     // Where the user was: a declined save gives the focus back there, with the entry untouched.
     const QPointer<QWidget> focused = focusWidget();
     auto keepEntry = [&focused](QWidget* focusHere = nullptr) {
@@ -597,8 +597,14 @@ bool ActEntryWindow::save(bool confirmed) {
                                 .arg(opened.message));
         return false;
     }
-    if (!confirmed && !Dialogs::ask(this, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")))
+    if (!Dialogs::ask(this, QStringLiteral("Voulez vous vraiment enregistrer cette Fiche ?")))
         return keepEntry();
+    if (const std::optional<QDate> typed = parseFrenchDate(m_txtDate->text());
+        typed && !Dialogs::confirmActDate(this, *typed)) {
+        keepEntry(m_txtDate);
+        m_txtDate->selectAll();
+        return false;
+    }
     // An act without the practitioner who did it cannot be counted between practitioners later.
     if (m_cmbPrat2->currentText().trimmed().isEmpty() &&
         !Dialogs::ask(this, QStringLiteral("Aucun praticien n'a effectué l'acte. Enregistrer quand même ?"),
@@ -683,21 +689,12 @@ bool ActEntryWindow::hasTyping() const {
 }
 
 void ActEntryWindow::closeEvent(QCloseEvent* event) {
-    // Closed by its frame with an act typed: the typing is not dropped without a word.
-    if (!m_leaving && m_loaded && hasTyping()) {
-        switch (Dialogs::askOrCancel(this, QStringLiteral("Enregistrer les modifications de cette fiche ?"))) {
-        case Dialogs::Choice::Cancel:
-            event->ignore();
-            return;
-        case Dialogs::Choice::Yes:
-            if (!save(true)) {
-                event->ignore();
-                return;
-            }
-            break;
-        case Dialogs::Choice::No:
-            break;
-        }
+    // Every way out (the frame, Escape, "Fermer Quitter") asks the same question, so that one habit
+    // has one meaning: Oui drops the typing. An empty entry has nothing to lose.
+    if (!m_leaving && m_loaded && hasTyping() &&
+        !Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?"), Dialogs::Default::No)) {
+        event->ignore();
+        return;
     }
     Screen::closeEvent(event);
 }
@@ -707,11 +704,7 @@ void ActEntryWindow::escapePressed() {
 }
 
 void ActEntryWindow::quit() {
-    // Yes throws the typing away.
-    if (Dialogs::ask(this, QStringLiteral("Fermer sans enregistrer ?"), Dialogs::Default::No)) {
-        m_leaving = true;
-        close();
-    }
+    close();
 }
 
 } // namespace obs

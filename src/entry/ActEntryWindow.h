@@ -87,14 +87,13 @@ private:
     void showHolidayHint();
     // Shows the public holidays and Sundays of the calendar's page in red.
     void markHolidays(int year, int month);
-    // Checks, asks and stores the entry; true when the act was stored. Already confirmed when the
-    // user chose to save while closing the window.
-    bool save(bool confirmed = false);
+    // Checks, asks and stores the entry; true when the act was stored.
+    bool save();
     void quit();
 
     std::unique_ptr<Ui::ActEntryWindow> m_ui;
     bool m_loaded = false;
-    // The user already chose to drop the typing ("Fermer sans enregistrer ?"), or the load failed.
+    // The load failed: the screen closes without a question.
     bool m_leaving = false;
     FeeComputation m_fee;
     FeeComputation::Supplements m_supplements;

@@ -111,6 +111,8 @@ void ReferenceListsEditor::buildUi() {
     m_lblMut = {m_ui->LblMut1, m_ui->LblMut2, m_ui->LblMut3, m_ui->LblMut4, m_ui->LblMut5, m_ui->LblMut6};
     for (QLineEdit* box : m_txtMut)
         AmountKeyFilter::install(box);
+    // The tariff takes any key (a mistake is said at the save), but never a third decimal.
+    m_txtTarifs->setValidator(new CentsValidator(m_txtTarifs));
     // A long insurer name goes on two lines rather than widen the window past a small screen.
     for (QLabel* label : m_lblMut) {
         label->setWordWrap(true);
@@ -336,11 +338,14 @@ bool ReferenceListsEditor::applyChange(const ReferenceChange& change, const QStr
     *found = false;
     ReferenceTable& table = m_database.store()->references();
     MutualSlots::Plan plan;
+    MutualSlots::Loss loss;
     Status s = table.slotPlan(change, &plan);
-    if (s && plan.movesInsurers()) {
+    if (s && plan.rewritesColumns())
+        s = table.emptiedAmounts(plan, &loss);
+    if (s && (plan.movesInsurers() || loss.acts > 0)) {
         // Amounts that would be lost are dropped only by a deliberate Yes.
-        const auto byDefault = plan.losesAmounts() ? Dialogs::Default::No : Dialogs::Default::Yes;
-        if (!Dialogs::ask(this, MutualSlots::question(plan), byDefault))
+        const auto byDefault = plan.losesAmounts() || loss.acts > 0 ? Dialogs::Default::No : Dialogs::Default::Yes;
+        if (!Dialogs::ask(this, MutualSlots::question(plan, loss), byDefault))
             return false;
     }
     if (s)
@@ -389,6 +394,10 @@ bool ReferenceListsEditor::add() {
     if (!typedEntry(QStringLiteral("Veuillez saisir un Item au préalable"),
                     QStringLiteral("Veuillez selectionner au préalable Médecin ou Actes."), &entry))
         return false;
+    // Only acts show their code; a practitioner's holds their SIREN, which a new entry does not take
+    // from whatever the hidden box last showed.
+    if (!isActList(entry.list))
+        entry.code.clear();
     const QString notAdded = QStringLiteral("L'item « %1 » n'a pas été ajouté.").arg(m_labelBox->text());
     if (!reopenDatabase(notAdded))
         return false;
@@ -423,6 +432,8 @@ bool ReferenceListsEditor::modify() {
         const ReferenceEntry shown = m_shown && m_shown->list == *m_list && m_shown->label == m_remembered
                                          ? *m_shown
                                          : std::get<ReferenceEntry>(record);
+        if (!isActList(entry.list))
+            entry.code = shown.code; // a practitioner's SIREN follows a new name
         if (!applyChange({ReferenceChange::Kind::Modify, shown, entry}, notChanged, &matched))
             return false;
     }

@@ -10,7 +10,6 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <cmath>
 #include <unordered_map>
 
 namespace obs {
@@ -177,19 +176,7 @@ QVariant normalisedBulkValue(const QVariant& v, BulkKind kind) {
         const StoredDay d = storedDayOf(v);
         return d ? QVariant::fromValue<qint64>(*d) : QVariant();
     }
-    case BulkKind::Amount: {
-        if (v.typeId() == QMetaType::QString) {
-            const auto m = Money::parse(v.toString());
-            return m ? QVariant::fromValue<qint64>(m->units()) : QVariant();
-        }
-        if (v.typeId() == QMetaType::Double) {
-            const double d = v.toDouble();
-            return std::fabs(d) < 9.2e18 ? QVariant::fromValue<qint64>(std::llround(d)) : QVariant();
-        }
-        bool ok = false;
-        const qint64 n = v.toLongLong(&ok);
-        return ok ? QVariant::fromValue<qint64>(n) : QVariant();
-    }
+    case BulkKind::Amount: // a whole number: as it stands (the engine's amount reader reads the rest)
     case BulkKind::Number: {
         bool ok = false;
         const qint64 n = v.toLongLong(&ok);
@@ -292,14 +279,13 @@ Status copyBase(const QString& from, const QString& to, bool replace, ClinicTota
     auto dest = openBulkSide(to, true, &s);
     if (!dest)
         return failed(QStringLiteral("Destination inutilisable : %1").arg(s.message));
-    qint64 held = 0;
-    if (!(s = dest->actCount(&held)))
+    BaseHoldings held;
+    if (!(s = dest->holdings(&held)))
         return s;
-    if (held > 0 && !replace)
-        return failed(QStringLiteral("La destination %1 contient déjà %2 actes : rien n'a été copié (--replace pour la "
+    if (!held.empty() && !replace)
+        return failed(QStringLiteral("La destination %1 contient déjà %2 : rien n'a été copié (--replace pour la "
                                      "remplacer).")
-                          .arg(describeLocation(to))
-                          .arg(held));
+                          .arg(describeLocation(to), held.text()));
     const bool journaled = source->hasJournal();
     JournalVerifier verifier;
     JournalCheck check;
@@ -437,6 +423,31 @@ Status SqlBulkSide::actCount(qint64* n) {
                                    *n = r.integer(0).value_or(0);
                                    return false;
                                });
+}
+
+Status SqlBulkSide::holdings(BaseHoldings* h) {
+    *h = BaseHoldings();
+    const Dialect& d = m_store->dialect();
+    QString sql = QStringLiteral("SELECT (SELECT count(*) FROM %1), (SELECT count(*) FROM %2)")
+                      .arg(nameOf(d, "ACTES"), nameOf(d, "MEMO"));
+    if (hasJournal())
+        sql += QStringLiteral(", (SELECT count(*) FROM %1)").arg(nameOf(d, "JOURNAL"));
+    return m_store->link().run(sql, {}, [&](const SqlRow& r) {
+        h->acts = r.integer(0).value_or(0);
+        h->entries = r.integer(1).value_or(0);
+        h->journal = r.columns() > 2 ? r.integer(2).value_or(0) : 0;
+        return false;
+    });
+}
+
+QString BaseHoldings::text() const {
+    return QStringLiteral("%1 actes, %2 items et %3 écritures du journal").arg(acts).arg(entries).arg(journal);
+}
+
+Status readHoldings(const QString& location, BaseHoldings* holdings) {
+    Status s;
+    auto side = openBulkSide(location, false, &s);
+    return side ? side->holdings(holdings) : s;
 }
 
 void SqlBulkSide::rollback() {

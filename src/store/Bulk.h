@@ -22,6 +22,26 @@ namespace obs {
 // How long a file operation waits on another workstation's lock before it gives up.
 inline constexpr int kFileLockWaitMs = 5000;
 
+// ---- One administration command per base ------------------------------------------------------
+
+// A base held by one administration command (init, import, copy, restore) for as long as the
+// object lives: another command on the same base waits, then gives up without writing.
+class BaseHold {
+public:
+    virtual ~BaseHold() = default;
+};
+
+// Takes the hold on the base at `location`: for a file, a lock on its folder (the path followed
+// through its symbolic links), which leaves no file and ends with the process; for a server, a
+// lock of the server's own on that base, which ends with its connection. `command` is how another
+// command will be told who holds a server's base (a file's holder is read from the system). While another command holds
+// it, waits waitMs, then fails (StoreError::Locked) with a French message naming that command.
+std::unique_ptr<BaseHold> holdBase(const QString& location, const QString& command, int waitMs, Status* status);
+
+// A file path followed through its symbolic links, even to a file that does not exist yet: the
+// file a command writes through a link is the link's target, made with the clinic's rights.
+QString followedFilePath(const QString& path);
+
 // ---- Rows in bulk -------------------------------------------------------------------------------
 
 // A row of MEMO as another program kept it: the list number and the catalogue place as they
@@ -80,6 +100,17 @@ extern const std::array<const char*, 7> kSummedEntryColumns;
 // Reads those figures from a file or a server as one snapshot.
 Status readStoredFigures(const QString& location, StoredFigures* figures);
 
+// What a base holds that a command must not replace unasked.
+struct BaseHoldings {
+    qint64 acts = 0;
+    qint64 entries = 0; // reference entries
+    qint64 journal = 0; // journal entries
+    bool empty() const { return acts == 0 && entries == 0 && journal == 0; }
+    // "12 actes, 3 items et 40 écritures du journal"
+    QString text() const;
+};
+Status readHoldings(const QString& location, BaseHoldings* holdings);
+
 // The number of acts of a base; nothing when it cannot be read as a base of the program.
 std::optional<qint64> countActs(const QString& location);
 
@@ -98,7 +129,8 @@ struct ClinicTotals {
 // Copies both tables whole, numbers and order of entry kept, from one base to another. The source
 // is read as one snapshot. A destination file that does not exist is created; a destination that
 // already holds acts is refused unless `replace`, and is then emptied and filled in one
-// transaction, all or nothing. Counts and sums are compared at the end.
+// transaction, all or nothing. A destination holding anything (acts, reference entries, journal
+// entries) is refused unless `replace`. Counts and sums are compared at the end.
 // The journal goes with them as it stands (numbers and hashes), checked link by link on the way:
 // a broken chain is refused, nothing replaced, unless `brokenJournal` (the copy a restore keeps of
 // what it replaces, which must be possible precisely when the journal was tampered with). A source
@@ -154,8 +186,11 @@ Status createBase(const QString& location, NewBaseStep* step, const std::vector<
 // The role the workstations log in with on a server.
 QString workstationRole();
 
-// Whether a server location carries a password.
+// Whether a location carries a password, however it is written (URI, key/value, even one the
+// server's library cannot read).
 bool locationHasPassword(const QString& location);
+// The location with any password in it replaced by "***", to be shown.
+QString locationWithoutPassword(const QString& location);
 
 // The base at `location` is one of the program's: a file checked whole, a server's tables readable.
 Status checkBase(const QString& location);

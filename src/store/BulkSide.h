@@ -52,7 +52,8 @@ QString bulkMarks(qsizetype n);
 JournalEntry journalEntryOfRow(const QVariantList& row);
 
 // A stored value as the program reads it: a damaged number or date becomes nothing, as the screens
-// show it, rather than stopping the copy. Texts stay as they are.
+// show it, rather than stopping the copy. Texts stay as they are. An amount that is not a whole
+// number is read by its engine's one reader of stored amounts, not here.
 QVariant normalisedBulkValue(const QVariant& v, BulkKind kind);
 
 // Values as both engines bind them: a day, a number or an amount (in units), no value when none;
@@ -88,6 +89,8 @@ public:
     virtual Status read(bool acts, const RowSink& each) = 0;
     virtual Status endRead() = 0;
     virtual Status actCount(qint64* n) = 0;
+    // The rows of ACTES, MEMO and the journal (none without one).
+    virtual Status holdings(BaseHoldings* h) = 0;
     // Empties both tables, in the transaction the rows are then written in.
     virtual Status beginWrite() = 0;
     // A row as another side read it; MEMO rows come in their order of entry, which they keep.
@@ -117,6 +120,7 @@ public:
     Status read(bool acts, const RowSink& each) override;
     Status endRead() override;
     Status actCount(qint64* n) override;
+    Status holdings(BaseHoldings* h) override;
     void rollback() override;
     Status totals(ClinicTotals* t) override;
     Status readJournal(const RowSink& each, qint64* headNumber, QString* headHash) override;

@@ -21,6 +21,39 @@ std::optional<Money> storedSum(const SqlRow& r, int c) {
     return r.isNull(c) ? std::optional<Money>(Money()) : r.money(c);
 }
 
+// How the screens name an amount column.
+QString amountCaption(const QString& column) {
+    static const QHash<QString, QString> captions{
+        {QStringLiteral("PRIX"), QStringLiteral("Montant")},
+        {QStringLiteral("DE"), QStringLiteral("DE")},
+        {QStringLiteral("PAYESECU"), QStringLiteral("Payé Sécu")},
+        {QStringLiteral("PAYECOMPLE"), QStringLiteral("Payé Complémentaire")},
+        {QStringLiteral("PAYEDE"), QStringLiteral("Payé DE")},
+        {QStringLiteral("TARIFS"), QStringLiteral("Tarif")},
+        {QStringLiteral("REVERSE"), QStringLiteral("Somme reversée")},
+    };
+    if (column.startsWith(QLatin1String("MUT")))
+        return QStringLiteral("Mutuelle ") + column.mid(3);
+    return captions.value(column, column);
+}
+
+// The books hold whole cents: a fraction of a cent would reach the receipts book and the FEC
+// rounded one way on each line and another in the totals.
+Status offCents(const QString& column, Money value) {
+    return Status::failure(StoreError::RefusedValue,
+                           QStringLiteral("Le montant « %1 » (%2 €) a plus de deux décimales : un montant s'enregistre "
+                                          "au centime près. Rien n'a été enregistré.")
+                               .arg(amountCaption(column), value.toFrench()));
+}
+
+// The first amount of `after` not in whole cents among the columns written, that `before` did not
+// already hold; success when there is none.
+template <class R> Status wholeCents(const Table<R>& t, unsigned uses, const R* before, const R& after) {
+    Money value;
+    const char* column = amountOffCents(t, uses, before, after, &value);
+    return column ? offCents(QString::fromLatin1(column), value) : Status::success();
+}
+
 } // namespace
 
 // What is still to collect on an act, as the main window computes it.
@@ -175,6 +208,8 @@ Status SqlStore::update(const Act& shown, const Act& a, bool withDate, const std
     // What the act holds once written: the edited columns, the others as they stand.
     Act after = shown;
     copyColumns(actsTable(), C::Edited | (withDate ? C::Dated : 0u), a, &after);
+    if (const Status cents = wholeCents(actsTable(), C::Edited, &shown, after); !cents)
+        return cents;
     const auto moves = paymentMoves(shown, after);
     const qint64 today = dayNumberOf(QDate::currentDate());
     const Receipt received = receipt.value_or(Receipt{today, PaymentMode::Transfer});
@@ -268,6 +303,8 @@ Status SqlStore::remove(qint64 number) {
 
 Status SqlStore::append(const Act& a, qint64* number) {
     *number = 0;
+    if (const Status cents = wholeCents<Act>(actsTable(), Column<Act>::Added, nullptr, a); !cents)
+        return cents;
     return journaled({}, [&](std::vector<JournalEntry>* entries) {
         // The act as the base now holds it, its number and defaults filled in, in the same statement.
         QVariantList binds;
@@ -390,6 +427,8 @@ Status SqlStore::latestOfPair(const QString& follower, const QString& performer,
 
 Status SqlStore::addReversal(qint64 number, qint64 day, Money amount, bool* changed, PaymentMode mode) {
     *changed = false;
+    if (!amount.inWholeCents())
+        return offCents(QStringLiteral("REVERSE"), amount);
     return journaled({}, [&](std::vector<JournalEntry>* entries) {
         Act act;
         Status s = find(number, &act, changed);
@@ -491,6 +530,13 @@ Status SqlStore::writeReference(const ReferenceChange& change, bool* found, std:
     Status s;
     QVariantList binds;
     qint64 changes = 0;
+    using M = Column<ReferenceEntry>;
+    if (change.kind == ReferenceChange::Kind::Add)
+        s = wholeCents<ReferenceEntry>(memoTable(), M::Added, nullptr, change.edited);
+    else if (change.kind == ReferenceChange::Kind::Modify)
+        s = wholeCents(memoTable(), M::Edited, &change.shown, change.edited);
+    if (!s)
+        return s;
     switch (change.kind) {
     case ReferenceChange::Kind::Add:
         s = m_db->run(insertion(m_sql, memoTable(), change.edited, &binds), binds);
@@ -597,6 +643,55 @@ Status SqlStore::slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan
         s = insurerOrder(change, true, &after);
     if (s)
         *plan = MutualSlots::plan(before, after);
+    return s;
+}
+
+Status SqlStore::emptiedAmounts(const MutualSlots::Plan& plan, MutualSlots::Loss* loss) {
+    *loss = {};
+    loss->columns = MutualSlots::emptiedColumns(plan);
+    if (loss->columns.empty())
+        return Status::success();
+    QStringList columns;
+    for (int c : loss->columns)
+        columns << m_sql.name(QStringLiteral("MUT%1").arg(c));
+    // Read entry by entry: a catalogue is small, and each amount goes through the engine's decoder.
+    Money total;
+    bool unknown = false;
+    std::vector<bool> held(columns.size(), false);
+    const Status s =
+        m_db->run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (?, ?)")
+                      .arg(columns.join(QStringLiteral(", ")), n("MEMO"), n("NUMEROS")),
+                  {int(ReferenceList::DeliveryActs), int(ReferenceList::SurgicalActs)}, [&](const SqlRow& r) {
+                      bool holds = false;
+                      for (int i = 0; i < int(columns.size()); ++i) {
+                          if (r.isNull(i))
+                              continue;
+                          const auto amount = r.money(i);
+                          if (amount && *amount == Money())
+                              continue;
+                          holds = true;
+                          held[size_t(i)] = true;
+                          const auto sum = amount ? total.plus(*amount) : std::nullopt;
+                          if (sum)
+                              total = *sum;
+                          else
+                              unknown = true;
+                      }
+                      loss->acts += holds ? 1 : 0;
+                      return true;
+                  });
+    if (!s) {
+        *loss = {};
+        return s;
+    }
+    loss->amount = unknown ? std::nullopt : std::optional<Money>(total);
+    // Only the columns that held something are named to the user.
+    std::vector<int> emptied;
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (held[i])
+            emptied.push_back(loss->columns[i]);
+    }
+    loss->columns = std::move(emptied);
     return s;
 }
 

@@ -59,6 +59,7 @@ private:
     Status modify(const ReferenceEntry& shown, const ReferenceEntry& edited, bool* found) override;
     Status remove(ReferenceList list, const QString& label, bool* found) override;
     Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) override;
+    Status emptiedAmounts(const MutualSlots::Plan& plan, MutualSlots::Loss* loss) override;
     Status apply(const ReferenceChange& change, const MutualSlots::Plan& agreed, bool* found) override;
 
     // JournalTable

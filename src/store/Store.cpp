@@ -93,10 +93,6 @@ QString workstationRole() {
     return pg_bulk::workstationRole();
 }
 
-bool locationHasPassword(const QString& location) {
-    return isServerLocation(location) && pg_bulk::hasPassword(location);
-}
-
 Status checkBase(const QString& location) {
     if (isServerLocation(location))
         return pg_bulk::checkBase(location.trimmed());

@@ -96,6 +96,9 @@ public:
     // order as labels(ByLabel) gives it, and what that does to the act entries' columns. Nothing is
     // written.
     virtual Status slotPlan(const ReferenceChange& change, MutualSlots::Plan* plan) = 0;
+    // What the plan's emptied columns hold now in the act entries (deliveries and surgery): how
+    // many entries would lose an amount, and how much. Nothing is written.
+    virtual Status emptiedAmounts(const MutualSlots::Plan& plan, MutualSlots::Loss* loss) = 0;
     // Makes the change as add, modify or remove do, and in the same transaction moves the excess
     // amounts of every act entry (deliveries and surgery) so that each insurer keeps its own, as
     // slotPlan gives it. `agreed` is the plan the user was shown: when the list now gives another

@@ -91,6 +91,29 @@ template <class R> void copyColumns(const Table<R>& t, unsigned uses, const R& f
     }
 }
 
+template <class R>
+const char* amountOffCents(const Table<R>& t, unsigned uses, const R* before, const R& after, Money* value) {
+    R& now = const_cast<R&>(after);
+    R* was = const_cast<R*>(before);
+    for (const auto& c : t.columns) {
+        if (!(c.uses & uses))
+            continue;
+        const FieldRef f = c.field(now);
+        auto* const* amount = std::get_if<std::optional<Money>*>(&f);
+        if (!amount)
+            continue;
+        const std::optional<Money>& m = **amount;
+        if (!m || m->inWholeCents())
+            continue;
+        // A figure kept as it was stored (an older register's) is not refused for being kept.
+        if (was && *std::get<std::optional<Money>*>(c.field(*was)) == m)
+            continue;
+        *value = *m;
+        return c.name;
+    }
+    return nullptr;
+}
+
 template <class R> QVariantList storedValues(const Table<R>& t, const R& r) {
     R& record = const_cast<R&>(r);
     QVariantList values;
@@ -180,6 +203,7 @@ const Table<ReferenceEntry>& memoTable() {
     template QString unchanged(const Dialect&, const Table<R>&, const R&, QVariantList*);                              \
     template void bindColumns(const Table<R>&, unsigned, const R&, QVariantList*);                                     \
     template QVariantList storedValues(const Table<R>&, const R&);                                                     \
+    template const char* amountOffCents(const Table<R>&, unsigned, const R*, const R&, Money*);                        \
     template void copyColumns(const Table<R>&, unsigned, const R&, R*);                                                \
     template R recordAt(const Table<R>&, const SqlRow&, int);
 OBS_TABLE_FUNCTIONS(Act)

@@ -49,6 +49,11 @@ template <class R> QString unchanged(const Dialect& d, const Table<R>& t, const 
 template <class R> void bindColumns(const Table<R>& t, unsigned uses, const R& r, QVariantList* binds);
 // The columns with any of these uses copied from one record to another.
 template <class R> void copyColumns(const Table<R>& t, unsigned uses, const R& from, R* to);
+// The first amount column with any of these uses that `after` changes from `before` (every one
+// when there is no `before`) to a value that is not whole cents; nothing when there is none.
+// *value: that value.
+template <class R>
+const char* amountOffCents(const Table<R>& t, unsigned uses, const R* before, const R& after, Money* value);
 // Every column's value as bound, in the table's order.
 template <class R> QVariantList storedValues(const Table<R>& t, const R& r);
 // A record from the columns read from `first` on, in the table's order.

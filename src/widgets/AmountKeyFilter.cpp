@@ -1,5 +1,7 @@
 #include "widgets/AmountKeyFilter.h"
 
+#include "widgets/TextGuard.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -7,6 +9,27 @@ namespace obs {
 
 void AmountKeyFilter::install(QLineEdit* box, Mode mode) {
     box->installEventFilter(new AmountKeyFilter(mode, box));
+    if (mode == Mode::Cents)
+        box->setValidator(new CentsValidator(box));
+}
+
+QValidator::State CentsValidator::validate(QString& input, int&) const {
+    if (hasControlCharacter(input))
+        return Invalid;
+    input.replace(u'.', u',');
+    // Any other mistake (two commas, a letter pasted) is said when the amount is saved.
+    qsizetype decimals = -1; // digits after the last comma, while they follow it
+    for (const QChar c : std::as_const(input)) {
+        if (c == u',')
+            decimals = 0;
+        else if (c >= u'0' && c <= u'9' && decimals >= 0)
+            ++decimals;
+        else
+            decimals = -1;
+        if (decimals > 2)
+            return Invalid;
+    }
+    return Acceptable;
 }
 
 bool AmountKeyFilter::eventFilter(QObject* watched, QEvent* event) {

@@ -1,16 +1,21 @@
 #include "widgets/Dialogs.h"
 
+#include "common/DayNumber.h"
 #include "store/Status.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QQueue>
 #include <QScreen>
 #include <QSpacerItem>
+#include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
@@ -21,6 +26,7 @@ namespace obs {
 namespace {
 struct TestState {
     bool on = false;
+    bool showingBoxes = false; // testing mode, but the real boxes are shown and answered by keys
     QQueue<Dialogs::Choice> answers;
     QQueue<QString> folders;
     QQueue<QString> saveFiles;
@@ -64,6 +70,61 @@ void showWholeTitle(QMessageBox& box) {
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                       grid->columnCount());
 }
+
+// A key that writes a character, Space included (it presses the focused button), typed without Alt,
+// Ctrl or Meta.
+bool isPlainTyping(const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    const QString text = key.text();
+    if (!text.isEmpty())
+        return text.at(0).isPrint();
+    return key.key() >= Qt::Key_Space && key.key() <= Qt::Key_ydiaeresis;
+}
+
+// While a box is open, plain typing goes nowhere. Qt's boxes take a button's letter without Alt: a
+// name typed in the search box raised a question and its next letter answered it. Nor may the
+// letters reach the window behind. Enter, Escape, Tab, the arrows and Alt with a letter still work.
+class PlainTypingHeld : public QObject {
+public:
+    PlainTypingHeld() { QCoreApplication::instance()->installEventFilter(this); }
+    ~PlainTypingHeld() override { QCoreApplication::instance()->removeEventFilter(this); }
+    PlainTypingHeld(const PlainTypingHeld&) = delete;
+    PlainTypingHeld& operator=(const PlainTypingHeld&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return isPlainTyping(*static_cast<QKeyEvent*>(event));
+        case QEvent::InputMethod:
+            return !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty();
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
+// How long a test's real box waits for the answer the test sends before it is closed as by Escape.
+constexpr int kTestBoxPatienceMs = 10000;
+
+// Shows a box and waits for its answer, plain typing held meanwhile.
+int execBox(QMessageBox& box) {
+    showWholeTitle(box);
+    const PlainTypingHeld held;
+    QTimer patience;
+    if (state().on) {
+        // A test whose keys did not answer fails instead of blocking the run.
+        patience.setSingleShot(true);
+        QObject::connect(&patience, &QTimer::timeout, &box, [&box] {
+            state().unexpected << box.text();
+            box.close();
+        });
+        patience.start(kTestBoxPatienceMs);
+    }
+    return box.exec();
+}
 } // namespace
 
 QStringList Dialogs::takeUnexpectedQuestions() {
@@ -85,12 +146,12 @@ void Dialogs::inform(QWidget* parent, const QString& text, const QString& title)
     if (state().on) {
         record(main, t, false);
         state().shown.last().details = details;
-        return;
+        if (!state().showingBoxes)
+            return;
     }
     QMessageBox box(QMessageBox::NoIcon, t, main, QMessageBox::Ok, parent);
     box.setInformativeText(details);
-    showWholeTitle(box);
-    box.exec();
+    execBox(box);
 }
 
 void Dialogs::warn(QWidget* parent, const QString& text) {
@@ -103,12 +164,12 @@ void Dialogs::explain(QWidget* parent, const QString& text, const QString& given
     if (state().on) {
         record(main, appTitle(), false);
         state().shown.last().details = details;
-        return;
+        if (!state().showingBoxes)
+            return;
     }
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, appTitle(), main, QMessageBox::Ok, parent);
     box.setInformativeText(details);
-    showWholeTitle(box);
-    box.exec();
+    execBox(box);
 }
 
 namespace {
@@ -127,24 +188,27 @@ Dialogs::Choice testAnswer(const QString& text, Dialogs::Default defaultAnswer, 
 
 bool Dialogs::ask(QWidget* parent, const QString& text, Default defaultAnswer, const QString& details) {
     const QString title = QStringLiteral("Attention");
-    if (state().on)
+    if (state().on && !state().showingBoxes)
         return testAnswer(text, defaultAnswer, details, Choice::No) == Choice::Yes;
+    if (state().on)
+        state().shown.append({text, title, true, details, defaultAnswer});
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setInformativeText(details);
     box.setDefaultButton(defaultAnswer == Default::No ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
-    showWholeTitle(box);
-    return box.exec() == QMessageBox::Yes;
+    return execBox(box) == QMessageBox::Yes;
 }
 
 Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Default defaultAnswer,
                                      const QString& details) {
     const QString title = QStringLiteral("Attention");
     // Unexpected in a test: the typing is kept, as a Cancel keeps it.
-    if (state().on)
+    if (state().on && !state().showingBoxes)
         return testAnswer(text, defaultAnswer, details, Choice::Cancel);
+    if (state().on)
+        state().shown.append({text, title, true, details, defaultAnswer});
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     parent);
     box.setInformativeText(details);
@@ -155,8 +219,7 @@ Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Defau
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Annuler"));
-    showWholeTitle(box);
-    switch (box.exec()) {
+    switch (execBox(box)) {
     case QMessageBox::Yes:
         return Choice::Yes;
     case QMessageBox::No:
@@ -164,6 +227,15 @@ Dialogs::Choice Dialogs::askOrCancel(QWidget* parent, const QString& text, Defau
     default:
         return Choice::Cancel;
     }
+}
+
+bool Dialogs::confirmActDate(QWidget* parent, const QDate& day) {
+    if (day <= QDate::currentDate())
+        return true;
+    return ask(
+        parent,
+        QStringLiteral("La date de l'acte, %1, est après aujourd'hui. Enregistrer quand même ?").arg(frenchDate(day)),
+        Default::No);
 }
 
 QString Dialogs::chooseFolder(QWidget* parent, const QString& title) {
@@ -204,9 +276,13 @@ void Dialogs::preparePrinter(QPrinter* printer) {
 
 void Dialogs::setTesting(bool on) {
     state().on = on;
+    state().showingBoxes = false;
 }
 bool Dialogs::testing() {
     return state().on;
+}
+void Dialogs::setShowingBoxes(bool on) {
+    state().showingBoxes = on;
 }
 void Dialogs::queueAnswer(bool yes) {
     state().answers.enqueue(yes ? Choice::Yes : Choice::No);

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QDate;
 class QWidget;
 class QPrinter;
 
@@ -12,6 +13,10 @@ namespace obs {
 // The one way the screens talk to the user in boxes: messages, Yes/No questions, the folder
 // chooser and the printer choice. Tests switch it to testing mode, queue the next answers and
 // read back what was shown; nothing then blocks.
+//
+// A message or a question takes its answer from a click, Enter, Escape or Alt with a button's
+// letter only: letters typed while it is open go nowhere, neither to a button nor to the window
+// behind, so that a question coming up in the middle of typing is not answered by the next letter.
 class Dialogs {
 public:
     // The button Enter chooses in a question. A question whose Yes destroys or replaces data
@@ -46,6 +51,10 @@ public:
     // and the window's close give Cancel. Used before unsaved typing would be dropped.
     static Choice askOrCancel(QWidget* parent, const QString& text, Default defaultAnswer = Default::Cancel,
                               const QString& details = QString());
+    // An act's date after today is most likely a slip of the year: "La date de l'acte, JJ/MM/AAAA, est
+    // après aujourd'hui. Enregistrer quand même ?", default No. True when the day is not after today
+    // or the user answered Yes.
+    static bool confirmActDate(QWidget* parent, const QDate& day);
     // Folder chooser; empty when cancelled.
     static QString chooseFolder(QWidget* parent, const QString& title);
     // A file to write, chosen in a save dialog; empty when cancelled.
@@ -58,8 +67,12 @@ public:
     static void preparePrinter(QPrinter* printer);
 
     // Testing.
-    static void setTesting(bool on);
+    static void setTesting(bool on); // queued answers again, boxes not shown
     static bool testing();
+    // In testing mode, the real boxes are shown and answered by the keys or clicks the test sends;
+    // what they show is still recorded. A box left open for ten seconds is closed as by Escape and
+    // counted among the unexpected questions.
+    static void setShowingBoxes(bool on);
     static void queueAnswer(bool yes);
     static void queueChoice(Choice choice);         // a Cancel queued for a Yes/No question answers No
     static void queueFolder(const QString& folder); // an empty text cancels

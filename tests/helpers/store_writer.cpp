@@ -50,11 +50,9 @@ Act actOf(qint64 k, const Act& base) {
     a.code = t;
     for (QString& line : a.secondary)
         line = t;
-    a.price = Money::fromUnits(k);
-    a.excess = Money::fromUnits(k);
-    a.paidSecu = Money::fromUnits(k);
-    a.paidComplementary = Money::fromUnits(k);
-    a.paidExcess = Money::fromUnits(k);
+    // Whole cents, as the store takes money: k cents.
+    const Money cents = Money::fromUnits(k * (Money::Scale / 100));
+    a.price = a.excess = a.paidSecu = a.paidComplementary = a.paidExcess = cents;
     return a;
 }
 
@@ -87,7 +85,7 @@ int crash(SqliteStore& store, QRandomGenerator& rng) {
                     return say(QStringLiteral("F ") + s.message), 1;
                 say(QStringLiteral("K U %1 %2").arg(n).arg(k));
             } else {
-                const qint64 amount = 1 + k % 1000000;
+                const qint64 amount = (1 + k % 1000000) * (Money::Scale / 100);
                 say(QStringLiteral("P R %1 %2").arg(n).arg(amount));
                 bool changed = false;
                 const Status s = store.acts().addReversal(n, 40000 + k % 1000, Money::fromUnits(amount), &changed);
@@ -125,7 +123,8 @@ int duel(SqliteStore& store, QRandomGenerator& rng, int ms, const QString& tag) 
             edited.surname = token;
             edited.firstName = shown.surname;
             // Each save also records a payment received from the national insurance.
-            edited.paidSecu = Money::fromUnits(shown.paidSecu.value_or(Money()).units() + 1 + rng.bounded(100000));
+            edited.paidSecu = Money::fromUnits(shown.paidSecu.value_or(Money()).units() +
+                                               (1 + rng.bounded(100000)) * (Money::Scale / 100));
             s = store.acts().update(shown, edited, false);
             if (s)
                 say(QStringLiteral("S %1 %2").arg(n).arg(token));
@@ -134,7 +133,7 @@ int duel(SqliteStore& store, QRandomGenerator& rng, int ms, const QString& tag) 
             else
                 say(QStringLiteral("F enregistrement %1 %2").arg(n).arg(s.message));
         } else if (op < 9) {
-            const qint64 amount = 1 + rng.bounded(1000000);
+            const qint64 amount = (1 + rng.bounded(1000000)) * (Money::Scale / 100);
             bool changed = false;
             const Status s = store.acts().addReversal(n, 40000, Money::fromUnits(amount), &changed);
             if (s && changed)

@@ -37,6 +37,7 @@ namespace obs::libpq {
     X(PQresultErrorField)                                                                                              \
     X(PQresultStatus)                                                                                                  \
     X(PQsendQuery)                                                                                                     \
+    X(PQsetNoticeProcessor)                                                                                            \
     X(PQsetnonblocking)                                                                                                \
     X(PQsocket)                                                                                                        \
     X(PQstatus)                                                                                                        \

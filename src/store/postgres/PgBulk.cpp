@@ -6,6 +6,9 @@
 #include "store/postgres/PgSchema.h"
 #include "store/postgres/PgStore.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+
 namespace obs::pg_bulk {
 
 namespace {
@@ -261,6 +264,70 @@ Status upgrade(const QString& conninfo, qint64* opened) {
 
 QString workstationRole() {
     return kServerRole;
+}
+
+namespace {
+
+// The server's lock that one administration command holds on a base (its two keys).
+constexpr int kHoldClass = 0x4F424C47;
+constexpr int kHoldObject = 1;
+
+class ServerHold final : public BaseHold {
+public:
+    explicit ServerHold(std::unique_ptr<PgConnection> db) : m_db(std::move(db)) {}
+
+private:
+    std::unique_ptr<PgConnection> m_db; // the lock lasts as long as its session
+};
+
+} // namespace
+
+std::unique_ptr<BaseHold> holdBase(const QString& conninfo, const QString& command, int waitMs, Status* status) {
+    auto db = PgConnection::open(conninfo, status);
+    if (!db)
+        return nullptr;
+    // Another command is told who holds the base by the session's name, which the server keeps in
+    // plain ASCII: guillemets become quotes, accents go.
+    QString name = command;
+    name.replace(QStringLiteral("« "), QStringLiteral("\"")).replace(QStringLiteral(" »"), QStringLiteral("\""));
+    name.replace(u'«', u'"').replace(u'»', u'"');
+    name = name.normalized(QString::NormalizationForm_D);
+    name.removeIf([](QChar c) { return c.unicode() > 126 || c.unicode() < 32; });
+    Status s = db->exec(QStringLiteral("SELECT set_config('application_name', ?, false)"), {name.left(63)});
+    QElapsedTimer clock;
+    clock.start();
+    while (s) {
+        bool taken = false;
+        s = db->exec(QStringLiteral("SELECT pg_try_advisory_lock(?::integer, ?::integer)"), {kHoldClass, kHoldObject},
+                     [&](const PgRow& r) {
+                         taken = r.text(0) == QLatin1String("t");
+                         return false;
+                     });
+        if (s && taken)
+            return std::make_unique<ServerHold>(std::move(db));
+        if (s && clock.elapsed() >= waitMs) {
+            QString holder;
+            db->exec(QStringLiteral("SELECT a.application_name FROM pg_locks l JOIN pg_stat_activity a ON a.pid = "
+                                    "l.pid WHERE l.locktype = 'advisory' AND l.granted AND l.classid = ?::integer "
+                                    "AND l.objid = ?::integer AND l.database = (SELECT oid FROM pg_database WHERE "
+                                    "datname = current_database())"),
+                     {kHoldClass, kHoldObject}, [&](const PgRow& r) {
+                         holder = r.text(0);
+                         return false;
+                     });
+            *status = Status::failure(
+                StoreError::Locked,
+                QStringLiteral("%1 est en cours d'utilisation par %2 : rien n'a été fait. Relancez la commande quand "
+                               "celle-ci sera terminée.")
+                    .arg(PgConnection::describe(conninfo),
+                         holder.trimmed().isEmpty() ? QStringLiteral("une autre commande d'administration") : holder));
+            return nullptr;
+        }
+        if (s)
+            QThread::msleep(100);
+    }
+    *status = s;
+    return nullptr;
 }
 
 bool hasPassword(const QString& conninfo) {

@@ -17,5 +17,7 @@ Status checkBase(const QString& conninfo);
 Status upgrade(const QString& conninfo, qint64* opened);
 QString workstationRole();
 bool hasPassword(const QString& conninfo);
+// The hold of store/Bulk.h on a server's base: a lock of the server's own, named after the command.
+std::unique_ptr<BaseHold> holdBase(const QString& conninfo, const QString& command, int waitMs, Status* status);
 
 } // namespace obs::pg_bulk

@@ -157,6 +157,11 @@ QString refusal(PGconn* conn, const QString& described, const QString& then = {}
              why.contains(QLatin1String("self signed certificate")))
         french = QStringLiteral("Le certificat du serveur de la base de données (%1) n'est pas signé par l'autorité "
                                 "de certification de la clinique (sslrootcert) : la connexion est refusée.");
+    else if (says("could not read root certificate file",
+                  QStringLiteral("n'a pas pu lire le fichier de certificat racine")))
+        french = QStringLiteral("Le fichier de l'autorité de certification de la clinique (sslrootcert) n'est pas un "
+                                "certificat lisible : la connexion au serveur de la base de données (%1) est refusée. "
+                                "Remplacez-le par le certificat de l'autorité (fichier .crt ou .pem).");
     else if (says("root certificate file", QStringLiteral("certificat racine")))
         french = QStringLiteral("Le certificat de l'autorité de certification de la clinique (sslrootcert) est "
                                 "introuvable sur ce poste : la connexion au serveur de la base de données (%1) est "
@@ -261,7 +266,14 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Status
     return c;
 }
 
+namespace {
+// The server's notices (a "WARNING:" when it is stopped at once, in English) would go to the
+// terminal as they stand: the store says in French what became of the operation instead.
+void dropNotice(void*, const char*) {}
+} // namespace
+
 Status PgConnection::setUpSession() {
+    libpq::api().PQsetNoticeProcessor(m_conn, dropNotice, nullptr);
     Result r(libpq::api().PQexec(m_conn, QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2")
                                              .arg(kServerLockTimeoutMs)
                                              .arg(kServerStatementTimeoutMs)

@@ -30,11 +30,13 @@ QString Row::text(const QString& name) const {
 }
 
 std::optional<Money> Row::money(const QString& name) const {
-    const QVariant v = value(name);
+    return storedMoney(value(name));
+}
+
+std::optional<Money> storedMoney(const QVariant& v) {
     if (v.isNull())
         return std::nullopt;
     if (v.typeId() == QMetaType::Double) {
-        // A real number in an amount column (a damaged or foreign base): only when it fits.
         const double d = v.toDouble();
         if (!(std::fabs(d) < 9.2e18))
             return std::nullopt;

@@ -49,6 +49,12 @@ private:
     QVector<QVariant> m_values;
 };
 
+// An amount as a file holds it, read the one way every reader of the file engine reads it: a whole
+// number of 1/10000 euro; a real number (a damaged or foreign file) rounded when it fits; a text
+// read as a number of units, or failing that as a typed amount. Nothing when empty or beyond
+// what an amount holds.
+std::optional<Money> storedMoney(const QVariant& v);
+
 // Values to write, in the order given: a QString is text, an integer is a number (money in
 // 1/10000 euro), a null QVariant clears the column.
 using Fields = std::vector<std::pair<QString, QVariant>>;

@@ -260,8 +260,13 @@ private:
             } else {
                 QVariantList row;
                 const auto& values = r.values();
-                for (int i = 0; i < values.size(); ++i)
-                    row << normalisedBulkValue(values[i], columns[size_t(i)].kind);
+                for (int i = 0; i < values.size(); ++i) {
+                    const BulkKind kind = columns[size_t(i)].kind;
+                    // A whole number goes as it stands, so that the copy's sums are the source's; a real
+                    // number or a text is read as every reader of the file reads an amount.
+                    const bool asItStands = kind != BulkKind::Amount || values[i].typeId() == QMetaType::LongLong;
+                    row << (asItStands ? normalisedBulkValue(values[i], kind) : bulkMoney(storedMoney(values[i])));
+                }
                 inner = each(row);
             }
             return inner.ok();
@@ -431,7 +436,8 @@ namespace sqlite_bulk {
 
 std::unique_ptr<BulkSide> openSide(const QString& path, bool create, Status* s) {
     std::shared_ptr<Database> db;
-    if (create && !QFileInfo::exists(path)) {
+    // An empty file is a new base (a temporary name reserved for it).
+    if (create && (!QFileInfo::exists(path) || QFileInfo(path).size() == 0)) {
         db = Database::create(path, s);
         if (db)
             *s = createSchema(*db);

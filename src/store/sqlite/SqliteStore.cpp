@@ -6,8 +6,6 @@
 
 #include <sqlite3.h>
 
-#include <cmath>
-
 namespace obs {
 
 namespace {
@@ -29,22 +27,7 @@ public:
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_st, c));
         return text ? QByteArrayView(text, sqlite3_column_bytes(m_st, c)) : QByteArrayView();
     }
-    std::optional<Money> money(int c) const override {
-        switch (sqlite3_column_type(m_st, c)) {
-        case SQLITE_INTEGER:
-            return Money::fromStored(sqlite3_column_int64(m_st, c));
-        case SQLITE_FLOAT: {
-            const double v = sqlite3_column_double(m_st, c);
-            if (!(std::fabs(v) < 9.2e18))
-                return std::nullopt;
-            return Money::fromStored(std::llround(v));
-        }
-        case SQLITE_TEXT:
-            return Money::parse(text(c));
-        default:
-            return std::nullopt;
-        }
-    }
+    std::optional<Money> money(int c) const override { return storedMoney(value(c)); }
     StoredDay day(int c) const override {
         switch (sqlite3_column_type(m_st, c)) {
         case SQLITE_INTEGER:
