@@ -4,9 +4,11 @@
 #include "BenchSupport.h"
 
 #include "accounts/ReceiptsWindow.h"
+#include "accounts/TaxYearWindow.h"
 #include "common/DayNumber.h"
 #include "common/Settings.h"
 #include "domain/FecFile.h"
+#include "domain/TaxYear.h"
 #include "store/SharedDatabase.h"
 #include "store/Store.h"
 #include "widgets/Dialogs.h"
@@ -17,6 +19,7 @@
 #include <QDate>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 
 namespace obs::bench::receipts {
@@ -25,6 +28,7 @@ namespace {
 
 constexpr double kBookGoalMs = 300;
 constexpr double kFecGoalMs = 2000;
+constexpr double kTaxYearGoalMs = 300;
 
 const QString kPractitioners[] = {QStringLiteral("Dr MARTIN"), QStringLiteral("Dr LEFEBVRE"),
                                   QStringLiteral("Dr D'ORVAL"), QStringLiteral("Dr BERTRAND")};
@@ -100,6 +104,78 @@ void storeFec(benchmark::State& state) {
     publish(state, QStringLiteral("fec"), samples, Column::Program);
 }
 
+// The program's figures against the engine's own sums: a difference is a fault, not a slowness.
+void compareTaxYear(const Choice& c, const TaxYear& t) {
+    const auto [received, paidOver] = g_measured->directTaxYear(c);
+    if (t.received().units() != received || t.paidOver().units() != paidOver)
+        problem(QStringLiteral("%1 %2: tax year %3 / %4, the engine's sums %5 / %6")
+                    .arg(c.practitioner)
+                    .arg(c.year)
+                    .arg(t.received().units())
+                    .arg(t.paidOver().units())
+                    .arg(received)
+                    .arg(paidOver));
+}
+
+// A practitioner chosen in the window (the year set beforehand): from the choice to the figures shown.
+void programTaxYear(benchmark::State& state) {
+    TaxYearWindow* w = g_measured->taxYearWindow;
+    auto* practitioner = control<QComboBox>(w, "CboPraticienFiscal");
+    auto* year = control<QSpinBox>(w, "TxtAnneeFiscale");
+    Samples samples;
+    size_t i = 0;
+    Dialogs::clearShown();
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        {
+            const QSignalBlocker quiet(year);
+            year->setValue(c.year);
+        }
+        settle();
+        const Stopwatch sw;
+        practitioner->setCurrentIndex(practitioner->findText(c.practitioner));
+        settle();
+        sw.lap(state, samples);
+        if (w->shown().practitioner() != c.practitioner || w->shown().year() != c.year)
+            problem(QStringLiteral("tax year window: %1 %2 not shown").arg(c.practitioner).arg(c.year));
+        if (!Dialogs::shownTexts().isEmpty()) {
+            problem(QStringLiteral("the tax year window said: %1").arg(Dialogs::lastText()));
+            Dialogs::clearShown();
+        }
+    }
+    publish(state, QStringLiteral("annee"), samples, Column::Program);
+}
+
+void storeTaxYear(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        TaxYear t;
+        const Stopwatch sw;
+        const Status s =
+            TaxYear::read(*g_measured->database->store(), c.practitioner, c.year, Settings::reversalThreshold(), &t);
+        sw.lap(state, samples);
+        if (!s)
+            problem(QStringLiteral("tax year: %1").arg(s.message));
+        else
+            compareTaxYear(c, t);
+    }
+    publish(state, QStringLiteral("annee"), samples, Column::Store);
+}
+
+void directTaxYear(benchmark::State& state) {
+    Samples samples;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Choice c = choice(i++);
+        const Stopwatch sw;
+        g_measured->directTaxYear(c);
+        sw.lap(state, samples);
+    }
+    publish(state, QStringLiteral("annee"), samples, Column::Direct);
+}
+
 // The statements alone, for the book's row and the FEC's (the FEC reads the same book).
 void direct(benchmark::State& state, const QString& key) {
     Samples samples;
@@ -143,6 +219,14 @@ void registerAll(Measured* measured, const char* directName) {
     add(QStringLiteral("BM_Store_Livre"), storeBook, 20);
     add(
         straight + QStringLiteral("_Livre"), [](benchmark::State& s) { direct(s, QStringLiteral("livre")); }, 20);
+    if (measured->taxYearWindow && measured->directTaxYear) {
+        r.declare(QStringLiteral("annee"),
+                  QStringLiteral("tax year, a practitioner's year: choice to figures shown (\"Année fiscale\")"),
+                  kTaxYearGoalMs, QStringLiteral("the year's sums (fees, sums paid over) in two statements"));
+        add(QStringLiteral("BM_Program_AnneeFiscale"), programTaxYear, 20);
+        add(QStringLiteral("BM_Store_AnneeFiscale"), storeTaxYear, 20);
+        add(straight + QStringLiteral("_AnneeFiscale"), directTaxYear, 20);
+    }
     add(QStringLiteral("BM_Program_Fec"), storeFec, 8);
     add(
         straight + QStringLiteral("_Fec"), [](benchmark::State& s) { direct(s, QStringLiteral("fec")); }, 8);

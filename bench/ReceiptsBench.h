@@ -8,9 +8,11 @@
 
 #include <QString>
 #include <functional>
+#include <utility>
 
 namespace obs {
 class ReceiptsWindow;
+class TaxYearWindow;
 class SharedDatabase;
 } // namespace obs
 
@@ -32,6 +34,10 @@ struct Measured {
     // The book's statements sent straight to the engine for one choice.
     std::function<void(const Choice&)> direct;
     double memoryAfterBookMiB = 0; // filled by the window's benchmark
+    // The tax year ("Année fiscale"), measured when given: its window, and its sums sent straight to
+    // the engine for one choice (received, paid over, in units), which the program's must equal.
+    TaxYearWindow* taxYearWindow = nullptr;
+    std::function<std::pair<qint64, qint64>(const Choice&)> directTaxYear;
 };
 
 // Declares the two actions (book, FEC) and registers their benchmarks; `directName` names the

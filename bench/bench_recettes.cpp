@@ -11,6 +11,7 @@
 #include "ReceiptsBench.h"
 
 #include "accounts/ReceiptsWindow.h"
+#include "accounts/TaxYearWindow.h"
 #include "common/DayNumber.h"
 #include "domain/FecFile.h"
 #include "store/Connection.h"
@@ -54,6 +55,7 @@ struct Setup {
     std::unique_ptr<BenchClinic> clinic;
     std::unique_ptr<DirectSqlite> direct;
     QPointer<ReceiptsWindow> window;
+    QPointer<TaxYearWindow> taxYearWindow;
     QTemporaryDir out;
     qint64 entries = 0;
     receipts::Measured measured;
@@ -269,6 +271,27 @@ void directStatements(DirectSqlite& db, const Choice& c) {
     db.scan(kAnyOpeningSql);
 }
 
+// The tax year's sums straight from SQLite: the fees received on the practitioner's acts, and the
+// sums paid over to and by them (a sum between two spellings of the same name counts on neither side).
+const char* const kTaxFeesSql =
+    "SELECT coalesce(sum(j.MONTANT), 0) FROM JOURNAL j WHERE j.RECULE BETWEEN ? AND ? AND j.NATURE = 'paiement' AND "
+    "j.NUMINT IN (SELECT a.NUMINT FROM ACTES a WHERE a.MEDACTE = ? COLLATE FRENCH_PRIMARY)";
+const char* const kTaxReversalsSql =
+    "SELECT coalesce(sum(CASE WHEN j.BENEFICIAIRE = ?3 COLLATE FRENCH_PRIMARY THEN j.MONTANT END), 0), "
+    "coalesce(sum(CASE WHEN j.PAYEUR = ?3 COLLATE FRENCH_PRIMARY THEN j.MONTANT END), 0) FROM JOURNAL j WHERE "
+    "j.RECULE BETWEEN ?1 AND ?2 AND j.NATURE = 'reversement' AND (j.PAYEUR = ?3 COLLATE FRENCH_PRIMARY) <> "
+    "(j.BENEFICIAIRE = ?3 COLLATE FRENCH_PRIMARY)";
+
+std::pair<qint64, qint64> directTaxYear(DirectSqlite& db, const Choice& c) {
+    const Period p = yearPeriod(c.year);
+    const QVariantList binds{QVariant::fromValue(p.firstDay), QVariant::fromValue(p.lastDay), c.practitioner};
+    std::vector<QVariantList> fees, reversals;
+    db.run(kTaxFeesSql, binds, &fees);
+    db.run(kTaxReversalsSql, binds, &reversals);
+    const qint64 received = fees.at(0).at(0).toLongLong() + reversals.at(0).at(0).toLongLong();
+    return {received, reversals.at(0).at(1).toLongLong()};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -292,6 +315,10 @@ int main(int argc, char** argv) {
     s.measured.window = s.window;
     s.measured.fecFolder = s.out.path();
     s.measured.direct = [](const Choice& c) { directStatements(*setup().direct, c); };
+    s.taxYearWindow = new TaxYearWindow(s.database);
+    s.taxYearWindow->show();
+    s.measured.taxYearWindow = s.taxYearWindow;
+    s.measured.directTaxYear = [](const Choice& c) { return directTaxYear(*setup().direct, c); };
     receipts::registerAll(&s.measured, "BM_Sqlite");
 
     std::printf("Receipts book and FEC at %d acts, %lld journal entries: %s\n", rows, s.entries, qPrintable(s.dbPath));
@@ -314,7 +341,13 @@ int main(int argc, char** argv) {
         {kDatedSql,
          {QVariant::fromValue(yearPeriod(c.year).firstDay), QVariant::fromValue(yearPeriod(c.year).lastDay)}},
         {kActsSql, {QStringLiteral("[1,2,3]")}},
-        {kAnyOpeningSql, {}}};
+        {kAnyOpeningSql, {}},
+        {kTaxFeesSql,
+         {QVariant::fromValue(yearPeriod(c.year).firstDay), QVariant::fromValue(yearPeriod(c.year).lastDay),
+          c.practitioner}},
+        {kTaxReversalsSql,
+         {QVariant::fromValue(yearPeriod(c.year).firstDay), QVariant::fromValue(yearPeriod(c.year).lastDay),
+          c.practitioner}}};
     for (const auto& [sql, binds] : plans)
         r.addNote(
             QStringLiteral("  %1").arg(s.direct->queryPlan(QString::fromUtf8(sql), binds).join(QStringLiteral("; "))));
@@ -322,6 +355,7 @@ int main(int argc, char** argv) {
         r.addNote(QStringLiteral("\n%1 unexpected outcome(s) seen while measuring.").arg(problems()));
     r.print();
 
+    delete s.taxYearWindow.data();
     delete s.window.data();
     s.direct.reset();
     s.clinic.reset();

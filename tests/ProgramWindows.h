@@ -8,6 +8,7 @@
 #include "about/AboutBox.h"
 #include "accounts/ReceiptsWindow.h"
 #include "accounts/SearchWindow.h"
+#include "accounts/TaxYearWindow.h"
 #include "accounts/YearStatementWindow.h"
 #include "app/Navigator.h"
 #include "app/RecordEditor.h"
@@ -35,9 +36,10 @@ namespace obs::test {
 
 // The windows by the names the tests give them.
 inline QStringList programWindows() {
-    return {QStringLiteral("start"),     QStringLiteral("about"),   QStringLiteral("backup"),  QStringLiteral("tariff"),
-            QStringLiteral("reference"), QStringLiteral("entry"),   QStringLiteral("main"),    QStringLiteral("search"),
-            QStringLiteral("releve"),    QStringLiteral("history"), QStringLiteral("recettes")};
+    return {QStringLiteral("start"),   QStringLiteral("about"),     QStringLiteral("backup"),
+            QStringLiteral("tariff"),  QStringLiteral("reference"), QStringLiteral("entry"),
+            QStringLiteral("main"),    QStringLiteral("search"),    QStringLiteral("releve"),
+            QStringLiteral("history"), QStringLiteral("recettes"),  QStringLiteral("anneefiscale")};
 }
 
 // The tariff and rates files beside the program, the demo lists and 60 acts of 2005, a backup
@@ -143,6 +145,11 @@ inline QWidget* openProgramWindow(const QString& which, SharedDatabase& database
     if (which == u"releve") {
         auto* w = new YearStatementWindow(database);
         child<QSpinBox>(w, "TxtAnnee")->setValue(2005); // the demo acts' year, months filled
+        return w;
+    }
+    if (which == u"anneefiscale") {
+        auto* w = new TaxYearWindow(database);
+        child<QSpinBox>(w, "TxtAnneeFiscale")->setValue(2005); // the demo acts' year
         return w;
     }
     if (which == u"recettes") {

@@ -2,9 +2,11 @@
 
 #include "store/BrowsedResult.h"
 #include "store/SharedDatabase.h"
+#include "store/Store.h"
 #include "store/sqlite/Database.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QPointer>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -106,6 +108,84 @@ private:
 // A clinic whose rates file holds the usual rates, so that the search screen loads quietly.
 struct ClinicWithRates : TempClinic {
     ClinicWithRates() { writeRates(); }
+};
+
+// A clinic whose acts, payments and sums paid over are written through the store, as the screens
+// write them: each payment dated and with its mode in the journal.
+struct JournaledClinic {
+    std::shared_ptr<Store> store;
+    QHash<QString, qint64> acts; // by patient surname
+
+    explicit JournaledClinic(const QString& location) {
+        Status s;
+        store = Store::open(location, &s);
+        if (!store)
+            qFatal("open: %s", qPrintable(s.message));
+    }
+    void practitioner(const QString& name) {
+        ReferenceEntry e;
+        e.list = ReferenceList::Practitioners;
+        e.label = name;
+        check(store->references().add(e), "add");
+    }
+    void act(const QString& surname, const QString& firstName, qint64 date, const QString& performer,
+             const QString& follower) {
+        Act a;
+        a.surname = surname;
+        a.firstName = firstName;
+        a.date = date;
+        a.performedBy = performer;
+        a.followedBy = follower;
+        a.act = QStringLiteral("Accouchement");
+        a.price = Money::fromEuros(300);
+        qint64 n = 0;
+        check(store->acts().append(a, &n), "append");
+        acts[surname] = n;
+    }
+    Act stored(const QString& surname) {
+        Act a;
+        bool found = false;
+        check(store->acts().find(acts.value(surname), &a, &found), "find");
+        return a;
+    }
+    // Adds to what a payer has paid on the act, received on that day by that mode.
+    void pay(const QString& surname, Payer payer, const char* amount, qint64 on, PaymentMode mode) {
+        const Act shown = stored(surname);
+        Act edited = shown;
+        std::optional<Money>& total = payer == Payer::Secu            ? edited.paidSecu
+                                      : payer == Payer::Complementary ? edited.paidComplementary
+                                                                      : edited.paidExcess;
+        total = total.value_or(Money()).plus(*Money::parse(QString::fromUtf8(amount)));
+        check(store->acts().update(shown, edited, false, Receipt{on, mode}), "update");
+    }
+    void reverse(const QString& surname, const char* amount, qint64 on, PaymentMode mode) {
+        bool changed = false;
+        check(store->acts().addReversal(acts.value(surname), on, *Money::parse(QString::fromUtf8(amount)), &changed,
+                                        mode),
+              "addReversal");
+        if (!changed)
+            qFatal("reversal not written");
+    }
+    // Corrects who performed the act, with a payment typed in the same save when told.
+    void performedBy(const QString& surname, const QString& performer, const char* patientPays = nullptr,
+                     qint64 on = 0) {
+        const Act shown = stored(surname);
+        Act edited = shown;
+        edited.performedBy = performer;
+        if (patientPays)
+            edited.paidExcess = edited.paidExcess.value_or(Money()).plus(*Money::parse(QString::fromUtf8(patientPays)));
+        check(store->acts().update(shown, edited, false, Receipt{on, PaymentMode::Cheque}), "update");
+    }
+    void remove(const QString& surname) { check(store->acts().remove(acts.value(surname)), "remove"); }
+    ReceiptsBook book(const QString& practitioner, qint64 from, qint64 to) {
+        ReceiptsBook b;
+        check(store->journal().receipts(practitioner, Period{from, to}, &b), "receipts");
+        return b;
+    }
+    static void check(const Status& s, const char* what) {
+        if (!s)
+            qFatal("%s: %s", what, qPrintable(s.message));
+    }
 };
 
 // What a base's journal and acts disagree on: the chain's fault, if any, then each act whose running

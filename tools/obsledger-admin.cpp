@@ -16,6 +16,7 @@
 #include "domain/LegacyImport.h"
 #include "domain/PractitionerSiren.h"
 #include "domain/ServerBackup.h"
+#include "domain/TaxYear.h"
 #include "domain/UsualFiles.h"
 #include "store/Bulk.h"
 #include "store/Store.h"
@@ -584,6 +585,73 @@ int writeFec(const QStringList& args) {
     return 1;
 }
 
+// A practitioner's tax year on standard output, for the accountant: `annee-fiscale BASE
+// --praticien NOM --exercice AAAA [--csv]`.
+int taxYear(const QStringList& args) {
+    const QString base = args.value(1);
+    QString practitioner, year;
+    bool csv = false;
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        const QString& option = args[i];
+        if (option == QLatin1String("--csv")) {
+            csv = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return usage();
+        const QString& value = args[++i];
+        if (option == QLatin1String("--praticien"))
+            practitioner = value;
+        else if (option == QLatin1String("--exercice"))
+            year = value;
+        else
+            return usage();
+    }
+    int yearValue = 0;
+    QString problem;
+    if (practitioner.trimmed().isEmpty())
+        problem = QStringLiteral("Le praticien manque : --praticien NOM.");
+    else
+        problem = FecFile::yearProblem(year, &yearValue);
+    if (!problem.isEmpty()) {
+        err() << problem << "\n";
+        return 2;
+    }
+    if (!isServerLocation(base) && !QFileInfo::exists(base)) {
+        err() << base << " : fichier introuvable.\n";
+        return 1;
+    }
+    Status s;
+    const std::shared_ptr<Store> store = Store::open(base, &s);
+    if (!store) {
+        err() << s.message << "\n";
+        return 1;
+    }
+    QString thresholdProblem;
+    const Money threshold = Settings::reversalThreshold(&thresholdProblem);
+    if (!thresholdProblem.isEmpty())
+        err() << thresholdProblem << "\n";
+    TaxYear figures;
+    if (!(s = TaxYear::read(*store, practitioner, yearValue, threshold, &figures))) {
+        err() << s.message << "\n";
+        return s.error == StoreError::RefusedValue ? 2 : 1;
+    }
+    if (csv) {
+        out().flush();
+        const QByteArray doc = figures.csvDocument();
+        restrictOutputFile();
+        if (std::fwrite(doc.constData(), 1, size_t(doc.size()), stdout) != size_t(doc.size()) ||
+            std::fflush(stdout) != 0) {
+            err() << "La sortie standard ne peut pas être écrite.\n";
+            return 1;
+        }
+        return 0;
+    }
+    for (const QString& line : figures.lines())
+        out() << line << "\n";
+    return 0;
+}
+
 // import ACCESS DEST [--replace] [--garder-hors-limites], each option at most once.
 bool importOptionsValid(const QStringList& args) {
     const QStringList options = args.mid(3);
@@ -603,7 +671,7 @@ int main(int argc, char* argv[]) {
              {QStringLiteral("--demo"), QStringLiteral("--replace"), QStringLiteral("--du"), QStringLiteral("--au"),
               QStringLiteral("--praticien"), QStringLiteral("--suivi"), QStringLiteral("--acte"),
               QStringLiteral("--exercice"), QStringLiteral("--siren"), QStringLiteral("--dossier"),
-              QStringLiteral("--noms"), QStringLiteral("--garder-hors-limites")},
+              QStringLiteral("--noms"), QStringLiteral("--garder-hors-limites"), QStringLiteral("--csv")},
              false,
              true}))
         return *rc;
@@ -646,6 +714,8 @@ int main(int argc, char* argv[]) {
         rc = journalShow(args);
     else if (args.size() >= 2 && args[0] == QLatin1String("fec"))
         rc = writeFec(args);
+    else if (args.size() >= 2 && args[0] == QLatin1String("annee-fiscale"))
+        rc = taxYear(args);
     else
         rc = usage();
     out().flush();

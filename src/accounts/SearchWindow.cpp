@@ -4,6 +4,7 @@
 #include "accounts/ReceiptsWindow.h"
 #include "accounts/ReversalPanel.h"
 #include "accounts/SearchPanel.h"
+#include "accounts/TaxYearWindow.h"
 #include "accounts/YearStatementWindow.h"
 #include "common/Settings.h"
 #include "store/ChangeWatch.h"
@@ -59,6 +60,8 @@ void SearchWindow::buildUi() {
     releve->setObjectName(QStringLiteral("MnuReleve"));
     QAction* recettes = menu->addAction(QStringLiteral("Livre des recettes..."));
     recettes->setObjectName(QStringLiteral("MnuRecettes"));
+    QAction* anneeFiscale = menu->addAction(QStringLiteral("Année fiscale..."));
+    anneeFiscale->setObjectName(QStringLiteral("MnuAnneeFiscale"));
     m_ui->root->setMenuBar(menu);
     m_search = new SearchPanel(m_database, this);
     m_ui->root->insertWidget(0, m_search, 3);
@@ -85,6 +88,7 @@ void SearchWindow::buildUi() {
     connect(exporte, &QAction::triggered, m_search, [this] { m_search->exportList(); });
     connect(releve, &QAction::triggered, this, &SearchWindow::openYearStatement);
     connect(recettes, &QAction::triggered, this, &SearchWindow::openReceiptsBook);
+    connect(anneeFiscale, &QAction::triggered, this, &SearchWindow::openTaxYear);
     connect(m_search, &SearchPanel::quitRequested, this, &SearchWindow::close);
     connect(m_search, &SearchPanel::actChosen, this, [this](qint64 number) {
         close();
@@ -144,6 +148,16 @@ void SearchWindow::openReceiptsBook() {
     }
     m_receiptsBook = new ReceiptsWindow(m_database, this);
     m_receiptsBook->show();
+}
+
+void SearchWindow::openTaxYear() {
+    if (m_taxYear) {
+        m_taxYear->raise();
+        m_taxYear->activateWindow();
+        return;
+    }
+    m_taxYear = new TaxYearWindow(m_database, this);
+    m_taxYear->show();
 }
 
 SearchState SearchWindow::state() const {

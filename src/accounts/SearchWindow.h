@@ -20,6 +20,7 @@ namespace obs {
 class ReversalPanel;
 class SearchPanel;
 class ReceiptsWindow;
+class TaxYearWindow;
 class SharedDatabase;
 struct StoreChanges;
 class YearStatementWindow;
@@ -43,6 +44,8 @@ public:
     void openYearStatement();
     // The receipts book ("Livre des recettes..." in the menu), opened above this screen.
     void openReceiptsBook();
+    // The practitioner's tax year ("Année fiscale..."), opened above this screen.
+    void openTaxYear();
 
 signals:
     // A found act was double-clicked: the screen has closed, the main window shows the act.
@@ -63,6 +66,7 @@ private:
     bool m_listed = false;            // the found list holds a listing's result
     QPointer<YearStatementWindow> m_yearStatement;
     QPointer<ReceiptsWindow> m_receiptsBook;
+    QPointer<TaxYearWindow> m_taxYear;
 };
 
 } // namespace obs

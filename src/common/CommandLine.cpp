@@ -143,7 +143,10 @@ QString adminCommands() {
         "  obsledger-admin fec CHEMIN --praticien NOM --exercice AAAA [--siren NUMERO] [--dossier DOSSIER] [--noms]\n"
         "                      [--replace]        écrit le fichier des écritures comptables (FEC) de l'année du\n"
         "                                         praticien dans DOSSIER (le dossier courant) et affiche son chemin ;\n"
-        "                                         un fichier déjà là est gardé, sauf avec --replace\n");
+        "                                         un fichier déjà là est gardé, sauf avec --replace\n"
+        "  obsledger-admin annee-fiscale CHEMIN --praticien NOM --exercice AAAA [--csv]\n"
+        "                                         recettes encaissées, honoraires rétrocédés, montant net et\n"
+        "                                         rétrocessions à déclarer de l'année du praticien\n");
 }
 
 QString adminHelp() {
@@ -165,10 +168,11 @@ QString adminHelp() {
                           "  --praticien NOM  avec export : le praticien ayant effectué les actes (* et ? permis)\n"
                           "  --suivi NOM      avec export : le praticien suivant la patiente (* et ? permis)\n"
                           "  --acte N         avec journal show : le numéro de l'acte\n"
-                          "  --exercice AAAA  avec fec : l'année du fichier (du 1er janvier au 31 décembre)\n"
+                          "  --exercice AAAA  avec fec ou annee-fiscale : l'année (du 1er janvier au 31 décembre)\n"
                           "  --siren NUMERO   avec fec : les 9 chiffres du SIREN (sinon celui du praticien)\n"
                           "  --dossier DOSSIER  avec fec : où écrire le fichier et son descriptif\n"
                           "  --noms           avec fec : les noms des patientes (sinon le numéro de l'acte)\n"
+                          "  --csv            avec annee-fiscale : pour un tableur (point-virgule, virgule décimale)\n"
                           "  -h, --help       affiche cette aide et quitte\n"
                           "  -v, --version    affiche la version et quitte\n"
                           "\n"

@@ -227,4 +227,23 @@ Settings::LedgerAccounts Settings::ledgerAccounts() {
             account("RETRO_VERSEES", "622600", "Rétrocessions d'honoraires versées")};
 }
 
+Money Settings::reversalThreshold(QString* problem) {
+    const Money usual = Money::fromEuros(1200);
+    const QString set = value(kSettingsApp, kSettingsSection, QStringLiteral("SEUIL_RETROCESSIONS")).trimmed();
+    if (problem)
+        problem->clear();
+    if (set.isEmpty())
+        return usual;
+    QString typed = set;
+    typed.remove(u' ').remove(QChar(0x00A0)).remove(QChar(0x202F)).remove(QChar(0x20AC));
+    const std::optional<Money> amount = Money::parse(typed);
+    if (amount && *amount > Money())
+        return *amount;
+    if (problem)
+        *problem = QStringLiteral("Le réglage SEUIL_RETROCESSIONS « %1 » n'est pas un montant : le seuil de "
+                                  "1 200,00 € est retenu.")
+                       .arg(set);
+    return usual;
+}
+
 } // namespace obs

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Money.h"
+
 #include <QString>
 
 #include <optional>
@@ -62,6 +64,10 @@ public:
         LedgerAccount reversalsPaid;
     };
     static LedgerAccounts ledgerAccounts();
+    // The yearly sum paid over to one colleague above which it must be declared
+    // ("SEUIL_RETROCESSIONS", in euros): fixed by law, so a setting, 1 200 € unless set. A value
+    // that is no positive amount leaves the default, with *problem saying so in French.
+    static Money reversalThreshold(QString* problem = nullptr);
 
     // The file that holds an application's settings (an existing one in any case, else upper case).
     static QString fileFor(const QString& app);

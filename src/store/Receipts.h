@@ -54,4 +54,11 @@ struct ReceiptsBook {
     friend bool operator==(const ReceiptsBook&, const ReceiptsBook&) = default;
 };
 
+// Where the journal stood when a book was read (its head: last entry's number and hash), so that
+// figures drawn from the book can name the state of the books they come from.
+struct JournalAnchor {
+    qint64 number = 0;
+    QString hash;
+};
+
 } // namespace obs

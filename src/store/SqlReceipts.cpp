@@ -78,8 +78,11 @@ struct ActShown {
 
 } // namespace
 
-Status SqlStore::receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) {
+Status SqlStore::receipts(const QString& practitioner, const Period& period, ReceiptsBook* book,
+                          JournalAnchor* anchor) {
     *book = {};
+    if (anchor)
+        *anchor = {};
     if (!m_hasJournal)
         return Status::success();
     auto j = [&](const char* column) { return QStringLiteral("j.") + n(column); };
@@ -163,6 +166,16 @@ Status SqlStore::receipts(const QString& practitioner, const Period& period, Rec
     Status s = m_db->beginReading();
     if (!s)
         return s;
+    if (anchor) {
+        JournalHead head;
+        s = readHead(&head);
+        if (!s) {
+            m_db->rollback();
+            return s;
+        }
+        anchor->number = head.number;
+        anchor->hash = head.hash;
+    }
 
     // The period's entries that are the practitioner's, from the journal's index of receipts:
     // payments on the acts they performed, or on acts deleted since (checked below against what

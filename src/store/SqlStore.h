@@ -69,7 +69,8 @@ private:
     Status each(const std::function<bool(const JournalEntry&)>& each) override;
     Status verify(JournalCheck* check) override;
     Status create(qint64* opened) override;
-    Status receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) override; // SqlReceipts.cpp
+    Status receipts(const QString& practitioner, const Period& period, ReceiptsBook* book,
+                    JournalAnchor* anchor = nullptr) override; // SqlReceipts.cpp
 
     // Makes a change and its journal entries in one transaction that holds the journal's head (and
     // the tables named): neither is written without the other.

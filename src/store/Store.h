@@ -133,8 +133,10 @@ public:
     // The receipts book of a practitioner (a name, matched as the listings match it) for the days
     // of receipt of a period: payments on the acts they perform now (on an act deleted since, as
     // its deletion entry recorded it), sums paid over to and by them; its opening entries are
-    // those of the acts dated in the period.
-    virtual Status receipts(const QString& practitioner, const Period& period, ReceiptsBook* book) = 0;
+    // those of the acts dated in the period. *anchor, when asked: the journal's head as the book
+    // was read, in the same moment.
+    virtual Status receipts(const QString& practitioner, const Period& period, ReceiptsBook* book,
+                            JournalAnchor* anchor = nullptr) = 0;
 };
 
 // What the shared result holds: acts by name, every act as stored, or a reference list.
