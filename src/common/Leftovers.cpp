@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -31,7 +32,8 @@ Slot g_slots[kSlots];
 void removeFolderContent(const char* folder) {
     // Only the few files a command stages (a base and its journal); opendir is not safe in a
     // handler, so their names are tried.
-    static const char* const kNames[] = {"OBSLEDGER.mdb", "OBSLEDGER.mdb-journal"};
+    static const char* const kNames[] = {"OBSLEDGER.mdb", "OBSLEDGER.mdb-journal", "journal.mdb",
+                                         "journal.mdb-journal"};
     for (const char* name : kNames) {
         char file[kPathBytes + 64];
         const size_t n = std::strlen(folder);
@@ -138,6 +140,21 @@ void removeDeadLeftovers(const QString& folder, int minAgeSeconds) {
          dir.entryList({QStringLiteral("*.??????.partiel-journal")}, QDir::Files | QDir::Hidden | QDir::System))
         if (!dir.exists(name.chopped(8)))
             QFile::remove(dir.filePath(name));
+}
+
+QString scratchFolderTemplate(const QString& kind) {
+    return QDir::temp().filePath(QStringLiteral("%1-%2-XXXXXX").arg(kind).arg(::getpid()));
+}
+
+void removeDeadScratchFolders(const QString& kind) {
+    const QDir temp(QDir::tempPath());
+    const int pidField = kind.count(u'-') + 1;
+    for (const QString& name : temp.entryList({kind + QStringLiteral("-*")}, QDir::Dirs | QDir::Hidden)) {
+        bool ok = false;
+        const qint64 pid = name.section(u'-', pidField, pidField).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(temp.filePath(name)).removeRecursively();
+    }
 }
 
 void removeLeftoversOnSignals() {

@@ -38,6 +38,14 @@ void removeDeadLeftovers(const QString& folder, int minAgeSeconds);
 // the caller holds.
 inline constexpr int kQuietLeftoverSeconds = 5;
 
+// A folder of the temporary folder that a command fills for a while ("obsledger-import", ...):
+// named after the command's process, so that the next command of the kind can tell one whose
+// command was killed (removeDeadScratchFolders) from one still in use: the template to give
+// QTemporaryDir.
+QString scratchFolderTemplate(const QString& kind);
+// Removes the folders of `kind` whose command is gone.
+void removeDeadScratchFolders(const QString& kind);
+
 // Removes the files of the living Leftover objects on SIGINT, SIGTERM and SIGHUP, then ends the
 // process as the signal would have.
 void removeLeftoversOnSignals();

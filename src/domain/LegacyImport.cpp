@@ -298,17 +298,6 @@ size_t listSlot(const std::optional<qint64>& list) {
     }
 }
 
-// Staging folders of imports that were killed: their process is gone.
-void removeDeadStagings() {
-    const QDir temp(QDir::tempPath());
-    for (const QString& name : temp.entryList({QStringLiteral("obsledger-import-*")}, QDir::Dirs | QDir::Hidden)) {
-        bool ok = false;
-        const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            QDir(temp.filePath(name)).removeRecursively();
-    }
-}
-
 std::optional<Money> money(const Value& v) {
     return v.number ? std::optional<Money>(Money::fromUnits(*v.number)) : std::nullopt;
 }
@@ -685,9 +674,8 @@ bool importLegacyRegister(const QString& accessFile, const QString& destination,
     }
 
     // Through a file of the program, then one copy: one transaction, numbers kept, both engines.
-    removeDeadStagings();
-    QTemporaryDir scratch(
-        QDir::temp().filePath(QStringLiteral("obsledger-import-%1-XXXXXX").arg(QCoreApplication::applicationPid())));
+    removeDeadScratchFolders(QStringLiteral("obsledger-import"));
+    QTemporaryDir scratch(scratchFolderTemplate(QStringLiteral("obsledger-import")));
     if (!scratch.isValid()) {
         *why = QStringLiteral("Dossier temporaire impossible à créer : %1").arg(scratch.errorString());
         return false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/sqlite/SqliteBulk.h"
 
+#include "common/Leftovers.h"
 #include "store/sqlite/Collation.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/Schema.h"
@@ -377,8 +378,13 @@ Status journaledSnapshot(const QString& snapshot, QTemporaryDir* scratch, QStrin
 
 } // namespace
 
+// The scratch folder of a restore; a killed restore's is cleared by the next one.
+const QString kRestoreScratch = QStringLiteral("obsledger-restauration");
+
 Status replaceFromSnapshot(const QString& path, const QString& snapshot, int lockWaitMs) {
-    QTemporaryDir scratch;
+    removeDeadScratchFolders(kRestoreScratch);
+    QTemporaryDir scratch(scratchFolderTemplate(kRestoreScratch));
+    const Leftover scratchFolder(scratch.path(), true);
     QString from;
     Status s = journaledSnapshot(snapshot, &scratch, &from);
     if (!s)
@@ -391,7 +397,9 @@ Status replaceFromSnapshot(const QString& path, const QString& snapshot, int loc
 }
 
 Status createFromSnapshot(const QString& path, const QString& snapshot) {
-    QTemporaryDir scratch;
+    removeDeadScratchFolders(kRestoreScratch);
+    QTemporaryDir scratch(scratchFolderTemplate(kRestoreScratch));
+    const Leftover scratchFolder(scratch.path(), true);
     QString from;
     Status s = journaledSnapshot(snapshot, &scratch, &from);
     if (!s)
