@@ -2,6 +2,7 @@
 
 #include "accounts/SearchWindow.h"
 #include "app/RecordEditor.h"
+#include "common/DayNumber.h"
 #include "common/Money.h"
 #include "common/Settings.h"
 #include "store/Bulk.h"
@@ -407,6 +408,23 @@ QStringList keptBeforeRestore(const QString& databasePath) {
         if (!name.endsWith(QLatin1String("-journal")))
             kept << base.absoluteDir().filePath(name);
     return kept;
+}
+
+QString dayText(qint64 day) {
+    return frenchDate(dateOfDayNumber(day));
+}
+
+QStringList paymentLines(const std::vector<JournalEntry>& entries) {
+    QStringList out;
+    for (const JournalEntry& e : entries) {
+        if (e.kind == JournalKind::Payment || e.kind == JournalKind::ReversalPaid)
+            out << QStringLiteral("%1:%2:%3:%4")
+                       .arg(e.payer)
+                       .arg(e.amount ? e.amount->units() : -1)
+                       .arg(e.receivedOn ? dayText(*e.receivedOn) : QStringLiteral("-"))
+                       .arg(e.mode ? paymentModeCode(*e.mode) : QStringLiteral("-"));
+    }
+    return out;
 }
 
 QString legacyFixture(const char* name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/BrowsedResult.h"
+#include "store/Journal.h"
 #include "store/SharedDatabase.h"
 #include "store/Store.h"
 #include "store/sqlite/Database.h"
@@ -226,6 +227,11 @@ ProgramRun runAdmin(const QStringList& args, const QProcessEnvironment& env = {}
 QStringList keptBeforeRestore(const QString& databasePath);
 // A file of the former register's Access fixtures (tests/data/legacy).
 QString legacyFixture(const char* name);
+
+// A day number as the screens show it (JJ/MM/AAAA).
+QString dayText(qint64 day);
+// The payment entries among `entries`, "payer:amount in units:day:mode".
+QStringList paymentLines(const std::vector<JournalEntry>& entries);
 
 // Reads a file of the exports (';' between fields) as a spreadsheet does: quoted fields may hold
 // ';', '""' and line breaks; fails the test without the byte order mark or the CRLF line ends.

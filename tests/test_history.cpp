@@ -23,7 +23,9 @@ Q_DECLARE_METATYPE(obs::JournalEntry)
 
 using namespace obs;
 using obs::test::child;
+using obs::test::dayText;
 using obs::test::euros;
+using obs::test::paymentLines;
 using obs::test::TempClinic;
 
 namespace {
@@ -32,10 +34,6 @@ const QString kSaveQuestion = QStringLiteral("Voulez vous vraiment modifier cett
 
 qint64 today() {
     return dayNumberOf(QDate::currentDate());
-}
-
-QString dayText(qint64 day) {
-    return frenchDate(dateOfDayNumber(day));
 }
 
 struct Window {
@@ -63,20 +61,6 @@ std::vector<JournalEntry> entriesOf(TempClinic& clinic, qint64 act) {
     if (!(s = store->journal().ofAct(act, &entries)))
         qFatal("ofAct: %s", qPrintable(s.message));
     return entries;
-}
-
-// The payment entries, "payer:amount in units:day:mode".
-QStringList payments(const std::vector<JournalEntry>& entries) {
-    QStringList out;
-    for (const JournalEntry& e : entries) {
-        if (e.kind == JournalKind::Payment || e.kind == JournalKind::ReversalPaid)
-            out << QStringLiteral("%1:%2:%3:%4")
-                       .arg(e.payer)
-                       .arg(e.amount ? e.amount->units() : -1)
-                       .arg(e.receivedOn ? dayText(*e.receivedOn) : QStringLiteral("-"))
-                       .arg(e.mode ? paymentModeCode(*e.mode) : QStringLiteral("-"));
-    }
-    return out;
 }
 
 qint64 units(const char* amount) {
@@ -180,7 +164,7 @@ void TestHistory::paymentEntriesAsTyped() {
         e.replace(at, end - at, dayText(today() - e.mid(at + 1, end - at - 1).toInt()));
     }
     const auto entries = entriesOf(clinic, act);
-    QCOMPARE(payments(entries), expected);
+    QCOMPARE(paymentLines(entries), expected);
     // The name's change is an entry of its own, whatever was paid.
     QCOMPARE(std::count_if(entries.begin(), entries.end(),
                            [](const JournalEntry& e) { return e.kind == JournalKind::Modified; }),
@@ -247,7 +231,7 @@ void TestHistory::receiptRefused() {
     w.edit("TxtRecuLe")->setText(dayText(today()));
     w.save();
     QCOMPARE(Dialogs::lastText(), QStringLiteral("Fiche modifiée"));
-    QCOMPARE(payments(entriesOf(clinic, act)),
+    QCOMPARE(paymentLines(entriesOf(clinic, act)),
              QStringList{QStringLiteral("secu:%1:%2:cheque").arg(units("50")).arg(dayText(today()))});
 }
 
@@ -291,7 +275,7 @@ void TestHistory::reversalPaidWithItsMode() {
     s.pay(QStringLiteral("45,5"));
     QTRY_VERIFY(!s.form);
     const auto entries = entriesOf(clinic, act);
-    QCOMPARE(payments(entries),
+    QCOMPARE(paymentLines(entries),
              QStringList{QStringLiteral("Dr DURAND:%1:%2:cheque").arg(units("45,5")).arg(dayText(today() - 1))});
     QCOMPARE(entries.back().payee, QStringLiteral("Dr MARTIN"));
 }

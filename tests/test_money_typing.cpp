@@ -22,18 +22,16 @@
 
 using namespace obs;
 using obs::test::child;
+using obs::test::dayText;
 using obs::test::euros;
 using obs::test::MainWindow;
+using obs::test::paymentLines;
 using obs::test::TempClinic;
 
 namespace {
 
 qint64 today() {
     return dayNumberOf(QDate::currentDate());
-}
-
-QString dayText(qint64 day) {
-    return frenchDate(dateOfDayNumber(day));
 }
 
 qint64 units(const QString& french) {
@@ -65,16 +63,7 @@ QStringList paymentsOf(TempClinic& clinic, qint64 act) {
     const Status s = storeOf(clinic)->journal().ofAct(act, &entries);
     if (!s)
         qFatal("ofAct: %s", qPrintable(s.message));
-    QStringList out;
-    for (const JournalEntry& e : entries) {
-        if (e.kind == JournalKind::Payment || e.kind == JournalKind::ReversalPaid)
-            out << QStringLiteral("%1:%2:%3:%4")
-                       .arg(e.payer)
-                       .arg(e.amount ? e.amount->units() : -1)
-                       .arg(e.receivedOn ? dayText(*e.receivedOn) : QStringLiteral("-"))
-                       .arg(e.mode ? paymentModeCode(*e.mode) : QStringLiteral("-"));
-    }
-    return out;
+    return paymentLines(entries);
 }
 
 // Yesterday by cheque, as a payment received earlier is typed.
