@@ -85,19 +85,27 @@ int upgrade(const QString& conninfo) {
     return 0;
 }
 
+// An existing base opened for reading, or nothing once the reason is on standard error (a
+// file that is not there is never made).
+std::shared_ptr<Store> openExisting(const QString& location) {
+    if (!isServerLocation(location) && !QFileInfo::exists(location)) {
+        err() << location << " : fichier introuvable.\n";
+        return nullptr;
+    }
+    Status s;
+    std::shared_ptr<Store> store = Store::open(location, &s);
+    if (!store)
+        err() << s.message << "\n";
+    return store;
+}
+
 // Every hash of the journal recomputed: 0 and the count when the chain is intact, 1 naming the
 // first entry found wrong.
 int journalVerify(const QString& location) {
-    if (!isServerLocation(location) && !QFileInfo::exists(location)) {
-        err() << location << " : fichier introuvable.\n";
+    const std::shared_ptr<Store> store = openExisting(location);
+    if (!store)
         return 1;
-    }
     Status s;
-    const std::shared_ptr<Store> store = Store::open(location, &s);
-    if (!store) {
-        err() << s.message << "\n";
-        return 1;
-    }
     if (!store->journal().present()) {
         err() << "La base " << describeLocation(location)
               << " n'a pas encore de journal des actes : obsledger-admin upgrade le lui donne.\n";
@@ -528,16 +536,10 @@ int writeFec(const QStringList& args) {
         err() << problem << "\n";
         return 2;
     }
-    if (!isServerLocation(base) && !QFileInfo::exists(base)) {
-        err() << base << " : fichier introuvable.\n";
+    const std::shared_ptr<Store> store = openExisting(base);
+    if (!store)
         return 1;
-    }
     Status s;
-    const std::shared_ptr<Store> store = Store::open(base, &s);
-    if (!store) {
-        err() << s.message << "\n";
-        return 1;
-    }
     bool known = false;
     QString kept;
     if (!(s = PractitionerSiren::read(*store, request.practitioner, &kept, &known))) {
@@ -617,16 +619,10 @@ int taxYear(const QStringList& args) {
         err() << problem << "\n";
         return 2;
     }
-    if (!isServerLocation(base) && !QFileInfo::exists(base)) {
-        err() << base << " : fichier introuvable.\n";
+    const std::shared_ptr<Store> store = openExisting(base);
+    if (!store)
         return 1;
-    }
     Status s;
-    const std::shared_ptr<Store> store = Store::open(base, &s);
-    if (!store) {
-        err() << s.message << "\n";
-        return 1;
-    }
     QString thresholdProblem;
     const Money threshold = Settings::reversalThreshold(&thresholdProblem);
     if (!thresholdProblem.isEmpty())
